@@ -1,0 +1,231 @@
+// Per-search state of the matcher (CMatchContext), the match result (MatchResult) and, in the host
+// build, the trace frame that reports every element attempt to the host's hook.
+//
+// A compiled pattern is never written during a search; everything a search changes lives here,
+// so one pattern serves any number of contexts one after another. Covered by
+// engine/tests/match_test.cpp and engine/tests/trace_test.cpp.
+#ifndef TARNO_CONTEXT_H
+#define TARNO_CONTEXT_H
+
+#include <vector>
+
+#include "buffer.h"
+
+TARNO_NAMESPACE_BEGIN
+
+template <class CHART> class CPatternElement;
+template <class CHART> class CMatchContext;
+
+// The result of one search: [0] matched flag, [1] highest group number, then start and end of
+// group 0 and of each group (-1, -1 for a group that did not take part). A not-matched result is
+// empty. After Replace it may carry four more ints (see CRegexpT::Replace).
+class MatchResult {
+ public:
+  MatchResult() = default;
+  explicit MatchResult(const CBufferT<int>& values) : m_result(values) {}
+
+  int IsMatched() const { return Get(0, 0); }
+  int MaxGroupNumber() const { return Get(1, 0); }
+  int GetStart() const { return Get(2, -1); }
+  int GetEnd() const { return Get(3, -1); }
+  int GetGroupStart(int n) const { return n < 0 ? -1 : Get(2 + 2 * n, -1); }
+  int GetGroupEnd(int n) const { return n < 0 ? -1 : Get(3 + 2 * n, -1); }
+  int GetSize() const { return m_result.GetSize(); }
+  int operator[](int i) const { return Get(i, -1); }
+
+  CBufferT<int> m_result;
+
+ private:
+  int Get(int i, int def) const { return (i >= 0 && i < m_result.GetSize()) ? m_result[i] : def; }
+};
+
+#if TARNO_HOST
+// One element attempt in progress, outermost first on the context's trace stack.
+template <class CHART>
+struct TraceStackEntry {
+  const CPatternElement<CHART>* element;
+  int start;       // where this attempt began; for a retry, the start of the attempt it retries
+  int entryPos;    // position at entry
+  int retry;       // 0 first attempt, 1 retry
+};
+
+// Hook events.
+enum { TRACE_ENTER = 0, TRACE_EXIT = 1 };
+
+template <class CHART>
+using TraceHookProc = void (*)(int event, CMatchContext<CHART>* ctx,
+                               const CPatternElement<CHART>* element, int outcome,
+                               const TraceStackEntry<CHART>* stack, int depth, void* userData);
+
+// The break signal a hook throws to end a search; the search's caller catches it.
+struct CMatchBreak {
+  enum { RECURSION_LIMIT = 1, ABORTED = 2 };
+  explicit CMatchBreak(int r) : reason(r) {}
+  int reason;
+};
+#endif
+
+// Thrown inside the engine when an attempt nests deeper than TARNO_MAX_NESTING; caught by the
+// search loop, which then treats the attempt as failed. Never leaves the engine.
+struct CNestingOverflow {};
+
+// A snapshot of the stack tops, for the elements that discard what their inner element left.
+struct StackMark {
+  int backtrack;
+  int captures;
+  int lists;
+#if TARNO_HOST
+  int entries;
+#endif
+};
+
+template <class CHART>
+class CMatchContext {
+ public:
+  // Backtrack stack: values that elements push in Match and pop in MatchNext.
+  CBufferT<int> m_stack;
+  // Capture records of four ints: group number, open position, close position (-1 while open),
+  // and 0 or a negative nesting count while open, the close stamp once closed.
+  CBufferT<int> m_captureStack;
+  // Per group: offset (in ints) of its latest record in m_captureStack, or -1. Kept exact:
+  // truncating the capture stack re-points the groups whose records it removes.
+  CBufferT<int> m_captureIndex;
+  // Per record (offset / 4): offset of the previous record of the same group when it was pushed.
+  CBufferT<int> m_capturePrev;
+
+  int m_nCurrentPos = 0;
+  int m_nLastMatchEnd = 0;       // read by \G
+  int m_nPrevLastMatchEnd = -1;
+  int m_nCloseCounter = 0;
+  int m_nBeginPos = 0;           // start position of the current attempt
+  const CHART* m_pText = nullptr;  // not owned
+  int m_nLength = -1;            // below 0: no subject
+  int m_nNesting = 0;            // composite elements entered in the current attempt
+
+  // Sorted lists of end positions that greedy repeats have offered (see CGreedyElement); a repeat
+  // keeps the index of its list on the backtrack stack. Reset at every attempt.
+  std::vector<std::vector<int>> m_lists;
+  int m_nListsUsed = 0;
+
+#if TARNO_HOST
+  TraceHookProc<CHART> m_pfnTraceHook = nullptr;
+  void* m_pUserData = nullptr;
+  CBufferT<TraceStackEntry<CHART>> m_traceStack;
+  CBufferT<int> m_entryPositions;  // start positions of attempts that succeeded, for their retries
+#endif
+
+  CHART CharAt(int pos) const { return m_pText[pos]; }
+
+  // --- capture records ---
+  int LookupRecord(int group) const {
+    if (group < 0 || group >= m_captureIndex.GetSize()) return -1;
+    int i = m_captureIndex[group];
+    if (i < 0) return -1;
+    int top = m_captureStack.GetSize() - 4;
+    if (i > top) i = top;
+    for (; i >= 0; i -= 4)
+      if (m_captureStack[i] == group) return i;
+    return -1;
+  }
+  // The group's record before the one at `record`, following the link kept at push time.
+  int PreviousRecord(int record, int group) const {
+    int i = m_capturePrev[record / 4];
+    while (i >= 0 && m_captureStack[i] != group) i -= 4;
+    return i;
+  }
+  int PushRecord(int group, int open, int close, int fourth) {
+    int at = m_captureStack.GetSize();
+    m_captureStack.Push(group);
+    m_captureStack.Push(open);
+    m_captureStack.Push(close);
+    m_captureStack.Push(fourth);
+    int prev = (group >= 0 && group < m_captureIndex.GetSize()) ? m_captureIndex[group] : -1;
+    m_capturePrev.Resize(at / 4 + 1);
+    m_capturePrev[at / 4] = prev;
+    if (group >= 0 && group < m_captureIndex.GetSize()) m_captureIndex[group] = at;
+    return at;
+  }
+  // Cuts the capture stack back to `top` ints, re-pointing every group whose latest record goes.
+  void TruncateCaptures(int top) {
+    for (int i = m_captureStack.GetSize() - 4; i >= top; i -= 4) {
+      int g = m_captureStack[i];
+      if (g >= 0 && g < m_captureIndex.GetSize() && m_captureIndex[g] == i)
+        m_captureIndex[g] = m_capturePrev[i / 4];
+    }
+    m_captureStack.Restore(top);
+  }
+
+  // --- marks ---
+  StackMark Mark() const {
+    StackMark m;
+    m.backtrack = m_stack.GetSize();
+    m.captures = m_captureStack.GetSize();
+    m.lists = m_nListsUsed;
+#if TARNO_HOST
+    m.entries = m_entryPositions.GetSize();
+#endif
+    return m;
+  }
+  // Drops everything pushed since the mark: backtrack values, capture records, offered-end lists
+  // and (host) entry positions of attempts that can no longer be retried.
+  void RestoreMark(const StackMark& m) {
+    m_stack.Restore(m.backtrack);
+    TruncateCaptures(m.captures);
+    if (m.lists < m_nListsUsed) m_nListsUsed = m.lists;
+#if TARNO_HOST
+    m_entryPositions.Restore(m.entries);
+#endif
+  }
+  void DiscardBacktrack(const StackMark& m) {
+    m_stack.Restore(m.backtrack);
+    if (m.lists < m_nListsUsed) m_nListsUsed = m.lists;
+#if TARNO_HOST
+    m_entryPositions.Restore(m.entries);
+#endif
+  }
+
+  // --- offered-end lists of greedy repeats ---
+  int AllocList(int first) {
+    if (m_nListsUsed >= static_cast<int>(m_lists.size())) m_lists.emplace_back();
+    std::vector<int>& l = m_lists[m_nListsUsed];
+    l.clear();
+    l.push_back(first);
+    return m_nListsUsed++;
+  }
+  void FreeList(int id) {
+    if (id == m_nListsUsed - 1) --m_nListsUsed;
+  }
+
+  // --- nesting guard ---
+  void EnterNested() {
+    if (++m_nNesting > TARNO_MAX_NESTING) throw CNestingOverflow();
+  }
+  void LeaveNested() { --m_nNesting; }
+
+  // Resets everything for a new attempt at `pos`, with group 0 opened there.
+  void BeginAttempt(int pos) {
+    m_stack.Clear();
+    TruncateCaptures(0);
+    m_nListsUsed = 0;
+    m_nNesting = 0;
+    m_nCurrentPos = pos;
+    m_nBeginPos = pos;
+#if TARNO_HOST
+    m_traceStack.Clear();
+    m_entryPositions.Clear();
+#endif
+    PushRecord(0, pos, -1, -1);
+  }
+};
+
+// Keeps the nesting count of a composite element's Match or MatchNext.
+template <class CHART>
+struct NestingGuard {
+  explicit NestingGuard(CMatchContext<CHART>* c) : ctx(c) { ctx->EnterNested(); }
+  ~NestingGuard() { ctx->LeaveNested(); }
+  CMatchContext<CHART>* ctx;
+};
+
+TARNO_NAMESPACE_END
+
+#endif

@@ -1,0 +1,405 @@
+// Repeats: greedy, reluctant and possessive (min, extra = max - min) and fixed (x{n}).
+//
+// Fast paths (plain build only, where no trace has to see every iteration): a repeat of a single
+// character test (a class, a POSIX class or a one-character string) counts the run in a loop and
+// keeps only its iteration count. A greedy repeat whose inner element can never offer another
+// alternative keeps no list of offered end positions: with such an inner element every end
+// position it offers is new. Both give exactly the results of the general algorithm.
+// Covered by engine/tests/match_test.cpp and engine/tests/pcre_diff_test.cpp.
+#ifndef TARNO_ELEMENTS_REPEAT_H
+#define TARNO_ELEMENTS_REPEAT_H
+
+#include <algorithm>
+#include <functional>
+
+#include "elements_group.h"
+#include "elements_leaf.h"
+
+TARNO_NAMESPACE_BEGIN
+
+enum { FAST_NONE = 0, FAST_CHARSET = 1, FAST_POSIX = 2, FAST_CHAR = 3 };
+
+template <class CHART>
+class CRepeatBase : public CPatternElement<CHART> {
+ public:
+  CRepeatBase(int kind, const CPatternElement<CHART>* inner)
+      : CPatternElement<CHART>(kind), m_pElement(inner) {}
+
+  const CPatternElement<CHART>* m_pElement;
+  // Set by the compiler's finishing pass: which single-character test the inner element is
+  // (plain build only), and its direction.
+  int m_nFast = FAST_NONE;
+  bool m_bRightLeft = false;
+
+ protected:
+  struct Same {
+    explicit Same(const CPatternElement<CHART>* e) : elem(e) {}
+    const CPatternElement<CHART>* operator()(int) const { return elem; }
+    const CPatternElement<CHART>* elem;
+  };
+
+  // Length of the run of characters ahead of `pos` that pass the inner test, at most `max`.
+  int CountRun(const CMatchContext<CHART>* ctx, int pos, int max) const {
+    switch (m_nFast) {
+      case FAST_CHARSET: {
+        const CCharsetElement<CHART>* e = static_cast<const CCharsetElement<CHART>*>(m_pElement);
+        return Run(ctx, pos, max, [e](unsigned c) { return e->TestCode(c); });
+      }
+      case FAST_POSIX: {
+        const CPosixElement<CHART>* e = static_cast<const CPosixElement<CHART>*>(m_pElement);
+        return Run(ctx, pos, max, [e](unsigned c) { return e->TestCode(c); });
+      }
+      default: {
+        const CStringElement<CHART>* e = static_cast<const CStringElement<CHART>*>(m_pElement);
+        if (e->m_bIgnoreCase) return Run(ctx, pos, max, [e](unsigned c) { return e->TestCode(c); });
+        unsigned want = TarnoChars<CHART>::Code(e->m_szPattern[0]);
+        return Run(ctx, pos, max, [want](unsigned c) { return c == want; });
+      }
+    }
+  }
+  template <class Test>
+  int Run(const CMatchContext<CHART>* ctx, int pos, int max, Test test) const {
+    const CHART* t = ctx->m_pText;
+    if (m_bRightLeft) {
+      if (pos > ctx->m_nLength) return 0;
+      int limit = pos < max ? pos : max;
+      int i = 0;
+      while (i < limit && test(TarnoChars<CHART>::Code(t[pos - 1 - i]))) ++i;
+      return i;
+    }
+    if (pos < 0) return 0;
+    int avail = ctx->m_nLength - pos;
+    int limit = avail < max ? avail : max;
+    int i = 0;
+    while (i < limit && test(TarnoChars<CHART>::Code(t[pos + i]))) ++i;
+    return i;
+  }
+  int Dir() const { return m_bRightLeft ? -1 : 1; }
+
+  // Repeats the inner element from the current position up to `extra` more times in all,
+  // stopping at the first iteration that fails or does not move the position. Returns the new
+  // iteration count.
+  int Extend(CMatchContext<CHART>* ctx, int n, int extra) const {
+    const CPatternElement<CHART>* e = m_pElement;
+    while (n < extra) {
+      int before = ctx->m_nCurrentPos;
+      StackMark mark = ctx->Mark();
+      if (!e->Match(ctx)) break;
+      if (ctx->m_nCurrentPos == before) {
+        // An empty iteration gets one more chance to move; if it still does not, it is undone.
+        if (!e->MatchNext(ctx)) break;
+        if (ctx->m_nCurrentPos == before) {
+          ctx->RestoreMark(mark);
+          ctx->m_nCurrentPos = before;
+          break;
+        }
+      }
+      ++n;
+    }
+    return n;
+  }
+};
+
+// Greedy repeat; also the matching core of the possessive repeat.
+//
+// State it leaves on the backtrack stack, top last:
+//   fast path:                  n
+//   inner without alternatives: n
+//   general:                    captures, backtrack, lists, [entries], list, p0, n
+// where n counts the optional iterations, p0 is where the optional part began, the marks are the
+// stack tops at p0, and list indexes the context's list of end positions offered so far.
+template <class CHART>
+class CGreedyElement : public CRepeatBase<CHART> {
+  typedef CRepeatBase<CHART> Base;
+
+ public:
+  CGreedyElement(const CPatternElement<CHART>* inner, int min, int extra, int kind = ELEMENT_GREEDY)
+      : Base(kind, inner), m_nMin(min), m_nExtra(extra) {}
+
+  int Match(CMatchContext<CHART>* ctx) const override {
+    TARNO_NESTED();
+    TARNO_FRAME(0);
+    TARNO_RESULT(MatchGreedy(ctx));
+  }
+  int MatchNext(CMatchContext<CHART>* ctx) const override {
+    TARNO_NESTED();
+    TARNO_FRAME(1);
+    TARNO_RESULT(RetryGreedy(ctx));
+  }
+
+  int m_nMin;
+  int m_nExtra;  // maximum minus minimum; TARNO_INFINITE - min when unbounded
+
+ protected:
+  int MatchGreedy(CMatchContext<CHART>* ctx) const {
+#if !TARNO_HOST
+    if (this->m_nFast) {
+      long long max = static_cast<long long>(m_nMin) + m_nExtra;
+      int run = this->CountRun(ctx, ctx->m_nCurrentPos, max > TARNO_INFINITE ? TARNO_INFINITE : static_cast<int>(max));
+      if (run < m_nMin) return 0;
+      ctx->m_nCurrentPos += run * this->Dir();
+      ctx->m_stack.Push(run - m_nMin);
+      return 1;
+    }
+#endif
+    if (!TarnoMatchSequence(ctx, m_nMin, 0, typename Base::Same(this->m_pElement))) return 0;
+    PushOptional(ctx);
+    return 1;
+  }
+
+  int RetryGreedy(CMatchContext<CHART>* ctx) const {
+    CBufferT<int>& st = ctx->m_stack;
+#if !TARNO_HOST
+    if (this->m_nFast) {
+      int n = st.Pop();
+      if (n > 0) {
+        ctx->m_nCurrentPos -= this->Dir();
+        st.Push(n - 1);
+        return 1;
+      }
+      ctx->m_nCurrentPos -= m_nMin * this->Dir();
+      return 0;
+    }
+#endif
+    const CPatternElement<CHART>* e = this->m_pElement;
+    if (!e->m_bCanRetry) {
+      int n = st.Pop();
+      if (n > 0) {
+        e->MatchNext(ctx);  // gives the last iteration up (it has no other alternative)
+        st.Push(n - 1);
+        return 1;
+      }
+      return m_nMin > 0 && RetryMandatory(ctx);
+    }
+
+    int n = st.Pop();
+    int p0 = st.Pop();
+    int list = st.Pop();
+    StackMark m0;
+#if TARNO_HOST
+    m0.entries = st.Pop();
+#endif
+    m0.lists = st.Pop();
+    m0.backtrack = st.Pop();
+    m0.captures = st.Pop();
+    if (n > 0) {
+      if (!e->MatchNext(ctx)) {
+        // The last iteration is given up: the repeat succeeds one iteration shorter.
+        Offer(ctx, list, ctx->m_nCurrentPos);
+        PushState(ctx, m0, list, p0, n - 1);
+        return 1;
+      }
+      if (ctx->m_nCurrentPos != p0) {
+        int alt = ctx->m_nCurrentPos;
+        StackMark mark = ctx->Mark();
+        int extended = this->Extend(ctx, n, m_nExtra);
+        if (Offered(ctx, list, ctx->m_nCurrentPos)) {
+          // Extending leads to an end already offered: keep the alternative's own end.
+          ctx->RestoreMark(mark);
+          ctx->m_nCurrentPos = alt;
+          extended = n;
+        }
+        Offer(ctx, list, ctx->m_nCurrentPos);
+        PushState(ctx, m0, list, p0, extended);
+        return 1;
+      }
+      // The alternative collapsed the optional part: go on with the mandatory iterations.
+      ctx->RestoreMark(m0);
+      ctx->m_nCurrentPos = p0;
+    }
+    ctx->FreeList(list);
+    return m_nMin > 0 && RetryMandatory(ctx);
+  }
+
+ private:
+  // Backtracks into the mandatory iterations; on success extends greedily again.
+  int RetryMandatory(CMatchContext<CHART>* ctx) const {
+    if (!TarnoRetrySequence(ctx, m_nMin, typename Base::Same(this->m_pElement))) return 0;
+    PushOptional(ctx);
+    return 1;
+  }
+  void PushOptional(CMatchContext<CHART>* ctx) const {
+    StackMark m0 = ctx->Mark();
+    int p0 = ctx->m_nCurrentPos;
+    int n = this->Extend(ctx, 0, m_nExtra);
+    if (!this->m_pElement->m_bCanRetry) {
+      ctx->m_stack.Push(n);
+      return;
+    }
+    int list = ctx->AllocList(ctx->m_nCurrentPos);
+    PushState(ctx, m0, list, p0, n);
+  }
+  static void PushState(CMatchContext<CHART>* ctx, const StackMark& m0, int list, int p0, int n) {
+    CBufferT<int>& st = ctx->m_stack;
+    st.Push(m0.captures);
+    st.Push(m0.backtrack);
+    st.Push(m0.lists);
+#if TARNO_HOST
+    st.Push(m0.entries);
+#endif
+    st.Push(list);
+    st.Push(p0);
+    st.Push(n);
+  }
+  // The list is kept sorted so that the usual new entry, an end nearer to p0 than all before
+  // it, goes to the back: descending positions left to right, ascending right to left.
+  bool Offered(const CMatchContext<CHART>* ctx, int list, int pos) const {
+    const std::vector<int>& l = ctx->m_lists[list];
+    if (this->m_bRightLeft) return std::binary_search(l.begin(), l.end(), pos);
+    return std::binary_search(l.begin(), l.end(), pos, std::greater<int>());
+  }
+  void Offer(CMatchContext<CHART>* ctx, int list, int pos) const {
+    std::vector<int>& l = ctx->m_lists[list];
+    std::vector<int>::iterator it = this->m_bRightLeft
+                                        ? std::lower_bound(l.begin(), l.end(), pos)
+                                        : std::lower_bound(l.begin(), l.end(), pos, std::greater<int>());
+    if (it == l.end() || *it != pos) l.insert(it, pos);
+  }
+};
+
+// x*+ x++ x?+ x{n,m}+: the greedy match, then nothing to backtrack into.
+template <class CHART>
+class CPossessiveElement : public CGreedyElement<CHART> {
+ public:
+  CPossessiveElement(const CPatternElement<CHART>* inner, int min, int extra)
+      : CGreedyElement<CHART>(inner, min, extra, ELEMENT_POSSESSIVE) {}
+
+  int Match(CMatchContext<CHART>* ctx) const override {
+    TARNO_NESTED();
+    TARNO_FRAME(0);
+    StackMark mark = ctx->Mark();
+    int pos = ctx->m_nCurrentPos;
+    if (!this->MatchGreedy(ctx)) TARNO_RESULT(0);
+    ctx->DiscardBacktrack(mark);
+    ctx->m_stack.Push(pos);
+    ctx->m_stack.Push(mark.captures);
+    TARNO_RESULT(1);
+  }
+  int MatchNext(CMatchContext<CHART>* ctx) const override {
+    TARNO_NESTED();
+    TARNO_FRAME(1);
+    ctx->TruncateCaptures(ctx->m_stack.Pop());
+    ctx->m_nCurrentPos = ctx->m_stack.Pop();
+    TARNO_RESULT(0);
+  }
+};
+
+// x*? x+? x?? x{n,m}?: the fewest iterations first.
+//
+// State on the backtrack stack: for each optional iteration its inner state and the position
+// before it, then the count n of optional iterations (fast path: only n).
+template <class CHART>
+class CReluctantElement : public CRepeatBase<CHART> {
+  typedef CRepeatBase<CHART> Base;
+
+ public:
+  CReluctantElement(const CPatternElement<CHART>* inner, int min, int extra)
+      : Base(ELEMENT_RELUCTANT, inner), m_nMin(min), m_nExtra(extra) {}
+
+  int Match(CMatchContext<CHART>* ctx) const override {
+    TARNO_NESTED();
+    TARNO_FRAME(0);
+#if !TARNO_HOST
+    if (this->m_nFast) {
+      if (this->CountRun(ctx, ctx->m_nCurrentPos, m_nMin) < m_nMin) TARNO_RESULT(0);
+      ctx->m_nCurrentPos += m_nMin * this->Dir();
+      ctx->m_stack.Push(0);
+      TARNO_RESULT(1);
+    }
+#endif
+    if (!TarnoMatchSequence(ctx, m_nMin, 0, typename Base::Same(this->m_pElement))) TARNO_RESULT(0);
+    ctx->m_stack.Push(0);
+    TARNO_RESULT(1);
+  }
+
+  int MatchNext(CMatchContext<CHART>* ctx) const override {
+    TARNO_NESTED();
+    TARNO_FRAME(1);
+    CBufferT<int>& st = ctx->m_stack;
+    int n = st.Pop();
+#if !TARNO_HOST
+    if (this->m_nFast) {
+      if (n < m_nExtra && this->CountRun(ctx, ctx->m_nCurrentPos, 1) == 1) {
+        ctx->m_nCurrentPos += this->Dir();
+        st.Push(n + 1);
+        TARNO_RESULT(1);
+      }
+      ctx->m_nCurrentPos -= (m_nMin + n) * this->Dir();
+      TARNO_RESULT(0);
+    }
+#endif
+    const CPatternElement<CHART>* e = this->m_pElement;
+    if (n < m_nExtra) {
+      // One more iteration, if it moves the position.
+      int before = ctx->m_nCurrentPos;
+      if (e->Match(ctx)) {
+        for (;;) {
+          if (ctx->m_nCurrentPos != before) {
+            st.Push(before);
+            st.Push(n + 1);
+            TARNO_RESULT(1);
+          }
+          if (!e->MatchNext(ctx)) break;
+        }
+      }
+    }
+    // Otherwise the next alternative of the taken iterations, last first, that is not empty.
+    while (n > 0) {
+      int before = st.Pop();
+      while (e->MatchNext(ctx)) {
+        if (ctx->m_nCurrentPos != before) {
+          st.Push(before);
+          st.Push(n);
+          TARNO_RESULT(1);
+        }
+      }
+      --n;
+    }
+    if (m_nMin == 0 || !TarnoRetrySequence(ctx, m_nMin, typename Base::Same(e))) TARNO_RESULT(0);
+    st.Push(0);
+    TARNO_RESULT(1);
+  }
+
+  int m_nMin;
+  int m_nExtra;
+};
+
+// x{n}: exactly n iterations, with backtracking among them.
+template <class CHART>
+class CFixedRepeatElement : public CRepeatBase<CHART> {
+  typedef CRepeatBase<CHART> Base;
+
+ public:
+  CFixedRepeatElement(const CPatternElement<CHART>* inner, int count)
+      : Base(ELEMENT_FIXED, inner), m_nCount(count) {}
+
+  int Match(CMatchContext<CHART>* ctx) const override {
+    TARNO_NESTED();
+    TARNO_FRAME(0);
+#if !TARNO_HOST
+    if (this->m_nFast) {
+      if (this->CountRun(ctx, ctx->m_nCurrentPos, m_nCount) < m_nCount) TARNO_RESULT(0);
+      ctx->m_nCurrentPos += m_nCount * this->Dir();
+      TARNO_RESULT(1);
+    }
+#endif
+    TARNO_RESULT(TarnoMatchSequence(ctx, m_nCount, 0, typename Base::Same(this->m_pElement)));
+  }
+  int MatchNext(CMatchContext<CHART>* ctx) const override {
+    TARNO_NESTED();
+    TARNO_FRAME(1);
+#if !TARNO_HOST
+    if (this->m_nFast) {
+      ctx->m_nCurrentPos -= m_nCount * this->Dir();
+      TARNO_RESULT(0);
+    }
+#endif
+    TARNO_RESULT(TarnoRetrySequence(ctx, m_nCount, typename Base::Same(this->m_pElement)));
+  }
+
+  int m_nCount;
+};
+
+TARNO_NAMESPACE_END
+
+#endif

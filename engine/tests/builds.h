@@ -1,0 +1,50 @@
+// Test access to the four engines a test can run: the plain and the host build, each with 8-bit
+// and 16-bit characters. The builds are compiled in separate translation units
+// (build_plain.cpp, build_host.cpp), so every test binary that uses this also proves that both
+// builds live in one process without binding to each other's code.
+#ifndef TARNO_TESTS_BUILDS_H
+#define TARNO_TESTS_BUILDS_H
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tarno_test {
+
+class Engine {
+ public:
+  virtual ~Engine() {}
+  virtual const char* Name() const = 0;
+  virtual bool IsHost() const = 0;
+  virtual bool IsWide() const = 0;
+  // Text dump of the compiled graph (engine/tarno/dump.h).
+  virtual std::string Dump(const std::u16string& pattern, int flags, int options = 0) const = 0;
+  // Every successive match from `start`: "s-e,g1s-g1e,-" per match (a '-' for a group that did
+  // not take part), matches separated by blanks; "none" when there is none.
+  virtual std::string Matches(const std::u16string& pattern, int flags, const std::u16string& subject,
+                              int start = -1) const = 0;
+  virtual std::string Exact(const std::u16string& pattern, int flags, const std::u16string& subject) const = 0;
+  // The replaced text; `extended` receives the MatchResult ints after the call.
+  virtual std::u16string Replace(const std::u16string& pattern, int flags, const std::u16string& subject,
+                                 const std::u16string& replaceTo, int start = -1, int count = -1,
+                                 std::vector<int>* extended = nullptr) const = 0;
+  virtual std::vector<std::pair<int, int>> Split(const std::u16string& pattern, int flags,
+                                                 const std::u16string& subject) const = 0;
+  virtual int Count(const std::u16string& pattern, int flags, const std::u16string& subject) const = 0;
+  virtual int MaxGroup(const std::u16string& pattern, int flags) const = 0;
+  virtual int NamedGroup(const std::u16string& pattern, int flags, const std::u16string& name) const = 0;
+};
+
+const Engine& Plain8();
+const Engine& Plain16();
+const Engine& Host8();
+const Engine& Host16();
+std::vector<const Engine*> AllEngines();
+
+// UTF-8 to UTF-16 (code points above U+FFFF are not needed by the tests).
+std::u16string U(const std::string& s);
+std::string Narrow(const std::u16string& s);  // for messages: code units below 128 as is
+
+}  // namespace tarno_test
+
+#endif
