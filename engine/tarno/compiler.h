@@ -32,7 +32,7 @@ void CRegexpT<CHART>::Compile(const CHART* pattern, int length, int flags, bool 
   Clear();
   m_nFlags = flags;
   if (null) return;
-  if (length < 0) length = 0;
+  if (length < 0 || !pattern) length = 0;
   m_pPattern = pattern;
   m_nPatternLength = length;
   m_nUnnamed = 0;

@@ -50,7 +50,8 @@ class CRegexpT {
   void Compile(const CHART* pattern, int flags = 0) {
     Compile(pattern, pattern ? Length(pattern) : 0, flags, pattern == nullptr);
   }
-  void Compile(const CHART* pattern, int length, int flags) { Compile(pattern, length, flags, pattern == nullptr); }
+  // With an explicit length a null pointer stands for the empty pattern.
+  void Compile(const CHART* pattern, int length, int flags) { Compile(pattern, pattern ? length : 0, flags, false); }
 
   // --- searching (operations.h) ---
   Context* PrepareMatch(const CHART* text, int length, int start = -1, Context* ctx = nullptr) const;

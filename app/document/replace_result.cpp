@@ -1,0 +1,118 @@
+// The replace result: program, segments and the texts built from them.
+#include "app/document/replace_result.h"
+
+void ReplaceResult::ParseReplaceTo(const unsigned short* text, int length, const HostRegexp& pattern) {
+  m_program.pieces.clear();
+  if (!text || length < 0) length = 0;
+  m_program.text.assign(text, text + length);
+  std::vector<ReplaceToken> tokens = pattern.ParseReplaceTo(m_program.text.data(), length);
+  for (const ReplaceToken& t : tokens) {
+    ReplacePiece p;
+    p.end = t.end;
+    switch (t.kind) {
+      case REPLACE_GROUP: p.kind = ReplacePiece::GROUP; p.value = t.value; break;
+      case REPLACE_SPECIAL: p.kind = ReplacePiece::SPECIAL; p.value = t.value; break;
+      case REPLACE_DOLLAR: p.kind = ReplacePiece::LITERAL; p.value = '$'; break;
+      default: p.kind = ReplacePiece::LITERAL; p.value = 0; break;
+    }
+    m_program.pieces.push_back(p);
+  }
+}
+
+void ReplaceResult::Build(int subjectLength, const std::vector<MatchHandle>& results, int count, bool rightToLeft) {
+  Clear();
+  if (count > static_cast<int>(results.size())) count = static_cast<int>(results.size());
+  const int L = subjectLength;
+  int p = 0, prevEnd = 0;
+  for (int k = 0; k < count; ++k) {
+    const MatchHandle& h = results[rightToLeft ? count - 1 - k : k];
+    if (!h || !h->result.IsMatched()) continue;
+    const MatchResult& m = h->result;
+    ReplaceSegment seg;
+    seg.match = h;
+    p += m.GetStart() - prevEnd;
+    seg.start = p;
+    int pieceStart = 0;
+    for (const ReplacePiece& piece : m_program.pieces) {
+      OutputPiece out = {0, OutputPiece::FROM_SUBJECT, 0};
+      switch (piece.kind) {
+        case ReplacePiece::LITERAL:
+          out.source = OutputPiece::FROM_REPLACE_TO;
+          out.position = pieceStart;
+          out.length = piece.value == '$' ? 1 : piece.end - pieceStart;  // "$$" keeps one '$'
+          break;
+        case ReplacePiece::GROUP: {
+          int a = m.GetGroupStart(piece.value), b = m.GetGroupEnd(piece.value);
+          out.position = a;
+          out.length = (a >= 0 && b >= a) ? b - a : 0;
+          break;
+        }
+        default:
+          switch (piece.value) {
+            case '&': out.position = m.GetStart(); out.length = m.GetEnd() - m.GetStart(); break;
+            case '`': out.position = 0; out.length = m.GetStart(); break;
+            case '\'': out.position = m.GetEnd(); out.length = L - m.GetEnd(); break;
+            case '_': out.position = 0; out.length = L; break;
+            case '+': {
+              int g = m.MaxGroupNumber();
+              while (g > 0 && m.GetGroupStart(g) < 0) --g;
+              out.position = m.GetGroupStart(g);
+              out.length = m.GetGroupEnd(g) - m.GetGroupStart(g);
+              break;
+            }
+            default: break;
+          }
+      }
+      if (out.length < 0) out.length = 0;
+      seg.pieces.push_back(out);
+      seg.length += out.length;
+      pieceStart = piece.end;
+    }
+    prevEnd = m.GetEnd();
+    p += seg.length;
+    m_segments.push_back(seg);
+  }
+}
+
+std::vector<unsigned short> ReplaceResult::SegmentText(const unsigned short* subject, const ReplaceSegment& segment) const {
+  std::vector<unsigned short> out;
+  out.reserve(segment.length);
+  for (const OutputPiece& p : segment.pieces) {
+    if (p.length <= 0 || p.position < 0) continue;
+    const unsigned short* from = p.source == OutputPiece::FROM_SUBJECT ? subject : m_program.text.data();
+    if (!from) continue;
+    out.insert(out.end(), from + p.position, from + p.position + p.length);
+  }
+  return out;
+}
+
+std::vector<unsigned short> ReplaceResult::ReplacedText(const unsigned short* subject, int subjectLength) const {
+  std::vector<unsigned short> out;
+  int prevEnd = 0;
+  for (const ReplaceSegment& seg : m_segments) {
+    int start = seg.match->result.GetStart();
+    if (start > prevEnd) out.insert(out.end(), subject + prevEnd, subject + start);
+    std::vector<unsigned short> text = SegmentText(subject, seg);
+    out.insert(out.end(), text.begin(), text.end());
+    if (seg.match->result.GetEnd() > prevEnd) prevEnd = seg.match->result.GetEnd();
+  }
+  if (subjectLength > prevEnd) out.insert(out.end(), subject + prevEnd, subject + subjectLength);
+  return out;
+}
+
+int ReplaceResult::SegmentOfResult(const MatchHandle& match) const {
+  if (!match) return -1;
+  for (size_t i = 0; i < m_segments.size(); ++i)
+    if (m_segments[i].match == match) return static_cast<int>(i);
+  return -1;
+}
+
+int ReplaceResult::PieceAt(int caret) const {
+  for (size_t i = 0; i < m_program.pieces.size(); ++i)
+    if (caret < m_program.pieces[i].end) return static_cast<int>(i);
+  return -1;
+}
+
+int ReplaceResult::PieceStart(int index) const {
+  return index <= 0 ? 0 : m_program.pieces[index - 1].end;
+}
