@@ -1,0 +1,66 @@
+// Covered by tests/program_paths_test.cpp.
+#include "platform/program_paths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+#include <algorithm>
+
+QString CProgramPaths::ProgramPath() {
+  if (QCoreApplication::instance()) return QCoreApplication::applicationFilePath();
+#if defined(__linux__)
+  // Before the application object exists (and in tools without one).
+  const QString path = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+  if (!path.isEmpty()) return path;
+#endif
+  return QString();
+}
+
+QString CProgramPaths::ProgramFolder() {
+  const QString path = ProgramPath();
+  return path.isEmpty() ? QString() : QFileInfo(path).absolutePath();
+}
+
+QString CProgramPaths::ProgramPathWithExtension(const QString& extension) {
+  const QString path = ProgramPath();
+  return path.isEmpty() ? QString() : ReplaceExtension(path, extension);
+}
+
+QString CProgramPaths::ReplaceExtension(const QString& path, const QString& extension) {
+  qsizetype nameStart = path.lastIndexOf(QLatin1Char('/')) + 1;
+#if defined(Q_OS_WIN)
+  nameStart = std::max(nameStart, path.lastIndexOf(QLatin1Char('\\')) + 1);
+#endif
+  const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+  if (dot > nameStart) return path.left(dot) + extension;
+  return path + extension;
+}
+
+QString CProgramPaths::UserDataFolder() {
+  const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+  if (folder.isEmpty()) return QString();
+  QDir().mkpath(folder);
+  return folder;
+}
+
+bool CProgramPaths::IsFolderWritable(const QString& folder) {
+  if (folder.isEmpty() || !QFileInfo(folder).isDir()) return false;
+  QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".korvane-write-test-XXXXXX")));
+  return probe.open();  // removed again when probe goes out of scope
+}
+
+QString CProgramPaths::WritableFileBesideProgram(const QString& extension) {
+  return WritableFileBeside(ProgramPath(), extension, UserDataFolder());
+}
+
+QString CProgramPaths::WritableFileBeside(const QString& programPath, const QString& extension,
+                                          const QString& fallbackFolder) {
+  if (programPath.isEmpty()) return QString();
+  const QFileInfo program(programPath);
+  if (IsFolderWritable(program.absolutePath()) || fallbackFolder.isEmpty())
+    return ReplaceExtension(program.absoluteFilePath(), extension);
+  const QString name = ReplaceExtension(program.fileName(), extension);
+  return QDir(fallbackFolder).filePath(name);
+}

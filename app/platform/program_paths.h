@@ -1,0 +1,38 @@
+// Where the program lies and where its files go: the program's path and folder, files beside it
+// with another extension, the per-user data folder, and whether a folder is writable.
+// Covered by tests/program_paths_test.cpp.
+#pragma once
+
+#include <QString>
+
+class CProgramPaths {
+ public:
+  // Full path of the running executable; empty if it cannot be found out. Uses the
+  // application object when there is one, else the operating system's own record.
+  static QString ProgramPath();
+  // The folder holding the executable, without a trailing separator.
+  static QString ProgramFolder();
+  // The program's path with its extension replaced by extension (which includes its dot, as in
+  // ".clips"); see ReplaceExtension.
+  static QString ProgramPathWithExtension(const QString& extension);
+  // Replaces everything from the last dot of the file name (not of the folders above it) with
+  // extension. A file name without a dot, or whose only dot is its first character, has no
+  // extension, and extension is appended.
+  static QString ReplaceExtension(const QString& path, const QString& extension);
+
+  // The per-user data folder of the application (QStandardPaths' AppLocalDataLocation), created
+  // if missing. Empty when there is none.
+  static QString UserDataFolder();
+  // True when a file can actually be created in folder (tried with a temporary file, which also
+  // catches read-only file systems and access rules that permission bits do not show).
+  static bool IsFolderWritable(const QString& folder);
+
+  // For a file the program writes as well as reads (the clips): the program's path with the
+  // extension replaced when the program's folder is writable, else the same file name in the
+  // per-user data folder, so that the file is never silently lost. Reads use the same path, so a
+  // copy the program could not replace is never read back as current.
+  static QString WritableFileBesideProgram(const QString& extension);
+  // The same choice for a given program path and fallback folder.
+  static QString WritableFileBeside(const QString& programPath, const QString& extension,
+                                    const QString& fallbackFolder);
+};
