@@ -232,6 +232,7 @@ void CRegexpT<CHART>::Prime(const TokState& s) {
 
 template <class CHART>
 void CRegexpT<CHART>::Advance() {
+  m_nConsumedEnd = m_tok[0].start + m_tok[0].length;
   m_tok[0] = m_tok[1];
   m_after[0] = m_after[1];
   m_tok[1] = m_tok[2];
@@ -245,6 +246,7 @@ void CRegexpT<CHART>::Advance() {
 // after the current token and its class depth changed by `depthChange`.
 template <class CHART>
 void CRegexpT<CHART>::ResumeAt(int pos, int depthChange) {
+  m_nConsumedEnd = pos;
   TokState st = m_after[0];
   st.pos = pos;
   st.depth += depthChange;
@@ -383,34 +385,62 @@ const typename CRegexpT<CHART>::Element* CRegexpT<CHART>::GetGroupElement(int nu
 // ---------------------------------------------------------------------------------------------
 // Parser
 
+// Composite spans are taken from where their parts were written, not from the parts' own spans:
+// in the plain build a part may be a shared stock element whose span is that of its first
+// occurrence, or the content of a non-capture group, which has no element of its own.
 template <class CHART>
 typename CRegexpT<CHART>::Element* CRegexpT<CHART>::ParseAlternative(int& flags) {
-  Element* first = ParseSequence(flags);
+  int start, end;
+  Element* first = ParseSequence(flags, &start, &end);
   if (!IsSpecial(Cur(), '|')) return first;
   CAlternativeElement<CHART>* alt = new CAlternativeElement<CHART>();
   alt->m_elements.Push(first);
   while (IsSpecial(Cur(), '|')) {
     Advance();
-    alt->m_elements.Push(ParseSequence(flags));
+    int from;
+    alt->m_elements.Push(ParseSequence(flags, &from, &end));
   }
-  const Element* last = alt->m_elements[alt->m_elements.GetSize() - 1];
-  return Add(alt, first->m_nStart, last->m_nEnd);
+  return Add(alt, start, end);
 }
 
 template <class CHART>
-typename CRegexpT<CHART>::Element* CRegexpT<CHART>::ParseSequence(int& flags) {
+typename CRegexpT<CHART>::Element* CRegexpT<CHART>::ParseSequence(int& flags, int* start, int* end) {
   bool rtl = (flags & RIGHTTOLEFT) != 0;
   CBufferT<Element*> items;
-  while (!IsEnd(Cur()) && !IsSpecial(Cur(), '|') && !IsSpecial(Cur(), ')')) items.Push(ParseItem(flags));
-  if (items.IsEmpty()) return NewEmpty(Cur().start, Cur().start);
+  int first = Cur().start, last = first;
+  while (!IsEnd(Cur()) && !IsSpecial(Cur(), '|') && !IsSpecial(Cur(), ')')) {
+    int from;
+    items.Push(ParseItem(flags, &from, &last));
+    if (items.GetSize() == 1) first = from;
+  }
+  if (start) *start = first;
+  if (end) *end = last;
+  if (items.IsEmpty()) return NewEmpty(first, first);
   if (items.GetSize() == 1) return items[0];
   CListElement<CHART>* list = new CListElement<CHART>(rtl);
   for (int i = 0; i < items.GetSize(); ++i) list->m_elements.Push(items[i]);
-  return Add(list, items[0]->m_nStart, items[items.GetSize() - 1]->m_nEnd);
+  return Add(list, first, last);
+}
+
+// Parses one item and gives the span where it was written. That is the element's own span,
+// except for a shared stock element and for what stands for a non-capture group in the plain
+// build: there it runs from the item's first token to the last character the item consumed.
+template <class CHART>
+typename CRegexpT<CHART>::Element* CRegexpT<CHART>::ParseItem(int& flags, int* start, int* end) {
+  const int from = Cur().start;
+  Element* e = ParseItemElement(flags);
+  if (IsStock(e) || e->m_nStart != from) {
+    *start = from;
+    *end = m_nConsumedEnd > e->m_nEnd ? m_nConsumedEnd : e->m_nEnd;
+  } else {
+    *start = e->m_nStart;
+    *end = e->m_nEnd;
+  }
+  return e;
 }
 
 template <class CHART>
-typename CRegexpT<CHART>::Element* CRegexpT<CHART>::ParseItem(int& flags) {
+typename CRegexpT<CHART>::Element* CRegexpT<CHART>::ParseItemElement(int& flags) {
   Token t = Cur();
   bool rtl = (flags & RIGHTTOLEFT) != 0;
   Element* atom = nullptr;
@@ -434,13 +464,13 @@ typename CRegexpT<CHART>::Element* CRegexpT<CHART>::ParseItem(int& flags) {
           atom = NewEmpty(t.start, end);
         break;
       case '(':
-        if (m_nParseDepth < TARNO_MAX_PARSE_DEPTH) return ParseQuantifier(ParseGroup(flags), flags);
+        if (m_nParseDepth < TARNO_MAX_PARSE_DEPTH) return ParseQuantifier(ParseGroup(flags), t.start, flags);
         break;  // too deep: a literal '('
       case '[':
-        if (m_nParseDepth < TARNO_MAX_PARSE_DEPTH) return ParseQuantifier(ParseClass(flags), flags);
+        if (m_nParseDepth < TARNO_MAX_PARSE_DEPTH) return ParseQuantifier(ParseClass(flags), t.start, flags);
         ResumeAt(t.start + 1, -1);  // too deep: a literal '[' outside any class
         atom = Add(new CStringElement<CHART>(m_pPattern + t.start, 1, rtl, (flags & IGNORECASE) != 0), t.start, end);
-        return ParseQuantifier(atom, flags);
+        return ParseQuantifier(atom, t.start, flags);
       case '.': stock = (flags & SINGLELINE) ? 1 : 2; break;
       case 'w': stock = 3; break;
       case 'W': stock = 4; break;
@@ -451,7 +481,7 @@ typename CRegexpT<CHART>::Element* CRegexpT<CHART>::ParseItem(int& flags) {
       case '\\':
       case 'g':
       case 'k':
-        return ParseQuantifier(ParseBackref(flags), flags);
+        return ParseQuantifier(ParseBackref(flags), t.start, flags);
       default:
         break;  // a quantifier with nothing to repeat and other stray metacharacters: literal
     }
@@ -462,7 +492,7 @@ typename CRegexpT<CHART>::Element* CRegexpT<CHART>::ParseItem(int& flags) {
     }
     Advance();
   }
-  return ParseQuantifier(atom, flags);
+  return ParseQuantifier(atom, t.start, flags);
 }
 
 // Literal tokens gathered into one string, except that the character a quantifier follows forms
@@ -484,7 +514,7 @@ typename CRegexpT<CHART>::Element* CRegexpT<CHART>::ParseString(int flags) {
 }
 
 template <class CHART>
-typename CRegexpT<CHART>::Element* CRegexpT<CHART>::ParseQuantifier(Element* atom, int flags) {
+typename CRegexpT<CHART>::Element* CRegexpT<CHART>::ParseQuantifier(Element* atom, int atomStart, int flags) {
   Token t = Cur();
   if (!IsQuantifier(t)) return atom;
   int min = 0, max = 0, end = t.start + 1, error = 0;
@@ -533,26 +563,26 @@ typename CRegexpT<CHART>::Element* CRegexpT<CHART>::ParseQuantifier(Element* ato
       if (max < min) max = min;
     }
   }
-  if (max == 0) return NewEmpty(atom->m_nStart, end, error);  // the atom stays in the pool
+  if (max == 0) return NewEmpty(atomStart, end, error);  // the atom stays in the pool
   CRepeatBase<CHART>* e;
   if (braces && min == max) {
     if (IsSpecial(Cur(), '?') || IsSpecial(Cur(), '+')) {
       end = Cur().start + 1;
       Advance();
     }
-    e = Add(new CFixedRepeatElement<CHART>(atom, min), atom->m_nStart, end);
+    e = Add(new CFixedRepeatElement<CHART>(atom, min), atomStart, end);
   } else {
     int extra = max == TARNO_INFINITE ? TARNO_INFINITE - min : max - min;
     if (IsSpecial(Cur(), '?')) {
       end = Cur().start + 1;
       Advance();
-      e = Add(new CReluctantElement<CHART>(atom, min, extra), atom->m_nStart, end);
+      e = Add(new CReluctantElement<CHART>(atom, min, extra), atomStart, end);
     } else if (IsSpecial(Cur(), '+')) {
       end = Cur().start + 1;
       Advance();
-      e = Add(new CPossessiveElement<CHART>(atom, min, extra), atom->m_nStart, end);
+      e = Add(new CPossessiveElement<CHART>(atom, min, extra), atomStart, end);
     } else {
-      e = Add(new CGreedyElement<CHART>(atom, min, extra), atom->m_nStart, end);
+      e = Add(new CGreedyElement<CHART>(atom, min, extra), atomStart, end);
     }
   }
   e->m_bRightLeft = (flags & RIGHTTOLEFT) != 0;

@@ -173,10 +173,11 @@ class CRegexpT {
   }
 
   Element* ParseAlternative(int& flags);
-  Element* ParseSequence(int& flags);
-  Element* ParseItem(int& flags);
+  Element* ParseSequence(int& flags, int* start = nullptr, int* end = nullptr);
+  Element* ParseItem(int& flags, int* start, int* end);
+  Element* ParseItemElement(int& flags);
   Element* ParseString(int flags);
-  Element* ParseQuantifier(Element* atom, int flags);
+  Element* ParseQuantifier(Element* atom, int atomStart, int flags);
   Element* ParseGroup(int& flags);
   Element* ParseGroupBody(int start, int bodyStart, int flags, int* end, int* error);
   Element* ParseCaptureGroup(int start, int bodyStart, int number, const CHART* name, int nameLength,
@@ -228,6 +229,7 @@ class CRegexpT {
   const CHART* m_pPattern = nullptr;  // not owned; valid during Compile only
   int m_nPatternLength = 0;
   Token m_tok[3];
+  int m_nConsumedEnd = 0;  // end of the last token the parser consumed
   TokState m_after[3];
   int m_nUnnamed = 0;      // highest unnamed group number so far
   int m_nParseDepth = 0;   // open groups and classes
