@@ -27,6 +27,13 @@
 #define TARNO_MAX_NESTING 4000
 #endif
 
+// Fuzzing only: when defined, one prepared search (PrepareMatch up to the next PrepareMatch)
+// may enter composite elements at most this many times; once the budget is spent every further
+// attempt fails at once, as if it had nested too deep. This keeps exponential backtracking from
+// stalling a fuzzer. Every cut-off attempt (budget or nesting) is counted in TarnoCutOffs(), so
+// that a harness can tell results that the limits shaped. Never defined in a product build.
+// #define TARNO_WORK_LIMIT 20000
+
 // Deepest nesting of groups and character classes that the compiler builds. A '(' or '[' beyond
 // it is read as a literal character; see CRegexpT::ParseItem.
 #ifndef TARNO_MAX_PARSE_DEPTH

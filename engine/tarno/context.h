@@ -69,6 +69,14 @@ struct CMatchBreak {
 // search loop, which then treats the attempt as failed. Never leaves the engine.
 struct CNestingOverflow {};
 
+#ifdef TARNO_WORK_LIMIT
+// Attempts cut off by the nesting limit or the work budget on this thread (fuzzing only).
+inline long& TarnoCutOffs() {
+  static thread_local long count = 0;
+  return count;
+}
+#endif
+
 // A snapshot of the stack tops, for the elements that discard what their inner element left.
 struct StackMark {
   int backtrack;
@@ -101,6 +109,9 @@ class CMatchContext {
   const CHART* m_pText = nullptr;  // not owned
   int m_nLength = -1;            // below 0: no subject
   int m_nNesting = 0;            // composite elements entered in the current attempt
+#ifdef TARNO_WORK_LIMIT
+  long m_nWork = 0;              // composite elements entered since PrepareMatch
+#endif
 
   // Sorted lists of end positions that greedy repeats have offered (see CGreedyElement); a repeat
   // keeps the index of its list on the backtrack stack. Reset at every attempt.
@@ -198,7 +209,14 @@ class CMatchContext {
 
   // --- nesting guard ---
   void EnterNested() {
+#ifdef TARNO_WORK_LIMIT
+    if (++m_nNesting > TARNO_MAX_NESTING || ++m_nWork > TARNO_WORK_LIMIT) {
+      ++TarnoCutOffs();
+      throw CNestingOverflow();
+    }
+#else
     if (++m_nNesting > TARNO_MAX_NESTING) throw CNestingOverflow();
+#endif
   }
   void LeaveNested() { --m_nNesting; }
 

@@ -36,6 +36,9 @@ typename CRegexpT<CHART>::Context* CRegexpT<CHART>::PrepareMatch(const CHART* te
   ctx->m_captureIndex.Resize(m_nMaxGroup + 1);
   ctx->m_captureIndex.Fill(-1);
   ctx->m_nListsUsed = 0;
+#ifdef TARNO_WORK_LIMIT
+  ctx->m_nWork = 0;
+#endif
   return ctx;
 }
 
