@@ -11,7 +11,7 @@
 struct MatchRecord {
   MatchResult result;
   double elapsed = -1.0;  // seconds; -1 when not measured
-  int sequence = -1;      // 10 x index in the results list; 10k + 5 between entries; -1 outside
+  int sequence = -1;      // 10 x index in the results list; 10k - 5 between entries k - 1 and k; -1 outside
 };
 
 typedef std::shared_ptr<MatchRecord> MatchHandle;

@@ -1,0 +1,319 @@
+// Searching: preparing a search, running jobs on the match worker, waiting for them with the wait
+// dialog, presenting their results, record navigation.
+#include <cstdio>
+#include <new>
+
+#include "app/document/korvane_doc.h"
+#include "korvane_ids.h"
+#include "platform/time_stamps.h"
+#include "stringtable.h"
+
+namespace {
+const int kInitialWaitMs = 500;
+const int kContinueWaitMs = 10;
+const int kPollMs = 10;
+}  // namespace
+
+const HostElement* CKorvaneDoc::MatchRoot() const {
+  if (m_bOnlyCurrentNode && m_pCurrentElement && m_pCurrentElement->m_nKind != ELEMENT_EMPTY) return m_pCurrentElement;
+  return m_pattern.compiled.GetRoot();
+}
+
+void CKorvaneDoc::PrepareFreshSearch() {
+  m_pJobRoot = MatchRoot();
+  m_pattern.compiled.PrepareMatch(m_subject.data(), static_cast<int>(m_subject.size()), m_nStartPoint, &m_ctx);
+  std::lock_guard<std::mutex> lock(m_resultsMutex);
+  m_results.clear();
+}
+
+// Stops a running or paused job: no more pausing, abort at the next element entry, let a paused
+// worker go on, and wait for the end.
+void CKorvaneDoc::StopJob(int waitMs) {
+  if (!m_matchWorker.IsBusy()) return;
+  m_bPauseAtStep = false;
+  m_bAbort = true;
+  m_resumeEvent.Set();
+  if (!m_doneEvent.Wait(waitMs)) {
+    // The worker sees the abort at its next element entry, so this only happens on a machine
+    // that is very busy. Going on now would change the pattern under a running search.
+    while (m_matchWorker.IsBusy() && !m_doneEvent.Wait(waitMs)) {
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Running a job
+
+int CKorvaneDoc::RunJob(int kind, bool pauseAtStep, bool waitForIt) {
+  m_bAbort = false;
+  m_bStackOverflow = false;
+  {
+    std::lock_guard<std::mutex> lock(m_dialogLock);
+    m_bDone = false;
+    m_bDialogOpen = false;
+  }
+  m_doneEvent.Reset();
+  m_pausedEvent.Reset();
+  m_resumeEvent.Reset();
+  m_bPauseAtStep = pauseAtStep;
+  m_nJobKind = kind;
+  if (!m_pJobRoot) m_pJobRoot = MatchRoot();
+  m_nProgressCount = GetResultCount();
+  m_matchWorker.Run([this](void*) { JobBody(); }, nullptr);
+  return waitForIt ? WaitForJob(kInitialWaitMs) : WAIT_TIMEOUT;
+}
+
+int CKorvaneDoc::WaitForJob(int initialMs) {
+  CEvent* events[2] = {&m_doneEvent, &m_pausedEvent};
+  int r = CEvent::WaitAny(events, 2, initialMs);
+  if (r != CEvent::kTimedOut) return r;
+  if (m_pUi) m_pUi->RunWaitDialog(this);
+  for (;;) {
+    r = CEvent::WaitAny(events, 2, kPollMs);
+    if (r != CEvent::kTimedOut) return r;
+    if (m_pUi) m_pUi->PumpEvents();
+  }
+}
+
+bool CKorvaneDoc::WaitDialogOpening() {
+  std::lock_guard<std::mutex> lock(m_dialogLock);
+  if (m_bDone || m_bPaused) return false;
+  m_bDialogOpen = true;
+  return true;
+}
+
+void CKorvaneDoc::WaitDialogClosed() {
+  std::lock_guard<std::mutex> lock(m_dialogLock);
+  m_bDialogOpen = false;
+}
+
+void CKorvaneDoc::WaitDialogBreak() {
+  if (m_nMode == MODE_TRACE) {
+    m_bPauseAtStep = true;  // pauses at the next text-consuming element
+  } else {
+    m_bAbort = true;
+    m_bPauseAtStep = false;
+  }
+}
+
+void CKorvaneDoc::WaitDialogProgress(int* count, int* position, int* range) const {
+  *count = m_nProgressCount.load();
+  *position = m_nProgressPosition.load();
+  *range = static_cast<int>(m_subject.size());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Job bodies (match worker)
+
+void CKorvaneDoc::JobBody() {
+  const CTimeStamps clock;
+  const std::int64_t start = clock.Now();
+  const bool rtl = (m_pattern.flags & RIGHTTOLEFT) != 0;
+  const int length = static_cast<int>(m_subject.size());
+  std::int64_t previous = start;
+  try {
+    if (m_nJobKind == JOB_FIND) {
+      SetLastResult(NewMatchRecord());
+      MatchHandle h = NewMatchRecord();
+      h->result = m_pattern.compiled.Match(&m_ctx, m_pJobRoot);
+      h->elapsed = CTimeStamps::ElapsedSeconds(start, clock.Now());
+      std::lock_guard<std::mutex> lock(m_resultsMutex);
+      m_currentResult = h;
+      m_lastResult = h;
+    } else {
+      for (;;) {
+        SetLastResult(NewMatchRecord());
+        MatchHandle h = NewMatchRecord();
+        h->result = m_pattern.compiled.Match(&m_ctx, m_pJobRoot);
+        std::int64_t now = clock.Now();
+        h->elapsed = CTimeStamps::ElapsedSeconds(previous, now);
+        previous = now;
+        bool matched = h->result.IsMatched() != 0;
+        if (!matched) h->result = NotMatchedSentinel()->result;
+        {
+          std::lock_guard<std::mutex> lock(m_resultsMutex);
+          m_currentResult = h;
+          m_lastResult = h;
+          h->sequence = 10 * static_cast<int>(m_results.size());
+          m_results.push_back(h);
+        }
+        m_nProgressCount = m_nProgressCount + 1;
+        m_nProgressPosition = rtl ? length - h->result.GetStart() : h->result.GetEnd();
+        if (!matched) break;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    // Out of memory for the stacks: end the search as the recursion guard does.
+    m_bStackOverflow = true;
+    std::lock_guard<std::mutex> lock(m_resultsMutex);
+    m_currentResult = NewMatchRecord();
+    m_lastResult = m_currentResult;
+  } catch (const CMatchBreak& b) {
+    std::lock_guard<std::mutex> lock(m_resultsMutex);
+    if (b.reason == CMatchBreak::RECURSION_LIMIT) {
+      m_currentResult = NewMatchRecord();
+      m_lastResult = m_currentResult;
+    } else {
+      m_lastResult = NewMatchRecord();
+      m_failPoint.failElement = nullptr;
+      previous = clock.Now();  // Find All's total time runs up to the abort
+    }
+  }
+  m_dTotalElapsed = CTimeStamps::ElapsedSeconds(start, previous);
+  std::lock_guard<std::mutex> lock(m_dialogLock);
+  m_bDone = true;
+  if (m_bDialogOpen && m_pUi) m_pUi->CloseWaitDialog();
+  m_matchWorker.ClearBusy();
+  m_doneEvent.Set();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Find, Find All and what they present
+
+void CKorvaneDoc::Message(int textId, double seconds, bool withNumber) {
+  if (!m_pUi) return;
+  QString text = CStringTable::Str(textId);
+  if (withNumber) {
+    char number[64];
+    std::snprintf(number, sizeof number, "%1.7f", seconds);
+    text.replace(QStringLiteral("%1.7f"), QString::fromLatin1(number));
+  }
+  m_pUi->MessageBox(text, CStringTable::Str(IDS_MSG_CAPTION_INFORMATION), IDocumentUi::ICON_INFORMATION,
+                    IDocumentUi::BUTTONS_OK);
+}
+
+void CKorvaneDoc::Find() {
+  StopBackgroundCheck();  // the check's own job is not the user's search
+  if (IsJobActive()) {
+    Continue();
+    return;
+  }
+  if (m_pEditHolder || m_pEditWaiting) return;
+  bool fresh = !GetCurrentResult()->result.IsMatched();
+  if (fresh) PrepareFreshSearch();
+  m_pJobRoot = MatchRoot();
+  RunJob(JOB_FIND, false, true);
+  PresentSingleStep(fresh, true);
+}
+
+void CKorvaneDoc::FindAll() {
+  StopBackgroundCheck();
+  if (m_pEditHolder || m_pEditWaiting) return;
+  if (IsJobActive()) return;
+  if (!GetCurrentResult()->result.IsMatched()) PrepareFreshSearch();
+  m_pJobRoot = MatchRoot();
+  RunJob(JOB_FIND_ALL, false, true);
+  PresentFindAll();
+  ShowFindAllMessage();
+}
+
+void CKorvaneDoc::ShowFindAllMessage() {
+  if (IsJobActive()) return;  // left paused
+  if (m_bStackOverflow) return;
+  MatchHandle current = GetCurrentResult(), last = GetLastResult();
+  if (last == current) {
+    if (GetResultCount() < 2)
+      Message(IDS_MSG_NO_MATCH_FOUND_TIME, m_dTotalElapsed, true);
+    else
+      Message(IDS_MSG_FIND_ALL_FINISHED, m_dTotalElapsed, true);
+  } else {
+    Message(IDS_MSG_FIND_ALL_ABORTED, m_dTotalElapsed, true);
+  }
+}
+
+void CKorvaneDoc::PresentSingleStep(bool fresh, bool messages) {
+  if (IsJobActive()) {  // paused
+    Notify(nullptr, 0x81C32);
+    return;
+  }
+  if (m_bStackOverflow) {
+    if (m_pUi)
+      m_pUi->MessageBox(CStringTable::Str(IDS_MSG_STACK_OVERFLOW), CStringTable::Str(IDS_APP_NAME),
+                        IDocumentUi::ICON_NONE, IDocumentUi::BUTTONS_OK);
+    Notify(nullptr, 0x80000);
+    return;
+  }
+  MatchHandle current = GetCurrentResult();
+  if (GetLastResult() != current) {  // aborted
+    Notify(nullptr, 0x80000);
+    return;
+  }
+  if (!current->result.IsMatched()) {
+    current->result = NotMatchedSentinel()->result;
+    AppendResult(current);
+    m_nHighlightStart = m_nHighlightEnd = current->result.GetStart();
+    m_nReplaceHighlightStart = m_nReplaceHighlightEnd;
+    Notify(nullptr, 0x81C32);
+    if (messages) Message(fresh ? IDS_MSG_NO_MATCH_FOUND : IDS_MSG_FIND_FINISHED, 0, false);
+    return;
+  }
+  m_nHighlightStart = current->result.GetStart();
+  m_nHighlightEnd = current->result.GetEnd();
+  AppendResult(current);
+  if (m_nMode == MODE_REPLACE) {
+    std::vector<MatchHandle> results = GetResults();
+    m_replaceResult.Build(static_cast<int>(m_subject.size()), results, static_cast<int>(results.size()),
+                          (m_pattern.flags & RIGHTTOLEFT) != 0);
+    const std::vector<ReplaceSegment>& segs = m_replaceResult.Segments();
+    if (!segs.empty()) {
+      const ReplaceSegment& s = (m_pattern.flags & RIGHTTOLEFT) ? segs.front() : segs.back();
+      m_nReplaceHighlightStart = s.start;
+      m_nReplaceHighlightEnd = s.start + s.length;
+    }
+  }
+  Notify(nullptr, 0x81E32);
+}
+
+void CKorvaneDoc::PresentFindAll() {
+  if (m_bStackOverflow && !IsJobActive()) {
+    if (m_pUi)
+      m_pUi->MessageBox(CStringTable::Str(IDS_MSG_STACK_OVERFLOW), CStringTable::Str(IDS_APP_NAME),
+                        IDocumentUi::ICON_NONE, IDocumentUi::BUTTONS_OK);
+  }
+  if (!IsJobActive()) {
+    m_nHighlightStart = m_nHighlightEnd = GetCurrentResult()->result.GetStart();
+    m_nReplaceHighlightStart = m_nReplaceHighlightEnd;
+  } else {
+    Notify(nullptr, HINT_RECOLOR_PATTERN);
+  }
+  if (m_nMode == MODE_REPLACE) {
+    std::vector<MatchHandle> results = GetResults();
+    int count = static_cast<int>(results.size());
+    if (count > 0 && !results.back()->result.IsMatched()) --count;
+    m_replaceResult.Build(static_cast<int>(m_subject.size()), results, count, (m_pattern.flags & RIGHTTOLEFT) != 0);
+    m_nReplaceHighlightStart = m_nReplaceHighlightEnd;
+  }
+  Notify(nullptr, 0x81E32);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Record navigation
+
+void CKorvaneDoc::RecordNavigation(int id) {
+  int n = RealMatchCount();
+  if (n < 1) return;
+  if (m_pattern.flags & RIGHTTOLEFT) {
+    switch (id) {
+      case CMD_FIRST_RECORD: id = CMD_LAST_RECORD; break;
+      case CMD_LAST_RECORD: id = CMD_FIRST_RECORD; break;
+      case CMD_NEXT_RECORD: id = CMD_PREV_RECORD; break;
+      case CMD_PREV_RECORD: id = CMD_NEXT_RECORD; break;
+    }
+  }
+  int shown = GetLastResult()->sequence;
+  int index = 0;
+  switch (id) {
+    case CMD_FIRST_RECORD: index = 0; break;
+    case CMD_LAST_RECORD: index = n - 1; break;
+    case CMD_NEXT_RECORD: index = (shown + 10) / 10; break;
+    case CMD_PREV_RECORD: index = (shown - 1) / 10; break;
+  }
+  if (index < 0) index = 0;
+  if (index > n - 1) index = n - 1;
+  MatchHandle h = GetResult(index);
+  SetLastResult(h);
+  m_nHighlightStart = h->result.GetStart();
+  m_nHighlightEnd = h->result.GetEnd();
+  SetReplaceHighlightFromLast();
+  Notify(nullptr, 0xC30);
+}

@@ -1,0 +1,263 @@
+// Tracing: the hook the match worker calls on every element entry and exit (abort, recursion
+// guard, pause at text-consuming elements, fail-point tracking), Continue and Step Match, and the
+// time-limited background check that finds where a failing match got furthest.
+#include <algorithm>
+#include <new>
+
+#include "app/document/korvane_doc.h"
+#include "platform/profile.h"
+
+namespace {
+
+const int kBackgroundLimitMs = 800;
+const int kBackgroundAbortWaitMs = 200;
+const int kStopWaitMs = 3000;
+const int kDefaultRecursionLimit = 5000;
+// A larger setting is cut down to stay below the engine's own nesting limit of the host build
+// (TARNO_MAX_NESTING, 20000): that limit fails an attempt silently, this guard says why.
+const int kMaxRecursionLimit = 15000;
+
+std::atomic<int> g_recursionLimit{0};  // 0 until read
+
+bool ConsumesText(int kind) {
+  return kind == ELEMENT_BACKREF || kind == ELEMENT_POSIX || kind == ELEMENT_CHARSET || kind == ELEMENT_STRING;
+}
+
+// The direction flag of a text-consuming element, else the pattern's.
+bool RightToLeft(const HostElement* e, int patternFlags) {
+  switch (e->m_nKind) {
+    case ELEMENT_STRING: return static_cast<const CStringElement<unsigned short>*>(e)->m_bRightLeft;
+    case ELEMENT_CHARSET: return static_cast<const CCharsetElement<unsigned short>*>(e)->m_bRightLeft;
+    case ELEMENT_POSIX: return static_cast<const CPosixElement<unsigned short>*>(e)->m_bRightLeft;
+    case ELEMENT_BACKREF: return static_cast<const CBackrefElement<unsigned short>*>(e)->m_bRightLeft;
+    default: return (patternFlags & RIGHTTOLEFT) != 0;
+  }
+}
+
+// Start of the outermost look-around on the stack, else of the innermost entry.
+int RegionStart(const TraceStackEntry<unsigned short>* stack, int depth) {
+  for (int i = 0; i < depth; ++i)
+    if (stack[i].element->m_nKind == ELEMENT_ASSERTION || i == depth - 1) return stack[i].start;
+  return 0;
+}
+
+bool IsOnStack(const HostElement* e, const TraceStackEntry<unsigned short>* stack, int depth) {
+  if (!e) return false;
+  for (int i = 0; i < depth - 1; ++i)
+    if (stack[i].element == e) return true;
+  return false;
+}
+
+}  // namespace
+
+int CKorvaneDoc::RecursionLimit() {
+  int limit = g_recursionLimit.load();
+  if (limit > 0) return limit;
+  CProfile settings;
+  limit = settings.GetInt(QStringLiteral("Settings"), QStringLiteral("StackOverflow"), kDefaultRecursionLimit);
+  SetRecursionLimit(limit);
+  return g_recursionLimit.load();
+}
+
+void CKorvaneDoc::SetRecursionLimit(int limit) {
+  if (limit < 1) limit = kDefaultRecursionLimit;
+  if (limit > kMaxRecursionLimit) limit = kMaxRecursionLimit;
+  g_recursionLimit = limit;
+}
+
+void CKorvaneDoc::ClearTraceState() {
+  m_traceStep.element = nullptr;
+  m_traceStep.elementEnd = m_traceStep.elementStart;
+  m_traceStep.regionStart = m_traceStep.attemptStart;
+  m_failPoint = FailPoint();
+}
+
+bool CKorvaneDoc::ShowsFailPoint() const {
+  if (IsJobActive() || !m_failPoint.failElement) return false;
+  std::vector<MatchHandle> results = GetResults();
+  return results.empty() || !results.front()->result.IsMatched();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The hook (match worker)
+
+void CKorvaneDoc::TraceHookProc(int event, HostContext* ctx, const HostElement* element, int outcome,
+                                const TraceStackEntry<unsigned short>* stack, int depth, void* user) {
+  CKorvaneDoc* doc = static_cast<CKorvaneDoc*>(user);
+  if (event == TRACE_ENTER) {
+    if (doc->m_bAbort.load(std::memory_order_relaxed)) throw CMatchBreak(CMatchBreak::ABORTED);
+    if (depth > RecursionLimit() && ctx->m_nLength >= 0) {
+      // The message is shown by the UI thread once the job has ended.
+      doc->m_bStackOverflow = true;
+      throw CMatchBreak(CMatchBreak::RECURSION_LIMIT);
+    }
+    return;
+  }
+  doc->OnTraceExit(ctx, element, outcome, stack, depth);
+}
+
+void CKorvaneDoc::OnTraceExit(HostContext* ctx, const HostElement* element, int outcome,
+                              const TraceStackEntry<unsigned short>* stack, int depth) {
+  if (m_bPauseAtStep.load(std::memory_order_relaxed) && ConsumesText(element->m_nKind) && depth > 0) {
+    const TraceStackEntry<unsigned short>& inner = stack[depth - 1];
+    TraceStep t;
+    t.element = element;
+    t.event = TRACE_EXIT;
+    t.attemptStart = ctx->m_captureStack.GetSize() > 1 ? ctx->m_captureStack[1] : ctx->m_nBeginPos;
+    t.regionStart = RegionStart(stack, depth);
+    t.outcome = outcome ? 1 : (inner.retry ? -1 : 0);
+    t.elementStart = inner.start;
+    t.elementEnd = t.outcome == -1 ? inner.entryPos : ctx->m_nCurrentPos;
+    if (t.elementStart == t.elementEnd) t.elementEnd += RightToLeft(element, m_pattern.flags) ? -1 : 1;
+    m_traceStep = t;
+    {
+      std::lock_guard<std::mutex> lock(m_dialogLock);
+      m_bPaused = true;
+      if (m_bDialogOpen && m_pUi) m_pUi->CloseWaitDialog();
+    }
+    m_pausedEvent.Set();
+    m_resumeEvent.Wait();
+    m_resumeEvent.Reset();
+    m_bPaused = false;
+  }
+  if (m_nProgressCount.load(std::memory_order_relaxed) == 0) TrackFailPoint(ctx, element, outcome, stack, depth);
+}
+
+void CKorvaneDoc::TrackFailPoint(HostContext* ctx, const HostElement* element, int outcome,
+                                 const TraceStackEntry<unsigned short>* stack, int depth) {
+  FailPoint& f = m_failPoint;
+  const int index = element->m_nPoolIndex;
+  const int attemptStart = ctx->m_captureStack.GetSize() > 1 ? ctx->m_captureStack[1] : ctx->m_nBeginPos;
+  if (outcome) {
+    if (f.furthestIndex <= index) {
+      f.successStart = attemptStart;
+      f.furthestIndex = index + 1;
+      if (f.failElement == element) f.failElement = nullptr;
+    }
+    if (element->m_nKind == ELEMENT_RELUCTANT) f.reluctantSeen = true;
+    f.previousElement = nullptr;
+    return;
+  }
+  if (f.furthestIndex <= index) {
+    bool failOnStack = IsOnStack(f.failElement, stack, depth);
+    bool record = !f.failElement || (f.failElement->m_nPoolIndex < index && !failOnStack) ||
+                  (!IsOnStack(f.previousElement, stack, depth) && !failOnStack && f.reluctantSeen &&
+                   attemptStart == f.successStart);
+    if (record && depth > 0) {
+      const TraceStackEntry<unsigned short>& inner = stack[depth - 1];
+      f.reluctantSeen = false;
+      f.furthestIndex = index;
+      f.failElement = element;
+      f.failAttemptStart = attemptStart;
+      f.failRegionStart = RegionStart(stack, depth);
+      f.elementDelta = element->m_nOffset;
+      f.failSpanStart = inner.start + f.elementDelta;
+      f.failSpanEnd = ctx->m_nCurrentPos + f.elementDelta;
+      if (f.failSpanEnd == f.failSpanStart) f.failSpanEnd += RightToLeft(element, m_pattern.flags) ? -1 : 1;
+    }
+  }
+  if (element->m_nKind != ELEMENT_BRACKET) f.previousElement = element;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Continue and Step Match (UI thread)
+
+void CKorvaneDoc::Continue() {
+  m_bPauseAtStep = false;
+  m_bAbort = false;
+  bool wasMatch = GetCurrentResult()->result.IsMatched() != 0;
+  m_pausedEvent.Reset();
+  m_resumeEvent.Set();
+  WaitForJob(10);
+  if (m_nJobKind == JOB_FIND) {
+    PresentSingleStep(!wasMatch, true);
+  } else {
+    PresentFindAll();
+    ShowFindAllMessage();
+  }
+}
+
+void CKorvaneDoc::StepMatch() {
+  if (IsJobActive() && !m_backgroundWorker.IsBusy()) {
+    m_bPauseAtStep = true;
+    m_bAbort = false;
+    bool wasMatch = GetCurrentResult()->result.IsMatched() != 0;
+    m_pausedEvent.Reset();
+    m_resumeEvent.Set();
+    WaitForJob(500);
+    if (m_nJobKind == JOB_FIND)
+      PresentSingleStep(!wasMatch, true);
+    else
+      PresentFindAll();
+    return;
+  }
+  StopBackgroundCheck();
+  SetMode(MODE_TRACE);
+  if (m_pEditHolder || m_pEditWaiting) return;
+  bool fresh = !GetCurrentResult()->result.IsMatched();
+  if (fresh) PrepareFreshSearch();
+  m_pJobRoot = MatchRoot();
+  RunJob(JOB_FIND, true, true);
+  PresentSingleStep(fresh, true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The background check
+
+void CKorvaneDoc::StartBackgroundCheck() {
+  StopBackgroundCheck();
+  if (!m_bLocateFailPoint || !m_pattern.compiled.GetRoot()) return;
+  if (IsJobActive()) return;
+  // Preparing and starting the job happen here on the UI thread; the background worker only
+  // waits for it, so it never touches the document's texts.
+  if (!GetCurrentResult()->result.IsMatched()) PrepareFreshSearch();
+  m_pJobRoot = MatchRoot();
+  m_backgroundDoneEvent.Reset();
+  m_bBackgroundPending = false;
+  RunJob(JOB_FIND, false, false);
+  m_backgroundWorker.Run([this](void*) { BackgroundBody(); }, nullptr);
+}
+
+void CKorvaneDoc::BackgroundBody() {
+  CEvent* events[2] = {&m_doneEvent, &m_pausedEvent};
+  int r = CEvent::WaitAny(events, 2, kBackgroundLimitMs);
+  if (r == CEvent::kTimedOut) {
+    m_bPauseAtStep = false;
+    m_bAbort = true;
+    m_resumeEvent.Set();
+    if (m_doneEvent.Wait(kBackgroundAbortWaitMs)) m_failPoint.failElement = nullptr;
+  } else {
+    m_bBackgroundPending = true;
+    if (m_pUi) m_pUi->PostCommand(CMD_BACKGROUND_RESULT);
+  }
+  m_backgroundWorker.ClearBusy();
+  m_backgroundDoneEvent.Set();
+  if (m_pUi) m_pUi->PostCommand(0);
+}
+
+void CKorvaneDoc::StopBackgroundCheck() {
+  if (m_backgroundWorker.IsBusy()) {
+    if (m_matchWorker.IsBusy()) {
+      m_bPauseAtStep = false;
+      m_bAbort = true;
+      m_resumeEvent.Set();
+      CEvent* events[2] = {&m_doneEvent, &m_backgroundDoneEvent};
+      CEvent::WaitAny(events, 2, kStopWaitMs);
+    }
+    m_backgroundDoneEvent.Wait(kStopWaitMs);
+  }
+  StopJob(kStopWaitMs);
+  m_bBackgroundPending = false;
+}
+
+void CKorvaneDoc::OnBackgroundResult() {
+  if (!m_bBackgroundPending.exchange(false)) return;  // a later change made it stale
+  SetLastResult(NewMatchRecord());
+  if (GetCurrentResult()->result.IsMatched()) {
+    m_failPoint.failElement = nullptr;
+    m_failPoint.previousElement = nullptr;
+  }
+  Notify(nullptr, 0x81C32);
+  std::lock_guard<std::mutex> lock(m_resultsMutex);
+  m_currentResult = NewMatchRecord();
+}

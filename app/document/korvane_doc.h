@@ -1,0 +1,341 @@
+// CKorvaneDoc: the one document. It owns the pattern (with its compiled graph and element
+// records), the subject text, the replace-to text, the options, the work mode, the current
+// element, the start point, the results of the current search, the replace result, and the
+// state of the search running on its match worker. Views never run the engine: they call the
+// document and redraw from its state when it notifies them.
+//
+// Threads. The UI thread runs every operation and command. The match worker runs the job
+// bodies and the trace hook; the background worker waits for the fail-point check. Every
+// operation that changes the document first stops a running or paused job (Reset), so the
+// worker never sees the pattern, the texts or the match context change under it. Fields shared
+// between threads say so next to them.
+//
+// Covered by app/document/tests/doc_test.cpp and trace_test.cpp.
+#ifndef KORVANE_KORVANE_DOC_H
+#define KORVANE_KORVANE_DOC_H
+
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+#include "app/document/doc_ui.h"
+#include "app/document/match_record.h"
+#include "app/document/replace_result.h"
+#include "app/plugin_host/element_records.h"
+#include "platform/events.h"
+#include "platform/worker_thread.h"
+
+// Update hint bits.
+enum DocHint {
+  HINT_RECOMPILED = 0x1,
+  HINT_RECOLOR_PATTERN = 0x2,
+  HINT_CURRENT_ELEMENT = 0x4,
+  HINT_SUBJECT_REPLACED = 0x8,
+  HINT_TEXT_HIGHLIGHTS = 0x10,
+  HINT_RESULTS = 0x20,
+  HINT_REPLACE_TO_REPLACED = 0x40,
+  HINT_RECOLOR_REPLACE_TO = 0x80,
+  HINT_CURRENT_TOKEN = 0x100,
+  HINT_REPLACE_RESULT = 0x200,
+  HINT_REPLACE_HIGHLIGHTS = 0x400,
+  HINT_CURRENT_REPLACEMENT = 0x800,
+  HINT_SPLIT_ROWS = 0x1000,
+  HINT_PATTERN_REPLACED = 0x8000,
+  HINT_CLIPS = 0x10000,
+  HINT_FONTS = 0x20000,
+  HINT_MODE = 0x40000,
+  HINT_COUNTERS = 0x80000,
+  HINT_SNAPSHOT_TREE = 0x100000,
+  HINT_CURRENT_SNAPSHOT = 0x400000
+};
+
+// Command ids of the menus and bars that the document handles.
+enum DocCommand {
+  CMD_MODE_MATCH = 32771,
+  CMD_MODE_REPLACE = 32772,
+  CMD_MODE_SPLIT = 32773,
+  CMD_MODE_TRACE = 32774,
+  CMD_MODE_OPTIMIZE = 32775,
+  CMD_RESET_FIND = 32776,
+  CMD_SINGLELINE = 32778,
+  CMD_MULTILINE = 32779,
+  CMD_IGNORECASE = 32780,
+  CMD_GLOBAL = 32781,
+  CMD_RIGHTTOLEFT = 32782,
+  CMD_EXTENDED = 32783,
+  CMD_ONLY_CURRENT_NODE = 32784,
+  CMD_ONLY_START_POINT = 32785,
+  CMD_FIND = 32792,
+  CMD_FIND_ALL = 32793,
+  CMD_SELECT_FONTS = 32811,
+  CMD_ADD_SNAPSHOT = 32812,
+  CMD_STEP_MATCH = 32819,
+  CMD_BACKGROUND_RESULT = 32820,
+  CMD_LOCATE_FAIL_POINT = 32821,
+  CMD_FIRST_RECORD = 59648,
+  CMD_LAST_RECORD = 59649,
+  CMD_NEXT_RECORD = 59650,
+  CMD_PREV_RECORD = 59651,
+  CMD_FILE_SAVE = 57603,
+  CMD_WAIT_DIALOG_CLOSE = 2  // the cancel command that closes the wait dialog
+};
+
+enum WorkMode { MODE_MATCH = 1, MODE_REPLACE = 2, MODE_SPLIT = 3, MODE_TRACE = 4, MODE_OPTIMIZE = 5 };
+
+// The pattern and what is compiled from it.
+struct PatternState {
+  std::vector<unsigned short> pattern;
+  int flags = 0;
+  HostRegexp compiled;
+  CElementTree records;
+  bool startPointOnly = false;
+};
+
+// Where a traced search is paused.
+struct TraceStep {
+  const HostElement* element = nullptr;  // none when no search is paused
+  int event = 0;
+  int attemptStart = 0;   // where the whole pattern began to match
+  int regionStart = 0;    // start of the outermost look-around on the trace stack, else of the innermost entry
+  int elementStart = 0;
+  int elementEnd = 0;     // end of the shown span (never empty)
+  int outcome = 0;        // 1 success, 0 failure of a first attempt, -1 failure of a retry
+};
+
+// The furthest point a failing search reached.
+struct FailPoint {
+  int furthestIndex = 0;
+  int successStart = 0;
+  bool reluctantSeen = false;
+  const HostElement* failElement = nullptr;
+  const HostElement* previousElement = nullptr;
+  int failAttemptStart = 0;
+  int failRegionStart = 0;
+  int elementDelta = 0;
+  int failSpanStart = 0;
+  int failSpanEnd = 0;
+};
+
+// Enable state, check mark and text of a command, for the frame's menus and bars.
+struct CommandState {
+  bool enabled = true;
+  bool checked = false;
+  int textId = 0;  // string id of the menu text when the command changes it, else 0
+  int buttonTextId = 0;
+};
+
+class CKorvaneDoc {
+ public:
+  explicit CKorvaneDoc(IDocumentUi* ui);
+  ~CKorvaneDoc();
+  CKorvaneDoc(const CKorvaneDoc&) = delete;
+  CKorvaneDoc& operator=(const CKorvaneDoc&) = delete;
+
+  // --- views and notifications ---
+  void AddView(CDocView* view);
+  void RemoveView(CDocView* view);
+  // Updates every view but the sender with `hint`, then acts on the results (0x20) and clips
+  // (0x10000) bits.
+  void Notify(CDocView* sender, int hint);
+  void UpdateAllViews(CDocView* sender, int hint);
+
+  // --- texts ---
+  void SetPattern(const unsigned short* text, int length, bool markModified);
+  void SetSubjectText(const unsigned short* text, int length);
+  void SetReplaceTo(const unsigned short* text, int length);
+  const std::vector<unsigned short>& GetPattern() const { return m_pattern.pattern; }
+  const std::vector<unsigned short>& GetSubjectText() const { return m_subject; }
+  const std::vector<unsigned short>& GetReplaceTo() const { return m_replaceTo; }
+  int GetFlags() const { return m_pattern.flags; }
+  const HostRegexp& GetCompiled() const { return m_pattern.compiled; }
+  const CElementTree& GetRecords() const { return m_pattern.records; }
+  // After a plugin rewrote the pattern through the element records: takes the rewritten text.
+  void TakeRewrittenPattern();
+
+  // --- selections ---
+  void SelectPatternRange(int start, int end);
+  void SetCurrentElement(const HostElement* element);
+  void SetStartPoint(int position);
+  void SelectSubjectRange(int start, int end);
+  void SelectReplaceResultRange(int start, int end);
+  void SelectReplaceToPosition(int caret);
+  void SelectSplitPiece(int index);
+  const HostElement* GetCurrentElement() const { return m_pCurrentElement; }
+  int GetCurrentSpanStart() const { return m_nCurrentStart; }
+  int GetCurrentSpanEnd() const { return m_nCurrentEnd; }
+  int GetStartPoint() const { return m_nStartPoint; }
+  int GetHighlightStart() const { return m_nHighlightStart; }
+  int GetHighlightEnd() const { return m_nHighlightEnd; }
+  int GetReplaceHighlightStart() const { return m_nReplaceHighlightStart; }
+  int GetReplaceHighlightEnd() const { return m_nReplaceHighlightEnd; }
+  bool IsOnlyCurrentNode() const { return m_bOnlyCurrentNode; }
+  bool IsOnlyStartPoint() const { return m_bOnlyStartPoint; }
+
+  // --- editing token: a view handing its edit to the document ---
+  bool TakeEditingToken(CDocView* view);
+  void ReleaseEditingToken(CDocView* view);
+
+  // --- commands ---
+  // Runs a command; returns whether it was handled (Find, Find All and Reset Find report "not
+  // handled" after doing their work, so the frame can act on them too).
+  bool OnCommand(int id);
+  CommandState QueryCommand(int id) const;
+
+  // --- mode, layout shares, modified flag ---
+  int GetMode() const { return m_nMode; }
+  void SetMode(int mode);
+  float GetPatternShare() const { return m_fPatternShare; }
+  float GetTextShare() const { return m_fTextShare; }
+  void SetShares(float pattern, float text) {
+    m_fPatternShare = pattern;
+    m_fTextShare = text;
+  }
+  bool IsModified() const { return m_bModified; }
+  void SetModified(bool modified) { m_bModified = modified; }
+  void OnNewDocument();
+  void Clear();
+  void Reset();
+
+  // --- results (UI thread; safe while a job runs) ---
+  int GetResultCount() const;
+  MatchHandle GetResult(int index) const;
+  std::vector<MatchHandle> GetResults() const;
+  int RealMatchCount() const;
+  MatchHandle GetCurrentResult() const;
+  MatchHandle GetLastResult() const;
+  const ReplaceResult& GetReplaceResult() const { return m_replaceResult; }
+  std::vector<unsigned short> GetReplacedText() const;
+
+  // --- job and trace state ---
+  bool IsJobActive() const { return m_matchWorker.IsBusy(); }  // running or paused
+  bool IsPaused() const { return m_bPaused.load(); }
+  const TraceStep& GetTraceStep() const { return m_traceStep; }
+  const FailPoint& GetFailPoint() const { return m_failPoint; }
+  // Whether the views should mark the fail point now.
+  bool ShowsFailPoint() const;
+  bool IsLocateFailPoint() const { return m_bLocateFailPoint; }
+  const HostContext& GetMatchContext() const { return m_ctx; }
+  // The largest trace-stack depth allowed: the "StackOverflow" setting, read once per process.
+  static int RecursionLimit();
+  static void SetRecursionLimit(int limit);  // replaces the cached value (tests, settings)
+
+  // --- the wait dialog's side of the protocol (UI thread) ---
+  bool WaitDialogOpening();
+  void WaitDialogClosed();
+  void WaitDialogBreak();
+  void WaitDialogProgress(int* count, int* position, int* range) const;
+
+ private:
+  friend struct DocTraceAccess;
+  enum { JOB_FIND = 1, JOB_FIND_ALL = 2 };
+  enum { WAIT_DONE = 0, WAIT_PAUSED = 1, WAIT_TIMEOUT = -1 };
+
+  void Recompile();
+  void ReparseReplaceTo();
+  void UpdateCurrentElementFromSpan();
+  void ClearCounters();
+  void PrepareFreshSearch();
+  const HostElement* MatchRoot() const;
+  MatchHandle NotMatchedSentinel() const;
+  // An empty result standing for a place between matches (sequence 10 k - 5: between entries
+  // k - 1 and k of the results list).
+  MatchHandle GapResult(int sequence) const;
+  void SetLastResult(const MatchHandle& h);
+  void AppendResult(const MatchHandle& h);
+  void SetReplaceHighlightFromLast();
+  void StopJob(int waitMs);
+  void PlaceOfShownResult(int* before, int* after) const;
+
+  // Searching (doc_search.cpp).
+  void Find();
+  void FindAll();
+  void RecordNavigation(int id);
+  void ToggleFlag(int bit);
+  int RunJob(int kind, bool pauseAtStep, bool waitForIt);
+  int WaitForJob(int initialMs);
+  void JobBody();
+  void PresentSingleStep(bool fresh, bool messages);
+  void PresentFindAll();
+  void ShowFindAllMessage();
+  void Message(int textId, double seconds, bool withNumber);
+
+  // Tracing (doc_trace.cpp).
+  static void TraceHookProc(int event, HostContext* ctx, const HostElement* element, int outcome,
+                            const TraceStackEntry<unsigned short>* stack, int depth, void* user);
+  void OnTraceExit(HostContext* ctx, const HostElement* element, int outcome,
+                   const TraceStackEntry<unsigned short>* stack, int depth);
+  void TrackFailPoint(HostContext* ctx, const HostElement* element, int outcome,
+                      const TraceStackEntry<unsigned short>* stack, int depth);
+  void Continue();
+  void StepMatch();
+  void StartBackgroundCheck();
+  void StopBackgroundCheck();
+  void BackgroundBody();
+  void OnBackgroundResult();
+  void ClearTraceState();
+
+  IDocumentUi* m_pUi;
+  std::vector<CDocView*> m_views;
+
+  // Document state, UI thread only (the worker reads it only while it cannot change).
+  PatternState m_pattern;
+  std::vector<unsigned short> m_subject;
+  std::vector<unsigned short> m_replaceTo;
+  int m_nMode = MODE_MATCH;
+  float m_fPatternShare = 0.2f;
+  float m_fTextShare = 0.5f;
+  const HostElement* m_pCurrentElement = nullptr;
+  int m_nCurrentStart = 0;
+  int m_nCurrentEnd = 0;
+  bool m_bOnlyCurrentNode = false;
+  bool m_bOnlyStartPoint = false;
+  int m_nStartPoint = -1;
+  int m_nHighlightStart = 0;
+  int m_nHighlightEnd = 0;
+  int m_nReplaceHighlightStart = 0;
+  int m_nReplaceHighlightEnd = 0;
+  ReplaceResult m_replaceResult;
+  CDocView* m_pEditHolder = nullptr;
+  CDocView* m_pEditWaiting = nullptr;
+  bool m_bLocateFailPoint = true;
+  bool m_bModified = false;
+
+  // The match context: written by the match worker during a job, read by the UI while the job
+  // is paused or done.
+  HostContext m_ctx;
+  const HostElement* m_pJobRoot = nullptr;  // set by the UI before a job
+
+  // Results. Written by the match worker during a job and by the UI otherwise; guarded by
+  // m_resultsMutex for readers on the UI thread while a job runs.
+  mutable std::mutex m_resultsMutex;
+  std::vector<MatchHandle> m_results;
+  MatchHandle m_currentResult;
+  MatchHandle m_lastResult;
+
+  // The job.
+  int m_nJobKind = JOB_FIND;
+  double m_dTotalElapsed = 0;                // Find All's time, set by the worker before done
+  std::atomic<bool> m_bAbort{false};         // set by the UI, read by the hook at every entry
+  std::atomic<bool> m_bPauseAtStep{false};   // set by the UI and the wait dialog, read at exits
+  std::atomic<bool> m_bPaused{false};        // the worker is blocked in the hook
+  std::atomic<bool> m_bStackOverflow{false}; // set by the worker: the recursion guard fired
+  std::mutex m_dialogLock;                   // orders the end of a job against the dialog's start
+  bool m_bDone = false;                      // guarded by m_dialogLock
+  bool m_bDialogOpen = false;                // guarded by m_dialogLock
+  CManualResetEvent m_doneEvent;
+  CManualResetEvent m_pausedEvent;
+  CManualResetEvent m_resumeEvent;
+  CManualResetEvent m_backgroundDoneEvent;
+  std::atomic<int> m_nProgressCount{0};      // results so far, for the wait dialog
+  std::atomic<int> m_nProgressPosition{0};
+
+  // Trace state: written by the worker in the hook, read by the UI while paused or done.
+  TraceStep m_traceStep;
+  FailPoint m_failPoint;
+  std::atomic<bool> m_bBackgroundPending{false};  // a background result waits for the UI
+
+  WorkerThread m_matchWorker;
+  WorkerThread m_backgroundWorker;
+};
+
+#endif

@@ -1,0 +1,348 @@
+// The document without a display: searching, its messages and hints, the results list with its
+// sentinel and sequence numbers, record navigation, selections, options, modes, the editing
+// token, aborting and the recursion guard.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "app/document/tests/headless_ui.h"
+#include "stringtable.h"
+
+namespace {
+
+class DocTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    CStringTable::SetCurrent(CStringTable::kEnglish);
+    CKorvaneDoc::SetRecursionLimit(5000);
+  }
+  void SetUp() override {
+    doc.reset(new CKorvaneDoc(&ui));
+    ui.doc = doc.get();
+    doc->AddView(&view);
+    // The fail-point check runs a background search after every change; these tests look at
+    // the user's own searches.
+    if (doc->QueryCommand(CMD_LOCATE_FAIL_POINT).checked) doc->OnCommand(CMD_LOCATE_FAIL_POINT);
+  }
+  void TearDown() override {
+    doc->RemoveView(&view);
+    doc.reset();
+  }
+  void Set(const std::string& pattern, const std::string& subject, int flags = 0) {
+    std::vector<unsigned short> p = U16(pattern), s = U16(subject);
+    doc->SetPattern(p.data(), static_cast<int>(p.size()), true);
+    doc->SetSubjectText(s.data(), static_cast<int>(s.size()));
+    static const std::pair<int, int> kFlags[] = {{IGNORECASE, CMD_IGNORECASE}, {RIGHTTOLEFT, CMD_RIGHTTOLEFT},
+                                                 {MULTILINE, CMD_MULTILINE}, {SINGLELINE, CMD_SINGLELINE}};
+    for (const auto& f : kFlags)
+      if ((flags & f.first) != 0 != ((doc->GetFlags() & f.first) != 0)) doc->OnCommand(f.second);
+  }
+  std::pair<int, int> Current() {
+    const MatchResult& m = doc->GetCurrentResult()->result;
+    return {m.GetStart(), m.GetEnd()};
+  }
+  std::pair<int, int> Shown() {
+    const MatchResult& m = doc->GetLastResult()->result;
+    return {m.GetStart(), m.GetEnd()};
+  }
+  std::string LastBox() {
+    std::vector<HeadlessUi::Box> b = ui.Boxes();
+    return b.empty() ? std::string() : b.back().text;
+  }
+
+  HeadlessUi ui;
+  RecordingView view;
+  std::unique_ptr<CKorvaneDoc> doc;
+};
+
+TEST_F(DocTest, FindStepsThroughTheMatchesThenSaysFinished) {
+  Set("a\\d", "a1 a2 b3");
+  view.hints.clear();
+  doc->OnCommand(CMD_FIND);
+  EXPECT_EQ(std::make_pair(0, 2), Current());
+  EXPECT_EQ(1, doc->GetResultCount());
+  EXPECT_EQ(0, doc->GetLastResult()->sequence);
+  EXPECT_GE(doc->GetLastResult()->elapsed, 0.0);
+  EXPECT_EQ(0x81E32, view.Union());
+  EXPECT_TRUE(ui.Boxes().empty());
+  EXPECT_EQ(1, ui.positionIndex);
+
+  doc->OnCommand(CMD_FIND);
+  EXPECT_EQ(std::make_pair(3, 5), Current());
+  EXPECT_EQ(10, doc->GetLastResult()->sequence);
+  EXPECT_EQ(2, ui.positionIndex);
+  EXPECT_EQ(2, ui.positionCount);
+
+  doc->OnCommand(CMD_FIND);
+  ASSERT_EQ(1u, ui.Boxes().size());
+  EXPECT_EQ("Find and match finished.", LastBox());
+  EXPECT_EQ("Information", ui.Boxes().back().caption);
+  // The sentinel: not matched, start and end at the end of the text.
+  ASSERT_EQ(3, doc->GetResultCount());
+  MatchHandle sentinel = doc->GetResult(2);
+  EXPECT_FALSE(sentinel->result.IsMatched());
+  EXPECT_EQ(8, sentinel->result.GetStart());
+  EXPECT_EQ(8, sentinel->result.GetEnd());
+  EXPECT_EQ(2, doc->RealMatchCount());
+
+  // After the sentinel the next Find starts afresh.
+  doc->OnCommand(CMD_FIND);
+  EXPECT_EQ(std::make_pair(0, 2), Current());
+  EXPECT_EQ(1, doc->GetResultCount());
+}
+
+TEST_F(DocTest, FindWithoutAnyMatchSaysNoMatchFound) {
+  Set("z", "abc");
+  doc->OnCommand(CMD_FIND);
+  EXPECT_EQ("No match found.", LastBox());
+  EXPECT_EQ(1, doc->GetResultCount());
+  EXPECT_EQ(0, doc->RealMatchCount());
+}
+
+TEST_F(DocTest, FindAllCollectsEveryMatchAndReportsTheTime) {
+  struct Case {
+    const char* pattern;
+    const char* subject;
+    int flags;
+    std::vector<std::pair<int, int>> spans;
+    int sentinelAt;
+  };
+  const Case cases[] = {
+      {"\\d+", "1 22 333", 0, {{0, 1}, {2, 4}, {5, 8}}, 8},
+      {"\\d+", "1 22 333", RIGHTTOLEFT, {{5, 8}, {2, 4}, {0, 1}}, 0},
+      {"x*", "ab", 0, {{0, 0}, {1, 1}, {2, 2}}, 2},
+      {"B", "abc", IGNORECASE, {{1, 2}}, 3},
+      {"q", "abc", 0, {}, 3},
+  };
+  const std::regex finished("Find and match finished, total elapsed time: [0-9]+\\.[0-9]{7} sec\\.");
+  const std::regex none("No match found, elapsed time: [0-9]+\\.[0-9]{7} sec\\.");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    Set(c.pattern, c.subject, c.flags);
+    ui.ClearBoxes();
+    doc->OnCommand(CMD_FIND_ALL);
+    std::vector<MatchHandle> results = doc->GetResults();
+    ASSERT_EQ(c.spans.size() + 1, results.size());
+    for (size_t i = 0; i < c.spans.size(); ++i) {
+      EXPECT_EQ(c.spans[i].first, results[i]->result.GetStart()) << i;
+      EXPECT_EQ(c.spans[i].second, results[i]->result.GetEnd()) << i;
+      EXPECT_EQ(static_cast<int>(10 * i), results[i]->sequence);
+    }
+    EXPECT_FALSE(results.back()->result.IsMatched());
+    EXPECT_EQ(c.sentinelAt, results.back()->result.GetStart());
+    ASSERT_EQ(1u, ui.Boxes().size());
+    EXPECT_TRUE(std::regex_match(LastBox(), c.spans.empty() ? none : finished)) << LastBox();
+    EXPECT_FALSE(doc->IsJobActive());
+  }
+}
+
+TEST_F(DocTest, FindAllInReplaceModeBuildsTheReplaceResult) {
+  Set("(\\w)(\\d)", "a1-b2");
+  std::vector<unsigned short> to = U16("$2$1");
+  doc->SetReplaceTo(to.data(), static_cast<int>(to.size()));
+  doc->SetMode(MODE_REPLACE);
+  doc->OnCommand(CMD_FIND_ALL);
+  std::vector<unsigned short> replaced = doc->GetReplacedText();
+  EXPECT_EQ(U16("1a-2b"), replaced);
+  EXPECT_EQ(2u, doc->GetReplaceResult().Segments().size());
+}
+
+TEST_F(DocTest, RecordNavigationAndGapsBetweenMatches) {
+  Set("\\d", "1ab2c3", 0);
+  doc->OnCommand(CMD_FIND_ALL);
+  ASSERT_EQ(3, doc->RealMatchCount());
+  auto enabled = [&](int id) { return doc->QueryCommand(id).enabled; };
+
+  doc->OnCommand(CMD_LAST_RECORD);
+  EXPECT_EQ(20, doc->GetLastResult()->sequence);
+  EXPECT_FALSE(enabled(CMD_NEXT_RECORD));
+  EXPECT_TRUE(enabled(CMD_PREV_RECORD));
+  doc->OnCommand(CMD_PREV_RECORD);
+  EXPECT_EQ(std::make_pair(3, 4), Shown());
+  doc->OnCommand(CMD_FIRST_RECORD);
+  EXPECT_EQ(0, doc->GetLastResult()->sequence);
+  EXPECT_FALSE(enabled(CMD_PREV_RECORD));
+  doc->OnCommand(CMD_PREV_RECORD);
+  EXPECT_EQ(0, doc->GetLastResult()->sequence);
+
+  // A caret between the first and the second match stands between entries 0 and 1.
+  doc->SelectSubjectRange(2, 2);
+  EXPECT_EQ(5, doc->GetLastResult()->sequence);
+  EXPECT_FALSE(doc->GetLastResult()->result.IsMatched());
+  EXPECT_TRUE(enabled(CMD_PREV_RECORD));
+  EXPECT_TRUE(enabled(CMD_NEXT_RECORD));
+  doc->OnCommand(CMD_NEXT_RECORD);
+  EXPECT_EQ(std::make_pair(3, 4), Shown());
+  doc->SelectSubjectRange(4, 5);  // "c": past the second match, before the third
+  EXPECT_EQ(15, doc->GetLastResult()->sequence);
+  doc->OnCommand(CMD_PREV_RECORD);
+  EXPECT_EQ(std::make_pair(3, 4), Shown());
+  // A caret at either end of a match, or a selection inside it, selects that match.
+  doc->SelectSubjectRange(1, 1);
+  EXPECT_EQ(0, doc->GetLastResult()->sequence);
+  doc->SelectSubjectRange(5, 6);
+  EXPECT_EQ(20, doc->GetLastResult()->sequence);
+}
+
+TEST_F(DocTest, GapBeforeTheFirstMatchHasNothingBefore) {
+  Set("\\d", "ab1c2");
+  doc->OnCommand(CMD_FIND_ALL);
+  doc->SelectSubjectRange(0, 1);
+  EXPECT_EQ(-5, doc->GetLastResult()->sequence);
+  EXPECT_FALSE(doc->QueryCommand(CMD_PREV_RECORD).enabled);
+  EXPECT_TRUE(doc->QueryCommand(CMD_NEXT_RECORD).enabled);
+  doc->OnCommand(CMD_NEXT_RECORD);
+  EXPECT_EQ(std::make_pair(2, 3), Shown());
+}
+
+TEST_F(DocTest, RightToLeftMirrorsTheRecordButtons) {
+  Set("\\d", "1a2b3", RIGHTTOLEFT);
+  doc->OnCommand(CMD_FIND_ALL);
+  // The list runs from the end of the text; "first" is the leftmost match.
+  doc->OnCommand(CMD_FIRST_RECORD);
+  EXPECT_EQ(std::make_pair(0, 1), Shown());
+  EXPECT_FALSE(doc->QueryCommand(CMD_PREV_RECORD).enabled);
+  doc->OnCommand(CMD_NEXT_RECORD);
+  EXPECT_EQ(std::make_pair(2, 3), Shown());
+  doc->OnCommand(CMD_LAST_RECORD);
+  EXPECT_EQ(std::make_pair(4, 5), Shown());
+  EXPECT_FALSE(doc->QueryCommand(CMD_NEXT_RECORD).enabled);
+}
+
+TEST_F(DocTest, SplitPieceSelectsTheTextBetweenMatches) {
+  Set(",", "a,bb,c");
+  doc->SetMode(MODE_SPLIT);
+  doc->OnCommand(CMD_FIND_ALL);
+  const std::pair<int, int> pieces[] = {{0, 1}, {2, 4}, {5, 6}};
+  for (int i = 0; i < 3; ++i) {
+    doc->SelectSplitPiece(i);
+    EXPECT_EQ(pieces[i].first, doc->GetHighlightStart()) << i;
+    EXPECT_EQ(pieces[i].second, doc->GetHighlightEnd()) << i;
+    EXPECT_EQ(10 * i - 5, doc->GetLastResult()->sequence) << i;
+  }
+}
+
+TEST_F(DocTest, OptionsRecompileAndMarkTheDocument) {
+  Set("abc", "ABC");
+  doc->SetModified(false);
+  view.hints.clear();
+  doc->OnCommand(CMD_IGNORECASE);
+  EXPECT_TRUE(doc->QueryCommand(CMD_IGNORECASE).checked);
+  EXPECT_TRUE(doc->IsModified());
+  EXPECT_EQ(0x1E33, view.Union());
+  doc->OnCommand(CMD_FIND);
+  EXPECT_EQ(std::make_pair(0, 3), Current());
+  // With an empty pattern an option change does not mark the document.
+  doc->OnNewDocument();
+  EXPECT_FALSE(doc->IsModified());
+  doc->OnCommand(CMD_MULTILINE);
+  EXPECT_FALSE(doc->IsModified());
+}
+
+TEST_F(DocTest, ModesSaveAndLoadTheirLayouts) {
+  doc->SetMode(MODE_REPLACE);
+  doc->SetMode(MODE_REPLACE);  // no change, no layout switch
+  doc->OnCommand(CMD_MODE_SPLIT);
+  EXPECT_EQ(MODE_SPLIT, doc->GetMode());
+  EXPECT_EQ((std::vector<int>{MODE_MATCH, MODE_REPLACE}), ui.saved);
+  EXPECT_EQ((std::vector<int>{MODE_REPLACE, MODE_SPLIT}), ui.loaded);
+  EXPECT_TRUE(doc->QueryCommand(CMD_MODE_SPLIT).checked);
+  EXPECT_FALSE(doc->QueryCommand(CMD_MODE_MATCH).checked);
+  doc->SetMode(9);
+  EXPECT_EQ(MODE_SPLIT, doc->GetMode());
+}
+
+TEST_F(DocTest, AViewHoldingTheEditingTokenHoldsBackFind) {
+  Set("a", "a");
+  RecordingView editor;
+  doc->AddView(&editor);
+  EXPECT_FALSE(doc->TakeEditingToken(&editor));  // waiting: its edit timer still runs
+  EXPECT_TRUE(doc->OnCommand(CMD_FIND));          // handled: nothing done
+  EXPECT_EQ(0, doc->GetResultCount());
+  EXPECT_TRUE(doc->TakeEditingToken(&editor));
+  RecordingView other;
+  EXPECT_FALSE(doc->TakeEditingToken(&other));
+  doc->ReleaseEditingToken(&editor);
+  EXPECT_FALSE(doc->OnCommand(CMD_FIND));
+  EXPECT_EQ(1, doc->GetResultCount());
+  doc->RemoveView(&editor);
+}
+
+TEST_F(DocTest, CurrentGroupHighlightsItsCapture) {
+  Set("(a)(b)?c", "xac");
+  doc->OnCommand(CMD_FIND);
+  ASSERT_EQ(std::make_pair(1, 3), Current());
+  doc->SelectPatternRange(0, 3);  // "(a)"
+  EXPECT_EQ(1, doc->GetHighlightStart());
+  EXPECT_EQ(2, doc->GetHighlightEnd());
+  doc->SelectPatternRange(3, 7);  // "(b)?": a group that took no part ends at the match end
+  ASSERT_NE(nullptr, doc->GetCurrentElement());
+}
+
+TEST_F(DocTest, ResetFindClearsResults) {
+  Set("a", "aaa");
+  doc->OnCommand(CMD_FIND_ALL);
+  EXPECT_TRUE(doc->QueryCommand(CMD_RESET_FIND).enabled);
+  view.hints.clear();
+  doc->OnCommand(CMD_RESET_FIND);
+  EXPECT_EQ(0, doc->GetResultCount());
+  EXPECT_FALSE(doc->GetCurrentResult()->result.IsMatched());
+  EXPECT_EQ(0x81E32, view.Union());
+  EXPECT_FALSE(doc->QueryCommand(CMD_RESET_FIND).enabled);
+}
+
+// A pattern that backtracks exponentially on a run of "a" without a "c".
+// (A greedy repeat remembers the end positions it has offered, so it needs a reluctant one.)
+const char kSlowPattern[] = "(?:a|a)*?c";
+const std::string kSlowSubject(60, 'a');
+
+TEST_F(DocTest, BreakInTheWaitDialogAbortsFind) {
+  Set(kSlowPattern, kSlowSubject);
+  ui.dialogAction = 1;
+  doc->OnCommand(CMD_FIND);
+  EXPECT_EQ(1, ui.dialogsOpened);
+  EXPECT_FALSE(doc->IsJobActive());
+  EXPECT_TRUE(ui.Boxes().empty());  // an aborted Find says nothing
+  EXPECT_FALSE(doc->GetLastResult()->result.IsMatched());
+}
+
+TEST_F(DocTest, BreakInTheWaitDialogAbortsFindAll) {
+  Set(kSlowPattern, kSlowSubject);
+  ui.dialogAction = 1;
+  doc->OnCommand(CMD_FIND_ALL);
+  EXPECT_FALSE(doc->IsJobActive());
+  EXPECT_TRUE(std::regex_match(LastBox(), std::regex("Find and match aborted, elapsed time: [0-9.]+ sec\\.")))
+      << LastBox();
+}
+
+TEST_F(DocTest, ChangingThePatternStopsARunningSearch) {
+  Set(kSlowPattern, kSlowSubject);
+  doc->OnCommand(CMD_STEP_MATCH);  // paused at the first step
+  ASSERT_TRUE(doc->IsJobActive());
+  std::vector<unsigned short> p = U16("a");
+  doc->SetPattern(p.data(), 1, true);
+  EXPECT_FALSE(doc->IsJobActive());
+  EXPECT_EQ(0, doc->GetResultCount());
+}
+
+TEST_F(DocTest, RecursionGuardEndsTheSearchWithAMessage) {
+  CKorvaneDoc::SetRecursionLimit(200);
+  Set("(?R)x", "xxxx");
+  doc->OnCommand(CMD_FIND);
+  CKorvaneDoc::SetRecursionLimit(5000);
+  ASSERT_EQ(1u, ui.Boxes().size());
+  EXPECT_EQ("Stack overflow, please check whether immoderate recursive patterns exist.", LastBox());
+  EXPECT_FALSE(doc->GetCurrentResult()->result.IsMatched());
+  EXPECT_FALSE(doc->GetLastResult()->result.IsMatched());
+  EXPECT_FALSE(doc->IsJobActive());
+}
+
+TEST_F(DocTest, RecursionLimitIsClamped) {
+  CKorvaneDoc::SetRecursionLimit(0);
+  EXPECT_EQ(5000, CKorvaneDoc::RecursionLimit());
+  CKorvaneDoc::SetRecursionLimit(1 << 30);
+  EXPECT_GT(20000, CKorvaneDoc::RecursionLimit());
+  CKorvaneDoc::SetRecursionLimit(5000);
+}
+
+}  // namespace

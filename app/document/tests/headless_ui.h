@@ -1,0 +1,146 @@
+// A user interface without a display for the document's tests: message boxes are recorded and
+// answered at once, the wait dialog runs as a loop on the calling thread that follows the same
+// protocol as the real one, posted commands queue up until PumpEvents dispatches them.
+#ifndef KORVANE_HEADLESS_UI_H
+#define KORVANE_HEADLESS_UI_H
+
+#include <chrono>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/document/korvane_doc.h"
+
+class HeadlessUi : public IDocumentUi {
+ public:
+  struct Box {
+    std::string text;
+    std::string caption;
+    int icon;
+  };
+
+  CKorvaneDoc* doc = nullptr;
+  int answer = ANSWER_OK;
+  // What the wait dialog does once open: 0 wait for the close request, 1 press "Break" at once.
+  int dialogAction = 0;
+  std::string nameToGive = "snapshot";
+  bool giveName = true;
+
+  int MessageBox(const QString& text, const QString& caption, int icon, int buttons) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    boxes.push_back({text.toStdString(), caption.toStdString(), icon});
+    return answer;
+  }
+
+  void RunWaitDialog(CKorvaneDoc* d) override {
+    ++dialogsOpened;
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_closeRequested = false;
+    }
+    if (!d->WaitDialogOpening()) {
+      d->WaitDialogClosed();
+      return;
+    }
+    if (dialogAction == 1) d->WaitDialogBreak();
+    for (;;) {
+      {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_closeRequested) break;
+      }
+      int count = 0, position = 0, range = 0;
+      d->WaitDialogProgress(&count, &position, &range);
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    d->WaitDialogClosed();
+  }
+
+  void CloseWaitDialog() override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_closeRequested = true;
+  }
+
+  void PumpEvents() override {
+    std::deque<int> pending;
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      pending.swap(m_posted);
+    }
+    for (int id : pending) {
+      ++commandsDispatched;
+      if (doc) doc->OnCommand(id);
+    }
+  }
+
+  void PostCommand(int id) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_posted.push_back(id);
+    posted.push_back(id);
+  }
+
+  void ShowElapsedTime(double seconds) override { elapsed.push_back(seconds); }
+  void ShowResultPosition(int index, int count) override {
+    positionIndex = index;
+    positionCount = count;
+  }
+  void SaveModeLayout(int mode) override { saved.push_back(mode); }
+  void LoadModeLayout(int mode) override { loaded.push_back(mode); }
+  bool AskName(QString& name) override {
+    if (!giveName) return false;
+    name = QString::fromStdString(nameToGive);
+    return true;
+  }
+
+  // Pumps posted commands until `done` holds or the time runs out (generous: slow machines).
+  template <class F>
+  bool PumpUntil(F done, int ms = 20000) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      PumpEvents();
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+  }
+
+  std::vector<Box> Boxes() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return boxes;
+  }
+  void ClearBoxes() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    boxes.clear();
+  }
+
+  std::vector<Box> boxes;
+  std::vector<int> posted;
+  std::vector<double> elapsed;
+  std::vector<int> saved, loaded;
+  int positionIndex = -1, positionCount = -1;
+  int dialogsOpened = 0;
+  int commandsDispatched = 0;
+
+ private:
+  std::mutex m_mutex;
+  bool m_closeRequested = false;
+  std::deque<int> m_posted;
+};
+
+// A view that records the hints it receives.
+class RecordingView : public CDocView {
+ public:
+  void OnUpdate(CDocView* sender, int hint) override { hints.push_back(hint); }
+  int Union() const {
+    int u = 0;
+    for (int h : hints) u |= h;
+    return u;
+  }
+  std::vector<int> hints;
+};
+
+// UTF-16 from a narrow literal (ASCII in the tests).
+inline std::vector<unsigned short> U16(const std::string& s) { return std::vector<unsigned short>(s.begin(), s.end()); }
+
+#endif
