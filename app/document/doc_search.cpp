@@ -57,6 +57,7 @@ int CKorvaneDoc::RunJob(int kind, bool pauseAtStep, bool waitForIt) {
   m_resumeEvent.Reset();
   m_bPauseAtStep = pauseAtStep;
   m_nJobKind = kind;
+  m_bJobIsBackground = !waitForIt;
   if (!m_pJobRoot) m_pJobRoot = MatchRoot();
   m_nProgressCount = GetResultCount();
   m_matchWorker.Run([this](void*) { JobBody(); }, nullptr);

@@ -65,6 +65,77 @@ void CKorvaneDoc::SetRecursionLimit(int limit) {
   g_recursionLimit = limit;
 }
 
+// Pre-order walk from the root with an explicit stack (patterns can be wide and deep); shared
+// and recursion targets are ranked at their first visit.
+void CKorvaneDoc::RankElements() {
+  const HostRegexp& re = m_pattern.compiled;
+  std::vector<int>& rank = m_pattern.rank;
+  rank.assign(re.GetElementCount(), -1);
+  std::vector<const HostElement*> todo;
+  if (re.GetRoot()) todo.push_back(re.GetRoot());
+  int next = 0;
+  std::vector<const HostElement*> parts;
+  while (!todo.empty()) {
+    const HostElement* e = todo.back();
+    todo.pop_back();
+    if (!e || e->m_nPoolIndex < 0 || e->m_nPoolIndex >= static_cast<int>(rank.size()) || rank[e->m_nPoolIndex] >= 0)
+      continue;
+    rank[e->m_nPoolIndex] = next++;
+    parts.clear();
+    switch (e->m_nKind) {
+      case ELEMENT_ALTERNATIVE: {
+        const auto* a = static_cast<const CAlternativeElement<unsigned short>*>(e);
+        for (int i = 0; i < a->m_elements.GetSize(); ++i) parts.push_back(a->m_elements[i]);
+        break;
+      }
+      case ELEMENT_LIST: {
+        const auto* l = static_cast<const CListElement<unsigned short>*>(e);
+        const int n = l->m_elements.GetSize();
+        for (int i = 0; i < n; ++i) parts.push_back(l->m_elements[l->m_bRightLeft ? n - 1 - i : i]);
+        break;
+      }
+      case ELEMENT_ASSERTION:
+        parts.push_back(static_cast<const CAssertionElement<unsigned short>*>(e)->m_pElement);
+        break;
+      case ELEMENT_INDEPENDENT:
+        parts.push_back(static_cast<const CIndependentElement<unsigned short>*>(e)->m_pElement);
+        break;
+      case ELEMENT_GREEDY:
+      case ELEMENT_POSSESSIVE:
+      case ELEMENT_RELUCTANT:
+      case ELEMENT_FIXED:
+        parts.push_back(static_cast<const CRepeatBase<unsigned short>*>(e)->m_pElement);
+        break;
+      case ELEMENT_DELEGATE:
+        parts.push_back(static_cast<const CDelegateElement<unsigned short>*>(e)->m_pTarget);
+        break;
+      case ELEMENT_CHARSET: {
+        const auto* c = static_cast<const CCharsetElement<unsigned short>*>(e);
+        for (int i = 0; i < c->m_embedded.GetSize(); ++i) parts.push_back(c->m_embedded[i]);
+        break;
+      }
+      case ELEMENT_CONDITIONAL: {
+        const auto* c = static_cast<const CConditionalElement<unsigned short>*>(e);
+        parts.push_back(c->m_pCondition);
+        parts.push_back(c->m_pYes);
+        parts.push_back(c->m_pNo);
+        break;
+      }
+      default:
+        break;
+    }
+    for (size_t i = parts.size(); i-- > 0;) todo.push_back(parts[i]);  // first part on top
+  }
+  // Elements no match reaches (an atom repeated zero times) come last.
+  for (int& r : rank)
+    if (r < 0) r = next++;
+}
+
+int CKorvaneDoc::Rank(const HostElement* e) const {
+  const int i = e->m_nPoolIndex;
+  return (i >= 0 && i < static_cast<int>(m_pattern.rank.size())) ? m_pattern.rank[i] : i;
+}
+
 void CKorvaneDoc::ClearTraceState() {
   m_traceStep.element = nullptr;
   m_traceStep.elementEnd = m_traceStep.elementStart;
@@ -73,7 +144,7 @@ void CKorvaneDoc::ClearTraceState() {
 }
 
 bool CKorvaneDoc::ShowsFailPoint() const {
-  if (IsJobActive() || !m_failPoint.failElement) return false;
+  if (m_matchWorker.IsBusy() || !m_failPoint.failElement) return false;
   std::vector<MatchHandle> results = GetResults();
   return results.empty() || !results.front()->result.IsMatched();
 }
@@ -126,7 +197,7 @@ void CKorvaneDoc::OnTraceExit(HostContext* ctx, const HostElement* element, int 
 void CKorvaneDoc::TrackFailPoint(HostContext* ctx, const HostElement* element, int outcome,
                                  const TraceStackEntry<unsigned short>* stack, int depth) {
   FailPoint& f = m_failPoint;
-  const int index = element->m_nPoolIndex;
+  const int index = Rank(element);
   const int attemptStart = ctx->m_captureStack.GetSize() > 1 ? ctx->m_captureStack[1] : ctx->m_nBeginPos;
   if (outcome) {
     if (f.furthestIndex <= index) {
@@ -140,7 +211,7 @@ void CKorvaneDoc::TrackFailPoint(HostContext* ctx, const HostElement* element, i
   }
   if (f.furthestIndex <= index) {
     bool failOnStack = IsOnStack(f.failElement, stack, depth);
-    bool record = !f.failElement || (f.failElement->m_nPoolIndex < index && !failOnStack) ||
+    bool record = !f.failElement || (Rank(f.failElement) < index && !failOnStack) ||
                   (!IsOnStack(f.previousElement, stack, depth) && !failOnStack && f.reluctantSeen &&
                    attemptStart == f.successStart);
     if (record && depth > 0) {
@@ -246,7 +317,9 @@ void CKorvaneDoc::StopBackgroundCheck() {
     }
     m_backgroundDoneEvent.Wait(kStopWaitMs);
   }
-  StopJob(kStopWaitMs);
+  // The check's search may outlive the check (it is given 200 ms to end after the abort); a
+  // user's search, running or paused, is not the check's to stop.
+  if (m_bJobIsBackground) StopJob(kStopWaitMs);
   m_bBackgroundPending = false;
 }
 

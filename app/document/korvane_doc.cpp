@@ -67,6 +67,7 @@ void CKorvaneDoc::Recompile() {
   p.compiled.Compile(p.pattern.data(), static_cast<int>(p.pattern.size()), p.flags);
   p.compiled.SetStartPointOnly(p.startPointOnly);
   p.records.Build(p.compiled, p.pattern.data(), static_cast<int>(p.pattern.size()));
+  RankElements();
   UpdateCurrentElementFromSpan();
 }
 

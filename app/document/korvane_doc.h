@@ -88,6 +88,10 @@ struct PatternState {
   int flags = 0;
   HostRegexp compiled;
   CElementTree records;
+  // Rank of each element (by pool index) in the order a match walks the pattern: a composite
+  // before its parts, parts in match order. The pool itself holds parts before their composite,
+  // so the fail-point tracker, which needs "further along the pattern", uses this rank.
+  std::vector<int> rank;
   bool startPointOnly = false;
 };
 
@@ -102,7 +106,8 @@ struct TraceStep {
   int outcome = 0;        // 1 success, 0 failure of a first attempt, -1 failure of a retry
 };
 
-// The furthest point a failing search reached.
+// The furthest point a failing search reached. Indexes are the elements' ranks in match order
+// (PatternState::rank).
 struct FailPoint {
   int furthestIndex = 0;
   int successStart = 0;
@@ -207,7 +212,8 @@ class CKorvaneDoc {
   std::vector<unsigned short> GetReplacedText() const;
 
   // --- job and trace state ---
-  bool IsJobActive() const { return m_matchWorker.IsBusy(); }  // running or paused
+  // A user's search is running or paused (the fail-point check's own search does not count).
+  bool IsJobActive() const { return m_matchWorker.IsBusy() && !m_bJobIsBackground; }
   bool IsPaused() const { return m_bPaused.load(); }
   const TraceStep& GetTraceStep() const { return m_traceStep; }
   const FailPoint& GetFailPoint() const { return m_failPoint; }
@@ -273,6 +279,8 @@ class CKorvaneDoc {
   void BackgroundBody();
   void OnBackgroundResult();
   void ClearTraceState();
+  void RankElements();
+  int Rank(const HostElement* e) const;
 
   IDocumentUi* m_pUi;
   std::vector<CDocView*> m_views;
@@ -314,6 +322,7 @@ class CKorvaneDoc {
 
   // The job.
   int m_nJobKind = JOB_FIND;
+  bool m_bJobIsBackground = false;           // the job was started by the fail-point check (UI thread)
   double m_dTotalElapsed = 0;                // Find All's time, set by the worker before done
   std::atomic<bool> m_bAbort{false};         // set by the UI, read by the hook at every entry
   std::atomic<bool> m_bPauseAtStep{false};   // set by the UI and the wait dialog, read at exits

@@ -1,1 +1,192 @@
+// Tracing without a display: stepping through text-consuming elements, Continue, Reset while
+// paused, the fail-point tracker and the time-limited background check.
 #include <gtest/gtest.h>
+
+#include "app/document/tests/headless_ui.h"
+#include "korvane_ids.h"
+#include "stringtable.h"
+
+namespace {
+
+class TraceTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    CStringTable::SetCurrent(CStringTable::kEnglish);
+    CKorvaneDoc::SetRecursionLimit(5000);
+  }
+  void SetUp() override {
+    doc.reset(new CKorvaneDoc(&ui));
+    ui.doc = doc.get();
+  }
+  void TearDown() override { doc.reset(); }
+  void LocateFailPoint(bool on) {
+    if (doc->IsLocateFailPoint() != on) doc->OnCommand(CMD_LOCATE_FAIL_POINT);
+  }
+  void Set(const std::string& pattern, const std::string& subject) {
+    std::vector<unsigned short> p = U16(pattern), s = U16(subject);
+    doc->SetPattern(p.data(), static_cast<int>(p.size()), true);
+    doc->SetSubjectText(s.data(), static_cast<int>(s.size()));
+  }
+  struct Step {
+    int start, end, outcome, attempt;
+  };
+  Step Paused() {
+    const TraceStep& t = doc->GetTraceStep();
+    return {t.elementStart, t.elementEnd, t.outcome, t.attemptStart};
+  }
+
+  HeadlessUi ui;
+  std::unique_ptr<CKorvaneDoc> doc;
+};
+
+TEST_F(TraceTest, StepMatchPausesAtEveryTextConsumingElement) {
+  LocateFailPoint(false);
+  Set("a\\d", "xa1");
+  doc->OnCommand(CMD_STEP_MATCH);
+  EXPECT_EQ(MODE_TRACE, doc->GetMode());
+  ASSERT_TRUE(doc->IsJobActive());
+  ASSERT_TRUE(doc->IsPaused());
+  ASSERT_NE(nullptr, doc->GetTraceStep().element);
+  EXPECT_EQ(ELEMENT_STRING, doc->GetTraceStep().element->m_nKind);
+  // "a" fails at 0: the shown span is never empty.
+  Step s = Paused();
+  EXPECT_EQ(0, s.outcome);
+  EXPECT_EQ(0, s.start);
+  EXPECT_EQ(1, s.end);
+  // While a search is paused, Find continues it.
+  EXPECT_EQ(IDS_MENU_MATCH_CONTINUE, doc->QueryCommand(CMD_FIND).textId);
+  EXPECT_FALSE(doc->QueryCommand(CMD_FIND_ALL).enabled);
+
+  doc->OnCommand(CMD_STEP_MATCH);  // "a" at 1 succeeds
+  s = Paused();
+  EXPECT_EQ(1, s.outcome);
+  EXPECT_EQ(1, s.start);
+  EXPECT_EQ(2, s.end);
+  EXPECT_EQ(1, s.attempt);
+  doc->OnCommand(CMD_STEP_MATCH);  // "\d" at 2 succeeds
+  s = Paused();
+  EXPECT_EQ(ELEMENT_CHARSET == doc->GetTraceStep().element->m_nKind ||
+                ELEMENT_POSIX == doc->GetTraceStep().element->m_nKind,
+            true);
+  EXPECT_EQ(1, s.outcome);
+  EXPECT_EQ(2, s.start);
+  EXPECT_EQ(3, s.end);
+  doc->OnCommand(CMD_STEP_MATCH);  // nothing left to consume: the match is presented
+  EXPECT_FALSE(doc->IsJobActive());
+  EXPECT_EQ(1, doc->GetCurrentResult()->result.GetStart());
+  EXPECT_EQ(3, doc->GetCurrentResult()->result.GetEnd());
+  EXPECT_EQ(IDS_MENU_MATCH_FIND, doc->QueryCommand(CMD_FIND).textId);
+}
+
+TEST_F(TraceTest, RightToLeftStepsShowSpansTowardsTheStart) {
+  LocateFailPoint(false);
+  Set("b", "ab");
+  doc->OnCommand(CMD_RIGHTTOLEFT);
+  doc->OnCommand(CMD_STEP_MATCH);
+  ASSERT_TRUE(doc->IsPaused());
+  Step s = Paused();
+  EXPECT_EQ(1, s.outcome);
+  EXPECT_EQ(2, s.start);
+  EXPECT_EQ(1, s.end);
+  doc->OnCommand(CMD_FIND);  // continue to the end
+  EXPECT_FALSE(doc->IsJobActive());
+  EXPECT_EQ(1, doc->GetCurrentResult()->result.GetStart());
+}
+
+TEST_F(TraceTest, FindWhilePausedRunsToTheEnd) {
+  LocateFailPoint(false);
+  Set("\\d", "a1b2");
+  doc->OnCommand(CMD_STEP_MATCH);
+  ASSERT_TRUE(doc->IsPaused());
+  doc->OnCommand(CMD_FIND);
+  EXPECT_FALSE(doc->IsJobActive());
+  EXPECT_EQ(1, doc->GetCurrentResult()->result.GetStart());
+  EXPECT_TRUE(ui.Boxes().empty());
+  doc->OnCommand(CMD_FIND);
+  EXPECT_EQ(3, doc->GetCurrentResult()->result.GetStart());
+}
+
+TEST_F(TraceTest, ResetWhilePausedEndsTheSearch) {
+  LocateFailPoint(false);
+  Set("a+b", "aaaab");
+  doc->OnCommand(CMD_STEP_MATCH);
+  ASSERT_TRUE(doc->IsPaused());
+  doc->OnCommand(CMD_RESET_FIND);
+  EXPECT_FALSE(doc->IsJobActive());
+  EXPECT_FALSE(doc->IsPaused());
+  EXPECT_EQ(nullptr, doc->GetTraceStep().element);
+  EXPECT_EQ(0, doc->GetResultCount());
+  // The worker is free again.
+  doc->OnCommand(CMD_FIND);
+  EXPECT_EQ(5, doc->GetCurrentResult()->result.GetEnd());
+}
+
+TEST_F(TraceTest, DestroyingThePausedDocumentDoesNotHang) {
+  LocateFailPoint(false);
+  Set("a+b", "aaaab");
+  doc->OnCommand(CMD_STEP_MATCH);
+  ASSERT_TRUE(doc->IsPaused());
+  doc.reset();
+}
+
+TEST_F(TraceTest, BackgroundCheckFindsTheFailPoint) {
+  struct Case {
+    const char* pattern;
+    const char* subject;
+    int spanStart, spanEnd;
+  };
+  // Where the furthest failing element was tried.
+  const Case cases[] = {
+      {"ab\\d", "xabz", 3, 4},
+      {"a(b|c)d", "acx", 2, 3},
+      {"x", "abc", 0, 1},
+  };
+  LocateFailPoint(true);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    Set(c.pattern, c.subject);
+    ASSERT_TRUE(ui.PumpUntil([&] { return doc->ShowsFailPoint(); }));
+    const FailPoint& f = doc->GetFailPoint();
+    ASSERT_NE(nullptr, f.failElement);
+    EXPECT_EQ(c.spanStart, f.failSpanStart);
+    EXPECT_EQ(c.spanEnd, f.failSpanEnd);
+    EXPECT_FALSE(doc->IsJobActive());
+    // The check is not the user's search: it leaves no results behind.
+    EXPECT_FALSE(doc->GetCurrentResult()->result.IsMatched());
+  }
+}
+
+TEST_F(TraceTest, BackgroundCheckOfAMatchingPatternShowsNoFailPoint) {
+  LocateFailPoint(true);
+  Set("a\\d", "xa1");
+  ASSERT_TRUE(ui.PumpUntil([&] { return !doc->IsJobActive() && ui.commandsDispatched > 0; }));
+  ui.PumpEvents();
+  EXPECT_FALSE(doc->ShowsFailPoint());
+  EXPECT_FALSE(doc->GetCurrentResult()->result.IsMatched());
+}
+
+TEST_F(TraceTest, BackgroundCheckGivesUpOnASlowSearch) {
+  LocateFailPoint(true);
+  Set("(?:a|a)*?c", std::string(60, 'a'));
+  // The check aborts its search after 800 ms and shows nothing.
+  ASSERT_TRUE(ui.PumpUntil([&] { return !doc->IsJobActive(); }));
+  ui.PumpEvents();
+  EXPECT_FALSE(doc->ShowsFailPoint());
+  // The user's own search works afterwards.
+  std::vector<unsigned short> p = U16("a");
+  doc->SetPattern(p.data(), 1, true);
+  LocateFailPoint(false);
+  doc->OnCommand(CMD_FIND);
+  EXPECT_TRUE(doc->GetCurrentResult()->result.IsMatched());
+}
+
+TEST_F(TraceTest, AUserSearchStopsTheBackgroundCheck) {
+  LocateFailPoint(true);
+  Set("(?:a|a)*?c", std::string(60, 'a') + "b");
+  ui.dialogAction = 1;  // break the user's own search at once
+  doc->OnCommand(CMD_FIND);
+  EXPECT_FALSE(doc->IsJobActive());
+  EXPECT_EQ(1, ui.dialogsOpened);
+}
+
+}  // namespace
