@@ -318,3 +318,10 @@ inline constexpr int IDS_CLIP_DEFAULT_CAPTION = 2710;
 // ---- 2800-2899: file dialogs and window titles (filters are above) -------------------------
 inline constexpr int IDS_UNTITLED = 2802;
 inline constexpr int IDS_FMT_FRAME_TITLE = 2803;             // "%s - %s" document, application
+
+// ---- 2900-2949: result views (trace stack list, split list, clip list, snapshot tree) ------
+inline constexpr int IDS_COL_STACK_ELEMENT = 2900;
+inline constexpr int IDS_COL_STACK_START = 2901;
+inline constexpr int IDS_COL_STACK_ENTRY = 2902;
+inline constexpr int IDS_COL_STACK_RETRY = 2903;
+inline constexpr int IDS_STACK_RETRY_YES = 2904;
