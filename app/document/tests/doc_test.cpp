@@ -337,6 +337,51 @@ TEST_F(DocTest, RecursionGuardEndsTheSearchWithAMessage) {
   EXPECT_FALSE(doc->IsJobActive());
 }
 
+TEST_F(DocTest, AnAbortedStepKeepsThePreviousResult) {
+  Set(std::string("x|") + kSlowPattern, "x" + kSlowSubject);
+  doc->OnCommand(CMD_FIND);
+  ASSERT_EQ(std::make_pair(0, 1), Current());
+  ui.dialogAction = 1;
+  doc->OnCommand(CMD_FIND);
+  EXPECT_FALSE(doc->IsJobActive());
+  EXPECT_EQ(std::make_pair(0, 1), Current());
+  EXPECT_FALSE(doc->GetLastResult()->result.IsMatched());
+  EXPECT_TRUE(ui.Boxes().empty());
+}
+
+TEST_F(DocTest, RaisingTheRecursionLimitLetsADeepSearchSucceed) {
+  const std::string subject = std::string(150, 'a') + std::string(150, 'b');
+  Set("a(?R)?b", subject);
+  CKorvaneDoc::SetRecursionLimit(200);
+  doc->OnCommand(CMD_FIND);
+  EXPECT_EQ(1u, ui.Boxes().size());
+  EXPECT_FALSE(doc->GetCurrentResult()->result.IsMatched());
+  CKorvaneDoc::SetRecursionLimit(5000);
+  doc->OnCommand(CMD_RESET_FIND);
+  doc->OnCommand(CMD_FIND);
+  EXPECT_EQ(1u, ui.Boxes().size());
+  EXPECT_EQ(std::make_pair(0, 300), Current());
+}
+
+TEST_F(DocTest, ChangingTheTextStopsARunningSearchFirst) {
+  Set(kSlowPattern, kSlowSubject);
+  doc->OnCommand(CMD_LOCATE_FAIL_POINT);  // on: its search runs on the worker right away
+  std::vector<unsigned short> s = U16("ac");
+  doc->SetSubjectText(s.data(), 2);
+  doc->SetSubjectText(s.data(), 1);
+  EXPECT_EQ(1u, doc->GetSubjectText().size());
+  EXPECT_TRUE(ui.PumpUntil([&] { return !doc->IsJobActive(); }));
+}
+
+TEST_F(DocTest, ClosingTheDocumentEndsARunningSearch) {
+  Set(kSlowPattern, kSlowSubject);
+  doc->OnCommand(CMD_LOCATE_FAIL_POINT);  // starts the slow search in the background
+  doc.reset();                            // must not hang or crash
+  doc.reset(new CKorvaneDoc(&ui));
+  ui.doc = doc.get();
+  doc->AddView(&view);
+}
+
 TEST_F(DocTest, RecursionLimitIsClamped) {
   CKorvaneDoc::SetRecursionLimit(0);
   EXPECT_EQ(5000, CKorvaneDoc::RecursionLimit());

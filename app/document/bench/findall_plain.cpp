@@ -1,0 +1,16 @@
+// The plain build's side of the Find All benchmark: the same search loop the document runs,
+// without the host instrumentation. Kept in its own file because one translation unit holds one
+// build of the engine.
+#include <vector>
+
+#include "engine/tarno.h"
+
+int PlainFindAll(const std::vector<unsigned short>& pattern, const std::vector<unsigned short>& text) {
+  CRegexpT<unsigned short> re;
+  re.Compile(pattern.data(), static_cast<int>(pattern.size()), 0);
+  CMatchContext<unsigned short> ctx;
+  re.PrepareMatch(text.data(), static_cast<int>(text.size()), -1, &ctx);
+  int count = 0;
+  while (re.Match(&ctx).IsMatched()) ++count;
+  return count;
+}
