@@ -1,0 +1,148 @@
+#include "app/ui/results/split_result_list_view.h"
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <algorithm>
+
+#include "app/document/korvane_doc.h"
+#include "app/ui/results/save_dispatch.h"
+#include "app/ui/results/view_busy.h"
+#include "resources/korvane_ids.h"
+#include "resources/stringtable.h"
+
+namespace {
+constexpr int kNumberColumnWidth = 45;
+constexpr int kResultColumnWidth = 100;
+constexpr int kResultColumnMargin = 25;
+constexpr int kResultColumnMinimum = 60;
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// CSplitResultModel
+
+CSplitResultModel::CSplitResultModel(CKorvaneDoc* doc, QObject* parent) : QAbstractTableModel(parent), m_pDoc(doc) {}
+
+int CSplitResultModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(m_pieces.size());
+}
+
+int CSplitResultModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
+
+QVariant CSplitResultModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= static_cast<int>(m_pieces.size())) return QVariant();
+  if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return QVariant();
+  if (index.column() == 0) return role == Qt::DisplayRole ? QVariant(QString::number(index.row() + 1)) : QVariant();
+  const SplitPiece& p = m_pieces[index.row()];
+  if (p.end <= p.start) return CStringTable::Str(IDS_ZERO_LENGTH_STRING);
+  const std::vector<unsigned short>& text = m_pDoc->GetSubjectText();
+  int end = std::min(p.end, static_cast<int>(text.size()));
+  int start = std::min(p.start, end);
+  int length = std::min(end - start, kMaxCellText);
+  return QString(reinterpret_cast<const QChar*>(text.data() + start), length);
+}
+
+QVariant CSplitResultModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QVariant();
+  return CStringTable::Str(section == 0 ? IDS_COL_SPLIT_NO : IDS_COL_SPLIT_RESULT);
+}
+
+void CSplitResultModel::SetPieces(std::vector<SplitPiece> pieces) {
+  const int oldRows = static_cast<int>(m_pieces.size());
+  const int newRows = static_cast<int>(pieces.size());
+  if (newRows < oldRows) {
+    beginRemoveRows(QModelIndex(), newRows, oldRows - 1);
+    m_pieces.resize(newRows);
+    endRemoveRows();
+  }
+  const int kept = std::min(oldRows, newRows);
+  if (newRows > oldRows) {
+    beginInsertRows(QModelIndex(), oldRows, newRows - 1);
+    m_pieces = std::move(pieces);
+    endInsertRows();
+  } else {
+    m_pieces = std::move(pieces);
+  }
+  if (kept > 0) emit dataChanged(index(0, 0), index(kept - 1, 1));
+}
+
+// ---------------------------------------------------------------------------------------------
+// CSplitResultListView
+
+CSplitResultListView::CSplitResultListView(CKorvaneDoc* doc, QWidget* parent)
+    : QTreeView(parent), m_pDoc(doc), m_pModel(new CSplitResultModel(doc, this)) {
+  setModel(m_pModel);
+  setRootIsDecorated(false);
+  setItemsExpandable(false);
+  setUniformRowHeights(true);  // keeps twenty thousand rows cheap to lay out
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setFrameShape(QFrame::NoFrame);
+  setAllColumnsShowFocus(true);
+  setTextElideMode(Qt::ElideRight);
+  header()->setStretchLastSection(false);
+  header()->setSectionsMovable(false);
+  header()->resizeSection(0, kNumberColumnWidth);
+  header()->resizeSection(1, kResultColumnWidth);
+  // Grid lines of the list form.
+  setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid palette(mid); border-bottom: 1px solid palette(mid); }"));
+  connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex& current, const QModelIndex&) { OnCurrentRowChanged(current); });
+  m_pDoc->AddView(this);
+  Rebuild();
+}
+
+CSplitResultListView::~CSplitResultListView() { m_pDoc->RemoveView(this); }
+
+void CSplitResultListView::OnUpdate(CDocView* sender, int hint) {
+  if (hint & HINT_SPLIT_ROWS) Rebuild();
+}
+
+void CSplitResultListView::Rebuild() {
+  CBusyGuard busy(m_nBusy);
+  m_bRightToLeft = (m_pDoc->GetFlags() & RIGHTTOLEFT) != 0;
+  std::vector<SplitPiece> pieces = SplitPiecesInTextOrder(m_pDoc->GetResults(),
+                                                          static_cast<int>(m_pDoc->GetSubjectText().size()), m_bRightToLeft);
+  if (m_bRightToLeft) std::reverse(pieces.begin(), pieces.end());
+  m_pModel->SetPieces(std::move(pieces));
+}
+
+int CSplitResultListView::PieceIndexOfRow(int row) const {
+  const int rows = m_pModel->rowCount();
+  if (row < 0 || row >= rows) return -1;
+  return m_bRightToLeft ? rows - 1 - row : row;
+}
+
+void CSplitResultListView::OnCurrentRowChanged(const QModelIndex& current) {
+  if (m_nBusy > 0 || !current.isValid()) return;
+  int piece = PieceIndexOfRow(current.row());
+  if (piece < 0) return;
+  m_pDoc->SelectSplitPiece(piece);
+  m_pDoc->Notify(this, HINT_TEXT_HIGHLIGHTS | HINT_RESULTS);
+}
+
+void CSplitResultListView::FitResultColumn() {
+  int width = viewport()->width() - header()->sectionSize(0) - kResultColumnMargin;
+  header()->resizeSection(1, std::max(width, kResultColumnMinimum));
+}
+
+void CSplitResultListView::resizeEvent(QResizeEvent* event) {
+  QTreeView::resizeEvent(event);
+  FitResultColumn();
+}
+
+void CSplitResultListView::contextMenuEvent(QContextMenuEvent* event) {
+  // Only for a selected row: the one command saves the whole result.
+  if (!selectionModel()->hasSelection()) return;
+  QPoint at = event->reason() == QContextMenuEvent::Mouse ? event->globalPos() : mapToGlobal(QPoint(0, 0));
+  QMenu menu(this);
+  QAction* save = menu.addAction(CStringTable::Str(IDS_MENU_CTX_SAVE_AS));
+  if (menu.exec(at) == save) SaveAs();
+}
+
+void CSplitResultListView::SaveAs() { RunSaveAsDialog(this, m_pDoc, SAVE_FROM_SPLIT_LIST, {}); }
+
+bool CSplitResultListView::SaveTo(QString path, int filter) {
+  return ExecuteSave(m_pDoc, ResolveSave(SAVE_FROM_SPLIT_LIST, path, filter), {});
+}

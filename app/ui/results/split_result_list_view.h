@@ -1,0 +1,75 @@
+// CSplitResultListView: the split result list of the work pane. One row per piece of the subject
+// text between consecutive matches (reverse text order when matching right to left): column 0
+// the row number from 1, column 1 the piece or the zero-length marker. The rows live in a small
+// model that reads the piece texts from the document on demand, so twenty thousand rows cost
+// two ints each and only the visible ones are ever turned into strings.
+//
+// Covered by app/ui/results/tests/split_list_test.cpp.
+#ifndef KORVANE_SPLIT_RESULT_LIST_VIEW_H
+#define KORVANE_SPLIT_RESULT_LIST_VIEW_H
+
+#include <QAbstractTableModel>
+#include <QTreeView>
+#include <vector>
+
+#include "app/document/doc_ui.h"
+#include "app/ui/results/split_pieces.h"
+
+class CKorvaneDoc;
+
+class CSplitResultModel : public QAbstractTableModel {
+  Q_OBJECT
+ public:
+  explicit CSplitResultModel(CKorvaneDoc* doc, QObject* parent = nullptr);
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+  // Rows overwritten in place, missing rows inserted and surplus rows removed from the end.
+  void SetPieces(std::vector<SplitPiece> pieces);
+  const std::vector<SplitPiece>& Pieces() const { return m_pieces; }
+
+  // Longest piece text a cell shows; longer pieces are cut (the export writes them whole).
+  static constexpr int kMaxCellText = 4096;
+
+ private:
+  CKorvaneDoc* m_pDoc;
+  std::vector<SplitPiece> m_pieces;  // in row order
+};
+
+class CSplitResultListView : public QTreeView, public CDocView {
+  Q_OBJECT
+ public:
+  explicit CSplitResultListView(CKorvaneDoc* doc, QWidget* parent = nullptr);
+  ~CSplitResultListView() override;
+
+  void OnUpdate(CDocView* sender, int hint) override;
+
+  // Save As (32800): file dialog with filter 296, then the dispatch of SaveTo.
+  void SaveAs();
+  // Writes the split result to `path` (a ".rws" name saves the workspace instead); `filter` is
+  // the 1-based filter index of the dialog, 0 when unknown. Returns false when nothing was
+  // written.
+  bool SaveTo(QString path, int filter);
+
+  CSplitResultModel* Model() const { return m_pModel; }
+  // The document's piece index (text order) of a row.
+  int PieceIndexOfRow(int row) const;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  void Rebuild();
+  void FitResultColumn();
+  void OnCurrentRowChanged(const QModelIndex& current);
+
+  CKorvaneDoc* m_pDoc;
+  CSplitResultModel* m_pModel;
+  int m_nBusy = 0;
+  bool m_bRightToLeft = false;  // direction the rows were built with
+};
+
+#endif

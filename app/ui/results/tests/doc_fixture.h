@@ -1,0 +1,55 @@
+// A document on the headless user interface for the view tests, with the fail-point check off
+// (it would run background searches after every change) and helpers to set it up.
+#ifndef KORVANE_RESULT_DOC_FIXTURE_H
+#define KORVANE_RESULT_DOC_FIXTURE_H
+
+#include <QString>
+#include <memory>
+
+#include "app/document/tests/headless_ui.h"
+
+struct DocFixture {
+  HeadlessUi ui;
+  std::unique_ptr<CKorvaneDoc> doc;
+
+  DocFixture() {
+    doc.reset(new CKorvaneDoc(&ui));
+    ui.doc = doc.get();
+    if (doc->QueryCommand(CMD_LOCATE_FAIL_POINT).checked) doc->OnCommand(CMD_LOCATE_FAIL_POINT);
+  }
+  ~DocFixture() {
+    ui.doc = nullptr;
+    doc.reset();
+  }
+
+  static std::vector<unsigned short> U16Of(const QString& s) {
+    return std::vector<unsigned short>(s.utf16(), s.utf16() + s.size());
+  }
+  void SetPattern(const QString& p) {
+    std::vector<unsigned short> u = U16Of(p);
+    doc->SetPattern(u.data(), static_cast<int>(u.size()), true);
+    doc->Notify(nullptr, 0x12B1);
+  }
+  void SetText(const QString& t) {
+    std::vector<unsigned short> u = U16Of(t);
+    doc->SetSubjectText(u.data(), static_cast<int>(u.size()));
+    doc->Notify(nullptr, 0x81228 | HINT_SUBJECT_REPLACED);
+  }
+  void SetReplaceTo(const QString& t) {
+    std::vector<unsigned short> u = U16Of(t);
+    doc->SetReplaceTo(u.data(), static_cast<int>(u.size()));
+    doc->Notify(nullptr, 0x250 | HINT_REPLACE_TO_REPLACED);
+  }
+  // Turns the option on or off through its command, as the option check boxes do.
+  void SetFlag(int bit, int command, bool on) {
+    if (((doc->GetFlags() & bit) != 0) != on) doc->OnCommand(command);
+  }
+  void Set(const QString& pattern, const QString& text, bool rightToLeft = false) {
+    SetFlag(RIGHTTOLEFT, CMD_RIGHTTOLEFT, rightToLeft);
+    SetPattern(pattern);
+    SetText(text);
+  }
+  void FindAll() { doc->OnCommand(CMD_FIND_ALL); }
+};
+
+#endif
