@@ -1,0 +1,48 @@
+// What the pattern box, the structure tree and the group list share about showing elements:
+// the element colour table, the execution count of a record, the heat colour, the tree caption
+// of a record, the group number of a record, and the announcement of a new current element.
+//
+// Covered by app/ui/editor/tests/element_display_test.cpp.
+#ifndef KORVANE_ELEMENT_DISPLAY_H
+#define KORVANE_ELEMENT_DISPLAY_H
+
+#include <QRgb>
+#include <QString>
+
+#include "app/plugin_host/element_records.h"
+
+class CDocView;
+class CKorvaneDoc;
+
+// The text colour of an element kind (type codes 1 to 21); false for a code the table does not
+// hold (0, unknown), which leaves the colour unchanged.
+bool ElementTextColor(int typeCode, QRgb* color);
+
+// How often the record's element ran: the first two run counters for the leaf-like codes 2, 3,
+// 4, 8, 10, 12, 13, 14 and 17, all four for every other code; 0 for an empty record.
+long long ExecutionCount(const ElementRecord* record);
+// The largest execution count in the subtree of `record`.
+long long LargestExecutionCount(const ElementRecord* record);
+
+// Heat value k of the pattern box's optimize mode: floor(log10(c) * 255 / max(log10(N), 4.5)),
+// at most 255; -1 when c <= 1 (automatic background).
+int PatternHeat(long long c, long long n);
+// Heat value k of the structure tree: floor(log10(c) * 255 / log10(N)), at most 255; -1 when
+// c <= 1 or N <= 1.
+int TreeHeat(long long c, long long n);
+// RGB(255, 255 - k, 255 - k).
+inline QRgb HeatColor(int k) { return qRgb(255, 255 - k, 255 - k); }
+
+// The structure tree's caption of a record by its type code (named and balancing groups
+// included), without the optimize-mode count.
+QString ElementCaption(const ElementRecord* record);
+// The capture group number of a record of code 20, else -1.
+int RecordGroupNumber(const ElementRecord* record);
+// The balancing group number of a record of code 20 (-1 when not balancing).
+int RecordBalanceNumber(const ElementRecord* record);
+
+// Tells the other views that the document's current element changed: hint 4, then 0x20 when the
+// last result is a match, then 2 when "Only current node" is on.
+void AnnounceCurrentElement(CKorvaneDoc* doc, CDocView* sender);
+
+#endif

@@ -1,0 +1,221 @@
+// CRegexTreeView: in-place rebuild, captions, heat colours, selection in step with the document.
+#include "app/ui/editor/regex_tree_view.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <algorithm>
+
+#include "app/document/korvane_doc.h"
+#include "app/ui/editor/element_display.h"
+#include "app/ui/editor/regex_edit_view.h"
+#include "korvane_ids.h"
+#include "stringtable.h"
+
+namespace {
+
+// The element identity is kept as the item's data.
+constexpr int kElementRole = Qt::UserRole + 1;
+
+bool ByElement(const std::pair<const HostElement*, QTreeWidgetItem*>& a, const HostElement* e) {
+  return std::less<const HostElement*>()(a.first, e);
+}
+
+}  // namespace
+
+CRegexTreeView::CRegexTreeView(CKorvaneDoc* doc, QWidget* parent) : CClrTreeView(parent), m_pDoc(doc) {
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setDragDropMode(QAbstractItemView::NoDragDrop);
+  setContextMenuPolicy(Qt::DefaultContextMenu);
+  setExpandsOnDoubleClick(false);
+  connect(this, &QTreeWidget::itemSelectionChanged, this, &CRegexTreeView::OnSelectionChanged);
+  if (m_pDoc) m_pDoc->AddView(this);
+  OnInitialUpdate();
+}
+
+CRegexTreeView::~CRegexTreeView() {
+  if (m_pDoc) m_pDoc->RemoveView(this);
+}
+
+void CRegexTreeView::OnInitialUpdate() {
+  if (topLevelItemCount() == 0) {
+    auto* empty = new QTreeWidgetItem(this);
+    empty->setText(0, CStringTable::Str(IDS_TREE_EMPTY));
+  }
+  OnUpdate(nullptr, ~0);
+}
+
+const HostElement* CRegexTreeView::NodeElement(const QTreeWidgetItem* item) {
+  if (!item) return nullptr;
+  return reinterpret_cast<const HostElement*>(item->data(0, kElementRole).value<quintptr>());
+}
+
+QTreeWidgetItem* CRegexTreeView::FindNode(const HostElement* element) const {
+  if (!element) return nullptr;
+  if (!m_bMapSorted) {
+    for (const auto& p : m_map)
+      if (p.first == element) return p.second;
+    return nullptr;
+  }
+  auto it = std::lower_bound(m_map.begin(), m_map.end(), element, ByElement);
+  return (it != m_map.end() && it->first == element) ? it->second : nullptr;
+}
+
+void CRegexTreeView::AddToMap(const HostElement* element, QTreeWidgetItem* item) {
+  if (!m_bMapSorted) {
+    m_map.emplace_back(element, item);
+    return;
+  }
+  auto it = std::lower_bound(m_map.begin(), m_map.end(), element, ByElement);
+  if (it != m_map.end() && it->first == element)
+    it->second = item;
+  else
+    m_map.insert(it, {element, item});
+}
+
+void CRegexTreeView::OnUpdate(CDocView* sender, int hint) {
+  if (!m_pDoc) return;
+  const int mode = m_pDoc->GetMode();
+  if ((hint & (HINT_RECOMPILED | HINT_MODE)) || ((hint & HINT_COUNTERS) && mode == MODE_OPTIMIZE)) {
+    Rebuild();
+    // The records are new: show the document's current element among them.
+    SelectElement(m_pDoc->GetCurrentElement(), true);
+  }
+  if ((hint & HINT_RECOLOR_PATTERN) && mode == MODE_TRACE && m_pDoc->IsJobActive())
+    SelectElement(m_pDoc->GetTraceStep().element, false);
+  if (hint & HINT_CURRENT_ELEMENT) SelectElement(m_pDoc->GetCurrentElement(), true);
+}
+
+void CRegexTreeView::Rebuild() {
+  ++m_nUpdating;
+  setUpdatesEnabled(false);
+  m_map.clear();
+  m_bMapSorted = false;
+  ClearColors();
+  BeginAppend();
+  m_bOptimize = m_pDoc->GetMode() == MODE_OPTIMIZE;
+  const ElementRecord* root = m_pDoc->GetRecords().Root();
+  m_nLargestCount = m_bOptimize ? LargestExecutionCount(root) : 0;
+  QTreeWidgetItem* top = topLevelItem(0);
+  if (!top) top = new QTreeWidgetItem(this);
+  while (topLevelItemCount() > 1) delete takeTopLevelItem(topLevelItemCount() - 1);
+  UpdateItem(top, root, 0);
+  std::sort(m_map.begin(), m_map.end(),
+            [](const auto& a, const auto& b) { return std::less<const HostElement*>()(a.first, b.first); });
+  m_bMapSorted = true;
+  EndAppend();
+  top->setExpanded(true);
+  setUpdatesEnabled(true);
+  viewport()->update();
+  --m_nUpdating;
+}
+
+void CRegexTreeView::FillItem(QTreeWidgetItem* item, const ElementRecord* record) {
+  QString caption = ElementCaption(record);
+  const HostElement* element = record ? record->element : nullptr;
+  if (m_bOptimize) {
+    long long c = ExecutionCount(record);
+    caption = CStringTable::Str(IDS_FMT_TREE_COUNT)
+                  .replace(QLatin1String("%s"), caption)
+                  .replace(QLatin1String("%d"), QString::number(c));
+    int k = TreeHeat(c, m_nLargestCount);
+    if (k >= 0) SetItemColor(item, -1, ClrRgb(255, 255 - k, 255 - k), false);
+  }
+  if (item->text(0) != caption) item->setText(0, caption);
+  item->setData(0, kElementRole, QVariant::fromValue(reinterpret_cast<quintptr>(element)));
+  if (element) AddToMap(element, item);
+}
+
+void CRegexTreeView::UpdateItem(QTreeWidgetItem* item, const ElementRecord* record, int depth) {
+  FillItem(item, record);
+  if (!record) {
+    while (item->childCount() > 0) delete item->takeChild(item->childCount() - 1);
+    return;
+  }
+  // Existing child items are reused in order; surplus ones go, missing ones are appended.
+  const std::vector<ElementRecord*>& kids = record->children;
+  const int n = static_cast<int>(kids.size());
+  const int depthLimit = 4096;  // the records are bounded the same way
+  int i = 0;
+  for (; i < n && depth < depthLimit; ++i) {
+    QTreeWidgetItem* child = i < item->childCount() ? item->child(i) : new QTreeWidgetItem(item);
+    UpdateItem(child, kids[i], depth + 1);
+  }
+  while (item->childCount() > i) delete item->takeChild(item->childCount() - 1);
+}
+
+void CRegexTreeView::SelectElement(const HostElement* element, bool clearWhenMissing) {
+  QTreeWidgetItem* node = FindNode(element);
+  if (!node && !clearWhenMissing) return;
+  ++m_nUpdating;
+  if (node) {
+    scrollToItem(node);
+    setCurrentItem(node);
+    node->setSelected(true);
+  } else {
+    clearSelection();
+  }
+  --m_nUpdating;
+}
+
+void CRegexTreeView::OnSelectionChanged() {
+  if (m_nUpdating > 0 || !m_pDoc) return;
+  QList<QTreeWidgetItem*> sel = selectedItems();
+  if (sel.isEmpty()) return;
+  m_pDoc->SetCurrentElement(NodeElement(sel.front()));
+  AnnounceCurrentElement(m_pDoc, this);
+}
+
+void CRegexTreeView::FocusPatternView() {
+  QWidget* w = m_pPatternView ? m_pPatternView : CRegexEditView::ForDocument(m_pDoc);
+  if (w) w->setFocus(Qt::OtherFocusReason);
+}
+
+void CRegexTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
+  CClrTreeView::mouseDoubleClickEvent(event);
+  if (!m_pDoc) return;
+  m_pDoc->Notify(this, HINT_CURRENT_ELEMENT);
+  FocusPatternView();
+}
+
+void CRegexTreeView::ShowContextMenu(const QPoint& globalPos) {
+  // Cut, Copy and Delete act on the pattern box, which now selects the current element.
+  CRegexEditView* edit = CRegexEditView::ForDocument(m_pDoc);
+  QMenu menu(this);
+  auto add = [&](int commandId, int textId) {
+    QString s = CStringTable::Str(textId);
+    int tab = s.indexOf(QLatin1Char('\t'));
+    QAction* a = menu.addAction(tab >= 0 ? s.left(tab) : s);
+    a->setEnabled(edit && edit->IsCommandEnabled(commandId));
+    connect(a, &QAction::triggered, this, [edit, commandId] {
+      if (edit) edit->DoCommand(commandId);
+    });
+  };
+  add(ID_EDIT_CUT, IDS_MENU_EDIT_CUT);
+  add(ID_EDIT_COPY, IDS_MENU_EDIT_COPY);
+  add(ID_EDIT_CLEAR, IDS_MENU_EDIT_DELETE);
+  menu.addSeparator();
+  menu.addMenu(CStringTable::Str(IDS_MENU_CTX_EXPORT))->setEnabled(false);  // plugin entries
+  menu.exec(globalPos);
+}
+
+void CRegexTreeView::contextMenuEvent(QContextMenuEvent* event) {
+  if (!m_pDoc) return;
+  QPoint at;
+  if (event->reason() == QContextMenuEvent::Mouse) {
+    QTreeWidgetItem* hit = itemAt(event->pos());
+    if (hit) {
+      setCurrentItem(hit);  // a user selection: makes the element current
+      hit->setSelected(true);
+    }
+    at = event->globalPos();
+  } else {
+    QTreeWidgetItem* sel = currentItem();
+    if (!sel || !sel->isSelected()) return;
+    at = viewport()->mapToGlobal(visualItemRect(sel).bottomRight());
+  }
+  m_pDoc->Notify(this, HINT_CURRENT_ELEMENT);
+  FocusPatternView();
+  ShowContextMenu(at);
+  event->accept();
+}

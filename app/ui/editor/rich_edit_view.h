@@ -1,0 +1,165 @@
+// CRichEdit2WView: the common base of every text box (pattern, subject text, replace-to, replace
+// result). A QPlainTextEdit that is also a document view. It provides:
+//   - quiet changes (CQuietChange): programmatic text or colour changes that never reach the
+//     undo history, never mark the text modified and never count as an edit of the user;
+//   - the placeholder text, shown while the box is empty and has no focus (the box then still
+//     counts as empty towards the document);
+//   - the shared modeless find/replace dialog;
+//   - opening text files (byte-order-mark rules) and dropped files;
+//   - the standard edit commands with their enabling rules;
+//   - the 350 ms edit-to-document timer that claims the document's editing token and then calls
+//     CommitEdit() once, after the last keystroke.
+// Colours are never written into the text itself: derived classes paint through a
+// QSyntaxHighlighter or extra selections, so undo and the modified flag stay untouched.
+//
+// Covered by app/ui/editor/tests/rich_edit_view_test.cpp.
+#ifndef KORVANE_RICH_EDIT_VIEW_H
+#define KORVANE_RICH_EDIT_VIEW_H
+
+#include <QBasicTimer>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <vector>
+
+#include "app/document/doc_ui.h"
+
+class CKorvaneDoc;
+class CFindReplaceDialog;
+
+class CRichEdit2WView : public QPlainTextEdit, public CDocView {
+  Q_OBJECT
+
+ public:
+  explicit CRichEdit2WView(CKorvaneDoc* doc, QWidget* parent = nullptr);
+  ~CRichEdit2WView() override;
+
+  CKorvaneDoc* GetDocument() const { return m_pDoc; }
+
+  // Document updates; the base reacts to nothing. Derived views override.
+  void OnUpdate(CDocView* sender, int hint) override;
+
+  // --- text as the document sees it ---
+  // The box's text with every line break as a line feed; empty while the placeholder shows.
+  QString GetBoxText() const;
+  std::vector<unsigned short> GetBoxTextU16() const;
+  // Replaces the whole text in a quiet change (not an edit of the user: no edit timer, no
+  // modified flag). The caret and selection are kept where the new text allows. The control's
+  // undo history is emptied, since it described the old text.
+  void SetBoxText(const QString& text, bool keepSelection = true);
+  // Replaces the whole text as an ordinary, undoable edit of the user (opening a file).
+  void ReplaceTextAsEdit(const QString& text);
+
+  // --- placeholder ---
+  void SetPlaceholder(const QString& text);
+  QString GetPlaceholder() const { return m_placeholder; }
+  bool IsPlaceholderShown() const;
+
+  // --- quiet changes and the busy counter ---
+  // While the busy counter is above zero, text and selection notifications of the control are
+  // not treated as the user's (no edit timer, no selection handling).
+  bool IsBusy() const { return m_nBusy > 0; }
+  void BeginQuietChange();
+  void EndQuietChange();
+
+  // --- edit commands (ids of korvane_ids.h: ID_EDIT_UNDO ... ID_EDIT_SELECT_ALL, Open, Save As) ---
+  // Whether this box handles the command at all.
+  virtual bool HandlesCommand(int id) const;
+  // Enabling rules of the standard edit commands.
+  virtual bool IsCommandEnabled(int id) const;
+  // Carries out a command; false when this box does not handle it.
+  virtual bool DoCommand(int id);
+
+  // --- files ---
+  // Decodes a text file: EF BB BF UTF-8, FF FE UTF-16 LE, FE FF UTF-16 BE (each without the
+  // mark), anything else in the system code page.
+  static QString DecodeTextFile(const QByteArray& bytes);
+  // Opens a text file into the box as an ordinary edit. A ".rws" name (any case) goes to the
+  // workspace opener instead. A file that cannot be read leaves the box unchanged (false).
+  bool OpenTextFile(const QString& path);
+  // Asks for a file with the open filter (string 293) and opens it.
+  void OnOpenText();
+  // Hooks the frame installs: open / save a workspace document by path (true when it worked).
+  static void SetWorkspaceOpener(std::function<bool(const QString&)> opener);
+  static void SetWorkspaceSaver(std::function<bool(const QString&)> saver);
+  // Appends the extension a file dialog's filter (index from 1) gives to a name without one.
+  static QString AddDefaultExtension(const QString& path, int filterIndex, const QStringList& extensions);
+  // Writes text for people to read: system code page, CR LF line ends, written beside and renamed.
+  static bool SaveTextFile(const QString& path, const QString& text);
+
+  // --- find and replace (one dialog for all boxes) ---
+  void OnFind();
+  void OnReplace();
+  // Finds the next occurrence from the selection; selects it and returns true when found.
+  bool FindNext(const QString& what, bool matchCase, bool wholeWord, bool down);
+  // Replaces the selection if it is an occurrence of `what`, then finds the next.
+  bool ReplaceCurrent(const QString& what, const QString& with, bool matchCase, bool wholeWord, bool down);
+  // Replaces every occurrence as one undoable edit; returns how many.
+  int ReplaceAll(const QString& what, const QString& with, bool matchCase, bool wholeWord);
+  static CFindReplaceDialog* GetFindDialog();
+
+  // Milliseconds between the last keystroke and handing the text to the document.
+  static constexpr int kEditDelayMs = 350;
+  // Whether an edit waits for the timer.
+  bool IsEditPending() const { return m_editTimer.isActive(); }
+
+ protected:
+  // Called when the edit timer fired and the editing token was taken: hand the text to the
+  // document. The base does nothing.
+  virtual void CommitEdit();
+  // A selection change by the user (not while busy).
+  virtual void OnUserSelectionChanged();
+  // A text change by the user (not while busy), before the edit timer restarts.
+  virtual void OnUserTextChanged(int position, int removed, int added);
+  // Builds and shows this box's context menu at the global position; the base shows the
+  // standard edit items.
+  virtual void ShowContextMenu(const QPoint& globalPos);
+  // The filter of this box's Open dialog.
+  virtual int OpenFilterId() const;
+  // Adds the standard edit items (Undo .. Select All) to a context menu.
+  void AddEditActions(QMenu* menu, bool withOpenSave);
+  void AddCommandAction(QMenu* menu, int commandId, int textId);
+
+  void timerEvent(QTimerEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool canInsertFromMimeData(const QMimeData* source) const override;
+  void insertFromMimeData(const QMimeData* source) override;
+
+  CKorvaneDoc* m_pDoc;  // not owned; outlives the view
+
+ private:
+  void OnContentsChange(int position, int removed, int added);
+  void OnCursorPositionChanged();
+  void UpdatePlaceholderShown();
+  bool FindIn(QTextCursor* found, const QString& what, bool matchCase, bool wholeWord, bool down,
+              const QTextCursor& from) const;
+
+  QString m_placeholder;
+  int m_nBusy = 0;
+  bool m_bSavedModified = false;
+  bool m_bSavedReadOnly = false;
+  int m_nLastSelStart = -1;
+  int m_nLastSelEnd = -1;
+  int m_nLastRevision = -1;  // the document's revision at the last edit seen
+  QBasicTimer m_editTimer;
+};
+
+// RAII form of BeginQuietChange / EndQuietChange.
+class CQuietChange {
+ public:
+  explicit CQuietChange(CRichEdit2WView* view) : m_pView(view) { m_pView->BeginQuietChange(); }
+  ~CQuietChange() { m_pView->EndQuietChange(); }
+  CQuietChange(const CQuietChange&) = delete;
+  CQuietChange& operator=(const CQuietChange&) = delete;
+
+ private:
+  CRichEdit2WView* m_pView;
+};
+
+#endif
