@@ -1,9 +1,15 @@
-// WorkerThread on QThread (stack size and priority are portable there), with a Linux-specific
-// priority step. Covered by tests/worker_thread_test.cpp.
+// WorkerThread on the platform's threads: POSIX threads where there are any (they take a stack
+// size), std::thread elsewhere. Not QThread: its internal waits are invisible to
+// ThreadSanitizer, which then reports races inside Qt on every thread that ends.
+// Covered by tests/worker_thread_test.cpp.
 #include "platform/worker_thread.h"
 
-#include <QThread>
 #include <cassert>
+
+#if defined(__unix__) || defined(__APPLE__)
+#define KORVANE_POSIX_THREADS 1
+#include <pthread.h>
+#endif
 
 #if defined(__linux__)
 #include <sys/resource.h>
@@ -29,6 +35,19 @@ void LowerCurrentThreadPriority() {
 
 }  // namespace
 
+struct WorkerThread::Thread {
+#if KORVANE_POSIX_THREADS
+  pthread_t handle;
+#else
+  std::thread handle;
+#endif
+};
+
+void* WorkerThread::Entry(void* self) {
+  static_cast<WorkerThread*>(self)->Loop();
+  return nullptr;
+}
+
 WorkerThread::WorkerThread() = default;
 
 WorkerThread::~WorkerThread() { Stop(); }
@@ -44,11 +63,36 @@ void WorkerThread::Run(Function function, void* argument) {
   }
   if (!m_thread) {
     m_quit.store(false);
-    m_thread.reset(QThread::create([this] { Loop(); }));
-    m_threadId.store(m_thread.get());
-    m_thread->setStackSize(static_cast<uint>(kStackSize));
-    // Below normal where the platform's scheduler honours it (Windows, some Unix systems).
-    m_thread->start(QThread::LowPriority);
+    std::unique_ptr<Thread> thread(new Thread);
+#if KORVANE_POSIX_THREADS
+    pthread_attr_t attributes;
+    bool started = false;
+    if (pthread_attr_init(&attributes) == 0) {
+      started = pthread_attr_setstacksize(&attributes, kStackSize) == 0 &&
+                pthread_create(&thread->handle, &attributes, &WorkerThread::Entry, this) == 0;
+      pthread_attr_destroy(&attributes);
+    }
+    // Without the large stack rather than not at all: deep patterns then fail sooner.
+    if (!started) started = pthread_create(&thread->handle, nullptr, &WorkerThread::Entry, this) == 0;
+    if (!started) {
+      // No thread can be made: run the job here, so that whoever waits for it is not left
+      // waiting for ever.
+      Function f;
+      {
+        std::lock_guard<std::mutex> job(m_jobMutex);
+        f = std::move(m_function);
+        m_function = nullptr;
+        m_pending = false;
+      }
+      if (f) f(argument);
+      m_busy.store(false, std::memory_order_release);
+      return;
+    }
+#else
+    thread->handle = std::thread([this] { Loop(); });
+#endif
+    m_thread = std::move(thread);
+    m_hasThread.store(true);
   }
   m_wake.Set();
 }
@@ -56,15 +100,23 @@ void WorkerThread::Run(Function function, void* argument) {
 void WorkerThread::Stop() {
   std::lock_guard<std::mutex> control(m_control);
   if (!m_thread) return;
-  if (QThread::currentThread() == m_thread.get()) {
+  if (IsWorkerThread()) {
     assert(!"WorkerThread::Stop called on its own thread");
     return;
   }
   m_quit.store(true);
   m_wake.Set();
-  m_thread->wait();
-  m_threadId.store(nullptr);
+#if KORVANE_POSIX_THREADS
+  pthread_join(m_thread->handle, nullptr);
+#else
+  m_thread->handle.join();
+#endif
+  {
+    std::lock_guard<std::mutex> id(m_idMutex);
+    m_threadId = std::thread::id();
+  }
   m_thread.reset();
+  m_hasThread.store(false);
   m_wake.Reset();
   std::lock_guard<std::mutex> job(m_jobMutex);
   m_function = nullptr;
@@ -76,14 +128,18 @@ void WorkerThread::Stop() {
 void WorkerThread::ClearBusy() { m_busy.store(false, std::memory_order_release); }
 
 // These two must not take m_control: the worker's own function may ask while Stop holds it.
-bool WorkerThread::HasThread() const { return m_threadId.load() != nullptr; }
+bool WorkerThread::HasThread() const { return m_hasThread.load(); }
 
 bool WorkerThread::IsWorkerThread() const {
-  QThread* thread = m_threadId.load();
-  return thread && QThread::currentThread() == thread;
+  std::lock_guard<std::mutex> id(m_idMutex);
+  return m_threadId != std::thread::id() && m_threadId == std::this_thread::get_id();
 }
 
 void WorkerThread::Loop() {
+  {
+    std::lock_guard<std::mutex> id(m_idMutex);
+    m_threadId = std::this_thread::get_id();
+  }
   LowerCurrentThreadPriority();
   for (;;) {
     m_wake.Wait();

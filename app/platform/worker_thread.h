@@ -7,10 +7,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "platform/events.h"
-
-class QThread;
 
 // The thread is created on the first Run and then sleeps on its wake event between jobs:
 //   wait for the wake event; if the quit flag is set, leave; else mark busy, call the function
@@ -57,12 +56,17 @@ class WorkerThread {
   bool IsWorkerThread() const;
 
  private:
+  struct Thread;  // the platform's thread with its stack size
+  static void* Entry(void* self);
   void Loop();
 
-  mutable std::mutex m_control;      // serialises Run and Stop; guards m_thread
-  std::unique_ptr<QThread> m_thread;  // none until the first Run; guarded by m_control
-  // Copy of m_thread.get() for the lock-free queries (written under m_control).
-  std::atomic<QThread*> m_threadId{nullptr};
+  mutable std::mutex m_control;     // serialises Run and Stop; guards m_thread
+  std::unique_ptr<Thread> m_thread;  // none until the first Run; guarded by m_control
+  // The thread's id for the queries that must not take m_control (the worker's own function may
+  // ask while Stop holds it).
+  mutable std::mutex m_idMutex;
+  std::thread::id m_threadId;  // guarded by m_idMutex; set by the thread itself before its first job
+  std::atomic<bool> m_hasThread{false};  // written under m_control
   CAutoResetEvent m_wake;
   std::atomic<bool> m_quit{false};  // written by Stop, read by the thread
   std::atomic<bool> m_busy{false};

@@ -2,9 +2,9 @@
 // when a job ends itself early and the next Run comes at once), Stop, priority and stack size.
 #include <gtest/gtest.h>
 
-#include <QThread>
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "platform/events.h"
@@ -38,13 +38,18 @@ TEST(WorkerThread, ThreadIsCreatedOnFirstRunAndReused) {
   EXPECT_FALSE(worker.HasThread());
 
   CAutoResetEvent done;
-  std::atomic<QThread*> first{nullptr};
+  std::mutex idMutex;
+  std::thread::id first;
   std::atomic<int> runs{0};
   std::atomic<bool> sameThread{true};
   auto job = [&](void*) {
-    QThread* self = QThread::currentThread();
-    QThread* expected = nullptr;
-    if (!first.compare_exchange_strong(expected, self) && expected != self) sameThread = false;
+    {
+      std::lock_guard<std::mutex> lock(idMutex);
+      if (first == std::thread::id())
+        first = std::this_thread::get_id();
+      else if (first != std::this_thread::get_id())
+        sameThread = false;
+    }
     ++runs;
     done.Set();
   };
@@ -56,7 +61,8 @@ TEST(WorkerThread, ThreadIsCreatedOnFirstRunAndReused) {
   EXPECT_TRUE(worker.HasThread());
   EXPECT_EQ(50, runs.load());
   EXPECT_TRUE(sameThread.load());
-  EXPECT_NE(QThread::currentThread(), first.load());
+  std::lock_guard<std::mutex> lock(idMutex);
+  EXPECT_NE(std::this_thread::get_id(), first);
 }
 
 TEST(WorkerThread, PassesTheArgumentAndRunsOnItsOwnThread) {
