@@ -35,7 +35,7 @@ class DocTest : public ::testing::Test {
     static const std::pair<int, int> kFlags[] = {{IGNORECASE, CMD_IGNORECASE}, {RIGHTTOLEFT, CMD_RIGHTTOLEFT},
                                                  {MULTILINE, CMD_MULTILINE}, {SINGLELINE, CMD_SINGLELINE}};
     for (const auto& f : kFlags)
-      if ((flags & f.first) != 0 != ((doc->GetFlags() & f.first) != 0)) doc->OnCommand(f.second);
+      if (((flags & f.first) != 0) != ((doc->GetFlags() & f.first) != 0)) doc->OnCommand(f.second);
   }
   std::pair<int, int> Current() {
     const MatchResult& m = doc->GetCurrentResult()->result;

@@ -129,6 +129,30 @@ TEST_F(TraceTest, DestroyingThePausedDocumentDoesNotHang) {
   doc.reset();
 }
 
+TEST_F(TraceTest, RunCountersFillDuringSearchesAndResetClearsThem) {
+  LocateFailPoint(false);
+  Set("a\\d", "a1xa2a");
+  doc->OnCommand(CMD_FIND_ALL);
+  const HostRegexp& re = doc->GetCompiled();
+  const HostElement* digit = nullptr;
+  const HostElement* letter = nullptr;
+  for (int i = 0; i < re.GetElementCount(); ++i) {
+    const HostElement* e = re.GetElement(i);
+    if (e->m_nKind == ELEMENT_STRING) letter = e;
+    if (e->m_nKind == ELEMENT_CHARSET || e->m_nKind == ELEMENT_POSIX) digit = e;
+  }
+  ASSERT_TRUE(letter && digit);
+  // "a" is tried at 0, 2, 3, 5 and 6 (the end): it succeeds at 0, 3 and 5; "\d" follows it
+  // each time and fails only after the last "a".
+  EXPECT_EQ(3, letter->m_nCounters[0]);
+  EXPECT_EQ(2, digit->m_nCounters[0]);
+  EXPECT_EQ(1, digit->m_nCounters[1]);
+  EXPECT_GE(letter->m_nCounters[1], 2);
+  doc->OnCommand(CMD_RESET_FIND);
+  for (int i = 0; i < re.GetElementCount(); ++i)
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(0, re.GetElement(i)->m_nCounters[k]);
+}
+
 TEST_F(TraceTest, BackgroundCheckFindsTheFailPoint) {
   struct Case {
     const char* pattern;
