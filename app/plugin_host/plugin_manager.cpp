@@ -158,18 +158,29 @@ int PluginManager::LibraryCount() const {
 
 bool PluginManager::Notify(PluginCommand* cmd, int code) {
   if (!cmd->callback) return false;
+  ++m_nDepth;
+  bool ok = true;
   try {
     cmd->callback(code, &cmd->context, cmd->userData);
-    return true;
   } catch (...) {
+    ok = false;
+  }
+  --m_nDepth;
+  if (!ok) {
     // Contained: the command is out of service from now on (see the header).
     cmd->faulted = true;
     if (m_faultHandler) m_faultHandler(cmd->id, code);
-    return false;
   }
+  return ok;
+}
+
+// After an update or execute notification and its results: an unload asked for meanwhile.
+void PluginManager::FinishNotification() {
+  if (m_nDepth == 0 && m_bUnloadPending) UnloadPlugins();
 }
 
 int PluginManager::LoadPlugins(const QString& folder, unsigned firstId) {
+  if (m_nDepth) return 0;
   const QString where = folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder;
   if (m_byId.empty() || firstId > m_nNextId) m_nNextId = firstId;
   int added = 0;
@@ -205,6 +216,7 @@ int PluginManager::LoadPlugins(const QString& folder, unsigned firstId) {
     }
     added += fromThis;
   }
+  FinishNotification();
   return added;
 }
 
@@ -313,6 +325,7 @@ void PluginManager::AddToMenu(QMenu* menu, PluginCommand* cmd, const QByteArray&
 // Dispatch
 
 void PluginManager::CaptureSelection() {
+  if (m_nDepth) return;  // a running command points into the buffer
   IPluginTextBox* box = m_pFrame ? m_pFrame->ActiveTextBox() : nullptr;
   if (box)
     AssignWithZero(m_selection, box->SelectedText());
@@ -365,13 +378,14 @@ void PluginManager::ClearTransient(PluginCommand* cmd) {
 bool PluginManager::UpdateCommand(unsigned id) {
   PluginCommand* cmd = FindCommand(id);
   CKorvaneDoc* doc = m_pFrame ? m_pFrame->ActiveDocument() : nullptr;
-  if (!cmd || cmd->faulted || !doc) return false;
+  if (!cmd || cmd->faulted || !doc || m_nDepth) return false;
   if (!m_bInMenuPass) SnapshotTexts(doc);
   Refill(cmd, doc);
   const bool ok = Notify(cmd, PLUGIN_UPDATE);
-  if (!ok) ApplyResults(cmd, doc, true);
   const bool enabled = ok && cmd->context.GetData()->enabled != 0;
   ClearTransient(cmd);
+  if (!ok) ApplyResults(doc, true, false, QString());
+  FinishNotification();
   return enabled;
 }
 
@@ -386,7 +400,7 @@ void PluginManager::UpdateMenuItems(QMenu* menu, int depth) {
 
 void PluginManager::PrepareMenu(QMenu* menu) {
   CaptureSelection();
-  if (!menu) return;
+  if (!menu || m_nDepth) return;
   if (CKorvaneDoc* doc = m_pFrame ? m_pFrame->ActiveDocument() : nullptr) SnapshotTexts(doc);
   m_bInMenuPass = true;
   UpdateMenuItems(menu, 0);
@@ -397,17 +411,21 @@ bool PluginManager::ExecuteCommand(unsigned id) {
   PluginCommand* cmd = FindCommand(id);
   if (!cmd) return false;
   CKorvaneDoc* doc = m_pFrame ? m_pFrame->ActiveDocument() : nullptr;
-  if (cmd->faulted || !doc) return true;
+  if (cmd->faulted || !doc || m_nDepth) return true;
   SnapshotTexts(doc);
   Refill(cmd, doc);
   const bool ok = Notify(cmd, PLUGIN_EXECUTE);
-  ApplyResults(cmd, doc, !ok);
+  const PluginContextData* d = cmd->context.GetData();
+  const bool replaced = ok && d->replaced;
+  const QString replacement = replaced ? QString(reinterpret_cast<const QChar*>(d->pending.data()), Length(d->pending)) : QString();
+  // Cleared before the results are applied: applying them runs view code, which may come back.
   ClearTransient(cmd);
+  ApplyResults(doc, !ok, replaced, replacement);
+  FinishNotification();
   return true;
 }
 
-void PluginManager::ApplyResults(PluginCommand* cmd, CKorvaneDoc* doc, bool faulted) {
-  PluginContextData* d = cmd->context.GetData();
+void PluginManager::ApplyResults(CKorvaneDoc* doc, bool faulted, bool replaced, const QString& replacement) {
   // Views refresh the way they do after a pattern edit: the text first (when it changed), then
   // the recolouring, then everything that follows from a new compile.
   auto refreshViews = [doc](bool textReplaced) {
@@ -426,9 +444,8 @@ void PluginManager::ApplyResults(PluginCommand* cmd, CKorvaneDoc* doc, bool faul
     return;
   }
   IPluginTextBox* box = m_pFrame ? m_pFrame->ActiveTextBox() : nullptr;
-  if (d->replaced && box) {
-    const int n = Length(d->pending);
-    box->ReplaceSelection(QString(reinterpret_cast<const QChar*>(d->pending.data()), n));
+  if (replaced && box) {
+    box->ReplaceSelection(replacement);
     // The pattern editor hands its new text to the document itself (and recompiles then).
     if (box->WindowIndex() == ZWND_PATTERN) return;
   }
@@ -444,6 +461,11 @@ QString PluginManager::StatusPrompt(unsigned id) const {
 }
 
 void PluginManager::UnloadPlugins() {
+  if (m_nDepth) {
+    m_bUnloadPending = true;  // plugin code is on the stack
+    return;
+  }
+  m_bUnloadPending = false;
   for (PluginCommand* cmd : m_byId) {
     Notify(cmd, PLUGIN_UNLOAD);
     ClearTransient(cmd);

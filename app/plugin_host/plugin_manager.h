@@ -14,6 +14,12 @@
 // notification is applied, and a pattern it had half rewritten is restored from the document.
 // The fault handler, when set, is told which command failed in which notification.
 //
+// Re-entry. A plugin may run a modal window inside a notification, so host code can run while
+// plugin code is on the stack. Meanwhile the manager sends no further notification (updates
+// answer disabled, executes do nothing), keeps the captured selection and texts the running
+// command points into, and defers an unload until the running notification has returned. The
+// manager itself must not be destroyed from inside a notification.
+//
 // Covered by tests/plugin_manager_test.cpp.
 #ifndef KORVANE_PLUGIN_MANAGER_H
 #define KORVANE_PLUGIN_MANAGER_H
@@ -178,7 +184,8 @@ class PluginManager {
   void Refill(PluginCommand* cmd, CKorvaneDoc* doc);
   void ClearTransient(PluginCommand* cmd);
   void SnapshotTexts(CKorvaneDoc* doc);
-  void ApplyResults(PluginCommand* cmd, CKorvaneDoc* doc, bool faulted);
+  void ApplyResults(CKorvaneDoc* doc, bool faulted, bool replaced, const QString& replacement);
+  void FinishNotification();
   void AddToMenu(QMenu* menu, PluginCommand* cmd, const QByteArray& text, MenuState& state);
   void UpdateMenuItems(QMenu* menu, int depth);
   void Track(QObject* made);
@@ -196,6 +203,8 @@ class PluginManager {
   std::vector<unsigned short> m_subject;
   std::vector<unsigned short> m_replaceTo;
   bool m_bInMenuPass = false;  // the texts were copied once for the whole pass
+  int m_nDepth = 0;            // notifications under way (more than one only through re-entry)
+  bool m_bUnloadPending = false;
 
   // Items, popups and separators this manager added (menus may be destroyed before it).
   std::vector<QPointer<QObject>> m_made;

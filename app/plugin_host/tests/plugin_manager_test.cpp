@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTextCursor>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,8 +27,15 @@ static std::vector<std::string>& Events() {
   return *events;
 }
 
+// Called with every event as it is recorded, inside the plugin's notification.
+static std::function<void(const std::string&)>& Hook() {
+  static auto* hook = new std::function<void(const std::string&)>();
+  return *hook;
+}
+
 extern "C" __attribute__((visibility("default"))) void PmTestRecord(const char* event) {
   Events().push_back(event);
+  if (Hook()) Hook()(event);
 }
 
 namespace {
@@ -587,6 +595,41 @@ TEST_F(PluginManagerTest, ThrowingCommandsAreContainedAndTakenOutOfService) {
   EXPECT_EQ(1, Count("throwing:destroyed"));
   ASSERT_EQ(4u, faults.size());
   EXPECT_EQ(std::make_pair(40001u, 4), faults[3]);
+}
+
+// Host code that runs while a command is inside its notification (a plugin's modal window)
+// neither starts another notification nor pulls the captured texts from under it; an unload
+// waits until the command has returned.
+TEST_F(PluginManagerTest, ReentryDuringANotificationIsHeldOff) {
+  folder.Add("second", "second.so");
+  PluginManager& m = Load(1);
+  SetPattern("a(b)");
+  FakeBox box(ZWND_TEXT, QStringLiteral("xyz"), 1, 3);
+  frame.box = &box;
+  m.CaptureSelection();
+  bool nestedExecute = false, nestedUpdate = true;
+  int loadedInside = -1;
+  Hook() = [&](const std::string& e) {
+    if (e != "second:execute:0") return;
+    box.start = box.end = 0;
+    m.CaptureSelection();
+    nestedExecute = m.ExecuteCommand(40000);
+    nestedUpdate = m.UpdateCommand(40000);
+    loadedInside = m.LoadPlugins(folder.Path());
+    m.UnloadPlugins();
+  };
+  EXPECT_TRUE(m.ExecuteCommand(40000));
+  Hook() = nullptr;
+  EXPECT_TRUE(nestedExecute);  // handled: it is a plugin command, but nothing ran
+  EXPECT_FALSE(nestedUpdate);
+  EXPECT_EQ(0, loadedInside);
+  EXPECT_EQ(1, Count("second:execute:0"));
+  EXPECT_EQ(0, Count("second:update:0"));
+  const std::string echo = "second:echo active=2 sel=yz flags=0 pattern=a(b) text= replaceto= root=11 current=17@0 groups=2";
+  EXPECT_EQ(1, Count(echo)) << (Events().size() > 2 ? Events()[2] : std::string());
+  EXPECT_TRUE(m.CommandsById().empty());
+  EXPECT_LT(IndexOf(echo), IndexOf("second:unload:0"));
+  EXPECT_EQ(1, Count("second:destroyed"));
 }
 
 // The real standard plugin, when it has been built beside the program.
