@@ -563,13 +563,15 @@ typename CRegexpT<CHART>::Element* CRegexpT<CHART>::ParseQuantifier(Element* ato
       if (max < min) max = min;
     }
   }
+  // {n} with minimum = maximum takes a '?' or '+' right after it without effect; that holds for
+  // {0} as well, which replaces the whole item, suffix included, by the empty element.
+  if (braces && min == max && (IsSpecial(Cur(), '?') || IsSpecial(Cur(), '+'))) {
+    end = Cur().start + 1;
+    Advance();
+  }
   if (max == 0) return NewEmpty(atomStart, end, error);  // the atom stays in the pool
   CRepeatBase<CHART>* e;
   if (braces && min == max) {
-    if (IsSpecial(Cur(), '?') || IsSpecial(Cur(), '+')) {
-      end = Cur().start + 1;
-      Advance();
-    }
     e = Add(new CFixedRepeatElement<CHART>(atom, min), atomStart, end);
   } else {
     int extra = max == TARNO_INFINITE ? TARNO_INFINITE - min : max - min;
