@@ -1,0 +1,106 @@
+#include "app/ui/results/highlighted_edit_view.h"
+
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTimerEvent>
+
+#include "app/ui/saved_font.h"
+
+namespace {
+// A line whose top lies at most this far below the viewport still counts as visible.
+constexpr int kBelowBottomPx = 30;
+}  // namespace
+
+CHighlightedEditView::CHighlightedEditView(CKorvaneDoc* doc, const char* fontKey, QWidget* parent)
+    : CRichEdit2WView(doc, parent), m_fontKey(fontKey) {
+  connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { OnScrolled(); });
+  ReloadFont();
+}
+
+void CHighlightedEditView::ReloadFont() {
+  CSavedFont font{QLatin1String(m_fontKey)};
+  font.Load();
+  setFont(font.Font());
+}
+
+TextWindow CHighlightedEditView::VisibleWindow() const {
+  const int length = document()->characterCount() - 1;
+  if (length <= 0) return TextWindow();
+  // The first character at the top: the position under the viewport's top-left corner.
+  const int first = cursorForPosition(QPoint(0, 0)).position();
+  // The last: walk the laid-out blocks from the first visible one down to the limit. Only the
+  // visible blocks are visited, so the cost does not grow with the text.
+  const int limit = viewport()->height() + kBelowBottomPx;
+  QTextBlock block = firstVisibleBlock();
+  const QPointF offset = contentOffset();
+  int last = first;
+  while (block.isValid()) {
+    const qreal top = blockBoundingGeometry(block).translated(offset).top();
+    if (top > limit) break;
+    if (block.isVisible()) last = block.position() + block.length() - 1;
+    // A single block longer than the painted window ends the walk: the cap cuts there anyway.
+    if (last - first > highlight::kMaxWindowLength) break;
+    block = block.next();
+  }
+  return highlight::WindowAround(first, std::min(last, length - 1), length);
+}
+
+void CHighlightedEditView::PaintSpans(std::vector<HighlightSpan> spans) {
+  QList<QTextEdit::ExtraSelection> selections;
+  selections.reserve(static_cast<int>(spans.size()));
+  const int length = document()->characterCount() - 1;
+  for (const HighlightSpan& s : spans) {
+    if (s.start >= s.end || s.start < 0 || s.end > length) continue;
+    QTextEdit::ExtraSelection sel;
+    sel.cursor = QTextCursor(document());
+    sel.cursor.setPosition(s.start);
+    sel.cursor.setPosition(s.end, QTextCursor::KeepAnchor);
+    const QColor bg = highlight::Background(s.kind), fg = highlight::Foreground(s.kind);
+    if (bg.isValid()) sel.format.setBackground(bg);
+    if (fg.isValid()) sel.format.setForeground(fg);
+    if (s.kind == HL_FAIL_POINT) {
+      sel.format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+      sel.format.setUnderlineColor(QColor(255, 0, 0));
+    }
+    selections.append(sel);
+  }
+  m_painted = std::move(spans);
+  setExtraSelections(selections);
+}
+
+void CHighlightedEditView::RepaintHighlights() { PaintSpans(SpansFor(VisibleWindow())); }
+
+void CHighlightedEditView::SelectQuietly(int start, int end) {
+  const int length = document()->characterCount() - 1;
+  start = qBound(0, start, std::max(length, 0));
+  end = qBound(0, end, std::max(length, 0));
+  CQuietChange quiet(this);
+  QTextCursor c(document());
+  c.setPosition(start);
+  c.setPosition(end, QTextCursor::KeepAnchor);
+  setTextCursor(c);
+  ensureCursorVisible();
+}
+
+void CHighlightedEditView::RestartScrollTimer() {
+  m_sinceRestart.start();
+  m_scrollTimer.start(kScrollRepaintMs, this);
+}
+
+void CHighlightedEditView::OnScrolled() {
+  if (!m_sinceRestart.isValid() || m_sinceRestart.elapsed() > kScrollRestartMs) RestartScrollTimer();
+}
+
+void CHighlightedEditView::resizeEvent(QResizeEvent* event) {
+  CRichEdit2WView::resizeEvent(event);
+  OnScrolled();
+}
+
+void CHighlightedEditView::timerEvent(QTimerEvent* event) {
+  if (event->timerId() == m_scrollTimer.timerId()) {
+    m_scrollTimer.stop();
+    RepaintHighlights();
+    return;
+  }
+  CRichEdit2WView::timerEvent(event);
+}

@@ -1,0 +1,60 @@
+// CHighlightedEditView: what the three result boxes (text, replace-to, replace result) add to
+// CRichEdit2WView: their saved font, the visible window of the text, highlight spans painted as
+// extra selections (never written into the text, so undo and the modified flag stay
+// untouched), and the scroll throttle that repaints the window 200 ms after scrolling settles.
+//
+// Covered by app/ui/results/tests/text_views_test.cpp.
+#ifndef KORVANE_HIGHLIGHTED_EDIT_VIEW_H
+#define KORVANE_HIGHLIGHTED_EDIT_VIEW_H
+
+#include <QBasicTimer>
+#include <QElapsedTimer>
+#include <vector>
+
+#include "app/ui/editor/rich_edit_view.h"
+#include "app/ui/results/highlight_spans.h"
+
+class CHighlightedEditView : public CRichEdit2WView {
+  Q_OBJECT
+ public:
+  // Scrolling restarts the repaint timer only when this long has passed since its last restart.
+  static constexpr int kScrollRestartMs = 100;
+  static constexpr int kScrollRepaintMs = 200;
+
+  CHighlightedEditView(CKorvaneDoc* doc, const char* fontKey, QWidget* parent = nullptr);
+
+  // The characters from the first one at the top of the viewport to the last one whose line
+  // starts at most 30 pixels below its bottom, widened and capped (highlight::WindowAround).
+  TextWindow VisibleWindow() const;
+  // The spans painted now, in painting order.
+  const std::vector<HighlightSpan>& PaintedSpans() const { return m_painted; }
+  // Repaints the highlights of the visible window now.
+  void RepaintHighlights();
+  bool IsScrollRepaintPending() const { return m_scrollTimer.isActive(); }
+
+  // Reads the saved font of this box and applies it.
+  void ReloadFont();
+
+ protected:
+  // The spans of a window, in painting order; derived boxes say what they paint.
+  virtual std::vector<HighlightSpan> SpansFor(TextWindow w) const = 0;
+  // Paints explicitly given spans (the replace result box paints a wider window after a rebuild).
+  void PaintSpans(std::vector<HighlightSpan> spans);
+  // Restarts the scroll repaint timer at once, whatever the throttle says.
+  void RestartScrollTimer();
+  // Selects [start, end) without reporting it as the user's selection, and brings it into view.
+  void SelectQuietly(int start, int end);
+
+  void resizeEvent(QResizeEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
+
+ private:
+  void OnScrolled();
+
+  const char* m_fontKey;
+  std::vector<HighlightSpan> m_painted;
+  QBasicTimer m_scrollTimer;
+  QElapsedTimer m_sinceRestart;  // invalid until the first restart
+};
+
+#endif

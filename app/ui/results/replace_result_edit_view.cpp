@@ -1,0 +1,100 @@
+#include "app/ui/results/replace_result_edit_view.h"
+
+#include <QMenu>
+#include <algorithm>
+
+#include "app/document/korvane_doc.h"
+#include "app/ui/frame_services.h"
+#include "app/ui/results/replace_trace.h"
+#include "app/ui/results/save_dispatch.h"
+#include "app/ui/saved_font.h"
+#include "resources/korvane_ids.h"
+#include "resources/stringtable.h"
+
+CReplaceResultEditView::CReplaceResultEditView(CKorvaneDoc* doc, QWidget* parent)
+    : CHighlightedEditView(doc, CSavedFont::kResult, parent) {
+  setReadOnly(true);
+  setUndoRedoEnabled(false);
+  SetPlaceholder(CStringTable::Str(IDS_PLACEHOLDER_REPLACE_RESULT));
+  Rebuild();
+}
+
+void CReplaceResultEditView::OnUpdate(CDocView* sender, int hint) {
+  if (hint & HINT_FONTS) ReloadFont();
+  if (hint & HINT_REPLACE_RESULT) Rebuild();
+  if (hint & (HINT_REPLACE_RESULT | HINT_FONTS)) SetPlaceholder(CStringTable::Str(IDS_PLACEHOLDER_REPLACE_RESULT));
+  if (hint & HINT_CURRENT_REPLACEMENT) {
+    SelectQuietly(m_pDoc->GetReplaceHighlightStart(), m_pDoc->GetReplaceHighlightEnd());
+  }
+  // Right after a rebuild the wide window stays until the scroll timer paints the visible one.
+  if ((hint & (HINT_REPLACE_HIGHLIGHTS | HINT_CURRENT_REPLACEMENT | HINT_FONTS)) && !(hint & HINT_REPLACE_RESULT))
+    RepaintHighlights();
+}
+
+void CReplaceResultEditView::Rebuild() {
+  const ReplaceResult& rr = m_pDoc->GetReplaceResult();
+  const std::vector<ReplaceSegment>& segments = rr.Segments();
+  replace_trace::SetCurrentToken(m_pDoc, -1);
+  if (segments.empty()) {
+    SetBoxText(QString(), false);
+    m_rebuildWindow = TextWindow();
+    PaintSpans({});
+    return;
+  }
+  std::vector<unsigned short> text = m_pDoc->GetReplacedText();
+  SetBoxText(QString(reinterpret_cast<const QChar*>(text.data()), static_cast<int>(text.size())), true);
+  // The newest replacement: the last one, or the first when matching right to left.
+  const bool rtl = (m_pDoc->GetFlags() & RIGHTTOLEFT) != 0;
+  const ReplaceSegment& newest = rtl ? segments.front() : segments.back();
+  const int length = static_cast<int>(text.size());
+  m_rebuildWindow.start = std::max(newest.start - kRebuildMargin, 0);
+  m_rebuildWindow.end = std::min(newest.start + newest.length + kRebuildMargin, length);
+  PaintSpans(highlight::ReplaceResultSpans(*m_pDoc, m_rebuildWindow));
+  RestartScrollTimer();
+}
+
+std::vector<HighlightSpan> CReplaceResultEditView::SpansFor(TextWindow w) const {
+  return highlight::ReplaceResultSpans(*m_pDoc, w);
+}
+
+void CReplaceResultEditView::OnUserSelectionChanged() {
+  QTextCursor c = textCursor();
+  const int s = c.selectionStart(), e = c.selectionEnd();
+  m_pDoc->SelectReplaceResultRange(s, e);
+  // The token: the piece of the replace-to program whose output holds the selection's start.
+  const std::vector<ReplaceSegment>& segments = m_pDoc->GetReplaceResult().Segments();
+  const int seg = replace_trace::SegmentContaining(segments, s, e);
+  replace_trace::SetCurrentToken(m_pDoc, seg >= 0 ? replace_trace::PieceAtPosition(segments[seg], s) : -1);
+  m_pDoc->Notify(this, 0x130);
+  RepaintHighlights();
+}
+
+bool CReplaceResultEditView::HandlesCommand(int id) const {
+  return id == ID_EDIT_SAVE_CONTENT || CHighlightedEditView::HandlesCommand(id);
+}
+
+bool CReplaceResultEditView::IsCommandEnabled(int id) const {
+  return id == ID_EDIT_SAVE_CONTENT || CHighlightedEditView::IsCommandEnabled(id);
+}
+
+bool CReplaceResultEditView::DoCommand(int id) {
+  if (id == ID_EDIT_SAVE_CONTENT) {
+    RunSaveAsDialog(this, m_pDoc, SAVE_FROM_REPLACE_RESULT, GetBoxTextU16());
+    return true;
+  }
+  return CHighlightedEditView::DoCommand(id);
+}
+
+bool CReplaceResultEditView::SaveTo(const QString& path, int filter) {
+  return ExecuteSave(m_pDoc, ResolveSave(SAVE_FROM_REPLACE_RESULT, path, filter), GetBoxTextU16());
+}
+
+void CReplaceResultEditView::ShowContextMenu(const QPoint& globalPos) {
+  if (CFrameServices* frame = CFrameServices::Get()) {
+    frame->ShowContextMenu(IDR_CTX_REPLACE, this, globalPos);
+    return;
+  }
+  QMenu menu(this);
+  AddEditActions(&menu, true);
+  menu.exec(globalPos);
+}

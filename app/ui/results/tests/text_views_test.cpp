@@ -1,0 +1,413 @@
+// The three result boxes: highlights painted only in the visible window and capped, repainted
+// after scrolling settles; the current match, the start point, the trace step; the user's
+// selection selecting the match or the gap in the document; Set Start Point; the replace-to
+// token colouring; the read-only replace result box with its placeholder and its selections
+// traced back to the match and the replace-to token.
+#include <QScrollBar>
+#include <QtTest>
+
+#include "app/ui/results/replace_result_edit_view.h"
+#include "app/ui/results/replace_to_edit_view.h"
+#include "app/ui/results/replace_trace.h"
+#include "app/ui/results/tests/doc_fixture.h"
+#include "app/ui/results/tests/view_test_main.h"
+#include "app/ui/results/text_edit_view.h"
+#include "resources/korvane_ids.h"
+
+namespace {
+
+// Lines of 79 characters and a line feed, with "abc" at the start of every line.
+QString LongText(int lines) {
+  QString line = QStringLiteral("abc") + QString(76, QLatin1Char('.')) + QLatin1Char('\n');
+  QString text;
+  text.reserve(line.size() * lines);
+  for (int i = 0; i < lines; ++i) text += line;
+  return text;
+}
+
+int CountKind(const std::vector<HighlightSpan>& spans, int kind) {
+  int n = 0;
+  for (const HighlightSpan& s : spans) n += s.kind == kind;
+  return n;
+}
+
+bool AllInside(const std::vector<HighlightSpan>& spans, TextWindow w) {
+  for (const HighlightSpan& s : spans)
+    if (s.start < w.start || s.end > w.end || s.start >= s.end) return false;
+  return true;
+}
+
+void SelectRange(QPlainTextEdit* box, int start, int end) {
+  QTextCursor c(box->document());
+  c.setPosition(start);
+  c.setPosition(end, QTextCursor::KeepAnchor);
+  box->setTextCursor(c);
+}
+
+}  // namespace
+
+class TextViewsTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void windowRule_data() {
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("last");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("end");
+    QTest::newRow("short text: all of it") << 0 << 50 << 100 << 0 << 100;
+    QTest::newRow("middle of a long text: +-2000") << 50000 << 51000 << 1000000 << 48000 << 53001;
+    QTest::newRow("capped at 10000 from the start") << 50000 << 70000 << 1000000 << 48000 << 58000;
+    QTest::newRow("near the end: clamped") << 999500 << 999999 << 1000000 << 997500 << 1000000;
+    QTest::newRow("empty text") << 0 << 0 << 0 << 0 << 0;
+  }
+  void windowRule() {
+    QFETCH(int, first);
+    QFETCH(int, last);
+    QFETCH(int, length);
+    QFETCH(int, start);
+    QFETCH(int, end);
+    TextWindow w = highlight::WindowAround(first, last, length);
+    QCOMPARE(w.start, start);
+    QCOMPARE(w.end, end);
+  }
+
+  void sortedSpansClipToTheWindow() {
+    std::vector<std::pair<int, int>> spans = {{0, 5}, {8, 12}, {12, 12}, {15, 30}, {40, 41}};
+    std::vector<HighlightSpan> out;
+    highlight::AddSortedSpans(spans, TextWindow{10, 20}, HL_MATCH, &out);
+    std::vector<HighlightSpan> expected = {{10, 12, HL_MATCH}, {15, 20, HL_MATCH}};
+    QVERIFY(out == expected);
+  }
+
+  void highlightsOnlyInTheVisibleWindow() {
+    DocFixture f;
+    CTextEditView view(f.doc.get());
+    view.resize(500, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const int lines = 2500;  // 200 000 characters, 2 500 matches
+    f.Set(QStringLiteral("abc"), LongText(lines));
+    f.FindAll();
+    QCOMPARE(f.doc->RealMatchCount(), lines);
+    TextWindow w = view.VisibleWindow();
+    QCOMPARE(w.start, 0);
+    QVERIFY(w.end - w.start <= highlight::kMaxWindowLength);
+    QVERIFY(w.end < 20000);
+    const std::vector<HighlightSpan>& painted = view.PaintedSpans();
+    QVERIFY(AllInside(painted, w));
+    // Every match of the window, and none beyond it.
+    int expected = 0;
+    for (int line = 0; line < lines; ++line)
+      if (line * 80 < w.end) ++expected;
+    QCOMPARE(CountKind(painted, HL_MATCH), expected);
+
+    // Scroll to the middle: nothing is repainted at once, the throttle timer does it.
+    view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum() / 2);
+    QVERIFY(view.IsScrollRepaintPending());
+    QTRY_VERIFY(!view.IsScrollRepaintPending());
+    TextWindow w2 = view.VisibleWindow();
+    QVERIFY(w2.start > 50000);
+    QVERIFY(AllInside(view.PaintedSpans(), w2));
+    QVERIFY(CountKind(view.PaintedSpans(), HL_MATCH) > 0);
+    QVERIFY(view.extraSelections().size() == static_cast<int>(view.PaintedSpans().size()));
+  }
+
+  void dropsOfSpansAreCapped() {
+    // One match per character: the window's 10 000 characters give at most 10 000 spans.
+    DocFixture f;
+    CTextEditView view(f.doc.get());
+    view.resize(2000, 1500);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QString text;
+    for (int i = 0; i < 400; ++i) text += QString(99, QLatin1Char('a')) + QLatin1Char('\n');
+    f.Set(QStringLiteral("a"), text);
+    f.FindAll();
+    TextWindow w = view.VisibleWindow();
+    QCOMPARE(w.end - w.start, highlight::kMaxWindowLength);
+    QVERIFY(static_cast<int>(view.PaintedSpans().size()) <= highlight::kMaxSpans);
+    QVERIFY(CountKind(view.PaintedSpans(), HL_MATCH) >= 9000);
+    QVERIFY(AllInside(view.PaintedSpans(), w));
+  }
+
+  void currentMatchAndStartPoint() {
+    DocFixture f;
+    CTextEditView view(f.doc.get());
+    f.Set(QStringLiteral("b+"), QStringLiteral("a bb ccc bbb"));
+    SelectRange(&view, 3, 3);
+    view.DoCommand(ID_MATCH_SET_START_POINT);
+    QCOMPARE(f.doc->GetStartPoint(), 3);
+    f.doc->OnCommand(CMD_FIND);
+    // The search starts at 3: the first match is "b" at 3, shown yellow and selected.
+    QCOMPARE(f.doc->GetCurrentResult()->result.GetStart(), 3);
+    std::vector<HighlightSpan> expected = {{3, 4, HL_MATCH}, {0, 3, HL_BEFORE_START}, {3, 4, HL_CURRENT}};
+    QVERIFY(view.PaintedSpans() == expected);
+    QCOMPARE(view.textCursor().selectionStart(), 3);
+    QCOMPARE(view.textCursor().selectionEnd(), 4);
+  }
+
+  void setStartPoint_data() {
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("end");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("caret at 0 clears") << 0 << 0 << -1;
+    QTest::newRow("caret inside") << 4 << 4 << 4;
+    QTest::newRow("selection inside: its start") << 2 << 5 << 2;
+    QTest::newRow("selection from 0 clears") << 0 << 3 << -1;
+    QTest::newRow("caret at the end clears") << 10 << 10 << -1;
+    QTest::newRow("selection to the end clears") << 5 << 10 << -1;
+  }
+  void setStartPoint() {
+    QFETCH(int, start);
+    QFETCH(int, end);
+    QFETCH(int, expected);
+    DocFixture f;
+    CTextEditView view(f.doc.get());
+    f.Set(QStringLiteral("x"), QStringLiteral("0123456789"));
+    f.doc->SetStartPoint(6);
+    SelectRange(&view, start, end);
+    view.DoCommand(ID_MATCH_SET_START_POINT);
+    QCOMPARE(f.doc->GetStartPoint(), expected);
+  }
+
+  void selectionSelectsTheMatchOrTheGap_data() {
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("end");
+    QTest::addColumn<bool>("matched");
+    QTest::addColumn<int>("sequence");
+    // "xx ab yy ab zz": matches [3,5) and [9,11).
+    QTest::newRow("inside the first match") << 3 << 4 << true << 0;
+    QTest::newRow("the whole second match") << 9 << 11 << true << 10;
+    QTest::newRow("before every match") << 0 << 1 << false << -5;
+    QTest::newRow("between the matches") << 6 << 7 << false << 5;
+    QTest::newRow("after the last match") << 12 << 13 << false << 15;
+  }
+  void selectionSelectsTheMatchOrTheGap() {
+    QFETCH(int, start);
+    QFETCH(int, end);
+    QFETCH(bool, matched);
+    QFETCH(int, sequence);
+    DocFixture f;
+    CTextEditView view(f.doc.get());
+    RecordingView other;
+    f.doc->AddView(&other);
+    f.Set(QStringLiteral("ab"), QStringLiteral("xx ab yy ab zz"));
+    f.FindAll();
+    other.hints.clear();
+    SelectRange(&view, start, end);
+    MatchHandle last = f.doc->GetLastResult();
+    QCOMPARE(last->result.IsMatched() != 0, matched);
+    QCOMPARE(last->sequence, sequence);
+    QVERIFY(!other.hints.empty());
+    QCOMPARE(other.hints.back(), 0xC20);
+    f.doc->RemoveView(&other);
+  }
+
+  void typingHandsTheTextOverOnce() {
+    DocFixture f;
+    CTextEditView view(f.doc.get());
+    RecordingView other;
+    f.doc->AddView(&other);
+    view.show();
+    view.setFocus();
+    QTest::keyClicks(&view, QStringLiteral("hello"));
+    QVERIFY(view.IsEditPending());
+    QVERIFY(f.doc->GetSubjectText().empty());
+    QTRY_VERIFY(!view.IsEditPending());
+    QCOMPARE(QString(reinterpret_cast<const QChar*>(f.doc->GetSubjectText().data()),
+                     static_cast<int>(f.doc->GetSubjectText().size())),
+             QStringLiteral("hello"));
+    int edits = 0;
+    for (int h : other.hints) edits += h == 0x81228;
+    QCOMPARE(edits, 1);
+    f.doc->RemoveView(&other);
+  }
+
+  void placeholderOfAnEmptyTextBox() {
+    DocFixture f;
+    CTextEditView view(f.doc.get());
+    QCOMPARE(view.placeholderText(), CStringTable::Str(IDS_PLACEHOLDER_TEXT));
+    QVERIFY(view.GetBoxText().isEmpty());
+  }
+
+  void traceStepIsPainted() {
+    DocFixture f;
+    CTextEditView view(f.doc.get());
+    f.Set(QStringLiteral("ab"), QStringLiteral("xxab"));
+    f.doc->OnCommand(CMD_STEP_MATCH);
+    QVERIFY(f.doc->IsPaused());
+    // Paused at the literal "ab" failing at 0: the attempt and the failed step are painted.
+    const std::vector<HighlightSpan>& spans = view.PaintedSpans();
+    QCOMPARE(CountKind(spans, HL_TRACE_ATTEMPT), 1);
+    QCOMPARE(CountKind(spans, HL_TRACE_FAILED) + CountKind(spans, HL_TRACE_MATCHED) +
+                 CountKind(spans, HL_TRACE_RETRY_FAILED),
+             1);
+    const TraceStep& step = f.doc->GetTraceStep();
+    QCOMPARE(view.textCursor().position(), step.elementStart);
+    // Stepping on to the match: the last step is painted as matched at 2.
+    for (int i = 0; i < 10 && f.doc->IsPaused(); ++i) {
+      if (f.doc->GetTraceStep().outcome == 1) break;
+      f.doc->OnCommand(CMD_STEP_MATCH);
+    }
+    QVERIFY(f.doc->IsPaused());
+    QCOMPARE(CountKind(view.PaintedSpans(), HL_TRACE_MATCHED), 1);
+    f.doc->OnCommand(CMD_FIND);
+    QVERIFY(!f.doc->IsPaused());
+    QCOMPARE(CountKind(view.PaintedSpans(), HL_TRACE_MATCHED), 0);
+  }
+
+  void failPointIsMarked() {
+    DocFixture f;
+    CTextEditView view(f.doc.get());
+    f.Set(QStringLiteral("abc"), QStringLiteral("xxabd"));
+    f.doc->OnCommand(CMD_LOCATE_FAIL_POINT);  // on again: one background check runs
+    // The background check posts its result to the main window; the headless one dispatches it
+    // when pumped.
+    QVERIFY(f.ui.PumpUntil([&] {
+      return std::count(f.ui.posted.begin(), f.ui.posted.end(), int(CMD_BACKGROUND_RESULT)) > 0;
+    }));
+    f.ui.PumpEvents();
+    QVERIFY(f.doc->ShowsFailPoint());
+    QCOMPARE(CountKind(view.PaintedSpans(), HL_FAIL_POINT), 1);
+  }
+
+  // --- replace-to box ---
+  void replaceToTokensAreColoured() {
+    DocFixture f;
+    CReplaceToEditView box(f.doc.get());
+    f.SetPattern(QStringLiteral("(\\w)(\\d)"));
+    f.SetReplaceTo(QStringLiteral("<$2-$1>$$"));
+    std::vector<HighlightSpan> expected = {{1, 3, HL_REFERENCE}, {4, 6, HL_REFERENCE}, {7, 9, HL_REFERENCE}};
+    QVERIFY(box.PaintedSpans() == expected);
+    QCOMPARE(box.placeholderText(), CStringTable::Str(IDS_PLACEHOLDER_REPLACE_TO));
+  }
+
+  // --- replace result box ---
+  void replaceResultIsReadOnlyWithPlaceholder() {
+    DocFixture f;
+    CReplaceResultEditView box(f.doc.get());
+    box.show();
+    QVERIFY(box.isReadOnly());
+    QVERIFY(!box.isUndoRedoEnabled());
+    QCOMPARE(box.placeholderText(), CStringTable::Str(IDS_PLACEHOLDER_REPLACE_RESULT));
+    box.setFocus();
+    QTest::keyClicks(&box, QStringLiteral("typed"));
+    QVERIFY(box.toPlainText().isEmpty());
+    QVERIFY(!box.IsEditPending());
+    // With replacements it shows the replaced text, still not typeable.
+    f.doc->OnCommand(CMD_MODE_REPLACE);
+    f.Set(QStringLiteral("a"), QStringLiteral("xax"));
+    f.SetReplaceTo(QStringLiteral("[$0]"));
+    f.FindAll();
+    QCOMPARE(box.toPlainText(), QStringLiteral("x[a]x"));
+    QTest::keyClicks(&box, QStringLiteral("typed"));
+    QCOMPARE(box.toPlainText(), QStringLiteral("x[a]x"));
+    // Reset: no replacements, the box is empty again and its placeholder shows.
+    f.doc->OnCommand(CMD_RESET_FIND);
+    QVERIFY(box.toPlainText().isEmpty());
+  }
+
+  void replaceResultSelectionTracesToMatchAndToken_data() {
+    QTest::addColumn<int>("position");
+    QTest::addColumn<int>("matchStart");
+    QTest::addColumn<int>("tokenStart");
+    QTest::addColumn<int>("tokenEnd");
+    // "a1 b2" with (\w)(\d) -> "<$2-$1>" gives "<1-a> <2-b>".
+    QTest::newRow("the 2 comes from $2 of the second match") << 7 << 3 << 1 << 3;
+    QTest::newRow("the a comes from $1 of the first match") << 3 << 0 << 4 << 6;
+    QTest::newRow("the < is literal text") << 6 << 3 << 0 << 1;
+    QTest::newRow("the closing > of the first match") << 4 << 0 << 6 << 7;
+  }
+  void replaceResultSelectionTracesToMatchAndToken() {
+    QFETCH(int, position);
+    QFETCH(int, matchStart);
+    QFETCH(int, tokenStart);
+    QFETCH(int, tokenEnd);
+    DocFixture f;
+    CTextEditView text(f.doc.get());
+    CReplaceToEditView replaceTo(f.doc.get());
+    CReplaceResultEditView result(f.doc.get());
+    f.doc->OnCommand(CMD_MODE_REPLACE);
+    f.Set(QStringLiteral("(\\w)(\\d)"), QStringLiteral("a1 b2"));
+    f.SetReplaceTo(QStringLiteral("<$2-$1>"));
+    f.FindAll();
+    QCOMPARE(result.toPlainText(), QStringLiteral("<1-a> <2-b>"));
+    SelectRange(&result, position, position + 1);
+    MatchHandle last = f.doc->GetLastResult();
+    QVERIFY(last->result.IsMatched());
+    QCOMPARE(last->result.GetStart(), matchStart);
+    // The text box marks that match as the current one; the replace-to box selects the token.
+    QCOMPARE(CountKind(text.PaintedSpans(), HL_CURRENT), 1);
+    QCOMPARE(replaceTo.textCursor().selectionStart(), tokenStart);
+    QCOMPARE(replaceTo.textCursor().selectionEnd(), tokenEnd);
+    // The replacement itself is the current one in the result box.
+    bool current = false;
+    for (const HighlightSpan& s : result.PaintedSpans())
+      if (s.kind == HL_CURRENT && s.start <= position && position < s.end) current = true;
+    QVERIFY(current);
+  }
+
+  void selectionOutsideReplacementsIsAGap() {
+    DocFixture f;
+    CReplaceResultEditView result(f.doc.get());
+    f.doc->OnCommand(CMD_MODE_REPLACE);
+    f.Set(QStringLiteral("b"), QStringLiteral("abcb"));
+    f.SetReplaceTo(QStringLiteral("XY"));
+    f.FindAll();
+    QCOMPARE(result.toPlainText(), QStringLiteral("aXYcXY"));
+    SelectRange(&result, 3, 4);  // the "c"
+    QVERIFY(!f.doc->GetLastResult()->result.IsMatched());
+    QCOMPARE(f.doc->GetLastResult()->sequence, 5);
+    QCOMPARE(replace_trace::CurrentToken(f.doc.get()), -1);
+  }
+
+  void rebuildPaintsAroundTheNewestReplacement() {
+    DocFixture f;
+    CReplaceResultEditView result(f.doc.get());
+    result.resize(400, 200);
+    result.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&result));
+    f.doc->OnCommand(CMD_MODE_REPLACE);
+    f.Set(QStringLiteral("abc"), LongText(1000));
+    f.SetReplaceTo(QStringLiteral("X"));
+    f.FindAll();
+    // Newest replacement: the last one, at 78 * 999.
+    TextWindow w = result.RebuildWindow();
+    const int lastStart = 78 * 999;
+    QCOMPARE(w.start, lastStart - CReplaceResultEditView::kRebuildMargin);
+    QCOMPARE(w.end, result.toPlainText().size());
+    QVERIFY(AllInside(result.PaintedSpans(), w));
+    QVERIFY(CountKind(result.PaintedSpans(), HL_MATCH) > 100);
+    // 200 ms later the visible window is painted instead.
+    QVERIFY(result.IsScrollRepaintPending());
+    QTRY_VERIFY(!result.IsScrollRepaintPending());
+    QVERIFY(AllInside(result.PaintedSpans(), result.VisibleWindow()));
+  }
+
+  void pieceAtPosition_data() {
+    QTest::addColumn<int>("position");
+    QTest::addColumn<int>("piece");
+    // A segment at 10 with outputs of lengths 1, 0, 2, 1.
+    QTest::newRow("before the segment") << 9 << -1;
+    QTest::newRow("first piece") << 10 << 0;
+    QTest::newRow("empty piece is skipped") << 11 << 2;
+    QTest::newRow("inside the third") << 12 << 2;
+    QTest::newRow("last piece") << 13 << 3;
+    QTest::newRow("end of the segment: last non-empty piece") << 14 << 3;
+    QTest::newRow("after the segment") << 15 << -1;
+  }
+  void pieceAtPosition() {
+    QFETCH(int, position);
+    QFETCH(int, piece);
+    ReplaceSegment s;
+    s.start = 10;
+    s.length = 4;
+    s.pieces = {{0, OutputPiece::FROM_REPLACE_TO, 1}, {0, OutputPiece::FROM_SUBJECT, 0},
+                {0, OutputPiece::FROM_SUBJECT, 2}, {0, OutputPiece::FROM_REPLACE_TO, 1}};
+    QCOMPARE(replace_trace::PieceAtPosition(s, position), piece);
+  }
+};
+
+KORVANE_VIEW_TEST_MAIN(TextViewsTest)
+#include "text_views_test.moc"

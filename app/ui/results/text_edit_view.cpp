@@ -1,0 +1,107 @@
+#include "app/ui/results/text_edit_view.h"
+
+#include <QMenu>
+
+#include "app/document/korvane_doc.h"
+#include "app/ui/frame_services.h"
+#include "app/ui/results/save_dispatch.h"
+#include "app/ui/saved_font.h"
+#include "resources/korvane_ids.h"
+#include "resources/stringtable.h"
+
+CTextEditView::CTextEditView(CKorvaneDoc* doc, QWidget* parent) : CHighlightedEditView(doc, CSavedFont::kText, parent) {
+  SetPlaceholder(CStringTable::Str(IDS_PLACEHOLDER_TEXT));
+  const std::vector<unsigned short>& text = m_pDoc->GetSubjectText();
+  SetBoxText(QString(reinterpret_cast<const QChar*>(text.data()), static_cast<int>(text.size())), false);
+  RepaintHighlights();
+}
+
+void CTextEditView::OnUpdate(CDocView* sender, int hint) {
+  // While this box hands its own text over, the document's answer describes what it already shows.
+  if (m_bCommitting) return;
+  if (hint & HINT_FONTS) ReloadFont();
+  if (hint & HINT_SUBJECT_REPLACED) {
+    const std::vector<unsigned short>& text = m_pDoc->GetSubjectText();
+    SetBoxText(QString(reinterpret_cast<const QChar*>(text.data()), static_cast<int>(text.size())), true);
+  }
+  if (hint & (HINT_SUBJECT_REPLACED | HINT_FONTS)) SetPlaceholder(CStringTable::Str(IDS_PLACEHOLDER_TEXT));
+  if (hint & HINT_RESULTS) {
+    // After a reset there is nothing to show: the caret stays where the user left it instead of
+    // jumping to the start of a long text.
+    std::pair<int, int> sel = highlight::TextSelectionSpan(*m_pDoc);
+    if (highlight::CurrentMatchSpan(*m_pDoc).first >= 0 || sel.first != sel.second) SelectQuietly(sel.first, sel.second);
+  }
+  const bool tracing = m_pDoc->GetMode() == MODE_TRACE && m_pDoc->IsJobActive() && m_pDoc->IsPaused() &&
+                       m_pDoc->GetTraceStep().element;
+  if (tracing && (hint & (HINT_TEXT_HIGHLIGHTS | HINT_RECOLOR_PATTERN))) {
+    // The caret follows the traced step.
+    const TraceStep& step = m_pDoc->GetTraceStep();
+    SelectQuietly(step.elementStart, step.elementStart);
+  }
+  if (hint & (HINT_TEXT_HIGHLIGHTS | HINT_MODE | HINT_SUBJECT_REPLACED | HINT_RESULTS | HINT_FONTS)) RepaintHighlights();
+}
+
+std::vector<HighlightSpan> CTextEditView::SpansFor(TextWindow w) const { return highlight::TextBoxSpans(*m_pDoc, w); }
+
+void CTextEditView::CommitEdit() {
+  std::vector<unsigned short> text = GetBoxTextU16();
+  m_bCommitting = true;
+  m_pDoc->SetSubjectText(text.data(), static_cast<int>(text.size()));
+  m_pDoc->Notify(nullptr, HINT_RECOLOR_PATTERN | HINT_TEXT_HIGHLIGHTS);
+  m_pDoc->Notify(this, 0x81228);
+  m_bCommitting = false;
+  RepaintHighlights();
+  OnUserSelectionChanged();
+}
+
+void CTextEditView::OnUserSelectionChanged() {
+  // While an edit waits for the timer the document still holds the old text; the selection is
+  // reported when the edit is handed over.
+  if (IsEditPending()) return;
+  QTextCursor c = textCursor();
+  m_pDoc->SelectSubjectRange(c.selectionStart(), c.selectionEnd());
+  m_pDoc->Notify(this, 0xC20);
+  RepaintHighlights();
+}
+
+void CTextEditView::SetStartPointFromSelection() {
+  QTextCursor c = textCursor();
+  const int s = c.selectionStart(), e = c.selectionEnd();
+  const int length = static_cast<int>(GetBoxText().size());  // 0 while the placeholder shows
+  m_pDoc->SetStartPoint(s != 0 && e < length ? s : -1);
+  m_pDoc->Notify(nullptr, HINT_TEXT_HIGHLIGHTS);
+  m_pDoc->Notify(this, 0x81228);
+}
+
+bool CTextEditView::HandlesCommand(int id) const {
+  return id == ID_MATCH_SET_START_POINT || id == ID_EDIT_SAVE_CONTENT || CHighlightedEditView::HandlesCommand(id);
+}
+
+bool CTextEditView::IsCommandEnabled(int id) const {
+  if (id == ID_MATCH_SET_START_POINT || id == ID_EDIT_SAVE_CONTENT) return true;
+  return CHighlightedEditView::IsCommandEnabled(id);
+}
+
+bool CTextEditView::DoCommand(int id) {
+  switch (id) {
+    case ID_MATCH_SET_START_POINT: SetStartPointFromSelection(); return true;
+    case ID_EDIT_SAVE_CONTENT: RunSaveAsDialog(this, m_pDoc, SAVE_FROM_TEXT_BOX, GetBoxTextU16()); return true;
+    default: return CHighlightedEditView::DoCommand(id);
+  }
+}
+
+bool CTextEditView::SaveTo(const QString& path, int filter) {
+  return ExecuteSave(m_pDoc, ResolveSave(SAVE_FROM_TEXT_BOX, path, filter), GetBoxTextU16());
+}
+
+void CTextEditView::ShowContextMenu(const QPoint& globalPos) {
+  if (CFrameServices* frame = CFrameServices::Get()) {
+    frame->ShowContextMenu(IDR_CTX_TEXT, this, globalPos);
+    return;
+  }
+  QMenu menu(this);
+  AddCommandAction(&menu, ID_MATCH_SET_START_POINT, IDS_MENU_MATCH_SET_START_POINT);
+  menu.addSeparator();
+  AddEditActions(&menu, true);
+  menu.exec(globalPos);
+}
