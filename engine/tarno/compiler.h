@@ -58,6 +58,7 @@ void CRegexpT<CHART>::Compile(const CHART* pattern, int length, int flags, bool 
   m_namedBackrefs.Clear();
   m_namedConditionals.Clear();
   m_retryState.clear();
+  m_firstState.clear();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1162,6 +1163,7 @@ void CRegexpT<CHART>::Finish() {
   std::memset(m_first, 0, sizeof m_first);
   m_bFirstHigh = false;
   m_bFirstAny = false;
+  m_firstState.assign(m_pool.GetSize(), 0);
   bool canEmpty = AddFirst(m_pRoot, 0);
   m_bFilter = !canEmpty && !m_bFirstAny;
   m_nFirstSingle = -1;
@@ -1315,8 +1317,20 @@ bool CRegexpT<CHART>::AddFirst(const Element* e, int depth) {
     case ELEMENT_INDEPENDENT:
       return AddFirst(static_cast<const CIndependentElement<CHART>*>(e)->m_pElement, depth + 1);
     case ELEMENT_DELEGATE: {
+      // A recursion target is analysed once: its first characters are in m_first after that,
+      // and only whether it can match empty is needed again. Without this, a pattern such as
+      // (?R)|(?R)|x would be walked once per path through its recursions, exponentially often.
+      // A target met again while its own analysis runs counts as able to match empty, which
+      // can only widen the filter.
       const CDelegateElement<CHART>* d = static_cast<const CDelegateElement<CHART>*>(e);
-      return d->m_pTarget ? AddFirst(d->m_pTarget, depth + 1) : true;
+      if (!d->m_pTarget) return true;
+      signed char& state = m_firstState[d->m_pTarget->m_nPoolIndex];
+      if (state == 1 || state == 2) return true;
+      if (state == 3) return false;
+      state = 1;
+      bool empty = AddFirst(d->m_pTarget, depth + 1);
+      m_firstState[d->m_pTarget->m_nPoolIndex] = empty ? 2 : 3;
+      return empty;
     }
     case ELEMENT_CONDITIONAL: {
       const CConditionalElement<CHART>* c = static_cast<const CConditionalElement<CHART>*>(e);

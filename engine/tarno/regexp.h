@@ -241,6 +241,9 @@ class CRegexpT {
   // Upper-cased group names to numbers, for the lookups by name.
   std::map<std::vector<unsigned>, int> m_nameNumbers;
   std::vector<signed char> m_retryState;  // per pool index: 0 unknown, 1 no, 2 yes, 3 in progress
+  // Per pool index, for recursion targets during the first-character analysis: 0 not seen,
+  // 1 in progress, 2 done and can match empty, 3 done and cannot.
+  std::vector<signed char> m_firstState;
 };
 
 TARNO_NAMESPACE_END

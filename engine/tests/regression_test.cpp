@@ -1,0 +1,38 @@
+// Faults that the fuzzers and the differential test against PCRE2 found in the engine, one row
+// each with the fault it pinned. Rows run in all four engines. (The differential test keeps its
+// own rows, checked against PCRE2 too, in pcre_diff_test.cpp; the fuzzers' inputs are replayed
+// from fuzz/regressions/.)
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/tests/builds.h"
+
+namespace tarno_test {
+namespace {
+
+struct RegressionCase {
+  const char* pattern;
+  int flags;
+  const char* subject;
+  const char* expected;
+};
+
+TEST(Regression, FirstCharacterAnalysisOfRecursions) {
+  // The start-position filter walked a recursion target once per path through the pattern's
+  // recursions, exponentially often: these compiled for hours. Group 1 does not exist, so only
+  // the no branches ever match.
+  static const RegressionCase rows[] = {
+      {"(?(1)(?R)|a)|(?(1)(?R)|b)|(?(1)(?R)|c)", 0, "abc", "0-1 1-2 2-3"},
+      {"(?(1)(?R)|(?R))|(?(1)(?R)|(?R))|(?(1)(?R)|(?R))|x", 0, "x", "none"},
+      // The filter must still let a recursion supply the first character.
+      {"(a|b(?1))", 0, "xbba", "1-4,1-4"},
+  };
+  for (const RegressionCase& c : rows)
+    for (const Engine* e : AllEngines())
+      EXPECT_EQ(c.expected, e->Matches(U(c.pattern), c.flags, U(c.subject)))
+          << e->Name() << " /" << c.pattern << "/ on \"" << c.subject << "\"";
+}
+
+}  // namespace
+}  // namespace tarno_test
