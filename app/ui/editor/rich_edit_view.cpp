@@ -47,7 +47,6 @@ CRichEdit2WView::CRichEdit2WView(CKorvaneDoc* doc, QWidget* parent) : QPlainText
   setAcceptDrops(true);
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
   setUndoRedoEnabled(true);
-  document()->setMaximumBlockCount(0);
   QPalette pal = palette();
   pal.setColor(QPalette::Base, Qt::white);
   pal.setColor(QPalette::PlaceholderText, QColor(187, 187, 170));
