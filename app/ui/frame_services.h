@@ -1,0 +1,91 @@
+// What the main frame offers the views: the active view (the target of the Edit menu and of
+// plugin commands), the pattern edit view, the status-bar prompt, the context menus by their
+// template id and the frame's command routing. Header-only, so that a view and its tests need
+// no frame: without one, CFrameServices::Get() is null and ShowViewContextMenu builds the menu
+// locally and hands the chosen command to the view itself.
+//
+// A view that carries out commands of its own (Delete in a list, Save As of the split list, the
+// snapshot menu ...) implements IViewCommands; the frame routes the Edit menu and the context
+// menus to the active view through it. Text boxes derived from CRichEdit2WView are routed
+// through that class's HandlesCommand / IsCommandEnabled / DoCommand instead.
+//
+// Covered by app/ui/tests/frame_test.cpp.
+#ifndef KORVANE_FRAME_SERVICES_H
+#define KORVANE_FRAME_SERVICES_H
+
+#include <QMenu>
+#include <QPoint>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include "app/document/korvane_doc.h"
+#include "app/ui/menu_resources.h"
+
+class IViewCommands {
+ public:
+  virtual ~IViewCommands() {}
+  // Whether the view carries out the command at all.
+  virtual bool HandlesViewCommand(int id) const = 0;
+  // Enable state and check mark of a command the view handles.
+  virtual CommandState QueryViewCommand(int id) const = 0;
+  // Carries the command out; false when the view does not handle it.
+  virtual bool OnViewCommand(int id) = 0;
+};
+
+class CFrameServices {
+ public:
+  virtual ~CFrameServices() {}
+
+  // The view that last had the focus (text box, list or tree); null before any. The frame
+  // tracks the focus itself; SetActiveView is for views that want to claim it explicitly.
+  virtual QWidget* ActiveView() const = 0;
+  virtual void SetActiveView(QWidget* view) = 0;
+  // The pattern box (the frame's default active view); null until it exists.
+  virtual QWidget* PatternEditView() const = 0;
+  // The message pane of the status bar; an empty text shows "Ready".
+  virtual void SetStatusPrompt(const QString& text) = 0;
+  // Shows context menu `templateId` (145, 144, 135, 136, 138, 146 or 151) at a global position
+  // for `view`, which becomes the active view; the chosen command goes through RunCommand.
+  virtual void ShowContextMenu(int templateId, QWidget* view, const QPoint& globalPos) = 0;
+  // Routes a command as the menus do (view, frame, document).
+  virtual void RunCommand(int id) = 0;
+
+  // The frame's services, or null while no frame exists (views' own tests).
+  static CFrameServices* Get() { return Slot(); }
+  // Installed by the frame when it is created and cleared when it is destroyed.
+  static void Install(CFrameServices* services) { Slot() = services; }
+
+ private:
+  static CFrameServices*& Slot() {
+    static CFrameServices* services = nullptr;
+    return services;
+  }
+};
+
+// Shows a context menu for a view: through the frame when there is one, else locally, with the
+// chosen command handed to the view's IViewCommands (if it has them).
+inline void ShowViewContextMenu(int templateId, QWidget* view, const QPoint& globalPos) {
+  if (CFrameServices* frame = CFrameServices::Get()) {
+    frame->ShowContextMenu(templateId, view, globalPos);
+    return;
+  }
+  QMenu menu(view);
+  CMenuResources::FillContextMenu(&menu, templateId);
+  IViewCommands* commands = dynamic_cast<IViewCommands*>(view);
+  for (QAction* action : CMenuResources::AllActions(&menu)) {
+    const int id = CMenuResources::CommandOf(action);
+    if (id <= 0) continue;
+    if (commands && commands->HandlesViewCommand(id)) {
+      CommandState state = commands->QueryViewCommand(id);
+      action->setEnabled(state.enabled);
+    } else {
+      action->setEnabled(false);
+    }
+  }
+  CMenuResources::GreyEmptySubmenus(&menu);
+  QAction* chosen = menu.exec(globalPos);
+  if (chosen && commands) commands->OnViewCommand(CMenuResources::CommandOf(chosen));
+}
+
+#endif

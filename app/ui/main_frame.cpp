@@ -1,0 +1,1073 @@
+// Covered by app/ui/tests/frame_test.cpp.
+#include "app/ui/main_frame.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/ui/command_table.h"
+#include "app/ui/fonts_dialog.h"
+#include "app/ui/frame_dialogs.h"
+#include "app/ui/korvane_back.h"
+#include "app/ui/layout_store.h"
+#include "app/ui/sizing_bar.h"
+#include "korvane_ids.h"
+#include "platform/profile.h"
+#include "stringtable.h"
+
+// The views come from their own libraries; until one exists its place stays an empty container.
+#if defined(KORVANE_HAVE_korvane_editor_views) && __has_include("app/ui/editor/rich_edit_view.h")
+#include "app/ui/editor/rich_edit_view.h"
+#define KORVANE_RICH_EDIT 1
+#endif
+#if defined(KORVANE_HAVE_korvane_editor_views) && __has_include("app/ui/editor/regex_edit_view.h")
+#include "app/ui/editor/regex_edit_view.h"
+#define KORVANE_REGEX_EDIT_VIEW 1
+#endif
+#if defined(KORVANE_HAVE_korvane_editor_views) && __has_include("app/ui/editor/regex_tree_view.h")
+#include "app/ui/editor/regex_tree_view.h"
+#define KORVANE_REGEX_TREE_VIEW 1
+#endif
+#if defined(KORVANE_HAVE_korvane_editor_views) && __has_include("app/ui/editor/regex_group_list_view.h")
+#include "app/ui/editor/regex_group_list_view.h"
+#define KORVANE_GROUP_LIST_VIEW 1
+#endif
+#if defined(KORVANE_HAVE_korvane_result_views) && __has_include("app/ui/results/trace_stack_list_view.h")
+#include "app/ui/results/trace_stack_list_view.h"
+#define KORVANE_TRACE_STACK_VIEW 1
+#endif
+#if defined(KORVANE_HAVE_korvane_result_views) && __has_include("app/ui/results/clip_list_view.h")
+#include "app/ui/results/clip_list_view.h"
+#define KORVANE_CLIP_LIST_VIEW 1
+#endif
+#if defined(KORVANE_HAVE_korvane_result_views) && __has_include("app/ui/results/snapshot_tree_view.h")
+#include "app/ui/results/snapshot_tree_view.h"
+#define KORVANE_SNAPSHOT_TREE_VIEW 1
+#endif
+
+namespace {
+
+// The maker's pages (Help menu).
+const char kHomepageUrl[] = "https://korvane.example.org/";
+const char kBugReportUrl[] = "https://korvane.example.org/bugs";
+
+const int kIdleUpdateMs = 200;
+const char kDockStateKey[] = "DockState";
+const char kStatusBarKey[] = "StatusBar";
+const int kStateVersion = 1;
+
+// The three blanks the custom panes show when empty.
+QString Blanks() { return QStringLiteral("   "); }
+
+// A pattern box is given this much room by default; the splitter keeps it when the window grows.
+const int kInitialWorkHeight = 150;
+
+QString ToolBarName(int id) { return QStringLiteral("Bar-%1").arg(id); }
+
+// The pattern pane: the container of the pattern box, which fills it.
+class CRegexEditBack : public QWidget {
+ public:
+  explicit CRegexEditBack(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("pattern-pane"));
+    // Below its minimum the splitter would not give the pane the stored height.
+    setMinimumSize(1, 1);
+  }
+  void SetView(QWidget* view) {
+    m_pView = view;
+    Layout();
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QWidget::resizeEvent(event);
+    Layout();
+  }
+
+ private:
+  void Layout() {
+    if (m_pView) m_pView->setGeometry(rect());
+  }
+  QWidget* m_pView = nullptr;
+};
+
+std::vector<unsigned short> ToU16(const QString& s) {
+  std::vector<unsigned short> out(static_cast<size_t>(s.size()));
+  for (int i = 0; i < s.size(); ++i) out[static_cast<size_t>(i)] = s[i].unicode();
+  return out;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Creation
+
+CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), m_pProfile(std::make_unique<CProfile>()) {
+  setObjectName(QStringLiteral("MainFrame"));
+  m_pDoc = std::make_unique<CKorvaneDoc>(this);
+  m_pDoc->OnNewDocument();
+  m_recent.Load(*m_pProfile);
+  CFrameServices::Install(this);
+
+  CreateActions();
+  CreateToolBar();
+  CreateStatusBar();
+  ShowElapsedTime(-1);
+  ShowResultPosition(-1, 0);
+  CreateDialogBars();
+  CreateSizingBars();
+  CreateMenus();
+  CreateClient();
+  PlaceBarsByDefault();
+  LoadModeLayout(m_pDoc->GetMode());
+  CreateContextMenus();
+  FillPluginMenus();
+
+  // Every view receives its initial update once the frame stands.
+  for (CSizingControlBarG* bar : m_bars)
+    if (bar)
+      if (CDocView* view = dynamic_cast<CDocView*>(bar->View())) view->OnUpdate(nullptr, kInitialUpdateHint);
+  if (CDocView* view = dynamic_cast<CDocView*>(m_patternView.data())) view->OnUpdate(nullptr, kInitialUpdateHint);
+
+  connect(qApp, &QApplication::focusChanged, this, &CMainFrame::OnFocusChanged);
+  auto* idle = new QTimer(this);
+  connect(idle, &QTimer::timeout, this, &CMainFrame::UpdateCommandUi);
+  idle->start(kIdleUpdateMs);
+  resize(1000, 720);
+  UpdateCommandUi();
+}
+
+CMainFrame::~CMainFrame() {
+  if (CFrameServices::Get() == this) CFrameServices::Install(nullptr);
+  m_activeView = nullptr;
+  // The views unregister from the document in their destructors: they go before it.
+  const QList<QWidget*> children = findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+  for (QWidget* child : children) delete child;
+  for (QMenu* menu : m_contextMenus) delete menu;
+  m_pDoc.reset();
+}
+
+void CMainFrame::CreateActions() {
+  for (const CommandInfo& info : CCommandTable::All()) {
+    auto* action = new QAction(this);
+    CMenuResources::SetCommandTexts(action, info.id, info.captionId);
+    const QList<QKeySequence> keys = CCommandTable::Shortcuts(info.id);
+    if (!keys.isEmpty()) {
+      action->setShortcuts(keys);
+      action->setShortcutContext(Qt::WindowShortcut);
+    }
+    const int id = info.id;
+    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    m_actions.insert(id, action);
+    // Shortcuts work only for actions added to a widget of the window.
+    if (!keys.isEmpty()) addAction(action);
+  }
+  static const int checkable[] = {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_STRUCTURE, ID_VIEW_GROUP,
+                                  ID_VIEW_TEXT_CLIP, ID_VIEW_SNAPSHOT, ID_VIEW_WORK_MODE, ID_VIEW_MATCH_BUTTONS,
+                                  ID_VIEW_MATCH_MODE, ID_MATCH_ONLY_CURRENT_NODE, ID_MATCH_ONLY_START_POINT,
+                                  ID_MATCH_LOCATE_FAIL_POINT, ID_OPTION_IGNORECASE, ID_OPTION_SINGLELINE,
+                                  ID_OPTION_MULTILINE, ID_OPTION_GLOBAL, ID_OPTION_RIGHTTOLEFT, ID_OPTION_EXTENDED,
+                                  ID_MODE_MATCH, ID_MODE_REPLACE, ID_MODE_SPLIT, ID_MODE_OPTIMIZE, ID_MODE_TRACE};
+  for (int id : checkable) m_actions.value(id)->setCheckable(true);
+  static const struct { int id; const char* icon; } icons[] = {
+      {ID_FILE_NEW, "new"}, {ID_FILE_OPEN, "open"}, {ID_FILE_SAVE, "save"}, {ID_EDIT_CUT, "cut"},
+      {ID_EDIT_COPY, "copy"}, {ID_EDIT_PASTE, "paste"}, {ID_EDIT_UNDO, "undo"}, {ID_EDIT_REDO, "redo"},
+      {ID_RECORD_FIRST, "record_first"}, {ID_RECORD_PREV, "record_prev"}, {ID_RECORD_NEXT, "record_next"},
+      {ID_RECORD_LAST, "record_last"}, {ID_ADD_SNAPSHOT, "snapshot"}, {ID_APP_ABOUT, "about"}};
+  for (const auto& i : icons)
+    m_actions.value(i.id)->setIcon(QIcon(QStringLiteral(":/korvane/icons/%1.png").arg(QLatin1String(i.icon))));
+}
+
+void CMainFrame::CreateMenus() {
+  QMenuBar* bar = menuBar();
+  auto top = [&](int captionId) {
+    QMenu* menu = bar->addMenu(CStringTable::Str(captionId));
+    m_topMenus.insert(captionId, menu);
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] { PrepareMenu(menu); });
+    return menu;
+  };
+  auto add = [&](QMenu* menu, int id) { menu->addAction(m_actions.value(id)); };
+
+  QMenu* file = top(IDS_MENU_FILE);
+  add(file, ID_FILE_NEW);
+  add(file, ID_FILE_OPEN);
+  add(file, ID_FILE_SAVE);
+  add(file, ID_FILE_SAVE_AS);
+  file->addSeparator();
+  // The recent files are items of the File menu itself, between two separators.
+  m_pRecentMenu = file;
+  for (int i = 0; i < CRecentFileList::kMaxEntries; ++i) {
+    auto* action = new QAction(this);
+    const int id = ID_FILE_MRU_FIRST + i;
+    CMenuResources::SetCommandTexts(action, id, 0);
+    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    m_actions.insert(id, action);
+    m_recentActions.append(action);
+    file->addAction(action);
+  }
+  auto* noRecent = new QAction(CStringTable::Str(IDS_MENU_RECENT_FILE), this);
+  noRecent->setEnabled(false);
+  noRecent->setObjectName(QStringLiteral("recent-empty"));
+  m_recentActions.append(noRecent);
+  file->addAction(noRecent);
+  file->addSeparator();
+  add(file, ID_APP_EXIT);
+  UpdateRecentMenu();
+
+  QMenu* edit = top(IDS_MENU_EDIT);
+  add(edit, ID_EDIT_UNDO);
+  add(edit, ID_EDIT_REDO);
+  edit->addSeparator();
+  add(edit, ID_EDIT_CUT);
+  add(edit, ID_EDIT_COPY);
+  add(edit, ID_EDIT_PASTE);
+  add(edit, ID_EDIT_CLEAR);
+  edit->addSeparator();
+  add(edit, ID_EDIT_FIND);
+  add(edit, ID_EDIT_REPLACE);
+  edit->addSeparator();
+  add(edit, ID_EDIT_SELECT_ALL);
+  edit->addSeparator();
+  add(edit, ID_SELECT_FONTS);
+
+  QMenu* view = top(IDS_MENU_VIEW);
+  add(view, ID_VIEW_TOOLBAR);
+  add(view, ID_VIEW_STATUS_BAR);
+  view->addSeparator();
+  add(view, ID_VIEW_STRUCTURE);
+  add(view, ID_VIEW_GROUP);
+  add(view, ID_VIEW_TEXT_CLIP);
+  add(view, ID_VIEW_SNAPSHOT);
+  view->addSeparator();
+  add(view, ID_VIEW_WORK_MODE);
+  add(view, ID_VIEW_MATCH_BUTTONS);
+  add(view, ID_VIEW_MATCH_MODE);
+  view->addSeparator();
+  add(view, ID_VIEW_RESET_BARS);
+
+  QMenu* match = top(IDS_MENU_MATCH);
+  add(match, ID_MATCH_FIND);
+  add(match, ID_MATCH_FIND_ALL);
+  add(match, ID_MATCH_STEP);
+  add(match, ID_MATCH_RESET);
+  match->addSeparator();
+  add(match, ID_MATCH_ONLY_CURRENT_NODE);
+  add(match, ID_MATCH_ONLY_START_POINT);
+  add(match, ID_MATCH_SET_START_POINT);
+  add(match, ID_MATCH_LOCATE_FAIL_POINT);
+  match->addSeparator();
+  add(match, ID_OPTION_IGNORECASE);
+  add(match, ID_OPTION_SINGLELINE);
+  add(match, ID_OPTION_MULTILINE);
+  add(match, ID_OPTION_GLOBAL);
+  add(match, ID_OPTION_RIGHTTOLEFT);
+  add(match, ID_OPTION_EXTENDED);
+
+  QMenu* mode = top(IDS_MENU_MODE);
+  add(mode, ID_MODE_MATCH);
+  add(mode, ID_MODE_REPLACE);
+  add(mode, ID_MODE_SPLIT);
+  add(mode, ID_MODE_OPTIMIZE);
+  add(mode, ID_MODE_TRACE);
+
+  QMenu* tools = top(IDS_MENU_TOOLS);
+  CMenuResources::AddPluginSubmenu(tools, IDS_MENU_TOOLS_IMPORT_CLIPBOARD, CMenuResources::kPluginMenuImportClipboard);
+  CMenuResources::AddPluginSubmenu(tools, IDS_MENU_TOOLS_IMPORT_SELECTED, CMenuResources::kPluginMenuImportSelected);
+  CMenuResources::AddPluginSubmenu(tools, IDS_MENU_TOOLS_EXPORT_CLIPBOARD, CMenuResources::kPluginMenuExportClipboard);
+  CMenuResources::AddPluginSubmenu(tools, IDS_MENU_TOOLS_EXPORT_CODE, CMenuResources::kPluginMenuExportCode);
+  CMenuResources::AddPluginSubmenu(tools, IDS_MENU_TOOLS_OPTIMIZE, CMenuResources::kPluginMenuOptimize);
+
+  QMenu* help = top(IDS_MENU_HELP);
+  add(help, ID_HELP_HOMEPAGE);
+  add(help, ID_HELP_BUG_REPORT);
+  help->addSeparator();
+  add(help, ID_APP_ABOUT);
+
+  // Split Mode and the Work Mode bar toggle leave the menu; their commands stay (the work-mode
+  // bar's Split button).
+  mode->removeAction(m_actions.value(ID_MODE_SPLIT));
+  view->removeAction(m_actions.value(ID_VIEW_WORK_MODE));
+}
+
+void CMainFrame::CreateToolBar() {
+  m_pToolBar = new QToolBar(CStringTable::Str(IDS_BAR_TOOLBAR), this);
+  m_pToolBar->setObjectName(ToolBarName(BAR_TOOLBAR));
+  m_pToolBar->setIconSize(QSize(16, 15));
+  const int groups[][4] = {{ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0},
+                           {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0},
+                           {ID_EDIT_UNDO, ID_EDIT_REDO, 0, 0},
+                           {ID_RECORD_FIRST, ID_RECORD_PREV, ID_RECORD_NEXT, ID_RECORD_LAST},
+                           {ID_ADD_SNAPSHOT, 0, 0, 0},
+                           {ID_APP_ABOUT, 0, 0, 0}};
+  bool first = true;
+  for (const auto& group : groups) {
+    if (!first) m_pToolBar->addSeparator();
+    first = false;
+    for (int id : group)
+      if (id) m_pToolBar->addAction(m_actions.value(id));
+  }
+}
+
+void CMainFrame::CreateStatusBar() {
+  QStatusBar* bar = statusBar();
+  bar->setObjectName(ToolBarName(BAR_STATUS));
+  m_pMessage = new QLabel(CStringTable::Str(IDS_READY), bar);
+  m_pMessage->setObjectName(QStringLiteral("message-pane"));
+  m_pElapsed = new QLabel(Blanks(), bar);
+  m_pElapsed->setObjectName(QStringLiteral("elapsed-pane"));
+  m_pResult = new QLabel(Blanks(), bar);
+  m_pResult->setObjectName(QStringLiteral("result-pane"));
+  bar->addWidget(m_pMessage, 1);
+  bar->addPermanentWidget(m_pElapsed);
+  bar->addPermanentWidget(m_pResult);
+}
+
+void CMainFrame::CreateDialogBars() {
+  auto makeBar = [&](int barId, int titleId) {
+    auto* bar = new QToolBar(CStringTable::Str(titleId), this);
+    bar->setObjectName(ToolBarName(barId));
+    bar->setAllowedAreas(Qt::TopToolBarArea | Qt::BottomToolBarArea);
+    return bar;
+  };
+  auto addControl = [&](QToolBar* bar, QAbstractButton* control, int id) {
+    control->setObjectName(QStringLiteral("control-%1").arg(id));
+    control->setToolTip(CStringTable::Current().GetToolTip(id));
+    control->setStatusTip(CStringTable::Current().GetPrompt(id));
+    control->setFocusPolicy(Qt::TabFocus);
+    connect(control, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
+    bar->addWidget(control);
+    m_barControls.insert(id, control);
+  };
+
+  m_pMatchModeBar = makeBar(BAR_MATCH_MODE, IDS_BAR_MATCH_MODE);
+  const int options[][2] = {{ID_OPTION_IGNORECASE, IDS_CHK_IGNORECASE}, {ID_OPTION_SINGLELINE, IDS_CHK_SINGLELINE},
+                            {ID_OPTION_MULTILINE, IDS_CHK_MULTILINE},   {ID_OPTION_GLOBAL, IDS_CHK_GLOBAL},
+                            {ID_OPTION_RIGHTTOLEFT, IDS_CHK_RIGHTTOLEFT}, {ID_OPTION_EXTENDED, IDS_CHK_EXTENDED}};
+  for (const auto& o : options) addControl(m_pMatchModeBar, new QCheckBox(CStringTable::Str(o[1])), o[0]);
+
+  m_pMatchButtonsBar = makeBar(BAR_MATCH_BUTTONS, IDS_BAR_MATCH_BUTTONS);
+  addControl(m_pMatchButtonsBar, new QPushButton(CStringTable::Str(IDS_BTN_MATCH)), ID_MATCH_FIND);
+  addControl(m_pMatchButtonsBar, new QPushButton(CStringTable::Str(IDS_BTN_MATCH_ALL)), ID_MATCH_FIND_ALL);
+  addControl(m_pMatchButtonsBar, new QPushButton(CStringTable::Str(IDS_BTN_RESET)), ID_MATCH_RESET);
+  m_pMatchButtonsBar->addSeparator();
+  addControl(m_pMatchButtonsBar, new QCheckBox(CStringTable::Str(IDS_CHK_ONLY_CURRENT_NODE)), ID_MATCH_ONLY_CURRENT_NODE);
+  addControl(m_pMatchButtonsBar, new QCheckBox(CStringTable::Str(IDS_CHK_ONLY_START_POINT)), ID_MATCH_ONLY_START_POINT);
+
+  m_pWorkModeBar = makeBar(BAR_WORK_MODE, IDS_BAR_WORK_MODE);
+  const int modes[][2] = {{ID_MODE_MATCH, IDS_MODE_BTN_MATCH}, {ID_MODE_REPLACE, IDS_MODE_BTN_REPLACE},
+                          {ID_MODE_SPLIT, IDS_MODE_BTN_SPLIT}, {ID_MODE_OPTIMIZE, IDS_MODE_BTN_OPTIMIZE},
+                          {ID_MODE_TRACE, IDS_MODE_BTN_TRACE}};
+  for (const auto& m : modes) {
+    auto* button = new QPushButton(CStringTable::Str(m[1]));
+    button->setCheckable(true);
+    addControl(m_pWorkModeBar, button, m[0]);
+  }
+}
+
+void CMainFrame::CreateSizingBars() {
+  const int bars[][2] = {{BAR_STRUCTURE, IDS_BAR_STRUCTURE}, {BAR_MESSAGE, IDS_BAR_MESSAGE},
+                         {BAR_GROUP, IDS_BAR_GROUP},         {BAR_STACK, IDS_BAR_STACK},
+                         {BAR_TEXT_CLIP, IDS_BAR_TEXT_CLIP}, {BAR_SNAPSHOT, IDS_BAR_SNAPSHOT}};
+  for (const auto& b : bars) {
+    auto* bar = new CSizingControlBarG(b[0], CStringTable::Str(b[1]), this);
+    m_bars[b[0] - BAR_STRUCTURE] = bar;
+    QWidget* view = nullptr;
+    CKorvaneDoc* doc = m_pDoc.get();
+    switch (b[0]) {
+#ifdef KORVANE_REGEX_TREE_VIEW
+      case BAR_STRUCTURE: view = new CRegexTreeView(doc, bar); break;
+#endif
+#ifdef KORVANE_GROUP_LIST_VIEW
+      case BAR_GROUP: view = new CRegexGroupListView(doc, bar); break;
+#endif
+#ifdef KORVANE_TRACE_STACK_VIEW
+      case BAR_STACK: view = new CTraceStackListView(doc, bar); break;
+#endif
+#ifdef KORVANE_CLIP_LIST_VIEW
+      case BAR_TEXT_CLIP: view = new CClipListView(doc, bar); break;
+#endif
+#ifdef KORVANE_SNAPSHOT_TREE_VIEW
+      case BAR_SNAPSHOT: view = new CSnapshotTreeView(doc, bar); break;
+#endif
+      default: (void)doc; break;
+    }
+    if (view) bar->SetView(view);
+    // A bar that closes while its view is active hands the activity to the pattern box.
+    connect(bar, &QDockWidget::visibilityChanged, this, [this, bar](bool visible) {
+      if (!visible && !bar->isVisible()) MoveActiveAwayFrom(bar);
+    });
+  }
+}
+
+void CMainFrame::CreateClient() {
+  m_pSplitter = new QSplitter(Qt::Vertical, this);
+  m_pSplitter->setObjectName(QStringLiteral("client-splitter"));
+  m_pSplitter->setChildrenCollapsible(false);
+  auto* back = new CRegexEditBack(m_pSplitter);
+  m_pPatternPane = back;
+#ifdef KORVANE_REGEX_EDIT_VIEW
+  QWidget* pattern = new CRegexEditView(m_pDoc.get(), back);
+#else
+  QWidget* pattern = new QWidget(back);
+#endif
+  pattern->setObjectName(QStringLiteral("pattern"));
+  back->SetView(pattern);
+  m_patternView = pattern;
+  m_activeView = pattern;
+
+  m_pWorkPane = new CKorvaneBack(m_pDoc.get(), m_pSplitter);
+  m_pWorkPane->setObjectName(QStringLiteral("work-pane"));
+  m_pWorkPane->aboutToDestroyView = [this](QWidget* view) { MoveActiveAwayFrom(view); };
+  m_pWorkPane->ApplyMode(true);
+  m_pSplitter->addWidget(m_pPatternPane);
+  m_pSplitter->addWidget(m_pWorkPane);
+  m_pSplitter->setStretchFactor(0, 0);
+  m_pSplitter->setStretchFactor(1, 1);
+  m_pSplitter->setSizes({CLayoutStore::ReadPatternHeight(*m_pProfile), kInitialWorkHeight});
+  setCentralWidget(m_pSplitter);
+}
+
+void CMainFrame::CreateContextMenus() {
+  const int templates[] = {IDR_CTX_PATTERN, IDR_CTX_REPLACE, IDR_CTX_TREE, IDR_CTX_SPLIT,
+                           IDR_CTX_TEXT,    IDR_CTX_CLIP,    IDR_CTX_SNAPSHOT};
+  for (int id : templates) {
+    auto* menu = new QMenu;
+    CMenuResources::FillContextMenu(menu, id);
+    m_contextMenus.insert(id, menu);
+  }
+}
+
+// The placement every built-in layout shares: tool bar and work-mode bar in the first top row,
+// match-mode bar in the second, match-buttons bar in the third; Structure left, Group at the
+// bottom across the whole width, Snapshot above Text clip on the right; Message and Stack
+// hidden. Taken once as the framework's state, which the built-in layouts restore.
+void CMainFrame::PlaceBarsByDefault() {
+  addToolBar(Qt::TopToolBarArea, m_pToolBar);
+  addToolBar(Qt::TopToolBarArea, m_pWorkModeBar);
+  addToolBarBreak(Qt::TopToolBarArea);
+  addToolBar(Qt::TopToolBarArea, m_pMatchModeBar);
+  addToolBarBreak(Qt::TopToolBarArea);
+  addToolBar(Qt::TopToolBarArea, m_pMatchButtonsBar);
+  setCorner(Qt::BottomLeftCorner, Qt::BottomDockWidgetArea);
+  setCorner(Qt::BottomRightCorner, Qt::BottomDockWidgetArea);
+  setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
+  addDockWidget(Qt::LeftDockWidgetArea, SizingBar(BAR_STRUCTURE));
+  addDockWidget(Qt::BottomDockWidgetArea, SizingBar(BAR_MESSAGE));
+  addDockWidget(Qt::BottomDockWidgetArea, SizingBar(BAR_GROUP));
+  addDockWidget(Qt::RightDockWidgetArea, SizingBar(BAR_STACK));
+  addDockWidget(Qt::RightDockWidgetArea, SizingBar(BAR_SNAPSHOT));
+  splitDockWidget(SizingBar(BAR_SNAPSHOT), SizingBar(BAR_TEXT_CLIP), Qt::Vertical);
+  SizingBar(BAR_MESSAGE)->hide();
+  SizingBar(BAR_STACK)->hide();
+  m_defaultState = saveState(kStateVersion);
+}
+
+int CMainFrame::DefaultLayoutId(int mode) {
+  switch (mode) {
+    case MODE_REPLACE: return 131;
+    case MODE_SPLIT: return 132;
+    case MODE_TRACE: return 133;
+    case MODE_OPTIMIZE: return 134;
+    default: return 130;
+  }
+}
+
+void CMainFrame::ApplyDefaultLayout(int mode) {
+  (void)DefaultLayoutId(mode);  // every mode's built-in layout places the bars alike
+  restoreState(m_defaultState, kStateVersion);
+  m_pToolBar->show();
+  m_pWorkModeBar->show();
+  m_pMatchModeBar->show();
+  m_pMatchButtonsBar->show();
+  statusBar()->show();
+  for (int id : {BAR_STRUCTURE, BAR_GROUP, BAR_TEXT_CLIP, BAR_SNAPSHOT}) {
+    SizingBar(id)->setFloating(false);
+    SizingBar(id)->show();
+  }
+  SizingBar(BAR_MESSAGE)->hide();
+  SizingBar(BAR_STACK)->hide();
+  resizeDocks({SizingBar(BAR_STRUCTURE), SizingBar(BAR_SNAPSHOT)}, {220, 220}, Qt::Horizontal);
+  resizeDocks({SizingBar(BAR_GROUP)}, {160}, Qt::Vertical);
+}
+
+void CMainFrame::ResetAllBars() {
+  ApplyDefaultLayout(m_pDoc->GetMode());
+  m_pWorkModeBar->hide();
+}
+
+CSizingControlBarG* CMainFrame::SizingBar(int barId) const {
+  if (barId < BAR_STRUCTURE || barId > BAR_SNAPSHOT) return nullptr;
+  return m_bars[barId - BAR_STRUCTURE];
+}
+
+QToolBar* CMainFrame::ToolBarOf(int barId) const {
+  switch (barId) {
+    case BAR_TOOLBAR: return m_pToolBar;
+    case BAR_MATCH_MODE: return m_pMatchModeBar;
+    case BAR_MATCH_BUTTONS: return m_pMatchButtonsBar;
+    case BAR_WORK_MODE: return m_pWorkModeBar;
+    default: return nullptr;
+  }
+}
+
+QWidget* CMainFrame::Bar(int barId) const {
+  if (barId == BAR_STATUS) return statusBar();
+  if (QToolBar* bar = ToolBarOf(barId)) return bar;
+  return SizingBar(barId);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mode layouts
+
+void CMainFrame::SaveModeLayout(int mode) {
+  CProfile& profile = *m_pProfile;
+  const QString section = CLayoutStore::ModeSection(mode);
+  profile.Settings().setValue(CProfile::KeyPath(section, QLatin1String(kDockStateKey)), saveState(kStateVersion));
+  profile.WriteInt(section, QLatin1String(kStatusBarKey), statusBar()->isVisible() ? 1 : 0);
+  for (CSizingControlBarG* bar : m_bars)
+    if (bar) bar->SaveSizes(profile, section);
+  CLayoutStore::WriteRatios(profile, mode, m_pDoc->GetPatternShare(), m_pDoc->GetTextShare());
+  if (m_pPatternPane) CLayoutStore::WritePatternHeight(profile, m_pPatternPane->height());
+  CLayoutStore::MarkSaved(profile, mode);
+  profile.Flush();
+}
+
+void CMainFrame::LoadModeLayout(int mode) {
+  CProfile& profile = *m_pProfile;
+  if (!CLayoutStore::IsSaved(profile, mode)) {
+    ApplyDefaultLayout(mode);
+    return;
+  }
+  const QString section = CLayoutStore::ModeSection(mode);
+  for (CSizingControlBarG* bar : m_bars)
+    if (bar) bar->LoadSizes(profile, section);
+  const QByteArray state =
+      profile.Settings().value(CProfile::KeyPath(section, QLatin1String(kDockStateKey))).toByteArray();
+  if (state.isEmpty() || !restoreState(state, kStateVersion)) {
+    // A damaged layout is no error either: the mode's built-in one stands in.
+    ApplyDefaultLayout(mode);
+  } else {
+    statusBar()->setVisible(profile.GetInt(section, QLatin1String(kStatusBarKey), 1) != 0);
+    // The bars' own sizes, as each one's state holds it.
+    for (CSizingControlBarG* bar : m_bars) {
+      if (!bar || !bar->isVisible()) continue;
+      if (bar->isFloating()) {
+        bar->resize(bar->FloatSize());
+        continue;
+      }
+      const Qt::DockWidgetArea area = dockWidgetArea(bar);
+      if (area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea)
+        resizeDocks({bar}, {bar->VertSize().width()}, Qt::Horizontal);
+      else if (area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea)
+        resizeDocks({bar}, {bar->HorzSize().height()}, Qt::Vertical);
+    }
+  }
+  float replaceTo = 0.2f, text = 0.5f;
+  CLayoutStore::ReadRatios(profile, mode, &replaceTo, &text);
+  m_pDoc->SetShares(replaceTo, text);
+  if (m_pWorkPane && m_pWorkPane->LaidOutMode() == m_pDoc->GetMode()) m_pWorkPane->ReloadRatios();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+QWidget* CMainFrame::ViewCommandTarget(int id) const {
+  // Set Start Point belongs to the text box whichever view is active.
+  if (id == ID_MATCH_SET_START_POINT) return m_pWorkPane ? m_pWorkPane->View(CKorvaneBack::SLOT_TEXT) : nullptr;
+  return m_activeView;
+}
+
+CommandState CMainFrame::QueryViewCommand(int id) const {
+  CommandState state;
+  state.enabled = false;
+  QWidget* target = ViewCommandTarget(id);
+  if (!target) return state;
+#ifdef KORVANE_RICH_EDIT
+  if (auto* box = qobject_cast<CRichEdit2WView*>(target)) {
+    state.enabled = box->HandlesCommand(id) && box->IsCommandEnabled(id);
+    return state;
+  }
+#endif
+  if (auto* commands = dynamic_cast<IViewCommands*>(target)) {
+    if (commands->HandlesViewCommand(id)) state = commands->QueryViewCommand(id);
+    return state;
+  }
+  if (auto* edit = qobject_cast<QPlainTextEdit*>(target)) {
+    const bool selection = edit->textCursor().hasSelection();
+    const bool writable = !edit->isReadOnly();
+    switch (id) {
+      case ID_EDIT_UNDO: state.enabled = writable && edit->document()->isUndoAvailable(); break;
+      case ID_EDIT_REDO: state.enabled = writable && edit->document()->isRedoAvailable(); break;
+      case ID_EDIT_CUT:
+      case ID_EDIT_CLEAR: state.enabled = writable && selection; break;
+      case ID_EDIT_COPY: state.enabled = selection; break;
+      case ID_EDIT_PASTE: state.enabled = writable && edit->canPaste(); break;
+      case ID_EDIT_SELECT_ALL: state.enabled = !edit->document()->isEmpty(); break;
+      default: break;
+    }
+  }
+  return state;
+}
+
+bool CMainFrame::RouteViewCommand(int id) {
+  QWidget* target = ViewCommandTarget(id);
+  if (!target) return false;
+#ifdef KORVANE_RICH_EDIT
+  if (auto* box = qobject_cast<CRichEdit2WView*>(target)) return box->DoCommand(id);
+#endif
+  if (auto* commands = dynamic_cast<IViewCommands*>(target)) return commands->OnViewCommand(id);
+  if (auto* edit = qobject_cast<QPlainTextEdit*>(target)) {
+    switch (id) {
+      case ID_EDIT_UNDO: edit->undo(); return true;
+      case ID_EDIT_REDO: edit->redo(); return true;
+      case ID_EDIT_CUT: edit->cut(); return true;
+      case ID_EDIT_COPY: edit->copy(); return true;
+      case ID_EDIT_PASTE: edit->paste(); return true;
+      case ID_EDIT_CLEAR: edit->textCursor().removeSelectedText(); return true;
+      case ID_EDIT_SELECT_ALL: edit->selectAll(); return true;
+      default: return false;
+    }
+  }
+  return false;
+}
+
+CommandState CMainFrame::QueryCommand(int id) const {
+  CommandState state;
+  if (id >= ID_FILE_MRU_FIRST && id <= ID_FILE_MRU_LAST) {
+    state.enabled = id - ID_FILE_MRU_FIRST < m_recent.Files().size();
+    return state;
+  }
+  const CommandInfo* info = CCommandTable::Find(id);
+  if (!info) return state;
+  switch (info->by) {
+    case BY_VIEW: return QueryViewCommand(id);
+    case BY_DOC:
+      if (id == ID_SELECT_FONTS || id == ID_FILE_SAVE_AS) return state;
+      return m_pDoc->QueryCommand(id);
+    case BY_FRAME:
+      switch (id) {
+        case ID_VIEW_TOOLBAR: state.checked = m_pToolBar->isVisible(); break;
+        case ID_VIEW_STATUS_BAR: state.checked = statusBar()->isVisible(); break;
+        case ID_VIEW_STRUCTURE: state.checked = SizingBar(BAR_STRUCTURE)->isVisible(); break;
+        case ID_VIEW_GROUP: state.checked = SizingBar(BAR_GROUP)->isVisible(); break;
+        case ID_VIEW_TEXT_CLIP: state.checked = SizingBar(BAR_TEXT_CLIP)->isVisible(); break;
+        case ID_VIEW_SNAPSHOT: state.checked = SizingBar(BAR_SNAPSHOT)->isVisible(); break;
+        case ID_VIEW_WORK_MODE: state.checked = m_pWorkModeBar->isVisible(); break;
+        case ID_VIEW_MATCH_BUTTONS: state.checked = m_pMatchButtonsBar->isVisible(); break;
+        case ID_VIEW_MATCH_MODE: state.checked = m_pMatchModeBar->isVisible(); break;
+        default: break;
+      }
+      return state;
+    default: return state;
+  }
+}
+
+void CMainFrame::UpdateCommandUi() {
+  if (!m_pDoc) return;
+  for (auto it = m_actions.constBegin(); it != m_actions.constEnd(); ++it) {
+    const int id = it.key();
+    if (id >= ID_FILE_MRU_FIRST && id <= ID_FILE_MRU_LAST) continue;
+    const CommandState state = QueryCommand(id);
+    QAction* action = it.value();
+    action->setEnabled(state.enabled);
+    if (action->isCheckable()) action->setChecked(state.checked);
+    if (id == ID_MATCH_FIND) {
+      const QString text = CStringTable::Str(state.textId ? state.textId : IDS_MENU_MATCH_FIND);
+      if (action->text() != text) action->setText(text);
+    }
+  }
+  for (auto it = m_barControls.constBegin(); it != m_barControls.constEnd(); ++it) {
+    const CommandState state = QueryCommand(it.key());
+    QAbstractButton* control = it.value();
+    control->setEnabled(state.enabled);
+    if (control->isCheckable() && control->isChecked() != state.checked) {
+      const QSignalBlocker block(control);
+      control->setChecked(state.checked);
+    }
+    if (it.key() == ID_MATCH_FIND) {
+      // The Find button reads "Match" until a job runs or is paused, then "Continue".
+      const QString text = CStringTable::Str(m_pDoc->IsJobActive() ? IDS_BTN_CONTINUE : IDS_BTN_MATCH);
+      if (control->text() != text) control->setText(text);
+    }
+  }
+  UpdateTitle();
+}
+
+void CMainFrame::PrepareMenu(QMenu* menu) {
+  CaptureSelection();
+  UpdateCommandUi();
+  for (QAction* action : CMenuResources::AllActions(menu)) {
+    const int id = CMenuResources::CommandOf(action);
+    if (id <= 0 || m_actions.contains(id)) continue;  // the frame's own actions are up to date
+    if (id >= ID_PLUGIN_FIRST && id <= ID_PLUGIN_LAST) continue;  // the plugin host's
+    const CommandState state = QueryCommand(id);
+    action->setEnabled(state.enabled);
+    if (action->isCheckable()) action->setChecked(state.checked);
+  }
+  CMenuResources::GreyEmptySubmenus(menu);
+}
+
+void CMainFrame::OnCommand(int id) {
+  if (!m_pDoc || m_bClosing) return;
+  if (id >= ID_PLUGIN_FIRST && id <= ID_PLUGIN_LAST) {
+    OnPluginCommand(id);
+    return;
+  }
+  if (!QueryCommand(id).enabled) return;
+  ++m_nCommandDepth;
+  if (id >= ID_FILE_MRU_FIRST && id <= ID_FILE_MRU_LAST) {
+    const int index = id - ID_FILE_MRU_FIRST;
+    if (index < m_recent.Files().size() && AskToSave()) OpenDocumentFile(m_recent.Files()[index]);
+  } else if (const CommandInfo* info = CCommandTable::Find(id)) {
+    switch (info->by) {
+      case BY_VIEW: RouteViewCommand(id); break;
+      case BY_APP:
+        if (id == ID_FILE_NEW) NewDocument();
+        else if (id == ID_FILE_OPEN) OpenDocumentDialog();
+        else if (id == ID_APP_EXIT) close();
+        else if (id == ID_APP_ABOUT) ShowAboutBox(this);
+        break;
+      case BY_FRAME:
+        switch (id) {
+          case ID_VIEW_RESET_BARS: ResetAllBars(); break;
+          case ID_HELP_HOMEPAGE: QDesktopServices::openUrl(QUrl(QLatin1String(kHomepageUrl))); break;
+          case ID_HELP_BUG_REPORT: QDesktopServices::openUrl(QUrl(QLatin1String(kBugReportUrl))); break;
+          case ID_NEXT_PANE: SwitchPane(true); break;
+          case ID_PREV_PANE: SwitchPane(false); break;
+          default: ToggleBar(id); break;
+        }
+        break;
+      case BY_DOC:
+        if (id == ID_SELECT_FONTS) {
+          RunFontsDialog();
+        } else if (id == ID_FILE_SAVE) {
+          SaveDocument(false);
+        } else if (id == ID_FILE_SAVE_AS) {
+          SaveDocument(true);
+        } else if (!m_pDoc->OnCommand(id)) {
+          // Find, Find All and Reset Find leave the rest to the frame: the group list shows.
+          if (id == ID_MATCH_FIND || id == ID_MATCH_FIND_ALL || id == ID_MATCH_RESET)
+            SizingBar(BAR_GROUP)->show();
+        }
+        break;
+      default: break;
+    }
+  }
+  --m_nCommandDepth;
+  if (!m_bClosing) UpdateCommandUi();
+}
+
+void CMainFrame::ToggleBar(int id) {
+  QWidget* bar = nullptr;
+  switch (id) {
+    case ID_VIEW_TOOLBAR: bar = m_pToolBar; break;
+    case ID_VIEW_STATUS_BAR: bar = statusBar(); break;
+    case ID_VIEW_STRUCTURE: bar = SizingBar(BAR_STRUCTURE); break;
+    case ID_VIEW_GROUP: bar = SizingBar(BAR_GROUP); break;
+    case ID_VIEW_TEXT_CLIP: bar = SizingBar(BAR_TEXT_CLIP); break;
+    case ID_VIEW_SNAPSHOT: bar = SizingBar(BAR_SNAPSHOT); break;
+    case ID_VIEW_WORK_MODE: bar = m_pWorkModeBar; break;
+    case ID_VIEW_MATCH_BUTTONS: bar = m_pMatchButtonsBar; break;
+    case ID_VIEW_MATCH_MODE: bar = m_pMatchModeBar; break;
+    default: return;
+  }
+  bar->setVisible(!bar->isVisible());
+}
+
+void CMainFrame::SwitchPane(bool forward) {
+  QList<QWidget*> panes;
+  if (m_patternView) panes.append(m_patternView);
+  for (int slot = 0; slot < CKorvaneBack::SLOT_COUNT; ++slot)
+    if (QWidget* v = m_pWorkPane->View(slot)) panes.append(v);
+  for (CSizingControlBarG* bar : m_bars)
+    if (bar && bar->isVisible() && bar->View()) panes.append(bar->View());
+  if (panes.isEmpty()) return;
+  int at = panes.indexOf(m_activeView.data());
+  at = at < 0 ? 0 : (at + (forward ? 1 : panes.size() - 1)) % panes.size();
+  SetActiveView(panes[at]);
+  panes[at]->setFocus(Qt::ShortcutFocusReason);
+}
+
+void CMainFrame::RunFontsDialog() {
+  CFontsDialog dialog(this);
+  if (dialog.exec() == QDialog::Accepted) m_pDoc->OnCommand(ID_SELECT_FONTS);
+}
+
+void CMainFrame::FillPluginMenus() {
+  // The plugin host fills the submenus named CMenuResources::kPluginMenu... here (in the main
+  // menu's Tools and in every context menu) and takes the commands 40000 .. 41000. Until it
+  // does, the submenus stay empty and show greyed.
+}
+
+void CMainFrame::OnPluginCommand(int id) {
+  (void)id;  // forwarded to the plugin host once it is hooked in (FillPluginMenus)
+}
+
+// ---------------------------------------------------------------------------------------------
+// Active view, selection, context menus, status prompt
+
+QWidget* CMainFrame::ViewOf(QWidget* widget) const {
+  for (QWidget* w = widget; w && w != this; w = w->parentWidget()) {
+    if (qobject_cast<CKorvaneBack*>(w)) return nullptr;
+    if (dynamic_cast<CDocView*>(w)) return w;
+  }
+  return nullptr;
+}
+
+void CMainFrame::OnFocusChanged(QWidget* old, QWidget* now) {
+  if (!now || now->window() != this) return;
+  if (QWidget* view = ViewOf(now)) m_activeView = view;
+}
+
+void CMainFrame::SetActiveView(QWidget* view) { m_activeView = view ? view : m_patternView.data(); }
+
+void CMainFrame::MoveActiveAwayFrom(QWidget* widget) {
+  if (!widget) return;
+  QWidget* active = m_activeView;
+  QWidget* focus = QApplication::focusWidget();
+  const bool activeInside = active && (active == widget || widget->isAncestorOf(active));
+  const bool focusInside = focus && (focus == widget || widget->isAncestorOf(focus));
+  if (activeInside || focusInside) {
+    m_activeView = m_patternView;
+    if (m_patternView && focusInside) m_patternView->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+void CMainFrame::CaptureSelection() {
+  m_selection.clear();
+  if (auto* edit = qobject_cast<QPlainTextEdit*>(m_activeView.data())) {
+    QString text = edit->textCursor().selectedText();
+    text.replace(QChar(0x2029), QLatin1Char('\n'));
+    m_selection = ToU16(text);
+  }
+}
+
+void CMainFrame::ShowContextMenu(int templateId, QWidget* view, const QPoint& globalPos) {
+  QMenu* menu = ContextMenu(templateId);
+  if (!menu) return;
+  if (view) SetActiveView(view);
+  PrepareMenu(menu);
+  QAction* chosen = menu->exec(globalPos);
+  const int id = CMenuResources::CommandOf(chosen);
+  if (id > 0) OnCommand(id);
+}
+
+void CMainFrame::SetStatusPrompt(const QString& text) {
+  m_pMessage->setText(text.isEmpty() ? CStringTable::Str(IDS_READY) : text);
+}
+
+bool CMainFrame::event(QEvent* event) {
+  if (event->type() == QEvent::StatusTip) {
+    SetStatusPrompt(static_cast<QStatusTipEvent*>(event)->tip());
+    return true;
+  }
+  if (event->type() == QEvent::WindowActivate && m_pDoc) CheckClips();
+  return QMainWindow::event(event);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Status panes
+
+void CMainFrame::SetPaneText(QLabel* label, const QString& text) {
+  label->setText(text);
+  label->setMinimumWidth(label->sizeHint().width());
+}
+
+void CMainFrame::ShowElapsedTime(double seconds) {
+  if (seconds < 0) {
+    SetPaneText(m_pElapsed, Blanks());
+    return;
+  }
+  char number[64];
+  std::snprintf(number, sizeof number, "%1.7f", seconds);
+  SetPaneText(m_pElapsed, CStringTable::Str(IDS_ELAPSED_TIME).replace(QStringLiteral("%1.7f"), QLatin1String(number)));
+}
+
+void CMainFrame::ShowResultPosition(int index, int count) {
+  const int shown = index < count ? index : count;
+  if (shown < 0) {
+    SetPaneText(m_pResult, Blanks());
+    return;
+  }
+  QString text = CStringTable::Str(IDS_RESULT_POSITION);
+  const int first = text.indexOf(QStringLiteral("%d"));
+  if (first >= 0) text.replace(first, 2, QString::number(shown));
+  const int second = text.indexOf(QStringLiteral("%d"), first < 0 ? 0 : first);
+  if (second >= 0) text.replace(second, 2, QString::number(count));
+  SetPaneText(m_pResult, text);
+}
+
+QString CMainFrame::MessageText() const { return m_pMessage->text(); }
+QString CMainFrame::ElapsedText() const { return m_pElapsed->text(); }
+QString CMainFrame::ResultText() const { return m_pResult->text(); }
+
+// ---------------------------------------------------------------------------------------------
+// The document's user interface
+
+int CMainFrame::MessageBox(const QString& text, const QString& caption, int icon, int buttons) {
+  if (messageBoxHook) return messageBoxHook(text, caption, icon, buttons);
+  QMessageBox box(this);
+  box.setWindowTitle(caption.isEmpty() ? CStringTable::Str(IDS_APP_NAME) : caption);
+  box.setText(text);
+  switch (icon) {
+    case ICON_INFORMATION: box.setIcon(QMessageBox::Information); break;
+    case ICON_WARNING: box.setIcon(QMessageBox::Warning); break;
+    case ICON_QUESTION: box.setIcon(QMessageBox::Question); break;
+    default: break;
+  }
+  switch (buttons) {
+    case BUTTONS_OK_CANCEL: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case BUTTONS_YES_NO_CANCEL: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel); break;
+    default: box.setStandardButtons(QMessageBox::Ok); break;
+  }
+  switch (box.exec()) {
+    case QMessageBox::Ok: return ANSWER_OK;
+    case QMessageBox::Yes: return ANSWER_YES;
+    case QMessageBox::No: return ANSWER_NO;
+    default: return buttons == BUTTONS_OK ? ANSWER_OK : ANSWER_CANCEL;
+  }
+}
+
+void CMainFrame::RunWaitDialog(CKorvaneDoc* doc) {
+  CProgressDialog dialog(doc, this);
+  m_pWaitDialog = &dialog;
+  ++m_nWaitGeneration;
+  dialog.Run();
+  m_pWaitDialog = nullptr;
+}
+
+void CMainFrame::CloseWaitDialog() {
+  // Match worker, under the document's dialog lock: post only.
+  const int generation = m_nWaitGeneration.load();
+  QMetaObject::invokeMethod(
+      this,
+      [this, generation] {
+        if (m_pWaitDialog && m_nWaitGeneration.load() == generation) m_pWaitDialog->reject();
+      },
+      Qt::QueuedConnection);
+}
+
+void CMainFrame::PumpEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents, 50); }
+
+void CMainFrame::PostCommand(int id) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, id] {
+        if (!m_pDoc || m_bClosing) return;
+        m_pDoc->OnCommand(id);
+        UpdateCommandUi();
+      },
+      Qt::QueuedConnection);
+}
+
+bool CMainFrame::AskName(QString& name) {
+  CNameDialog dialog(name, this);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  name = dialog.Name();
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Documents and files
+
+void CMainFrame::UpdateTitle() {
+  const QString app = CStringTable::Current().GetField(IDS_DOC_TEMPLATE, DOC_FIELD_WINDOW_TITLE);
+  const QString path = DocumentPath();
+  const QString name = path.isEmpty() ? CStringTable::Str(IDS_UNTITLED) : QFileInfo(path).fileName();
+  QString title = CStringTable::Str(IDS_FMT_FRAME_TITLE);
+  const int first = title.indexOf(QStringLiteral("%s"));
+  if (first >= 0) title.replace(first, 2, name);
+  const int second = title.indexOf(QStringLiteral("%s"), first < 0 ? 0 : first + name.size());
+  if (second >= 0) title.replace(second, 2, app);
+  if (windowTitle() != title) setWindowTitle(title);
+}
+
+void CMainFrame::UpdateRecentMenu() {
+  const QStringList& files = m_recent.Files();
+  for (int i = 0; i < CRecentFileList::kMaxEntries; ++i) {
+    QAction* action = m_recentActions[i];
+    const bool used = i < files.size();
+    action->setVisible(used);
+    if (used) action->setText(CRecentFileList::Caption(i, files[i]));
+  }
+  m_recentActions.last()->setVisible(files.isEmpty());
+}
+
+bool CMainFrame::AskToSave() {
+  if (!m_pDoc->IsModified()) return true;
+  const QString path = DocumentPath();
+  const QString name = path.isEmpty() ? CStringTable::Str(IDS_UNTITLED) : QFileInfo(path).fileName();
+  const QString text = CStringTable::Str(IDS_MSG_ASK_TO_SAVE).replace(QStringLiteral("%s"), name);
+  switch (MessageBox(text, CStringTable::Str(IDS_APP_NAME), ICON_WARNING, BUTTONS_YES_NO_CANCEL)) {
+    case ANSWER_YES: return SaveDocument(false);
+    case ANSWER_NO: return true;
+    default: return false;
+  }
+}
+
+void CMainFrame::AfterDocumentLoaded() {
+  m_pDoc->UpdateAllViews(nullptr, kInitialUpdateHint);
+  UpdateRecentMenu();
+  UpdateCommandUi();
+}
+
+void CMainFrame::NewDocument() {
+  if (!AskToSave()) return;
+  m_pDoc->OnNewDocument();
+  ClearDocumentPath();
+  AfterDocumentLoaded();
+}
+
+void CMainFrame::EnableDrop() { setAcceptDrops(true); }
+
+void CMainFrame::OpenDroppedFiles(const QStringList& paths) {
+  raise();
+  activateWindow();
+  for (const QString& path : paths) {
+    if (path.right(4).compare(QLatin1String(".rws"), Qt::CaseInsensitive) != 0) continue;
+    if (AskToSave()) OpenDocumentFile(path);
+    return;
+  }
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+  QStringList paths;
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) paths.append(url.toLocalFile());
+  event->acceptProposedAction();
+  OpenDroppedFiles(paths);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  // A command still under way (the wait loop of a search dispatches events) must end first.
+  if (m_nCommandDepth > 0 || !AskToSave()) {
+    event->ignore();
+    return;
+  }
+  SaveModeLayout(m_pDoc->GetMode());
+  m_recent.Save(*m_pProfile);
+  m_pProfile->Flush();
+  m_bClosing = true;
+  m_activeView = nullptr;
+  event->accept();
+}

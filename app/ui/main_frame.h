@@ -1,0 +1,220 @@
+// CMainFrame: the one top-level window of korvane. It owns the menu bar, the tool bar, the
+// status bar, the three dialog bars (match options, match buttons, work mode), the six docking
+// bars (structure, message, group, stack, text clip, snapshot) and the client area: the pattern
+// pane above the work pane in a splitter. It owns the single document and is the document's
+// user interface (message boxes, the wait dialog, status panes, the mode layouts, the name
+// dialog), routes every command to the active view, itself or the document, and keeps one
+// window layout per work mode in the settings store.
+//
+// Threads: everything here runs on the UI thread, except CloseWaitDialog and PostCommand,
+// which the match worker calls; both only post to the UI thread.
+//
+// Covered by app/ui/tests/frame_test.cpp.
+#ifndef KORVANE_MAIN_FRAME_H
+#define KORVANE_MAIN_FRAME_H
+
+#include <QByteArray>
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "app/document/korvane_doc.h"
+#include "app/ui/frame_services.h"
+#include "app/ui/recent_files.h"
+
+class CKorvaneBack;
+class CProgressDialog;
+class CProfile;
+class CSizingControlBarG;
+class QAbstractButton;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QToolBar;
+
+// Bar ids (also the ids of the toolbar and status bar commands that toggle them).
+enum FrameBarId {
+  BAR_STRUCTURE = 128,
+  BAR_MESSAGE = 129,
+  BAR_GROUP = 130,
+  BAR_STACK = 131,
+  BAR_MATCH_MODE = 132,
+  BAR_MATCH_BUTTONS = 133,
+  BAR_WORK_MODE = 134,
+  BAR_TEXT_CLIP = 135,
+  BAR_SNAPSHOT = 136,
+  BAR_TOOLBAR = 59392,
+  BAR_STATUS = 59393
+};
+
+// The hint a view gets as its initial update (every bit the document defines).
+inline constexpr int kInitialUpdateHint = 0x5F9FFF;
+
+class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices {
+  Q_OBJECT
+
+ public:
+  explicit CMainFrame(QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  CKorvaneDoc* Doc() const { return m_pDoc.get(); }
+
+  // --- commands ---
+  // Routes a command: plugin commands to the plugin host, view commands to the active view,
+  // frame and application commands here, the rest to the document.
+  void OnCommand(int id);
+  // Enable state, check mark and changed text of a command, as the menus show it.
+  CommandState QueryCommand(int id) const;
+  // Brings every menu item, tool-bar button and dialog-bar control up to date.
+  void UpdateCommandUi();
+  // The action of a command (menus and tool bar share it); null for an unknown id.
+  QAction* CommandAction(int id) const { return m_actions.value(id, nullptr); }
+  // The check box or button of a dialog bar with that command id.
+  QAbstractButton* BarControl(int id) const { return m_barControls.value(id, nullptr); }
+  // A top-level menu by its caption string id (IDS_MENU_FILE ...).
+  QMenu* TopMenu(int captionId) const { return m_topMenus.value(captionId, nullptr); }
+  // A context menu by its template id (kept from creation).
+  QMenu* ContextMenu(int templateId) const { return m_contextMenus.value(templateId, nullptr); }
+  // The greying pass the frame runs before a menu shows: command states, then submenus.
+  void PrepareMenu(QMenu* menu);
+
+  // --- bars and layouts ---
+  CSizingControlBarG* SizingBar(int barId) const;
+  QToolBar* ToolBarOf(int barId) const;  // the tool bar or a dialog bar
+  QWidget* Bar(int barId) const;         // any bar by id (status bar included)
+  void ResetAllBars();
+  // The built-in layout of a mode (ids 130 Match and none, 131 Replace, 132 Split, 133 Trace,
+  // 134 Optimize).
+  void ApplyDefaultLayout(int mode);
+  static int DefaultLayoutId(int mode);
+
+  // --- panes ---
+  CKorvaneBack* WorkPane() const { return m_pWorkPane; }
+  QWidget* PatternPane() const { return m_pPatternPane; }
+  QSplitter* Splitter() const { return m_pSplitter; }
+
+  // --- status bar ---
+  QString MessageText() const;
+  QString ElapsedText() const;
+  QString ResultText() const;
+
+  // --- files ---
+  // Opens a workspace as the document. A file that does not exist or is not a workspace
+  // shows a message and leaves an empty document.
+  bool OpenDocumentFile(const QString& path);
+  // Opens the first name ending in ".rws" (any case); ignores the others.
+  void OpenDroppedFiles(const QStringList& paths);
+  // Accepts dropped files from now on (after the first show).
+  void EnableDrop();
+  CRecentFileList& RecentFiles() { return m_recent; }
+  // The selected text of the active text box when the last menu opened (plugin commands read it).
+  const std::vector<unsigned short>& SelectionBuffer() const { return m_selection; }
+
+  // The one place where the plugin host fills the Tools submenus and the context menus'
+  // Import / Export / Optimize submenus, and where plugin commands (40000 .. 41000) go.
+  void FillPluginMenus();
+  void OnPluginCommand(int id);
+
+  // --- IDocumentUi ---
+  int MessageBox(const QString& text, const QString& caption, int icon, int buttons) override;
+  void RunWaitDialog(CKorvaneDoc* doc) override;
+  void CloseWaitDialog() override;
+  void PumpEvents() override;
+  void PostCommand(int id) override;
+  void ShowElapsedTime(double seconds) override;
+  void ShowResultPosition(int index, int count) override;
+  void SaveModeLayout(int mode) override;
+  void LoadModeLayout(int mode) override;
+  bool AskName(QString& name) override;
+  // The open wait dialog, or null.
+  CProgressDialog* WaitDialog() const { return m_pWaitDialog; }
+
+  // --- CFrameServices ---
+  QWidget* ActiveView() const override { return m_activeView; }
+  void SetActiveView(QWidget* view) override;
+  QWidget* PatternEditView() const override { return m_patternView; }
+  void SetStatusPrompt(const QString& text) override;
+  void ShowContextMenu(int templateId, QWidget* view, const QPoint& globalPos) override;
+  void RunCommand(int id) override { OnCommand(id); }
+
+  // Replaces message boxes (tests): gets text, caption, icon and buttons, returns the answer.
+  std::function<int(const QString&, const QString&, int, int)> messageBoxHook;
+
+ protected:
+  bool event(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  void CreateStatusBar();
+  void CreateDialogBars();
+  void CreateSizingBars();
+  void CreateClient();
+  void CreateContextMenus();
+  void PlaceBarsByDefault();
+  void UpdateRecentMenu();
+  void UpdateTitle();
+  void OnFocusChanged(QWidget* old, QWidget* now);
+  QWidget* ViewOf(QWidget* widget) const;
+  void MoveActiveAwayFrom(QWidget* widget);
+  void CaptureSelection();
+  void ToggleBar(int id);
+  void SwitchPane(bool forward);
+  CommandState QueryViewCommand(int id) const;
+  bool RouteViewCommand(int id);
+  QWidget* ViewCommandTarget(int id) const;
+  void RunFontsDialog();
+  bool AskToSave();
+  bool SaveDocument(bool askName);
+  void NewDocument();
+  void OpenDocumentDialog();
+  void AfterDocumentLoaded();
+  void SetPaneText(QLabel* label, const QString& text);
+  // The document's file name (empty while untitled), and the clips check (frame_files.cpp).
+  QString DocumentPath() const;
+  void ClearDocumentPath();
+  void CheckClips();
+
+  std::unique_ptr<CProfile> m_pProfile;  // the per-user settings store
+  QHash<int, QAction*> m_actions;        // command id -> action (owned by the frame)
+  QHash<int, QAbstractButton*> m_barControls;
+  QHash<int, QMenu*> m_topMenus;
+  QHash<int, QMenu*> m_contextMenus;
+  QMenu* m_pRecentMenu = nullptr;
+  QList<QAction*> m_recentActions;
+  QToolBar* m_pToolBar = nullptr;
+  QToolBar* m_pMatchModeBar = nullptr;
+  QToolBar* m_pMatchButtonsBar = nullptr;
+  QToolBar* m_pWorkModeBar = nullptr;
+  CSizingControlBarG* m_bars[9] = {};  // by bar id - 128
+  QLabel* m_pMessage = nullptr;
+  QLabel* m_pElapsed = nullptr;
+  QLabel* m_pResult = nullptr;
+  QSplitter* m_pSplitter = nullptr;
+  QWidget* m_pPatternPane = nullptr;
+  CKorvaneBack* m_pWorkPane = nullptr;
+  QPointer<QWidget> m_patternView;
+  QPointer<QWidget> m_activeView;
+  QByteArray m_defaultState;  // the built-in placement of every bar, taken at creation
+  CRecentFileList m_recent;
+  std::vector<unsigned short> m_selection;
+  CProgressDialog* m_pWaitDialog = nullptr;
+  // Counts opened wait dialogs, so that a close posted for one never closes a later one.
+  // Written by the UI thread, read by the match worker.
+  std::atomic<int> m_nWaitGeneration{0};
+  int m_nCommandDepth = 0;  // commands being carried out (the wait loop can re-enter)
+  bool m_bClosing = false;
+  // The single document. The destructor deletes every child widget (the views unregister
+  // from the document) before this member goes.
+  std::unique_ptr<CKorvaneDoc> m_pDoc;
+};
+
+#endif
