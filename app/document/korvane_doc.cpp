@@ -14,6 +14,7 @@ CKorvaneDoc::CKorvaneDoc(IDocumentUi* ui) : m_pUi(ui) {
   Clear();
   Recompile();
   ReparseReplaceTo();
+  m_clips.Open();
 }
 
 CKorvaneDoc::~CKorvaneDoc() {
@@ -23,6 +24,7 @@ CKorvaneDoc::~CKorvaneDoc() {
   m_resumeEvent.Set();
   m_matchWorker.Stop();
   m_backgroundWorker.Stop();
+  m_clips.Close();
   m_views.clear();
 }
 
@@ -57,6 +59,7 @@ void CKorvaneDoc::Notify(CDocView* sender, int hint) {
     m_pUi->ShowElapsedTime(last->elapsed);
     m_pUi->ShowResultPosition(last->sequence / 10 + 1, RealMatchCount());
   }
+  if (hint & HINT_CLIPS) m_clips.Publish();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -379,6 +382,7 @@ void CKorvaneDoc::Clear() {
   }
   m_replaceResult.Clear();
   ClearTraceState();
+  ClearSnapshots();
 }
 
 void CKorvaneDoc::OnNewDocument() {
@@ -387,6 +391,7 @@ void CKorvaneDoc::OnNewDocument() {
   ReparseReplaceTo();
   Reset();
   m_bModified = false;
+  m_strPathName.clear();
 }
 
 void CKorvaneDoc::SetMode(int mode) {
@@ -457,6 +462,9 @@ bool CKorvaneDoc::OnCommand(int id) {
       return true;
     case CMD_BACKGROUND_RESULT:
       OnBackgroundResult();
+      return true;
+    case CMD_ADD_SNAPSHOT:
+      AddSnapshotWithDialog();
       return true;
     case CMD_SELECT_FONTS:
       Notify(nullptr, 0x20082);  // the frame ran the fonts dialog and said OK
@@ -533,7 +541,7 @@ CommandState CKorvaneDoc::QueryCommand(int id) const {
       s.enabled = (back != rtl) ? before > 0 : after > 0;
       break;
     }
-    case CMD_ADD_SNAPSHOT: s.enabled = !m_pattern.pattern.empty(); break;  // refined by the snapshots
+    case CMD_ADD_SNAPSHOT: s.enabled = !m_pattern.pattern.empty() && PatternDiffersFromCurrent(); break;
     case CMD_FILE_SAVE: s.enabled = m_bModified; break;
     default: break;
   }

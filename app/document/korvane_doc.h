@@ -16,11 +16,14 @@
 
 #include <atomic>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "app/document/doc_ui.h"
 #include "app/document/match_record.h"
 #include "app/document/replace_result.h"
+#include "app/document/snapshot.h"
+#include "app/document/text_clips.h"
 #include "app/plugin_host/element_records.h"
 #include "platform/events.h"
 #include "platform/worker_thread.h"
@@ -225,6 +228,58 @@ class CKorvaneDoc {
   static int RecursionLimit();
   static void SetRecursionLimit(int limit);  // replaces the cached value (tests, settings)
 
+  // --- snapshots (doc_files.cpp) ---
+  // Snapshot of the current pattern and flags under the current snapshot, made current; sets
+  // the modified flag. Returns the new id.
+  int AddSnapshot(const std::vector<unsigned short>& name);
+  // The "Add Snapshot" command: asks for a name (prefilled with the local time), then
+  // AddSnapshot and Notify 0x500000. False when the dialog was cancelled.
+  bool AddSnapshotWithDialog();
+  // Takes the snapshot's flags and pattern (marking the document modified) and makes it
+  // current; an unknown id does nothing.
+  void SwitchToSnapshot(int id);
+  void SetSnapshotName(int id, const std::vector<unsigned short>& name);
+  void DeleteSnapshot(int id, bool withSubtree);
+  const Snapshot* LookupSnapshot(int id) const { return m_snapshots.Lookup(id); }
+  bool PatternDiffersFromCurrent() const { return m_snapshots.PatternDiffers(m_pattern.pattern); }
+  void ClearSnapshots() { m_snapshots.Clear(); }
+  int GetCurrentSnapshot() const { return m_snapshots.Current(); }
+  const CSnapshotTree& GetSnapshots() const { return m_snapshots; }
+
+  // --- workspace files (doc_files.cpp) ---
+  // The workspace file's bytes for the document as it is.
+  std::string WorkspaceBytes() const;
+  // Clears the document, then loads the bytes; on failure the document is left cleared (as
+  // after New) and false is returned.
+  bool LoadWorkspaceBytes(const unsigned char* bytes, size_t size);
+  // File Open: reads and loads the file. A file that cannot be read leaves the document as it
+  // was; a file that does not parse leaves it cleared. Either failure shows a message naming
+  // the file and returns false. On success the file becomes the document's file.
+  bool OnOpenDocument(const QString& path);
+  // Save: writes the workspace to a temporary file beside `path` and renames it into place, so
+  // a failed save keeps the previous file. A failure shows a message naming the file, keeps the
+  // modified flag and returns false. On success the file becomes the document's file.
+  bool OnSaveDocument(const QString& path);
+  const QString& GetPathName() const { return m_strPathName; }
+  void SetPathName(const QString& path) { m_strPathName = path; }
+
+  // --- text clips (text_clips.h); views change them, then Notify 0x10000 ---
+  CTextClips& GetClips() { return m_clips; }
+  const CTextClips& GetClips() const { return m_clips; }
+  void LoadClips() { m_clips.LoadClips(); }
+  void SaveClips() { m_clips.SaveClips(); }
+  int AddClip(const std::vector<unsigned short>& text, const std::vector<unsigned short>& name) {
+    return m_clips.AddClip(text, name);
+  }
+  int InsertClip(int index, const std::vector<unsigned short>& text, const std::vector<unsigned short>& name) {
+    return m_clips.InsertClip(index, text, name);
+  }
+  void RemoveClip(int index) { m_clips.RemoveClip(index); }
+  void ClearClips() { m_clips.ClearClips(); }
+  // Called by the frame when it gets the focus: reloads clips that another copy has rewritten
+  // and updates all views with 0x10000.
+  void CheckClipsVersion();
+
   // --- the wait dialog's side of the protocol (UI thread) ---
   bool WaitDialogOpening();
   void WaitDialogClosed();
@@ -345,6 +400,11 @@ class CKorvaneDoc {
 
   WorkerThread m_matchWorker;
   WorkerThread m_backgroundWorker;
+
+  // Snapshots, the document's file and the clips (UI thread only).
+  CSnapshotTree m_snapshots;
+  QString m_strPathName;
+  CTextClips m_clips;
 };
 
 #endif

@@ -88,6 +88,7 @@ class HeadlessUi : public IDocumentUi {
   void SaveModeLayout(int mode) override { saved.push_back(mode); }
   void LoadModeLayout(int mode) override { loaded.push_back(mode); }
   bool AskName(QString& name) override {
+    askedWith.push_back(name.toStdString());
     if (!giveName) return false;
     name = QString::fromStdString(nameToGive);
     return true;
@@ -119,6 +120,7 @@ class HeadlessUi : public IDocumentUi {
   std::vector<double> elapsed;
   std::vector<int> saved, loaded;
   int positionIndex = -1, positionCount = -1;
+  std::vector<std::string> askedWith;  // the prefilled text of each name dialog
   int dialogsOpened = 0;
   int commandsDispatched = 0;
 

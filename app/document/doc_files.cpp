@@ -1,0 +1,148 @@
+// CKorvaneDoc: snapshots, workspace files and the text clips' version check. The formats are in
+// snapshot.h, workspace_file.h and text_clips.h. Covered by app/document/tests/doc_files_test.cpp.
+#include <QDir>
+#include <ctime>
+
+#include "app/document/korvane_doc.h"
+#include "app/document/workspace_file.h"
+#include "korvane_ids.h"
+#include "platform/file_io.h"
+#include "stringtable.h"
+
+namespace {
+
+std::vector<unsigned short> Units(const QString& s) {
+  return std::vector<unsigned short>(s.utf16(), s.utf16() + s.size());
+}
+
+// The message of a failed open or save: the string table's text, then the file.
+QString FileMessage(int textId, const QString& path) {
+  return CStringTable::Str(textId) + QLatin1Char('\n') + QDir::toNativeSeparators(path);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Snapshots
+
+int CKorvaneDoc::AddSnapshot(const std::vector<unsigned short>& name) {
+  const int id = m_snapshots.Add(m_pattern.pattern, m_pattern.flags, name, static_cast<std::int64_t>(std::time(nullptr)));
+  m_bModified = true;
+  return id;
+}
+
+bool CKorvaneDoc::AddSnapshotWithDialog() {
+  if (!m_pUi) return false;
+  char stamp[128] = "";
+  const std::time_t now = std::time(nullptr);
+  std::tm local;
+#if defined(_WIN32)
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  const QByteArray format = CStringTable::Str(IDS_FMT_SNAPSHOT_DEFAULT_NAME).toUtf8();
+  std::strftime(stamp, sizeof stamp, format.constData(), &local);
+  QString name = QString::fromUtf8(stamp);
+  if (!m_pUi->AskName(name)) return false;
+  AddSnapshot(Units(name));
+  Notify(nullptr, HINT_SNAPSHOT_TREE | HINT_CURRENT_SNAPSHOT);
+  return true;
+}
+
+void CKorvaneDoc::SwitchToSnapshot(int id) {
+  const Snapshot* s = m_snapshots.Lookup(id);
+  if (!s) return;
+  const std::vector<unsigned short> pattern = s->pattern;  // SetPattern must not read the record
+  m_pattern.flags = s->flags;
+  SetPattern(pattern.data(), static_cast<int>(pattern.size()), true);
+  m_snapshots.SetCurrent(id);
+}
+
+void CKorvaneDoc::SetSnapshotName(int id, const std::vector<unsigned short>& name) {
+  m_snapshots.SetName(id, name);
+  m_bModified = true;
+}
+
+void CKorvaneDoc::DeleteSnapshot(int id, bool withSubtree) {
+  if (m_snapshots.Delete(id, withSubtree)) m_bModified = true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Workspace files
+
+std::string CKorvaneDoc::WorkspaceBytes() const {
+  WorkspaceData data;
+  data.mode = m_nMode;
+  data.patternShare = m_fPatternShare;
+  data.textShare = m_fTextShare;
+  data.flags = m_pattern.flags;
+  data.pattern = m_pattern.pattern;
+  data.subject = m_subject;
+  data.replaceTo = m_replaceTo;
+  return CWorkspaceFile::Write(data, m_snapshots);
+}
+
+bool CKorvaneDoc::LoadWorkspaceBytes(const unsigned char* bytes, size_t size) {
+  Clear();
+  WorkspaceData data;
+  const bool ok = CWorkspaceFile::Read(bytes, size, &data) == EWorkspaceError::None;
+  if (ok) {
+    m_fPatternShare = data.patternShare;
+    m_fTextShare = data.textShare;
+    m_pattern.flags = data.flags;
+    m_pattern.pattern = std::move(data.pattern);
+    m_subject = std::move(data.subject);
+    m_replaceTo = std::move(data.replaceTo);
+    m_snapshots.LoadRecords(data.snapshots, data.currentSnapshot);
+    SetMode(data.mode);
+  }
+  // On failure nothing of the file is kept: the document is as after New.
+  Recompile();
+  ReparseReplaceTo();
+  Reset();
+  m_bModified = false;
+  if (ok) StartBackgroundCheck();
+  return ok;
+}
+
+bool CKorvaneDoc::OnOpenDocument(const QString& path) {
+  QByteArray bytes;
+  if (CFileIo::ReadAll(path, CFileIo::kDefaultReadLimit, &bytes) != EFileError::None) {
+    if (m_pUi)
+      m_pUi->MessageBox(FileMessage(IDS_MSG_OPEN_FAILED, path), CStringTable::Str(IDS_APP_NAME),
+                        IDocumentUi::ICON_WARNING, IDocumentUi::BUTTONS_OK);
+    return false;
+  }
+  if (!LoadWorkspaceBytes(reinterpret_cast<const unsigned char*>(bytes.constData()),
+                          static_cast<size_t>(bytes.size()))) {
+    m_strPathName.clear();
+    if (m_pUi)
+      m_pUi->MessageBox(FileMessage(IDS_MSG_BAD_FILE_FORMAT, path), CStringTable::Str(IDS_APP_NAME),
+                        IDocumentUi::ICON_WARNING, IDocumentUi::BUTTONS_OK);
+    return false;
+  }
+  m_strPathName = path;
+  return true;
+}
+
+bool CKorvaneDoc::OnSaveDocument(const QString& path) {
+  const std::string bytes = WorkspaceBytes();
+  if (CFileIo::WriteAll(path, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size()))) !=
+      EFileError::None) {
+    if (m_pUi)
+      m_pUi->MessageBox(FileMessage(IDS_MSG_SAVE_FAILED, path), CStringTable::Str(IDS_APP_NAME),
+                        IDocumentUi::ICON_WARNING, IDocumentUi::BUTTONS_OK);
+    return false;
+  }
+  m_bModified = false;
+  m_strPathName = path;
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text clips
+
+void CKorvaneDoc::CheckClipsVersion() {
+  if (m_clips.CheckVersion()) UpdateAllViews(nullptr, HINT_CLIPS);
+}

@@ -1,0 +1,205 @@
+// Covered by app/document/tests/result_export_test.cpp.
+#include "app/document/result_export.h"
+
+#include <algorithm>
+
+#include "app/document/korvane_doc.h"
+#include "platform/code_page.h"
+#include "platform/file_io.h"
+
+namespace {
+
+const QByteArray kLineEnd("\r\n", 2);
+
+// The subject's code units from..to, clamped to the text.
+QStringView Piece(const unsigned short* subject, int length, int from, int to) {
+  if (!subject || length <= 0) return QStringView();
+  from = std::max(0, std::min(from, length));
+  to = std::max(from, std::min(to, length));
+  return QStringView(reinterpret_cast<const char16_t*>(subject) + from, to - from);
+}
+
+QByteArray Convert(QStringView text) { return CCodePage::ForReadableFile(text); }
+
+QByteArray Line(QStringView text, bool csv) {
+  return Convert(csv ? QStringView(CResultExport::QuotedField(text)) : text) + kLineEnd;
+}
+
+bool EndsWith(const QString& path, const char* tail) {
+  return path.endsWith(QLatin1String(tail), Qt::CaseInsensitive);
+}
+
+bool Write(const QString& path, const QByteArray& bytes) {
+  return CFileIo::WriteAll(path, bytes) == EFileError::None;
+}
+
+}  // namespace
+
+bool CResultExport::IsCsvPath(const QString& path) { return EndsWith(path, ".csv"); }
+bool CResultExport::IsWorkspacePath(const QString& path) { return EndsWith(path, ".rws"); }
+
+QString CResultExport::QuotedField(QStringView text) {
+  QString out;
+  out.reserve(text.size() + 2);
+  out += QLatin1Char('"');
+  for (QChar c : text) {
+    if (c == QLatin1Char('"')) out += QLatin1Char('"');
+    out += c;
+  }
+  out += QLatin1Char('"');
+  return out;
+}
+
+QByteArray CResultExport::MatchResultFile(const std::vector<MatchHandle>& results, const unsigned short* subject,
+                                          int subjectLength, bool rightToLeft, bool csv) {
+  int n = static_cast<int>(results.size());
+  if (n > 0 && !results.back()->result.IsMatched()) --n;
+  QByteArray out;
+  for (int i = 0; i < n; ++i) {
+    // Right to left the list holds the matches from the end of the text; the sentinel (if any)
+    // is after them, so the first match in text order is entry n - 1.
+    const MatchResult& m = results[static_cast<size_t>(rightToLeft ? n - 1 - i : i)]->result;
+    if (!csv) {
+      out += Line(Piece(subject, subjectLength, m.GetStart(), m.GetEnd()), false);
+      continue;
+    }
+    out += Convert(QuotedField(Piece(subject, subjectLength, m.GetStart(), m.GetEnd())));
+    for (int g = 1; g <= m.MaxGroupNumber(); ++g) {
+      out += ',';
+      const int s = m.GetGroupStart(g), e = m.GetGroupEnd(g);
+      out += Convert(QuotedField(s >= 0 && e >= 0 ? Piece(subject, subjectLength, s, e) : QStringView()));
+    }
+    out += kLineEnd;
+  }
+  return out;
+}
+
+// The pieces are the text between consecutive entries of the results list, read in text order
+// (from the end of the list right to left), the sentinel of a finished search included. Then,
+// right to left or while the search is unfinished, the piece from the last entry to the end of
+// the text. Right to left, an unfinished search starts at the end of the current match (the
+// text before it has not been searched yet); a piece whose end would come before its start is
+// empty.
+QByteArray CResultExport::SplitResultFile(const std::vector<MatchHandle>& results, const MatchHandle& current,
+                                          const unsigned short* subject, int subjectLength, bool rightToLeft,
+                                          bool csv) {
+  const bool currentMatched = current && current->result.IsMatched();
+  int pos = 0;
+  if (rightToLeft && currentMatched) pos = current->result.GetEnd();
+  QByteArray out;
+  const int n = static_cast<int>(results.size());
+  for (int k = 0; k < n; ++k) {
+    const MatchResult& m = results[static_cast<size_t>(rightToLeft ? n - 1 - k : k)]->result;
+    out += Line(Piece(subject, subjectLength, pos, m.GetStart()), csv);
+    pos = m.GetEnd();
+  }
+  if (rightToLeft || !currentMatched) out += Line(Piece(subject, subjectLength, pos, subjectLength), csv);
+  return out;
+}
+
+QByteArray CResultExport::ReplaceResultFile(const ReplaceResult& replace, const unsigned short* subject, bool csv) {
+  QByteArray out;
+  for (const ReplaceSegment& seg : replace.Segments()) {
+    const std::vector<unsigned short> text = replace.SegmentText(subject, seg);
+    out += Line(QStringView(reinterpret_cast<const char16_t*>(text.data()), static_cast<qsizetype>(text.size())),
+                csv);
+  }
+  return out;
+}
+
+QByteArray CResultExport::TextFile(QStringView text) {
+  const QStringList lines = CCodePage::SplitLines(text);
+  QByteArray out;
+  for (qsizetype i = 0; i < lines.size(); ++i) {
+    if (i > 0) out += kLineEnd;
+    out += CCodePage::FromUtf16(lines[i]);
+  }
+  return out;
+}
+
+bool CResultExport::SaveMatchResult(const CKorvaneDoc& doc, const QString& path) {
+  const std::vector<MatchHandle> results = doc.GetResults();
+  if (results.empty()) return false;
+  const std::vector<unsigned short>& subject = doc.GetSubjectText();
+  return Write(path, MatchResultFile(results, subject.data(), static_cast<int>(subject.size()),
+                                     (doc.GetFlags() & RIGHTTOLEFT) != 0, IsCsvPath(path)));
+}
+
+bool CResultExport::SaveSplitResult(const CKorvaneDoc& doc, const QString& path) {
+  const std::vector<MatchHandle> results = doc.GetResults();
+  if (results.empty()) return false;
+  const std::vector<unsigned short>& subject = doc.GetSubjectText();
+  return Write(path, SplitResultFile(results, doc.GetCurrentResult(), subject.data(),
+                                     static_cast<int>(subject.size()), (doc.GetFlags() & RIGHTTOLEFT) != 0,
+                                     IsCsvPath(path)));
+}
+
+bool CResultExport::SaveReplaceResult(const CKorvaneDoc& doc, const QString& path) {
+  if (doc.GetReplaceResult().Segments().empty()) return false;
+  return Write(path, ReplaceResultFile(doc.GetReplaceResult(), doc.GetSubjectText().data(), IsCsvPath(path)));
+}
+
+bool CResultExport::SaveTextFile(const QString& path, QStringView text) { return Write(path, TextFile(text)); }
+
+// ---------------------------------------------------------------------------------------------
+// Save As
+
+bool CSaveAs::HasExtension(const QString& path) {
+  qsizetype nameStart = path.lastIndexOf(QLatin1Char('/')) + 1;
+#if defined(Q_OS_WIN)
+  nameStart = std::max(nameStart, path.lastIndexOf(QLatin1Char('\\')) + 1);
+#endif
+  return path.lastIndexOf(QLatin1Char('.')) > nameStart;
+}
+
+SaveAsChoice CSaveAs::Choose(ESaveAsBox box, int filterIndex, const QString& path) {
+  // The extension each filter adds when none was typed, by box; filters count from 1.
+  static const char* const kSubject[] = {".txt", ".csv", ".csv", ".rws", ".txt"};
+  static const char* const kReplace[] = {".txt", ".csv", ".rws", ".txt"};
+  static const char* const kSplit[] = {".csv", ".rws", ".csv"};
+  static const char* const kPattern[] = {".txt", ".rws", ".txt"};
+  const char* const* added = kPattern;
+  int filters = 3;
+  switch (box) {
+    case ESaveAsBox::SubjectText: added = kSubject; filters = 5; break;
+    case ESaveAsBox::ReplaceResult: added = kReplace; filters = 4; break;
+    case ESaveAsBox::SplitResult: added = kSplit; filters = 3; break;
+    case ESaveAsBox::Pattern:
+    case ESaveAsBox::ReplaceTo: break;
+  }
+  SaveAsChoice choice{path, ESaveAsKind::TextFile};
+  if (!HasExtension(path) && filterIndex >= 1 && filterIndex <= filters)
+    choice.path += QLatin1String(added[filterIndex - 1]);
+  if (CResultExport::IsWorkspacePath(choice.path)) {
+    choice.kind = ESaveAsKind::Workspace;
+    return choice;
+  }
+  const bool csv = CResultExport::IsCsvPath(choice.path);
+  switch (box) {
+    case ESaveAsBox::SubjectText:
+      if (filterIndex == 2 || (filterIndex != 3 && csv))
+        choice.kind = ESaveAsKind::MatchResult;
+      else if (filterIndex == 3)
+        choice.kind = ESaveAsKind::SplitResult;
+      break;
+    case ESaveAsBox::ReplaceResult:
+      if (filterIndex == 2 || csv) choice.kind = ESaveAsKind::ReplaceResult;
+      break;
+    case ESaveAsBox::SplitResult: choice.kind = ESaveAsKind::SplitResult; break;
+    case ESaveAsBox::Pattern:
+    case ESaveAsBox::ReplaceTo: break;
+  }
+  return choice;
+}
+
+bool CSaveAs::Run(CKorvaneDoc& doc, ESaveAsBox box, int filterIndex, const QString& path, QStringView boxText) {
+  const SaveAsChoice choice = Choose(box, filterIndex, path);
+  switch (choice.kind) {
+    case ESaveAsKind::Workspace: return doc.OnSaveDocument(choice.path);
+    case ESaveAsKind::MatchResult: return CResultExport::SaveMatchResult(doc, choice.path);
+    case ESaveAsKind::SplitResult: return CResultExport::SaveSplitResult(doc, choice.path);
+    case ESaveAsKind::ReplaceResult: return CResultExport::SaveReplaceResult(doc, choice.path);
+    case ESaveAsKind::TextFile: return CResultExport::SaveTextFile(choice.path, boxText);
+  }
+  return false;
+}

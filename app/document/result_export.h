@@ -1,0 +1,80 @@
+// Result exports and the Save As choices of the views.
+//
+// Export files are for people: every piece of text is converted on its own to the system code
+// page (platform/code_page.h) after its line breaks (CR LF, LF CR, lone CR, lone LF) became
+// CR LF, and every line ends with CR LF. Result files and text files are written to a temporary
+// file beside the target and renamed into place; a file that cannot be written is skipped
+// without a message (the functions say whether they wrote).
+//
+// Covered by app/document/tests/result_export_test.cpp.
+#ifndef KORVANE_RESULT_EXPORT_H
+#define KORVANE_RESULT_EXPORT_H
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+#include <vector>
+
+#include "app/document/match_record.h"
+#include "app/document/replace_result.h"
+
+class CKorvaneDoc;
+
+class CResultExport {
+ public:
+  // Whether the last four characters are ".csv" / ".rws", in any case.
+  static bool IsCsvPath(const QString& path);
+  static bool IsWorkspacePath(const QString& path);
+
+  // --- the file contents (no file is touched) ---
+  // One line per real match in text order (the not-matched sentinel is skipped): the matched
+  // text, or for CSV the match and then each group 1 .. the highest group number as quoted
+  // fields ("" for a group that did not capture).
+  static QByteArray MatchResultFile(const std::vector<MatchHandle>& results, const unsigned short* subject,
+                                    int subjectLength, bool rightToLeft, bool csv);
+  // One line per piece of the subject between the results, in text order; see the .cpp for
+  // where the pieces of an unfinished search end.
+  static QByteArray SplitResultFile(const std::vector<MatchHandle>& results, const MatchHandle& current,
+                                    const unsigned short* subject, int subjectLength, bool rightToLeft,
+                                    bool csv);
+  // One line per segment of the replace result: its replacement text.
+  static QByteArray ReplaceResultFile(const ReplaceResult& replace, const unsigned short* subject, bool csv);
+  // The text's lines, each converted on its own, joined by CR LF; the last line has no line end.
+  static QByteArray TextFile(QStringView text);
+  // A quoted field: the text with each double quote doubled, between double quotes.
+  static QString QuotedField(QStringView text);
+
+  // --- the document's writers; true when a file was written ---
+  // Nothing is written when the results list is empty.
+  static bool SaveMatchResult(const CKorvaneDoc& doc, const QString& path);
+  static bool SaveSplitResult(const CKorvaneDoc& doc, const QString& path);
+  // Nothing is written when the replace result has no segment.
+  static bool SaveReplaceResult(const CKorvaneDoc& doc, const QString& path);
+  static bool SaveTextFile(const QString& path, QStringView text);
+};
+
+// The boxes that offer Save As, each with its own filter list (the string ids are in
+// korvane_ids.h: subject text IDS_FILTER_SAVE_TEXT, replace result
+// IDS_FILTER_SAVE_REPLACE_RESULT, split result IDS_FILTER_SAVE_SPLIT_RESULT, pattern and
+// replace-to IDS_FILTER_SAVE_PATTERN).
+enum class ESaveAsBox { SubjectText, ReplaceResult, SplitResult, Pattern, ReplaceTo };
+enum class ESaveAsKind { Workspace, MatchResult, SplitResult, ReplaceResult, TextFile };
+
+struct SaveAsChoice {
+  QString path;  // with the filter's extension added when the user typed none
+  ESaveAsKind kind;
+};
+
+class CSaveAs {
+ public:
+  // What the box's Save As does for the chosen file and filter (counted from 1).
+  static SaveAsChoice Choose(ESaveAsBox box, int filterIndex, const QString& path);
+  // Chooses, then writes: the workspace (through the document, which then has that file), a
+  // result export, or `boxText` as a text file. Returns whether a file was written; the
+  // document reports a failed workspace save itself.
+  static bool Run(CKorvaneDoc& doc, ESaveAsBox box, int filterIndex, const QString& path, QStringView boxText);
+  // Whether the file name (not the folders) has an extension.
+  static bool HasExtension(const QString& path);
+};
+
+#endif

@@ -1,0 +1,310 @@
+// The document's snapshots, workspace files and clips: the Add Snapshot command and its rule,
+// switching and deleting, a saved workspace reloaded with everything it keeps, a failed load
+// that leaves the document cleared, a failed save that keeps the previous file, and the clips
+// saved and announced through the shared version when the views say they changed.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <regex>
+
+#if defined(__unix__)
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+#include "app/document/tests/headless_ui.h"
+#include "platform/shared_counter.h"
+#include "stringtable.h"
+
+namespace {
+
+class DocFilesTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { CStringTable::SetCurrent(CStringTable::kEnglish); }
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    counterName = QStringLiteral("korvane-doc-files-test-%1").arg(QCoreApplication::applicationPid());
+    counter.Open(counterName);
+    CTextClips::SetDefaultLocation(Path("test.clips"), &counter);
+    doc.reset(new CKorvaneDoc(&ui));
+    ui.doc = doc.get();
+    doc->AddView(&view);
+    if (doc->QueryCommand(CMD_LOCATE_FAIL_POINT).checked) doc->OnCommand(CMD_LOCATE_FAIL_POINT);
+  }
+  void TearDown() override {
+    doc->RemoveView(&view);
+    doc.reset();
+    CTextClips::SetDefaultLocation(QString(), nullptr);
+    counter.Close();
+    CSharedCounter::RemoveShared(counterName);
+  }
+  QString Path(const char* name) const { return QDir(dir.path()).filePath(QString::fromLatin1(name)); }
+  void SetPattern(const std::string& p) {
+    std::vector<unsigned short> u = U16(p);
+    doc->SetPattern(u.data(), static_cast<int>(u.size()), true);
+  }
+  std::string Pattern() const { return std::string(doc->GetPattern().begin(), doc->GetPattern().end()); }
+  std::string LastBox() {
+    std::vector<HeadlessUi::Box> b = ui.Boxes();
+    return b.empty() ? std::string() : b.back().text;
+  }
+
+  QTemporaryDir dir;
+  QString counterName;
+  CSharedCounter counter;
+  HeadlessUi ui;
+  RecordingView view;
+  std::unique_ptr<CKorvaneDoc> doc;
+};
+
+TEST_F(DocFilesTest, AddSnapshotIsEnabledOnlyForANonEmptyPatternThatDiffers) {
+  EXPECT_FALSE(doc->QueryCommand(CMD_ADD_SNAPSHOT).enabled);  // empty pattern
+  SetPattern("abc");
+  EXPECT_TRUE(doc->QueryCommand(CMD_ADD_SNAPSHOT).enabled);
+  EXPECT_EQ(1, doc->AddSnapshot(U16("first")));
+  EXPECT_FALSE(doc->QueryCommand(CMD_ADD_SNAPSHOT).enabled);  // equal to the current snapshot
+  SetPattern("ab");                                            // a proper prefix differs
+  EXPECT_TRUE(doc->QueryCommand(CMD_ADD_SNAPSHOT).enabled);
+  SetPattern("abc");
+  EXPECT_FALSE(doc->QueryCommand(CMD_ADD_SNAPSHOT).enabled);
+  // Deleting the current root leaves no current snapshot: enabled for any non-empty pattern.
+  doc->DeleteSnapshot(1, false);
+  EXPECT_EQ(0, doc->GetCurrentSnapshot());
+  EXPECT_TRUE(doc->QueryCommand(CMD_ADD_SNAPSHOT).enabled);
+}
+
+TEST_F(DocFilesTest, TheCommandAsksForANamePrefilledWithTheTime) {
+  SetPattern("a+");
+  doc->SetModified(false);
+  ui.giveName = false;
+  EXPECT_FALSE(doc->AddSnapshotWithDialog());
+  EXPECT_EQ(0, doc->GetSnapshots().Count());
+  EXPECT_FALSE(doc->IsModified());
+  ASSERT_EQ(1u, ui.askedWith.size());
+  EXPECT_TRUE(std::regex_match(ui.askedWith[0], std::regex("\\[\\d\\d-\\d\\d \\d\\d:\\d\\d\\]"))) << ui.askedWith[0];
+
+  ui.giveName = true;
+  ui.nameToGive = "mine";
+  view.hints.clear();
+  EXPECT_TRUE(doc->OnCommand(CMD_ADD_SNAPSHOT));
+  ASSERT_EQ(1, doc->GetSnapshots().Count());
+  const Snapshot* s = doc->LookupSnapshot(1);
+  ASSERT_NE(nullptr, s);
+  EXPECT_EQ(U16("mine"), s->name);
+  EXPECT_EQ(U16("a+"), s->pattern);
+  EXPECT_TRUE(doc->IsModified());
+  EXPECT_EQ(std::vector<int>{0x500000}, view.hints);
+}
+
+TEST_F(DocFilesTest, SwitchingLoadsPatternAndFlagsAndNewSnapshotsBranchFromIt) {
+  SetPattern("one");
+  doc->OnCommand(CMD_IGNORECASE);
+  doc->AddSnapshot(U16("1"));
+  doc->OnCommand(CMD_IGNORECASE);
+  SetPattern("two");
+  doc->AddSnapshot(U16("2"));
+  doc->SetModified(false);
+
+  doc->SwitchToSnapshot(1);
+  EXPECT_EQ("one", Pattern());
+  EXPECT_EQ(IGNORECASE, doc->GetFlags());
+  EXPECT_EQ(IGNORECASE, doc->GetCompiled().GetFlags());
+  EXPECT_EQ(1, doc->GetCurrentSnapshot());
+  EXPECT_TRUE(doc->IsModified());
+  doc->SwitchToSnapshot(42);  // unknown: nothing happens
+  EXPECT_EQ(1, doc->GetCurrentSnapshot());
+
+  SetPattern("three");
+  EXPECT_EQ(3, doc->AddSnapshot(U16("3")));
+  EXPECT_EQ(1, doc->LookupSnapshot(3)->parentId);
+  EXPECT_EQ((std::vector<int>{2, 3}), doc->LookupSnapshot(1)->children);
+
+  doc->SetModified(false);
+  doc->SetSnapshotName(3, U16("renamed"));
+  EXPECT_EQ(U16("renamed"), doc->LookupSnapshot(3)->name);
+  EXPECT_TRUE(doc->IsModified());
+}
+
+TEST_F(DocFilesTest, NewDocumentClearsTheSnapshots) {
+  SetPattern("x");
+  doc->AddSnapshot(U16("s"));
+  doc->OnNewDocument();
+  EXPECT_EQ(0, doc->GetSnapshots().Count());
+  EXPECT_EQ(0, doc->GetCurrentSnapshot());
+  SetPattern("y");
+  EXPECT_EQ(1, doc->AddSnapshot(U16("again")));
+}
+
+TEST_F(DocFilesTest, ASavedWorkspaceReloadsWithEverythingItKeeps) {
+  SetPattern("(a)(b)?");
+  std::vector<unsigned short> subject = U16("ab a\r\nb");
+  subject.push_back(0xD800);  // an unpaired surrogate survives
+  doc->SetSubjectText(subject.data(), static_cast<int>(subject.size()));
+  std::vector<unsigned short> to = U16("$2$1");
+  doc->SetReplaceTo(to.data(), static_cast<int>(to.size()));
+  doc->OnCommand(CMD_MULTILINE);
+  doc->OnCommand(CMD_EXTENDED);
+  doc->AddSnapshot(U16("root"));
+  SetPattern("b");
+  doc->AddSnapshot(U16("child"));
+  doc->SwitchToSnapshot(1);
+  SetPattern("c");
+  doc->AddSnapshot(U16("second child"));  // id 3 under 1
+  doc->DeleteSnapshot(2, false);
+  doc->SwitchToSnapshot(3);
+  doc->OnCommand(CMD_MODE_SPLIT);
+  doc->SetShares(0.3f, 0.6f);
+  const std::string bytes = doc->WorkspaceBytes();
+
+  const QString path = Path("work.rws");
+  ASSERT_TRUE(doc->OnSaveDocument(path));
+  EXPECT_FALSE(doc->IsModified());
+  EXPECT_EQ(path, doc->GetPathName());
+
+  HeadlessUi ui2;
+  CKorvaneDoc other(&ui2);
+  ASSERT_TRUE(other.OnOpenDocument(path));
+  EXPECT_TRUE(ui2.Boxes().empty());
+  EXPECT_EQ(path, other.GetPathName());
+  EXPECT_FALSE(other.IsModified());
+  EXPECT_EQ(MODE_SPLIT, other.GetMode());
+  EXPECT_EQ(0.3f, other.GetPatternShare());
+  EXPECT_EQ(0.6f, other.GetTextShare());
+  EXPECT_EQ(doc->GetFlags(), other.GetFlags());
+  EXPECT_EQ(MULTILINE | EXTENDED, other.GetCompiled().GetFlags());
+  EXPECT_EQ(doc->GetPattern(), other.GetPattern());
+  EXPECT_EQ(subject, other.GetSubjectText());
+  EXPECT_EQ(to, other.GetReplaceTo());
+  EXPECT_EQ(3, other.GetCurrentSnapshot());
+  EXPECT_EQ(2, other.GetSnapshots().Count());
+  for (int id : {1, 3}) {
+    const Snapshot* a = doc->LookupSnapshot(id);
+    const Snapshot* b = other.LookupSnapshot(id);
+    ASSERT_NE(nullptr, b) << id;
+    EXPECT_EQ(a->parentId, b->parentId);
+    EXPECT_EQ(a->name, b->name);
+    EXPECT_EQ(a->pattern, b->pattern);
+    EXPECT_EQ(a->flags, b->flags);
+    EXPECT_EQ(a->created, b->created);
+    EXPECT_EQ(a->children, b->children);
+  }
+  EXPECT_EQ(std::vector<int>{1}, other.GetSnapshots().Roots());
+  // Saving the loaded document gives the same bytes; the next id follows the largest one read.
+  EXPECT_EQ(bytes, other.WorkspaceBytes());
+  EXPECT_EQ(4, other.AddSnapshot(U16("next")));
+}
+
+TEST_F(DocFilesTest, AFileThatDoesNotParseLeavesTheDocumentClearedAndSaysWhichFile) {
+  SetPattern("keep");
+  doc->AddSnapshot(U16("s"));
+  const std::string good = doc->WorkspaceBytes();
+  const QString path = Path("cut.rws");
+  for (size_t cut : {size_t(3), size_t(30), good.size() - 1}) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(good.data(), static_cast<qint64>(cut));
+    f.close();
+    SetPattern("keep");
+    doc->OnCommand(CMD_MODE_REPLACE);
+    doc->SetPathName(Path("before.rws"));
+    ui.ClearBoxes();
+    EXPECT_FALSE(doc->OnOpenDocument(path)) << cut;
+    ASSERT_EQ(1u, ui.Boxes().size());
+    EXPECT_NE(std::string::npos, LastBox().find("Unexpected file format.")) << LastBox();
+    EXPECT_NE(std::string::npos, LastBox().find(QDir::toNativeSeparators(path).toStdString())) << LastBox();
+    EXPECT_TRUE(doc->GetPattern().empty());
+    EXPECT_EQ(0, doc->GetSnapshots().Count());
+    EXPECT_EQ(MODE_MATCH, doc->GetMode());
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_TRUE(doc->GetPathName().isEmpty());
+    EXPECT_EQ(0, doc->GetCompiled().MaxGroupNumber());
+  }
+}
+
+TEST_F(DocFilesTest, AFileThatCannotBeReadLeavesTheDocumentAsItWas) {
+  SetPattern("keep");
+  EXPECT_FALSE(doc->OnOpenDocument(Path("missing.rws")));
+  EXPECT_NE(std::string::npos, LastBox().find("Failed to open document.")) << LastBox();
+  EXPECT_NE(std::string::npos, LastBox().find("missing.rws"));
+  EXPECT_EQ("keep", Pattern());
+}
+
+TEST_F(DocFilesTest, AFailedSaveKeepsThePreviousFileAndTheModifiedFlag) {
+  SetPattern("old");
+  const QString path = Path("keep.rws");
+  ASSERT_TRUE(doc->OnSaveDocument(path));
+  const std::string before = doc->WorkspaceBytes();
+  SetPattern("new");
+  // A folder where the file should go cannot be replaced.
+  EXPECT_FALSE(doc->OnSaveDocument(dir.path()));
+  EXPECT_NE(std::string::npos, LastBox().find("Failed to save document.")) << LastBox();
+  EXPECT_TRUE(doc->IsModified());
+  EXPECT_EQ(path, doc->GetPathName());
+#if defined(__unix__)
+  // The disk fills up in the middle of the write: a file size limit makes it fail (also for the
+  // superuser, whom permissions do not stop).
+  std::vector<unsigned short> big(64 * 1024, 'x');
+  doc->SetSubjectText(big.data(), static_cast<int>(big.size()));
+  struct rlimit old;
+  ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old));
+  std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+  const bool saved = doc->OnSaveDocument(path);
+  setrlimit(RLIMIT_FSIZE, &old);
+  EXPECT_FALSE(saved);
+  EXPECT_TRUE(doc->IsModified());
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray onDisk = f.readAll();
+  EXPECT_EQ(before, std::string(onDisk.constData(), static_cast<size_t>(onDisk.size())));
+  // No temporary file is left beside it.
+  EXPECT_EQ(QStringList{QStringLiteral("keep.rws")}, QDir(dir.path()).entryList(QDir::Files));
+#endif
+}
+
+TEST_F(DocFilesTest, ClipsAreSavedAndAnnouncedWhenTheViewsSaySoAndNotReloadedByTheirWriter) {
+  EXPECT_EQ(0, doc->GetClips().Count());
+  doc->AddClip(U16("text"), U16("name"));
+  const int before = counter.Read();
+  doc->Notify(&view, HINT_CLIPS);
+  EXPECT_EQ(before + 1, counter.Read());
+  EXPECT_EQ(counter.Read(), doc->GetClips().Version());
+  EXPECT_TRUE(QFile::exists(Path("test.clips")));
+  view.hints.clear();
+  doc->CheckClipsVersion();  // its own write: no reload, no hint
+  EXPECT_TRUE(view.hints.empty());
+
+  // Another copy (here: a second document on the same file and counter) removes the clip.
+  {
+    HeadlessUi ui2;
+    CKorvaneDoc other(&ui2);
+    ASSERT_EQ(1, other.GetClips().Count());
+    other.RemoveClip(0);
+    other.Notify(nullptr, HINT_CLIPS);
+    EXPECT_FALSE(QFile::exists(Path("test.clips")));  // no clips: the file is deleted
+  }
+  doc->CheckClipsVersion();
+  EXPECT_EQ(0, doc->GetClips().Count());
+  EXPECT_EQ(std::vector<int>{HINT_CLIPS}, view.hints);
+}
+
+TEST_F(DocFilesTest, ClosingDoesNotWriteBackClipsThatWereOnlyLoaded) {
+  doc->AddClip(U16("mine"), U16(""));
+  doc->Notify(nullptr, HINT_CLIPS);
+  {
+    HeadlessUi ui2;
+    CKorvaneDoc stale(&ui2);  // loads "mine"
+    doc->AddClip(U16("newer"), U16(""));
+    doc->Notify(nullptr, HINT_CLIPS);
+  }  // the stale copy closes without having changed anything
+  CTextClips check;
+  check.LoadClips();
+  EXPECT_EQ(2, check.Count());
+}
+
+}  // namespace

@@ -1,0 +1,251 @@
+// The workspace file format on bytes: golden bytes of a version-2 file written and read back,
+// version 1 and versions above 2, and hostile input (every truncation, huge and negative counts,
+// odd field values), with a watch on the largest allocation the reader makes.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <new>
+#include <string>
+
+#include "app/document/workspace_file.h"
+
+// The largest single allocation while g_watch is set, so that the tests can show the reader
+// never allocates more than the file could hold.
+namespace {
+std::atomic<bool> g_watch{false};
+std::atomic<size_t> g_largest{0};
+}  // namespace
+
+void* operator new(size_t size) {
+  if (g_watch.load(std::memory_order_relaxed) && size > g_largest.load(std::memory_order_relaxed))
+    g_largest.store(size, std::memory_order_relaxed);
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+
+namespace {
+
+std::vector<unsigned short> U(const std::string& s) { return std::vector<unsigned short>(s.begin(), s.end()); }
+
+std::string Hex(const std::string& bytes) {
+  static const char* digits = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+std::string Bytes(const std::string& hex) {
+  std::string out;
+  std::string clean;
+  for (char c : hex)
+    if (c != ' ') clean += c;
+  for (size_t i = 0; i + 1 < clean.size(); i += 2) out += static_cast<char>(std::stoi(clean.substr(i, 2), nullptr, 16));
+  return out;
+}
+
+EWorkspaceError Read(const std::string& bytes, WorkspaceData* out) {
+  return CWorkspaceFile::Read(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), out);
+}
+
+// A workspace with every field set, two snapshots (2 under 1), current 2.
+struct Golden {
+  Golden() {
+    data.mode = 2;
+    data.flags = 0x0A;
+    data.pattern = {'a', 0x4E2D};
+    data.replaceTo = U("x");
+    tree.Add(U(""), 0, {'n', 0}, -1);  // id 1 at the root; a NUL in its name
+    tree.Add(U("b"), 0x08, U(""), 0x01020304);
+  }
+  WorkspaceData data;
+  CSnapshotTree tree;
+};
+
+const char* const kGoldenHex =
+    "02000000 02000000 CDCC4C3E 0000003F 0A000000"  // version, mode, shares 0.2 and 0.5, flags
+    "02000000 6100 2D4E"                             // pattern "a" U+4E2D
+    "00000000"                                       // empty subject
+    "01000000 7800"                                  // replace-to "x"
+    "02000000 02000000"                              // current snapshot 2, two records
+    // Both ids are in bucket 0; the newer one comes first.
+    "02000000 01000000 08000000 04030201 01000000 6200 00000000"
+    "01000000 00000000 00000000 FFFFFFFF 00000000 02000000 6E00 0000";
+
+TEST(WorkspaceFile, WritesTheGoldenBytes) {
+  Golden g;
+  EXPECT_EQ(Hex(Bytes(kGoldenHex)), Hex(CWorkspaceFile::Write(g.data, g.tree)));
+}
+
+TEST(WorkspaceFile, ReadsTheGoldenBytesBack) {
+  WorkspaceData d;
+  ASSERT_EQ(EWorkspaceError::None, Read(Bytes(kGoldenHex), &d));
+  EXPECT_EQ(2, d.version);
+  EXPECT_EQ(2, d.mode);
+  EXPECT_EQ(0.2f, d.patternShare);
+  EXPECT_EQ(0.5f, d.textShare);
+  EXPECT_EQ(0x0A, d.flags);
+  EXPECT_EQ((std::vector<unsigned short>{'a', 0x4E2D}), d.pattern);
+  EXPECT_TRUE(d.subject.empty());
+  EXPECT_EQ(U("x"), d.replaceTo);
+  EXPECT_EQ(2, d.currentSnapshot);
+  ASSERT_EQ(2u, d.snapshots.size());
+  const Snapshot& a = *d.snapshots[0];
+  EXPECT_EQ(2, a.id);
+  EXPECT_EQ(1, a.parentId);
+  EXPECT_EQ(0x08, a.flags);
+  EXPECT_EQ(0x01020304, a.created);
+  EXPECT_EQ(U("b"), a.pattern);
+  EXPECT_TRUE(a.name.empty());
+  const Snapshot& b = *d.snapshots[1];
+  EXPECT_EQ(1, b.id);
+  EXPECT_EQ(0, b.parentId);
+  EXPECT_EQ(-1, b.created);
+  EXPECT_EQ((std::vector<unsigned short>{'n', 0}), b.name);
+}
+
+TEST(WorkspaceFile, EmptyTextsHaveZeroCounts) {
+  WorkspaceData d;
+  CSnapshotTree none;
+  EXPECT_EQ(Hex(Bytes("02000000 01000000 CDCC4C3E 0000003F 00000000 00000000 00000000 00000000 "
+                      "00000000 00000000")),
+            Hex(CWorkspaceFile::Write(d, none)));
+}
+
+TEST(WorkspaceFile, VersionOneEndsAfterTheReplaceToText) {
+  // Version 1, then bytes that would be a snapshot section: they are not read.
+  const std::string file = Bytes("01000000 03000000 0000803E 0000403F 01000000 01000000 6100 00000000 00000000"
+                                 "07000000 FFFFFFFF");
+  WorkspaceData d;
+  ASSERT_EQ(EWorkspaceError::None, Read(file, &d));
+  EXPECT_EQ(1, d.version);
+  EXPECT_EQ(3, d.mode);
+  EXPECT_EQ(0.25f, d.patternShare);
+  EXPECT_EQ(0.75f, d.textShare);
+  EXPECT_EQ(U("a"), d.pattern);
+  EXPECT_EQ(0, d.currentSnapshot);
+  EXPECT_TRUE(d.snapshots.empty());
+}
+
+TEST(WorkspaceFile, VersionsAboveTwoReadAsTwoAndBelowOneAsOne) {
+  std::string file = Bytes(kGoldenHex);
+  for (unsigned char v : {3, 200}) {
+    file[0] = static_cast<char>(v);
+    WorkspaceData d;
+    ASSERT_EQ(EWorkspaceError::None, Read(file, &d)) << int(v);
+    EXPECT_EQ(2, d.version);
+    EXPECT_EQ(2u, d.snapshots.size());
+  }
+  for (const char* v : {"00000000", "FFFFFFFF"}) {
+    std::string old = Bytes(v) + file.substr(4);
+    WorkspaceData d;
+    ASSERT_EQ(EWorkspaceError::None, Read(old, &d)) << v;
+    EXPECT_EQ(1, d.version);
+    EXPECT_TRUE(d.snapshots.empty());
+  }
+}
+
+TEST(WorkspaceFile, EveryTruncationFailsWithoutReadingPastTheEnd) {
+  const std::string file = Bytes(kGoldenHex);
+  for (size_t n = 0; n < file.size(); ++n) {
+    // A copy of exactly n bytes, so that a read past the end is a heap overflow (seen by ASan).
+    std::unique_ptr<unsigned char[]> bytes(new unsigned char[n ? n : 1]);
+    std::copy(file.begin(), file.begin() + n, bytes.get());
+    WorkspaceData d;
+    EXPECT_EQ(EWorkspaceError::Truncated, CWorkspaceFile::Read(bytes.get(), n, &d)) << "length " << n;
+  }
+}
+
+struct HostileCase {
+  const char* name;
+  const char* hex;
+  EWorkspaceError expected;
+};
+
+class WorkspaceHostileTest : public ::testing::TestWithParam<HostileCase> {};
+
+TEST_P(WorkspaceHostileTest, FailsWithoutAllocatingMoreThanTheFile) {
+  const std::string file = Bytes(GetParam().hex);
+  WorkspaceData d;
+  g_largest = 0;
+  g_watch = true;
+  const EWorkspaceError e = Read(file, &d);
+  g_watch = false;
+  EXPECT_EQ(GetParam().expected, e);
+  EXPECT_LE(g_largest.load(), 64 + 4 * file.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WorkspaceHostileTest,
+    ::testing::Values(
+        HostileCase{"HugePatternCount", "02000000 01000000 00000000 00000000 00000000 FFFFFF7F 6100",
+                    EWorkspaceError::Truncated},
+        HostileCase{"NegativePatternCount", "02000000 01000000 00000000 00000000 00000000 FFFFFFFF 6100",
+                    EWorkspaceError::BadCount},
+        HostileCase{"CountOneUnitTooLong", "02000000 01000000 00000000 00000000 00000000 02000000 6100",
+                    EWorkspaceError::Truncated},
+        HostileCase{"HugeSubjectCount",
+                    "02000000 01000000 00000000 00000000 00000000 00000000 00000040 00000000",
+                    EWorkspaceError::Truncated},
+        HostileCase{"HugeRecordCount",
+                    "02000000 01000000 00000000 00000000 00000000 00000000 00000000 00000000 "
+                    "00000000 FFFFFF7F 01000000 00000000 00000000 00000000 00000000 00000000",
+                    EWorkspaceError::Truncated},
+        HostileCase{"NegativeRecordCount",
+                    "02000000 01000000 00000000 00000000 00000000 00000000 00000000 00000000 "
+                    "00000000 00000080",
+                    EWorkspaceError::BadCount},
+        HostileCase{"RecordNameCountTooLong",
+                    "02000000 01000000 00000000 00000000 00000000 00000000 00000000 00000000 "
+                    "00000000 01000000 01000000 00000000 00000000 00000000 00000000 10000000 6100",
+                    EWorkspaceError::Truncated}),
+    [](const ::testing::TestParamInfo<HostileCase>& i) { return std::string(i.param.name); });
+
+TEST(WorkspaceFile, OddFieldValuesGetDefinedReadings) {
+  // Mode 9, a NaN and a negative share, flag bits beyond the options, records with ids 0 and
+  // -5 (skipped), a negative parent (root), an unpaired surrogate kept as it is, trailing bytes.
+  const std::string file = Bytes(
+      "02000000 09000000 0000C07F 000080BF FF000000 01000000 00D8 00000000 00000000"
+      "03000000 04000000"
+      "00000000 00000000 00000000 00000000 00000000 00000000"
+      "FBFFFFFF 00000000 00000000 00000000 00000000 00000000"
+      "03000000 FEFFFFFF FFFFFFFF 00000000 00000000 00000000"
+      "03000000 00000000 01000000 00000000 01000000 7A00 00000000"
+      "DEADBEEF");
+  WorkspaceData d;
+  ASSERT_EQ(EWorkspaceError::None, Read(file, &d));
+  EXPECT_EQ(1, d.mode);
+  EXPECT_EQ(0.2f, d.patternShare);
+  EXPECT_EQ(0.5f, d.textShare);
+  EXPECT_EQ(0x3F, d.flags);
+  EXPECT_EQ((std::vector<unsigned short>{0xD800}), d.pattern);
+  // Both records with id 3 are read; entered into a table, the later one replaces the earlier.
+  ASSERT_EQ(2u, d.snapshots.size());
+  EXPECT_EQ(0, d.snapshots[0]->parentId);
+  EXPECT_EQ(0x3F, d.snapshots[0]->flags);
+  CSnapshotTree tree;
+  tree.LoadRecords(d.snapshots, d.currentSnapshot);
+  ASSERT_EQ(1, tree.Count());
+  EXPECT_EQ(U("z"), tree.Lookup(3)->pattern);
+  EXPECT_EQ(3, tree.Current());
+}
+
+TEST(WorkspaceFile, TimesBeyondThirtyTwoBitsAreClamped) {
+  WorkspaceData d;
+  CSnapshotTree tree;
+  tree.Add(U("p"), 0, U("n"), std::int64_t(1) << 40);
+  const std::string bytes = CWorkspaceFile::Write(d, tree);
+  WorkspaceData back;
+  ASSERT_EQ(EWorkspaceError::None, Read(bytes, &back));
+  ASSERT_EQ(1u, back.snapshots.size());
+  EXPECT_EQ(std::numeric_limits<std::int32_t>::max(), back.snapshots[0]->created);
+}
+
+}  // namespace
