@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTextCursor>
@@ -109,7 +110,9 @@ QString CPlainTextBox::SelectedText() const {
 }
 
 void CPlainTextBox::ReplaceSelection(const QString& text) {
-  if (!m_edit) return;
+  // A read-only box (the replace result) shows what the document made; a plugin does not
+  // change it.
+  if (!m_edit || m_edit->isReadOnly()) return;
   QTextCursor c = m_edit->textCursor();
   const int start = c.selectionStart();
   c.insertText(text);
@@ -186,6 +189,9 @@ int PluginManager::LoadPlugins(const QString& folder, unsigned firstId) {
   int added = 0;
   for (const QString& path : CDynamicLibrary::ListPluginLibraries(where)) {
     if (m_nNextId > PLUGIN_LAST_ID) break;
+    // A link to a library already loaded would hand out the same command objects again.
+    const QString real = QFileInfo(path).canonicalFilePath();
+    if (real.isEmpty() || m_loadedFiles.contains(real)) continue;
     auto lib = std::make_unique<CDynamicLibrary>();
     if (!lib->Load(path)) continue;
     auto getMap = reinterpret_cast<GetPluginEntryMapProc>(lib->Resolve("GetPluginEntryMap"));
@@ -214,6 +220,7 @@ int PluginManager::LoadPlugins(const QString& folder, unsigned firstId) {
       InsertByBisection(m_byMenu, cmd, CompareByMenu);
       ++fromThis;
     }
+    if (fromThis) m_loadedFiles.append(real);
     added += fromThis;
   }
   FinishNotification();
@@ -480,5 +487,6 @@ void PluginManager::UnloadPlugins() {
     if (cmd->library) cmd->library->Unload();
     delete cmd;
   }
+  m_loadedFiles.clear();
   m_nNextId = PLUGIN_FIRST_ID;
 }

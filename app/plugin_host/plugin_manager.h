@@ -27,6 +27,7 @@
 #include <QByteArray>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -75,7 +76,8 @@ class IPluginTextBox {
   virtual int WindowIndex() const = 0;
   // The selected text, line breaks as '\n' (empty when nothing is selected).
   virtual QString SelectedText() const = 0;
-  // Replaces the selection by text and then selects exactly the inserted text.
+  // Replaces the selection by text and then selects exactly the inserted text (a read-only box
+  // stays as it is).
   virtual void ReplaceSelection(const QString& text) = 0;
 };
 
@@ -139,7 +141,7 @@ class PluginManager {
   void SetFaultHandler(std::function<void(unsigned, int)> handler) { m_faultHandler = std::move(handler); }
 
   // Loads every plugin library in folder (sorted by file name), or beside the program when
-  // folder is empty, and sends each command the load notification. Files that do not load, lack
+  // folder is empty, skipping links to a library already loaded, and sends each command the load notification. Files that do not load, lack
   // GetPluginEntryMap or return a null or empty map are released and skipped. Ids start at
   // firstId (or go on after the commands already loaded); commands past PLUGIN_LAST_ID are not
   // created. Returns the number of commands added.
@@ -205,6 +207,8 @@ class PluginManager {
   bool m_bInMenuPass = false;  // the texts were copied once for the whole pass
   int m_nDepth = 0;            // notifications under way (more than one only through re-entry)
   bool m_bUnloadPending = false;
+
+  QStringList m_loadedFiles;  // canonical paths of the libraries that gave commands
 
   // Items, popups and separators this manager added (menus may be destroyed before it).
   std::vector<QPointer<QObject>> m_made;

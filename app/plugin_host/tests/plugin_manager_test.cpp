@@ -73,6 +73,9 @@ class PluginFolder {
     ASSERT_TRUE(QFile::copy(from, m_dir.filePath(QLatin1String(name)))) << variant;
   }
   void AddFile(const char* from, const char* name) { ASSERT_TRUE(QFile::copy(QLatin1String(from), m_dir.filePath(QLatin1String(name)))); }
+  void AddLink(const char* target, const char* name) {
+    ASSERT_TRUE(QFile::link(m_dir.filePath(QLatin1String(target)), m_dir.filePath(QLatin1String(name))));
+  }
   void AddGarbage(const char* name) {
     QFile f(m_dir.filePath(QLatin1String(name)));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -226,6 +229,7 @@ TEST_F(PluginManagerTest, LoadsEveryPluginInNameOrderAndSkipsTheOthers) {
   folder.AddFile(PM_NOT_A_PLUGIN, "f_api_user.so");
   folder.Add("second", "g_second.so");
   folder.AddGarbage("h_not_a_library.txt");
+  folder.AddLink("a_alpha.so", "i_link_to_alpha.so");
   PluginManager& m = Load(3);
 
   ASSERT_EQ(3u, m.CommandsById().size());
@@ -496,6 +500,13 @@ TEST_F(PluginManagerTest, AReplacementLandsInTheActiveBoxWithTheInsertedTextSele
   // The text box hands its own text to the document; the host rewrote no pattern.
   EXPECT_EQ("ab", Narrow(doc->GetPattern()));
   EXPECT_TRUE(spy.hints.empty());
+
+  // A read-only box (the replace result) keeps its text.
+  edit.setReadOnly(true);
+  m.PrepareMenu(&menus.tools);
+  item->trigger();
+  EXPECT_EQ(2, Count("alpha:execute:0"));
+  EXPECT_EQ(QStringLiteral("hello <world\nsecon>d line"), edit.toPlainText());
 }
 
 TEST_F(PluginManagerTest, InThePatternBoxTheHostTriggersNoRecompile) {
