@@ -17,6 +17,7 @@
 
 #include "app/document/korvane_doc.h"
 #include "app/ui/editor/element_display.h"
+#include "app/ui/editor/frame_link.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 
@@ -129,6 +130,11 @@ CRegexEditView::~CRegexEditView() {
 }
 
 QFont CRegexEditView::LoadPatternFont() {
+#if KORVANE_EDITOR_HAVE_SAVED_FONT
+  CSavedFont font(QLatin1String(CSavedFont::kRegex));
+  font.Load();
+  return font.Font();
+#else
   // The saved font of the pattern box, "Fonts" / "korvane_regex".
   static const QString kDefault = QStringLiteral("-14/700/0/0/Tahoma/");
   QSettings settings;
@@ -137,6 +143,7 @@ QFont CRegexEditView::LoadPatternFont() {
   if (!ParseSavedFont(text, &font) && !ParseSavedFont(kDefault, &font))
     font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
   return font;
+#endif
 }
 
 void CRegexEditView::ApplyFont() {
@@ -513,6 +520,7 @@ void CRegexEditView::OnSaveAs() {
 }
 
 void CRegexEditView::ShowContextMenu(const QPoint& globalPos) {
+  if (ShowFrameContextMenu(kPatternContextMenu, this, globalPos)) return;
   // Undo, Redo; Cut, Copy, Paste, Delete; Import, Export, Optimize (plugin entries, filled by
   // the frame's menus); Open, Save As; Find, Replace; Select All.
   QMenu menu(this);

@@ -9,6 +9,7 @@
 
 #include "app/document/korvane_doc.h"
 #include "app/ui/editor/element_display.h"
+#include "app/ui/editor/frame_link.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
@@ -182,6 +183,10 @@ void CRegexGroupListView::contextMenuEvent(QContextMenuEvent* event) {
   m_pDoc->Notify(this, HINT_CURRENT_ELEMENT);
   FocusPatternView();
   CRegexEditView* edit = CRegexEditView::ForDocument(m_pDoc);
+  if (ShowFrameContextMenu(kElementContextMenu, edit, at)) {
+    event->accept();
+    return;
+  }
   QMenu menu(this);
   auto add = [&](int commandId, int textId) {
     QString s = CStringTable::Str(textId);

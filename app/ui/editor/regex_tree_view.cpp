@@ -8,6 +8,7 @@
 
 #include "app/document/korvane_doc.h"
 #include "app/ui/editor/element_display.h"
+#include "app/ui/editor/frame_link.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
@@ -181,6 +182,7 @@ void CRegexTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
 void CRegexTreeView::ShowContextMenu(const QPoint& globalPos) {
   // Cut, Copy and Delete act on the pattern box, which now selects the current element.
   CRegexEditView* edit = CRegexEditView::ForDocument(m_pDoc);
+  if (ShowFrameContextMenu(kElementContextMenu, edit, globalPos)) return;
   QMenu menu(this);
   auto add = [&](int commandId, int textId) {
     QString s = CStringTable::Str(textId);
