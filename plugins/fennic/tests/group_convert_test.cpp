@@ -1,0 +1,155 @@
+// Group conversions driven through the exported API: examples, and the property that turning
+// every non-capturing group into a capturing one (and back) leaves every match span unchanged.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "plugins/fennic/tests/plugin_harness.h"
+
+namespace fennic_test {
+namespace {
+
+std::u16string Convert(const std::u16string& pattern, int row, bool* enabled = nullptr) {
+  Session s(pattern);
+  bool on = s.Enabled(row);
+  if (enabled) *enabled = on;
+  s.Send(row, 3);
+  return s.Rewritten();
+}
+
+TEST(GroupConvert, Examples) {
+  struct Row {
+    const char* name;
+    int row;
+    const char16_t* in;
+    const char16_t* out;
+  };
+  static const Row rows[] = {
+      {"to capture", ROW_TO_CAPTURE, u"(?:ab)|(?:c)", u"(ab)|(c)"},
+      {"nested, inner first", ROW_TO_CAPTURE, u"(?:a(?:b)c)d", u"(a(b)c)d"},
+      {"to noncapture", ROW_TO_NONCAPTURE, u"(a(b))c", u"(?:a(?:b))c"},
+      {"named group left alone", ROW_TO_NONCAPTURE, u"(?<n>x)(y)", u"(?<n>x)(?:y)"},
+      {"quantified groups", ROW_TO_CAPTURE, u"(?:ab)+(?:c|d)*?", u"(ab)+(c|d)*?"},
+      // The host's tree gives an empty group an empty content element, so it stays a group.
+      {"empty group", ROW_TO_CAPTURE, u"a(?:)*b", u"a()*b"},
+      {"empty capture group", ROW_TO_NONCAPTURE, u"a()?b", u"a(?:)?b"},
+      {"groups in an alternation", ROW_TO_NONCAPTURE, u"x|(y|(z))", u"x|(?:y|(?:z))"},
+  };
+  for (const Row& r : rows) {
+    bool enabled = false;
+    EXPECT_EQ(std::u16string(r.out), Convert(r.in, r.row, &enabled)) << r.name;
+    EXPECT_TRUE(enabled) << r.name;
+  }
+}
+
+TEST(GroupConvert, EnableRules) {
+  struct Row {
+    const char16_t* pattern;
+    int row;
+    bool enabled;
+  };
+  static const Row rows[] = {
+      {u"abc", ROW_TO_CAPTURE, false},    {u"abc", ROW_TO_NONCAPTURE, false},
+      {u"(?:a)", ROW_TO_CAPTURE, true},   {u"(?:a)", ROW_TO_NONCAPTURE, false},
+      {u"(a)", ROW_TO_NONCAPTURE, true},  {u"(?<n>a)", ROW_TO_NONCAPTURE, false},
+      {u"x(?:(a))", ROW_TO_NONCAPTURE, true},
+  };
+  for (const Row& r : rows) {
+    Session s(r.pattern);
+    EXPECT_EQ(r.enabled, s.Enabled(r.row)) << std::string(r.pattern, r.pattern + std::char_traits<char16_t>::length(r.pattern));
+  }
+}
+
+TEST(GroupConvert, OnlyTheCurrentElementsSubtree) {
+  Session s(u"(?:a)(?:b)");
+  ASSERT_EQ(2, s.tree.RootHandle().GetChildrenCount());
+  s.data->current = s.tree.RootHandle().GetChild(1);
+  EXPECT_TRUE(s.Enabled(ROW_TO_CAPTURE));
+  s.Send(ROW_TO_CAPTURE, 3);
+  EXPECT_EQ(u"(?:a)(b)", s.Rewritten());
+  // No current element: nothing to convert.
+  Session t(u"(?:a)");
+  t.data->current = CElement();
+  EXPECT_FALSE(t.Enabled(ROW_TO_CAPTURE));
+  t.Send(ROW_TO_CAPTURE, 3);
+  EXPECT_EQ(u"(?:a)", t.Rewritten());
+}
+
+// Random patterns of literals, dots, classes, groups of both kinds, alternations and
+// quantifiers (no back-references: their numbers would change).
+std::u16string RandomAlternation(std::mt19937& rng, int depth);
+
+std::u16string RandomItem(std::mt19937& rng, int depth) {
+  std::uniform_int_distribution<int> kind(0, depth > 0 ? 9 : 3);
+  std::u16string item;
+  switch (kind(rng)) {
+    case 0: item = u"a"; break;
+    case 1: item = u"b"; break;
+    case 2: item = u"."; break;
+    case 3: item = u"[bc]"; break;
+    case 4: case 5: item = u"(?:" + RandomAlternation(rng, depth - 1) + u")"; break;
+    case 6: case 7: item = u"(" + RandomAlternation(rng, depth - 1) + u")"; break;
+    case 8: item = u"(?:)"; break;
+    default: item = u"()"; break;
+  }
+  static const char16_t* const kQuantifiers[] = {u"", u"", u"", u"*", u"+", u"?", u"{1,2}", u"*?", u"??"};
+  std::uniform_int_distribution<int> q(0, 8);
+  return item + kQuantifiers[q(rng)];
+}
+
+std::u16string RandomAlternation(std::mt19937& rng, int depth) {
+  std::uniform_int_distribution<int> items(1, 3), alternatives(1, 3);
+  std::u16string s;
+  for (int a = alternatives(rng); a > 0; --a) {
+    if (!s.empty()) s += u'|';
+    for (int i = items(rng); i > 0; --i) s += RandomItem(rng, depth);
+  }
+  return s;
+}
+
+struct Compiled {
+  explicit Compiled(const std::u16string& pattern) : text(U16(pattern)), re(text.data(), static_cast<int>(text.size()), 0) {}
+  std::vector<unsigned short> text;
+  HostRegexp re;
+};
+
+// Every successive match span of `c` over `subject`.
+std::vector<std::pair<int, int>> Spans(const Compiled& c, const std::u16string& subject) {
+  std::vector<unsigned short> t = U16(subject);
+  std::vector<std::pair<int, int>> spans;
+  HostContext ctx;
+  if (!c.re.PrepareMatch(t.data(), static_cast<int>(t.size()), 0, &ctx)) return spans;
+  for (;;) {
+    MatchResult m = c.re.Match(&ctx);
+    if (!m.IsMatched()) break;
+    spans.push_back(std::make_pair(m.GetStart(), m.GetEnd()));
+  }
+  return spans;
+}
+
+std::string Show(const std::u16string& s) { return std::string(s.begin(), s.end()); }
+
+TEST(GroupConvert, ConversionsKeepMatchSpans) {
+  std::mt19937 rng(4242);
+  std::uniform_int_distribution<int> len(0, 7), chr(0, 2);
+  int converted = 0;
+  for (int round = 0; round < 300; ++round) {
+    std::u16string pattern = RandomAlternation(rng, 2);
+    std::u16string captured = Convert(pattern, ROW_TO_CAPTURE);
+    std::u16string back = Convert(captured, ROW_TO_NONCAPTURE);
+    ASSERT_EQ(std::u16string::npos, captured.find(u"(?:")) << Show(pattern) << " -> " << Show(captured);
+    if (captured != pattern) ++converted;
+    Compiled original(pattern), capturing(captured), noncapturing(back);
+    for (int k = 0; k < 25; ++k) {
+      std::u16string subject;
+      for (int n = len(rng); n > 0; --n) subject += static_cast<char16_t>(u'a' + chr(rng));
+      auto want = Spans(original, subject);
+      ASSERT_EQ(want, Spans(capturing, subject)) << Show(pattern) << " -> " << Show(captured) << " on " << Show(subject);
+      ASSERT_EQ(want, Spans(noncapturing, subject)) << Show(pattern) << " -> " << Show(back) << " on " << Show(subject);
+    }
+  }
+  EXPECT_GT(converted, 80);  // the generator does produce groups to convert
+}
+
+}  // namespace
+}  // namespace fennic_test
