@@ -342,6 +342,40 @@ class RegexEditViewTest : public QObject {
     QCOMPARE(BackAt(2), QRgb(PatternCharStyle::AUTO));  // N < 2: plain colours
   }
 
+  // ---- trace ---------------------------------------------------------------------------------
+
+  void traceStepIsColouredByItsOutcome() {
+    LoadPattern(doc.get(), QStringLiteral("a(b)c"));
+    LoadSubject(doc.get(), QStringLiteral("abc"));
+    doc->SetMode(MODE_TRACE);
+    doc->OnCommand(CMD_STEP_MATCH);
+    QVERIFY(ui->PumpUntil([&] { return doc->IsPaused(); }));
+    const TraceStep& step = doc->GetTraceStep();
+    QVERIFY(step.element);
+    const ElementRecord* r = doc->GetRecords().Lookup(step.element);
+    QVERIFY(r);
+    const QRgb expected = step.outcome == 1    ? CRegexEditView::kTraceMatched
+                          : step.outcome == -1 ? CRegexEditView::kTraceRetryFailed
+                                               : CRegexEditView::kTraceFailed;
+    QCOMPARE(BackAt(r->offset), expected);
+    QCOMPARE(view->textCursor().position(), r->offset);
+    // No yellow current element in trace mode.
+    for (int i = 0; i < 5; ++i) QVERIFY(BackAt(i) != CRegexEditView::kCurrentBack);
+    // Steps move the colour along the pattern.
+    const int first = r->offset;
+    int moved = -1;
+    for (int k = 0; k < 10 && moved < 0; ++k) {
+      doc->OnCommand(CMD_STEP_MATCH);
+      if (!ui->PumpUntil([&] { return doc->IsPaused() || !doc->IsJobActive(); })) break;
+      if (!doc->IsJobActive()) break;
+      const ElementRecord* now = doc->GetRecords().Lookup(doc->GetTraceStep().element);
+      if (now && now->offset != first) moved = now->offset;
+    }
+    QVERIFY(moved > first);
+    QVERIFY(BackAt(moved) == CRegexEditView::kTraceMatched || BackAt(moved) == CRegexEditView::kTraceFailed ||
+            BackAt(moved) == CRegexEditView::kTraceRetryFailed);
+  }
+
   // ---- fail point ----------------------------------------------------------------------------
 
   void failElementIsMarkedWhileTheDocumentShowsTheFailPoint() {

@@ -224,6 +224,20 @@ class TreeGroupViewTest : public QObject {
     QCOMPARE(groups->SelectedRow(), -1);
   }
 
+  void traceModeSelectsTheTracedElement() {
+    LoadPattern(doc.get(), QStringLiteral("a(b)c"));
+    LoadSubject(doc.get(), QStringLiteral("abc"));
+    doc->SetMode(MODE_TRACE);
+    for (int k = 0; k < 2; ++k) {
+      doc->OnCommand(CMD_STEP_MATCH);
+      QVERIFY(ui->PumpUntil([&] { return doc->IsPaused(); }));
+      QTreeWidgetItem* node = tree->FindNode(doc->GetTraceStep().element);
+      QVERIFY(node);
+      QCOMPARE(tree->currentItem(), node);
+      QVERIFY(node->isSelected());
+    }
+  }
+
   void rebuildingDoesNotChangeTheCurrentElement() {
     LoadPattern(doc.get(), QStringLiteral("(a)b"));
     doc->SetCurrentElement(nullptr);
