@@ -657,6 +657,22 @@ TEST_F(PluginManagerTest, TheRealStandardPluginLoadsWithItsMenuOrder) {
   EXPECT_EQ(three, Dump(Sub(&menus.tools, 4)));
   EXPECT_EQ("Group>[Convert to noncapture group|Convert to capture group]|Alternative>[Alternative of strings]",
             Dump(Sub(&menus.tools, 6)));
+
+  // "Import From Selected" / "C++ string" (row 1) through the menu on a real text box: the
+  // selected source line becomes the pattern it holds, selected.
+  SetPattern("a");
+  QPlainTextEdit edit;
+  edit.setPlainText(QStringLiteral("x = \"\\\\d+\";"));
+  edit.selectAll();
+  CPlainTextBox box(&edit, ZWND_TEXT);
+  frame.box = &box;
+  m.PrepareMenu(&menus.tools);
+  QAction* item = Sub(&menus.tools, 1)->actions().at(4);
+  EXPECT_EQ(40001u, item->property("korvanePluginId").toUInt());
+  ASSERT_TRUE(item->isEnabled());
+  item->trigger();
+  EXPECT_EQ(QStringLiteral("\\d+"), edit.toPlainText());
+  EXPECT_EQ(QStringLiteral("\\d+"), box.SelectedText());
   m.UnloadPlugins();
 }
 
