@@ -1,0 +1,1123 @@
+// Qt Test tests of the main frame, offscreen. Each test starts from an empty settings store
+// (a temporary folder, see frame_test_main.cpp).
+#include "app/ui/tests/frame_test.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSettings>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QTranslator>
+
+#include "app/ui/command_table.h"
+#include "app/ui/fonts_dialog.h"
+#include "app/ui/frame_dialogs.h"
+#include "app/ui/korvane_app.h"
+#include "app/ui/korvane_back.h"
+#include "app/ui/layout_store.h"
+#include "app/ui/main_frame.h"
+#include "app/ui/recent_files.h"
+#include "app/ui/saved_font.h"
+#include "app/ui/sizing_bar.h"
+#include "korvane_ids.h"
+#include "platform/profile.h"
+#include "stringtable.h"
+
+namespace {
+
+void ClearSettings() {
+  CProfile profile;
+  profile.Settings().clear();
+  profile.Flush();
+}
+
+std::vector<unsigned short> U16(const QString& s) {
+  std::vector<unsigned short> v;
+  for (QChar c : s) v.push_back(c.unicode());
+  return v;
+}
+
+// The background fail-point check is switched off first: its search would otherwise race the
+// test's own (its result arrives as a posted command).
+void SetTexts(CKorvaneDoc* doc, const QString& pattern, const QString& subject) {
+  if (doc->IsLocateFailPoint()) doc->OnCommand(ID_MATCH_LOCATE_FAIL_POINT);
+  const auto p = U16(pattern);
+  const auto t = U16(subject);
+  doc->SetPattern(p.data(), static_cast<int>(p.size()), true);
+  doc->SetSubjectText(t.data(), static_cast<int>(t.size()));
+}
+
+struct Box {
+  QString text;
+  QString caption;
+  int icon;
+};
+
+// Records the frame's message boxes and answers them at once.
+void RecordBoxes(CMainFrame& frame, QList<Box>* boxes, int answer = IDocumentUi::ANSWER_OK) {
+  frame.messageBoxHook = [boxes, answer](const QString& text, const QString& caption, int icon, int) {
+    boxes->append({text, caption, icon});
+    return answer;
+  };
+}
+
+QList<int> CommandsOf(const QMenu* menu) {
+  QList<int> ids;
+  for (QAction* a : menu->actions()) {
+    if (a->isSeparator()) continue;
+    if (a->menu()) ids.append(-1);  // a submenu
+    else if (a->isVisible()) ids.append(CMenuResources::CommandOf(a));
+  }
+  return ids;
+}
+
+bool MenusHold(const QMenuBar* bar, int id) {
+  for (QAction* top : bar->actions())
+    if (top->menu())
+      for (QAction* a : CMenuResources::AllActions(top->menu()))
+        if (CMenuResources::CommandOf(a) == id) return true;
+  return false;
+}
+
+QByteArray WorkspaceWithPattern(const QString& pattern) {
+  CKorvaneDoc doc(nullptr);
+  doc.OnNewDocument();
+  const auto p = U16(pattern);
+  doc.SetPattern(p.data(), static_cast<int>(p.size()), true);
+  const std::string bytes = doc.WorkspaceBytes();
+  return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+QString PatternOf(const CKorvaneDoc* doc) {
+  QString s;
+  for (unsigned short u : doc->GetPattern()) s.append(QChar(u));
+  return s;
+}
+
+}  // namespace
+
+// =============================================================================================
+// FrameTest
+
+void FrameTest::init() { ClearSettings(); }
+
+void FrameTest::commandTable_data() {
+  QTest::addColumn<int>("id");
+  QTest::addColumn<QString>("caption");
+  QTest::addColumn<QString>("shortcut");
+  QTest::addColumn<QString>("prompt");
+  QTest::addColumn<QString>("tip");
+  auto row = [](const char* name, int id, const char* caption, const char* key, const char* prompt, const char* tip) {
+    QTest::newRow(name) << id << QString::fromUtf8(caption) << QString::fromUtf8(key) << QString::fromUtf8(prompt)
+                        << QString::fromUtf8(tip);
+  };
+  row("new", 57600, "&New\tCtrl+N", "Ctrl+N", "Create a pattern", "New");
+  row("open", 57601, "&Open...\tCtrl+O", "Ctrl+O", "Open an existing document into pattern box", "Open");
+  row("save", 57603, "&Save\tCtrl+S", "Ctrl+S", "Save the pattern", "Save");
+  row("save as", 57604, "Save &As...", "", "Save the pattern with a new name", "Save As");
+  row("exit", 57665, "E&xit", "", "Quit the application; prompts to save documents", "Exit");
+  row("undo", 57643, "&Undo\tCtrl+Z", "Ctrl+Z", "Undo the last action", "Undo");
+  row("redo shown, no key", 57644, "&Redo\tCtrl+Y", "", "Redo the previously undone action", "Redo");
+  row("cut", 57635, "Cu&t\tCtrl+X", "Ctrl+X", "Cut the selection and put it on the Clipboard", "Cut");
+  row("copy", 57634, "&Copy\tCtrl+C", "Ctrl+C", "Copy the selection and put it on the Clipboard", "Copy");
+  row("paste", 57637, "&Paste\tCtrl+V", "Ctrl+V", "Insert Clipboard contents", "Paste");
+  row("delete", 57632, "&Delete\tDel", "Del", "Erase the selection", "Erase");
+  row("find text", 57636, "&Find\tCtrl+F", "Ctrl+F", "Find the specified text", "Find");
+  row("replace text", 57641, "Rep&lace\tCtrl+H", "Ctrl+H", "Replace specific text with different text", "Replace");
+  row("select all shown, no key", 57642, "Select &All\tCtrl+A", "", "Select the entire document", "Select All");
+  row("font", 32811, "Fo&nt", "", "Select text box fonts", "Select Fonts");
+  row("tool bar", 59392, "&Tool Bar", "", "Show or hide the toolbar", "Toggle ToolBar");
+  row("status bar", 59393, "&Status Bar", "", "Show or hide the status bar", "Toggle StatusBar");
+  row("structure", 32794, "Str&ucture", "", "Show or hide structure box", "Structure");
+  row("group", 32795, "&Group", "", "Show or hide group box", "Group");
+  row("text clip", 32808, "Text &Clip", "", "Show or hide text clip bar", "Text Clip");
+  row("snapshot bar", 32813, "S&napshot", "", "Show or hide snapshot bar", "Snapshot");
+  row("work mode bar", 32797, "&Work Mode", "", "Show or hide work mode bar", "Work Mode Bar");
+  row("match buttons", 32798, "Match &Buttons", "", "Show or hide match buttons.", "Match Buttons");
+  row("match mode bar", 32796, "&Match Mode", "", "Show or hide match mode bar", "Mode Bar");
+  row("reset bars", 32791, "&Reset All Bars", "", "Reset control bars to default position", "Reset Bars");
+  row("find", 32792, "&Find\tF3", "F3", "To match in the text", "Find and Match");
+  row("find all", 32793, "Find &All", "", "To match all in the text", "Match All");
+  row("step", 32819, "Ste&p Match\tF10", "F10", "Step paused match", "Step match");
+  row("reset find", 32776, "&Reset Find", "", "Reset match start position", "Restart Match");
+  row("only current node", 32784, "Only &Current Node", "", "Use current node to do matching only", "Only current node");
+  row("only start point", 32785, "Only Start P&oint", "", "Requires the match is at the start point", "Only start point");
+  row("set start point", 32805, "Set Start Poi&nt", "", "Set the start point to begin matching", "Start Point");
+  row("locate fail point", 32821, "&Locate Fail Point", "", "Switch to locate match fail point", "Locate Match Fail");
+  row("ignorecase", 32780, "&Ignorecase", "", "Ignore case when match", "Ignore case");
+  row("singleline", 32778, "&Singleline", "", "Let dot(.) can match all char including new-line(\\n)", "Singleline");
+  row("multiline", 32779, "&Multiline", "", "Let ^ and $ can match line head and line end", "Multiline");
+  row("global", 32781, "&Global", "", "Let \\G match the end of last match", "Global");
+  row("right to left", 32782, "&RightToLeft", "", "Match from the text end to begin", "Right to left");
+  row("extended", 32783, "E&xtended", "", "Ignoring blank characters in pattern.", "Extended");
+  row("match mode", 32771, "&Match Mode", "", "Switch to do finding and matching", "Match Mode");
+  row("replace mode", 32772, "&Replace Mode", "", "Switch to do replacing", "Replace Mode");
+  row("split mode", 32773, "S&plit Mode", "", "Switch to do splitting", "Split Mode");
+  row("optimize mode", 32775, "&Optimize Mode", "", "Switch to do optimizing", "Optimize Mode");
+  row("trace mode", 32774, "&Trace Mode", "", "Switch to do tracing", "Trace Mode");
+  row("homepage", 32801, "&Homepage", "", "Click to enter homepage of this software", "Homepage");
+  row("bug report", 32802, "&Bug Report", "", "Report runtime errors", "Bug Report");
+  row("about", 57664, "&About Korvane...", "", "Display program information, version number and copyright", "About");
+  row("first record", 59648, "", "", "Move to first record", "First Record");
+  row("previous record", 59651, "", "", "Move to previous record", "Previous Record");
+  row("next record", 59650, "", "", "Move to next record", "Next Record");
+  row("last record", 59649, "", "", "Move to final record", "Last Record");
+  row("add snapshot", 32812, "&Add Snapshot", "", "Save current regex as snapshot", "Snapshot");
+  row("open text", 32799, "&Open...", "", "Open a text file", "Open a text file");
+  row("save content", 32800, "&Save As...", "", "Save the content into a file", "Save the content into a file");
+  row("clip name", 32807, "Set Clip &Name", "", "Set a name for current text clip", "Set Clip Name");
+  row("switch snapshot", 32814, "S&witch To Snapshot", "", "Switch to current snapshot to edit", "Switch To Snapshot");
+  row("snapshot name", 32817, "Set Snapshot &Name", "", "Change snapshot name", "Snapshot Name");
+  row("delete snapshot", 32815, "&Delete Snapshot", "", "Delete current snapshot", "Delete Snapshot");
+  row("delete snapshot tree", 32816, "Delete Snapshot &Tree", "", "Delete snapshot and sub-snapshots", "Delete Snapshot Tree");
+  row("next pane", 57680, "", "F6", "Switch to the next pane", "Next Pane");
+  row("previous pane", 57681, "", "Shift+F6", "Switch to the previous pane", "Previous Pane");
+}
+
+void FrameTest::commandTable() {
+  QFETCH(int, id);
+  QFETCH(QString, caption);
+  QFETCH(QString, shortcut);
+  QFETCH(QString, prompt);
+  QFETCH(QString, tip);
+  CMainFrame frame;
+  QAction* action = frame.CommandAction(id);
+  QVERIFY(action);
+  QCOMPARE(CMenuResources::CommandOf(action), id);
+  if (!caption.isEmpty()) QCOMPARE(action->text(), caption);
+  QCOMPARE(action->statusTip(), prompt);
+  QCOMPARE(action->toolTip(), tip);
+  const QList<QKeySequence> keys = action->shortcuts();
+  if (shortcut.isEmpty()) {
+    QVERIFY(keys.isEmpty());
+  } else {
+    QVERIFY(!keys.isEmpty());
+    QCOMPARE(keys.first(), QKeySequence(shortcut, QKeySequence::PortableText));
+  }
+}
+
+void FrameTest::menusHoldEveryCommand() {
+  CMainFrame frame;
+  const QMenuBar* bar = frame.menuBar();
+  for (const CommandInfo& info : CCommandTable::All()) {
+    const bool toolBarOnly = info.captionId == 0;
+    const bool removed = info.id == ID_MODE_SPLIT || info.id == ID_VIEW_WORK_MODE;
+    const bool contextOnly = info.id == ID_EDIT_OPEN_TEXT || info.id == ID_EDIT_SAVE_CONTENT ||
+                             info.id == ID_CLIP_SET_NAME || (info.id >= ID_SNAPSHOT_SWITCH && info.id <= ID_SNAPSHOT_SET_NAME) ||
+                             info.id == ID_ADD_SNAPSHOT;
+    if (toolBarOnly || removed || contextOnly) continue;
+    QVERIFY2(MenusHold(bar, info.id), qPrintable(QString::number(info.id)));
+  }
+  // Secondary accelerators.
+  QVERIFY(frame.CommandAction(ID_EDIT_UNDO)->shortcuts().contains(QKeySequence(QStringLiteral("Alt+Backspace"))));
+  QVERIFY(frame.CommandAction(ID_EDIT_CUT)->shortcuts().contains(QKeySequence(QStringLiteral("Shift+Del"))));
+  QVERIFY(frame.CommandAction(ID_EDIT_COPY)->shortcuts().contains(QKeySequence(QStringLiteral("Ctrl+Ins"))));
+  QVERIFY(frame.CommandAction(ID_EDIT_PASTE)->shortcuts().contains(QKeySequence(QStringLiteral("Shift+Ins"))));
+  // Tool bar: 14 buttons in six groups.
+  QToolBar* tools = frame.ToolBarOf(BAR_TOOLBAR);
+  QList<int> buttons;
+  for (QAction* a : tools->actions()) buttons.append(a->isSeparator() ? 0 : CMenuResources::CommandOf(a));
+  const QList<int> expected = {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0,
+                               ID_EDIT_UNDO, ID_EDIT_REDO, 0, ID_RECORD_FIRST, ID_RECORD_PREV, ID_RECORD_NEXT,
+                               ID_RECORD_LAST, 0, ID_ADD_SNAPSHOT, 0, ID_APP_ABOUT};
+  QCOMPARE(buttons, expected);
+  for (QAction* a : tools->actions())
+    if (!a->isSeparator()) QVERIFY(!a->icon().isNull());
+}
+
+void FrameTest::removedMenuItems() {
+  CMainFrame frame;
+  QMenu* mode = frame.TopMenu(IDS_MENU_MODE);
+  QVERIFY(mode);
+  const QList<int> modes = CommandsOf(mode);
+  QVERIFY(!modes.contains(ID_MODE_SPLIT));
+  QVERIFY(modes.contains(ID_MODE_MATCH) && modes.contains(ID_MODE_REPLACE));
+  QVERIFY(!CommandsOf(frame.TopMenu(IDS_MENU_VIEW)).contains(ID_VIEW_WORK_MODE));
+  // The commands stay: the work-mode bar's Split button still switches.
+  QVERIFY(frame.BarControl(ID_MODE_SPLIT));
+  frame.BarControl(ID_MODE_SPLIT)->click();
+  QCOMPARE(frame.Doc()->GetMode(), int(MODE_SPLIT));
+  // F10 reaches Step Match through the window's shortcut.
+  QVERIFY(frame.actions().contains(frame.CommandAction(ID_MATCH_STEP)));
+}
+
+void FrameTest::resultPositionPane_data() {
+  QTest::addColumn<int>("index");
+  QTest::addColumn<int>("count");
+  QTest::addColumn<QString>("shown");
+  QTest::newRow("inside") << 2 << 4 << "2 of 4 results";
+  QTest::newRow("index beyond count shows the count") << 5 << 3 << "3 of 3 results";
+  QTest::newRow("negative index clears") << -1 << 3 << "   ";
+  QTest::newRow("negative count clears") << 2 << -1 << "   ";
+  QTest::newRow("nothing found") << 0 << 0 << "0 of 0 results";
+}
+
+void FrameTest::resultPositionPane() {
+  QFETCH(int, index);
+  QFETCH(int, count);
+  QFETCH(QString, shown);
+  CMainFrame frame;
+  frame.ShowResultPosition(index, count);
+  QCOMPARE(frame.ResultText(), shown);
+}
+
+void FrameTest::elapsedPane() {
+  CMainFrame frame;
+  QCOMPARE(frame.ElapsedText(), QStringLiteral("   "));
+  frame.ShowElapsedTime(0.25);
+  QCOMPARE(frame.ElapsedText(), QStringLiteral("Elapsed time: 0.2500000 sec"));
+  frame.ShowElapsedTime(0.0);
+  QCOMPARE(frame.ElapsedText(), QStringLiteral("Elapsed time: 0.0000000 sec"));
+  frame.ShowElapsedTime(-1.0);
+  QCOMPARE(frame.ElapsedText(), QStringLiteral("   "));
+}
+
+void FrameTest::statusPrompt() {
+  CMainFrame frame;
+  QCOMPARE(frame.MessageText(), QStringLiteral("Ready"));
+  QStatusTipEvent tip(QStringLiteral("To match in the text"));
+  QApplication::sendEvent(&frame, &tip);
+  QCOMPARE(frame.MessageText(), QStringLiteral("To match in the text"));
+  QStatusTipEvent none{QString()};
+  QApplication::sendEvent(&frame, &none);
+  QCOMPARE(frame.MessageText(), QStringLiteral("Ready"));
+  // Hovering an action sends its prompt.
+  frame.CommandAction(ID_MATCH_FIND_ALL)->showStatusText(&frame);
+  QCOMPARE(frame.MessageText(), QStringLiteral("To match all in the text"));
+}
+
+void FrameTest::findThroughMenu() {
+  CMainFrame frame;
+  QList<Box> boxes;
+  RecordBoxes(frame, &boxes);
+  SetTexts(frame.Doc(), QStringLiteral("a+"), QStringLiteral("xaaybaz"));
+  frame.SizingBar(BAR_GROUP)->hide();
+  frame.CommandAction(ID_MATCH_FIND)->trigger();
+  QCOMPARE(frame.Doc()->RealMatchCount(), 1);
+  QCOMPARE(frame.Doc()->GetHighlightStart(), 1);
+  QCOMPARE(frame.Doc()->GetHighlightEnd(), 3);
+  QCOMPARE(frame.ResultText(), QStringLiteral("1 of 1 results"));
+  QVERIFY2(frame.ElapsedText().startsWith(QStringLiteral("Elapsed time: ")), qPrintable(frame.ElapsedText()));
+  QVERIFY(frame.ElapsedText().endsWith(QStringLiteral(" sec")));
+  // Find is offered to the frame after the document: the group list shows.
+  QVERIFY(!frame.SizingBar(BAR_GROUP)->isHidden());
+  frame.CommandAction(ID_MATCH_FIND)->trigger();
+  QCOMPARE(frame.ResultText(), QStringLiteral("2 of 2 results"));
+  frame.CommandAction(ID_MATCH_FIND)->trigger();
+  QCOMPARE(boxes.size(), 1);
+  QCOMPARE(boxes[0].text, QStringLiteral("Find and match finished."));
+}
+
+void FrameTest::findAllThroughMenu() {
+  CMainFrame frame;
+  QList<Box> boxes;
+  RecordBoxes(frame, &boxes);
+  SetTexts(frame.Doc(), QStringLiteral("b"), QStringLiteral("abcabcab"));
+  frame.CommandAction(ID_MATCH_FIND_ALL)->trigger();
+  QCOMPARE(frame.Doc()->RealMatchCount(), 3);
+  QCOMPARE(boxes.size(), 1);
+  QVERIFY2(boxes[0].text.startsWith(QStringLiteral("Find and match finished, total elapsed time: ")),
+           qPrintable(boxes[0].text));
+  QCOMPARE(boxes[0].caption, QStringLiteral("Information"));
+  QVERIFY(frame.ResultText().endsWith(QStringLiteral(" of 3 results")));
+  QVERIFY(frame.ElapsedText().startsWith(QStringLiteral("Elapsed time: ")));
+  // The record buttons follow the document: from the first match, Next is possible.
+  frame.CommandAction(ID_RECORD_FIRST)->trigger();
+  frame.UpdateCommandUi();
+  QVERIFY(frame.CommandAction(ID_RECORD_NEXT)->isEnabled());
+  QVERIFY(!frame.CommandAction(ID_RECORD_PREV)->isEnabled());
+  QCOMPARE(frame.ResultText(), QStringLiteral("1 of 3 results"));
+}
+
+void FrameTest::findButtonReadsContinueWhilePaused() {
+  CMainFrame frame;
+  QList<Box> boxes;
+  RecordBoxes(frame, &boxes);
+  SetTexts(frame.Doc(), QStringLiteral("abc"), QStringLiteral("xxabc"));
+  frame.UpdateCommandUi();
+  QCOMPARE(frame.CommandAction(ID_MATCH_FIND)->text(), QStringLiteral("&Find\tF3"));
+  QCOMPARE(frame.BarControl(ID_MATCH_FIND)->text(), QStringLiteral("Match"));
+  frame.CommandAction(ID_MATCH_STEP)->trigger();
+  QCOMPARE(frame.Doc()->GetMode(), int(MODE_TRACE));
+  QVERIFY(frame.Doc()->IsPaused());
+  frame.UpdateCommandUi();
+  QCOMPARE(frame.CommandAction(ID_MATCH_FIND)->text(), QStringLiteral("&Continue\tF3"));
+  QCOMPARE(frame.BarControl(ID_MATCH_FIND)->text(), QStringLiteral("Continue"));
+  QVERIFY(!frame.CommandAction(ID_MATCH_FIND_ALL)->isEnabled());
+  // F3 continues to the end of the step.
+  frame.CommandAction(ID_MATCH_FIND)->trigger();
+  QTRY_VERIFY_WITH_TIMEOUT(!frame.Doc()->IsJobActive(), 20000);
+  frame.UpdateCommandUi();
+  QCOMPARE(frame.CommandAction(ID_MATCH_FIND)->text(), QStringLiteral("&Find\tF3"));
+  QCOMPARE(frame.BarControl(ID_MATCH_FIND)->text(), QStringLiteral("Match"));
+  QCOMPARE(frame.Doc()->RealMatchCount(), 1);
+}
+
+void FrameTest::optionCheckBoxFollowsDocument() {
+  CMainFrame frame;
+  auto* box = qobject_cast<QCheckBox*>(frame.BarControl(ID_OPTION_IGNORECASE));
+  QVERIFY(box);
+  box->click();
+  QVERIFY(frame.Doc()->GetFlags() & 0x08);
+  QVERIFY(box->isChecked());
+  QVERIFY(frame.CommandAction(ID_OPTION_IGNORECASE)->isChecked());
+  frame.CommandAction(ID_OPTION_IGNORECASE)->trigger();
+  QVERIFY(!(frame.Doc()->GetFlags() & 0x08));
+  QVERIFY(!box->isChecked());
+  // The work-mode buttons show the current mode.
+  frame.CommandAction(ID_MODE_REPLACE)->trigger();
+  QVERIFY(frame.BarControl(ID_MODE_REPLACE)->isChecked());
+  QVERIFY(!frame.BarControl(ID_MODE_MATCH)->isChecked());
+  QVERIFY(frame.CommandAction(ID_MODE_REPLACE)->isChecked());
+}
+
+void FrameTest::barToggles_data() {
+  QTest::addColumn<int>("command");
+  QTest::addColumn<int>("bar");
+  QTest::newRow("tool bar") << int(ID_VIEW_TOOLBAR) << int(BAR_TOOLBAR);
+  QTest::newRow("status bar") << int(ID_VIEW_STATUS_BAR) << int(BAR_STATUS);
+  QTest::newRow("structure") << int(ID_VIEW_STRUCTURE) << int(BAR_STRUCTURE);
+  QTest::newRow("group") << int(ID_VIEW_GROUP) << int(BAR_GROUP);
+  QTest::newRow("text clip") << int(ID_VIEW_TEXT_CLIP) << int(BAR_TEXT_CLIP);
+  QTest::newRow("snapshot") << int(ID_VIEW_SNAPSHOT) << int(BAR_SNAPSHOT);
+  QTest::newRow("work mode") << int(ID_VIEW_WORK_MODE) << int(BAR_WORK_MODE);
+  QTest::newRow("match buttons") << int(ID_VIEW_MATCH_BUTTONS) << int(BAR_MATCH_BUTTONS);
+  QTest::newRow("match mode") << int(ID_VIEW_MATCH_MODE) << int(BAR_MATCH_MODE);
+}
+
+void FrameTest::barToggles() {
+  QFETCH(int, command);
+  QFETCH(int, bar);
+  CMainFrame frame;
+  frame.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&frame));
+  QWidget* widget = frame.Bar(bar);
+  QVERIFY(widget);
+  QVERIFY(widget->isVisible());
+  frame.UpdateCommandUi();
+  QVERIFY(frame.CommandAction(command)->isChecked());
+  frame.OnCommand(command);
+  QVERIFY(!widget->isVisible());
+  QVERIFY(!frame.CommandAction(command)->isChecked());
+  frame.OnCommand(command);
+  QVERIFY(widget->isVisible());
+  QVERIFY(frame.CommandAction(command)->isChecked());
+}
+
+void FrameTest::submenuGreying() {
+  CMainFrame frame;
+  QMenu* tools = frame.TopMenu(IDS_MENU_TOOLS);
+  frame.PrepareMenu(tools);
+  QCOMPARE(tools->actions().size(), 5);
+  for (QAction* a : tools->actions()) {
+    QVERIFY(a->menu());
+    QVERIFY2(!a->isEnabled(), qPrintable(a->text()));
+  }
+  // A submenu holding only a separator and a greyed entry stays greyed; one enabled entry,
+  // even one level deeper, enables it.
+  QMenu* code = tools->findChild<QMenu*>(QLatin1String(CMenuResources::kPluginMenuExportCode));
+  QVERIFY(code);
+  code->addSeparator();
+  code->addAction(QStringLiteral("greyed"))->setEnabled(false);
+  frame.PrepareMenu(tools);
+  QVERIFY(!code->menuAction()->isEnabled());
+  QMenu* deeper = code->addMenu(QStringLiteral("deeper"));
+  deeper->addAction(QStringLiteral("live"));
+  frame.PrepareMenu(tools);
+  QVERIFY(deeper->menuAction()->isEnabled());
+  QVERIFY(code->menuAction()->isEnabled());
+  // The context menus' plugin submenus are greyed the same way.
+  QMenu* pattern = frame.ContextMenu(145);
+  frame.PrepareMenu(pattern);
+  for (QAction* a : pattern->actions())
+    if (a->menu()) QVERIFY(!a->isEnabled());
+}
+
+void FrameTest::contextMenus_data() {
+  QTest::addColumn<int>("templateId");
+  QTest::addColumn<QList<int>>("commands");
+  const int sub = -1;
+  const QList<int> edits = {ID_EDIT_UNDO, ID_EDIT_REDO, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_CLEAR};
+  const QList<int> tail = {ID_EDIT_OPEN_TEXT, ID_EDIT_SAVE_CONTENT, ID_EDIT_FIND, ID_EDIT_REPLACE, ID_EDIT_SELECT_ALL};
+  QTest::newRow("pattern 145") << 145 << (edits + QList<int>{sub, sub, sub} + tail);
+  QTest::newRow("text 144") << 144 << (QList<int>{ID_MATCH_SET_START_POINT} + edits + QList<int>{sub, sub} + tail);
+  QTest::newRow("replace 135") << 135 << (edits + QList<int>{sub, sub} + tail);
+  QTest::newRow("tree 136") << 136 << QList<int>{ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_CLEAR, sub};
+  QTest::newRow("split 138") << 138 << QList<int>{ID_EDIT_SAVE_CONTENT};
+  QTest::newRow("clip 146") << 146 << QList<int>{ID_CLIP_SET_NAME, ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_CLEAR};
+  QTest::newRow("snapshot 151") << 151
+                                << QList<int>{ID_ADD_SNAPSHOT, ID_SNAPSHOT_SWITCH, ID_SNAPSHOT_SET_NAME,
+                                              ID_SNAPSHOT_DELETE, ID_SNAPSHOT_DELETE_TREE};
+}
+
+void FrameTest::contextMenus() {
+  QFETCH(int, templateId);
+  QFETCH(QList<int>, commands);
+  CMainFrame frame;
+  QMenu* menu = frame.ContextMenu(templateId);
+  QVERIFY(menu);
+  QCOMPARE(CommandsOf(menu), commands);
+  for (QAction* a : CMenuResources::AllActions(menu))
+    if (CMenuResources::CommandOf(a)) QVERIFY(!a->text().isEmpty());
+}
+
+void FrameTest::droppedFiles() {
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  auto write = [&](const QString& name, const QByteArray& bytes) {
+    QFile f(dir.filePath(name));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+  };
+  write(QStringLiteral("notes.txt"), "some text");
+  write(QStringLiteral("other.doc"), "x");
+  write(QStringLiteral("WORK.RWS"), WorkspaceWithPattern(QStringLiteral("(a)b+")));
+  CMainFrame frame;
+  QList<Box> boxes;
+  RecordBoxes(frame, &boxes);
+  frame.OpenDroppedFiles({dir.filePath(QStringLiteral("notes.txt")), dir.filePath(QStringLiteral("other.doc"))});
+  QVERIFY(frame.Doc()->GetPathName().isEmpty());
+  QVERIFY(boxes.isEmpty());
+  frame.OpenDroppedFiles({dir.filePath(QStringLiteral("notes.txt")), dir.filePath(QStringLiteral("WORK.RWS"))});
+  QCOMPARE(QFileInfo(frame.Doc()->GetPathName()).fileName(), QStringLiteral("WORK.RWS"));
+  QCOMPARE(PatternOf(frame.Doc()), QStringLiteral("(a)b+"));
+  QVERIFY(boxes.isEmpty());
+  QCOMPARE(frame.RecentFiles().Files().value(0), QFileInfo(dir.filePath(QStringLiteral("WORK.RWS"))).absoluteFilePath());
+}
+
+void FrameTest::waitDialogShowsAndBreaks() {
+  CMainFrame frame;
+  frame.show();
+  QList<Box> boxes;
+  RecordBoxes(frame, &boxes);
+  // Two ways to take each 'a' and no 'c': 2^60 attempts, far longer than the 500 ms before
+  // the dialog shows.
+  SetTexts(frame.Doc(), QStringLiteral("(?:a|a)*?c"), QString(60, QLatin1Char('a')));
+  QString title;
+  bool sawBreak = false;
+  QTimer poll;
+  poll.setInterval(20);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    CProgressDialog* dialog = frame.WaitDialog();
+    if (!dialog || !dialog->isVisible()) return;
+    title = dialog->windowTitle();
+    auto* button = dialog->findChild<QAbstractButton*>(QStringLiteral("break"));
+    if (!button) return;
+    sawBreak = button->text() == QStringLiteral("Break");
+    poll.stop();
+    button->click();
+  });
+  poll.start();
+  frame.CommandAction(ID_MATCH_FIND_ALL)->trigger();
+  poll.stop();
+  QCOMPARE(title, QStringLiteral("Please wait ..."));
+  QVERIFY(sawBreak);
+  QVERIFY(!frame.Doc()->IsJobActive());
+  QCOMPARE(boxes.size(), 1);
+  QVERIFY2(boxes[0].text.startsWith(QStringLiteral("Find and match aborted, elapsed time: ")), qPrintable(boxes[0].text));
+  QVERIFY(!frame.WaitDialog());
+}
+
+void FrameTest::missingCommandLineFile() {
+  CMainFrame frame;
+  QList<Box> boxes;
+  RecordBoxes(frame, &boxes);
+  SetTexts(frame.Doc(), QStringLiteral("abc"), QStringLiteral("abc"));
+  frame.Doc()->SetModified(false);
+  const QString missing = QDir::temp().filePath(QStringLiteral("korvane-no-such-file-%1.rws").arg(QCoreApplication::applicationPid()));
+  QVERIFY(!frame.OpenDocumentFile(missing));
+  QCOMPARE(boxes.size(), 1);
+  QVERIFY2(boxes[0].text.contains(missing), qPrintable(boxes[0].text));
+  QVERIFY(frame.Doc()->GetPattern().empty());
+  QVERIFY(frame.Doc()->GetSubjectText().empty());
+  QVERIFY(frame.Doc()->GetPathName().isEmpty());
+  QCOMPARE(CKorvaneApp::CommandLineFile({QStringLiteral("korvane"), QStringLiteral("-style"), missing}), missing);
+  QCOMPARE(CKorvaneApp::CommandLineFile({QStringLiteral("korvane")}), QString());
+}
+
+void FrameTest::garbageCommandLineFile() {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("broken.rws"));
+  {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("\x02\x00\x00\x00garbage that is not a workspace at all \xff\xff\xff\x7f", 48);
+  }
+  CMainFrame frame;
+  QList<Box> boxes;
+  RecordBoxes(frame, &boxes);
+  QVERIFY(!frame.OpenDocumentFile(path));
+  QCOMPARE(boxes.size(), 1);
+  QVERIFY(frame.Doc()->GetPattern().empty());
+  QVERIFY(frame.Doc()->GetPathName().isEmpty());
+  QVERIFY(!frame.Doc()->IsModified());
+}
+
+// =============================================================================================
+// LayoutTest
+
+void LayoutTest::init() { ClearSettings(); }
+
+void LayoutTest::separatorDrag_data() {
+  QTest::addColumn<int>("extent");
+  QTest::addColumn<int>("offset");
+  QTest::addColumn<int>("mouse");
+  QTest::addColumn<float>("ratio");
+  QTest::addColumn<int>("position");
+  QTest::newRow("follows the mouse") << 400 << 0 << 200 << 0.5f << 200;
+  QTest::newRow("grab offset") << 400 << 3 << 203 << 0.5f << 200;
+  QTest::newRow("beyond 90 per cent stops there") << 400 << 0 << 390 << 0.9f << 360;
+  QTest::newRow("below 10 per cent stops there") << 400 << 0 << 10 << 0.1f << 40;
+  QTest::newRow("negative") << 400 << 0 << -50 << 0.1f << 40;
+  QTest::newRow("80 pixels count as 100") << 80 << 0 << 40 << 0.4f << 40;
+  QTest::newRow("80 pixels, clamped against 100") << 80 << 0 << 95 << 0.9f << 90;
+  QTest::newRow("exactly 100") << 100 << 0 << 50 << 0.5f << 50;
+  QTest::newRow("101 pixels are their own") << 101 << 0 << 50 << float(50.0f / 101.0f) << 50;
+}
+
+void LayoutTest::separatorDrag() {
+  QFETCH(int, extent);
+  QFETCH(int, offset);
+  QFETCH(int, mouse);
+  QFETCH(float, ratio);
+  QFETCH(int, position);
+  CSeparator sep;
+  sep.grabOffset = offset;
+  QCOMPARE(sep.Drag(mouse, extent), position);
+  QCOMPARE(sep.ratio, ratio);
+}
+
+void LayoutTest::modesChangeViews_data() {
+  QTest::addColumn<int>("command");
+  QTest::addColumn<QList<int>>("present");
+  QTest::newRow("match") << int(ID_MODE_MATCH) << QList<int>{0};
+  QTest::newRow("replace") << int(ID_MODE_REPLACE) << QList<int>{0, 1, 2};
+  QTest::newRow("split") << int(ID_MODE_SPLIT) << QList<int>{0, 3};
+  QTest::newRow("trace") << int(ID_MODE_TRACE) << QList<int>{0};
+  QTest::newRow("optimize") << int(ID_MODE_OPTIMIZE) << QList<int>{0};
+}
+
+void LayoutTest::modesChangeViews() {
+  QFETCH(int, command);
+  QFETCH(QList<int>, present);
+  CMainFrame frame;
+  frame.show();
+  // From a mode with every other set of views.
+  frame.OnCommand(command == ID_MODE_REPLACE ? ID_MODE_SPLIT : ID_MODE_REPLACE);
+  frame.OnCommand(command);
+  CKorvaneBack* pane = frame.WorkPane();
+  QCOMPARE(pane->LaidOutMode(), command - 32770);
+  for (int slot = 0; slot < CKorvaneBack::SLOT_COUNT; ++slot) {
+    QCOMPARE(pane->View(slot) != nullptr, present.contains(slot));
+    if (pane->View(slot)) QVERIFY(pane->View(slot)->isVisible());
+  }
+  // Only the views of the mode remain as children of the pane.
+  QCOMPARE(pane->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly).size(), present.size());
+}
+
+void LayoutTest::workPaneGeometry() {
+  CKorvaneDoc doc(nullptr);
+  doc.SetMode(MODE_REPLACE);
+  doc.SetShares(0.2f, 0.5f);
+  CKorvaneBack pane(&doc);
+  pane.resize(600, 400);
+  pane.ApplyMode();
+  pane.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&pane));
+  QCOMPARE(pane.size(), QSize(600, 400));
+  QCOMPARE(pane.View(CKorvaneBack::SLOT_REPLACE_TO)->geometry(), QRect(0, 0, 600, 80));
+  QCOMPARE(pane.View(CKorvaneBack::SLOT_TEXT)->geometry(), QRect(0, 87, 300, 313));
+  QCOMPARE(pane.View(CKorvaneBack::SLOT_REPLACE_RESULT)->geometry(), QRect(307, 87, 293, 313));
+  QVERIFY(!pane.View(CKorvaneBack::SLOT_SPLIT));
+  QCOMPARE(pane.TextSeparator().rect.top(), 87);
+  // Dragging the horizontal separator beyond 90 per cent stops there and tells the document.
+  QVERIFY(pane.BeginDrag(QPoint(10, 82)));
+  pane.DragTo(QPoint(10, 395));
+  pane.EndDrag();
+  QCOMPARE(pane.ReplaceToSeparator().rect.top(), 360);
+  QCOMPARE(doc.GetPatternShare(), 0.9f);
+  QCOMPARE(doc.GetTextShare(), 0.5f);
+  QCOMPARE(pane.View(CKorvaneBack::SLOT_TEXT)->geometry().top(), 367);
+  QCOMPARE(pane.TextSeparator().rect.top(), 367);
+  // On resize the separators follow their ratios.
+  pane.resize(300, 200);
+  QTRY_COMPARE(pane.ReplaceToSeparator().rect.top(), 180);
+  QCOMPARE(pane.TextSeparator().rect.left(), 150);
+  // Match mode: the text box fills the pane and there is nothing to drag.
+  doc.SetMode(MODE_MATCH);
+  pane.OnUpdate(nullptr, 0x40000);
+  QCOMPARE(pane.View(CKorvaneBack::SLOT_TEXT)->geometry(), QRect(0, 0, 300, 200));
+  QVERIFY(!pane.View(CKorvaneBack::SLOT_REPLACE_TO));
+  QVERIFY(!pane.BeginDrag(QPoint(150, 0)));
+  QVERIFY(!pane.BeginDrag(QPoint(299, 100)));
+}
+
+void LayoutTest::splitDragKeepsReplaceRatio() {
+  CKorvaneDoc doc(nullptr);
+  doc.SetMode(MODE_SPLIT);
+  doc.SetShares(0.25f, 0.5f);
+  CKorvaneBack pane(&doc);
+  pane.resize(500, 300);
+  pane.ApplyMode();
+  pane.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&pane));
+  QCOMPARE(pane.TextSeparator().rect.left(), 250);
+  QCOMPARE(pane.ReplaceToSeparator().thickness, 0);
+  QVERIFY(pane.BeginDrag(QPoint(252, 100)));
+  pane.DragTo(QPoint(352, 100));
+  pane.EndDrag();
+  QCOMPARE(doc.GetTextShare(), 0.7f);
+  // The hidden replace-to separator's ratio 0 must not overwrite the one Replace mode shows.
+  QCOMPARE(doc.GetPatternShare(), 0.25f);
+  QCOMPARE(pane.View(CKorvaneBack::SLOT_SPLIT)->geometry().left(), 357);
+  QCOMPARE(pane.View(CKorvaneBack::SLOT_TEXT)->geometry(), QRect(0, 0, 350, 300));
+}
+
+void LayoutTest::savedStatesAfterSwitching() {
+  {
+    CMainFrame frame;
+    QCOMPARE(CLayoutStore::SavedStates(CProfile()), 0);
+    frame.OnCommand(ID_MODE_REPLACE);
+    frame.OnCommand(ID_MODE_MATCH);
+    CProfile profile;
+    QCOMPARE(CLayoutStore::SavedStates(profile), 0x6);
+    QVERIFY(profile.Settings().contains(QStringLiteral("BarStates/Match/DockState")));
+    QVERIFY(profile.Settings().contains(QStringLiteral("BarStates/Replace-Summary/ReplaceToHeight")));
+    QVERIFY(profile.Settings().contains(QStringLiteral("BarStates/Match-SCBar-128/sizeVertCX")));
+    QVERIFY(profile.Settings().contains(QStringLiteral("BarStates/Replace-SCBar-136/sizeFloatCY")));
+    QVERIFY(profile.Settings().contains(QStringLiteral("Settings/PatternHeight")));
+  }
+}
+
+void LayoutTest::modeRestoresItsLayout() {
+  CMainFrame frame;
+  frame.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&frame));
+  frame.OnCommand(ID_VIEW_STRUCTURE);  // hide it in Match mode
+  QVERIFY(frame.SizingBar(BAR_STRUCTURE)->isHidden());
+  frame.OnCommand(ID_MODE_REPLACE);  // never saved: the built-in layout
+  QVERIFY(!frame.SizingBar(BAR_STRUCTURE)->isHidden());
+  frame.OnCommand(ID_VIEW_SNAPSHOT);  // hide it in Replace mode
+  frame.OnCommand(ID_MODE_MATCH);
+  QVERIFY(frame.SizingBar(BAR_STRUCTURE)->isHidden());
+  QVERIFY(!frame.SizingBar(BAR_SNAPSHOT)->isHidden());
+  frame.OnCommand(ID_MODE_REPLACE);
+  QVERIFY(!frame.SizingBar(BAR_STRUCTURE)->isHidden());
+  QVERIFY(frame.SizingBar(BAR_SNAPSHOT)->isHidden());
+  // The ratios of each mode come back with it.
+  frame.Doc()->SetShares(0.35f, 0.6f);
+  frame.OnCommand(ID_MODE_MATCH);
+  frame.Doc()->SetShares(0.5f, 0.5f);
+  frame.OnCommand(ID_MODE_REPLACE);
+  QCOMPARE(frame.Doc()->GetPatternShare(), 0.35f);
+  QCOMPARE(frame.Doc()->GetTextShare(), 0.6f);
+  // A new frame opens in the saved layout of its mode.
+  frame.close();
+  CMainFrame again;
+  again.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&again));
+  QVERIFY(again.SizingBar(BAR_STRUCTURE)->isHidden());
+}
+
+void LayoutTest::resetAllBars() {
+  CMainFrame frame;
+  frame.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&frame));
+  frame.OnCommand(ID_VIEW_STRUCTURE);
+  frame.OnCommand(ID_VIEW_GROUP);
+  frame.OnCommand(ID_VIEW_MATCH_MODE);
+  frame.SizingBar(BAR_STACK)->show();
+  frame.OnCommand(ID_VIEW_RESET_BARS);
+  for (int id : {int(BAR_STRUCTURE), int(BAR_GROUP), int(BAR_TEXT_CLIP), int(BAR_SNAPSHOT), int(BAR_TOOLBAR),
+                 int(BAR_MATCH_MODE), int(BAR_MATCH_BUTTONS)})
+    QVERIFY2(frame.Bar(id)->isVisible(), qPrintable(QString::number(id)));
+  QVERIFY(!frame.Bar(BAR_MESSAGE)->isVisible());
+  QVERIFY(!frame.Bar(BAR_STACK)->isVisible());
+  QVERIFY(!frame.Bar(BAR_WORK_MODE)->isVisible());
+  QCOMPARE(frame.dockWidgetArea(frame.SizingBar(BAR_STRUCTURE)), Qt::LeftDockWidgetArea);
+  QCOMPARE(frame.dockWidgetArea(frame.SizingBar(BAR_GROUP)), Qt::BottomDockWidgetArea);
+  QCOMPARE(frame.dockWidgetArea(frame.SizingBar(BAR_SNAPSHOT)), Qt::RightDockWidgetArea);
+  QCOMPARE(frame.dockWidgetArea(frame.SizingBar(BAR_TEXT_CLIP)), Qt::RightDockWidgetArea);
+  QVERIFY(frame.SizingBar(BAR_SNAPSHOT)->geometry().top() < frame.SizingBar(BAR_TEXT_CLIP)->geometry().top());
+  // Group spans the whole width at the bottom, below Structure.
+  QVERIFY(frame.SizingBar(BAR_GROUP)->geometry().top() >= frame.SizingBar(BAR_STRUCTURE)->geometry().bottom());
+  QCOMPARE(frame.toolBarArea(frame.ToolBarOf(BAR_MATCH_MODE)), Qt::TopToolBarArea);
+  QVERIFY(frame.ToolBarOf(BAR_MATCH_MODE)->geometry().top() < frame.ToolBarOf(BAR_MATCH_BUTTONS)->geometry().top());
+  QVERIFY(frame.ToolBarOf(BAR_TOOLBAR)->geometry().top() < frame.ToolBarOf(BAR_MATCH_MODE)->geometry().top());
+}
+
+void LayoutTest::patternHeight_data() {
+  QTest::addColumn<QString>("stored");
+  QTest::addColumn<int>("height");
+  QTest::newRow("10 opens at 30") << "10" << 30;
+  QTest::newRow("29") << "29" << 30;
+  QTest::newRow("30") << "30" << 30;
+  QTest::newRow("150") << "150" << 150;
+  QTest::newRow("garbage") << "tall" << 100;
+  QTest::newRow("missing") << "" << 100;
+  QTest::newRow("negative") << "-5" << 30;
+}
+
+void LayoutTest::patternHeight() {
+  QFETCH(QString, stored);
+  QFETCH(int, height);
+  {
+    CProfile profile;
+    if (!stored.isEmpty()) profile.WriteString(QStringLiteral("Settings"), QStringLiteral("PatternHeight"), stored);
+    profile.Flush();
+  }
+  QCOMPARE(CLayoutStore::ReadPatternHeight(CProfile()), height);
+  CMainFrame frame;
+  frame.resize(900, 700);
+  frame.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&frame));
+  QCOMPARE(frame.PatternPane()->height(), height);
+}
+
+void LayoutTest::sizeLoadsRaisedToMinimum_data() {
+  QTest::addColumn<QString>("key");
+  QTest::addColumn<int>("stored");
+  QTest::addColumn<int>("loaded");
+  QTest::newRow("sizeVertCX 5 loads as 33") << "sizeVertCX" << 5 << 33;
+  QTest::newRow("sizeVertCY 0") << "sizeVertCY" << 0 << 32;
+  QTest::newRow("sizeHorzCX -7") << "sizeHorzCX" << -7 << 33;
+  QTest::newRow("sizeHorzCY 31") << "sizeHorzCY" << 31 << 32;
+  QTest::newRow("sizeFloatCX 36") << "sizeFloatCX" << 36 << 37;
+  QTest::newRow("sizeFloatCY 300") << "sizeFloatCY" << 300 << 300;
+}
+
+void LayoutTest::sizeLoadsRaisedToMinimum() {
+  QFETCH(QString, key);
+  QFETCH(int, stored);
+  QFETCH(int, loaded);
+  CProfile profile;
+  const QString section = CLayoutStore::ModeSection(MODE_MATCH);
+  profile.WriteInt(CSizingControlBarG::SizeSection(section, 130), key, stored);
+  CSizingControlBarG bar(130, QStringLiteral("Group"));
+  bar.LoadSizes(profile, section);
+  const QHash<QString, int> sizes = {{"sizeHorzCX", bar.HorzSize().width()},  {"sizeHorzCY", bar.HorzSize().height()},
+                                     {"sizeVertCX", bar.VertSize().width()},  {"sizeVertCY", bar.VertSize().height()},
+                                     {"sizeFloatCX", bar.FloatSize().width()}, {"sizeFloatCY", bar.FloatSize().height()}};
+  for (auto it = sizes.begin(); it != sizes.end(); ++it)
+    QCOMPARE(it.value(), it.key() == key ? loaded : 200);  // missing values keep the current size
+  QCOMPARE(CSizingControlBarG::SizeSection(QStringLiteral("BarStates\\Trace"), 131), QStringLiteral("BarStates\\Trace-SCBar-131"));
+}
+
+void LayoutTest::ratioStoredAsPercent_data() {
+  QTest::addColumn<float>("ratio");
+  QTest::addColumn<int>("percent");
+  QTest::newRow("0.456 stores as 45") << 0.456f << 45;
+  QTest::newRow("0.45 read back stays 45") << 0.45f << 45;
+  QTest::newRow("0.2") << 0.2f << 20;
+  QTest::newRow("0.1") << 0.1f << 10;
+  QTest::newRow("0.9") << 0.9f << 90;
+  QTest::newRow("0.999") << 0.999f << 99;
+  QTest::newRow("0.57") << 0.57f << 57;
+}
+
+void LayoutTest::ratioStoredAsPercent() {
+  QFETCH(float, ratio);
+  QFETCH(int, percent);
+  QCOMPARE(CLayoutStore::RatioToPercent(ratio), percent);
+  CProfile profile;
+  CLayoutStore::WriteRatios(profile, MODE_REPLACE, ratio, 0.5f);
+  QCOMPARE(profile.GetInt(QStringLiteral("BarStates\\Replace-Summary"), QStringLiteral("ReplaceToHeight"), -1), percent);
+  float replaceTo = 0, text = 0;
+  CLayoutStore::ReadRatios(profile, MODE_REPLACE, &replaceTo, &text);
+  QCOMPARE(replaceTo, qBound(0.1f, CLayoutStore::PercentToRatio(percent), 0.9f));
+  QCOMPARE(text, 0.5f);
+}
+
+void LayoutTest::garbageLayoutFallsBack() {
+  {
+    CProfile profile;
+    CLayoutStore::MarkSaved(profile, MODE_MATCH);
+    profile.Settings().setValue(QStringLiteral("BarStates/Match/DockState"), QByteArray("not a layout"));
+    profile.WriteString(QStringLiteral("BarStates\\Match-Summary"), QStringLiteral("ReplaceToHeight"), QStringLiteral("wide"));
+    profile.WriteString(QStringLiteral("BarStates\\Match-Summary"), QStringLiteral("TextEditWidth"), QStringLiteral("250"));
+    profile.WriteString(QStringLiteral("BarStates\\Match-SCBar-128"), QStringLiteral("sizeVertCX"), QStringLiteral("x"));
+    profile.WriteString(QStringLiteral("BarStates"), QStringLiteral("SavedStates"), QStringLiteral("3"));
+    profile.Flush();
+  }
+  CMainFrame frame;
+  frame.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&frame));
+  // The built-in layout stands in; the ratios fall back or are kept inside their range.
+  QVERIFY(frame.SizingBar(BAR_STRUCTURE)->isVisible());
+  QVERIFY(frame.SizingBar(BAR_GROUP)->isVisible());
+  QVERIFY(!frame.SizingBar(BAR_STACK)->isVisible());
+  QCOMPARE(frame.Doc()->GetPatternShare(), 0.2f);
+  QCOMPARE(frame.Doc()->GetTextShare(), 0.9f);
+  QCOMPARE(frame.SizingBar(BAR_STRUCTURE)->VertSize().width(), 200);
+  // A garbage "SavedStates" means nothing was saved.
+  {
+    CProfile profile;
+    profile.WriteString(QStringLiteral("BarStates"), QStringLiteral("SavedStates"), QStringLiteral("lots"));
+    QCOMPARE(CLayoutStore::SavedStates(profile), 0);
+  }
+}
+
+void LayoutTest::activeViewLeavesDestroyedView() {
+  CMainFrame frame;
+  frame.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&frame));
+  frame.OnCommand(ID_MODE_REPLACE);
+  QWidget* replaceTo = frame.WorkPane()->View(CKorvaneBack::SLOT_REPLACE_TO);
+  QVERIFY(replaceTo);
+  frame.SetActiveView(replaceTo);
+  replaceTo->setFocus();
+  QCOMPARE(frame.ActiveView(), replaceTo);
+  frame.OnCommand(ID_MODE_MATCH);
+  QCOMPARE(frame.ActiveView(), frame.PatternEditView());
+  QVERIFY(frame.PatternEditView());
+}
+
+// =============================================================================================
+// SettingsTest
+
+void SettingsTest::init() { ClearSettings(); }
+
+void SettingsTest::fontParse_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<int>("fields");
+  QTest::addColumn<int>("height");
+  QTest::addColumn<int>("weight");
+  QTest::addColumn<bool>("italic");
+  QTest::addColumn<QString>("face");
+  QTest::newRow("default") << "-14/700/0/0/Tahoma/" << 5 << -14 << 700 << false << "Tahoma";
+  QTest::newRow("only a height") << "-20" << 1 << -20 << 0 << false << "";
+  QTest::newRow("height and slash") << "-18/" << 1 << -18 << 0 << false << "";
+  QTest::newRow("no face") << "-16/400/1/0/" << 4 << -16 << 400 << true << "";
+  QTest::newRow("face without final slash") << "-13/400/0/0/Mono" << 5 << -13 << 400 << false << "Mono";
+  QTest::newRow("blanks before numbers") << " -15/ 700/0/0/Sans/" << 5 << -15 << 700 << false << "Sans";
+  QTest::newRow("positive cell height") << "20/400/0/0/Sans/" << 5 << 20 << 400 << false << "Sans";
+  QTest::newRow("junk after height") << "-12x/700/" << 1 << -12 << 0 << false << "";
+  QTest::newRow("long face cut to 31")
+      << "-12/700/0/0/A face name that runs on well past the limit/" << 5 << -12 << 700 << false
+      << "A face name that runs on well p";
+  QTest::newRow("huge height clamps") << "-99999999999/400/0/0/Sans/" << 5 << INT_MIN << 400 << false << "Sans";
+}
+
+void SettingsTest::fontParse() {
+  QFETCH(QString, text);
+  QFETCH(int, fields);
+  QFETCH(int, height);
+  QFETCH(int, weight);
+  QFETCH(bool, italic);
+  QFETCH(QString, face);
+  FontDescription d;
+  QCOMPARE(CSavedFont::Parse(text, &d), fields);
+  QCOMPARE(d.height, height);
+  QCOMPARE(d.weight, weight);
+  QCOMPARE(d.italic != 0, italic);
+  QCOMPARE(d.face, face);
+  CSavedFont font(QStringLiteral("korvane_test"));
+  QVERIFY(font.SetText(text));
+  QVERIFY(!font.IsFallback());
+  const int px = font.Font().pixelSize();
+  QVERIFY2(px >= 1 && px <= 1000, qPrintable(QString::number(px)));
+  if (height < 0 && height > -1000) QCOMPARE(px, -height);
+  QCOMPARE(font.Font().italic(), italic);
+  if (weight == 700) QCOMPARE(font.Font().weight(), QFont::Bold);
+  if (!face.isEmpty()) QCOMPARE(font.Font().families().value(0), face);
+}
+
+void SettingsTest::fontRoundTrip() {
+  CSavedFont font(QLatin1String(CSavedFont::kRegex));
+  QVERIFY(font.Load());  // nothing stored: the default
+  QCOMPARE(font.Text(), QStringLiteral("-14/700/0/0/Tahoma/"));
+  QCOMPARE(font.Font().pixelSize(), 14);
+  QVERIFY(font.Font().bold());
+  // Not even a height: the system's GUI font.
+  QVERIFY(!font.SetText(QStringLiteral("big")));
+  QVERIFY(font.IsFallback());
+  QVERIFY(!font.SetText(QString()));
+  QFont chosen(QStringLiteral("Sans"));
+  chosen.setPixelSize(17);
+  chosen.setItalic(true);
+  font.SetFont(chosen);
+  font.Save();
+  CSavedFont again(QLatin1String(CSavedFont::kRegex));
+  QVERIFY(again.Load());
+  QCOMPARE(again.Text(), font.Text());
+  QCOMPARE(again.Font().pixelSize(), 17);
+  QVERIFY(again.Font().italic());
+  QCOMPARE(CProfile().GetString(QStringLiteral("Fonts"), QStringLiteral("korvane_regex"), QString()), font.Text());
+  CSavedFont copy(QLatin1String(CSavedFont::kText));
+  copy.CopyFrom(again);
+  QCOMPARE(copy.Text(), again.Text());
+  QCOMPARE(copy.Key(), QStringLiteral("korvane_text"));
+}
+
+void SettingsTest::fontsDialogRules() {
+  {
+    CFontsDialog dialog;
+    // Nothing stored: four equal defaults, so the box starts ticked and three rows are off.
+    QVERIFY(dialog.IsSameFont());
+    for (int row = 1; row < CFontsDialog::ROW_COUNT; ++row) {
+      QVERIFY(!dialog.SelectButton(row)->isEnabled());
+      QVERIFY(!dialog.Sample(row)->isEnabled());
+    }
+    QVERIFY(dialog.SelectButton(0)->isEnabled());
+    QCOMPARE(dialog.Sample(0)->text(), QStringLiteral("Tahoma"));
+    // The regex font, chosen while ticked, goes to all four.
+    QFont chosen(QStringLiteral("Serif"));
+    chosen.setPixelSize(19);
+    dialog.FontChosen(CFontsDialog::ROW_REGEX, chosen);
+    for (int row = 0; row < CFontsDialog::ROW_COUNT; ++row) QCOMPARE(dialog.Font(row).Font().pixelSize(), 19);
+    QCOMPARE(dialog.Sample(2)->font().pixelSize(), 19);
+    dialog.SaveAll();
+  }
+  CProfile profile;
+  const QString regex = profile.GetString(QStringLiteral("Fonts"), QStringLiteral("korvane_regex"), QString());
+  QVERIFY(regex.startsWith(QStringLiteral("-19/")));
+  for (const char* key : {"korvane_text", "korvane_replaceto", "korvane_result"})
+    QCOMPARE(profile.GetString(QStringLiteral("Fonts"), QLatin1String(key), QString()), regex);
+
+  // Different fonts: unticked, every row on; the text row's choice stays its own.
+  profile.WriteString(QStringLiteral("Fonts"), QStringLiteral("korvane_text"), QStringLiteral("-11/400/0/0/Mono/"));
+  profile.Flush();
+  CFontsDialog dialog;
+  QVERIFY(!dialog.IsSameFont());
+  QVERIFY(dialog.SelectButton(CFontsDialog::ROW_TEXT)->isEnabled());
+  QCOMPARE(dialog.Sample(CFontsDialog::ROW_TEXT)->text(), QStringLiteral("Mono"));
+  QFont chosen(QStringLiteral("Serif"));
+  chosen.setPixelSize(23);
+  dialog.FontChosen(CFontsDialog::ROW_TEXT, chosen);
+  QCOMPARE(dialog.Font(CFontsDialog::ROW_TEXT).Font().pixelSize(), 23);
+  QCOMPARE(dialog.Font(CFontsDialog::ROW_REGEX).Font().pixelSize(), 19);
+  // Ticking the box shows the regex font everywhere; OK then saves it everywhere.
+  dialog.SetSameFont(true);
+  QCOMPARE(dialog.Sample(CFontsDialog::ROW_TEXT)->font().pixelSize(), 19);
+  // Restore Default: all four back to the default, ticked.
+  dialog.SetSameFont(false);
+  dialog.RestoreDefault();
+  QVERIFY(dialog.IsSameFont());
+  for (int row = 0; row < CFontsDialog::ROW_COUNT; ++row)
+    QCOMPARE(dialog.Font(row).Text(), QStringLiteral("-14/700/0/0/Tahoma/"));
+}
+
+void SettingsTest::fontsDialogCancelSavesNothing() {
+  CFontsDialog dialog;
+  QFont chosen(QStringLiteral("Serif"));
+  chosen.setPixelSize(30);
+  dialog.FontChosen(CFontsDialog::ROW_REGEX, chosen);
+  dialog.reject();
+  QVERIFY(!CProfile().Settings().contains(QStringLiteral("Fonts/korvane_regex")));
+  // OK through the frame's command: the document broadcasts the font-changed hints.
+  CMainFrame frame;
+  struct Recorder : CDocView {
+    int hints = 0;
+    void OnUpdate(CDocView*, int hint) override { hints |= hint; }
+  } recorder;
+  frame.Doc()->AddView(&recorder);
+  QTimer::singleShot(0, [&] {
+    if (auto* d = qobject_cast<CFontsDialog*>(QApplication::activeModalWidget())) d->accept();
+  });
+  QTimer::singleShot(2000, [&] {  // never leave a dialog hanging
+    if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
+  });
+  frame.OnCommand(ID_SELECT_FONTS);
+  frame.Doc()->RemoveView(&recorder);
+  QCOMPARE(recorder.hints & 0x20082, 0x20082);
+}
+
+void SettingsTest::languageFromIni_data() {
+  QTest::addColumn<QByteArray>("ini");
+  QTest::addColumn<int>("lcid");
+  QTest::newRow("Chinese") << QByteArray("[Settings]\nLCID=2052\n") << 2052;
+  QTest::newRow("English") << QByteArray("[Settings]\nLCID=1033\n") << 1033;
+  QTest::newRow("zero") << QByteArray("[Settings]\nLCID=0\n") << 0;
+  QTest::newRow("garbage") << QByteArray("[Settings]\nLCID=chinese\n") << 0;
+  QTest::newRow("other section") << QByteArray("[Other]\nLCID=2052\n") << 0;
+  QTest::newRow("not an ini") << QByteArray("\x00\xff\xfe binary", 10) << 0;
+  QTest::newRow("unknown language") << QByteArray("[Settings]\nLCID=1041\n") << 1041;
+}
+
+void SettingsTest::languageFromIni() {
+  QFETCH(QByteArray, ini);
+  QFETCH(int, lcid);
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("korvane.ini"));
+  {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(ini);
+  }
+  QCOMPARE(CKorvaneApp::ReadLanguageSetting(path), lcid);
+  QCOMPARE(CKorvaneApp::ReadLanguageSetting(dir.filePath(QStringLiteral("missing.ini"))), 0);
+  const int language = CKorvaneApp::ChooseLanguage(lcid);
+  if (lcid == 2052) QCOMPARE(language, 2052);
+  else if (lcid != 0) QCOMPARE(language, 1033);
+  else QCOMPARE(language, CStringTable::LanguageFromLocale(QLocale::system()));
+}
+
+void SettingsTest::chineseMenus() {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("korvane.ini"));
+  {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("[Settings]\r\nLCID=2052\r\n");
+  }
+  const CStringTable chinese(CStringTable::kSimplifiedChinese);
+  const CStringTable english(CStringTable::kEnglish);
+  CKorvaneApp::InstallLanguage(CKorvaneApp::ChooseLanguage(CKorvaneApp::ReadLanguageSetting(path)));
+  {
+    CMainFrame frame;
+    QCOMPARE(frame.TopMenu(IDS_MENU_FILE)->title(), chinese.Get(IDS_MENU_FILE));
+    QVERIFY(frame.TopMenu(IDS_MENU_FILE)->title() != english.Get(IDS_MENU_FILE));
+    QCOMPARE(frame.CommandAction(ID_MATCH_FIND)->text(), chinese.Get(IDS_MENU_MATCH_FIND));
+    QCOMPARE(frame.CommandAction(ID_MATCH_FIND)->statusTip(), chinese.GetPrompt(ID_MATCH_FIND));
+    QCOMPARE(frame.MessageText(), chinese.Get(IDS_READY));
+    QCOMPARE(frame.SizingBar(BAR_STRUCTURE)->windowTitle(), chinese.Get(IDS_BAR_STRUCTURE));
+    frame.ShowResultPosition(1, 2);
+    QString expected = chinese.Get(IDS_RESULT_POSITION);
+    expected.replace(expected.indexOf(QStringLiteral("%d")), 2, QStringLiteral("1"));
+    expected.replace(expected.indexOf(QStringLiteral("%d")), 2, QStringLiteral("2"));
+    QCOMPARE(frame.ResultText(), expected);
+    // Qt's own dialogs follow.
+    QCOMPARE(QLocale().language(), QLocale::Chinese);
+    QVERIFY(QCoreApplication::translate("QPlatformTheme", "Cancel") != QStringLiteral("Cancel"));
+  }
+  CKorvaneApp::InstallLanguage(CStringTable::kEnglish);
+  CMainFrame frame;
+  QCOMPARE(frame.TopMenu(IDS_MENU_FILE)->title(), QStringLiteral("&File"));
+}
+
+void SettingsTest::recentFiles() {
+  CRecentFileList list;
+  for (int i = 0; i < 11; ++i) list.Add(QStringLiteral("/tmp/w%1.rws").arg(i));
+  QCOMPARE(list.Files().size(), 9);
+  QCOMPARE(list.Files().first(), QStringLiteral("/tmp/w10.rws"));
+  QCOMPARE(list.Files().last(), QStringLiteral("/tmp/w2.rws"));
+  list.Add(QStringLiteral("/tmp/w5.rws"));
+  QCOMPARE(list.Files().size(), 9);
+  QCOMPARE(list.Files().first(), QStringLiteral("/tmp/w5.rws"));
+  {
+    CProfile profile;
+    list.Save(profile);
+    profile.WriteString(QStringLiteral("Recent File List"), QStringLiteral("File3"), QStringLiteral("  "));
+    profile.Flush();
+  }
+  CRecentFileList loaded;
+  loaded.Load(CProfile());
+  QCOMPARE(loaded.Files().size(), 8);  // the blank entry is skipped
+  QCOMPARE(loaded.Files().first(), QStringLiteral("/tmp/w5.rws"));
+  QCOMPARE(CRecentFileList::Caption(0, QStringLiteral("/a/b&c.rws")), QStringLiteral("&1 /a/b&&c.rws"));
+  // The File menu lists them as commands 57616 ...
+  CMainFrame frame;
+  QVERIFY(frame.QueryCommand(ID_FILE_MRU_FIRST).enabled);
+  QVERIFY(!frame.QueryCommand(ID_FILE_MRU_LAST).enabled);
+  QVERIFY(frame.CommandAction(ID_FILE_MRU_FIRST)->text().startsWith(QStringLiteral("&1 ")));
+}
