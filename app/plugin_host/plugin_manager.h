@@ -20,6 +20,11 @@
 // command points into, and defers an unload until the running notification has returned. The
 // manager itself must not be destroyed from inside a notification.
 //
+// The frame's side, in order: after its menus exist, LoadPlugins() and BuildMenus(...) with the
+// Tools menu and the context menus 145, 135, 136 and 144; PrepareMenu(menu) first thing in
+// every menu's aboutToShow (before its own submenu greying); StatusPrompt(id) if it shows
+// prompts itself; UnloadPlugins() when it is destroyed, before the document goes.
+//
 // Covered by tests/plugin_manager_test.cpp.
 #ifndef KORVANE_PLUGIN_MANAGER_H
 #define KORVANE_PLUGIN_MANAGER_H
@@ -141,13 +146,16 @@ class PluginManager {
   void SetFaultHandler(std::function<void(unsigned, int)> handler) { m_faultHandler = std::move(handler); }
 
   // Loads every plugin library in folder (sorted by file name), or beside the program when
-  // folder is empty, skipping links to a library already loaded, and sends each command the load notification. Files that do not load, lack
-  // GetPluginEntryMap or return a null or empty map are released and skipped. Ids start at
+  // folder is empty, skipping links to a library already loaded, and sends each command the
+  // load notification. Files that do not load, lack GetPluginEntryMap or return a null or
+  // empty map are released and skipped. Ids start at
   // firstId (or go on after the commands already loaded); commands past PLUGIN_LAST_ID are not
   // created. Returns the number of commands added.
   int LoadPlugins(const QString& folder = QString(), unsigned firstId = PLUGIN_FIRST_ID);
 
-  // Fills every given target (null ones are skipped) with the commands, in menu order.
+  // Fills every given target (null ones are skipped) with the commands, in menu order; once
+  // per menu. Each item made carries its id (property "korvanePluginId") and its status prompt
+  // (status tip), and runs ExecuteCommand when triggered.
   void BuildMenus(QMenu* tools, QMenu* patternContext, QMenu* replaceContext, QMenu* treeContext,
                   QMenu* textContext);
   // One placement pass into one target menu by the kind-to-position table of `which`.
