@@ -4,7 +4,7 @@
 // into extra selections of their control; keeping the rule here lets the tests check it
 // without looking at pixels.
 //
-// Covered by app/ui/results/tests/text_views_test.cpp and bench/result_views_bench.cpp.
+// Covered by app/ui/results/tests/text_views_test.cpp and app/ui/results/bench/result_views_bench.cpp.
 #ifndef KORVANE_HIGHLIGHT_SPANS_H
 #define KORVANE_HIGHLIGHT_SPANS_H
 

@@ -79,14 +79,14 @@ bool CReplaceResultEditView::IsCommandEnabled(int id) const {
 
 bool CReplaceResultEditView::DoCommand(int id) {
   if (id == ID_EDIT_SAVE_CONTENT) {
-    RunSaveAsDialog(this, m_pDoc, SAVE_FROM_REPLACE_RESULT, GetBoxTextU16());
+    RunSaveAsDialog(this, m_pDoc, ESaveAsBox::ReplaceResult, GetBoxText());
     return true;
   }
   return CHighlightedEditView::DoCommand(id);
 }
 
 bool CReplaceResultEditView::SaveTo(const QString& path, int filter) {
-  return ExecuteSave(m_pDoc, ResolveSave(SAVE_FROM_REPLACE_RESULT, path, filter), GetBoxTextU16());
+  return SaveBoxTo(m_pDoc, ESaveAsBox::ReplaceResult, path, filter, GetBoxText());
 }
 
 void CReplaceResultEditView::ShowContextMenu(const QPoint& globalPos) {

@@ -101,14 +101,14 @@ bool CReplaceToEditView::IsCommandEnabled(int id) const {
 
 bool CReplaceToEditView::DoCommand(int id) {
   if (id == ID_EDIT_SAVE_CONTENT) {
-    RunSaveAsDialog(this, m_pDoc, SAVE_FROM_EDITOR, GetBoxTextU16());
+    RunSaveAsDialog(this, m_pDoc, ESaveAsBox::ReplaceTo, GetBoxText());
     return true;
   }
   return CHighlightedEditView::DoCommand(id);
 }
 
 bool CReplaceToEditView::SaveTo(const QString& path, int filter) {
-  return ExecuteSave(m_pDoc, ResolveSave(SAVE_FROM_EDITOR, path, filter), GetBoxTextU16());
+  return SaveBoxTo(m_pDoc, ESaveAsBox::ReplaceTo, path, filter, GetBoxText());
 }
 
 void CReplaceToEditView::ShowContextMenu(const QPoint& globalPos) {

@@ -3,7 +3,6 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QMenu>
 #include <algorithm>
 
 #include "app/document/korvane_doc.h"
@@ -136,13 +135,26 @@ void CSplitResultListView::contextMenuEvent(QContextMenuEvent* event) {
   // Only for a selected row: the one command saves the whole result.
   if (!selectionModel()->hasSelection()) return;
   QPoint at = event->reason() == QContextMenuEvent::Mouse ? event->globalPos() : mapToGlobal(QPoint(0, 0));
-  QMenu menu(this);
-  QAction* save = menu.addAction(CStringTable::Str(IDS_MENU_CTX_SAVE_AS));
-  if (menu.exec(at) == save) SaveAs();
+  ShowViewContextMenu(IDR_CTX_SPLIT, this, at);
+  event->accept();
 }
 
-void CSplitResultListView::SaveAs() { RunSaveAsDialog(this, m_pDoc, SAVE_FROM_SPLIT_LIST, {}); }
+bool CSplitResultListView::HandlesViewCommand(int id) const { return id == ID_EDIT_SAVE_CONTENT; }
 
-bool CSplitResultListView::SaveTo(QString path, int filter) {
-  return ExecuteSave(m_pDoc, ResolveSave(SAVE_FROM_SPLIT_LIST, path, filter), {});
+CommandState CSplitResultListView::QueryViewCommand(int id) const {
+  CommandState state;
+  state.enabled = id == ID_EDIT_SAVE_CONTENT && m_pModel->rowCount() > 0;
+  return state;
+}
+
+bool CSplitResultListView::OnViewCommand(int id) {
+  if (id != ID_EDIT_SAVE_CONTENT) return false;
+  if (QueryViewCommand(id).enabled) SaveAs();
+  return true;
+}
+
+void CSplitResultListView::SaveAs() { RunSaveAsDialog(this, m_pDoc, ESaveAsBox::SplitResult, QStringView()); }
+
+bool CSplitResultListView::SaveTo(const QString& path, int filter) {
+  return SaveBoxTo(m_pDoc, ESaveAsBox::SplitResult, path, filter, QStringView());
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/document/doc_ui.h"
+#include "app/ui/frame_services.h"
 #include "app/ui/results/split_pieces.h"
 
 class CKorvaneDoc;
@@ -38,7 +39,7 @@ class CSplitResultModel : public QAbstractTableModel {
   std::vector<SplitPiece> m_pieces;  // in row order
 };
 
-class CSplitResultListView : public QTreeView, public CDocView {
+class CSplitResultListView : public QTreeView, public CDocView, public IViewCommands {
   Q_OBJECT
  public:
   explicit CSplitResultListView(CKorvaneDoc* doc, QWidget* parent = nullptr);
@@ -46,12 +47,16 @@ class CSplitResultListView : public QTreeView, public CDocView {
 
   void OnUpdate(CDocView* sender, int hint) override;
 
+  // Save As (32800) is the list's one command.
+  bool HandlesViewCommand(int id) const override;
+  CommandState QueryViewCommand(int id) const override;
+  bool OnViewCommand(int id) override;
+
   // Save As (32800): file dialog with filter 296, then the dispatch of SaveTo.
   void SaveAs();
   // Writes the split result to `path` (a ".rws" name saves the workspace instead); `filter` is
-  // the 1-based filter index of the dialog, 0 when unknown. Returns false when nothing was
-  // written.
-  bool SaveTo(QString path, int filter);
+  // the 1-based filter index of the dialog. Returns false when nothing was written.
+  bool SaveTo(const QString& path, int filter);
 
   CSplitResultModel* Model() const { return m_pModel; }
   // The document's piece index (text order) of a row.

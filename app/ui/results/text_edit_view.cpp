@@ -85,13 +85,13 @@ bool CTextEditView::IsCommandEnabled(int id) const {
 bool CTextEditView::DoCommand(int id) {
   switch (id) {
     case ID_MATCH_SET_START_POINT: SetStartPointFromSelection(); return true;
-    case ID_EDIT_SAVE_CONTENT: RunSaveAsDialog(this, m_pDoc, SAVE_FROM_TEXT_BOX, GetBoxTextU16()); return true;
+    case ID_EDIT_SAVE_CONTENT: RunSaveAsDialog(this, m_pDoc, ESaveAsBox::SubjectText, GetBoxText()); return true;
     default: return CHighlightedEditView::DoCommand(id);
   }
 }
 
 bool CTextEditView::SaveTo(const QString& path, int filter) {
-  return ExecuteSave(m_pDoc, ResolveSave(SAVE_FROM_TEXT_BOX, path, filter), GetBoxTextU16());
+  return SaveBoxTo(m_pDoc, ESaveAsBox::SubjectText, path, filter, GetBoxText());
 }
 
 void CTextEditView::ShowContextMenu(const QPoint& globalPos) {

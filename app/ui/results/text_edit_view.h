@@ -5,7 +5,7 @@
 // the fail span (pink background with a red wavy underline) while the document shows a fail
 // point. Only the visible window of the text is painted (see CHighlightedEditView).
 //
-// Covered by app/ui/results/tests/text_views_test.cpp; speed: bench/result_views_bench.cpp.
+// Covered by app/ui/results/tests/text_views_test.cpp; speed: app/ui/results/bench/result_views_bench.cpp.
 #ifndef KORVANE_TEXT_EDIT_VIEW_H
 #define KORVANE_TEXT_EDIT_VIEW_H
 

@@ -1,49 +1,91 @@
-// Save As dispatch: default extensions by filter and the writer each name and filter choose.
+// Save As from the result views: each box and filter reaches its writer with the default
+// extension added, and the written file holds what that writer gives.
+#include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/ui/results/save_dispatch.h"
+#include "app/document/result_export.h"
+#include "app/ui/results/replace_result_edit_view.h"
+#include "app/ui/results/split_result_list_view.h"
+#include "app/ui/results/tests/doc_fixture.h"
 #include "app/ui/results/tests/view_test_main.h"
+#include "app/ui/results/text_edit_view.h"
+
+namespace {
+QByteArray Read(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+}  // namespace
 
 class SaveDispatchTest : public QObject {
   Q_OBJECT
+
+  struct Saving {
+    QTemporaryDir dir;
+    DocFixture f;
+    CTextEditView text{f.doc.get()};
+    CReplaceResultEditView result{f.doc.get()};
+    CSplitResultListView split{f.doc.get()};
+    Saving() {
+      f.doc->OnCommand(CMD_MODE_REPLACE);
+      f.Set(QStringLiteral("b(\\d)"), QStringLiteral("b1 \"b2\""));
+      f.SetReplaceTo(QStringLiteral("<$1>"));
+      f.FindAll();
+    }
+    QString Path(const char* name) const { return dir.filePath(QLatin1String(name)); }
+  };
+
  private slots:
-  void resolve_data() {
-    QTest::addColumn<int>("source");
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<int>("filter");
-    QTest::addColumn<QString>("outPath");
-    QTest::addColumn<int>("kind");
-    const int T = SAVE_FROM_TEXT_BOX, R = SAVE_FROM_REPLACE_RESULT, S = SAVE_FROM_SPLIT_LIST, E = SAVE_FROM_EDITOR;
-    QTest::newRow("text box, text filter adds .txt") << T << "a" << 1 << "a.txt" << int(SAVE_TEXT_FILE);
-    QTest::newRow("text box, match filter adds .csv") << T << "a" << 2 << "a.csv" << int(SAVE_MATCH_RESULT);
-    QTest::newRow("text box, split filter adds .csv") << T << "a" << 3 << "a.csv" << int(SAVE_SPLIT_RESULT);
-    QTest::newRow("text box, match filter keeps .txt") << T << "a.txt" << 2 << "a.txt" << int(SAVE_MATCH_RESULT);
-    QTest::newRow("text box, workspace filter") << T << "a" << 4 << "a.rws" << int(SAVE_WORKSPACE);
-    QTest::newRow("text box, all files adds .txt") << T << "a" << 5 << "a.txt" << int(SAVE_TEXT_FILE);
-    QTest::newRow("text box, .CSV under text filter is a match result") << T << "a.CSV" << 1 << "a.CSV" << int(SAVE_MATCH_RESULT);
-    QTest::newRow("text box, .rws wins over the split filter") << T << "a.RwS" << 3 << "a.RwS" << int(SAVE_WORKSPACE);
-    QTest::newRow("replace result, text") << R << "a" << 1 << "a.txt" << int(SAVE_TEXT_FILE);
-    QTest::newRow("replace result, replace filter") << R << "a" << 2 << "a.csv" << int(SAVE_REPLACE_RESULT);
-    QTest::newRow("replace result, replace filter keeps .txt") << R << "a.txt" << 2 << "a.txt" << int(SAVE_REPLACE_RESULT);
-    QTest::newRow("replace result, workspace") << R << "a" << 3 << "a.rws" << int(SAVE_WORKSPACE);
-    QTest::newRow("replace result, .csv under all files") << R << "a.csv" << 4 << "a.csv" << int(SAVE_REPLACE_RESULT);
-    QTest::newRow("split, split filter") << S << "a" << 1 << "a.csv" << int(SAVE_SPLIT_RESULT);
-    QTest::newRow("split, workspace") << S << "a" << 2 << "a.rws" << int(SAVE_WORKSPACE);
-    QTest::newRow("split, all files adds .csv") << S << "a" << 3 << "a.csv" << int(SAVE_SPLIT_RESULT);
-    QTest::newRow("split, .txt is still a split result") << S << "a.txt" << 3 << "a.txt" << int(SAVE_SPLIT_RESULT);
-    QTest::newRow("editor, text") << E << "a" << 1 << "a.txt" << int(SAVE_TEXT_FILE);
-    QTest::newRow("editor, workspace") << E << "a" << 2 << "a.rws" << int(SAVE_WORKSPACE);
-    QTest::newRow("dotted folder, no extension") << T << "/tmp/x.d/a" << 2 << "/tmp/x.d/a.csv" << int(SAVE_MATCH_RESULT);
+  void textBox() {
+    Saving s;
+    const std::vector<MatchHandle> results = s.f.doc->GetResults();
+    const std::vector<unsigned short>& subject = s.f.doc->GetSubjectText();
+    const int n = static_cast<int>(subject.size());
+    // Filter 2 "Match Result": CSV, the match and its group as quoted fields.
+    QVERIFY(s.text.SaveTo(s.Path("m"), 2));
+    QCOMPARE(Read(s.Path("m.csv")), QByteArray("\"b1\",\"1\"\r\n\"b2\",\"2\"\r\n"));
+    // The same filter with a .txt name: the matched texts, one a line.
+    QVERIFY(s.text.SaveTo(s.Path("m.txt"), 2));
+    QCOMPARE(Read(s.Path("m.txt")), QByteArray("b1\r\nb2\r\n"));
+    // Filter 3 "Split Result".
+    QVERIFY(s.text.SaveTo(s.Path("s"), 3));
+    QCOMPARE(Read(s.Path("s.csv")),
+             CResultExport::SplitResultFile(results, s.f.doc->GetCurrentResult(), subject.data(), n, false, true));
+    // Filter 1 "Text Files": the box's own text.
+    QVERIFY(s.text.SaveTo(s.Path("t"), 1));
+    QCOMPARE(Read(s.Path("t.txt")), QByteArray("b1 \"b2\""));
+    // A .csv name under "All Files" is a match result.
+    QVERIFY(s.text.SaveTo(s.Path("any.csv"), 5));
+    QCOMPARE(Read(s.Path("any.csv")), Read(s.Path("m.csv")));
+    // Filter 4: the workspace, which becomes the document's file.
+    QVERIFY(s.text.SaveTo(s.Path("w"), 4));
+    QVERIFY(QFile::exists(s.Path("w.rws")));
+    QCOMPARE(s.f.doc->GetPathName(), s.Path("w.rws"));
   }
-  void resolve() {
-    QFETCH(int, source);
-    QFETCH(QString, path);
-    QFETCH(int, filter);
-    QFETCH(QString, outPath);
-    QFETCH(int, kind);
-    SaveTarget t = ResolveSave(source, path, filter);
-    QCOMPARE(t.path, outPath);
-    QCOMPARE(t.kind, kind);
+
+  void replaceResultBox() {
+    Saving s;
+    QCOMPARE(s.result.toPlainText(), QStringLiteral("<1> \"<2>\""));
+    QVERIFY(s.result.SaveTo(s.Path("r"), 2));
+    QCOMPARE(Read(s.Path("r.csv")), QByteArray("\"<1>\"\r\n\"<2>\"\r\n"));
+    QVERIFY(s.result.SaveTo(s.Path("r"), 1));
+    QCOMPARE(Read(s.Path("r.txt")), QByteArray("<1> \"<2>\""));
+  }
+
+  void splitList() {
+    Saving s;
+    const std::vector<unsigned short>& subject = s.f.doc->GetSubjectText();
+    QVERIFY(s.split.SaveTo(s.Path("p"), 1));
+    QCOMPARE(Read(s.Path("p.csv")), CResultExport::SplitResultFile(s.f.doc->GetResults(), s.f.doc->GetCurrentResult(),
+                                                                  subject.data(), static_cast<int>(subject.size()), false,
+                                                                  true));
+    QVERIFY(Read(s.Path("p.csv")).startsWith("\"\"\r\n\" \"\"\"\r\n"));
+    QVERIFY(s.split.QueryViewCommand(ID_EDIT_SAVE_CONTENT).enabled);
+    s.f.doc->OnCommand(CMD_RESET_FIND);
+    QVERIFY(!s.split.QueryViewCommand(ID_EDIT_SAVE_CONTENT).enabled);
+    QVERIFY(!s.split.SaveTo(s.Path("empty"), 1));
+    QVERIFY(!QFile::exists(s.Path("empty.csv")));
   }
 };
 

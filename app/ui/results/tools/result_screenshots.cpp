@@ -1,0 +1,93 @@
+// Takes the screenshots of the result views in the real main window: Replace mode after Find All
+// (highlighted matches, the replace result) and Trace mode paused in the middle of a match (the
+// step marks and the filled Stack list). Run it under Xvfb with a private settings folder:
+//   XDG_CONFIG_HOME=$(mktemp -d) xvfb-run -a -s "-screen 0 1280x800x24" \
+//     <build>/app/ui/results/tools/result_screenshots <output folder>
+// Message boxes the searches open are answered at once, so the run needs no one at the screen.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/document/korvane_doc.h"
+#include "app/ui/korvane_app.h"
+#include "app/ui/main_frame.h"
+#include "resources/korvane_ids.h"
+
+namespace {
+
+std::vector<unsigned short> U16Of(const QString& s) { return std::vector<unsigned short>(s.utf16(), s.utf16() + s.size()); }
+
+void Settle(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+void SetTexts(CMainFrame& frame, const QString& pattern, const QString& text, const QString& replaceTo) {
+  CKorvaneDoc* doc = frame.Doc();
+  std::vector<unsigned short> p = U16Of(pattern), t = U16Of(text), r = U16Of(replaceTo);
+  doc->SetPattern(p.data(), static_cast<int>(p.size()), true);
+  doc->Notify(nullptr, 0x2 | 0x8000);
+  doc->Notify(nullptr, 0x12B1);
+  doc->SetSubjectText(t.data(), static_cast<int>(t.size()));
+  doc->Notify(nullptr, 0x12 | 0x8);
+  doc->Notify(nullptr, 0x81228);
+  doc->SetReplaceTo(r.data(), static_cast<int>(r.size()));
+  doc->Notify(nullptr, 0x80 | 0x40);
+  doc->Notify(nullptr, 0x250);
+}
+
+bool Save(CMainFrame& frame, const QString& path) {
+  Settle(400);  // the scroll timers paint the visible windows
+  const bool ok = frame.grab().save(path);
+  std::printf("%s %s\n", ok ? "wrote" : "failed", qPrintable(path));
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+  QDir().mkpath(out);
+  CKorvaneApp::InstallLanguage(CStringTable::kEnglish);
+
+  // Answers every message box (the "finished" note of Find All) as soon as it shows.
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->accept();
+  });
+  answer.start(50);
+
+  CMainFrame frame;
+  frame.resize(1200, 760);
+  frame.show();
+  Settle(300);
+  bool ok = true;
+
+  // Replace mode: every match highlighted in the text, every replacement in the result.
+  frame.OnCommand(ID_MODE_REPLACE);
+  SetTexts(frame, QStringLiteral("(\\w+)@(\\w+)\\.com"),
+           QStringLiteral("Write to anna@example.com or to bo@sample.com;\n"
+                          "the old address carl@archive.com still works,\n"
+                          "but dora@nowhere.org does not.\n"
+                          "Lists: eve@lists.com, finn@lists.com, gus@lists.com\n"),
+           QStringLiteral("$2 (for $1)"));
+  frame.OnCommand(ID_MATCH_FIND_ALL);
+  Settle(300);
+  frame.OnCommand(ID_RECORD_NEXT);
+  ok = Save(frame, QDir(out).filePath(QStringLiteral("replace_mode.png"))) && ok;
+
+  // Trace mode, paused in the middle of a match: the attempt and the current step are marked in
+  // the text, the Stack bar lists the elements being matched.
+  frame.OnCommand(ID_MODE_TRACE);
+  SetTexts(frame, QStringLiteral("(\\d+)-(\\d+)(?:-(x|\\d+))?"), QStringLiteral("call 555-0123-42 now"), QString());
+  for (int i = 0; i < 6; ++i) frame.OnCommand(ID_MATCH_STEP);
+  ok = Save(frame, QDir(out).filePath(QStringLiteral("trace_mode.png"))) && ok;
+
+  frame.OnCommand(ID_MATCH_RESET);
+  return ok ? 0 : 1;
+}
