@@ -120,15 +120,25 @@ std::u16string VbImport(const std::u16string& source) {
     if (GroupMatched(m, kStr)) {
       out += ReplaceAll(DoubledQuote(), GroupText(source, m, kStr), u"\"");
     } else if (GroupMatched(m, kOrd)) {
-      // Chr(n): a byte escape up to 255, else a \u escape. A number too long for an int is
-      // held at the largest value (its escape then names no real character either way).
-      unsigned long long n = 0;
+      // Chr(n): a byte escape up to 255, else a \u escape. \u takes four hex digits, so a
+      // value beyond one code unit is written as its surrogate pair, and a value beyond the
+      // last character (held at 0x110000 while reading) as the replacement character.
+      unsigned long n = 0;
       for (char16_t c : GroupText(source, m, kOrd)) {
         n = n * 10 + static_cast<unsigned>(c - u'0');
-        if (n > 0x7FFFFFFF) n = 0x7FFFFFFF;
+        if (n > 0x110000) n = 0x110000;
       }
       char buf[24];
-      std::snprintf(buf, sizeof buf, n <= 255 ? "\\x%02x" : "\\u%04x", static_cast<unsigned>(n));
+      if (n <= 255) {
+        std::snprintf(buf, sizeof buf, "\\x%02x", static_cast<unsigned>(n));
+      } else if (n <= 0xFFFF) {
+        std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(n));
+      } else if (n <= 0x10FFFF) {
+        unsigned v = static_cast<unsigned>(n) - 0x10000;
+        std::snprintf(buf, sizeof buf, "\\u%04x\\u%04x", 0xD800 + (v >> 10), 0xDC00 + (v & 0x3FF));
+      } else {
+        std::snprintf(buf, sizeof buf, "\\ufffd");
+      }
       out += Widen(buf);
     } else if (GroupMatched(m, kChr)) {
       std::u16string name = GroupText(source, m, kChr);

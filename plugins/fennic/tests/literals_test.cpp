@@ -65,8 +65,11 @@ TEST(Literals, Rules) {
 }
 
 TEST(Literals, VbImportHugeChrIsDefined) {
-  EXPECT_EQ("\\u7fffffff", Narrow(VbImport(Widen("Chr(99999999999999999999)"))));
-  EXPECT_EQ("\\u10000", Narrow(VbImport(Widen("Chr(65536)"))));
+  // Beyond one code unit: a surrogate pair; beyond the last character: the replacement character.
+  EXPECT_EQ("\\ufffd", Narrow(VbImport(Widen("Chr(99999999999999999999)"))));
+  EXPECT_EQ("\\ud800\\udc00", Narrow(VbImport(Widen("Chr(65536)"))));
+  EXPECT_EQ("\\udbff\\udfff", Narrow(VbImport(Widen("Chr(1114111)"))));
+  EXPECT_EQ("\\uffff", Narrow(VbImport(Widen("Chr(65535)"))));
 }
 
 // Every line break (CR LF, LF CR, CR, LF) as one LF: what an export and import give back.

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <functional>
 
@@ -298,9 +299,19 @@ TEST(Plugin, CreateCodeWindow) {
     for (int i = 0; i < f->count(); ++i) functions << f->item(i)->text();
     code = v->toPlainText();
   };
-  WhenCodeWindowOpens(read);
+  int coloured = 0;
+  QGuiApplication::clipboard()->clear();
+  WhenCodeWindowOpens([&](QWidget* w) {
+    read(w);
+    QPlainTextEdit* v = w->findChild<QPlainTextEdit*>(QStringLiteral("code"));
+    coloured = v ? static_cast<int>(v->extraSelections().size()) : 0;
+    for (QPushButton* b : w->findChildren<QPushButton*>())
+      if (b->text() == QStringLiteral("Copy &All")) b->click();
+  });
   s.Send(ROW_CPP_EXPORT_CODE, 3);
   EXPECT_EQ(QStringList({"TARNO", "GRETA"}), engines);
+  EXPECT_EQ(3, coloured);  // const, char, and the string literal
+  EXPECT_EQ(code, QGuiApplication::clipboard()->text());
   EXPECT_EQ(4, functions.size());
   EXPECT_EQ(QStringLiteral("const char * str = \"a\\\"b\";"), code);
 
