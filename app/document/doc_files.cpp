@@ -15,9 +15,10 @@ std::vector<unsigned short> Units(const QString& s) {
   return std::vector<unsigned short>(s.utf16(), s.utf16() + s.size());
 }
 
-// The message of a failed open or save: the string table's text, then the file.
+// The message of a failed open or save: the file, then the string table's text (as the frame
+// words its own file messages).
 QString FileMessage(int textId, const QString& path) {
-  return CStringTable::Str(textId) + QLatin1Char('\n') + QDir::toNativeSeparators(path);
+  return QDir::toNativeSeparators(path) + QLatin1Char('\n') + CStringTable::Str(textId);
 }
 
 }  // namespace

@@ -32,10 +32,10 @@ TEST(ClipsFormat, EscapesQuotesBackslashesLineBreaksAndTrigraphs) {
       {u"plain", u"\"plain\""},
       {u"a\"b\\c'd", u"\"a\\\"b\\\\c\\'d\""},
       {u"1\r\n2\n3\r4\n\r5", u"\"1\\n2\\n3\\n4\\n5\""},
-      {u"??=x", u"\"?\\?=x\""},
-      {u"a??(b??-", u"\"a?\\?(b?\\?-\""},
+      {u"?\?=x", u"\"?\\?=x\""},
+      {u"a?\?(b?\?-", u"\"a?\\?(b?\\?-\""},
       {u"??x", u"\"??x\""},
-      {u"??'", u"\"??\\'\""},  // the quote is escaped first, so no trigraph follows
+      {u"?\?'", u"\"??\\'\""},  // the quote is escaped first, so no trigraph follows
   };
   for (const Row& r : rows) EXPECT_EQ(r.literal, S(CClipsFormat::Escape(W(r.text)))) << Narrow(W(r.text));
 }
@@ -85,6 +85,41 @@ TEST(ClipsFormat, ReadsTheFirstLiteralOfALineAndTheRestAsName) {
   }
 }
 
+TEST(ClipsFormat, LongLinesReadLikeShortOnes) {
+  // Long runs before, inside and after the literal: the engine's patterns must not run out of
+  // nesting depth on them, or the line would be taken whole.
+  const size_t n = 200000;
+  Units line(n, 'x');
+  const Units tail = W(u"\"lit\"name");
+  line.insert(line.end(), tail.begin(), tail.end());
+  TextClip c = CClipsFormat::ParseLine(line.data(), static_cast<int>(line.size()));
+  EXPECT_EQ(W(u"lit"), c.text);
+  EXPECT_EQ(W(u"name"), c.name);
+  Units comments;
+  for (size_t i = 0; i < n / 8; ++i) {
+    const Units piece = W(u"/*c*/'q'/ ");
+    comments.insert(comments.end(), piece.begin(), piece.end());
+  }
+  comments.insert(comments.end(), tail.begin(), tail.end());
+  c = CClipsFormat::ParseLine(comments.data(), static_cast<int>(comments.size()));
+  EXPECT_EQ(W(u"lit"), c.text);
+  Units escapes = W(u"\"");
+  for (size_t i = 0; i < n / 2; ++i) escapes.insert(escapes.end(), {'\\', 'n'});
+  escapes.push_back('"');
+  c = CClipsFormat::ParseLine(escapes.data(), static_cast<int>(escapes.size()));
+  EXPECT_EQ(n, c.text.size());  // every \n is CR LF
+  EXPECT_TRUE(c.name.empty());
+  // An unclosed block comment hides nothing: with no literal found after the skipped part, the
+  // run up to the first quote is the text.
+  Units open = W(u"/*");
+  open.insert(open.end(), n, ' ');
+  const Units prefix = open;
+  open.insert(open.end(), tail.begin(), tail.end());
+  c = CClipsFormat::ParseLine(open.data(), static_cast<int>(open.size()));
+  EXPECT_EQ(prefix, c.text);
+  EXPECT_EQ(tail, c.name);
+}
+
 TEST(ClipsFormat, SplitsAtEveryKindOfLineBreakSkipsEmptyLinesAndRepeats) {
   const Units file = W(u"\"a\"1\r\n\r\n\"b\"2\n\r\"c\"3\r\"d\"4\n\n\"a\"again\r\n\"e\"");
   const CTextClipList clips = CClipsFormat::Parse(file.data(), file.size());
@@ -102,8 +137,8 @@ TEST(ClipsFormat, SplitsAtEveryKindOfLineBreakSkipsEmptyLinesAndRepeats) {
 
 TEST(ClipsFormat, HardTextsSurviveAWriteAndARead) {
   CTextClipList list;
-  list.AddClip(W(u"line1\r\nline2\nq\"uote\\slash '??=' x\r"), W(u"name \"with\" quotes"));
-  list.AddClip(W(u"??(??)??/??'??<??!??>??-"), W(u""));
+  list.AddClip(W(u"line1\r\nline2\nq\"uote\\slash '?\?=' x\r"), W(u"name \"with\" quotes"));
+  list.AddClip(W(u"?\?(?\?)?\?/?\?'?\?<?\?!?\?>?\?-"), W(u""));
   list.AddClip(W(u"/* not a comment */ // nor this"), W(u"n"));
   list.AddClip(W(std::u16string(u"nul\0and\xD800", 9)), W(u"\xDFFF"));
   list.AddClip(Units(100000, 'x'), W(u"long"));
