@@ -244,6 +244,25 @@ void RemoveRedundant(const std::u16string& text, int a, int b, std::u16string& o
   out.append(text, a, b - a);
 }
 
+// Deepest nesting of unescaped parentheses in a text.
+int GroupDepth(const std::u16string& text) {
+  int depth = 0, deepest = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'\\') {
+      ++i;
+      continue;
+    }
+    if (text[i] == u'(') deepest = std::max(deepest, ++depth);
+    if (text[i] == u')') --depth;
+  }
+  return deepest;
+}
+
+// Beyond this depth of nested groups the folding steps' own expressions (which recurse once per
+// level) and the compiler (which reads a '(' past its nesting limit as a literal) would no longer
+// see the text as written; such lists are given as a plain alternation instead.
+const int kMaxFoldDepth = 100;
+
 }  // namespace
 
 std::u16string EscapeLiteral(const std::u16string& s) {
@@ -358,6 +377,15 @@ std::u16string OptimizeStrings(std::vector<std::u16string> strings) {
   SortPrefix(strings);
   std::u16string factored;
   PrefixFactor(strings, 0, 0, factored);
+  if (GroupDepth(factored) > kMaxFoldDepth) {
+    std::u16string plain;
+    for (size_t i = 0; i < strings.size(); ++i) {
+      if (i > 0 && strings[i] == strings[i - 1]) continue;
+      if (!plain.empty()) plain += u'|';
+      plain += EscapeLiteral(strings[i]);
+    }
+    return hadEmpty ? u"(?:" + plain + u")?" : plain;
+  }
   std::u16string folded = SuffixFactor(factored);
   std::u16string result = RemoveRedundantGroups(WithoutLeadingBar(folded));
   if (hadEmpty) result = u"(?:" + result + u")?";

@@ -117,6 +117,18 @@ TEST(Optimizer, ThousandsOfAlternativesStayDefined) {
   std::u16string prefix(2000, u'q');
   for (int i = 0; i < 200; ++i) deep.push_back(prefix + Widen(std::to_string(i)));
   EXPECT_FALSE(OptimizeStrings(deep).empty());
+  // Each string a prefix of the next, 300 deep: folding would nest 300 groups, more than the
+  // compiler reads as groups; the result is still exact.
+  std::vector<std::u16string> chain;
+  for (int i = 1; i <= 300; ++i) chain.push_back(std::u16string(i, u'a'));
+  std::u16string folded = OptimizeStrings(chain);
+  Regex chained(folded.c_str(), Length(folded), 0);
+  for (int i = 0; i <= 302; ++i) {
+    std::u16string s(i, u'a');
+    EXPECT_EQ(i >= 1 && i <= 300, chained.MatchExact(s.data(), Length(s)).IsMatched() != 0) << i;
+  }
+  // A shallow chain is still folded.
+  EXPECT_EQ(u"a(a(aa?)?)?", OptimizeStrings({u"a", u"aa", u"aaa", u"aaaa"}));
 }
 
 }  // namespace
