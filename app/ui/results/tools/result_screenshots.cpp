@@ -78,6 +78,8 @@ int main(int argc, char** argv) {
            QStringLiteral("$2 (for $1)"));
   frame.OnCommand(ID_MATCH_FIND_ALL);
   Settle(300);
+  // The second match becomes the current one: yellow in the text and in the replace result.
+  frame.OnCommand(ID_RECORD_FIRST);
   frame.OnCommand(ID_RECORD_NEXT);
   ok = Save(frame, QDir(out).filePath(QStringLiteral("replace_mode.png"))) && ok;
 
@@ -85,7 +87,10 @@ int main(int argc, char** argv) {
   // the text, the Stack bar lists the elements being matched.
   frame.OnCommand(ID_MODE_TRACE);
   SetTexts(frame, QStringLiteral("(\\d+)-(\\d+)(?:-(x|\\d+))?"), QStringLiteral("call 555-0123-42 now"), QString());
-  for (int i = 0; i < 6; ++i) frame.OnCommand(ID_MATCH_STEP);
+  // The Stack bar (bar 131) is shown for the picture whatever the mode's layout says.
+  if (QWidget* stack = frame.Bar(131)) stack->show();
+  // Five failed attempts before "555", then the digits: stop inside the second number.
+  for (int i = 0; i < 12; ++i) frame.OnCommand(ID_MATCH_STEP);
   ok = Save(frame, QDir(out).filePath(QStringLiteral("trace_mode.png"))) && ok;
 
   frame.OnCommand(ID_MATCH_RESET);
