@@ -238,6 +238,27 @@ class TreeGroupViewTest : public QObject {
     }
   }
 
+  void aStaleNodeNeverBecomesTheCurrentElement() {
+    LoadPattern(doc.get(), QStringLiteral("(a)b"));
+    QTreeWidgetItem* node = tree->topLevelItem(0)->child(0);
+    QVERIFY(node);
+    // Recompiled without telling the views: the tree's elements are gone.
+    std::vector<unsigned short> p = ToU16(QStringLiteral("xyz"));
+    doc->SetPattern(p.data(), static_cast<int>(p.size()), false);
+    auto valid = [&] {
+      const HostElement* e = doc->GetCurrentElement();
+      return !e || doc->GetRecords().Lookup(e) != nullptr;
+    };
+    tree->clearSelection();
+    tree->setCurrentItem(node);
+    QVERIFY(node->isSelected());
+    QVERIFY(valid());
+    groups->clearSelection();
+    groups->setCurrentItem(groups->Row(1));
+    QCOMPARE(groups->SelectedRow(), 1);
+    QVERIFY(valid());
+  }
+
   void rebuildingDoesNotChangeTheCurrentElement() {
     LoadPattern(doc.get(), QStringLiteral("(a)b"));
     doc->SetCurrentElement(nullptr);
