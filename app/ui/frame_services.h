@@ -22,6 +22,11 @@
 #include "app/document/korvane_doc.h"
 #include "app/ui/menu_resources.h"
 
+// The hint a view gets as its initial update, when it is created after the document already
+// holds something (a mode change, the bars at start) and after New or Open: every bit the
+// document defines.
+inline constexpr int kInitialUpdateHint = 0x5F9FFF;
+
 class IViewCommands {
  public:
   virtual ~IViewCommands() {}

@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include "app/document/korvane_doc.h"
+#include "app/ui/frame_services.h"
 
 // The result views come from their own library; until a view exists its place stays an empty
 // container.
@@ -94,8 +95,7 @@ void CKorvaneBack::ApplyMode(bool force) {
     if (!wanted[slot] || m_views[slot]) continue;
     QWidget* view = makeView ? makeView(slot, m_pDoc, this) : MakeDefaultView(slot, m_pDoc, this);
     m_views[slot] = view;
-    // The initial update: hint 0 asks a view to take everything from the document.
-    if (CDocView* docView = dynamic_cast<CDocView*>(view)) docView->OnUpdate(nullptr, 0);
+    if (CDocView* docView = dynamic_cast<CDocView*>(view)) docView->OnUpdate(nullptr, kInitialUpdateHint);
     view->show();
   }
   m_nMode = mode;

@@ -51,9 +51,6 @@ enum FrameBarId {
   BAR_STATUS = 59393
 };
 
-// The hint a view gets as its initial update (every bit the document defines).
-inline constexpr int kInitialUpdateHint = 0x5F9FFF;
-
 class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices {
   Q_OBJECT
 

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -20,6 +21,7 @@
 #include <QTranslator>
 
 #include "app/ui/command_table.h"
+#include "app/ui/editor/rich_edit_view.h"
 #include "app/ui/fonts_dialog.h"
 #include "app/ui/frame_dialogs.h"
 #include "app/ui/korvane_app.h"
@@ -561,6 +563,51 @@ void FrameTest::garbageCommandLineFile() {
   QVERIFY(frame.Doc()->GetPattern().empty());
   QVERIFY(frame.Doc()->GetPathName().isEmpty());
   QVERIFY(!frame.Doc()->IsModified());
+}
+
+void FrameTest::editCommandsGoToActiveView() {
+  CMainFrame frame;
+  frame.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&frame));
+  auto* text = qobject_cast<QPlainTextEdit*>(frame.WorkPane()->View(CKorvaneBack::SLOT_TEXT));
+  auto* pattern = qobject_cast<QPlainTextEdit*>(frame.PatternEditView());
+  QVERIFY(text && pattern);
+  text->setFocus();
+  QTest::keyClicks(text, QStringLiteral("hello"));
+  QTRY_COMPARE(frame.ActiveView(), static_cast<QWidget*>(text));
+  frame.UpdateCommandUi();
+  QVERIFY(frame.CommandAction(ID_EDIT_UNDO)->isEnabled());
+  QVERIFY(!frame.CommandAction(ID_EDIT_COPY)->isEnabled());  // nothing selected yet
+  frame.OnCommand(ID_EDIT_SELECT_ALL);
+  QCOMPARE(text->textCursor().selectedText(), QStringLiteral("hello"));
+  QVERIFY(pattern->textCursor().selectedText().isEmpty());
+  frame.UpdateCommandUi();
+  QVERIFY(frame.CommandAction(ID_EDIT_COPY)->isEnabled());
+  // The menu's selection buffer holds the active box's selection.
+  frame.PrepareMenu(frame.TopMenu(IDS_MENU_TOOLS));
+  QCOMPARE(frame.SelectionBuffer(), U16(QStringLiteral("hello")));
+  frame.OnCommand(ID_EDIT_CLEAR);
+  QVERIFY(text->toPlainText().isEmpty());
+  // Set Start Point belongs to the text box even while another view is active.
+  frame.SetActiveView(pattern);
+  QCOMPARE(frame.QueryCommand(ID_MATCH_SET_START_POINT).enabled,
+           frame.WorkPane()->View(CKorvaneBack::SLOT_TEXT) != nullptr &&
+               qobject_cast<CRichEdit2WView*>(text) &&
+               qobject_cast<CRichEdit2WView*>(text)->IsCommandEnabled(ID_MATCH_SET_START_POINT));
+}
+
+void FrameTest::paneSwitching() {
+  CMainFrame frame;
+  frame.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&frame));
+  frame.SetActiveView(frame.PatternEditView());
+  frame.OnCommand(ID_NEXT_PANE);
+  QCOMPARE(frame.ActiveView(), frame.WorkPane()->View(CKorvaneBack::SLOT_TEXT));
+  frame.OnCommand(ID_PREV_PANE);
+  QCOMPARE(frame.ActiveView(), frame.PatternEditView());
+  frame.OnCommand(ID_PREV_PANE);  // wraps round to the last visible bar's view
+  QVERIFY(frame.ActiveView() != frame.PatternEditView());
+  QVERIFY(frame.ActiveView() != frame.WorkPane()->View(CKorvaneBack::SLOT_TEXT));
 }
 
 // =============================================================================================

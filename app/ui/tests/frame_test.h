@@ -32,6 +32,8 @@ class FrameTest : public QObject {
   void waitDialogShowsAndBreaks();
   void missingCommandLineFile();
   void garbageCommandLineFile();
+  void editCommandsGoToActiveView();
+  void paneSwitching();
 };
 
 class LayoutTest : public QObject {

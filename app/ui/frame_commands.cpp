@@ -1,0 +1,269 @@
+// The frame's command routing: the state of every command (view, frame, application,
+// document) and carrying it out; bar toggles, pane switching, the Fonts dialog and the one
+// place where the plugin host comes in.
+// Covered by app/ui/tests/frame_test.cpp.
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QDesktopServices>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
+
+#include "app/ui/command_table.h"
+#include "app/ui/fonts_dialog.h"
+#include "app/ui/frame_dialogs.h"
+#include "app/ui/korvane_back.h"
+#include "app/ui/main_frame.h"
+#include "app/ui/sizing_bar.h"
+#include "korvane_ids.h"
+#include "stringtable.h"
+
+#if defined(KORVANE_HAVE_korvane_editor_views) && __has_include("app/ui/editor/rich_edit_view.h")
+#include "app/ui/editor/rich_edit_view.h"
+#define KORVANE_RICH_EDIT 1
+#endif
+
+namespace {
+// The maker's pages (Help menu).
+const char kHomepageUrl[] = "https://korvane.example.org/";
+const char kBugReportUrl[] = "https://korvane.example.org/bugs";
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+QWidget* CMainFrame::ViewCommandTarget(int id) const {
+  // Set Start Point belongs to the text box whichever view is active.
+  if (id == ID_MATCH_SET_START_POINT) return m_pWorkPane ? m_pWorkPane->View(CKorvaneBack::SLOT_TEXT) : nullptr;
+  return m_activeView;
+}
+
+CommandState CMainFrame::QueryViewCommand(int id) const {
+  CommandState state;
+  state.enabled = false;
+  QWidget* target = ViewCommandTarget(id);
+  if (!target) return state;
+#ifdef KORVANE_RICH_EDIT
+  if (auto* box = qobject_cast<CRichEdit2WView*>(target)) {
+    state.enabled = box->HandlesCommand(id) && box->IsCommandEnabled(id);
+    return state;
+  }
+#endif
+  if (auto* commands = dynamic_cast<IViewCommands*>(target)) {
+    if (commands->HandlesViewCommand(id)) state = commands->QueryViewCommand(id);
+    return state;
+  }
+  if (auto* edit = qobject_cast<QPlainTextEdit*>(target)) {
+    const bool selection = edit->textCursor().hasSelection();
+    const bool writable = !edit->isReadOnly();
+    switch (id) {
+      case ID_EDIT_UNDO: state.enabled = writable && edit->document()->isUndoAvailable(); break;
+      case ID_EDIT_REDO: state.enabled = writable && edit->document()->isRedoAvailable(); break;
+      case ID_EDIT_CUT:
+      case ID_EDIT_CLEAR: state.enabled = writable && selection; break;
+      case ID_EDIT_COPY: state.enabled = selection; break;
+      case ID_EDIT_PASTE: state.enabled = writable && edit->canPaste(); break;
+      case ID_EDIT_SELECT_ALL: state.enabled = !edit->document()->isEmpty(); break;
+      default: break;
+    }
+  }
+  return state;
+}
+
+bool CMainFrame::RouteViewCommand(int id) {
+  QWidget* target = ViewCommandTarget(id);
+  if (!target) return false;
+#ifdef KORVANE_RICH_EDIT
+  if (auto* box = qobject_cast<CRichEdit2WView*>(target)) return box->DoCommand(id);
+#endif
+  if (auto* commands = dynamic_cast<IViewCommands*>(target)) return commands->OnViewCommand(id);
+  if (auto* edit = qobject_cast<QPlainTextEdit*>(target)) {
+    switch (id) {
+      case ID_EDIT_UNDO: edit->undo(); return true;
+      case ID_EDIT_REDO: edit->redo(); return true;
+      case ID_EDIT_CUT: edit->cut(); return true;
+      case ID_EDIT_COPY: edit->copy(); return true;
+      case ID_EDIT_PASTE: edit->paste(); return true;
+      case ID_EDIT_CLEAR: edit->textCursor().removeSelectedText(); return true;
+      case ID_EDIT_SELECT_ALL: edit->selectAll(); return true;
+      default: return false;
+    }
+  }
+  return false;
+}
+
+CommandState CMainFrame::QueryCommand(int id) const {
+  CommandState state;
+  if (id >= ID_FILE_MRU_FIRST && id <= ID_FILE_MRU_LAST) {
+    state.enabled = id - ID_FILE_MRU_FIRST < m_recent.Files().size();
+    return state;
+  }
+  const CommandInfo* info = CCommandTable::Find(id);
+  if (!info) return state;
+  switch (info->by) {
+    case BY_VIEW: return QueryViewCommand(id);
+    case BY_DOC:
+      if (id == ID_SELECT_FONTS || id == ID_FILE_SAVE_AS) return state;
+      return m_pDoc->QueryCommand(id);
+    case BY_FRAME:
+      switch (id) {
+        case ID_VIEW_TOOLBAR: state.checked = m_pToolBar->isVisible(); break;
+        case ID_VIEW_STATUS_BAR: state.checked = statusBar()->isVisible(); break;
+        case ID_VIEW_STRUCTURE: state.checked = SizingBar(BAR_STRUCTURE)->isVisible(); break;
+        case ID_VIEW_GROUP: state.checked = SizingBar(BAR_GROUP)->isVisible(); break;
+        case ID_VIEW_TEXT_CLIP: state.checked = SizingBar(BAR_TEXT_CLIP)->isVisible(); break;
+        case ID_VIEW_SNAPSHOT: state.checked = SizingBar(BAR_SNAPSHOT)->isVisible(); break;
+        case ID_VIEW_WORK_MODE: state.checked = m_pWorkModeBar->isVisible(); break;
+        case ID_VIEW_MATCH_BUTTONS: state.checked = m_pMatchButtonsBar->isVisible(); break;
+        case ID_VIEW_MATCH_MODE: state.checked = m_pMatchModeBar->isVisible(); break;
+        default: break;
+      }
+      return state;
+    default: return state;
+  }
+}
+
+void CMainFrame::UpdateCommandUi() {
+  if (!m_pDoc) return;
+  for (auto it = m_actions.constBegin(); it != m_actions.constEnd(); ++it) {
+    const int id = it.key();
+    if (id >= ID_FILE_MRU_FIRST && id <= ID_FILE_MRU_LAST) continue;
+    const CommandState state = QueryCommand(id);
+    QAction* action = it.value();
+    action->setEnabled(state.enabled);
+    if (action->isCheckable()) action->setChecked(state.checked);
+    if (id == ID_MATCH_FIND) {
+      const QString text = CStringTable::Str(state.textId ? state.textId : IDS_MENU_MATCH_FIND);
+      if (action->text() != text) action->setText(text);
+    }
+  }
+  for (auto it = m_barControls.constBegin(); it != m_barControls.constEnd(); ++it) {
+    const CommandState state = QueryCommand(it.key());
+    QAbstractButton* control = it.value();
+    control->setEnabled(state.enabled);
+    if (control->isCheckable() && control->isChecked() != state.checked) {
+      const QSignalBlocker block(control);
+      control->setChecked(state.checked);
+    }
+    if (it.key() == ID_MATCH_FIND) {
+      // The Find button reads "Match" until a job runs or is paused, then "Continue".
+      const QString text = CStringTable::Str(m_pDoc->IsJobActive() ? IDS_BTN_CONTINUE : IDS_BTN_MATCH);
+      if (control->text() != text) control->setText(text);
+    }
+  }
+  UpdateTitle();
+}
+
+void CMainFrame::PrepareMenu(QMenu* menu) {
+  CaptureSelection();
+  UpdateCommandUi();
+  for (QAction* action : CMenuResources::AllActions(menu)) {
+    const int id = CMenuResources::CommandOf(action);
+    if (id <= 0 || m_actions.contains(id)) continue;  // the frame's own actions are up to date
+    if (id >= ID_PLUGIN_FIRST && id <= ID_PLUGIN_LAST) continue;  // the plugin host's
+    const CommandState state = QueryCommand(id);
+    action->setEnabled(state.enabled);
+    if (action->isCheckable()) action->setChecked(state.checked);
+  }
+  CMenuResources::GreyEmptySubmenus(menu);
+}
+
+void CMainFrame::OnCommand(int id) {
+  if (!m_pDoc || m_bClosing) return;
+  if (id >= ID_PLUGIN_FIRST && id <= ID_PLUGIN_LAST) {
+    OnPluginCommand(id);
+    return;
+  }
+  if (!QueryCommand(id).enabled) return;
+  ++m_nCommandDepth;
+  if (id >= ID_FILE_MRU_FIRST && id <= ID_FILE_MRU_LAST) {
+    const int index = id - ID_FILE_MRU_FIRST;
+    if (index < m_recent.Files().size() && AskToSave()) OpenDocumentFile(m_recent.Files()[index]);
+  } else if (const CommandInfo* info = CCommandTable::Find(id)) {
+    switch (info->by) {
+      case BY_VIEW: RouteViewCommand(id); break;
+      case BY_APP:
+        if (id == ID_FILE_NEW) NewDocument();
+        else if (id == ID_FILE_OPEN) OpenDocumentDialog();
+        else if (id == ID_APP_EXIT) close();
+        else if (id == ID_APP_ABOUT) ShowAboutBox(this);
+        break;
+      case BY_FRAME:
+        switch (id) {
+          case ID_VIEW_RESET_BARS: ResetAllBars(); break;
+          case ID_HELP_HOMEPAGE: QDesktopServices::openUrl(QUrl(QLatin1String(kHomepageUrl))); break;
+          case ID_HELP_BUG_REPORT: QDesktopServices::openUrl(QUrl(QLatin1String(kBugReportUrl))); break;
+          case ID_NEXT_PANE: SwitchPane(true); break;
+          case ID_PREV_PANE: SwitchPane(false); break;
+          default: ToggleBar(id); break;
+        }
+        break;
+      case BY_DOC:
+        if (id == ID_SELECT_FONTS) {
+          RunFontsDialog();
+        } else if (id == ID_FILE_SAVE) {
+          SaveDocument(false);
+        } else if (id == ID_FILE_SAVE_AS) {
+          SaveDocument(true);
+        } else if (!m_pDoc->OnCommand(id)) {
+          // Find, Find All and Reset Find leave the rest to the frame: the group list shows.
+          if (id == ID_MATCH_FIND || id == ID_MATCH_FIND_ALL || id == ID_MATCH_RESET)
+            SizingBar(BAR_GROUP)->show();
+        }
+        break;
+      default: break;
+    }
+  }
+  --m_nCommandDepth;
+  if (!m_bClosing) UpdateCommandUi();
+}
+
+void CMainFrame::ToggleBar(int id) {
+  QWidget* bar = nullptr;
+  switch (id) {
+    case ID_VIEW_TOOLBAR: bar = m_pToolBar; break;
+    case ID_VIEW_STATUS_BAR: bar = statusBar(); break;
+    case ID_VIEW_STRUCTURE: bar = SizingBar(BAR_STRUCTURE); break;
+    case ID_VIEW_GROUP: bar = SizingBar(BAR_GROUP); break;
+    case ID_VIEW_TEXT_CLIP: bar = SizingBar(BAR_TEXT_CLIP); break;
+    case ID_VIEW_SNAPSHOT: bar = SizingBar(BAR_SNAPSHOT); break;
+    case ID_VIEW_WORK_MODE: bar = m_pWorkModeBar; break;
+    case ID_VIEW_MATCH_BUTTONS: bar = m_pMatchButtonsBar; break;
+    case ID_VIEW_MATCH_MODE: bar = m_pMatchModeBar; break;
+    default: return;
+  }
+  bar->setVisible(!bar->isVisible());
+}
+
+void CMainFrame::SwitchPane(bool forward) {
+  QList<QWidget*> panes;
+  if (m_patternView) panes.append(m_patternView);
+  for (int slot = 0; slot < CKorvaneBack::SLOT_COUNT; ++slot)
+    if (QWidget* v = m_pWorkPane->View(slot)) panes.append(v);
+  for (CSizingControlBarG* bar : m_bars)
+    if (bar && bar->isVisible() && bar->View()) panes.append(bar->View());
+  if (panes.isEmpty()) return;
+  int at = panes.indexOf(m_activeView.data());
+  at = at < 0 ? 0 : (at + (forward ? 1 : panes.size() - 1)) % panes.size();
+  SetActiveView(panes[at]);
+  panes[at]->setFocus(Qt::ShortcutFocusReason);
+}
+
+void CMainFrame::RunFontsDialog() {
+  CFontsDialog dialog(this);
+  if (dialog.exec() == QDialog::Accepted) m_pDoc->OnCommand(ID_SELECT_FONTS);
+}
+
+void CMainFrame::FillPluginMenus() {
+  // The plugin host fills the submenus named CMenuResources::kPluginMenu... here (in the main
+  // menu's Tools and in every context menu) and takes the commands 40000 .. 41000. Until it
+  // does, the submenus stay empty and show greyed.
+}
+
+void CMainFrame::OnPluginCommand(int id) {
+  (void)id;  // forwarded to the plugin host once it is hooked in (FillPluginMenus)
+}
+
