@@ -1142,6 +1142,35 @@ void CRegexpT<CHART>::Finish() {
     if (m_pool[i]->m_nKind == ELEMENT_CHARSET) static_cast<CCharsetElement<CHART>*>(m_pool[i])->Finish();
   m_retryState.assign(m_pool.GetSize(), 0);
   for (int i = 0; i < m_pool.GetSize(); ++i) AnalyzeRetry(m_pool[i]);
+  // Where nothing reads captures, what follows a repeat depends on the position alone, and an
+  // unbounded greedy repeat need not offer one end position twice (CGreedyElement::RetryGreedy).
+  bool readsCaptures = false;
+  for (int i = 0; i < m_pool.GetSize() && !readsCaptures; ++i) {
+    const Element* e = m_pool[i];
+    switch (e->m_nKind) {
+      case ELEMENT_BACKREF:
+      case ELEMENT_CONDITIONAL:
+        readsCaptures = true;
+        break;
+      case ELEMENT_DELEGATE: {
+        const CDelegateElement<CHART>* d = static_cast<const CDelegateElement<CHART>*>(e);
+        readsCaptures = d->m_pTarget && d->m_nGroup != DELEGATE_NONCAPTURE;  // a recursion
+        break;
+      }
+      case ELEMENT_BRACKET:
+        readsCaptures = static_cast<const CBracketElement<CHART>*>(e)->m_nBalance != -1;
+        break;
+      default:
+        break;
+    }
+  }
+  for (int i = 0; i < m_pool.GetSize(); ++i) {
+    int kind = m_pool[i]->m_nKind;
+    if (kind != ELEMENT_GREEDY && kind != ELEMENT_POSSESSIVE) continue;
+    CGreedyElement<CHART>* g = static_cast<CGreedyElement<CHART>*>(m_pool[i]);
+    g->m_bStrict = !CanMatchEmpty(g->m_pElement, 0);
+    g->m_bSkipOffered = g->m_bStrict && !readsCaptures && g->m_nExtra == TARNO_INFINITE - g->m_nMin;
+  }
 #if !TARNO_HOST
   for (int i = 0; i < m_pool.GetSize(); ++i) {
     int kind = m_pool[i]->m_nKind;
@@ -1244,6 +1273,50 @@ bool CRegexpT<CHART>::AnalyzeRetry(const Element* e) {
   state = retry ? 2 : 1;
   const_cast<Element*>(e)->m_bCanRetry = retry;
   return retry;
+}
+
+// Whether `e` may match without consuming a character; true when in doubt.
+template <class CHART>
+bool CRegexpT<CHART>::CanMatchEmpty(const Element* e, int depth) const {
+  if (!e || depth > 64) return true;
+  switch (e->m_nKind) {
+    case ELEMENT_STRING:
+      return static_cast<const CStringElement<CHART>*>(e)->m_nLength == 0;
+    case ELEMENT_CHARSET:
+    case ELEMENT_POSIX:
+      return false;
+    case ELEMENT_LIST: {
+      const CListElement<CHART>* l = static_cast<const CListElement<CHART>*>(e);
+      for (int i = 0; i < l->m_elements.GetSize(); ++i)
+        if (!CanMatchEmpty(l->m_elements[i], depth + 1)) return false;
+      return true;
+    }
+    case ELEMENT_ALTERNATIVE: {
+      const CAlternativeElement<CHART>* a = static_cast<const CAlternativeElement<CHART>*>(e);
+      if (a->m_elements.IsEmpty()) return true;
+      for (int i = 0; i < a->m_elements.GetSize(); ++i)
+        if (CanMatchEmpty(a->m_elements[i], depth + 1)) return true;
+      return false;
+    }
+    case ELEMENT_GREEDY:
+    case ELEMENT_POSSESSIVE:
+      return static_cast<const CGreedyElement<CHART>*>(e)->m_nMin == 0 ||
+             CanMatchEmpty(static_cast<const CRepeatBase<CHART>*>(e)->m_pElement, depth + 1);
+    case ELEMENT_RELUCTANT:
+      return static_cast<const CReluctantElement<CHART>*>(e)->m_nMin == 0 ||
+             CanMatchEmpty(static_cast<const CRepeatBase<CHART>*>(e)->m_pElement, depth + 1);
+    case ELEMENT_FIXED:
+      return static_cast<const CFixedRepeatElement<CHART>*>(e)->m_nCount == 0 ||
+             CanMatchEmpty(static_cast<const CRepeatBase<CHART>*>(e)->m_pElement, depth + 1);
+    case ELEMENT_INDEPENDENT:
+      return CanMatchEmpty(static_cast<const CIndependentElement<CHART>*>(e)->m_pElement, depth + 1);
+    case ELEMENT_DELEGATE: {
+      const CDelegateElement<CHART>* d = static_cast<const CDelegateElement<CHART>*>(e);
+      return d->m_nGroup != DELEGATE_NONCAPTURE || CanMatchEmpty(d->m_pTarget, depth + 1);
+    }
+    default:
+      return true;  // boundaries, \G, empty, brackets, assertions, back-references, conditionals
+  }
 }
 
 // Adds the characters that can come first when `e` matches to m_first (matching order: for a

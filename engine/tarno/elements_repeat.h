@@ -5,6 +5,11 @@
 // keeps only its iteration count. A greedy repeat whose inner element can never offer another
 // alternative keeps no list of offered end positions: with such an inner element every end
 // position it offers is new. Both give exactly the results of the general algorithm.
+//
+// When its inner element always consumes, the greedy repeat backtracks in the usual order (the
+// last iteration's next alternative first, then extending greedily again from where it ends),
+// and its list of offered end positions only lets it pass over positions from which everything
+// has been tried already (see RetryGreedy); it never changes which match is found.
 // Covered by engine/tests/match_test.cpp and engine/tests/pcre_diff_test.cpp.
 #ifndef TARNO_ELEMENTS_REPEAT_H
 #define TARNO_ELEMENTS_REPEAT_H
@@ -182,34 +187,72 @@ class CGreedyElement : public CRepeatBase<CHART> {
     m0.lists = st.Pop();
     m0.backtrack = st.Pop();
     m0.captures = st.Pop();
-    if (n > 0) {
-      if (!e->MatchNext(ctx)) {
-        // The last iteration is given up: the repeat succeeds one iteration shorter.
-        Offer(ctx, list, ctx->m_nCurrentPos);
-        PushState(ctx, m0, list, p0, n - 1);
-        return 1;
-      }
-      if (ctx->m_nCurrentPos != p0) {
-        int alt = ctx->m_nCurrentPos;
-        StackMark mark = ctx->Mark();
-        int extended = this->Extend(ctx, n, m_nExtra);
-        if (Offered(ctx, list, ctx->m_nCurrentPos)) {
-          // Extending leads to an end already offered: keep the alternative's own end.
-          ctx->RestoreMark(mark);
-          ctx->m_nCurrentPos = alt;
-          extended = n;
+    if (!m_bStrict) {
+      // An inner element that may match empty: the list of offered ends is what keeps empty
+      // iterations from being added again and again. When extending leads to an end offered
+      // before, the extension is discarded and the alternative's own end stands.
+      if (n > 0) {
+        if (!e->MatchNext(ctx)) {
+          // The last iteration is given up: the repeat succeeds one iteration shorter.
+          Offer(ctx, list, ctx->m_nCurrentPos);
+          PushState(ctx, m0, list, p0, n - 1);
+          return 1;
         }
+        if (ctx->m_nCurrentPos != p0) {
+          int alt = ctx->m_nCurrentPos;
+          StackMark mark = ctx->Mark();
+          int extended = this->Extend(ctx, n, m_nExtra);
+          if (Offered(ctx, list, ctx->m_nCurrentPos)) {
+            ctx->RestoreMark(mark);
+            ctx->m_nCurrentPos = alt;
+            extended = n;
+          }
+          Offer(ctx, list, ctx->m_nCurrentPos);
+          PushState(ctx, m0, list, p0, extended);
+          return 1;
+        }
+        // The alternative collapsed the optional part: go on with the mandatory iterations.
+        ctx->RestoreMark(m0);
+        ctx->m_nCurrentPos = p0;
+      }
+      ctx->FreeList(list);
+      return m_nMin > 0 && RetryMandatory(ctx);
+    }
+
+    // An inner element that always consumes: the usual backtracking order, the last iteration's
+    // next alternative first, then extending greedily again from where it ends. With
+    // m_bSkipOffered, a position this repeat has offered before is known to be explored to the
+    // end: every way of going on iterating from it has been offered and has failed, and since
+    // nothing reads captures and the repeat is unbounded, going on from it again cannot give
+    // anything new. Such a position is passed over, both as the start of an extension and as an
+    // end, and the repeat goes on backtracking into the iteration that reached it. That keeps
+    // nested repeats such as (a+)+b from trying every split of a run, and no end is lost.
+    while (n > 0) {
+      if (!e->MatchNext(ctx)) {
+        --n;  // the last iteration is given up
+        if (m_bSkipOffered && Offered(ctx, list, ctx->m_nCurrentPos)) continue;
         Offer(ctx, list, ctx->m_nCurrentPos);
-        PushState(ctx, m0, list, p0, extended);
+        PushState(ctx, m0, list, p0, n);
         return 1;
       }
-      // The alternative collapsed the optional part: go on with the mandatory iterations.
-      ctx->RestoreMark(m0);
-      ctx->m_nCurrentPos = p0;
+      if (m_bSkipOffered && Offered(ctx, list, ctx->m_nCurrentPos)) continue;
+      n = this->Extend(ctx, n, m_nExtra);
+      if (m_bSkipOffered && Offered(ctx, list, ctx->m_nCurrentPos)) continue;
+      Offer(ctx, list, ctx->m_nCurrentPos);
+      PushState(ctx, m0, list, p0, n);
+      return 1;
     }
     ctx->FreeList(list);
     return m_nMin > 0 && RetryMandatory(ctx);
   }
+
+ public:
+  // Set by the compiler's finishing pass. m_bStrict: the inner element cannot match empty, so
+  // every iteration moves the position. m_bSkipOffered: besides, the repeat is unbounded and
+  // nothing in the pattern reads captures (no back-reference, conditional, recursion or
+  // balancing group), so that what follows the repeat depends on the position alone.
+  bool m_bStrict = false;
+  bool m_bSkipOffered = false;
 
  private:
   // Backtracks into the mandatory iterations; on success extends greedily again.

@@ -317,6 +317,13 @@ const FoundCase kFound[] = {
     {"\\d{0}?b", 0, "ab b", "1-2 3-4"},
     {"a{0}+b", 0, "b", "0-1"},
     {"(?!.{0}?b)", 0, "ab", "0-0 2-2"},
+    // A greedy repeat discarded a whole extension, with its other alternatives, whenever the
+    // extension's greedy end had been offered before; these found nothing or a shorter match.
+    {"^(?:a+|ab)*c", 0, "aabc", "0-4"},
+    {"^(a+|ab)*c", 0, "aabc", "0-4,1-3"},
+    {"^(?:a+|ab)*(c)(?(1)|x)", 0, "aabc", "0-4,3-4"},
+    {"(?:[^ c]+|a\\W*)*c", 0, "xa\n c", "0-5"},
+    {"(?:[^ c]+|a\\W*)*\\S", 0, "-A.bbaa1a\n cB", "0-12 12-13"},
     // Not an engine fault: PCRE2 10.42 finds nothing here unless told not to make repeats
     // possessive by itself; kept to show that the comparison runs PCRE2 that way.
     {"a*(?:b)?+a", 0, "aa", "0-2"},

@@ -34,5 +34,14 @@ TEST(Regression, FirstCharacterAnalysisOfRecursions) {
           << e->Name() << " /" << c.pattern << "/ on \"" << c.subject << "\"";
 }
 
+TEST(Regression, NestedRepeatsStayPolynomial) {
+  // A greedy repeat passes over end positions from which everything has been tried; without
+  // that, each of these tries every split of the run (about 2^150 ways).
+  const std::u16string run(150, u'a');
+  for (const char* pattern : {"(a+)+b", "(?:a|aa)+c", "((?:a|b)+)+c"})
+    for (const Engine* e : AllEngines())
+      EXPECT_EQ("none", e->Matches(U(pattern), 0, run)) << e->Name() << " /" << pattern << "/";
+}
+
 }  // namespace
 }  // namespace tarno_test
