@@ -319,7 +319,15 @@ void CKorvaneDoc::StopBackgroundCheck() {
   }
   // The check's search may outlive the check (it is given 200 ms to end after the abort); a
   // user's search, running or paused, is not the check's to stop.
-  if (m_bJobIsBackground) StopJob(kStopWaitMs);
+  if (m_bJobIsBackground) {
+    StopJob(kStopWaitMs);
+    // What the check's search left (a match, when the pattern matches) is not a step of the
+    // user's: dropped here, it would make the next Find go on from it instead of starting fresh.
+    std::lock_guard<std::mutex> lock(m_resultsMutex);
+    m_currentResult = NewMatchRecord();
+    m_lastResult = NewMatchRecord();
+    m_bJobIsBackground = false;
+  }
   m_bBackgroundPending = false;
 }
 

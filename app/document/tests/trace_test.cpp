@@ -189,6 +189,20 @@ TEST_F(TraceTest, BackgroundCheckOfAMatchingPatternShowsNoFailPoint) {
   EXPECT_FALSE(doc->GetCurrentResult()->result.IsMatched());
 }
 
+TEST_F(TraceTest, ASearchRightAfterTheCheckStartsFresh) {
+  LocateFailPoint(true);
+  Set("\\d", "1a2b3");
+  // The check's search ends with a match; its result command is still queued (no events are
+  // pumped here) when the user's Find All comes.
+  for (int i = 0; i < 2000 && !doc->GetCurrentResult()->result.IsMatched(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  doc->OnCommand(CMD_FIND_ALL);
+  EXPECT_EQ(3, doc->RealMatchCount());
+  EXPECT_EQ(0, doc->GetResult(0)->result.GetStart());
+  ui.PumpEvents();  // the stale check result changes nothing
+  EXPECT_EQ(3, doc->RealMatchCount());
+}
+
 TEST_F(TraceTest, BackgroundCheckGivesUpOnASlowSearch) {
   LocateFailPoint(true);
   Set("(?:a|a)*?c", std::string(60, 'a'));
