@@ -25,6 +25,13 @@
 #include "app/ui/editor/rich_edit_view.h"
 #define KORVANE_RICH_EDIT 1
 #endif
+#ifdef KORVANE_HAVE_korvane_editor_views
+#include "app/ui/editor/regex_edit_view.h"
+#endif
+#ifdef KORVANE_HAVE_korvane_result_views
+#include "app/ui/results/replace_to_edit_view.h"
+#include "app/ui/results/text_edit_view.h"
+#endif
 
 namespace {
 // The maker's pages (Help menu).
@@ -158,6 +165,7 @@ void CMainFrame::UpdateCommandUi() {
 }
 
 void CMainFrame::PrepareMenu(QMenu* menu) {
+  if (m_pPlugins) m_pPlugins->PrepareMenu(menu);  // first: it captures the selection it works on
   CaptureSelection();
   UpdateCommandUi();
   for (QAction* action : CMenuResources::AllActions(menu)) {
@@ -258,12 +266,30 @@ void CMainFrame::RunFontsDialog() {
 }
 
 void CMainFrame::FillPluginMenus() {
-  // The plugin host fills the submenus named CMenuResources::kPluginMenu... here (in the main
-  // menu's Tools and in every context menu) and takes the commands 40000 .. 41000. Until it
-  // does, the submenus stay empty and show greyed.
+  // The plugin host places the commands of every plugin library beside the program into the
+  // submenus of Tools and of the context menus, and takes the ids 40000 .. 41000.
+  m_pPlugins = std::make_unique<PluginManager>(this);
+  m_pPlugins->LoadPlugins();
+  m_pPlugins->BuildMenus(TopMenu(IDS_MENU_TOOLS), ContextMenu(145), ContextMenu(135), ContextMenu(136),
+                         ContextMenu(144));
 }
 
 void CMainFrame::OnPluginCommand(int id) {
-  (void)id;  // forwarded to the plugin host once it is hooked in (FillPluginMenus)
+  if (m_pPlugins) m_pPlugins->ExecuteCommand(static_cast<unsigned>(id));
+}
+
+IPluginTextBox* CMainFrame::ActiveTextBox() {
+  auto* edit = qobject_cast<QPlainTextEdit*>(m_activeView.data());
+  if (!edit) return nullptr;
+  int window = ZWND_NONE;  // the replace result box
+#ifdef KORVANE_HAVE_korvane_editor_views
+  if (dynamic_cast<CRegexEditView*>(edit)) window = ZWND_PATTERN;
+#endif
+#ifdef KORVANE_HAVE_korvane_result_views
+  if (dynamic_cast<CTextEditView*>(edit)) window = ZWND_TEXT;
+  if (dynamic_cast<CReplaceToEditView*>(edit)) window = ZWND_REPLACETO;
+#endif
+  m_pluginBox.Attach(edit, window);
+  return &m_pluginBox;
 }
 

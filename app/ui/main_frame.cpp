@@ -150,6 +150,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), m_pProfile(std::m
 }
 
 CMainFrame::~CMainFrame() {
+  if (m_pPlugins) m_pPlugins->UnloadPlugins();  // plugins may hold the document's texts
+  m_pPlugins.reset();
   if (CFrameServices::Get() == this) CFrameServices::Install(nullptr);
   m_activeView = nullptr;
   // The views unregister from the document in their destructors: they go before it.

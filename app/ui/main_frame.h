@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "app/document/korvane_doc.h"
+#include "app/plugin_host/plugin_manager.h"
 #include "app/ui/frame_services.h"
 #include "app/ui/recent_files.h"
 
@@ -51,7 +52,7 @@ enum FrameBarId {
   BAR_STATUS = 59393
 };
 
-class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices {
+class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices, public IPluginFrame {
   Q_OBJECT
 
  public:
@@ -133,6 +134,10 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   // --- CFrameServices ---
   QWidget* ActiveView() const override { return m_activeView; }
   void SetActiveView(QWidget* view) override;
+
+  // IPluginFrame
+  CKorvaneDoc* ActiveDocument() override { return m_pDoc.get(); }
+  IPluginTextBox* ActiveTextBox() override;
   QWidget* PatternEditView() const override { return m_patternView; }
   void SetStatusPrompt(const QString& text) override;
   void ShowContextMenu(int templateId, QWidget* view, const QPoint& globalPos) override;
@@ -200,6 +205,10 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   CKorvaneBack* m_pWorkPane = nullptr;
   QPointer<QWidget> m_patternView;
   QPointer<QWidget> m_activeView;
+  // The plugin libraries beside the program, their commands and menu items (made once the menus
+  // stand, unloaded before the document goes).
+  std::unique_ptr<PluginManager> m_pPlugins;
+  CPlainTextBox m_pluginBox;  // re-attached to the active text box for each plugin call
   QByteArray m_defaultState;  // the built-in placement of every bar, taken at creation
   CRecentFileList m_recent;
   std::vector<unsigned short> m_selection;
