@@ -15,7 +15,7 @@ namespace {
 
 const char kPattern[] = "\\b\\w+ing\\b";
 
-// Seeded words, one in eight ending in "ing", until 1 MiB of UTF-16 units.
+// Seeded words, one in seven ending in "ing", until 1 MiB of UTF-16 units.
 const std::vector<unsigned short>& Text() {
   static std::vector<unsigned short> text = [] {
     std::mt19937 rng(20261208);
@@ -24,7 +24,7 @@ const std::vector<unsigned short>& Text() {
     while (s.size() < (1u << 19)) {  // 512 Ki units = 1 MiB
       int len = 2 + rng() % 8;
       for (int i = 0; i < len; ++i) s += letters[rng() % 26];
-      if (rng() % 8 == 0) s += "ing";
+      if (rng() % 7 == 0) s += "ing";
       s += (rng() % 12 == 0) ? ".\n" : " ";
     }
     return U16(s);
