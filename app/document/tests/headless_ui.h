@@ -106,6 +106,14 @@ class HeadlessUi : public IDocumentUi {
     return true;
   }
 
+  // How often a command was posted (from any thread).
+  int PostedCount(int id) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    int n = 0;
+    for (int p : posted) n += p == id;
+    return n;
+  }
+
   std::vector<Box> Boxes() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return boxes;
