@@ -681,6 +681,10 @@ typename CRegexpT<CHART>::Element* CRegexpT<CHART>::ParseCaptureGroup(int start,
   bool rtl = (flags & RIGHTTOLEFT) != 0;
   // The textual left bracket closes the capture when matching right to left.
   CBracketElement<CHART>* open = Add(new CBracketElement<CHART>(number, rtl), start, bodyStart);
+  // Named groups are numbered in order of appearance, so this group's slot is taken before its
+  // body can add nested named groups; it is filled in once the body is parsed.
+  size_t slot = m_namedGroups.size();
+  if (named) m_namedGroups.emplace_back();
   int end, error;
   Element* content = ParseGroupBody(start, bodyStart, flags, &end, &error);
   CBracketElement<CHART>* close =
@@ -701,7 +705,7 @@ typename CRegexpT<CHART>::Element* CRegexpT<CHART>::ParseCaptureGroup(int start,
     m_unnamedGroups[number - 1] = list;
     return list;
   }
-  NamedGroup g;
+  NamedGroup& g = m_namedGroups[slot];  // taken only now: nested groups may have grown the vector
   g.list = list;
   g.open = open;
   g.close = close;
@@ -722,7 +726,6 @@ typename CRegexpT<CHART>::Element* CRegexpT<CHART>::ParseCaptureGroup(int start,
   g.name.Append(name, own);
   open->m_szName.Append(name, own);
   close->m_szName.Append(name, own);
-  m_namedGroups.push_back(std::move(g));
   return list;
 }
 

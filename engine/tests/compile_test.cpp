@@ -104,6 +104,11 @@ TEST(Compile, Groups) {
       {"(?'x'a)(?P<y>b)", 0, "seq(seq((1 \"a\" 1)) seq((2 \"b\" 2)))", nullptr},
       {"(?<n>a)|(?<N>b)", 0, "alt(seq((1 \"a\" 1))|seq((1 \"b\" 1)))", nullptr},
       {"(?<2>a)(b)", 0, "seq(seq((2 \"a\" 2)) seq((1 \"b\" 1)))", nullptr},
+      // Nested named groups count from their opening brackets, outermost first.
+      {"(?<a>(?<b>x))", 0, "seq((1 seq((2 \"x\" 2)) 1))", nullptr},
+      {"(?<a>(?<b>(?<c>x))y)(?<d>z)", 0,
+       "seq(seq((1 seq(seq((2 seq((3 \"x\" 3)) 2)) \"y\") 1)) seq((4 \"z\" 4)))", nullptr},
+      {"(?<a>(b)(?<c>x))", 0, "seq((2 seq(seq((1 \"b\" 1)) seq((3 \"x\" 3))) 2))", nullptr},
       {"(?:a|b)", 0, "alt(\"a\"|\"b\")", "nc(alt(\"a\"|\"b\"))"},
       {"( ?:a)", 0, "seq((1 seq({0,1}(\" \") \":a\") 1))", nullptr},
       {"(? :a)", 0, "\"a\"", "nc(\"a\")"},
@@ -346,6 +351,9 @@ TEST(Compile, GroupNumbers) {
       {"(a)(?<3>b)(?<x>c)(?<y>d)", 3, "y", 3},
       {"", 0, "", -3},
       {"(((a)))", 3, "a", -3},
+      {"(?<a>(?<b>x))", 2, "a", 1},
+      {"(?<a>(?<b>x))", 2, "b", 2},
+      {"(?<a>(?<b>(?<a>x)))", 2, "a", 1},
   };
   for (const Row& r : rows)
     for (const Engine* e : AllEngines()) {
