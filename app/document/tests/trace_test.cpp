@@ -181,10 +181,14 @@ TEST_F(TraceTest, BackgroundCheckFindsTheFailPoint) {
 }
 
 TEST_F(TraceTest, BackgroundCheckOfAMatchingPatternShowsNoFailPoint) {
-  LocateFailPoint(true);
+  LocateFailPoint(false);
   Set("a\\d", "xa1");
-  ASSERT_TRUE(ui.PumpUntil([&] { return !doc->IsJobActive() && ui.commandsDispatched > 0; }));
+  LocateFailPoint(true);  // exactly one check
+  // The check's search ends before the check itself has posted its result: only the check's end
+  // (command 0, posted last) says that everything it posts is queued.
+  ASSERT_TRUE(ui.PumpUntil([&] { return ui.PostedCount(0) > 0; }));
   ui.PumpEvents();
+  EXPECT_FALSE(doc->IsJobActive());
   EXPECT_FALSE(doc->ShowsFailPoint());
   EXPECT_FALSE(doc->GetCurrentResult()->result.IsMatched());
 }
