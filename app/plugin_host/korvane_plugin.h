@@ -194,4 +194,18 @@ class KORVANE_API CPluginContext {
   PluginContextData* m_pData;
 };
 
+// What a plugin library exports: GetPluginEntryMap (extern "C", no arguments) returns an array
+// of rows that ends with a row whose callback is null. Each row's callback is called with a
+// notification code, a context (null for load and unload) and the row's own user data; its
+// result is ignored.
+typedef int (*PluginCallback)(int code, CPluginContext* context, void* userData);
+struct PluginEntry {
+  PluginCallback callback;
+  void* userData;
+};
+typedef PluginEntry* (*GetPluginEntryMapProc)();
+
+// Notification codes.
+enum { PLUGIN_LOAD = 1, PLUGIN_UPDATE = 2, PLUGIN_EXECUTE = 3, PLUGIN_UNLOAD = 4 };
+
 #endif

@@ -47,17 +47,6 @@ class QMenu;
 class QObject;
 class QPlainTextEdit;
 
-// What a plugin library exports. GetPluginEntryMap (extern "C", no arguments) returns an array
-// of rows that ends with a row whose callback is null. The callback's result is ignored.
-typedef int (*PluginCallback)(int code, CPluginContext* context, void* userData);
-struct PluginEntry {
-  PluginCallback callback;
-  void* userData;
-};
-typedef PluginEntry* (*GetPluginEntryMapProc)();
-
-// Notification codes.
-enum { PLUGIN_LOAD = 1, PLUGIN_UPDATE = 2, PLUGIN_EXECUTE = 3, PLUGIN_UNLOAD = 4 };
 
 // Command ids the frame dispatches to plugins: 40000 to 41000, so at most 1001 commands.
 enum : unsigned { PLUGIN_FIRST_ID = 40000, PLUGIN_LAST_ID = 41000 };

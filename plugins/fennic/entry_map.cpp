@@ -16,14 +16,8 @@
 
 namespace fennic {
 
-typedef int (*PluginCallback)(int code, CPluginContext* context, void* userData);
-
-struct PluginEntry {
-  PluginCallback callback;
-  void* userData;  // the command object
-};
-
-// 101 rows, all zero at load; row 100 always stays zero and ends the map. The two integers
+// 101 rows, all zero at load, each row's user data the command object; row 100 always stays
+// zero and ends the map. The two integers
 // after the rows: rows in use, and whether the clipboard is read and written as UTF-16 (always
 // so through Qt).
 struct EntryMap {
@@ -43,14 +37,14 @@ const int kMaxRows = 100;
 // Never lets an exception reach the host: the command simply does nothing further.
 int Dispatch(int code, CPluginContext* context, void* userData) {
   CPluginCommand* command = static_cast<CPluginCommand*>(userData);
-  if (code < 1 || code > 4) return code - 1;
+  if (code < PLUGIN_LOAD || code > PLUGIN_UNLOAD) return code - 1;
   if (!command || !context) return 0;
   try {
     switch (code) {
-      case 1: command->OnInit(*context); break;
-      case 2: command->OnUpdate(*context); break;
-      case 3: command->OnExecute(*context); break;
-      case 4: command->OnExit(*context); break;
+      case PLUGIN_LOAD: command->OnInit(*context); break;
+      case PLUGIN_UPDATE: command->OnUpdate(*context); break;
+      case PLUGIN_EXECUTE: command->OnExecute(*context); break;
+      case PLUGIN_UNLOAD: command->OnExit(*context); break;
     }
   } catch (...) {
   }
@@ -169,7 +163,7 @@ CGroupConvertCommand g_toNoncaptureGroup(false);
 }  // namespace
 }  // namespace fennic
 
-FENNIC_EXPORT fennic::PluginEntry* GetPluginEntryMap() { return fennic::g_entryMap.rows; }
+FENNIC_EXPORT PluginEntry* GetPluginEntryMap() { return fennic::g_entryMap.rows; }
 
 FENNIC_EXPORT int DoOptimizeStrings(const FennicStringList* list, FennicBuffer* out) {
   if (!out) return 0;

@@ -13,12 +13,6 @@ PM_EXPORT void PmTestRecord(const char* event);
 
 namespace {
 
-typedef int (*Callback)(int code, CPluginContext* context, void* user);
-struct Entry {
-  Callback callback;
-  void* user;
-};
-
 enum Behaviour {
   B_WRAP = 1,                   // execute: the selection comes back as "<selection>"
   B_REWRITE = 2,                // execute: the first string element becomes "XYZ"
@@ -211,7 +205,7 @@ int Dispatch(int code, CPluginContext* context, void* user) {
   return code - 1;
 }
 
-Entry g_map[PM_ROW_COUNT + 1];
+PluginEntry g_map[PM_ROW_COUNT + 1];
 
 struct Library {
   Library() {
@@ -226,7 +220,7 @@ struct Library {
 }  // namespace
 
 #if defined(PM_VARIANT_NULLMAP)
-PM_EXPORT Entry* GetPluginEntryMap() { return nullptr; }
+PM_EXPORT PluginEntry* GetPluginEntryMap() { return nullptr; }
 #elif !defined(PM_VARIANT_NOEXPORT)
-PM_EXPORT Entry* GetPluginEntryMap() { return g_map; }
+PM_EXPORT PluginEntry* GetPluginEntryMap() { return g_map; }
 #endif

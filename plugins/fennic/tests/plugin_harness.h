@@ -12,12 +12,6 @@
 
 namespace fennic_test {
 
-typedef int (*PluginCallback)(int code, CPluginContext* context, void* userData);
-struct PluginEntry {
-  PluginCallback callback;
-  void* userData;
-};
-
 // The module, loaded once for the whole test program and kept loaded.
 QLibrary& Module();
 PluginEntry* EntryMap();

@@ -27,9 +27,8 @@ QLibrary& Module() {
 }
 
 PluginEntry* EntryMap() {
-  typedef PluginEntry* (*GetMap)();
   static PluginEntry* map = [] {
-    GetMap get = reinterpret_cast<GetMap>(Module().resolve("GetPluginEntryMap"));
+    auto get = reinterpret_cast<GetPluginEntryMapProc>(Module().resolve("GetPluginEntryMap"));
     return get ? get() : nullptr;
   }();
   return map;
