@@ -21,17 +21,10 @@
 #include "korvane_ids.h"
 #include "stringtable.h"
 
-#if defined(KORVANE_HAVE_korvane_editor_views) && __has_include("app/ui/editor/rich_edit_view.h")
-#include "app/ui/editor/rich_edit_view.h"
-#define KORVANE_RICH_EDIT 1
-#endif
-#ifdef KORVANE_HAVE_korvane_editor_views
 #include "app/ui/editor/regex_edit_view.h"
-#endif
-#ifdef KORVANE_HAVE_korvane_result_views
+#include "app/ui/editor/rich_edit_view.h"
 #include "app/ui/results/replace_to_edit_view.h"
 #include "app/ui/results/text_edit_view.h"
-#endif
 
 namespace {
 // The maker's pages (Help menu).
@@ -53,12 +46,10 @@ CommandState CMainFrame::QueryViewCommand(int id) const {
   state.enabled = false;
   QWidget* target = ViewCommandTarget(id);
   if (!target) return state;
-#ifdef KORVANE_RICH_EDIT
   if (auto* box = qobject_cast<CRichEdit2WView*>(target)) {
     state.enabled = box->HandlesCommand(id) && box->IsCommandEnabled(id);
     return state;
   }
-#endif
   if (auto* commands = dynamic_cast<IViewCommands*>(target)) {
     if (commands->HandlesViewCommand(id)) state = commands->QueryViewCommand(id);
     return state;
@@ -83,9 +74,7 @@ CommandState CMainFrame::QueryViewCommand(int id) const {
 bool CMainFrame::RouteViewCommand(int id) {
   QWidget* target = ViewCommandTarget(id);
   if (!target) return false;
-#ifdef KORVANE_RICH_EDIT
   if (auto* box = qobject_cast<CRichEdit2WView*>(target)) return box->DoCommand(id);
-#endif
   if (auto* commands = dynamic_cast<IViewCommands*>(target)) return commands->OnViewCommand(id);
   if (auto* edit = qobject_cast<QPlainTextEdit*>(target)) {
     switch (id) {
@@ -282,13 +271,9 @@ IPluginTextBox* CMainFrame::ActiveTextBox() {
   auto* edit = qobject_cast<QPlainTextEdit*>(m_activeView.data());
   if (!edit) return nullptr;
   int window = ZWND_NONE;  // the replace result box
-#ifdef KORVANE_HAVE_korvane_editor_views
   if (dynamic_cast<CRegexEditView*>(edit)) window = ZWND_PATTERN;
-#endif
-#ifdef KORVANE_HAVE_korvane_result_views
   if (dynamic_cast<CTextEditView*>(edit)) window = ZWND_TEXT;
   if (dynamic_cast<CReplaceToEditView*>(edit)) window = ZWND_REPLACETO;
-#endif
   m_pluginBox.Attach(edit, window);
   return &m_pluginBox;
 }

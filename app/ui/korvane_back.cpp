@@ -6,25 +6,10 @@
 
 #include "app/document/korvane_doc.h"
 #include "app/ui/frame_services.h"
-
-// The result views come from their own library; until a view exists its place stays an empty
-// container.
-#if defined(KORVANE_HAVE_korvane_result_views) && __has_include("app/ui/results/text_edit_view.h")
-#include "app/ui/results/text_edit_view.h"
-#define KORVANE_TEXT_EDIT_VIEW 1
-#endif
-#if defined(KORVANE_HAVE_korvane_result_views) && __has_include("app/ui/results/replace_to_edit_view.h")
-#include "app/ui/results/replace_to_edit_view.h"
-#define KORVANE_REPLACE_TO_VIEW 1
-#endif
-#if defined(KORVANE_HAVE_korvane_result_views) && __has_include("app/ui/results/replace_result_edit_view.h")
 #include "app/ui/results/replace_result_edit_view.h"
-#define KORVANE_REPLACE_RESULT_VIEW 1
-#endif
-#if defined(KORVANE_HAVE_korvane_result_views) && __has_include("app/ui/results/split_result_list_view.h")
+#include "app/ui/results/replace_to_edit_view.h"
 #include "app/ui/results/split_result_list_view.h"
-#define KORVANE_SPLIT_VIEW 1
-#endif
+#include "app/ui/results/text_edit_view.h"
 
 int CSeparator::Drag(int mouse, int clientExtent) {
   const int extent = DragExtent(clientExtent);
@@ -53,18 +38,10 @@ CKorvaneBack::~CKorvaneBack() {
 QWidget* CKorvaneBack::MakeDefaultView(int slot, CKorvaneDoc* doc, QWidget* parent) {
   QWidget* view = nullptr;
   switch (slot) {
-#ifdef KORVANE_TEXT_EDIT_VIEW
     case SLOT_TEXT: view = new CTextEditView(doc, parent); break;
-#endif
-#ifdef KORVANE_REPLACE_TO_VIEW
     case SLOT_REPLACE_TO: view = new CReplaceToEditView(doc, parent); break;
-#endif
-#ifdef KORVANE_REPLACE_RESULT_VIEW
     case SLOT_REPLACE_RESULT: view = new CReplaceResultEditView(doc, parent); break;
-#endif
-#ifdef KORVANE_SPLIT_VIEW
     case SLOT_SPLIT: view = new CSplitResultListView(doc, parent); break;
-#endif
     default: view = new QWidget(parent); break;
   }
   static const char* const names[SLOT_COUNT] = {"text", "replace-to", "replace-result", "split-result"};

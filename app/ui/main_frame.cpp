@@ -23,44 +23,20 @@
 #include <QVBoxLayout>
 
 #include "app/ui/command_table.h"
+#include "app/ui/editor/regex_edit_view.h"
+#include "app/ui/editor/regex_group_list_view.h"
+#include "app/ui/editor/regex_tree_view.h"
 #include "app/ui/fonts_dialog.h"
 #include "app/ui/frame_dialogs.h"
 #include "app/ui/korvane_back.h"
 #include "app/ui/layout_store.h"
+#include "app/ui/results/clip_list_view.h"
+#include "app/ui/results/snapshot_tree_view.h"
+#include "app/ui/results/trace_stack_list_view.h"
 #include "app/ui/sizing_bar.h"
 #include "korvane_ids.h"
 #include "platform/profile.h"
 #include "stringtable.h"
-
-// The views come from their own libraries; until one exists its place stays an empty container.
-#if defined(KORVANE_HAVE_korvane_editor_views) && __has_include("app/ui/editor/rich_edit_view.h")
-#include "app/ui/editor/rich_edit_view.h"
-#define KORVANE_RICH_EDIT 1
-#endif
-#if defined(KORVANE_HAVE_korvane_editor_views) && __has_include("app/ui/editor/regex_edit_view.h")
-#include "app/ui/editor/regex_edit_view.h"
-#define KORVANE_REGEX_EDIT_VIEW 1
-#endif
-#if defined(KORVANE_HAVE_korvane_editor_views) && __has_include("app/ui/editor/regex_tree_view.h")
-#include "app/ui/editor/regex_tree_view.h"
-#define KORVANE_REGEX_TREE_VIEW 1
-#endif
-#if defined(KORVANE_HAVE_korvane_editor_views) && __has_include("app/ui/editor/regex_group_list_view.h")
-#include "app/ui/editor/regex_group_list_view.h"
-#define KORVANE_GROUP_LIST_VIEW 1
-#endif
-#if defined(KORVANE_HAVE_korvane_result_views) && __has_include("app/ui/results/trace_stack_list_view.h")
-#include "app/ui/results/trace_stack_list_view.h"
-#define KORVANE_TRACE_STACK_VIEW 1
-#endif
-#if defined(KORVANE_HAVE_korvane_result_views) && __has_include("app/ui/results/clip_list_view.h")
-#include "app/ui/results/clip_list_view.h"
-#define KORVANE_CLIP_LIST_VIEW 1
-#endif
-#if defined(KORVANE_HAVE_korvane_result_views) && __has_include("app/ui/results/snapshot_tree_view.h")
-#include "app/ui/results/snapshot_tree_view.h"
-#define KORVANE_SNAPSHOT_TREE_VIEW 1
-#endif
 
 namespace {
 
@@ -388,22 +364,12 @@ void CMainFrame::CreateSizingBars() {
     QWidget* view = nullptr;
     CKorvaneDoc* doc = m_pDoc.get();
     switch (b[0]) {
-#ifdef KORVANE_REGEX_TREE_VIEW
       case BAR_STRUCTURE: view = new CRegexTreeView(doc, bar); break;
-#endif
-#ifdef KORVANE_GROUP_LIST_VIEW
       case BAR_GROUP: view = new CRegexGroupListView(doc, bar); break;
-#endif
-#ifdef KORVANE_TRACE_STACK_VIEW
       case BAR_STACK: view = new CTraceStackListView(doc, bar); break;
-#endif
-#ifdef KORVANE_CLIP_LIST_VIEW
       case BAR_TEXT_CLIP: view = new CClipListView(doc, bar); break;
-#endif
-#ifdef KORVANE_SNAPSHOT_TREE_VIEW
       case BAR_SNAPSHOT: view = new CSnapshotTreeView(doc, bar); break;
-#endif
-      default: (void)doc; break;
+      default: break;
     }
     if (view) bar->SetView(view);
     // A bar that closes while its view is active hands the activity to the pattern box.
@@ -419,11 +385,7 @@ void CMainFrame::CreateClient() {
   m_pSplitter->setChildrenCollapsible(false);
   auto* back = new CRegexEditBack(m_pSplitter);
   m_pPatternPane = back;
-#ifdef KORVANE_REGEX_EDIT_VIEW
   QWidget* pattern = new CRegexEditView(m_pDoc.get(), back);
-#else
-  QWidget* pattern = new QWidget(back);
-#endif
   pattern->setObjectName(QStringLiteral("pattern"));
   back->SetView(pattern);
   m_patternView = pattern;

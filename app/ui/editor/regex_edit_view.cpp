@@ -7,10 +7,8 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QSettings>
 #include <QSyntaxHighlighter>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -83,25 +81,6 @@ void RecordRange(const ElementRecord* r, int length, int* start, int* end) {
   *end = qBound(*start, e, length);
 }
 
-// Parses a saved font text "height/weight/italic/charset/face/".
-bool ParseSavedFont(const QString& text, QFont* font) {
-  QStringList f = text.split(QLatin1Char('/'));
-  bool ok = false;
-  int height = f.value(0).toInt(&ok);
-  if (!ok) return false;
-  int weight = f.value(1).toInt();
-  bool italic = f.value(2).toInt() != 0;
-  QString face = f.value(4);
-  QFont result = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-  if (!face.isEmpty()) result.setFamilies({face, QStringLiteral("DejaVu Sans"), QStringLiteral("WenQuanYi Micro Hei")});
-  // A negative height is the character height in pixels; a positive one the cell height.
-  if (height != 0) result.setPixelSize(height < 0 ? -height : qMax(1, height * 4 / 5));
-  if (weight >= 100 && weight <= 900) result.setWeight(static_cast<QFont::Weight>(weight));
-  result.setItalic(italic);
-  *font = result;
-  return true;
-}
-
 std::vector<CRegexEditView*>& AllPatternViews() {
   static std::vector<CRegexEditView*> views;  // UI thread only
   return views;
@@ -130,20 +109,9 @@ CRegexEditView::~CRegexEditView() {
 }
 
 QFont CRegexEditView::LoadPatternFont() {
-#if KORVANE_EDITOR_HAVE_SAVED_FONT
   CSavedFont font(QLatin1String(CSavedFont::kRegex));
   font.Load();
   return font.Font();
-#else
-  // The saved font of the pattern box, "Fonts" / "korvane_regex".
-  static const QString kDefault = QStringLiteral("-14/700/0/0/Tahoma/");
-  QSettings settings;
-  QString text = settings.value(QStringLiteral("Fonts/korvane_regex"), kDefault).toString();
-  QFont font;
-  if (!ParseSavedFont(text, &font) && !ParseSavedFont(kDefault, &font))
-    font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-  return font;
-#endif
 }
 
 void CRegexEditView::ApplyFont() {
