@@ -1,10 +1,13 @@
 // Element colours, counts, heat and captions shared by the pattern box, the tree and the list.
 #include "app/ui/editor/element_display.h"
 
+#include <QMenu>
 #include <algorithm>
 #include <cmath>
 
 #include "app/document/korvane_doc.h"
+#include "app/ui/editor/frame_link.h"
+#include "app/ui/editor/regex_edit_view.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 
@@ -154,4 +157,25 @@ void AnnounceCurrentElement(CKorvaneDoc* doc, CDocView* sender) {
   doc->Notify(sender, HINT_CURRENT_ELEMENT);
   if (doc->GetLastResult()->result.IsMatched()) doc->Notify(sender, HINT_RESULTS);
   if (doc->IsOnlyCurrentNode()) doc->Notify(sender, HINT_RECOLOR_PATTERN);
+}
+
+void ShowElementContextMenu(CKorvaneDoc* doc, QWidget* owner, const QPoint& globalPos) {
+  CRegexEditView* edit = CRegexEditView::ForDocument(doc);
+  if (ShowFrameContextMenu(kElementContextMenu, edit, globalPos)) return;
+  QMenu menu(owner);
+  auto add = [&](int commandId, int textId) {
+    QString s = CStringTable::Str(textId);
+    int tab = s.indexOf(QLatin1Char('\t'));
+    QAction* a = menu.addAction(tab >= 0 ? s.left(tab) : s);
+    a->setEnabled(edit && edit->IsCommandEnabled(commandId));
+    QObject::connect(a, &QAction::triggered, owner, [edit, commandId] {
+      if (edit) edit->DoCommand(commandId);
+    });
+  };
+  add(ID_EDIT_CUT, IDS_MENU_EDIT_CUT);
+  add(ID_EDIT_COPY, IDS_MENU_EDIT_COPY);
+  add(ID_EDIT_CLEAR, IDS_MENU_EDIT_DELETE);
+  menu.addSeparator();
+  menu.addMenu(CStringTable::Str(IDS_MENU_CTX_EXPORT))->setEnabled(false);  // plugin entries
+  menu.exec(globalPos);
 }

@@ -1,6 +1,7 @@
 // What the pattern box, the structure tree and the group list share about showing elements:
 // the element colour table, the execution count of a record, the heat colour, the tree caption
-// of a record, the group number of a record, and the announcement of a new current element.
+// of a record, the group number of a record, the announcement of a new current element, and the
+// context menu of the tree and the list.
 //
 // Covered by app/ui/editor/tests/element_display_test.cpp.
 #ifndef KORVANE_ELEMENT_DISPLAY_H
@@ -13,6 +14,8 @@
 
 class CDocView;
 class CKorvaneDoc;
+class QPoint;
+class QWidget;
 
 // The text colour of an element kind (type codes 1 to 21); false for a code the table does not
 // hold (0, unknown), which leaves the colour unchanged.
@@ -44,5 +47,10 @@ int RecordBalanceNumber(const ElementRecord* record);
 // Tells the other views that the document's current element changed: hint 4, then 0x20 when the
 // last result is a match, then 2 when "Only current node" is on.
 void AnnounceCurrentElement(CKorvaneDoc* doc, CDocView* sender);
+
+// The context menu of the structure tree and the group list at `globalPos`: Cut, Copy and
+// Delete act on the pattern box, which selects the current element. The frame's menu when there
+// is a frame, else a local one owned by `owner` with the same commands.
+void ShowElementContextMenu(CKorvaneDoc* doc, QWidget* owner, const QPoint& globalPos);
 
 #endif

@@ -3,13 +3,11 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
-#include <QMenu>
 #include <QMouseEvent>
 #include <algorithm>
 
 #include "app/document/korvane_doc.h"
 #include "app/ui/editor/element_display.h"
-#include "app/ui/editor/frame_link.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
@@ -185,26 +183,6 @@ void CRegexGroupListView::contextMenuEvent(QContextMenuEvent* event) {
   if (event->reason() != QContextMenuEvent::Mouse) at = viewport()->mapToGlobal(visualItemRect(Row(row)).topLeft());
   m_pDoc->Notify(this, HINT_CURRENT_ELEMENT);
   FocusPatternView();
-  CRegexEditView* edit = CRegexEditView::ForDocument(m_pDoc);
-  if (ShowFrameContextMenu(kElementContextMenu, edit, at)) {
-    event->accept();
-    return;
-  }
-  QMenu menu(this);
-  auto add = [&](int commandId, int textId) {
-    QString s = CStringTable::Str(textId);
-    int tab = s.indexOf(QLatin1Char('\t'));
-    QAction* a = menu.addAction(tab >= 0 ? s.left(tab) : s);
-    a->setEnabled(edit && edit->IsCommandEnabled(commandId));
-    connect(a, &QAction::triggered, this, [edit, commandId] {
-      if (edit) edit->DoCommand(commandId);
-    });
-  };
-  add(ID_EDIT_CUT, IDS_MENU_EDIT_CUT);
-  add(ID_EDIT_COPY, IDS_MENU_EDIT_COPY);
-  add(ID_EDIT_CLEAR, IDS_MENU_EDIT_DELETE);
-  menu.addSeparator();
-  menu.addMenu(CStringTable::Str(IDS_MENU_CTX_EXPORT))->setEnabled(false);  // plugin entries
-  menu.exec(at);
+  ShowElementContextMenu(m_pDoc, this, at);
   event->accept();
 }

@@ -2,13 +2,11 @@
 #include "app/ui/editor/regex_tree_view.h"
 
 #include <QContextMenuEvent>
-#include <QMenu>
 #include <QMouseEvent>
 #include <algorithm>
 
 #include "app/document/korvane_doc.h"
 #include "app/ui/editor/element_display.h"
-#include "app/ui/editor/frame_link.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
@@ -184,25 +182,7 @@ void CRegexTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void CRegexTreeView::ShowContextMenu(const QPoint& globalPos) {
-  // Cut, Copy and Delete act on the pattern box, which now selects the current element.
-  CRegexEditView* edit = CRegexEditView::ForDocument(m_pDoc);
-  if (ShowFrameContextMenu(kElementContextMenu, edit, globalPos)) return;
-  QMenu menu(this);
-  auto add = [&](int commandId, int textId) {
-    QString s = CStringTable::Str(textId);
-    int tab = s.indexOf(QLatin1Char('\t'));
-    QAction* a = menu.addAction(tab >= 0 ? s.left(tab) : s);
-    a->setEnabled(edit && edit->IsCommandEnabled(commandId));
-    connect(a, &QAction::triggered, this, [edit, commandId] {
-      if (edit) edit->DoCommand(commandId);
-    });
-  };
-  add(ID_EDIT_CUT, IDS_MENU_EDIT_CUT);
-  add(ID_EDIT_COPY, IDS_MENU_EDIT_COPY);
-  add(ID_EDIT_CLEAR, IDS_MENU_EDIT_DELETE);
-  menu.addSeparator();
-  menu.addMenu(CStringTable::Str(IDS_MENU_CTX_EXPORT))->setEnabled(false);  // plugin entries
-  menu.exec(globalPos);
+  ShowElementContextMenu(m_pDoc, this, globalPos);
 }
 
 void CRegexTreeView::contextMenuEvent(QContextMenuEvent* event) {
