@@ -1,20 +1,55 @@
 #include "app/ui/results/highlighted_edit_view.h"
 
+#include <QMenu>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTimerEvent>
 
+#include "app/ui/frame_services.h"
+#include "app/ui/results/save_dispatch.h"
 #include "app/ui/saved_font.h"
+#include "resources/korvane_ids.h"
 
 namespace {
 // A line whose top lies at most this far below the viewport still counts as visible.
 constexpr int kBelowBottomPx = 30;
 }  // namespace
 
-CHighlightedEditView::CHighlightedEditView(CKorvaneDoc* doc, const char* fontKey, QWidget* parent)
-    : CRichEdit2WView(doc, parent), m_fontKey(fontKey) {
+CHighlightedEditView::CHighlightedEditView(CKorvaneDoc* doc, const char* fontKey, ESaveAsBox saveBox,
+                                           int contextMenuId, QWidget* parent)
+    : CRichEdit2WView(doc, parent), m_fontKey(fontKey), m_saveBox(saveBox), m_contextMenuId(contextMenuId) {
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { OnScrolled(); });
   ReloadFont();
+}
+
+bool CHighlightedEditView::HandlesCommand(int id) const {
+  return id == ID_EDIT_SAVE_CONTENT || CRichEdit2WView::HandlesCommand(id);
+}
+
+bool CHighlightedEditView::IsCommandEnabled(int id) const {
+  return id == ID_EDIT_SAVE_CONTENT || CRichEdit2WView::IsCommandEnabled(id);
+}
+
+bool CHighlightedEditView::DoCommand(int id) {
+  if (id == ID_EDIT_SAVE_CONTENT) {
+    RunSaveAsDialog(this, m_pDoc, m_saveBox, GetBoxText());
+    return true;
+  }
+  return CRichEdit2WView::DoCommand(id);
+}
+
+bool CHighlightedEditView::SaveTo(const QString& path, int filter) {
+  return SaveBoxTo(m_pDoc, m_saveBox, path, filter, GetBoxText());
+}
+
+void CHighlightedEditView::ShowContextMenu(const QPoint& globalPos) {
+  if (CFrameServices* frame = CFrameServices::Get()) {
+    frame->ShowContextMenu(m_contextMenuId, this, globalPos);
+    return;
+  }
+  QMenu menu(this);
+  AddEditActions(&menu, true);
+  menu.exec(globalPos);
 }
 
 void CHighlightedEditView::ReloadFont() {

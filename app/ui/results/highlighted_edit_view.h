@@ -1,7 +1,8 @@
 // CHighlightedEditView: what the three result boxes (text, replace-to, replace result) add to
 // CRichEdit2WView: their saved font, the visible window of the text, highlight spans painted as
 // extra selections (never written into the text, so undo and the modified flag stay
-// untouched), and the scroll throttle that repaints the window 200 ms after scrolling settles.
+// untouched), the scroll throttle that repaints the window 200 ms after scrolling settles, Save
+// As (32800) with the box's own filter list, and the box's context menu.
 //
 // Covered by app/ui/results/tests/text_views_test.cpp.
 #ifndef KORVANE_HIGHLIGHTED_EDIT_VIEW_H
@@ -11,6 +12,7 @@
 #include <QElapsedTimer>
 #include <vector>
 
+#include "app/document/result_export.h"
 #include "app/ui/editor/rich_edit_view.h"
 #include "app/ui/results/highlight_spans.h"
 
@@ -21,7 +23,15 @@ class CHighlightedEditView : public CRichEdit2WView {
   static constexpr int kScrollRestartMs = 100;
   static constexpr int kScrollRepaintMs = 200;
 
-  CHighlightedEditView(CKorvaneDoc* doc, const char* fontKey, QWidget* parent = nullptr);
+  // `saveBox` picks what Save As writes; `contextMenuId` is the frame's menu template of the box.
+  CHighlightedEditView(CKorvaneDoc* doc, const char* fontKey, ESaveAsBox saveBox, int contextMenuId,
+                       QWidget* parent = nullptr);
+
+  bool HandlesCommand(int id) const override;
+  bool IsCommandEnabled(int id) const override;
+  bool DoCommand(int id) override;
+  // Save As without the dialog: `filter` is the 1-based filter of the box's filter list.
+  bool SaveTo(const QString& path, int filter);
 
   // The characters from the first one at the top of the viewport to the last one whose line
   // starts at most 30 pixels below its bottom, widened and capped (highlight::WindowAround).
@@ -45,6 +55,8 @@ class CHighlightedEditView : public CRichEdit2WView {
   // Selects [start, end) without reporting it as the user's selection, and brings it into view.
   void SelectQuietly(int start, int end);
 
+  // The frame's menu of the box; without a frame, a local one with the editing commands.
+  void ShowContextMenu(const QPoint& globalPos) override;
   void resizeEvent(QResizeEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
 
@@ -52,6 +64,8 @@ class CHighlightedEditView : public CRichEdit2WView {
   void OnScrolled();
 
   const char* m_fontKey;
+  ESaveAsBox m_saveBox;
+  int m_contextMenuId;
   std::vector<HighlightSpan> m_painted;
   QBasicTimer m_scrollTimer;
   QElapsedTimer m_sinceRestart;  // invalid until the first restart

@@ -1,18 +1,16 @@
 #include "app/ui/results/replace_result_edit_view.h"
 
-#include <QMenu>
 #include <algorithm>
 
 #include "app/document/korvane_doc.h"
 #include "app/ui/frame_services.h"
 #include "app/ui/results/replace_trace.h"
-#include "app/ui/results/save_dispatch.h"
 #include "app/ui/saved_font.h"
 #include "resources/korvane_ids.h"
 #include "resources/stringtable.h"
 
 CReplaceResultEditView::CReplaceResultEditView(CKorvaneDoc* doc, QWidget* parent)
-    : CHighlightedEditView(doc, CSavedFont::kResult, parent) {
+    : CHighlightedEditView(doc, CSavedFont::kResult, ESaveAsBox::ReplaceResult, IDR_CTX_REPLACE, parent) {
   setReadOnly(true);
   setUndoRedoEnabled(false);
   SetPlaceholder(CStringTable::Str(IDS_PLACEHOLDER_REPLACE_RESULT));
@@ -69,32 +67,3 @@ void CReplaceResultEditView::OnUserSelectionChanged() {
   RepaintHighlights();
 }
 
-bool CReplaceResultEditView::HandlesCommand(int id) const {
-  return id == ID_EDIT_SAVE_CONTENT || CHighlightedEditView::HandlesCommand(id);
-}
-
-bool CReplaceResultEditView::IsCommandEnabled(int id) const {
-  return id == ID_EDIT_SAVE_CONTENT || CHighlightedEditView::IsCommandEnabled(id);
-}
-
-bool CReplaceResultEditView::DoCommand(int id) {
-  if (id == ID_EDIT_SAVE_CONTENT) {
-    RunSaveAsDialog(this, m_pDoc, ESaveAsBox::ReplaceResult, GetBoxText());
-    return true;
-  }
-  return CHighlightedEditView::DoCommand(id);
-}
-
-bool CReplaceResultEditView::SaveTo(const QString& path, int filter) {
-  return SaveBoxTo(m_pDoc, ESaveAsBox::ReplaceResult, path, filter, GetBoxText());
-}
-
-void CReplaceResultEditView::ShowContextMenu(const QPoint& globalPos) {
-  if (CFrameServices* frame = CFrameServices::Get()) {
-    frame->ShowContextMenu(IDR_CTX_REPLACE, this, globalPos);
-    return;
-  }
-  QMenu menu(this);
-  AddEditActions(&menu, true);
-  menu.exec(globalPos);
-}

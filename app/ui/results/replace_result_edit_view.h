@@ -19,10 +19,6 @@ class CReplaceResultEditView : public CHighlightedEditView {
 
   void OnUpdate(CDocView* sender, int hint) override;
 
-  bool HandlesCommand(int id) const override;
-  bool IsCommandEnabled(int id) const override;
-  bool DoCommand(int id) override;
-  bool SaveTo(const QString& path, int filter);
 
   // The window painted right after the last rebuild.
   TextWindow RebuildWindow() const { return m_rebuildWindow; }
@@ -30,7 +26,6 @@ class CReplaceResultEditView : public CHighlightedEditView {
  protected:
   std::vector<HighlightSpan> SpansFor(TextWindow w) const override;
   void OnUserSelectionChanged() override;
-  void ShowContextMenu(const QPoint& globalPos) override;
 
  private:
   void Rebuild();

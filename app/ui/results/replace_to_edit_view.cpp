@@ -1,11 +1,9 @@
 #include "app/ui/results/replace_to_edit_view.h"
 
-#include <QMenu>
 
 #include "app/document/korvane_doc.h"
 #include "app/ui/frame_services.h"
 #include "app/ui/results/replace_trace.h"
-#include "app/ui/results/save_dispatch.h"
 #include "app/ui/saved_font.h"
 #include "resources/korvane_ids.h"
 #include "resources/stringtable.h"
@@ -17,7 +15,7 @@ QString FromU16(const std::vector<unsigned short>& v) {
 }  // namespace
 
 CReplaceToEditView::CReplaceToEditView(CKorvaneDoc* doc, QWidget* parent)
-    : CHighlightedEditView(doc, CSavedFont::kReplaceTo, parent) {
+    : CHighlightedEditView(doc, CSavedFont::kReplaceTo, ESaveAsBox::ReplaceTo, IDR_CTX_REPLACE, parent) {
   SetPlaceholder(CStringTable::Str(IDS_PLACEHOLDER_REPLACE_TO));
   SetBoxText(FromU16(m_pDoc->GetReplaceTo()), false);
   RepaintHighlights();
@@ -91,32 +89,3 @@ void CReplaceToEditView::OnUserSelectionChanged() {
   RepaintHighlights();
 }
 
-bool CReplaceToEditView::HandlesCommand(int id) const {
-  return id == ID_EDIT_SAVE_CONTENT || CHighlightedEditView::HandlesCommand(id);
-}
-
-bool CReplaceToEditView::IsCommandEnabled(int id) const {
-  return id == ID_EDIT_SAVE_CONTENT || CHighlightedEditView::IsCommandEnabled(id);
-}
-
-bool CReplaceToEditView::DoCommand(int id) {
-  if (id == ID_EDIT_SAVE_CONTENT) {
-    RunSaveAsDialog(this, m_pDoc, ESaveAsBox::ReplaceTo, GetBoxText());
-    return true;
-  }
-  return CHighlightedEditView::DoCommand(id);
-}
-
-bool CReplaceToEditView::SaveTo(const QString& path, int filter) {
-  return SaveBoxTo(m_pDoc, ESaveAsBox::ReplaceTo, path, filter, GetBoxText());
-}
-
-void CReplaceToEditView::ShowContextMenu(const QPoint& globalPos) {
-  if (CFrameServices* frame = CFrameServices::Get()) {
-    frame->ShowContextMenu(IDR_CTX_REPLACE, this, globalPos);
-    return;
-  }
-  QMenu menu(this);
-  AddEditActions(&menu, true);
-  menu.exec(globalPos);
-}

@@ -16,10 +16,6 @@ class CReplaceToEditView : public CHighlightedEditView {
 
   void OnUpdate(CDocView* sender, int hint) override;
 
-  bool HandlesCommand(int id) const override;
-  bool IsCommandEnabled(int id) const override;
-  bool DoCommand(int id) override;
-  bool SaveTo(const QString& path, int filter);
 
   // The yellow token mark [start, end) in the replace-to text; empty when none.
   std::pair<int, int> TokenHighlight() const { return m_token; }
@@ -28,7 +24,6 @@ class CReplaceToEditView : public CHighlightedEditView {
   std::vector<HighlightSpan> SpansFor(TextWindow w) const override;
   void CommitEdit() override;
   void OnUserSelectionChanged() override;
-  void ShowContextMenu(const QPoint& globalPos) override;
 
  private:
   // The span of program piece `index` in the replace-to text, or {0, 0}.

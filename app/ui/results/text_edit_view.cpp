@@ -4,12 +4,11 @@
 
 #include "app/document/korvane_doc.h"
 #include "app/ui/frame_services.h"
-#include "app/ui/results/save_dispatch.h"
 #include "app/ui/saved_font.h"
 #include "resources/korvane_ids.h"
 #include "resources/stringtable.h"
 
-CTextEditView::CTextEditView(CKorvaneDoc* doc, QWidget* parent) : CHighlightedEditView(doc, CSavedFont::kText, parent) {
+CTextEditView::CTextEditView(CKorvaneDoc* doc, QWidget* parent) : CHighlightedEditView(doc, CSavedFont::kText, ESaveAsBox::SubjectText, IDR_CTX_TEXT, parent) {
   SetPlaceholder(CStringTable::Str(IDS_PLACEHOLDER_TEXT));
   const std::vector<unsigned short>& text = m_pDoc->GetSubjectText();
   SetBoxText(QString(reinterpret_cast<const QChar*>(text.data()), static_cast<int>(text.size())), false);
@@ -74,24 +73,19 @@ void CTextEditView::SetStartPointFromSelection() {
 }
 
 bool CTextEditView::HandlesCommand(int id) const {
-  return id == ID_MATCH_SET_START_POINT || id == ID_EDIT_SAVE_CONTENT || CHighlightedEditView::HandlesCommand(id);
+  return id == ID_MATCH_SET_START_POINT || CHighlightedEditView::HandlesCommand(id);
 }
 
 bool CTextEditView::IsCommandEnabled(int id) const {
-  if (id == ID_MATCH_SET_START_POINT || id == ID_EDIT_SAVE_CONTENT) return true;
+  if (id == ID_MATCH_SET_START_POINT) return true;
   return CHighlightedEditView::IsCommandEnabled(id);
 }
 
 bool CTextEditView::DoCommand(int id) {
   switch (id) {
     case ID_MATCH_SET_START_POINT: SetStartPointFromSelection(); return true;
-    case ID_EDIT_SAVE_CONTENT: RunSaveAsDialog(this, m_pDoc, ESaveAsBox::SubjectText, GetBoxText()); return true;
     default: return CHighlightedEditView::DoCommand(id);
   }
-}
-
-bool CTextEditView::SaveTo(const QString& path, int filter) {
-  return SaveBoxTo(m_pDoc, ESaveAsBox::SubjectText, path, filter, GetBoxText());
 }
 
 void CTextEditView::ShowContextMenu(const QPoint& globalPos) {

@@ -25,8 +25,6 @@ class CTextEditView : public CHighlightedEditView {
   // Set Start Point (32805): the selection's start, or none when the selection starts at 0 or
   // reaches the end of the text.
   void SetStartPointFromSelection();
-  // Save As (32800) without the dialog: `filter` is the 1-based filter of string 2800.
-  bool SaveTo(const QString& path, int filter);
 
  protected:
   std::vector<HighlightSpan> SpansFor(TextWindow w) const override;
