@@ -1,7 +1,6 @@
 // Shared pieces of the editor views' tests: a user interface without a display for the
-// document (message boxes answered at once, the wait dialog as a loop that follows the real
-// one's protocol, posted commands dispatched by PumpEvents), a view that records hints, helpers
-// to set the document's texts, and the test main (offscreen, English strings).
+// document, a view that records hints, helpers to set the document's texts, and the test main
+// (offscreen, English strings).
 #ifndef KORVANE_EDITOR_TEST_UTIL_H
 #define KORVANE_EDITOR_TEST_UTIL_H
 
@@ -9,85 +8,26 @@
 #include <QCoreApplication>
 #include <QString>
 #include <QTest>
-#include <chrono>
-#include <deque>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "app/document/korvane_doc.h"
+#include "app/document/tests/headless_ui.h"
 #include "stringtable.h"
 
-class TestUi : public IDocumentUi {
+// The document's headless interface (message boxes answered at once, the wait dialog as a loop
+// that follows the real one's protocol, posted commands dispatched by PumpEvents), with Qt's own
+// events dispatched while waiting, so the views under test run their timers and repaint.
+class TestUi : public HeadlessUi {
  public:
-  CKorvaneDoc* doc = nullptr;
-  std::vector<QString> boxes;
-
-  int MessageBox(const QString& text, const QString&, int, int) override {
-    boxes.push_back(text);
-    return ANSWER_OK;
-  }
-  void RunWaitDialog(CKorvaneDoc* d) override {
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      m_closeRequested = false;
-    }
-    if (!d->WaitDialogOpening()) {
-      d->WaitDialogClosed();
-      return;
-    }
-    for (;;) {
-      {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_closeRequested) break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    d->WaitDialogClosed();
-  }
-  void CloseWaitDialog() override {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_closeRequested = true;
-  }
-  void PumpEvents() override {
-    std::deque<int> pending;
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      pending.swap(m_posted);
-    }
-    for (int id : pending)
-      if (doc) doc->OnCommand(id);
-  }
-  void PostCommand(int id) override {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_posted.push_back(id);
-  }
-  void ShowElapsedTime(double) override {}
-  void ShowResultPosition(int, int) override {}
-  void SaveModeLayout(int) override {}
-  void LoadModeLayout(int) override {}
-  bool AskName(QString& name) override {
-    name = QStringLiteral("snapshot");
-    return true;
-  }
-
-  // Dispatches posted commands and Qt events until `done` holds (generous limit: slow machines).
   template <class F>
   bool PumpUntil(F done, int ms = 20000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      PumpEvents();
-      QCoreApplication::processEvents();
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
+    return HeadlessUi::PumpUntil(
+        [&] {
+          QCoreApplication::processEvents();
+          return done();
+        },
+        ms);
   }
-
- private:
-  std::mutex m_mutex;
-  bool m_closeRequested = false;
-  std::deque<int> m_posted;
 };
 
 // A view that records the hints it receives.
