@@ -260,11 +260,14 @@ void CMainFrame::CreateMenus() {
   add(mode, ID_MODE_OPTIMIZE);
   add(mode, ID_MODE_TRACE);
 
+  // The plugin host finds these submenus by position (0, 1, 3, 4 and 6): the separators count.
   QMenu* tools = top(IDS_MENU_TOOLS);
   CMenuResources::AddPluginSubmenu(tools, IDS_MENU_TOOLS_IMPORT_CLIPBOARD, CMenuResources::kPluginMenuImportClipboard);
   CMenuResources::AddPluginSubmenu(tools, IDS_MENU_TOOLS_IMPORT_SELECTED, CMenuResources::kPluginMenuImportSelected);
+  tools->addSeparator();
   CMenuResources::AddPluginSubmenu(tools, IDS_MENU_TOOLS_EXPORT_CLIPBOARD, CMenuResources::kPluginMenuExportClipboard);
   CMenuResources::AddPluginSubmenu(tools, IDS_MENU_TOOLS_EXPORT_CODE, CMenuResources::kPluginMenuExportCode);
+  tools->addSeparator();
   CMenuResources::AddPluginSubmenu(tools, IDS_MENU_TOOLS_OPTIMIZE, CMenuResources::kPluginMenuOptimize);
 
   QMenu* help = top(IDS_MENU_HELP);

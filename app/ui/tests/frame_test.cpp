@@ -3,6 +3,7 @@
 #include "app/ui/tests/frame_test.h"
 
 #include <QAbstractButton>
+#include <functional>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -20,6 +21,7 @@
 #include <QToolBar>
 #include <QTranslator>
 
+#include "app/plugin_host/plugin_manager.h"
 #include "app/ui/command_table.h"
 #include "app/ui/editor/rich_edit_view.h"
 #include "app/ui/fonts_dialog.h"
@@ -420,8 +422,9 @@ void FrameTest::submenuGreying() {
   CMainFrame frame;
   QMenu* tools = frame.TopMenu(IDS_MENU_TOOLS);
   frame.PrepareMenu(tools);
-  QCOMPARE(tools->actions().size(), 5);
+  QCOMPARE(tools->actions().size(), 7);
   for (QAction* a : tools->actions()) {
+    if (a->isSeparator()) continue;
     QVERIFY(a->menu());
     QVERIFY2(!a->isEnabled(), qPrintable(a->text()));
   }
@@ -443,6 +446,51 @@ void FrameTest::submenuGreying() {
   frame.PrepareMenu(pattern);
   for (QAction* a : pattern->actions())
     if (a->menu()) QVERIFY(!a->isEnabled());
+}
+
+// The standard plugin placed into the frame's own menus: every command lands in the submenu its
+// kind names, in the standard order, and nothing spills into the menus themselves.
+void FrameTest::standardPluginFillsTheMenus() {
+  CMainFrame frame;
+  PluginManager plugins(&frame);
+  QCOMPARE(plugins.LoadPlugins(QStringLiteral(FENNIC_MODULE_DIR)), 17);
+  QMenu* tools = frame.TopMenu(IDS_MENU_TOOLS);
+  QMenu* pattern = frame.ContextMenu(145);
+  QMenu* replace = frame.ContextMenu(135);
+  QMenu* tree = frame.ContextMenu(136);
+  QMenu* text = frame.ContextMenu(144);
+  const int sizes[] = {int(tools->actions().size()), int(pattern->actions().size()), int(replace->actions().size()),
+                       int(tree->actions().size()), int(text->actions().size())};
+  plugins.BuildMenus(tools, pattern, replace, tree, text);
+
+  std::function<QString(const QMenu*)> dump = [&](const QMenu* m) {
+    QStringList items;
+    for (QAction* a : m->actions())
+      items << (a->isSeparator() ? QStringLiteral("-") : a->menu() ? a->text() + "[" + dump(a->menu()) + "]" : a->text());
+    return items.join(QLatin1Char('|'));
+  };
+  auto sub = [](QMenu* m, const char* name) { return m->findChild<QMenu*>(QLatin1String(name)); };
+  const QString three = QStringLiteral("Java string|Visual Basic string|C++ string");
+  const QString optimize =
+      QStringLiteral("Group[Convert to noncapture group|Convert to capture group]|Alternative[Alternative of strings]");
+  QCOMPARE(dump(sub(tools, CMenuResources::kPluginMenuImportClipboard)), three);
+  QCOMPARE(dump(sub(tools, CMenuResources::kPluginMenuImportSelected)),
+           QStringLiteral("Convert HTML Entity|Java string|Visual Basic string|Remove HTML Tag|C++ string"));
+  QCOMPARE(dump(sub(tools, CMenuResources::kPluginMenuExportClipboard)), three);
+  QCOMPARE(dump(sub(tools, CMenuResources::kPluginMenuExportCode)), three);
+  QCOMPARE(dump(sub(tools, CMenuResources::kPluginMenuOptimize)), optimize);
+  for (QMenu* m : {pattern, replace, text}) {
+    QCOMPARE(dump(sub(m, CMenuResources::kPluginMenuCtxImport)), three);
+    QCOMPARE(dump(sub(m, CMenuResources::kPluginMenuCtxExport)), three);
+  }
+  QCOMPARE(dump(sub(tree, CMenuResources::kPluginMenuCtxExport)), three);
+  QCOMPARE(dump(sub(pattern, CMenuResources::kPluginMenuCtxOptimize)), optimize);
+  // The target menus themselves keep their items.
+  const int after[] = {int(tools->actions().size()), int(pattern->actions().size()), int(replace->actions().size()),
+                       int(tree->actions().size()), int(text->actions().size())};
+  for (int i = 0; i < 5; ++i) QCOMPARE(after[i], sizes[i]);
+  plugins.UnloadPlugins();
+  QVERIFY(sub(tools, CMenuResources::kPluginMenuImportClipboard)->actions().isEmpty());
 }
 
 void FrameTest::contextMenus_data() {

@@ -26,6 +26,7 @@ class FrameTest : public QObject {
   void barToggles_data();
   void barToggles();
   void submenuGreying();
+  void standardPluginFillsTheMenus();
   void contextMenus_data();
   void contextMenus();
   void droppedFiles();
