@@ -828,7 +828,9 @@ typename CRegexpT<CHART>::Element* CRegexpT<CHART>::ParseRecursion(int start, in
     end = i < len ? i + 1 : len;
     if (i >= len) error = numbered ? ERROR_RECURSION_N : ERROR_RECURSION_R;
   }
-  CDelegateElement<CHART>* d = new CDelegateElement<CHART>(nullptr, name.IsEmpty() ? number : -1);
+  // A name that is no number is looked up after parsing; an empty one names no group. Neither
+  // may read as -1, the mark of a non-capture group's wrapper.
+  CDelegateElement<CHART>* d = new CDelegateElement<CHART>(nullptr, number >= 0 ? number : DELEGATE_NOT_FOUND);
   d->m_szName = name;
   Add(d, start, end);
   TarnoSetError(d, error);

@@ -127,6 +127,9 @@ TEST(Compile, Groups) {
       {"(?R<x>)(?<x>a)", 0, "seq(call(1) seq((1 \"a\" 1)))", nullptr},
       {"(?R'1')(a)", 0, "seq(call(1) seq((1 \"a\" 1)))", nullptr},
       {"(?R<y>)", 0, "call(-3,none)", nullptr},
+      // An empty name names no group: never a non-capture wrapper without content.
+      {"(?R<>)a", 0, "seq(call(-3,none) \"a\")", nullptr},
+      {"(?R'')", 0, "call(-3,none)", nullptr},
   };
   CHECK_DUMPS(rows);
 }
@@ -318,6 +321,7 @@ TEST(Compile, CutOffConstructsCarryErrors) {
       {"(?(1)a", 0, "cond(1 ? \"a\")!-108", nullptr},
       {"\\k<n", 0, "\\-3!-109", nullptr},
       {"(?R<n", 0, "call(-3,none)!-110", nullptr},
+      {"(?R<", 0, "call(-3,none)!-110", nullptr},
       // A construct that is complete carries no error even when others around it do.
       {"(a)(b", 0, "seq(seq((1 \"a\" 1)) seq((2 \"b\" 2))!-108)", nullptr},
   };
