@@ -63,6 +63,9 @@ class PatternGen {
     m_repeatChance = 0.2 + 0.1 * Rand(6);
     m_altChance = 0.2 + 0.1 * Rand(4);
     m_subjectMax = 8 + 8 * Rand(3);
+    // Some patterns name every capturing group: with no unnamed group beside them, both engines
+    // number named groups in order of their opening brackets.
+    m_named = Chance(0.25);
     Case c;
     c.flags = 0;
     if (Chance(0.2)) c.flags |= kIgnoreCase;
@@ -222,7 +225,8 @@ class PatternGen {
       Frag in = Alt(depth + 1, behind);
       m_closed[number] = true;
       m_nullable[number] = in.nullable;
-      return Frag{"(" + in.text + ")", in.nullable, in.width, true};
+      const std::string open = m_named ? "(?<g" + std::to_string(number) + ">" : "(";
+      return Frag{open + in.text + ")", in.nullable, in.width, true};
     }
     if (r < 55) {
       Frag in = Alt(depth + 1, behind);
@@ -254,6 +258,7 @@ class PatternGen {
       if (m_closed[g]) usable.push_back(g);
     if (usable.empty()) return Frag{"", true, -1};
     int g = usable[Rand(static_cast<int>(usable.size()))];
+    if (m_named && Chance(0.5)) return Frag{"\\k<g" + std::to_string(g) + ">", m_nullable[g], -1};
     return Frag{"(?:\\" + std::to_string(g) + ")", m_nullable[g], -1};
   }
 
@@ -283,6 +288,7 @@ class PatternGen {
   double m_altChance = 0.3;
   int m_subjectMax = 12;
   int m_groups = 0;
+  bool m_named = false;          // this pattern's capturing groups are all named
   std::vector<bool> m_closed;    // per group number: its ')' has been written
   std::vector<bool> m_nullable;  // per group number: its content can match empty
 };
