@@ -345,8 +345,11 @@ class Pcre {
     // $ without MULTILINE is the text end only and a multiline ^ also matches after a final LF,
     // as in the engine (README).
     // PCRE2 10.42 gets some patterns wrong when it makes repeats possessive by itself: a*(?:b)?+a
-    // does not match "aa" (nor a*(?>(?:b)?)a). Turning that optimization off cures it.
-    uint32_t options = PCRE2_DOLLAR_ENDONLY | PCRE2_ALT_CIRCUMFLEX | PCRE2_NO_AUTO_POSSESS;
+    // does not match "aa" (nor a*(?>(?:b)?)a). Turning that optimization off cures it. Its
+    // start-of-match optimization misses matches too: (?=b[c[:^alpha:]]+?)(?:c{0,}?)^b with
+    // MULTILINE and DOTALL finds nothing in "b-BcB1A1", and 0-1 without the optimization.
+    uint32_t options =
+        PCRE2_DOLLAR_ENDONLY | PCRE2_ALT_CIRCUMFLEX | PCRE2_NO_AUTO_POSSESS | PCRE2_NO_START_OPTIMIZE;
     if (flags & kIgnoreCase) options |= PCRE2_CASELESS;
     if (flags & kMultiLine) options |= PCRE2_MULTILINE;
     if (flags & kSingleLine) options |= PCRE2_DOTALL;
