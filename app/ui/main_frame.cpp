@@ -43,6 +43,8 @@ namespace {
 const int kIdleUpdateMs = 200;
 const char kDockStateKey[] = "DockState";
 const char kStatusBarKey[] = "StatusBar";
+// The main window's size, position and maximized state, as QWidget::saveGeometry writes them.
+const char kWindowPlacementKey[] = "Settings/WindowPlacement";
 const int kStateVersion = 1;
 
 // The three blanks the custom panes show when empty.
@@ -122,6 +124,10 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), m_pProfile(std::m
   connect(idle, &QTimer::timeout, this, &CMainFrame::UpdateCommandUi);
   idle->start(kIdleUpdateMs);
   resize(1000, 720);
+  // A stored placement that Qt cannot read (or that lies off every screen, which Qt corrects)
+  // leaves the default size.
+  const QByteArray placement = m_pProfile->Settings().value(QLatin1String(kWindowPlacementKey)).toByteArray();
+  if (!placement.isEmpty() && !restoreGeometry(placement)) resize(1000, 720);
   UpdateCommandUi();
 }
 
@@ -793,6 +799,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     return;
   }
   SaveModeLayout(m_pDoc->GetMode());
+  m_pProfile->Settings().setValue(QLatin1String(kWindowPlacementKey), saveGeometry());
   m_recent.Save(*m_pProfile);
   m_pProfile->Flush();
   m_bClosing = true;

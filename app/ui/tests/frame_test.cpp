@@ -962,6 +962,31 @@ void LayoutTest::garbageLayoutFallsBack() {
   }
 }
 
+// The window comes back at the size it was closed with; a placement Qt cannot read gives the
+// default size.
+void LayoutTest::windowPlacementIsKept() {
+  {
+    CMainFrame frame;
+    QCOMPARE(frame.size(), QSize(1000, 720));  // nothing stored yet
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    frame.resize(820, 610);
+    QTRY_COMPARE(frame.size(), QSize(820, 610));
+    QVERIFY(frame.close());
+  }
+  {
+    CMainFrame again;
+    QCOMPARE(again.size(), QSize(820, 610));
+  }
+  {
+    CProfile profile;
+    profile.Settings().setValue(QStringLiteral("Settings/WindowPlacement"), QByteArray("not a placement"));
+    profile.Flush();
+  }
+  CMainFrame garbage;
+  QCOMPARE(garbage.size(), QSize(1000, 720));
+}
+
 void LayoutTest::activeViewLeavesDestroyedView() {
   CMainFrame frame;
   frame.show();

@@ -57,6 +57,7 @@ class LayoutTest : public QObject {
   void ratioStoredAsPercent_data();
   void ratioStoredAsPercent();
   void garbageLayoutFallsBack();
+  void windowPlacementIsKept();
   void activeViewLeavesDestroyedView();
 };
 
