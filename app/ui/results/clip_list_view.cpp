@@ -135,16 +135,9 @@ void CClipListView::SetDropIndex(int index) {
   viewport()->update();
 }
 
-void CClipListView::dragEnterEvent(QDragEnterEvent* event) {
-  if (!event->mimeData()->hasText()) {
-    event->ignore();
-    return;
-  }
-  event->setDropAction(Qt::CopyAction);
-  event->accept();
-  SetDropIndex(DropIndexAt(event->position().toPoint()));
-}
+void CClipListView::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
 
+// Text is copied in, shown by the insertion line at the row it would land on.
 void CClipListView::dragMoveEvent(QDragMoveEvent* event) {
   if (!event->mimeData()->hasText()) {
     event->ignore();
