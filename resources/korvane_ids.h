@@ -306,6 +306,8 @@ inline constexpr int IDS_MSG_ASK_TO_SAVE = 2620;             // "%s" document na
 inline constexpr int IDS_MSG_OPEN_FAILED = 2621;
 inline constexpr int IDS_MSG_BAD_FILE_FORMAT = 2622;
 inline constexpr int IDS_MSG_SAVE_FAILED = 2623;
+inline constexpr int IDS_MSG_PLUGIN_FAULT = 2624;            // "%s" menu text, "%s" library file
+inline constexpr int IDS_MSG_PLUGIN_LOAD_FAULT = 2625;       // "%s" library file
 
 // ---- 2700-2799: formats of tree, list and status texts -------------------------------------
 inline constexpr int IDS_FMT_TREE_COUNT = 2700;              // "%s [%d]" caption, execution count

@@ -263,6 +263,19 @@ QString CStringTable::Str(int id)
     return Current().Get(id);
 }
 
+QString CStringTable::FormatStrings(QString format, const QStringList& args)
+{
+    int from = 0;
+    for (const QString& arg : args) {
+        const int at = format.indexOf(QLatin1String("%s"), from);
+        if (at < 0)
+            break;
+        format.replace(at, 2, arg);
+        from = at + arg.size();
+    }
+    return format;
+}
+
 QStringList CStringTable::ToQtFilters(const QString& filterList)
 {
     QStringList result;

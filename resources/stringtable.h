@@ -89,6 +89,9 @@ public:
     static const CStringTable& Current();
     // Current().Get(id).
     static QString Str(int id);
+    // Puts the arguments in place of the format's "%s", one each, in order; a "%s" inside an
+    // argument stays as it is. Extra arguments are ignored, missing ones leave their "%s".
+    static QString FormatStrings(QString format, const QStringList& args);
 
     // Converts a file-dialog filter list of the form "Text Files (*.txt)|*.txt|All Files
     // (*.*)|*.*||" into Qt's filter strings, one per description/pattern pair and in the same

@@ -213,6 +213,7 @@ int PluginManager::LoadPlugins(const QString& folder, unsigned firstId) {
       cmd->id = m_nNextId++;
       cmd->userData = map[row].userData;
       cmd->callback = map[row].callback;
+      cmd->fileName = QFileInfo(path).fileName();
       if (fromThis == 0) cmd->library = std::move(lib);
       Notify(cmd, PLUGIN_LOAD);
       ClearTransient(cmd);

@@ -111,6 +111,7 @@ struct PluginCommand {
   // Set on the first command of each library only, so that each library is released once.
   std::unique_ptr<CDynamicLibrary> library;
   bool faulted = false;  // its callback threw; never notified again except for unload
+  QString fileName;      // its library's file name, for messages
 
   PluginCommand();
   ~PluginCommand();

@@ -9,22 +9,23 @@
 #include <QDesktopServices>
 #include <QPlainTextEdit>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 
 #include "app/ui/command_table.h"
+#include "app/ui/editor/regex_edit_view.h"
+#include "app/ui/editor/rich_edit_view.h"
 #include "app/ui/fonts_dialog.h"
 #include "app/ui/frame_dialogs.h"
 #include "app/ui/korvane_back.h"
 #include "app/ui/main_frame.h"
-#include "app/ui/sizing_bar.h"
-#include "korvane_ids.h"
-#include "stringtable.h"
-
-#include "app/ui/editor/regex_edit_view.h"
-#include "app/ui/editor/rich_edit_view.h"
 #include "app/ui/results/replace_to_edit_view.h"
 #include "app/ui/results/text_edit_view.h"
+#include "app/ui/sizing_bar.h"
+#include "korvane_ids.h"
+#include "platform/code_page.h"
+#include "stringtable.h"
 
 namespace {
 // The maker's pages (Help menu).
@@ -254,13 +255,31 @@ void CMainFrame::RunFontsDialog() {
   if (dialog.exec() == QDialog::Accepted) m_pDoc->OnCommand(ID_SELECT_FONTS);
 }
 
-void CMainFrame::FillPluginMenus() {
+void CMainFrame::FillPluginMenus(const QString& folder) {
   // The plugin host places the commands of every plugin library beside the program into the
   // submenus of Tools and of the context menus, and takes the ids 40000 .. 41000.
+  if (m_pPlugins) m_pPlugins->UnloadPlugins();
   m_pPlugins = std::make_unique<PluginManager>(this);
-  m_pPlugins->LoadPlugins();
+  m_pPlugins->SetFaultHandler([this](unsigned id, int) { ReportPluginFault(id); });
+  m_pPlugins->LoadPlugins(folder);
   m_pPlugins->BuildMenus(TopMenu(IDS_MENU_TOOLS), ContextMenu(145), ContextMenu(135), ContextMenu(136),
                          ContextMenu(144));
+}
+
+void CMainFrame::ReportPluginFault(unsigned id) {
+  // Not now: the fault may come from a menu being prepared, or from loading, before the manager
+  // has filed the command. A command unloaded meanwhile goes unreported.
+  QTimer::singleShot(0, this, [this, id] {
+    const PluginCommand* cmd = m_pPlugins ? m_pPlugins->FindCommand(id) : nullptr;
+    if (!cmd) return;
+    QString text = CCodePage::ToUtf16(QByteArray(cmd->MenuText()));
+    text.replace(QLatin1String("::"), QLatin1String(" > "));
+    // A command that threw at load has no menu text: the library names it.
+    const QString message =
+        text.isEmpty() ? CStringTable::FormatStrings(CStringTable::Str(IDS_MSG_PLUGIN_LOAD_FAULT), {cmd->fileName})
+                       : CStringTable::FormatStrings(CStringTable::Str(IDS_MSG_PLUGIN_FAULT), {text, cmd->fileName});
+    MessageBox(message, CStringTable::Str(IDS_APP_NAME), ICON_WARNING, BUTTONS_OK);
+  });
 }
 
 void CMainFrame::OnPluginCommand(int id) {

@@ -724,11 +724,7 @@ void CMainFrame::UpdateTitle() {
   const QString app = CStringTable::Current().GetField(IDS_DOC_TEMPLATE, DOC_FIELD_WINDOW_TITLE);
   const QString path = DocumentPath();
   const QString name = path.isEmpty() ? CStringTable::Str(IDS_UNTITLED) : QFileInfo(path).fileName();
-  QString title = CStringTable::Str(IDS_FMT_FRAME_TITLE);
-  const int first = title.indexOf(QStringLiteral("%s"));
-  if (first >= 0) title.replace(first, 2, name);
-  const int second = title.indexOf(QStringLiteral("%s"), first < 0 ? 0 : first + name.size());
-  if (second >= 0) title.replace(second, 2, app);
+  const QString title = CStringTable::FormatStrings(CStringTable::Str(IDS_FMT_FRAME_TITLE), {name, app});
   if (windowTitle() != title) setWindowTitle(title);
 }
 

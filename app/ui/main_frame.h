@@ -114,7 +114,8 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
 
   // The one place where the plugin host fills the Tools submenus and the context menus'
   // Import / Export / Optimize submenus, and where plugin commands (40000 .. 41000) go.
-  void FillPluginMenus();
+  // Loads the plugins of `folder` (beside the program when empty) in place of those loaded.
+  void FillPluginMenus(const QString& folder = QString());
   void OnPluginCommand(int id);
 
   // --- IDocumentUi ---
@@ -208,6 +209,8 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   // The plugin libraries beside the program, their commands and menu items (made once the menus
   // stand, unloaded before the document goes).
   std::unique_ptr<PluginManager> m_pPlugins;
+  // Tells the user, after the current event, that a plugin command threw and is switched off.
+  void ReportPluginFault(unsigned id);
   CPlainTextBox m_pluginBox;  // re-attached to the active text box for each plugin call
   QByteArray m_defaultState;  // the built-in placement of every bar, taken at creation
   CRecentFileList m_recent;

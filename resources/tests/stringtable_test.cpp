@@ -298,6 +298,25 @@ TEST(ToQtFilters, PairsBecomeQtFiltersInOrder)
 
 // ---- The process-wide table ----------------------------------------------------------------
 
+TEST(FormatStrings, EachPlaceholderTakesOneArgumentInOrder)
+{
+    struct Row {
+        const char* format;
+        QStringList args;
+        const char* expected;
+    } rows[] = {
+        {"%s - %s", {"a.rws", "Korvane"}, "a.rws - Korvane"},
+        {"%s - %s", {"%s", "Korvane"}, "%s - Korvane"},  // an argument's own "%s" stays
+        {"\"%s\" (%s)", {"x", "y", "z"}, "\"x\" (y)"},      // extra arguments are ignored
+        {"%s and %s", {"one"}, "one and %s"},
+        {"no placeholder", {"x"}, "no placeholder"},
+        {"", {}, ""},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(QString::fromUtf8(r.expected), CStringTable::FormatStrings(QString::fromUtf8(r.format), r.args))
+            << r.format;
+}
+
 TEST(CurrentTable, SetCurrentSwitchesTheLanguage)
 {
     CStringTable::SetCurrent(2052);

@@ -37,6 +37,9 @@
 #include "platform/profile.h"
 #include "stringtable.h"
 
+// The scripted test plugins report their events to the program that loads them.
+extern "C" __attribute__((visibility("default"))) void PmTestRecord(const char*) {}
+
 namespace {
 
 void ClearSettings() {
@@ -491,6 +494,34 @@ void FrameTest::standardPluginFillsTheMenus() {
   for (int i = 0; i < 5; ++i) QCOMPARE(after[i], sizes[i]);
   plugins.UnloadPlugins();
   QVERIFY(sub(tools, CMenuResources::kPluginMenuImportClipboard)->actions().isEmpty());
+}
+
+// A plugin command that throws is switched off, and the user hears of it once, after the event
+// in which it threw.
+void FrameTest::pluginFaultsAreReported() {
+  QTemporaryDir dir;
+  QVERIFY(QFile::copy(QStringLiteral(PM_THROWING_PATH), dir.filePath(QStringLiteral("pm_throwing.so"))));
+  CMainFrame frame;
+  QList<Box> boxes;
+  RecordBoxes(frame, &boxes);
+  frame.FillPluginMenus(dir.path());  // "Throws at load" throws here
+  QVERIFY(boxes.isEmpty());
+  QTRY_COMPARE(boxes.size(), 1);
+  QCOMPARE(boxes[0].text, QStringLiteral("A command of the plugin pm_throwing.so failed while loading. It stays "
+                                         "switched off until korvane is started again."));
+  QCOMPARE(boxes[0].icon, int(IDocumentUi::ICON_WARNING));
+  QMenu* tools = frame.TopMenu(IDS_MENU_TOOLS);
+  frame.PrepareMenu(tools);  // "Throws at update" throws here
+  QTRY_COMPARE(boxes.size(), 2);
+  QCOMPARE(boxes[1].text, QStringLiteral("The command \"Throws at update\" of the plugin pm_throwing.so failed. It "
+                                         "stays switched off until korvane is started again."));
+  // A faulted command is not asked again, so there is no second message for it.
+  frame.PrepareMenu(tools);
+  QTest::qWait(50);
+  QCOMPARE(boxes.size(), 2);
+  frame.FillPluginMenus(QString());  // unload ("Throws at update" throws at unload too)
+  QTest::qWait(50);
+  QCOMPARE(boxes.size(), 2);  // its command is gone: nothing to name
 }
 
 void FrameTest::contextMenus_data() {
