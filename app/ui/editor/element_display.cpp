@@ -159,6 +159,13 @@ void AnnounceCurrentElement(CKorvaneDoc* doc, CDocView* sender) {
   if (doc->IsOnlyCurrentNode()) doc->Notify(sender, HINT_RECOLOR_PATTERN);
 }
 
+void SelectCurrentElement(CKorvaneDoc* doc, CDocView* sender, const HostElement* element) {
+  if (!doc) return;
+  if (element && !doc->GetRecords().Lookup(element)) element = nullptr;
+  doc->SetCurrentElement(element);
+  AnnounceCurrentElement(doc, sender);
+}
+
 void ShowElementContextMenu(CKorvaneDoc* doc, QWidget* owner, const QPoint& globalPos) {
   CRegexEditView* edit = CRegexEditView::ForDocument(doc);
   if (ShowFrameContextMenu(kElementContextMenu, edit, globalPos)) return;

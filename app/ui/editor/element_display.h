@@ -47,6 +47,10 @@ int RecordBalanceNumber(const ElementRecord* record);
 // Tells the other views that the document's current element changed: hint 4, then 0x20 when the
 // last result is a match, then 2 when "Only current node" is on.
 void AnnounceCurrentElement(CKorvaneDoc* doc, CDocView* sender);
+// What the tree and the group list do when the user selects a node or row: makes its element
+// the document's current one and announces it. An element that is not in the document's current
+// records (a view that missed a recompile) is taken as none.
+void SelectCurrentElement(CKorvaneDoc* doc, CDocView* sender, const HostElement* element);
 
 // The context menu of the structure tree and the group list at `globalPos`: Cut, Copy and
 // Delete act on the pattern box, which selects the current element. The frame's menu when there

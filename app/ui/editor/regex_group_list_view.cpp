@@ -149,11 +149,7 @@ void CRegexGroupListView::SelectCurrent() {
 void CRegexGroupListView::OnSelectionChanged() {
   if (m_nUpdating > 0 || !m_pDoc) return;
   int row = SelectedRow();
-  // As in the tree: only an element of the document's current records.
-  const HostElement* e = row >= 0 ? RowElement(row) : nullptr;
-  if (e && !m_pDoc->GetRecords().Lookup(e)) e = nullptr;
-  m_pDoc->SetCurrentElement(e);
-  AnnounceCurrentElement(m_pDoc, this);
+  SelectCurrentElement(m_pDoc, this, row >= 0 ? RowElement(row) : nullptr);
 }
 
 void CRegexGroupListView::SizeColumns() {

@@ -161,12 +161,7 @@ void CRegexTreeView::OnSelectionChanged() {
   if (m_nUpdating > 0 || !m_pDoc) return;
   QList<QTreeWidgetItem*> sel = selectedItems();
   if (sel.isEmpty()) return;
-  // A node's element is used only while it belongs to the document's records: a tree that
-  // missed a recompile must not hand the document an element that no longer exists.
-  const HostElement* e = NodeElement(sel.front());
-  if (e && !m_pDoc->GetRecords().Lookup(e)) e = nullptr;
-  m_pDoc->SetCurrentElement(e);
-  AnnounceCurrentElement(m_pDoc, this);
+  SelectCurrentElement(m_pDoc, this, NodeElement(sel.front()));
 }
 
 void CRegexTreeView::FocusPatternView() {
