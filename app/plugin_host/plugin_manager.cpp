@@ -172,7 +172,7 @@ bool PluginManager::Notify(PluginCommand* cmd, int code) {
   if (!ok) {
     // Contained: the command is out of service from now on (see the header).
     cmd->faulted = true;
-    if (m_faultHandler) m_faultHandler(cmd->id, code);
+    if (m_faultHandler) m_faultHandler(*cmd, code);
   }
   return ok;
 }

@@ -132,8 +132,11 @@ class PluginManager {
   PluginManager& operator=(const PluginManager&) = delete;
 
   void SetFrame(IPluginFrame* frame) { m_pFrame = frame; }
-  // Told of every contained plugin fault: (command id, notification code).
-  void SetFaultHandler(std::function<void(unsigned, int)> handler) { m_faultHandler = std::move(handler); }
+  // Told of every contained plugin fault: (the command, notification code). A command that
+  // threw at load is not filed yet (FindCommand does not know it) and has no menu text.
+  void SetFaultHandler(std::function<void(const PluginCommand&, int)> handler) {
+    m_faultHandler = std::move(handler);
+  }
 
   // Loads every plugin library in folder (sorted by file name), or beside the program when
   // folder is empty, skipping links to a library already loaded, and sends each command the
@@ -157,6 +160,11 @@ class PluginManager {
   // Copies the active box's selection into the selection buffer (empty when no text box is
   // active). The frame calls it on every menu pop-up except the system menu.
   void CaptureSelection();
+  // The selection captured last, without the terminating zero.
+  std::vector<unsigned short> CapturedSelection() const {
+    return m_selection.empty() ? std::vector<unsigned short>()
+                               : std::vector<unsigned short>(m_selection.begin(), m_selection.end() - 1);
+  }
   // Sends the update notification and returns the command's enabled state; false for an
   // unknown or faulted command and when there is no document.
   bool UpdateCommand(unsigned id);
@@ -191,7 +199,7 @@ class PluginManager {
   void Track(QObject* made);
 
   IPluginFrame* m_pFrame;
-  std::function<void(unsigned, int)> m_faultHandler;
+  std::function<void(const PluginCommand&, int)> m_faultHandler;
   std::vector<PluginCommand*> m_byId;    // owns the commands
   std::vector<PluginCommand*> m_byMenu;
   unsigned m_nNextId = PLUGIN_FIRST_ID;

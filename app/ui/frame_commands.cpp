@@ -155,8 +155,7 @@ void CMainFrame::UpdateCommandUi() {
 }
 
 void CMainFrame::PrepareMenu(QMenu* menu) {
-  if (m_pPlugins) m_pPlugins->PrepareMenu(menu);  // first: it captures the selection it works on
-  CaptureSelection();
+  if (m_pPlugins) m_pPlugins->PrepareMenu(menu);  // captures the selection the commands work on
   UpdateCommandUi();
   for (QAction* action : CMenuResources::AllActions(menu)) {
     const int id = CMenuResources::CommandOf(action);
@@ -258,26 +257,26 @@ void CMainFrame::RunFontsDialog() {
 void CMainFrame::FillPluginMenus(const QString& folder) {
   // The plugin host places the commands of every plugin library beside the program into the
   // submenus of Tools and of the context menus, and takes the ids 40000 .. 41000.
-  if (m_pPlugins) m_pPlugins->UnloadPlugins();
+  m_pPlugins.reset();  // unloads what was loaded before
   m_pPlugins = std::make_unique<PluginManager>(this);
-  m_pPlugins->SetFaultHandler([this](unsigned id, int) { ReportPluginFault(id); });
+  m_pPlugins->SetFaultHandler([this](const PluginCommand& cmd, int code) {
+    if (code != PLUGIN_UNLOAD) ReportPluginFault(cmd);  // an unloading command is gone anyway
+  });
   m_pPlugins->LoadPlugins(folder);
   m_pPlugins->BuildMenus(TopMenu(IDS_MENU_TOOLS), ContextMenu(145), ContextMenu(135), ContextMenu(136),
                          ContextMenu(144));
 }
 
-void CMainFrame::ReportPluginFault(unsigned id) {
-  // Not now: the fault may come from a menu being prepared, or from loading, before the manager
-  // has filed the command. A command unloaded meanwhile goes unreported.
-  QTimer::singleShot(0, this, [this, id] {
-    const PluginCommand* cmd = m_pPlugins ? m_pPlugins->FindCommand(id) : nullptr;
-    if (!cmd) return;
-    QString text = CCodePage::ToUtf16(QByteArray(cmd->MenuText()));
-    text.replace(QLatin1String("::"), QLatin1String(" > "));
-    // A command that threw at load has no menu text: the library names it.
-    const QString message =
-        text.isEmpty() ? CStringTable::FormatStrings(CStringTable::Str(IDS_MSG_PLUGIN_LOAD_FAULT), {cmd->fileName})
-                       : CStringTable::FormatStrings(CStringTable::Str(IDS_MSG_PLUGIN_FAULT), {text, cmd->fileName});
+void CMainFrame::ReportPluginFault(const PluginCommand& cmd) {
+  QString text = CCodePage::ToUtf16(QByteArray(cmd.MenuText()));
+  text.replace(QLatin1String("::"), QLatin1String(" > "));
+  // A command that threw at load has no menu text: the library names it.
+  const QString message =
+      text.isEmpty() ? CStringTable::FormatStrings(CStringTable::Str(IDS_MSG_PLUGIN_LOAD_FAULT), {cmd.fileName})
+                     : CStringTable::FormatStrings(CStringTable::Str(IDS_MSG_PLUGIN_FAULT), {text, cmd.fileName});
+  // Shown after the current event: the fault may come from a menu being prepared, or from the
+  // frame's constructor.
+  QTimer::singleShot(0, this, [this, message] {
     MessageBox(message, CStringTable::Str(IDS_APP_NAME), ICON_WARNING, BUTTONS_OK);
   });
 }

@@ -81,12 +81,6 @@ class CRegexEditBack : public QWidget {
   QWidget* m_pView = nullptr;
 };
 
-std::vector<unsigned short> ToU16(const QString& s) {
-  std::vector<unsigned short> out(static_cast<size_t>(s.size()));
-  for (int i = 0; i < s.size(); ++i) out[static_cast<size_t>(i)] = s[i].unicode();
-  return out;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -124,16 +118,14 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), m_pProfile(std::m
   connect(idle, &QTimer::timeout, this, &CMainFrame::UpdateCommandUi);
   idle->start(kIdleUpdateMs);
   resize(1000, 720);
-  // A stored placement that Qt cannot read (or that lies off every screen, which Qt corrects)
-  // leaves the default size.
-  const QByteArray placement = m_pProfile->Settings().value(QLatin1String(kWindowPlacementKey)).toByteArray();
-  if (!placement.isEmpty() && !restoreGeometry(placement)) resize(1000, 720);
+  // A stored placement that Qt cannot read leaves the default size (restoreGeometry changes
+  // nothing then); one off every screen Qt moves back onto a screen.
+  restoreGeometry(m_pProfile->Settings().value(QLatin1String(kWindowPlacementKey)).toByteArray());
   UpdateCommandUi();
 }
 
 CMainFrame::~CMainFrame() {
-  if (m_pPlugins) m_pPlugins->UnloadPlugins();  // plugins may hold the document's texts
-  m_pPlugins.reset();
+  m_pPlugins.reset();  // unloads the plugins first: they may hold the document's texts
   if (CFrameServices::Get() == this) CFrameServices::Install(nullptr);
   m_activeView = nullptr;
   // The views unregister from the document in their destructors: they go before it.
@@ -580,15 +572,6 @@ void CMainFrame::MoveActiveAwayFrom(QWidget* widget) {
   if (activeInside || focusInside) {
     m_activeView = m_patternView;
     if (m_patternView && focusInside) m_patternView->setFocus(Qt::OtherFocusReason);
-  }
-}
-
-void CMainFrame::CaptureSelection() {
-  m_selection.clear();
-  if (auto* edit = qobject_cast<QPlainTextEdit*>(m_activeView.data())) {
-    QString text = edit->textCursor().selectedText();
-    text.replace(QChar(0x2029), QLatin1Char('\n'));
-    m_selection = ToU16(text);
   }
 }
 

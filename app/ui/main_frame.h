@@ -109,8 +109,11 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   // Accepts dropped files from now on (after the first show).
   void EnableDrop();
   CRecentFileList& RecentFiles() { return m_recent; }
-  // The selected text of the active text box when the last menu opened (plugin commands read it).
-  const std::vector<unsigned short>& SelectionBuffer() const { return m_selection; }
+  // The selected text of the active text box when the last menu opened (plugin commands read it;
+  // the plugin host captures it).
+  std::vector<unsigned short> SelectionBuffer() const {
+    return m_pPlugins ? m_pPlugins->CapturedSelection() : std::vector<unsigned short>();
+  }
 
   // The one place where the plugin host fills the Tools submenus and the context menus'
   // Import / Export / Optimize submenus, and where plugin commands (40000 .. 41000) go.
@@ -135,14 +138,14 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   // --- CFrameServices ---
   QWidget* ActiveView() const override { return m_activeView; }
   void SetActiveView(QWidget* view) override;
-
-  // IPluginFrame
-  CKorvaneDoc* ActiveDocument() override { return m_pDoc.get(); }
-  IPluginTextBox* ActiveTextBox() override;
   QWidget* PatternEditView() const override { return m_patternView; }
   void SetStatusPrompt(const QString& text) override;
   void ShowContextMenu(int templateId, QWidget* view, const QPoint& globalPos) override;
   void RunCommand(int id) override { OnCommand(id); }
+
+  // --- IPluginFrame ---
+  CKorvaneDoc* ActiveDocument() override { return m_pDoc.get(); }
+  IPluginTextBox* ActiveTextBox() override;
 
   // Replaces message boxes (tests): gets text, caption, icon and buttons, returns the answer.
   std::function<int(const QString&, const QString&, int, int)> messageBoxHook;
@@ -155,6 +158,8 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
 
  private:
   void CreateActions();
+  // Tells the user, after the current event, that a plugin command threw and is switched off.
+  void ReportPluginFault(const PluginCommand& cmd);
   void CreateMenus();
   void CreateToolBar();
   void CreateStatusBar();
@@ -168,7 +173,6 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   void OnFocusChanged(QWidget* old, QWidget* now);
   QWidget* ViewOf(QWidget* widget) const;
   void MoveActiveAwayFrom(QWidget* widget);
-  void CaptureSelection();
   void ToggleBar(int id);
   void SwitchPane(bool forward);
   CommandState QueryViewCommand(int id) const;
@@ -209,12 +213,9 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   // The plugin libraries beside the program, their commands and menu items (made once the menus
   // stand, unloaded before the document goes).
   std::unique_ptr<PluginManager> m_pPlugins;
-  // Tells the user, after the current event, that a plugin command threw and is switched off.
-  void ReportPluginFault(unsigned id);
   CPlainTextBox m_pluginBox;  // re-attached to the active text box for each plugin call
   QByteArray m_defaultState;  // the built-in placement of every bar, taken at creation
   CRecentFileList m_recent;
-  std::vector<unsigned short> m_selection;
   CProgressDialog* m_pWaitDialog = nullptr;
   // Counts opened wait dialogs, so that a close posted for one never closes a later one.
   // Written by the UI thread, read by the match worker.

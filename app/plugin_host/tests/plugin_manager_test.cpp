@@ -550,7 +550,7 @@ TEST_F(PluginManagerTest, ThrowingCommandsAreContainedAndTakenOutOfService) {
   folder.Add("throwing", "throwing.so");
   std::vector<std::pair<unsigned, int>> faults;
   pm = std::make_unique<PluginManager>(&frame);
-  pm->SetFaultHandler([&faults](unsigned id, int code) { faults.emplace_back(id, code); });
+  pm->SetFaultHandler([&faults](const PluginCommand& cmd, int code) { faults.emplace_back(cmd.id, code); });
   PluginManager& m = *pm;
   ASSERT_EQ(4, m.LoadPlugins(folder.Path()));
   ASSERT_EQ(1u, faults.size());
