@@ -1,6 +1,8 @@
 // CClrTreeCtrl: the per-item colour table and its drawing.
 #include "app/ui/editor/clr_tree_ctrl.h"
 
+#include "app/ui/editor/item_look.h"
+
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <algorithm>
@@ -26,11 +28,11 @@ class CClrTreeDelegate : public QStyledItemDelegate {
     QStyleOptionViewItem opt(option);
     initStyleOption(&opt, index);
     const bool selected = (opt.state & QStyle::State_Selected) != 0;
-    int back = e->back >= 0 ? e->back : FromColor(opt.palette.color(QPalette::Base));
+    int back = m_pTree->BackColorOf(*e);
     if (selected) back = ClrRgb(((back >> 16) & 0xFF) / 2, ((back >> 8) & 0xFF) / 2, (back & 0xFF) / 2);
     opt.backgroundBrush = QBrush(ToColor(back));
     opt.state &= ~QStyle::State_Selected;
-    QColor text = selected ? QColor(Qt::white) : ToColor(e->text);
+    QColor text = selected ? QColor(Qt::white) : ToColor(m_pTree->TextColorOf(*e));
     opt.palette.setColor(QPalette::Text, text);
     opt.palette.setColor(QPalette::HighlightedText, text);
     QStyle* style = opt.widget ? opt.widget->style() : m_pTree->style();
@@ -61,14 +63,23 @@ int CClrTreeCtrl::AutoTextColor(int back) {
   return lum >= 38.4 ? ClrRgb(0, 0, 0) : ClrRgb(255, 255, 255);
 }
 
+int CClrTreeCtrl::BackColorOf(const ColorEntry& entry) const {
+  return entry.back >= 0 ? entry.back : FromColor(palette().color(QPalette::Base));
+}
+
+int CClrTreeCtrl::TextColorOf(const ColorEntry& entry) const {
+  if (entry.text >= 0) return entry.text;
+  const int back = BackColorOf(entry);
+  const int automatic = AutoTextColor(back);
+  if (automatic != 0) return automatic;
+  // Black stands for the window-text colour, as long as that one can be read on the background.
+  const QColor windowText = palette().color(QPalette::Text);
+  return ContrastRatio(windowText, ToColor(back)) >= 4.5 ? FromColor(windowText) : automatic;
+}
+
 void CClrTreeCtrl::SetItemColor(const QTreeWidgetItem* item, int text, int back, bool repaint) {
   if (!item) return;
-  if (text < 0) {
-    int b = back >= 0 ? back : FromColor(palette().color(QPalette::Base));
-    text = AutoTextColor(b);
-    if (text == 0) text = FromColor(palette().color(QPalette::Text));
-  }
-  ColorEntry entry{item, text, back};
+  ColorEntry entry{item, text < 0 ? -1 : text, back < 0 ? -1 : back};
   if (!m_bSorted) {
     m_colors.push_back(entry);
   } else {

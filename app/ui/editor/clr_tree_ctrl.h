@@ -4,8 +4,11 @@
 //
 // Colours are RGB ints (0xRRGGBB, see ClrRgb) with -1 for "the system's": a background of -1 is
 // the window colour; a text colour of -1 is automatic: the window-text colour when the
-// background's luminance 0.299 R + 0.587 G + 0.114 B is at least 38.4, else white. A coloured
-// item drawn selected shows white text on its background with each channel halved.
+// background's luminance 0.299 R + 0.587 G + 0.114 B is at least 38.4, else white. Automatic
+// colours are resolved when the item is drawn, against the palette of that moment, and a
+// window-text colour that would not be readable on the background (the light text of a dark
+// palette on a light heat colour) gives way to black. A coloured item drawn selected shows
+// white text on its background with each channel halved.
 //
 // Covered by app/ui/editor/tests/tree_group_view_test.cpp.
 #ifndef KORVANE_CLR_TREE_CTRL_H
@@ -24,7 +27,7 @@ class CClrTreeCtrl : public QTreeWidget {
 
   struct ColorEntry {
     const QTreeWidgetItem* item;
-    int text;  // resolved: never -1 once stored
+    int text;  // -1: automatic (see above)
     int back;  // -1: window colour
   };
 
@@ -41,8 +44,12 @@ class CClrTreeCtrl : public QTreeWidget {
   const ColorEntry* FindColor(const QTreeWidgetItem* item) const;
   const std::vector<ColorEntry>& Colors() const { return m_colors; }
 
-  // The text colour "automatic" resolves to on a background.
+  // The text colour "automatic" resolves to on a background: black (the window-text colour)
+  // or white.
   static int AutoTextColor(int back);
+  // The colours an entry is drawn with, unselected, under the control's current palette.
+  int TextColorOf(const ColorEntry& entry) const;
+  int BackColorOf(const ColorEntry& entry) const;
 
  private:
   std::vector<ColorEntry> m_colors;

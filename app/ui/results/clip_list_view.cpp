@@ -9,6 +9,7 @@
 #include <QPainter>
 
 #include "app/document/korvane_doc.h"
+#include "app/ui/editor/item_look.h"
 #include "app/ui/results/view_busy.h"
 #include "app/ui/results/view_prompts.h"
 #include "resources/korvane_ids.h"
@@ -54,7 +55,8 @@ CClipListView::CClipListView(CKorvaneDoc* doc, QWidget* parent) : QTreeWidget(pa
   viewport()->setAcceptDrops(true);
   setDragDropMode(QAbstractItemView::DragDrop);
   setDefaultDropAction(Qt::CopyAction);
-  setStyleSheet(QStringLiteral("QTreeView::item { border-bottom: 1px solid palette(midlight); }"));
+  // A line under every row, drawn over the style's own cells (see item_look.h).
+  setItemDelegate(new CGridLineDelegate(this, CGridLineDelegate::LINE_BOTTOM, QPalette::Midlight));
   m_pDoc->AddView(this);
   Rebuild();
 }
@@ -87,7 +89,9 @@ void CClipListView::Rebuild() {
     const TextClip& clip = clips.At(i);
     if (!clip.name.empty()) {
       item->setText(0, FromU16(clip.name));
-      item->setForeground(0, kNamedColour);
+      // Blue, made lighter where the list's background is dark (selected rows use the
+      // palette's selection colours instead).
+      item->setForeground(0, ReadableTextColor(kNamedColour, palette().color(QPalette::Base)));
     } else {
       item->setText(0, RowText(clip.text));
       item->setData(0, Qt::ForegroundRole, QVariant());  // the default colours
@@ -331,4 +335,10 @@ void CClipListView::contextMenuEvent(QContextMenuEvent* event) {
 void CClipListView::resizeEvent(QResizeEvent* event) {
   QTreeWidget::resizeEvent(event);
   header()->resizeSection(0, viewport()->width());
+}
+
+void CClipListView::changeEvent(QEvent* event) {
+  QTreeWidget::changeEvent(event);
+  // The named rows' blue depends on the background.
+  if (event->type() == QEvent::PaletteChange && m_nNesting == 0) Rebuild();
 }

@@ -58,6 +58,7 @@ class CClipListView : public QTreeWidget, public CDocView, public IViewCommands 
   void contextMenuEvent(QContextMenuEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void Rebuild();

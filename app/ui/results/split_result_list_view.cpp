@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "app/document/korvane_doc.h"
+#include "app/ui/editor/item_look.h"
 #include "app/ui/results/save_dispatch.h"
 #include "app/ui/results/view_busy.h"
 #include "resources/korvane_ids.h"
@@ -84,8 +85,8 @@ CSplitResultListView::CSplitResultListView(CKorvaneDoc* doc, QWidget* parent)
   header()->setSectionsMovable(false);
   header()->resizeSection(0, kNumberColumnWidth);
   header()->resizeSection(1, kResultColumnWidth);
-  // Grid lines of the list form.
-  setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid palette(mid); border-bottom: 1px solid palette(mid); }"));
+  // Grid lines of the list form, drawn over the style's own cells (see item_look.h).
+  setItemDelegate(new CGridLineDelegate(this, CGridLineDelegate::LINE_BOTTOM | CGridLineDelegate::LINE_RIGHT));
   connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current, const QModelIndex&) { OnCurrentRowChanged(current); });
   m_pDoc->AddView(this);
