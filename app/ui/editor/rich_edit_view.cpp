@@ -47,8 +47,12 @@ CRichEdit2WView::CRichEdit2WView(CKorvaneDoc* doc, QWidget* parent) : QPlainText
   setAcceptDrops(true);
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
   setUndoRedoEnabled(true);
+  // The boxes are white with black text whatever the desktop's palette: their highlight and
+  // element colours are chosen for that background. (Text must be set with Base, or a dark
+  // palette's light text lands on the white.)
   QPalette pal = palette();
   pal.setColor(QPalette::Base, Qt::white);
+  pal.setColor(QPalette::Text, Qt::black);
   pal.setColor(QPalette::PlaceholderText, QColor(187, 187, 170));
   setPalette(pal);
   connect(document(), &QTextDocument::contentsChange, this, &CRichEdit2WView::OnContentsChange);
