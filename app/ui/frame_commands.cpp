@@ -157,15 +157,9 @@ void CMainFrame::UpdateCommandUi() {
 void CMainFrame::PrepareMenu(QMenu* menu) {
   if (m_pPlugins) m_pPlugins->PrepareMenu(menu);  // captures the selection the commands work on
   UpdateCommandUi();
-  for (QAction* action : CMenuResources::AllActions(menu)) {
-    const int id = CMenuResources::CommandOf(action);
-    if (id <= 0 || m_actions.contains(id)) continue;  // the frame's own actions are up to date
-    if (id >= ID_PLUGIN_FIRST && id <= ID_PLUGIN_LAST) continue;  // the plugin host's
-    const CommandState state = QueryCommand(id);
-    action->setEnabled(state.enabled);
-    if (action->isCheckable()) action->setChecked(state.checked);
-  }
-  CMenuResources::GreyEmptySubmenus(menu);
+  // Context menus hold actions of their own for commands of the main menus (Undo, Cut, Add
+  // Snapshot ...): every item gets its command's state, as the main menu's item has.
+  ApplyCommandStates(menu, [this](int id) { return QueryCommand(id); });
 }
 
 void CMainFrame::OnCommand(int id) {

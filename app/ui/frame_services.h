@@ -6,8 +6,8 @@
 //
 // A view that carries out commands of its own (Delete in a list, Save As of the split list, the
 // snapshot menu ...) implements IViewCommands; the frame routes the Edit menu and the context
-// menus to the active view through it. Text boxes derived from CRichEdit2WView are routed
-// through that class's HandlesCommand / IsCommandEnabled / DoCommand instead.
+// menus to the active view through it. Text boxes (CRichEdit2WView) implement it over their
+// HandlesCommand / IsCommandEnabled / DoCommand.
 //
 // Covered by app/ui/tests/frame_test.cpp.
 #ifndef KORVANE_FRAME_SERVICES_H
@@ -68,8 +68,35 @@ class CFrameServices {
   }
 };
 
-// Shows a context menu for a view: through the frame when there is one, else locally, with the
-// chosen command handed to the view's IViewCommands (if it has them).
+// Gives every command item of `menu` and of its submenus the enable state and check mark that
+// `query` reports for its command, then greys the submenus left without an enabled entry.
+// `query` is the rule the main menus follow (the frame's command state, or a view's own), so
+// that a context menu item is enabled exactly when the same command is in the main menus; a
+// context menu holds actions of its own and must never keep a state from an earlier showing.
+// Plugin commands are left alone: the plugin host keeps their states.
+template <typename Query>
+void ApplyCommandStates(QMenu* menu, const Query& query) {
+  for (QAction* action : CMenuResources::AllActions(menu)) {
+    const int id = CMenuResources::CommandOf(action);
+    if (id <= 0 || (id >= ID_PLUGIN_FIRST && id <= ID_PLUGIN_LAST)) continue;
+    const CommandState state = query(id);
+    action->setEnabled(state.enabled);
+    if (action->isCheckable()) action->setChecked(state.checked);
+  }
+  CMenuResources::GreyEmptySubmenus(menu);
+}
+
+// The state of a command that a view carries out; disabled when the view does not handle it.
+inline CommandState ViewCommandState(const IViewCommands* commands, int id) {
+  CommandState state;
+  state.enabled = false;
+  if (commands && commands->HandlesViewCommand(id)) state = commands->QueryViewCommand(id);
+  return state;
+}
+
+// Shows context menu `templateId` for a view: through the frame when there is one (the commands
+// go through its routing, `view` becoming the active view), else locally, asking and running
+// the view's IViewCommands (if it has them). Every view shows its context menu through here.
 inline void ShowViewContextMenu(int templateId, QWidget* view, const QPoint& globalPos) {
   if (CFrameServices* frame = CFrameServices::Get()) {
     frame->ShowContextMenu(templateId, view, globalPos);
@@ -78,17 +105,7 @@ inline void ShowViewContextMenu(int templateId, QWidget* view, const QPoint& glo
   QMenu menu(view);
   CMenuResources::FillContextMenu(&menu, templateId);
   IViewCommands* commands = dynamic_cast<IViewCommands*>(view);
-  for (QAction* action : CMenuResources::AllActions(&menu)) {
-    const int id = CMenuResources::CommandOf(action);
-    if (id <= 0) continue;
-    if (commands && commands->HandlesViewCommand(id)) {
-      CommandState state = commands->QueryViewCommand(id);
-      action->setEnabled(state.enabled);
-    } else {
-      action->setEnabled(false);
-    }
-  }
-  CMenuResources::GreyEmptySubmenus(&menu);
+  ApplyCommandStates(&menu, [commands](int id) { return ViewCommandState(commands, id); });
   QAction* chosen = menu.exec(globalPos);
   if (chosen && commands) commands->OnViewCommand(CMenuResources::CommandOf(chosen));
 }

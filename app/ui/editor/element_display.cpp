@@ -166,23 +166,8 @@ void SelectCurrentElement(CKorvaneDoc* doc, CDocView* sender, const HostElement*
   AnnounceCurrentElement(doc, sender);
 }
 
-void ShowElementContextMenu(CKorvaneDoc* doc, QWidget* owner, const QPoint& globalPos) {
-  CRegexEditView* edit = CRegexEditView::ForDocument(doc);
-  if (ShowFrameContextMenu(kElementContextMenu, edit, globalPos)) return;
-  QMenu menu(owner);
-  auto add = [&](int commandId, int textId) {
-    QString s = CStringTable::Str(textId);
-    int tab = s.indexOf(QLatin1Char('\t'));
-    QAction* a = menu.addAction(tab >= 0 ? s.left(tab) : s);
-    a->setEnabled(edit && edit->IsCommandEnabled(commandId));
-    QObject::connect(a, &QAction::triggered, owner, [edit, commandId] {
-      if (edit) edit->DoCommand(commandId);
-    });
-  };
-  add(ID_EDIT_CUT, IDS_MENU_EDIT_CUT);
-  add(ID_EDIT_COPY, IDS_MENU_EDIT_COPY);
-  add(ID_EDIT_CLEAR, IDS_MENU_EDIT_DELETE);
-  menu.addSeparator();
-  menu.addMenu(CStringTable::Str(IDS_MENU_CTX_EXPORT))->setEnabled(false);  // plugin entries
-  menu.exec(globalPos);
+void ShowElementContextMenu(CKorvaneDoc* doc, const QPoint& globalPos) {
+  // Cut, Copy and Delete act on the pattern box, which holds the current element's text as its
+  // selection; its Export submenu holds plugin entries.
+  ShowViewContextMenu(kElementContextMenu, CRegexEditView::ForDocument(doc), globalPos);
 }

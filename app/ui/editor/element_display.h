@@ -53,8 +53,8 @@ void AnnounceCurrentElement(CKorvaneDoc* doc, CDocView* sender);
 void SelectCurrentElement(CKorvaneDoc* doc, CDocView* sender, const HostElement* element);
 
 // The context menu of the structure tree and the group list at `globalPos`: Cut, Copy and
-// Delete act on the pattern box, which selects the current element. The frame's menu when there
-// is a frame, else a local one owned by `owner` with the same commands.
-void ShowElementContextMenu(CKorvaneDoc* doc, QWidget* owner, const QPoint& globalPos);
+// Delete act on the pattern box, which selects the current element (ShowViewContextMenu with
+// the pattern box as the view).
+void ShowElementContextMenu(CKorvaneDoc* doc, const QPoint& globalPos);
 
 #endif

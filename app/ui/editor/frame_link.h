@@ -1,6 +1,5 @@
-// What the editor views take from the main frame when it is there: its context menus by
-// template id. Without a frame (the views' own tests) the views build their menus locally from
-// the string table.
+// What the editor views take from the main frame: the template ids of their context menus,
+// shown through ShowViewContextMenu (frame_services.h), and the saved fonts.
 #ifndef KORVANE_EDITOR_FRAME_LINK_H
 #define KORVANE_EDITOR_FRAME_LINK_H
 
@@ -13,15 +12,5 @@
 // Context menu templates: the pattern box, and the structure tree / group list.
 constexpr int kPatternContextMenu = 145;
 constexpr int kElementContextMenu = 136;
-
-// Shows the frame's context menu `templateId` for `view` (which becomes the active view, the
-// target of the menu's commands). False when there is no frame: the caller builds its own.
-inline bool ShowFrameContextMenu(int templateId, QWidget* view, const QPoint& globalPos) {
-  if (CFrameServices* frame = CFrameServices::Get()) {
-    frame->ShowContextMenu(templateId, view, globalPos);
-    return true;
-  }
-  return false;
-}
 
 #endif

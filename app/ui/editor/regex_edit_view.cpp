@@ -487,30 +487,4 @@ void CRegexEditView::OnSaveAs() {
   SaveTextFile(path, GetBoxText());
 }
 
-void CRegexEditView::ShowContextMenu(const QPoint& globalPos) {
-  if (ShowFrameContextMenu(kPatternContextMenu, this, globalPos)) return;
-  // Undo, Redo; Cut, Copy, Paste, Delete; Import, Export, Optimize (plugin entries, filled by
-  // the frame's menus); Open, Save As; Find, Replace; Select All.
-  QMenu menu(this);
-  AddCommandAction(&menu, ID_EDIT_UNDO, IDS_MENU_EDIT_UNDO);
-  AddCommandAction(&menu, ID_EDIT_REDO, IDS_MENU_EDIT_REDO);
-  menu.addSeparator();
-  AddCommandAction(&menu, ID_EDIT_CUT, IDS_MENU_EDIT_CUT);
-  AddCommandAction(&menu, ID_EDIT_COPY, IDS_MENU_EDIT_COPY);
-  AddCommandAction(&menu, ID_EDIT_PASTE, IDS_MENU_EDIT_PASTE);
-  AddCommandAction(&menu, ID_EDIT_CLEAR, IDS_MENU_EDIT_DELETE);
-  menu.addSeparator();
-  for (int id : {IDS_MENU_CTX_IMPORT, IDS_MENU_CTX_EXPORT, IDS_MENU_CTX_OPTIMIZE}) {
-    QMenu* sub = menu.addMenu(CStringTable::Str(id));
-    sub->setEnabled(false);  // the plugin host fills these
-  }
-  menu.addSeparator();
-  AddCommandAction(&menu, ID_EDIT_OPEN_TEXT, IDS_MENU_CTX_OPEN);
-  AddCommandAction(&menu, ID_EDIT_SAVE_CONTENT, IDS_MENU_CTX_SAVE_AS);
-  menu.addSeparator();
-  AddCommandAction(&menu, ID_EDIT_FIND, IDS_MENU_CTX_FIND);
-  AddCommandAction(&menu, ID_EDIT_REPLACE, IDS_MENU_CTX_REPLACE);
-  menu.addSeparator();
-  AddCommandAction(&menu, ID_EDIT_SELECT_ALL, IDS_MENU_EDIT_SELECT_ALL);
-  menu.exec(globalPos);
-}
+int CRegexEditView::ContextMenuTemplate() const { return kPatternContextMenu; }

@@ -91,7 +91,7 @@ class CRegexEditView : public CRichEdit2WView {
   void CommitEdit() override;
   void OnUserSelectionChanged() override;
   void OnUserTextChanged(int position, int removed, int added) override;
-  void ShowContextMenu(const QPoint& globalPos) override;
+  int ContextMenuTemplate() const override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:

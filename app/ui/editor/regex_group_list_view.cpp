@@ -179,6 +179,6 @@ void CRegexGroupListView::contextMenuEvent(QContextMenuEvent* event) {
   if (event->reason() != QContextMenuEvent::Mouse) at = viewport()->mapToGlobal(visualItemRect(Row(row)).topLeft());
   m_pDoc->Notify(this, HINT_CURRENT_ELEMENT);
   FocusPatternView();
-  ShowElementContextMenu(m_pDoc, this, at);
+  ShowElementContextMenu(m_pDoc, at);
   event->accept();
 }

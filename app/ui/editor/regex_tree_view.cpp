@@ -177,7 +177,7 @@ void CRegexTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void CRegexTreeView::ShowContextMenu(const QPoint& globalPos) {
-  ShowElementContextMenu(m_pDoc, this, globalPos);
+  ShowElementContextMenu(m_pDoc, globalPos);
 }
 
 void CRegexTreeView::contextMenuEvent(QContextMenuEvent* event) {

@@ -34,13 +34,6 @@ std::function<bool(const QString&)>& WorkspaceSaver() {
   return saver;
 }
 
-// The menu caption of a string-table entry without its shortcut text (Qt shows shortcuts itself).
-QString MenuCaption(int textId) {
-  QString s = CStringTable::Str(textId);
-  int tab = s.indexOf(QLatin1Char('\t'));
-  return tab >= 0 ? s.left(tab) : s;
-}
-
 }  // namespace
 
 CRichEdit2WView::CRichEdit2WView(CKorvaneDoc* doc, QWidget* parent) : QPlainTextEdit(parent), m_pDoc(doc) {
@@ -239,7 +232,7 @@ bool CRichEdit2WView::IsCommandEnabled(int id) const {
       return selection;
     case ID_EDIT_PASTE: {
       const QMimeData* m = QApplication::clipboard()->mimeData();
-      return writable && m && m->hasText();
+      return writable && m && m->hasText() && !m->text().isEmpty();
     }
     case ID_EDIT_UNDO:
       return writable && document()->isUndoAvailable();
@@ -284,36 +277,16 @@ void CRichEdit2WView::insertFromMimeData(const QMimeData* source) {
   if (source->hasText()) textCursor().insertText(source->text());
 }
 
-void CRichEdit2WView::AddCommandAction(QMenu* menu, int commandId, int textId) {
-  QAction* a = menu->addAction(MenuCaption(textId));
-  a->setEnabled(IsCommandEnabled(commandId));
-  connect(a, &QAction::triggered, this, [this, commandId] { DoCommand(commandId); });
+CommandState CRichEdit2WView::QueryViewCommand(int id) const {
+  CommandState state;
+  state.enabled = HandlesCommand(id) && IsCommandEnabled(id);
+  return state;
 }
 
-void CRichEdit2WView::AddEditActions(QMenu* menu, bool withOpenSave) {
-  AddCommandAction(menu, ID_EDIT_UNDO, IDS_MENU_EDIT_UNDO);
-  AddCommandAction(menu, ID_EDIT_REDO, IDS_MENU_EDIT_REDO);
-  menu->addSeparator();
-  AddCommandAction(menu, ID_EDIT_CUT, IDS_MENU_EDIT_CUT);
-  AddCommandAction(menu, ID_EDIT_COPY, IDS_MENU_EDIT_COPY);
-  AddCommandAction(menu, ID_EDIT_PASTE, IDS_MENU_EDIT_PASTE);
-  AddCommandAction(menu, ID_EDIT_CLEAR, IDS_MENU_EDIT_DELETE);
-  menu->addSeparator();
-  if (withOpenSave) {
-    if (HandlesCommand(ID_EDIT_OPEN_TEXT)) AddCommandAction(menu, ID_EDIT_OPEN_TEXT, IDS_MENU_CTX_OPEN);
-    if (HandlesCommand(ID_EDIT_SAVE_CONTENT)) AddCommandAction(menu, ID_EDIT_SAVE_CONTENT, IDS_MENU_CTX_SAVE_AS);
-    menu->addSeparator();
-  }
-  AddCommandAction(menu, ID_EDIT_FIND, IDS_MENU_CTX_FIND);
-  AddCommandAction(menu, ID_EDIT_REPLACE, IDS_MENU_CTX_REPLACE);
-  menu->addSeparator();
-  AddCommandAction(menu, ID_EDIT_SELECT_ALL, IDS_MENU_EDIT_SELECT_ALL);
-}
+int CRichEdit2WView::ContextMenuTemplate() const { return IDR_CTX_REPLACE; }
 
 void CRichEdit2WView::ShowContextMenu(const QPoint& globalPos) {
-  QMenu menu(this);
-  AddEditActions(&menu, true);
-  menu.exec(globalPos);
+  ShowViewContextMenu(ContextMenuTemplate(), this, globalPos);
 }
 
 void CRichEdit2WView::contextMenuEvent(QContextMenuEvent* event) {

@@ -24,11 +24,12 @@
 #include <vector>
 
 #include "app/document/doc_ui.h"
+#include "app/ui/frame_services.h"
 
 class CKorvaneDoc;
 class CFindReplaceDialog;
 
-class CRichEdit2WView : public QPlainTextEdit, public CDocView {
+class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewCommands {
   Q_OBJECT
 
  public:
@@ -70,6 +71,12 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView {
   virtual bool IsCommandEnabled(int id) const;
   // Carries out a command; false when this box does not handle it.
   virtual bool DoCommand(int id);
+  // The same three as IViewCommands, so that context menus ask every view alike.
+  bool HandlesViewCommand(int id) const override { return HandlesCommand(id); }
+  CommandState QueryViewCommand(int id) const override;
+  bool OnViewCommand(int id) override { return DoCommand(id); }
+  // The context menu template of this box (the frame's menus 145, 144 or 135).
+  virtual int ContextMenuTemplate() const;
 
   // --- files ---
   // Decodes a text file: EF BB BF UTF-8, FF FE UTF-16 LE, FE FF UTF-16 BE (each without the
@@ -112,15 +119,10 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView {
   virtual void OnUserSelectionChanged();
   // A text change by the user (not while busy), before the edit timer restarts.
   virtual void OnUserTextChanged(int position, int removed, int added);
-  // Builds and shows this box's context menu at the global position; the base shows the
-  // standard edit items.
-  virtual void ShowContextMenu(const QPoint& globalPos);
+  // Shows this box's context menu (ContextMenuTemplate) at the global position.
+  void ShowContextMenu(const QPoint& globalPos);
   // The filter of this box's Open dialog.
   virtual int OpenFilterId() const;
-  // Adds the standard edit items (Undo .. Select All) to a context menu.
-  void AddEditActions(QMenu* menu, bool withOpenSave);
-  void AddCommandAction(QMenu* menu, int commandId, int textId);
-
   void timerEvent(QTimerEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;

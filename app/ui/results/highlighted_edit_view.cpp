@@ -42,15 +42,7 @@ bool CHighlightedEditView::SaveTo(const QString& path, int filter) {
   return SaveBoxTo(m_pDoc, m_saveBox, path, filter, GetBoxText());
 }
 
-void CHighlightedEditView::ShowContextMenu(const QPoint& globalPos) {
-  if (CFrameServices* frame = CFrameServices::Get()) {
-    frame->ShowContextMenu(m_contextMenuId, this, globalPos);
-    return;
-  }
-  QMenu menu(this);
-  AddEditActions(&menu, true);
-  menu.exec(globalPos);
-}
+int CHighlightedEditView::ContextMenuTemplate() const { return m_contextMenuId; }
 
 void CHighlightedEditView::ReloadFont() {
   CSavedFont font{QLatin1String(m_fontKey)};

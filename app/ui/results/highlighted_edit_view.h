@@ -56,7 +56,7 @@ class CHighlightedEditView : public CRichEdit2WView {
   void SelectQuietly(int start, int end);
 
   // The frame's menu of the box; without a frame, a local one with the editing commands.
-  void ShowContextMenu(const QPoint& globalPos) override;
+  int ContextMenuTemplate() const override;
   void resizeEvent(QResizeEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
 

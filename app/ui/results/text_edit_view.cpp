@@ -87,15 +87,3 @@ bool CTextEditView::DoCommand(int id) {
     default: return CHighlightedEditView::DoCommand(id);
   }
 }
-
-void CTextEditView::ShowContextMenu(const QPoint& globalPos) {
-  if (CFrameServices* frame = CFrameServices::Get()) {
-    frame->ShowContextMenu(IDR_CTX_TEXT, this, globalPos);
-    return;
-  }
-  QMenu menu(this);
-  AddCommandAction(&menu, ID_MATCH_SET_START_POINT, IDS_MENU_MATCH_SET_START_POINT);
-  menu.addSeparator();
-  AddEditActions(&menu, true);
-  menu.exec(globalPos);
-}

@@ -30,7 +30,6 @@ class CTextEditView : public CHighlightedEditView {
   std::vector<HighlightSpan> SpansFor(TextWindow w) const override;
   void CommitEdit() override;
   void OnUserSelectionChanged() override;
-  void ShowContextMenu(const QPoint& globalPos) override;
 
  private:
   bool m_bCommitting = false;  // this box holds the editing token and is handing its text over
