@@ -309,6 +309,9 @@ inline constexpr int IDS_MSG_SAVE_FAILED = 2623;
 inline constexpr int IDS_MSG_PLUGIN_FAULT = 2624;            // "%s" menu text, "%s" library file
 inline constexpr int IDS_MSG_PLUGIN_LOAD_FAULT = 2625;       // "%s" library file
 
+// ---- 2670-2689: fonts of the text boxes ------------------------------------------------------
+inline constexpr int IDS_FMT_FONT_STAND_IN = 2670;           // "%s" family drawn, "%s" saved family (missing)
+
 // ---- 2700-2799: formats of tree, list and status texts -------------------------------------
 inline constexpr int IDS_FMT_TREE_COUNT = 2700;              // "%s [%d]" caption, execution count
 inline constexpr int IDS_FMT_GROUP_WHOLE = 2701;             // "$0"

@@ -35,7 +35,8 @@ CFontsDialog::CFontsDialog(QWidget* parent) : QDialog(parent) {
     grid->addWidget(m_selects[row], row, 2);
     connect(m_selects[row], &QPushButton::clicked, this, [this, row] {
       QFont chosen;
-      if (chooseFont(m_fonts[row].Font(), &chosen)) FontChosen(row, chosen);
+      // The dialog starts from the font the row shows now.
+      if (chooseFont(m_fonts[row].DialogFont(), &chosen)) FontChosen(row, chosen);
     });
   }
   layout->addLayout(grid);
@@ -64,6 +65,13 @@ CFontsDialog::CFontsDialog(QWidget* parent) : QDialog(parent) {
   Refresh();
 }
 
+QString CFontsDialog::SampleText(const CSavedFont& font) {
+  // A missing face says which font stands in for it; the saved face itself is kept.
+  if (font.IsStandIn())
+    return CStringTable::FormatStrings(CStringTable::Str(IDS_FMT_FONT_STAND_IN), {font.DrawnFamily(), font.Description().face});
+  return font.Description().face.isEmpty() ? font.DrawnFamily() : font.Description().face;
+}
+
 bool CFontsDialog::IsSameFont() const { return m_pSame->isChecked(); }
 
 void CFontsDialog::SetSameFont(bool same) { m_pSame->setChecked(same); }
@@ -73,7 +81,7 @@ void CFontsDialog::Refresh() {
   for (int row = 0; row < ROW_COUNT; ++row) {
     const CSavedFont& shown = same ? m_fonts[ROW_REGEX] : m_fonts[row];
     m_samples[row]->setFont(shown.Font());
-    m_samples[row]->setText(shown.Description().face.isEmpty() ? shown.Font().family() : shown.Description().face);
+    m_samples[row]->setText(SampleText(shown));
     if (row != ROW_REGEX) {
       m_samples[row]->setEnabled(!same);
       m_selects[row]->setEnabled(!same);

@@ -3,7 +3,9 @@
 // "Select..." button; "Select the same font" makes every box use the regex font (the other
 // rows are then disabled and their samples show the regex font); "Restore Default" sets every
 // font to "-14/700/0/0/Tahoma/" and ticks the check box; OK saves all four (the regex font
-// copied to the others while the box is ticked); Cancel saves nothing.
+// copied to the others while the box is ticked); Cancel saves nothing. "Select..." opens the
+// font dialog on the row's current font; a saved face that is not installed shows which system
+// font stands in for it, and is saved again as it was unless the user chooses another.
 //
 // Covered by app/ui/tests/frame_test.cpp (font rows).
 #ifndef KORVANE_FONTS_DIALOG_H
@@ -40,7 +42,12 @@ class CFontsDialog : public QDialog {
   // OK: copies the regex font when the box is ticked, saves the four fonts.
   void SaveAll();
 
-  // Opens the font dialog for "Select..."; replaced by tests. Returns false when cancelled.
+  // The text of a sample field: the face name, or for a face that is not installed the family
+  // that stands in for it and the face.
+  static QString SampleText(const CSavedFont& font);
+
+  // Opens the font dialog for "Select..." on the row's current font (CSavedFont::DialogFont);
+  // replaced by tests. Returns false when cancelled.
   std::function<bool(const QFont& initial, QFont* chosen)> chooseFont;
 
  private:

@@ -6,6 +6,12 @@
 // stops at the first that does not parse; a text that does not even give the height falls back
 // to the system's default GUI font. Header-only: the views use it without the frame.
 //
+// A face that is not installed (Tahoma, the default, is missing on most Linux systems) is drawn
+// in the system's general font, or its fixed-pitch font for a fixed role or a face whose name
+// says it is fixed-pitch, at the saved size, weight and slant. The description keeps the saved
+// face: the stored text is rewritten only when the user chooses a font, so that it stays what
+// older copies (and other systems, where the face may exist) read.
+//
 // Covered by app/ui/tests/frame_test.cpp (font rows).
 #ifndef KORVANE_SAVED_FONT_H
 #define KORVANE_SAVED_FONT_H
@@ -13,7 +19,9 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QString>
+#include <QStringList>
 #include <climits>
 
 #include "platform/profile.h"
@@ -29,6 +37,9 @@ struct FontDescription {
 
 class CSavedFont {
  public:
+  // Which system font stands in for a face that is not installed.
+  enum EFontRole { ROLE_GENERAL, ROLE_FIXED };
+
   static constexpr const char* kSection = "Fonts";
   static constexpr const char* kDefaultText = "-14/700/0/0/Tahoma/";
   // Keys of the four boxes.
@@ -39,7 +50,9 @@ class CSavedFont {
   // A face name is cut to this many characters, as the platform's font description holds.
   static constexpr int kMaxFaceLength = 31;
 
-  explicit CSavedFont(const QString& key = QString()) : m_key(key) { SetText(QLatin1String(kDefaultText)); }
+  explicit CSavedFont(const QString& key = QString(), EFontRole role = ROLE_GENERAL) : m_key(key), m_role(role) {
+    SetText(QLatin1String(kDefaultText));
+  }
 
   const QString& Key() const { return m_key; }
   const QFont& Font() const { return m_font; }
@@ -73,10 +86,17 @@ class CSavedFont {
     return QStringLiteral("%1/%2/%3/%4/%5/").arg(d.height).arg(d.weight).arg(d.italic).arg(d.charset).arg(d.face);
   }
 
-  // Builds the font of a description (at least the height must have been read).
-  static QFont MakeFont(const FontDescription& d) {
+  // Builds the font of a description (at least the height must have been read). A face that is
+  // not installed stays the first of the font's families, for the record; the stand-in family
+  // after it is the one drawn.
+  static QFont MakeFont(const FontDescription& d, EFontRole role = ROLE_GENERAL) {
     QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    if (!d.face.isEmpty()) font.setFamilies({d.face});
+    if (!d.face.isEmpty()) {
+      if (QFontDatabase::hasFamily(d.face))
+        font.setFamilies({d.face});
+      else
+        font.setFamilies({d.face, StandInFamily(role == ROLE_FIXED || LooksFixedPitch(d.face) ? ROLE_FIXED : ROLE_GENERAL)});
+    }
     // Negative: character height; positive: cell height, of which the character takes about
     // four fifths. 0 keeps the default size. Absurd sizes are bounded.
     if (d.height != 0) {
@@ -86,6 +106,22 @@ class CSavedFont {
     if (d.weight > 0) font.setWeight(static_cast<QFont::Weight>(d.weight < 100 ? 100 : d.weight > 900 ? 900 : d.weight));
     font.setItalic(d.italic != 0);
     return font;
+  }
+
+  // The installed family of the system's general or fixed-pitch font (the system fonts are
+  // often aliases such as "Sans Serif", which a font list cannot fall back on).
+  static QString StandInFamily(EFontRole role) {
+    const QFont system = QFontDatabase::systemFont(role == ROLE_FIXED ? QFontDatabase::FixedFont : QFontDatabase::GeneralFont);
+    return QFontInfo(system).family();
+  }
+
+  // Whether a face's name says it is fixed-pitch (for faces that are not installed, whose
+  // pitch cannot be asked).
+  static bool LooksFixedPitch(const QString& face) {
+    static const char* const kHints[] = {"mono", "courier", "consol", "fixed", "terminal", "typewriter", "code"};
+    for (const char* hint : kHints)
+      if (face.contains(QLatin1String(hint), Qt::CaseInsensitive)) return true;
+    return false;
   }
 
   // The description of a Qt font (as the font dialog hands it back).
@@ -111,9 +147,28 @@ class CSavedFont {
       return false;
     }
     m_desc = d;
-    m_font = MakeFont(d);
+    m_font = MakeFont(d, m_role);
     m_bFallback = false;
     return true;
+  }
+
+  // The family the font is drawn with: the saved face, or the stand-in for a missing one.
+  QString DrawnFamily() const { return QFontInfo(m_font).family(); }
+  // Whether the saved face is missing and a system font stands in for it.
+  bool IsStandIn() const { return !m_desc.face.isEmpty() && !QFontDatabase::hasFamily(m_desc.face); }
+
+  // The font to open the font dialog on: the family actually drawn, the size in points (at the
+  // 96 dots per inch that Describe reads back), weight and slant. The dialog lists installed
+  // families and point sizes only, so the font itself (a missing face, a pixel size) would
+  // open it on its first entry instead of the current font.
+  QFont DialogFont() const {
+    QFont font(DrawnFamily());
+    const int px = m_font.pixelSize();
+    if (px > 0) font.setPointSizeF(px * 72.0 / 96.0);
+    else if (m_font.pointSizeF() > 0) font.setPointSizeF(m_font.pointSizeF());
+    font.setWeight(m_font.weight());
+    font.setItalic(m_font.italic());
+    return font;
   }
 
   bool Load(const QString& defaultText = QLatin1String(kDefaultText)) {
@@ -132,14 +187,14 @@ class CSavedFont {
   // Sets the font from one the user chose (keeps the character set).
   void SetFont(const QFont& font) {
     m_desc = Describe(font, m_desc.charset);
-    m_font = MakeFont(m_desc);
+    m_font = MakeFont(m_desc, m_role);
     m_bFallback = false;
   }
 
   // Opens the font dialog on the current font; on OK rebuilds the font and, if asked, saves it.
   bool Choose(QWidget* parent, bool save) {
     bool ok = false;
-    QFont chosen = QFontDialog::getFont(&ok, m_font, parent);
+    QFont chosen = QFontDialog::getFont(&ok, DialogFont(), parent);
     if (!ok) return false;
     SetFont(chosen);
     if (save) Save();
@@ -148,8 +203,8 @@ class CSavedFont {
 
   void CopyFrom(const CSavedFont& other) {
     m_desc = other.m_desc;
-    m_font = other.m_font;
     m_bFallback = other.m_bFallback;
+    m_font = m_bFallback ? other.m_font : MakeFont(m_desc, m_role);
   }
 
  private:
@@ -179,6 +234,7 @@ class CSavedFont {
   }
 
   QString m_key;
+  EFontRole m_role = ROLE_GENERAL;
   FontDescription m_desc;
   QFont m_font;
   bool m_bFallback = false;

@@ -7,6 +7,9 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QMenu>
@@ -1120,7 +1123,8 @@ void SettingsTest::fontsDialogRules() {
       QVERIFY(!dialog.Sample(row)->isEnabled());
     }
     QVERIFY(dialog.SelectButton(0)->isEnabled());
-    QCOMPARE(dialog.Sample(0)->text(), QStringLiteral("Tahoma"));
+    QCOMPARE(dialog.Sample(0)->text(), CFontsDialog::SampleText(dialog.Font(0)));
+    QVERIFY(dialog.Sample(0)->text().contains(QStringLiteral("Tahoma")));
     // The regex font, chosen while ticked, goes to all four.
     QFont chosen(QStringLiteral("Serif"));
     chosen.setPixelSize(19);
@@ -1141,7 +1145,8 @@ void SettingsTest::fontsDialogRules() {
   CFontsDialog dialog;
   QVERIFY(!dialog.IsSameFont());
   QVERIFY(dialog.SelectButton(CFontsDialog::ROW_TEXT)->isEnabled());
-  QCOMPARE(dialog.Sample(CFontsDialog::ROW_TEXT)->text(), QStringLiteral("Mono"));
+  QCOMPARE(dialog.Sample(CFontsDialog::ROW_TEXT)->text(), CFontsDialog::SampleText(dialog.Font(CFontsDialog::ROW_TEXT)));
+  QVERIFY(dialog.Sample(CFontsDialog::ROW_TEXT)->text().contains(QStringLiteral("Mono")));
   QFont chosen(QStringLiteral("Serif"));
   chosen.setPixelSize(23);
   dialog.FontChosen(CFontsDialog::ROW_TEXT, chosen);
@@ -1156,6 +1161,89 @@ void SettingsTest::fontsDialogRules() {
   QVERIFY(dialog.IsSameFont());
   for (int row = 0; row < CFontsDialog::ROW_COUNT; ++row)
     QCOMPARE(dialog.Font(row).Text(), QStringLiteral("-14/700/0/0/Tahoma/"));
+}
+
+// A face that is not installed is drawn in the system's general font, or its fixed-pitch font
+// for a fixed role or a fixed-pitch name, at the saved size, weight and slant; the saved text
+// keeps the face.
+void SettingsTest::fontStandsInForAMissingFace_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<bool>("fixedRole");
+  QTest::addColumn<int>("drawn");  // 0 the face itself, 1 the general stand-in, 2 the fixed one
+  const QString installed = QFontDatabase::families().value(0);
+  QTest::newRow("missing face: the general font") << "-14/700/0/0/Korvane No Such Face/" << false << 1;
+  QTest::newRow("missing face, fixed role: the fixed font") << "-14/700/0/0/Korvane No Such Face/" << true << 2;
+  QTest::newRow("missing fixed-pitch name: the fixed font") << "-16/400/1/0/Korvane Mono Nowhere/" << false << 2;
+  QTest::newRow("installed face: drawn itself") << QStringLiteral("-15/400/0/0/%1/").arg(installed) << true << 0;
+  QTest::newRow("the default, Tahoma")
+      << "-14/700/0/0/Tahoma/" << false << (QFontDatabase::hasFamily(QStringLiteral("Tahoma")) ? 0 : 1);
+}
+
+void SettingsTest::fontStandsInForAMissingFace() {
+  QFETCH(QString, text);
+  QFETCH(bool, fixedRole);
+  QFETCH(int, drawn);
+  CSavedFont font(QStringLiteral("korvane_test"), fixedRole ? CSavedFont::ROLE_FIXED : CSavedFont::ROLE_GENERAL);
+  QVERIFY(font.SetText(text));
+  FontDescription d;
+  CSavedFont::Parse(text, &d);
+  const QString expected = drawn == 0   ? d.face
+                           : drawn == 1 ? QFontInfo(QFontDatabase::systemFont(QFontDatabase::GeneralFont)).family()
+                                        : QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).family();
+  QCOMPARE(font.DrawnFamily(), expected);
+  QCOMPARE(font.IsStandIn(), drawn != 0);
+  QCOMPARE(font.Font().pixelSize(), -d.height);
+  QCOMPARE(static_cast<int>(font.Font().weight()), d.weight);
+  QCOMPARE(font.Font().italic(), d.italic != 0);
+  QCOMPARE(font.Text(), text);  // what is saved again: the face as it was
+  font.Save();
+  QCOMPARE(CProfile().GetString(QStringLiteral("Fonts"), QStringLiteral("korvane_test"), QString()), text);
+}
+
+// "Select..." opens the font dialog on the font the row shows: the family drawn, its size in
+// points, its weight; and a font dialog opened on that font shows it.
+void SettingsTest::fontDialogStartsFromTheCurrentFont() {
+  CFontsDialog dialog;
+  QList<QFont> initials;
+  QFont next(QFontDatabase::families().value(0));
+  next.setPointSize(12);
+  dialog.chooseFont = [&](const QFont& initial, QFont* chosen) {
+    initials << initial;
+    *chosen = next;
+    return true;
+  };
+  const QString drawn = dialog.Font(CFontsDialog::ROW_REGEX).DrawnFamily();
+  dialog.SelectButton(CFontsDialog::ROW_REGEX)->click();
+  QCOMPARE(initials.size(), 1);
+  QCOMPARE(initials[0].family(), drawn);
+  QVERIFY(QFontDatabase::hasFamily(initials[0].family()));  // one the dialog lists
+  QCOMPARE(initials[0].pointSizeF(), 10.5);  // 14 pixels
+  QCOMPARE(initials[0].weight(), QFont::Bold);
+  QFontDialog shown(initials[0]);
+  QCOMPARE(shown.currentFont().family(), initials[0].family());
+  QVERIFY(qAbs(shown.currentFont().pointSizeF() - 10.5) <= 0.5);  // the dialog's nearest size
+  QCOMPARE(shown.currentFont().weight(), QFont::Bold);
+  // The next time it starts from the font chosen.
+  dialog.SelectButton(CFontsDialog::ROW_REGEX)->click();
+  QCOMPARE(initials.size(), 2);
+  QCOMPARE(initials[1].family(), QFontInfo(next).family());
+  QCOMPARE(initials[1].pointSizeF(), 12.0);
+}
+
+// Opening the dialog and pressing OK without choosing keeps the saved face, even one that is
+// not installed here.
+void SettingsTest::fontsDialogKeepsAMissingFace() {
+  CProfile profile;
+  profile.WriteString(QStringLiteral("Fonts"), QStringLiteral("korvane_regex"), QStringLiteral("-13/400/0/0/Korvane No Such Face/"));
+  profile.Flush();
+  {
+    CFontsDialog dialog;
+    QVERIFY(dialog.Font(CFontsDialog::ROW_REGEX).IsStandIn());
+    QVERIFY(!dialog.IsSameFont());
+    dialog.SaveAll();
+  }
+  QCOMPARE(CProfile().GetString(QStringLiteral("Fonts"), QStringLiteral("korvane_regex"), QString()),
+           QStringLiteral("-13/400/0/0/Korvane No Such Face/"));
 }
 
 void SettingsTest::fontsDialogCancelSavesNothing() {

@@ -71,6 +71,10 @@ class SettingsTest : public QObject {
   void fontRoundTrip();
   void fontsDialogRules();
   void fontsDialogCancelSavesNothing();
+  void fontStandsInForAMissingFace_data();
+  void fontStandsInForAMissingFace();
+  void fontDialogStartsFromTheCurrentFont();
+  void fontsDialogKeepsAMissingFace();
   void languageFromIni_data();
   void languageFromIni();
   void chineseMenus();
