@@ -398,6 +398,14 @@ void CKorvaneDoc::SetMode(int mode) {
   if (mode < MODE_MATCH || mode > MODE_OPTIMIZE || mode == m_nMode) return;
   if (m_pUi) m_pUi->SaveModeLayout(m_nMode);
   m_nMode = mode;
+  if (m_nMode == MODE_REPLACE) {
+    // The replace result is kept up to date only in Replace mode: coming from another mode it
+    // is built from the results found there (Build passes over the not-matched sentinel).
+    std::vector<MatchHandle> results = GetResults();
+    m_replaceResult.Build(static_cast<int>(m_subject.size()), results, static_cast<int>(results.size()),
+                          (m_pattern.flags & RIGHTTOLEFT) != 0);
+    SetReplaceHighlightFromLast();
+  }
   if (m_pUi) m_pUi->LoadModeLayout(m_nMode);
   Notify(nullptr, HINT_MODE);
 }

@@ -147,6 +147,56 @@ TEST_F(DocTest, FindAllInReplaceModeBuildsTheReplaceResult) {
   EXPECT_EQ(2u, doc->GetReplaceResult().Segments().size());
 }
 
+// The replace result is built in Replace mode only; switching into Replace builds it from the
+// results the document already holds, whichever mode found them and however many.
+TEST_F(DocTest, SwitchingToReplaceBuildsTheReplaceResultFromTheResultsHeld) {
+  struct Case {
+    const char* name;
+    int from;       // the mode the searches run in
+    int flags;
+    int finds;      // single Finds, or 0 for one Find All
+    bool viaReplace;  // a Find All in Replace mode first, then the switch to `from` and back
+    std::string replaced;
+    std::pair<int, int> highlight;  // the replace highlight: the last result's segment; -1, -1
+                                    // collapsed (after Find All the last result is the sentinel)
+  };
+  const Case cases[] = {
+      {"Find All in Match mode", MODE_MATCH, 0, 0, false, "1a-2b-3c", {-1, -1}},
+      {"one Find in Match mode", MODE_MATCH, 0, 1, false, "1a-b2-c3", {0, 2}},
+      {"two Finds in Split mode", MODE_SPLIT, 0, 2, false, "1a-2b-c3", {3, 5}},
+      {"Find All in Trace mode", MODE_TRACE, 0, 0, false, "1a-2b-3c", {-1, -1}},
+      {"right to left, Find All in Optimize mode", MODE_OPTIMIZE, RIGHTTOLEFT, 0, false, "1a-2b-3c", {-1, -1}},
+      {"right to left, one Find", MODE_MATCH, RIGHTTOLEFT, 1, false, "a1-b2-3c", {6, 8}},
+      {"fewer results than the last replace", MODE_MATCH, 0, 1, true, "1a-b2-c3", {0, 2}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();  // a fresh document for every case
+    SetUp();
+    Set("(\\w)(\\d)", "a1-b2-c3", c.flags);
+    std::vector<unsigned short> to = U16("$2$1");
+    doc->SetReplaceTo(to.data(), static_cast<int>(to.size()));
+    if (c.viaReplace) {
+      doc->SetMode(MODE_REPLACE);
+      doc->OnCommand(CMD_FIND_ALL);
+      ASSERT_EQ(3u, doc->GetReplaceResult().Segments().size());
+      doc->OnCommand(CMD_RESET_FIND);
+    }
+    doc->SetMode(c.from);
+    if (c.finds == 0) doc->OnCommand(CMD_FIND_ALL);
+    for (int i = 0; i < c.finds; ++i) doc->OnCommand(CMD_FIND);
+    view.hints.clear();
+    doc->SetMode(MODE_REPLACE);
+    EXPECT_EQ(U16(c.replaced), doc->GetReplacedText());
+    EXPECT_EQ(static_cast<size_t>(c.finds == 0 ? 3 : c.finds), doc->GetReplaceResult().Segments().size());
+    if (c.highlight.first < 0)
+      EXPECT_EQ(doc->GetReplaceHighlightStart(), doc->GetReplaceHighlightEnd());
+    else
+      EXPECT_EQ(c.highlight, std::make_pair(doc->GetReplaceHighlightStart(), doc->GetReplaceHighlightEnd()));
+    EXPECT_EQ(HINT_MODE, view.Union());
+  }
+}
+
 TEST_F(DocTest, RecordNavigationAndGapsBetweenMatches) {
   Set("\\d", "1ab2c3", 0);
   doc->OnCommand(CMD_FIND_ALL);

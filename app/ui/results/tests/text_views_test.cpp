@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <QtTest>
 
+#include "app/ui/frame_services.h"
 #include "app/ui/results/replace_result_edit_view.h"
 #include "app/ui/results/replace_to_edit_view.h"
 #include "app/ui/results/replace_trace.h"
@@ -306,6 +307,41 @@ class TextViewsTest : public QObject {
     // Reset: no replacements, the box is empty again and its placeholder shows.
     f.doc->OnCommand(CMD_RESET_FIND);
     QVERIFY(box.toPlainText().isEmpty());
+  }
+
+  // A switch into Replace mode shows the replacements of the matches found in the mode before,
+  // as the work pane creates the box then (not the placeholder until the next search).
+  void replaceResultAfterASwitchIntoReplace_data() {
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("finds");  // single Finds, or 0 for Find All
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("current");  // spans of the current replacement painted
+    QTest::newRow("Match All in Match mode") << int(MODE_MATCH) << 0 << "x[a]x[a]" << 0;
+    QTest::newRow("one Find in Match mode: the current replacement") << int(MODE_MATCH) << 1 << "x[a]xa" << 1;
+    QTest::newRow("Match All in Split mode") << int(MODE_SPLIT) << 0 << "x[a]x[a]" << 0;
+    QTest::newRow("nothing found yet: the placeholder") << int(MODE_MATCH) << -1 << "" << 0;
+  }
+  void replaceResultAfterASwitchIntoReplace() {
+    QFETCH(int, from);
+    QFETCH(int, finds);
+    QFETCH(QString, shown);
+    QFETCH(int, current);
+    DocFixture f;
+    f.doc->SetMode(from);
+    f.Set(QStringLiteral("a"), QStringLiteral("xaxa"));
+    f.SetReplaceTo(QStringLiteral("[$0]"));
+    if (finds == 0) f.FindAll();
+    for (int i = 0; i < finds; ++i) f.doc->OnCommand(CMD_FIND);
+    f.doc->SetMode(MODE_REPLACE);
+    CReplaceResultEditView box(f.doc.get());
+    box.OnUpdate(nullptr, kInitialUpdateHint);
+    box.resize(300, 100);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QCOMPARE(box.toPlainText(), shown);
+    QTRY_VERIFY(!box.IsScrollRepaintPending());
+    QCOMPARE(CountKind(box.PaintedSpans(), HL_MATCH), finds == 0 ? 2 : finds < 0 ? 0 : finds);
+    QCOMPARE(CountKind(box.PaintedSpans(), HL_CURRENT), current);
   }
 
   void replaceResultSelectionTracesToMatchAndToken_data() {
