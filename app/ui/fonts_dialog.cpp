@@ -13,6 +13,12 @@
 #include "korvane_ids.h"
 #include "stringtable.h"
 
+namespace {
+// Sample fields grow with their text between these widths.
+constexpr int kSampleMinWidth = 220;
+constexpr int kSampleMaxWidth = 520;
+}  // namespace
+
 CFontsDialog::CFontsDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle(CStringTable::Str(IDS_DLG_FONTS_CAPTION));
   static const char* const keys[ROW_COUNT] = {CSavedFont::kRegex, CSavedFont::kText, CSavedFont::kReplaceTo,
@@ -29,7 +35,7 @@ CFontsDialog::CFontsDialog(QWidget* parent) : QDialog(parent) {
     grid->addWidget(new QLabel(CStringTable::Str(labels[row]), this), row, 0);
     m_samples[row] = new QLineEdit(this);
     m_samples[row]->setReadOnly(true);
-    m_samples[row]->setMinimumWidth(220);
+    m_samples[row]->setMinimumWidth(kSampleMinWidth);
     grid->addWidget(m_samples[row], row, 1);
     m_selects[row] = new QPushButton(CStringTable::Str(IDS_DLG_FONTS_SELECT), this);
     grid->addWidget(m_selects[row], row, 2);
@@ -81,7 +87,12 @@ void CFontsDialog::Refresh() {
   for (int row = 0; row < ROW_COUNT; ++row) {
     const CSavedFont& shown = same ? m_fonts[ROW_REGEX] : m_fonts[row];
     m_samples[row]->setFont(shown.Font());
-    m_samples[row]->setText(SampleText(shown));
+    const QString text = SampleText(shown);
+    m_samples[row]->setText(text);
+    m_samples[row]->setToolTip(text);
+    m_samples[row]->setCursorPosition(0);  // the start, the family's name, shows when it is cut
+    const int wanted = m_samples[row]->fontMetrics().horizontalAdvance(text) + 16;
+    m_samples[row]->setMinimumWidth(qBound(kSampleMinWidth, wanted, kSampleMaxWidth));
     if (row != ROW_REGEX) {
       m_samples[row]->setEnabled(!same);
       m_selects[row]->setEnabled(!same);
@@ -96,7 +107,7 @@ void CFontsDialog::RestoreDefault() {
 }
 
 void CFontsDialog::FontChosen(int row, const QFont& font) {
-  m_fonts[row].SetFont(font);
+  m_fonts[row].SetChosenFont(font);
   if (row == ROW_REGEX && IsSameFont())
     for (int other = 1; other < ROW_COUNT; ++other) m_fonts[other].CopyFrom(m_fonts[ROW_REGEX]);
   Refresh();

@@ -191,12 +191,24 @@ class CSavedFont {
     m_bFallback = false;
   }
 
+  // Takes a font chosen in a font dialog opened on DialogFont(). The dialog shows whole point
+  // sizes only: a size it merely rounded from the current one (14 pixels are 10.5 points, shown
+  // as 11) keeps the current pixel height, so that OK on an unchanged dialog changes nothing.
+  void SetChosenFont(const QFont& chosen) {
+    QFont taken = chosen;
+    const double initial = DialogFont().pointSizeF();
+    if (m_font.pixelSize() > 0 && chosen.pointSizeF() > 0 && chosen.pointSizeF() != initial &&
+        qRound(chosen.pointSizeF()) == qRound(initial))
+      taken.setPixelSize(m_font.pixelSize());
+    SetFont(taken);
+  }
+
   // Opens the font dialog on the current font; on OK rebuilds the font and, if asked, saves it.
   bool Choose(QWidget* parent, bool save) {
     bool ok = false;
     QFont chosen = QFontDialog::getFont(&ok, DialogFont(), parent);
     if (!ok) return false;
-    SetFont(chosen);
+    SetChosenFont(chosen);
     if (save) Save();
     return true;
   }

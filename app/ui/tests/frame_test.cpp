@@ -1222,6 +1222,11 @@ void SettingsTest::fontDialogStartsFromTheCurrentFont() {
   QFontDialog shown(initials[0]);
   QCOMPARE(shown.currentFont().family(), initials[0].family());
   QVERIFY(qAbs(shown.currentFont().pointSizeF() - 10.5) <= 0.5);  // the dialog's nearest size
+  // OK on the dialog as it opened leaves the font as it was: 14 pixels, not 11 points.
+  CSavedFont unchanged(QStringLiteral("korvane_test"));
+  unchanged.SetChosenFont(shown.currentFont());
+  QCOMPARE(unchanged.Font().pixelSize(), 14);
+  QCOMPARE(unchanged.DrawnFamily(), drawn);
   QCOMPARE(shown.currentFont().weight(), QFont::Bold);
   // The next time it starts from the font chosen.
   dialog.SelectButton(CFontsDialog::ROW_REGEX)->click();
