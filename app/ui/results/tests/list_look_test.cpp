@@ -20,6 +20,7 @@
 #include "app/ui/results/tests/row_look.h"
 #include "app/ui/results/tests/side_fixture.h"
 #include "app/ui/results/tests/view_test_main.h"
+#include "app/ui/results/text_edit_view.h"
 #include "app/ui/results/trace_stack_list_view.h"
 #include "resources/korvane_ids.h"
 
@@ -200,6 +201,28 @@ class ListLookTest : public QObject {
     QTRY_VERIFY(ContrastRatio(v.clips->topLevelItem(0)->foreground(0).color(), row_look::DarkPalette().color(QPalette::Base)) >= 4.5);
     QApplication::setPalette(LightPalette());
     QTRY_COMPARE(v.clips->topLevelItem(0)->foreground(0).color(), QColor(0, 0, 255));
+  }
+
+  // The text boxes stay black on white, their colours being chosen for that, whatever the
+  // application's palette; the text drawn is measured from the box's pixels.
+  void textBoxesKeepBlackOnWhiteInADarkPalette() {
+    QApplication::setPalette(row_look::DarkPalette());
+    DocFixture f;
+    CTextEditView box(f.doc.get());
+    QFont font = box.font();
+    font.setPixelSize(16);
+    box.setFont(font);
+    box.resize(300, 80);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    f.SetText(QStringLiteral("MMMM WWWW"));
+    QCOMPARE(box.toPlainText(), QStringLiteral("MMMM WWWW"));
+    QCOMPARE(box.palette().color(QPalette::Base), QColor(Qt::white));
+    QCOMPARE(box.palette().color(QPalette::Text), QColor(Qt::black));
+    const QImage image = box.viewport()->grab().toImage();
+    const row_look::RowLook look = row_look::Measure(image, QRect(0, 0, 200, 26), 1);  // the first line
+    QCOMPARE(look.background | 0xFF000000u, QColor(Qt::white).rgb());
+    QVERIFY2(look.best >= 10 && look.readable >= 20, qPrintable(QString::number(look.best)));
   }
 
   void readableTextColour_data() {
