@@ -1,7 +1,6 @@
 // Element colours, counts, heat and captions shared by the pattern box, the tree and the list.
 #include "app/ui/editor/element_display.h"
 
-#include <QMenu>
 #include <algorithm>
 #include <cmath>
 

@@ -7,7 +7,6 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QSyntaxHighlighter>
 #include <QTextBlock>

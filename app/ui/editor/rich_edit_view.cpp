@@ -7,7 +7,6 @@
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>

@@ -1,6 +1,5 @@
 #include "app/ui/results/highlighted_edit_view.h"
 
-#include <QMenu>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTimerEvent>

@@ -1,6 +1,5 @@
 #include "app/ui/results/text_edit_view.h"
 
-#include <QMenu>
 
 #include "app/document/korvane_doc.h"
 #include "app/ui/frame_services.h"
