@@ -9,7 +9,7 @@
 // menus to the active view through it. Text boxes (CRichEdit2WView) implement it over their
 // HandlesCommand / IsCommandEnabled / DoCommand.
 //
-// Covered by app/ui/tests/frame_test.cpp.
+// Covered by app/ui/tests/frame_test.cpp and app/ui/tests/context_menu_test.cpp (context menus).
 #ifndef KORVANE_FRAME_SERVICES_H
 #define KORVANE_FRAME_SERVICES_H
 

@@ -10,7 +10,8 @@
 // palette on a light heat colour) gives way to black. A coloured item drawn selected shows
 // white text on its background with each channel halved.
 //
-// Covered by app/ui/editor/tests/tree_group_view_test.cpp.
+// Covered by app/ui/editor/tests/tree_group_view_test.cpp and app/ui/results/tests/list_look_test.cpp
+// (colours under a dark palette).
 #ifndef KORVANE_CLR_TREE_CTRL_H
 #define KORVANE_CLR_TREE_CTRL_H
 

@@ -4,7 +4,7 @@
 // model that reads the piece texts from the document on demand, so twenty thousand rows cost
 // two ints each and only the visible ones are ever turned into strings.
 //
-// Covered by app/ui/results/tests/split_list_test.cpp.
+// Covered by app/ui/results/tests/split_list_test.cpp and list_look_test.cpp (selected rows).
 #ifndef KORVANE_SPLIT_RESULT_LIST_VIEW_H
 #define KORVANE_SPLIT_RESULT_LIST_VIEW_H
 
