@@ -475,8 +475,8 @@ bool CKorvaneDoc::OnCommand(int id) {
 }
 
 void CKorvaneDoc::ToggleFlag(int bit) {
+  Reset();  // the worker reads the flags: stop it before they change
   m_pattern.flags ^= bit;
-  Reset();
   Recompile();
   ReparseReplaceTo();
   if (!m_pattern.pattern.empty()) m_bModified = true;

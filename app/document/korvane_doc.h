@@ -340,7 +340,9 @@ class CKorvaneDoc {
   IDocumentUi* m_pUi;
   std::vector<CDocView*> m_views;
 
-  // Document state, UI thread only (the worker reads it only while it cannot change).
+  // Document state, written by the UI thread only. The match worker reads the pattern state
+  // (flags and compiled pattern included) and the subject text during a job, so whatever
+  // changes them stops the job first (Reset, Clear), and only then writes.
   PatternState m_pattern;
   std::vector<unsigned short> m_subject;
   std::vector<unsigned short> m_replaceTo;

@@ -390,4 +390,39 @@ TEST_F(DocTest, RecursionLimitIsClamped) {
   CKorvaneDoc::SetRecursionLimit(5000);
 }
 
+// ---------------------------------------------------------------------------------------------
+// The worker reads the options: they change only once it has stopped. A search runs on the
+// worker here (the fail-point check's) while the UI changes them; ThreadSanitizer reports the
+// write if it comes first.
+
+TEST_F(DocTest, AnOptionChangesOnlyOnceTheSearchHasStopped) {
+  const int options[][2] = {{CMD_IGNORECASE, IGNORECASE}, {CMD_RIGHTTOLEFT, RIGHTTOLEFT}, {CMD_MULTILINE, MULTILINE}};
+  for (const auto& o : options) {
+    SCOPED_TRACE(o[1]);
+    Set(kSlowPattern, kSlowSubject);
+    doc->OnCommand(CMD_LOCATE_FAIL_POINT);  // on: the check's search starts now
+    const int before = doc->GetFlags();
+    doc->OnCommand(o[0]);
+    EXPECT_EQ(before ^ o[1], doc->GetFlags());
+    // The check of the new state runs; switching the option off again stops it as well.
+    doc->OnCommand(CMD_LOCATE_FAIL_POINT);
+    doc->OnCommand(o[0]);
+    EXPECT_EQ(before, doc->GetFlags());
+    EXPECT_FALSE(doc->IsJobActive());
+  }
+}
+
+TEST_F(DocTest, ASnapshotIsTakenUpOnlyOnceTheSearchHasStopped) {
+  Set("a", kSlowSubject, IGNORECASE | RIGHTTOLEFT);
+  const int id = doc->AddSnapshot(U16("options"));
+  Set(kSlowPattern, kSlowSubject, 0);
+  doc->OnCommand(CMD_LOCATE_FAIL_POINT);  // on: the check's search runs while the snapshot comes
+  doc->SwitchToSnapshot(id);
+  EXPECT_EQ(IGNORECASE | RIGHTTOLEFT, doc->GetFlags());
+  EXPECT_EQ(U16("a"), doc->GetPattern());
+  doc->OnCommand(CMD_LOCATE_FAIL_POINT);
+  EXPECT_FALSE(doc->IsJobActive());
+}
+
+
 }  // namespace
