@@ -32,13 +32,18 @@ void CKorvaneDoc::StopJob(int waitMs) {
   if (!m_matchWorker.IsBusy()) return;
   m_bPauseAtStep = false;
   m_bAbort = true;
-  m_resumeEvent.Set();
+  ResumeWorker();
   if (!m_doneEvent.Wait(waitMs)) {
     // The worker sees the abort at its next element entry, so this only happens on a machine
     // that is very busy. Going on now would change the pattern under a running search.
     while (m_matchWorker.IsBusy() && !m_doneEvent.Wait(waitMs)) {
     }
   }
+}
+
+void CKorvaneDoc::ResumeWorker() {
+  m_bPaused = false;
+  m_resumeEvent.Set();
 }
 
 // ---------------------------------------------------------------------------------------------

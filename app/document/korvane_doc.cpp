@@ -21,7 +21,7 @@ CKorvaneDoc::~CKorvaneDoc() {
   StopBackgroundCheck();
   m_bAbort = true;
   m_bPauseAtStep = false;
-  m_resumeEvent.Set();
+  ResumeWorker();
   m_matchWorker.Stop();
   m_backgroundWorker.Stop();
   m_clips.Close();
@@ -332,6 +332,14 @@ void CKorvaneDoc::ReleaseEditingToken(CDocView* view) {
 // ---------------------------------------------------------------------------------------------
 // Reset, Clear, new document, mode
 
+const int* CKorvaneDoc::ElementCounters(const HostElement* element) const {
+  static const int kNone[4] = {0, 0, 0, 0};
+  // Busy and not paused: the worker counts into them. Idle: the worker's last writes come before
+  // its busy flag cleared (release/acquire); paused: before the paused flag was set.
+  if (!element || (m_matchWorker.IsBusy() && !IsPaused())) return kNone;
+  return element->m_nCounters;
+}
+
 void CKorvaneDoc::ClearCounters() {
   const HostRegexp& re = m_pattern.compiled;
   for (int i = 0; i < re.GetElementCount(); ++i) {
@@ -462,6 +470,9 @@ bool CKorvaneDoc::OnCommand(int id) {
       return true;
     case CMD_BACKGROUND_RESULT:
       OnBackgroundResult();
+      return true;
+    case CMD_BACKGROUND_ENDED:
+      OnBackgroundEnded();
       return true;
     case CMD_ADD_SNAPSHOT:
       AddSnapshotWithDialog();

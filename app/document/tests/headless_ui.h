@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -25,6 +26,9 @@ class HeadlessUi : public IDocumentUi {
   int answer = ANSWER_OK;
   // What the wait dialog does once open: 0 wait for the close request, 1 press "Break" at once.
   int dialogAction = 0;
+  // Called on every round of the open wait dialog (the UI thread repainting, or a command coming
+  // in while the document waits); gets the round number, from 0.
+  std::function<void(int round)> whileWaiting;
   std::string nameToGive = "snapshot";
   bool giveName = true;
 
@@ -45,14 +49,18 @@ class HeadlessUi : public IDocumentUi {
       return;
     }
     if (dialogAction == 1) d->WaitDialogBreak();
-    for (;;) {
+    for (int round = 0;; ++round) {
       {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_closeRequested) break;
       }
       int count = 0, position = 0, range = 0;
       d->WaitDialogProgress(&count, &position, &range);
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      if (whileWaiting) {
+        whileWaiting(round);
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
     }
     d->WaitDialogClosed();
   }
