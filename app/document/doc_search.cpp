@@ -64,7 +64,19 @@ int CKorvaneDoc::RunJob(int kind, bool pauseAtStep, bool waitForIt) {
   m_nJobKind = kind;
   m_bJobIsBackground = !waitForIt;
   if (!m_pJobRoot) m_pJobRoot = MatchRoot();
-  m_nProgressCount = GetResultCount();
+  // The wait dialog starts from where this search stands: the entries found so far and the end
+  // of the last one (its start, counted from the text end, right to left), else nothing.
+  {
+    std::lock_guard<std::mutex> lock(m_resultsMutex);
+    int position = 0;
+    if (!m_results.empty()) {
+      const MatchResult& last = m_results.back()->result;
+      position = (m_pattern.flags & RIGHTTOLEFT) ? static_cast<int>(m_subject.size()) - last.GetStart()
+                                                 : last.GetEnd();
+    }
+    m_nProgressCount = static_cast<int>(m_results.size());
+    m_nProgressPosition = position;
+  }
   m_matchWorker.Run([this](void*) { JobBody(); }, nullptr);
   return waitForIt ? WaitForJob(kInitialWaitMs) : WAIT_TIMEOUT;
 }

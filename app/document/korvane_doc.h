@@ -417,8 +417,8 @@ class CKorvaneDoc {
   CManualResetEvent m_pausedEvent;
   CManualResetEvent m_resumeEvent;
   CManualResetEvent m_backgroundDoneEvent;
-  // Results so far and where the search is, for the wait dialog: set by the UI when a job starts,
-  // advanced by the Find All job, read by the dialog.
+  // Results so far and where the search is, for the wait dialog: set by the UI when a job starts
+  // (from the results list), advanced by the Find All job, read by the dialog.
   std::atomic<int> m_nProgressCount{0};
   std::atomic<int> m_nProgressPosition{0};
 

@@ -391,6 +391,44 @@ TEST_F(DocTest, RecursionLimitIsClamped) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// The wait dialog starts from where the search stands
+
+TEST_F(DocTest, TheWaitDialogStartsFromWhereTheSearchStands) {
+  struct Case {
+    const char* name;
+    std::string before;  // pattern of a Find All that runs first ("" none)
+    std::string pattern;
+    std::string subject;
+    int flags;
+    int finds;  // quick Finds before the slow one
+    int count, position;
+  };
+  const Case cases[] = {
+      // The previous search's bar position must not carry over.
+      {"fresh after another search", "a", kSlowPattern, kSlowSubject, 0, 0, 0, 0},
+      {"after one match", "", std::string("x|") + kSlowPattern, "x" + kSlowSubject, 0, 1, 1, 1},
+      // Right to left the slow part runs from its end: the "c" comes first in the pattern.
+      {"after one match, right to left", "", "x|c(?:a|a)*?", kSlowSubject + "x", RIGHTTOLEFT, 1, 1, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!c.before.empty()) {
+      Set(c.before, c.subject, c.flags);
+      doc->OnCommand(CMD_FIND_ALL);
+    }
+    Set(c.pattern, c.subject, c.flags);
+    for (int i = 0; i < c.finds; ++i) doc->OnCommand(CMD_FIND);
+    ui.dialogAction = 1;
+    ui.openedWithCount = ui.openedWithPosition = -1;
+    doc->OnCommand(CMD_FIND);
+    ui.dialogAction = 0;
+    EXPECT_EQ(c.count, ui.openedWithCount);
+    EXPECT_EQ(c.position, ui.openedWithPosition);
+    ui.ClearBoxes();
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
 // The worker reads the options: they change only once it has stopped. A search runs on the
 // worker here (the fail-point check's) while the UI changes them; ThreadSanitizer reports the
 // write if it comes first.

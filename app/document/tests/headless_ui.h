@@ -29,6 +29,8 @@ class HeadlessUi : public IDocumentUi {
   // Called on every round of the open wait dialog (the UI thread repainting, or a command coming
   // in while the document waits); gets the round number, from 0.
   std::function<void(int round)> whileWaiting;
+  // What the wait dialog showed when it opened last.
+  int openedWithCount = -1, openedWithPosition = -1;
   std::string nameToGive = "snapshot";
   bool giveName = true;
 
@@ -47,6 +49,10 @@ class HeadlessUi : public IDocumentUi {
     if (!d->WaitDialogOpening()) {
       d->WaitDialogClosed();
       return;
+    }
+    {
+      int range = 0;
+      d->WaitDialogProgress(&openedWithCount, &openedWithPosition, &range);
     }
     if (dialogAction == 1) d->WaitDialogBreak();
     for (int round = 0;; ++round) {
