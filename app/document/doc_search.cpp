@@ -1,5 +1,6 @@
 // Searching: preparing a search, running jobs on the match worker, waiting for them with the wait
 // dialog, presenting their results, record navigation.
+#include <chrono>
 #include <cstdio>
 #include <new>
 
@@ -12,6 +13,21 @@ namespace {
 const int kInitialWaitMs = 500;
 const int kContinueWaitMs = 10;
 const int kPollMs = 10;
+// How long a job may go on after the wait dialog closed before the dialog comes back (so that a
+// search that neither ends nor pauses after Break can always be broken off again).
+const int kReopenDialogMs = 500;
+
+// Counts a wait for a job under way for as long as it lasts.
+class CWaitScope {
+ public:
+  explicit CWaitScope(int* depth) : m_pDepth(depth) { ++*m_pDepth; }
+  ~CWaitScope() { --*m_pDepth; }
+  CWaitScope(const CWaitScope&) = delete;
+  CWaitScope& operator=(const CWaitScope&) = delete;
+
+ private:
+  int* m_pDepth;
+};
 }  // namespace
 
 const HostElement* CKorvaneDoc::MatchRoot() const {
@@ -82,15 +98,22 @@ int CKorvaneDoc::RunJob(int kind, bool pauseAtStep, bool waitForIt) {
 }
 
 int CKorvaneDoc::WaitForJob(int initialMs) {
+  const CWaitScope waiting(&m_nWaitDepth);
   CEvent* events[2] = {&m_doneEvent, &m_pausedEvent};
   int r = CEvent::WaitAny(events, 2, initialMs);
-  if (r != CEvent::kTimedOut) return r;
-  if (m_pUi) m_pUi->RunWaitDialog(this);
-  for (;;) {
-    r = CEvent::WaitAny(events, 2, kPollMs);
-    if (r != CEvent::kTimedOut) return r;
-    if (m_pUi) m_pUi->PumpEvents();
+  while (r == CEvent::kTimedOut) {
+    if (m_pUi) m_pUi->RunWaitDialog(this);
+    // The dialog has closed: the job ended or paused, or the user broke it off, and then it ends
+    // or pauses at its next element. Should it go on all the same, the dialog comes back.
+    const auto reopenAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReopenDialogMs);
+    for (;;) {
+      r = CEvent::WaitAny(events, 2, kPollMs);
+      if (r != CEvent::kTimedOut) break;
+      if (m_pUi) m_pUi->PumpEvents();
+      if (m_pUi && std::chrono::steady_clock::now() >= reopenAt) break;
+    }
   }
+  return r;
 }
 
 bool CKorvaneDoc::WaitDialogOpening() {
@@ -106,8 +129,11 @@ void CKorvaneDoc::WaitDialogClosed() {
 }
 
 void CKorvaneDoc::WaitDialogBreak() {
-  if (m_nMode == MODE_TRACE) {
-    m_bPauseAtStep = true;  // pauses at the next text-consuming element
+  // In Trace mode Break pauses at the next text-consuming element. A search that is already
+  // headed for a pause (Step, or a second Break because none came) is aborted instead: it may
+  // never reach such an element.
+  if (m_nMode == MODE_TRACE && !m_bPauseAtStep) {
+    m_bPauseAtStep = true;
   } else {
     m_bAbort = true;
     m_bPauseAtStep = false;

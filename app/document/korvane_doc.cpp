@@ -312,6 +312,11 @@ void CKorvaneDoc::SelectSplitPiece(int index) {
 // Editing token
 
 bool CKorvaneDoc::TakeEditingToken(CDocView* view) {
+  // While a job is waited on, an edit waits too: the view tries again later.
+  if (IsWaiting()) {
+    if (!m_pEditHolder && !m_pEditWaiting) m_pEditWaiting = view;
+    return false;
+  }
   if (m_pEditHolder == view) return true;
   if (m_pEditWaiting == view && !m_pEditHolder) {
     m_pEditHolder = view;
@@ -414,6 +419,7 @@ void CKorvaneDoc::SetMode(int mode) {
 // Commands
 
 bool CKorvaneDoc::OnCommand(int id) {
+  if (IsWaiting()) return true;  // a command from inside the wait for a job
   switch (id) {
     case CMD_FIND: {
       bool blocked = !IsJobActive() && (m_pEditHolder || m_pEditWaiting);

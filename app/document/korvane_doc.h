@@ -186,8 +186,15 @@ class CKorvaneDoc {
 
   // --- commands ---
   // Runs a command; returns whether it was handled (Find, Find All and Reset Find report "not
-  // handled" after doing their work, so the frame can act on them too).
+  // handled" after doing their work, so the frame can act on them too). While the document
+  // waits on a job (IsWaiting) no command runs: it is reported handled and does nothing.
   bool OnCommand(int id);
+  // True while the UI thread is inside the wait for a job (Find, Find All, Step, Continue). The
+  // wait dispatches events, so anything may call in; a search started from there would run
+  // inside the one being waited on and present its result twice. Nothing that starts a search
+  // or changes the document may run then: OnCommand refuses, TakeEditingToken holds views back,
+  // and the frame refuses its own commands and the closing of the window.
+  bool IsWaiting() const { return m_nWaitDepth > 0; }
   CommandState QueryCommand(int id) const;
 
   // --- mode, layout shares, modified flag ---
@@ -402,6 +409,7 @@ class CKorvaneDoc {
   // (WorkerThread::Run orders that before the job) and read by the worker during it.
   int m_nJobKind = JOB_FIND;
   bool m_bJobIsBackground = false;           // the job was started by the fail-point check (UI thread only)
+  int m_nWaitDepth = 0;                      // waits for a job under way (UI thread only)
   double m_dTotalElapsed = 0;                // Find All's time: written by the worker before done, read by the UI after
   std::atomic<bool> m_bAbort{false};         // set by the UI and the check, read by the hook at every entry
   std::atomic<bool> m_bPauseAtStep{false};   // set by the UI and the wait dialog, read by the hook at every exit

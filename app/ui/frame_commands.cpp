@@ -170,6 +170,11 @@ void CMainFrame::PrepareMenu(QMenu* menu) {
 
 void CMainFrame::OnCommand(int id) {
   if (!m_pDoc || m_bClosing) return;
+  // Nothing runs from inside the document's wait for a job: a search started there would run
+  // inside the one being waited on (and record its result twice), and anything else could change
+  // the document under it. Menus, bars, shortcuts, context menus and plugin commands all come
+  // through here.
+  if (m_pDoc->IsWaiting()) return;
   if (id >= ID_PLUGIN_FIRST && id <= ID_PLUGIN_LAST) {
     OnPluginCommand(id);
     return;

@@ -391,7 +391,50 @@ TEST_F(DocTest, RecursionLimitIsClamped) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// The wait dialog starts from where the search stands
+// The wait for a job: nothing runs inside it, and its dialog starts from where the search stands
+
+TEST_F(DocTest, NothingRunsInsideTheWaitForAJob) {
+  Set(kSlowPattern, kSlowSubject);
+  RecordingView editor;
+  doc->AddView(&editor);
+  struct Inside {
+    bool waiting = false;
+    bool find = false, findAll = false, step = false, option = false, reset = false;
+    bool token = true;
+  } inside;
+  ui.whileWaiting = [&](int round) {
+    if (round == 0) {
+      // Commands that come in while the document waits (shortcuts, posted commands, a view's
+      // edit timer) are refused; the first one would have run a search inside this one.
+      inside.waiting = doc->IsWaiting();
+      inside.find = doc->OnCommand(CMD_FIND);
+      inside.findAll = doc->OnCommand(CMD_FIND_ALL);
+      inside.step = doc->OnCommand(CMD_STEP_MATCH);
+      inside.option = doc->OnCommand(CMD_IGNORECASE);
+      inside.reset = doc->OnCommand(CMD_RESET_FIND);
+      inside.token = doc->TakeEditingToken(&editor);
+    } else {
+      doc->WaitDialogBreak();  // then end the search
+    }
+  };
+  doc->OnCommand(CMD_FIND);
+  ui.whileWaiting = nullptr;
+  EXPECT_TRUE(inside.waiting);
+  EXPECT_TRUE(inside.find && inside.findAll && inside.step && inside.option && inside.reset);
+  EXPECT_FALSE(inside.token);
+  EXPECT_FALSE(doc->IsWaiting());
+  EXPECT_EQ(1, ui.dialogsOpened);
+  EXPECT_EQ(0, doc->GetFlags() & IGNORECASE);
+  EXPECT_FALSE(doc->IsJobActive());
+  EXPECT_EQ(0, doc->GetResultCount());
+  EXPECT_TRUE(ui.Boxes().empty());
+  // The edit held back inside the wait goes ahead now, and holds back the next Find until done.
+  EXPECT_TRUE(doc->TakeEditingToken(&editor));
+  EXPECT_TRUE(doc->OnCommand(CMD_FIND));
+  EXPECT_EQ(0, doc->GetResultCount());
+  doc->ReleaseEditingToken(&editor);
+  doc->RemoveView(&editor);
+}
 
 TEST_F(DocTest, TheWaitDialogStartsFromWhereTheSearchStands) {
   struct Case {

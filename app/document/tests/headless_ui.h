@@ -24,7 +24,8 @@ class HeadlessUi : public IDocumentUi {
 
   CKorvaneDoc* doc = nullptr;
   int answer = ANSWER_OK;
-  // What the wait dialog does once open: 0 wait for the close request, 1 press "Break" at once.
+  // What the wait dialog does once open: 0 wait for the close request, 1 press "Break" at once
+  // (which closes it, as in the real dialog).
   int dialogAction = 0;
   // Called on every round of the open wait dialog (the UI thread repainting, or a command coming
   // in while the document waits); gets the round number, from 0.
@@ -54,7 +55,12 @@ class HeadlessUi : public IDocumentUi {
       int range = 0;
       d->WaitDialogProgress(&openedWithCount, &openedWithPosition, &range);
     }
-    if (dialogAction == 1) d->WaitDialogBreak();
+    if (dialogAction == 1) {
+      d->WaitDialogBreak();
+      d->WaitDialogClosed();
+      return;
+    }
+    // A Break from whileWaiting leaves the dialog open until the job asks to close it.
     for (int round = 0;; ++round) {
       {
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -332,4 +332,26 @@ TEST_F(TraceTest, TheTraceStepIsReadOnlyWhilePaused) {
   EXPECT_EQ(nullptr, doc->PausedTraceStep());
 }
 
+TEST_F(TraceTest, BreakInTraceModeAbortsASearchThatNeverPauses) {
+  // No text-consuming element, and 2^60 ways to fail: the search never pauses. Break asks for
+  // a pause that does not come; the dialog comes back, and Break aborts the search then. A Step
+  // is headed for a pause from its start, so its first Break aborts.
+  const struct {
+    int command;
+    int dialogs;
+  } cases[] = {{CMD_FIND, 2}, {CMD_STEP_MATCH, 1}};
+  LocateFailPoint(false);
+  Set("(?:|){60}(?!)", "aaaa");
+  doc->SetMode(MODE_TRACE);
+  ui.dialogAction = 1;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    ui.dialogsOpened = 0;
+    doc->OnCommand(c.command);
+    EXPECT_FALSE(doc->IsJobActive());
+    EXPECT_FALSE(doc->IsPaused());
+    EXPECT_EQ(c.dialogs, ui.dialogsOpened);
+  }
+}
+
 }  // namespace

@@ -3,10 +3,13 @@
 #include "app/ui/tests/frame_test.h"
 
 #include <QAbstractButton>
+#include <cmath>
 #include <functional>
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QMenu>
@@ -607,6 +610,131 @@ void FrameTest::waitDialogShowsAndBreaks() {
   QCOMPARE(boxes.size(), 1);
   QVERIFY2(boxes[0].text.startsWith(QStringLiteral("Find and match aborted, elapsed time: ")), qPrintable(boxes[0].text));
   QVERIFY(!frame.WaitDialog());
+}
+
+// Esc and the window's close button on the wait dialog break the search off, as "Break" does;
+// the dialog starts from zero for each search.
+void FrameTest::waitDialogClosesAsBreak_data() {
+  QTest::addColumn<bool>("escape");
+  QTest::newRow("Esc") << true;
+  QTest::newRow("close button") << false;
+}
+
+void FrameTest::waitDialogClosesAsBreak() {
+  QFETCH(bool, escape);
+  CMainFrame frame;
+  frame.show();
+  QList<Box> boxes;
+  RecordBoxes(frame, &boxes);
+  const QString subject(60, QLatin1Char('a'));
+  // A search that ran to the end of the text first: its bar position must not carry over.
+  SetTexts(frame.Doc(), QStringLiteral("a"), subject);
+  frame.CommandAction(ID_MATCH_FIND_ALL)->trigger();
+  QCOMPARE(frame.Doc()->RealMatchCount(), 60);
+  boxes.clear();
+  SetTexts(frame.Doc(), QStringLiteral("(?:a|a)*?c"), subject);  // 2^60 attempts
+
+  QList<CProgressDialog*> seen;
+  int openedAt = -1, openedWith = -1;
+  bool stillRunning = false;
+  QElapsedTimer sinceClosed;
+  QTimer poll;
+  poll.setInterval(20);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    CProgressDialog* dialog = frame.WaitDialog();
+    if (dialog && dialog->isVisible() && !seen.contains(dialog)) {
+      seen.append(dialog);
+      if (seen.size() == 1) {
+        openedAt = dialog->ShownPosition();
+        openedWith = dialog->ShownCount();
+        if (escape) QTest::keyClick(dialog, Qt::Key_Escape);
+        else dialog->close();
+        sinceClosed.start();
+        return;
+      }
+    }
+    // Without a Break the search would go on for ever: end it, and fail.
+    if (sinceClosed.isValid() && frame.Doc()->IsJobActive() && (seen.size() > 1 || sinceClosed.elapsed() > 5000)) {
+      stillRunning = true;
+      frame.Doc()->WaitDialogBreak();
+      if (dialog && dialog->isVisible()) dialog->CloseForJob();
+    }
+  });
+  poll.start();
+  frame.CommandAction(ID_MATCH_FIND_ALL)->trigger();
+  poll.stop();
+  QCOMPARE(openedAt, 0);
+  QCOMPARE(openedWith, 0);
+  QVERIFY(!stillRunning);
+  QCOMPARE(seen.size(), 1);
+  QVERIFY(!frame.Doc()->IsJobActive());
+  QCOMPARE(boxes.size(), 1);
+  QVERIFY2(boxes[0].text.startsWith(QStringLiteral("Find and match aborted, elapsed time: ")), qPrintable(boxes[0].text));
+  QVERIFY(!frame.WaitDialog());
+}
+
+// A command while the document waits on a search does not run: F3 would run a second search
+// inside the first and record its match twice; Step would leave it paused; an option would
+// reset the document under it.
+void FrameTest::nothingStartsInsideTheWait_data() {
+  QTest::addColumn<int>("command");
+  QTest::newRow("F3") << int(ID_MATCH_FIND);
+  QTest::newRow("Step") << int(ID_MATCH_STEP);
+  QTest::newRow("option") << int(ID_OPTION_IGNORECASE);
+}
+
+void FrameTest::nothingStartsInsideTheWait() {
+  QFETCH(int, command);
+  CMainFrame frame;
+  frame.show();
+  QList<Box> boxes;
+  RecordBoxes(frame, &boxes);
+  // A search that ends by itself with one match (0-1) well after the 500 ms before the wait
+  // dialog shows: the reluctant part fails in 2^n ways first. n is found by trying, once.
+  const QString pattern = QStringLiteral("(?:a|a)*?c|a");
+  static int n = 14;
+  static bool calibrated = false;
+  while (!calibrated) {
+    SetTexts(frame.Doc(), pattern, QString(n, QLatin1Char('a')));
+    frame.CommandAction(ID_MATCH_FIND)->trigger();
+    const double took = frame.Doc()->GetLastResult()->elapsed;
+    QCOMPARE(frame.Doc()->RealMatchCount(), 1);
+    calibrated = took >= 1.2 || n >= 40;
+    if (!calibrated) n += took > 0.001 ? std::max(1, int(std::ceil(std::log2(1.5 / took)))) : 8;
+  }
+  SetTexts(frame.Doc(), pattern, QString(n, QLatin1Char('a')));
+  QCOMPARE(frame.Doc()->GetResultCount(), 0);
+  const int flags = frame.Doc()->GetFlags();
+
+  QList<CProgressDialog*> seen;
+  bool tried = false;
+  QTimer poll;
+  poll.setInterval(20);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    CProgressDialog* dialog = frame.WaitDialog();
+    if (!dialog || !dialog->isVisible()) return;
+    if (!seen.contains(dialog)) seen.append(dialog);
+    if (!tried) {
+      tried = true;
+      frame.CommandAction(command)->trigger();
+    }
+    // A dialog left over by a search run inside the wait would never be closed: close it.
+    if (!frame.Doc()->IsJobActive()) dialog->CloseForJob();
+  });
+  poll.start();
+  frame.CommandAction(ID_MATCH_FIND)->trigger();
+  poll.stop();
+  QVERIFY(tried);
+  const std::vector<MatchHandle> results = frame.Doc()->GetResults();
+  QCOMPARE(int(results.size()), 1);
+  QCOMPARE(results[0]->sequence, 0);
+  QCOMPARE(results[0]->result.GetStart(), 0);
+  QCOMPARE(results[0]->result.GetEnd(), 1);
+  QCOMPARE(frame.ResultText(), QStringLiteral("1 of 1 results"));
+  QCOMPARE(seen.size(), 1);
+  QVERIFY(!frame.Doc()->IsJobActive());
+  QCOMPARE(frame.Doc()->GetFlags(), flags);
+  QVERIFY(boxes.isEmpty());
 }
 
 void FrameTest::missingCommandLineFile() {

@@ -32,6 +32,10 @@ class FrameTest : public QObject {
   void contextMenus();
   void droppedFiles();
   void waitDialogShowsAndBreaks();
+  void waitDialogClosesAsBreak_data();
+  void waitDialogClosesAsBreak();
+  void nothingStartsInsideTheWait_data();
+  void nothingStartsInsideTheWait();
   void missingCommandLineFile();
   void garbageCommandLineFile();
   void editCommandsGoToActiveView();
