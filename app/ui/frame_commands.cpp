@@ -190,7 +190,9 @@ void CMainFrame::OnCommand(int id) {
       case BY_APP:
         if (id == ID_FILE_NEW) NewDocument();
         else if (id == ID_FILE_OPEN) OpenDocumentDialog();
-        else if (id == ID_APP_EXIT) close();
+        // Closed once this command has returned, as by the window's close button (the close
+        // is refused while a command is under way).
+        else if (id == ID_APP_EXIT) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
         else if (id == ID_APP_ABOUT) ShowAboutBox(this);
         break;
       case BY_FRAME:

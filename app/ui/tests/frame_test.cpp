@@ -737,6 +737,62 @@ void FrameTest::nothingStartsInsideTheWait() {
   QVERIFY(boxes.isEmpty());
 }
 
+// File > Exit closes the window as its close button does, with the question to save first.
+void FrameTest::exitThroughMenu_data() {
+  QTest::addColumn<bool>("modified");
+  QTest::addColumn<int>("answer");
+  QTest::addColumn<bool>("closes");
+  QTest::addColumn<bool>("saves");
+  QTest::newRow("unmodified: no question") << false << 0 << true << false;
+  QTest::newRow("Yes saves") << true << int(IDocumentUi::ANSWER_YES) << true << true;
+  QTest::newRow("No discards") << true << int(IDocumentUi::ANSWER_NO) << true << false;
+  QTest::newRow("Cancel keeps the window") << true << int(IDocumentUi::ANSWER_CANCEL) << false << false;
+}
+
+void FrameTest::exitThroughMenu() {
+  QFETCH(bool, modified);
+  QFETCH(int, answer);
+  QFETCH(bool, closes);
+  QFETCH(bool, saves);
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("exit.rws"));
+  CMainFrame frame;
+  frame.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&frame));
+  QList<Box> boxes;
+  RecordBoxes(frame, &boxes, answer);
+  SetTexts(frame.Doc(), QStringLiteral("ex(it)"), QStringLiteral("exit"));
+  frame.Doc()->SetPathName(path);
+  frame.Doc()->SetModified(modified);
+
+  QAction* exit = nullptr;
+  for (QAction* a : frame.TopMenu(IDS_MENU_FILE)->actions())
+    if (CMenuResources::CommandOf(a) == ID_APP_EXIT) exit = a;
+  QVERIFY(exit);
+  QCOMPARE(exit->text(), QStringLiteral("E&xit"));
+  frame.PrepareMenu(frame.TopMenu(IDS_MENU_FILE));
+  QVERIFY(exit->isEnabled());
+  exit->trigger();
+  if (closes) {
+    QTRY_VERIFY_WITH_TIMEOUT(!frame.isVisible(), 20000);
+  } else {
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 1, 20000);
+    QCoreApplication::processEvents();
+    QVERIFY(frame.isVisible());
+    QVERIFY(frame.Doc()->IsModified());
+  }
+  QCOMPARE(boxes.size(), modified ? 1 : 0);
+  if (modified) {
+    QCOMPARE(boxes[0].text, QStringLiteral("Save changes to exit.rws?"));
+  }
+  QCOMPARE(QFileInfo::exists(path), saves);
+  if (saves) {
+    CKorvaneDoc reread(nullptr);
+    QVERIFY(reread.OnOpenDocument(path));
+    QCOMPARE(PatternOf(&reread), QStringLiteral("ex(it)"));
+  }
+}
+
 void FrameTest::missingCommandLineFile() {
   CMainFrame frame;
   QList<Box> boxes;

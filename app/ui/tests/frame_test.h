@@ -36,6 +36,8 @@ class FrameTest : public QObject {
   void waitDialogClosesAsBreak();
   void nothingStartsInsideTheWait_data();
   void nothingStartsInsideTheWait();
+  void exitThroughMenu_data();
+  void exitThroughMenu();
   void missingCommandLineFile();
   void garbageCommandLineFile();
   void editCommandsGoToActiveView();
