@@ -55,6 +55,7 @@ void CKorvaneDoc::SwitchToSnapshot(int id) {
   const Snapshot* s = m_snapshots.Lookup(id);
   if (!s) return;
   const std::vector<unsigned short> pattern = s->pattern;  // SetPattern must not read the record
+  Reset();  // the worker reads the flags: stop it before they change (SetPattern would be late)
   m_pattern.flags = s->flags;
   SetPattern(pattern.data(), static_cast<int>(pattern.size()), true);
   m_snapshots.SetCurrent(id);

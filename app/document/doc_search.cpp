@@ -1,5 +1,6 @@
 // Searching: preparing a search, running jobs on the match worker, waiting for them with the wait
 // dialog, presenting their results, record navigation.
+#include <chrono>
 #include <cstdio>
 #include <new>
 
@@ -12,6 +13,21 @@ namespace {
 const int kInitialWaitMs = 500;
 const int kContinueWaitMs = 10;
 const int kPollMs = 10;
+// How long a job may go on after the wait dialog closed before the dialog comes back (so that a
+// search that neither ends nor pauses after Break can always be broken off again).
+const int kReopenDialogMs = 500;
+
+// Counts a wait for a job under way for as long as it lasts.
+class CWaitScope {
+ public:
+  explicit CWaitScope(int* depth) : m_pDepth(depth) { ++*m_pDepth; }
+  ~CWaitScope() { --*m_pDepth; }
+  CWaitScope(const CWaitScope&) = delete;
+  CWaitScope& operator=(const CWaitScope&) = delete;
+
+ private:
+  int* m_pDepth;
+};
 }  // namespace
 
 const HostElement* CKorvaneDoc::MatchRoot() const {
@@ -32,13 +48,18 @@ void CKorvaneDoc::StopJob(int waitMs) {
   if (!m_matchWorker.IsBusy()) return;
   m_bPauseAtStep = false;
   m_bAbort = true;
-  m_resumeEvent.Set();
+  ResumeWorker();
   if (!m_doneEvent.Wait(waitMs)) {
     // The worker sees the abort at its next element entry, so this only happens on a machine
     // that is very busy. Going on now would change the pattern under a running search.
     while (m_matchWorker.IsBusy() && !m_doneEvent.Wait(waitMs)) {
     }
   }
+}
+
+void CKorvaneDoc::ResumeWorker() {
+  m_bPaused = false;
+  m_resumeEvent.Set();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -59,21 +80,40 @@ int CKorvaneDoc::RunJob(int kind, bool pauseAtStep, bool waitForIt) {
   m_nJobKind = kind;
   m_bJobIsBackground = !waitForIt;
   if (!m_pJobRoot) m_pJobRoot = MatchRoot();
-  m_nProgressCount = GetResultCount();
+  // The wait dialog starts from where this search stands: the entries found so far and the end
+  // of the last one (its start, counted from the text end, right to left), else nothing.
+  {
+    std::lock_guard<std::mutex> lock(m_resultsMutex);
+    int position = 0;
+    if (!m_results.empty()) {
+      const MatchResult& last = m_results.back()->result;
+      position = (m_pattern.flags & RIGHTTOLEFT) ? static_cast<int>(m_subject.size()) - last.GetStart()
+                                                 : last.GetEnd();
+    }
+    m_nProgressCount = static_cast<int>(m_results.size());
+    m_nProgressPosition = position;
+  }
   m_matchWorker.Run([this](void*) { JobBody(); }, nullptr);
   return waitForIt ? WaitForJob(kInitialWaitMs) : WAIT_TIMEOUT;
 }
 
 int CKorvaneDoc::WaitForJob(int initialMs) {
+  const CWaitScope waiting(&m_nWaitDepth);
   CEvent* events[2] = {&m_doneEvent, &m_pausedEvent};
   int r = CEvent::WaitAny(events, 2, initialMs);
-  if (r != CEvent::kTimedOut) return r;
-  if (m_pUi) m_pUi->RunWaitDialog(this);
-  for (;;) {
-    r = CEvent::WaitAny(events, 2, kPollMs);
-    if (r != CEvent::kTimedOut) return r;
-    if (m_pUi) m_pUi->PumpEvents();
+  while (r == CEvent::kTimedOut) {
+    if (m_pUi) m_pUi->RunWaitDialog(this);
+    // The dialog has closed: the job ended or paused, or the user broke it off, and then it ends
+    // or pauses at its next element. Should it go on all the same, the dialog comes back.
+    const auto reopenAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReopenDialogMs);
+    for (;;) {
+      r = CEvent::WaitAny(events, 2, kPollMs);
+      if (r != CEvent::kTimedOut) break;
+      if (m_pUi) m_pUi->PumpEvents();
+      if (m_pUi && std::chrono::steady_clock::now() >= reopenAt) break;
+    }
   }
+  return r;
 }
 
 bool CKorvaneDoc::WaitDialogOpening() {
@@ -89,8 +129,11 @@ void CKorvaneDoc::WaitDialogClosed() {
 }
 
 void CKorvaneDoc::WaitDialogBreak() {
-  if (m_nMode == MODE_TRACE) {
-    m_bPauseAtStep = true;  // pauses at the next text-consuming element
+  // In Trace mode Break pauses at the next text-consuming element. A search that is already
+  // headed for a pause (Step, or a second Break because none came) is aborted instead: it may
+  // never reach such an element.
+  if (m_nMode == MODE_TRACE && !m_bPauseAtStep) {
+    m_bPauseAtStep = true;
   } else {
     m_bAbort = true;
     m_bPauseAtStep = false;

@@ -187,9 +187,8 @@ void CKorvaneDoc::OnTraceExit(HostContext* ctx, const HostElement* element, int 
       if (m_bDialogOpen && m_pUi) m_pUi->CloseWaitDialog();
     }
     m_pausedEvent.Set();
-    m_resumeEvent.Wait();
+    m_resumeEvent.Wait();  // whoever sets it has cleared m_bPaused first (ResumeWorker)
     m_resumeEvent.Reset();
-    m_bPaused = false;
   }
   if (m_nProgressCount.load(std::memory_order_relaxed) == 0) TrackFailPoint(ctx, element, outcome, stack, depth);
 }
@@ -238,7 +237,7 @@ void CKorvaneDoc::Continue() {
   m_bAbort = false;
   bool wasMatch = GetCurrentResult()->result.IsMatched() != 0;
   m_pausedEvent.Reset();
-  m_resumeEvent.Set();
+  ResumeWorker();
   WaitForJob(10);
   if (m_nJobKind == JOB_FIND) {
     PresentSingleStep(!wasMatch, true);
@@ -254,7 +253,7 @@ void CKorvaneDoc::StepMatch() {
     m_bAbort = false;
     bool wasMatch = GetCurrentResult()->result.IsMatched() != 0;
     m_pausedEvent.Reset();
-    m_resumeEvent.Set();
+    ResumeWorker();
     WaitForJob(500);
     if (m_nJobKind == JOB_FIND)
       PresentSingleStep(!wasMatch, true);
@@ -285,18 +284,23 @@ void CKorvaneDoc::StartBackgroundCheck() {
   m_pJobRoot = MatchRoot();
   m_backgroundDoneEvent.Reset();
   m_bBackgroundPending = false;
+  m_bCheckGaveUp = false;
   RunJob(JOB_FIND, false, false);
   m_backgroundWorker.Run([this](void*) { BackgroundBody(); }, nullptr);
 }
 
+// Background worker. It only waits and signals: the document's state is left to the match
+// worker (which clears the fail element itself when it is aborted) and to the UI thread.
 void CKorvaneDoc::BackgroundBody() {
   CEvent* events[2] = {&m_doneEvent, &m_pausedEvent};
   int r = CEvent::WaitAny(events, 2, kBackgroundLimitMs);
   if (r == CEvent::kTimedOut) {
     m_bPauseAtStep = false;
     m_bAbort = true;
-    m_resumeEvent.Set();
-    if (m_doneEvent.Wait(kBackgroundAbortWaitMs)) m_failPoint.failElement = nullptr;
+    ResumeWorker();
+    // A search that ended just as the time ran out has left a fail point all the same; the UI
+    // drops it when it takes this check's end (command 0).
+    if (m_doneEvent.Wait(kBackgroundAbortWaitMs)) m_bCheckGaveUp = true;
   } else {
     m_bBackgroundPending = true;
     if (m_pUi) m_pUi->PostCommand(CMD_BACKGROUND_RESULT);
@@ -311,7 +315,7 @@ void CKorvaneDoc::StopBackgroundCheck() {
     if (m_matchWorker.IsBusy()) {
       m_bPauseAtStep = false;
       m_bAbort = true;
-      m_resumeEvent.Set();
+      ResumeWorker();
       CEvent* events[2] = {&m_doneEvent, &m_backgroundDoneEvent};
       CEvent::WaitAny(events, 2, kStopWaitMs);
     }
@@ -329,6 +333,7 @@ void CKorvaneDoc::StopBackgroundCheck() {
     m_bJobIsBackground = false;
   }
   m_bBackgroundPending = false;
+  m_bCheckGaveUp = false;
 }
 
 void CKorvaneDoc::OnBackgroundResult() {
@@ -341,4 +346,13 @@ void CKorvaneDoc::OnBackgroundResult() {
   Notify(nullptr, 0x81C32);
   std::lock_guard<std::mutex> lock(m_resultsMutex);
   m_currentResult = NewMatchRecord();
+}
+
+// Command 0, the check's last act. A check that gave up leaves no fail point (the search it
+// broke off has already cleared it; one that ended just in time has not). The run counters its
+// search left are shown in Optimize mode.
+void CKorvaneDoc::OnBackgroundEnded() {
+  if (!m_bCheckGaveUp.exchange(false) || m_matchWorker.IsBusy()) return;
+  m_failPoint.failElement = nullptr;
+  if (m_nMode == MODE_OPTIMIZE) Notify(nullptr, HINT_COUNTERS);
 }

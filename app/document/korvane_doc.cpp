@@ -21,7 +21,7 @@ CKorvaneDoc::~CKorvaneDoc() {
   StopBackgroundCheck();
   m_bAbort = true;
   m_bPauseAtStep = false;
-  m_resumeEvent.Set();
+  ResumeWorker();
   m_matchWorker.Stop();
   m_backgroundWorker.Stop();
   m_clips.Close();
@@ -312,6 +312,11 @@ void CKorvaneDoc::SelectSplitPiece(int index) {
 // Editing token
 
 bool CKorvaneDoc::TakeEditingToken(CDocView* view) {
+  // While a job is waited on, an edit waits too: the view tries again later.
+  if (IsWaiting()) {
+    if (!m_pEditHolder && !m_pEditWaiting) m_pEditWaiting = view;
+    return false;
+  }
   if (m_pEditHolder == view) return true;
   if (m_pEditWaiting == view && !m_pEditHolder) {
     m_pEditHolder = view;
@@ -331,6 +336,14 @@ void CKorvaneDoc::ReleaseEditingToken(CDocView* view) {
 
 // ---------------------------------------------------------------------------------------------
 // Reset, Clear, new document, mode
+
+const int* CKorvaneDoc::ElementCounters(const HostElement* element) const {
+  static const int kNone[4] = {0, 0, 0, 0};
+  // Busy and not paused: the worker counts into them. Idle: the worker's last writes come before
+  // its busy flag cleared (release/acquire); paused: before the paused flag was set.
+  if (!element || (m_matchWorker.IsBusy() && !IsPaused())) return kNone;
+  return element->m_nCounters;
+}
 
 void CKorvaneDoc::ClearCounters() {
   const HostRegexp& re = m_pattern.compiled;
@@ -414,6 +427,7 @@ void CKorvaneDoc::SetMode(int mode) {
 // Commands
 
 bool CKorvaneDoc::OnCommand(int id) {
+  if (IsWaiting()) return true;  // a command from inside the wait for a job
   switch (id) {
     case CMD_FIND: {
       bool blocked = !IsJobActive() && (m_pEditHolder || m_pEditWaiting);
@@ -471,6 +485,9 @@ bool CKorvaneDoc::OnCommand(int id) {
     case CMD_BACKGROUND_RESULT:
       OnBackgroundResult();
       return true;
+    case CMD_BACKGROUND_ENDED:
+      OnBackgroundEnded();
+      return true;
     case CMD_ADD_SNAPSHOT:
       AddSnapshotWithDialog();
       return true;
@@ -483,8 +500,8 @@ bool CKorvaneDoc::OnCommand(int id) {
 }
 
 void CKorvaneDoc::ToggleFlag(int bit) {
+  Reset();  // the worker reads the flags: stop it before they change
   m_pattern.flags ^= bit;
-  Reset();
   Recompile();
   ReparseReplaceTo();
   if (!m_pattern.pattern.empty()) m_bModified = true;

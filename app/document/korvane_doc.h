@@ -80,7 +80,8 @@ enum DocCommand {
   CMD_NEXT_RECORD = 59650,
   CMD_PREV_RECORD = 59651,
   CMD_FILE_SAVE = 57603,
-  CMD_WAIT_DIALOG_CLOSE = 2  // the cancel command that closes the wait dialog
+  CMD_WAIT_DIALOG_CLOSE = 2,  // the cancel command that closes the wait dialog
+  CMD_BACKGROUND_ENDED = 0    // posted by the fail-point check as its last act
 };
 
 enum WorkMode { MODE_MATCH = 1, MODE_REPLACE = 2, MODE_SPLIT = 3, MODE_TRACE = 4, MODE_OPTIMIZE = 5 };
@@ -185,8 +186,15 @@ class CKorvaneDoc {
 
   // --- commands ---
   // Runs a command; returns whether it was handled (Find, Find All and Reset Find report "not
-  // handled" after doing their work, so the frame can act on them too).
+  // handled" after doing their work, so the frame can act on them too). While the document
+  // waits on a job (IsWaiting) no command runs: it is reported handled and does nothing.
   bool OnCommand(int id);
+  // True while the UI thread is inside the wait for a job (Find, Find All, Step, Continue). The
+  // wait dispatches events, so anything may call in; a search started from there would run
+  // inside the one being waited on and present its result twice. Nothing that starts a search
+  // or changes the document may run then: OnCommand refuses, TakeEditingToken holds views back,
+  // and the frame refuses its own commands and the closing of the window.
+  bool IsWaiting() const { return m_nWaitDepth > 0; }
   CommandState QueryCommand(int id) const;
 
   // --- mode, layout shares, modified flag ---
@@ -214,16 +222,32 @@ class CKorvaneDoc {
   const ReplaceResult& GetReplaceResult() const { return m_replaceResult; }
   std::vector<unsigned short> GetReplacedText() const;
 
-  // --- job and trace state ---
+  // --- job and trace state (UI thread) ---
+  // What the match worker writes (the trace step, the match context, the run counters, the
+  // fail point) may be read on the UI thread only while the worker cannot write it: while no job
+  // runs, or while the job is paused. The accessors below say which.
+  //
   // A user's search is running or paused (the fail-point check's own search does not count).
   bool IsJobActive() const { return m_matchWorker.IsBusy() && !m_bJobIsBackground; }
+  // The match worker is blocked in the trace hook and stays so until the UI thread lets it go on.
   bool IsPaused() const { return m_bPaused.load(); }
+  // The step a traced search is paused at; null while no search is paused (a running search
+  // rewrites the record at its next pause).
+  const TraceStep* PausedTraceStep() const { return IsPaused() ? &m_traceStep : nullptr; }
+  // The record itself: only while IsPaused() or no job runs.
   const TraceStep& GetTraceStep() const { return m_traceStep; }
+  // Only while ShowsFailPoint() or no job runs.
   const FailPoint& GetFailPoint() const { return m_failPoint; }
   // Whether the views should mark the fail point now.
   bool ShowsFailPoint() const;
   bool IsLocateFailPoint() const { return m_bLocateFailPoint; }
+  // Only while IsPaused() or no job runs.
   const HostContext& GetMatchContext() const { return m_ctx; }
+  // The four run counters of an element (first attempts that succeeded, that failed, retries
+  // that succeeded, that failed) as the views may read them: the element's own while no search
+  // writes them (no job, or the job is paused), else four zeros. Views read the counters only
+  // through this.
+  const int* ElementCounters(const HostElement* element) const;
   // The largest trace-stack depth allowed: the "StackOverflow" setting, read once per process.
   static int RecursionLimit();
   static void SetRecursionLimit(int limit);  // replaces the cached value (tests, settings)
@@ -305,6 +329,9 @@ class CKorvaneDoc {
   void AppendResult(const MatchHandle& h);
   void SetReplaceHighlightFromLast();
   void StopJob(int waitMs);
+  // Lets a paused worker go on (it is marked not paused first, so that the UI never takes a
+  // worker that is running again for a paused one).
+  void ResumeWorker();
   void PlaceOfShownResult(int* before, int* after) const;
 
   // Searching (doc_search.cpp).
@@ -333,6 +360,7 @@ class CKorvaneDoc {
   void StopBackgroundCheck();
   void BackgroundBody();
   void OnBackgroundResult();
+  void OnBackgroundEnded();
   void ClearTraceState();
   void RankElements();
   int Rank(const HostElement* e) const;
@@ -340,7 +368,9 @@ class CKorvaneDoc {
   IDocumentUi* m_pUi;
   std::vector<CDocView*> m_views;
 
-  // Document state, UI thread only (the worker reads it only while it cannot change).
+  // Document state, written by the UI thread only. The match worker reads the pattern state
+  // (flags and compiled pattern included) and the subject text during a job, so whatever
+  // changes them stops the job first (Reset, Clear), and only then writes.
   PatternState m_pattern;
   std::vector<unsigned short> m_subject;
   std::vector<unsigned short> m_replaceTo;
@@ -363,10 +393,10 @@ class CKorvaneDoc {
   bool m_bLocateFailPoint = true;
   bool m_bModified = false;
 
-  // The match context: written by the match worker during a job, read by the UI while the job
-  // is paused or done.
+  // The match context: written by the UI thread while no job runs (PrepareFreshSearch) and by
+  // the match worker during a job; read by the UI only while the job is paused or done.
   HostContext m_ctx;
-  const HostElement* m_pJobRoot = nullptr;  // set by the UI before a job
+  const HostElement* m_pJobRoot = nullptr;  // written by the UI before a job, read by the worker
 
   // Results. Written by the match worker during a job and by the UI otherwise; guarded by
   // m_resultsMutex for readers on the UI thread while a job runs.
@@ -375,14 +405,19 @@ class CKorvaneDoc {
   MatchHandle m_currentResult;
   MatchHandle m_lastResult;
 
-  // The job.
+  // The job. Unless said otherwise a field is written by the UI thread before the job starts
+  // (WorkerThread::Run orders that before the job) and read by the worker during it.
   int m_nJobKind = JOB_FIND;
-  bool m_bJobIsBackground = false;           // the job was started by the fail-point check (UI thread)
-  double m_dTotalElapsed = 0;                // Find All's time, set by the worker before done
-  std::atomic<bool> m_bAbort{false};         // set by the UI, read by the hook at every entry
-  std::atomic<bool> m_bPauseAtStep{false};   // set by the UI and the wait dialog, read at exits
-  std::atomic<bool> m_bPaused{false};        // the worker is blocked in the hook
-  std::atomic<bool> m_bStackOverflow{false}; // set by the worker: the recursion guard fired
+  bool m_bJobIsBackground = false;           // the job was started by the fail-point check (UI thread only)
+  int m_nWaitDepth = 0;                      // waits for a job under way (UI thread only)
+  double m_dTotalElapsed = 0;                // Find All's time: written by the worker before done, read by the UI after
+  std::atomic<bool> m_bAbort{false};         // set by the UI and the check, read by the hook at every entry
+  std::atomic<bool> m_bPauseAtStep{false};   // set by the UI and the wait dialog, read by the hook at every exit
+  // The worker is blocked in the hook: set by the worker (after it wrote m_traceStep, before it
+  // signals the paused event), cleared by whoever lets it go on, before the resume event
+  // (ResumeWorker). So while the UI sees it set, nothing the worker writes can change.
+  std::atomic<bool> m_bPaused{false};
+  std::atomic<bool> m_bStackOverflow{false}; // set by the worker: the recursion guard fired; read by the UI after
   std::mutex m_dialogLock;                   // orders the end of a job against the dialog's start
   bool m_bDone = false;                      // guarded by m_dialogLock
   bool m_bDialogOpen = false;                // guarded by m_dialogLock
@@ -390,13 +425,23 @@ class CKorvaneDoc {
   CManualResetEvent m_pausedEvent;
   CManualResetEvent m_resumeEvent;
   CManualResetEvent m_backgroundDoneEvent;
-  std::atomic<int> m_nProgressCount{0};      // results so far, for the wait dialog
+  // Results so far and where the search is, for the wait dialog: set by the UI when a job starts
+  // (from the results list), advanced by the Find All job, read by the dialog.
+  std::atomic<int> m_nProgressCount{0};
   std::atomic<int> m_nProgressPosition{0};
 
-  // Trace state: written by the worker in the hook, read by the UI while paused or done.
+  // Trace state. m_traceStep is written by the worker in the hook just before it pauses, and
+  // read by the UI while the worker is paused (PausedTraceStep). m_failPoint is written by the
+  // worker during the first step of a fresh search and by the UI while no job runs; the UI reads
+  // it only while no job runs (ShowsFailPoint). The per-element run counters live in the
+  // compiled elements; the worker writes them during every job, the UI zeroes them while no job
+  // runs, and views read them only through ElementCounters.
   TraceStep m_traceStep;
   FailPoint m_failPoint;
-  std::atomic<bool> m_bBackgroundPending{false};  // a background result waits for the UI
+  std::atomic<bool> m_bBackgroundPending{false};  // set by the check: a result waits for the UI
+  // Set by the check when its search ran out of time; taken by the UI at the check's end, which
+  // then clears the fail element (the check's own thread never touches m_failPoint).
+  std::atomic<bool> m_bCheckGaveUp{false};
 
   WorkerThread m_matchWorker;
   WorkerThread m_backgroundWorker;

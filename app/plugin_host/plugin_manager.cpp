@@ -419,7 +419,8 @@ bool PluginManager::ExecuteCommand(unsigned id) {
   PluginCommand* cmd = FindCommand(id);
   if (!cmd) return false;
   CKorvaneDoc* doc = m_pFrame ? m_pFrame->ActiveDocument() : nullptr;
-  if (cmd->faulted || !doc || m_nDepth) return true;
+  // Nor while the document waits on a search: the rewrite would change the pattern under it.
+  if (cmd->faulted || !doc || m_nDepth || doc->IsWaiting()) return true;
   SnapshotTexts(doc);
   Refill(cmd, doc);
   const bool ok = Notify(cmd, PLUGIN_EXECUTE);

@@ -164,6 +164,11 @@ void CMainFrame::PrepareMenu(QMenu* menu) {
 
 void CMainFrame::OnCommand(int id) {
   if (!m_pDoc || m_bClosing) return;
+  // Nothing runs from inside the document's wait for a job: a search started there would run
+  // inside the one being waited on (and record its result twice), and anything else could change
+  // the document under it. Menus, bars, shortcuts, context menus and plugin commands all come
+  // through here.
+  if (m_pDoc->IsWaiting()) return;
   if (id >= ID_PLUGIN_FIRST && id <= ID_PLUGIN_LAST) {
     OnPluginCommand(id);
     return;
@@ -179,7 +184,9 @@ void CMainFrame::OnCommand(int id) {
       case BY_APP:
         if (id == ID_FILE_NEW) NewDocument();
         else if (id == ID_FILE_OPEN) OpenDocumentDialog();
-        else if (id == ID_APP_EXIT) close();
+        // Closed once this command has returned, as by the window's close button (the close
+        // is refused while a command is under way).
+        else if (id == ID_APP_EXIT) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
         else if (id == ID_APP_ABOUT) ShowAboutBox(this);
         break;
       case BY_FRAME:

@@ -36,10 +36,7 @@ CProgressDialog::CProgressDialog(CKorvaneDoc* doc, QWidget* parent) : QDialog(pa
   breakButton->setObjectName(QStringLiteral("break"));
   buttons->addWidget(breakButton);
   layout->addLayout(buttons);
-  connect(breakButton, &QPushButton::clicked, this, [this] {
-    m_pDoc->WaitDialogBreak();
-    reject();
-  });
+  connect(breakButton, &QPushButton::clicked, this, &CProgressDialog::reject);
   auto* timer = new QTimer(this);
   connect(timer, &QTimer::timeout, this, &CProgressDialog::Refresh);
   timer->start(kRefreshMs);
@@ -55,6 +52,18 @@ void CProgressDialog::Refresh() {
 }
 
 int CProgressDialog::ShownCount() const { return m_pCount->text().toInt(); }
+
+int CProgressDialog::ShownPosition() const { return m_pBar->value(); }
+
+void CProgressDialog::CloseForJob() {
+  m_bClosingForJob = true;
+  QDialog::reject();
+}
+
+void CProgressDialog::reject() {
+  if (!m_bClosingForJob && isVisible()) m_pDoc->WaitDialogBreak();
+  QDialog::reject();
+}
 
 void CProgressDialog::Run() {
   if (!m_pDoc->WaitDialogOpening()) {

@@ -16,7 +16,9 @@ class QProgressBar;
 
 // Modal while a job runs; follows the document's protocol: WaitDialogOpening when it opens
 // (closing at once when the job already ended), the progress every 300 ms, WaitDialogBreak for
-// "Break", WaitDialogClosed once closed. Closed by the frame when the worker asks for it.
+// "Break", WaitDialogClosed once closed. Closed by the frame (CloseForJob) when the worker asks
+// for it. Every other way of closing it (Esc, the window's close button) is a Break: the job
+// must not go on unseen.
 class CProgressDialog : public QDialog {
   Q_OBJECT
 
@@ -29,9 +31,15 @@ class CProgressDialog : public QDialog {
   // Shows the document's progress now.
   void Refresh();
   int ShownCount() const;
+  int ShownPosition() const;
+  // Closes the dialog because the job ended or paused (no Break).
+  void CloseForJob();
+  // Break, then close: the Break button, Esc and the close button all come here.
+  void reject() override;
 
  private:
   CKorvaneDoc* m_pDoc;
+  bool m_bClosingForJob = false;
   QLabel* m_pCount;
   QProgressBar* m_pBar;
 };

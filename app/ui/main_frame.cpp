@@ -675,12 +675,15 @@ void CMainFrame::CloseWaitDialog() {
   QMetaObject::invokeMethod(
       this,
       [this, generation] {
-        if (m_pWaitDialog && m_nWaitGeneration.load() == generation) m_pWaitDialog->reject();
+        if (m_pWaitDialog && m_nWaitGeneration.load() == generation) m_pWaitDialog->CloseForJob();
       },
       Qt::QueuedConnection);
 }
 
-void CMainFrame::PumpEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents, 50); }
+// The document's wait for a job, between two showings of the wait dialog: paint, timers and
+// posted commands go on, but no key, click or window close reaches the window until the job has
+// ended (they wait in the queue), so nothing can start inside the wait.
+void CMainFrame::PumpEvents() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 50); }
 
 void CMainFrame::PostCommand(int id) {
   QMetaObject::invokeMethod(
@@ -772,8 +775,9 @@ void CMainFrame::dropEvent(QDropEvent* event) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-  // A command still under way (the wait loop of a search dispatches events) must end first.
-  if (m_nCommandDepth > 0 || !AskToSave()) {
+  // A search being waited on, or a command still under way, must end first: the window and the
+  // document must outlive them.
+  if (m_pDoc->IsWaiting() || m_nCommandDepth > 0 || !AskToSave()) {
     event->ignore();
     return;
   }

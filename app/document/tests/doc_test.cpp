@@ -440,4 +440,120 @@ TEST_F(DocTest, RecursionLimitIsClamped) {
   CKorvaneDoc::SetRecursionLimit(5000);
 }
 
+// ---------------------------------------------------------------------------------------------
+// The wait for a job: nothing runs inside it, and its dialog starts from where the search stands
+
+TEST_F(DocTest, NothingRunsInsideTheWaitForAJob) {
+  Set(kSlowPattern, kSlowSubject);
+  RecordingView editor;
+  doc->AddView(&editor);
+  struct Inside {
+    bool waiting = false;
+    bool find = false, findAll = false, step = false, option = false, reset = false;
+    bool token = true;
+  } inside;
+  ui.whileWaiting = [&](int round) {
+    if (round == 0) {
+      // Commands that come in while the document waits (shortcuts, posted commands, a view's
+      // edit timer) are refused; the first one would have run a search inside this one.
+      inside.waiting = doc->IsWaiting();
+      inside.find = doc->OnCommand(CMD_FIND);
+      inside.findAll = doc->OnCommand(CMD_FIND_ALL);
+      inside.step = doc->OnCommand(CMD_STEP_MATCH);
+      inside.option = doc->OnCommand(CMD_IGNORECASE);
+      inside.reset = doc->OnCommand(CMD_RESET_FIND);
+      inside.token = doc->TakeEditingToken(&editor);
+    } else {
+      doc->WaitDialogBreak();  // then end the search
+    }
+  };
+  doc->OnCommand(CMD_FIND);
+  ui.whileWaiting = nullptr;
+  EXPECT_TRUE(inside.waiting);
+  EXPECT_TRUE(inside.find && inside.findAll && inside.step && inside.option && inside.reset);
+  EXPECT_FALSE(inside.token);
+  EXPECT_FALSE(doc->IsWaiting());
+  EXPECT_EQ(1, ui.dialogsOpened);
+  EXPECT_EQ(0, doc->GetFlags() & IGNORECASE);
+  EXPECT_FALSE(doc->IsJobActive());
+  EXPECT_EQ(0, doc->GetResultCount());
+  EXPECT_TRUE(ui.Boxes().empty());
+  // The edit held back inside the wait goes ahead now, and holds back the next Find until done.
+  EXPECT_TRUE(doc->TakeEditingToken(&editor));
+  EXPECT_TRUE(doc->OnCommand(CMD_FIND));
+  EXPECT_EQ(0, doc->GetResultCount());
+  doc->ReleaseEditingToken(&editor);
+  doc->RemoveView(&editor);
+}
+
+TEST_F(DocTest, TheWaitDialogStartsFromWhereTheSearchStands) {
+  struct Case {
+    const char* name;
+    std::string before;  // pattern of a Find All that runs first ("" none)
+    std::string pattern;
+    std::string subject;
+    int flags;
+    int finds;  // quick Finds before the slow one
+    int count, position;
+  };
+  const Case cases[] = {
+      // The previous search's bar position must not carry over.
+      {"fresh after another search", "a", kSlowPattern, kSlowSubject, 0, 0, 0, 0},
+      {"after one match", "", std::string("x|") + kSlowPattern, "x" + kSlowSubject, 0, 1, 1, 1},
+      // Right to left the slow part runs from its end: the "c" comes first in the pattern.
+      {"after one match, right to left", "", "x|c(?:a|a)*?", kSlowSubject + "x", RIGHTTOLEFT, 1, 1, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!c.before.empty()) {
+      Set(c.before, c.subject, c.flags);
+      doc->OnCommand(CMD_FIND_ALL);
+    }
+    Set(c.pattern, c.subject, c.flags);
+    for (int i = 0; i < c.finds; ++i) doc->OnCommand(CMD_FIND);
+    ui.dialogAction = 1;
+    ui.openedWithCount = ui.openedWithPosition = -1;
+    doc->OnCommand(CMD_FIND);
+    ui.dialogAction = 0;
+    EXPECT_EQ(c.count, ui.openedWithCount);
+    EXPECT_EQ(c.position, ui.openedWithPosition);
+    ui.ClearBoxes();
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The worker reads the options: they change only once it has stopped. A search runs on the
+// worker here (the fail-point check's) while the UI changes them; ThreadSanitizer reports the
+// write if it comes first.
+
+TEST_F(DocTest, AnOptionChangesOnlyOnceTheSearchHasStopped) {
+  const int options[][2] = {{CMD_IGNORECASE, IGNORECASE}, {CMD_RIGHTTOLEFT, RIGHTTOLEFT}, {CMD_MULTILINE, MULTILINE}};
+  for (const auto& o : options) {
+    SCOPED_TRACE(o[1]);
+    Set(kSlowPattern, kSlowSubject);
+    doc->OnCommand(CMD_LOCATE_FAIL_POINT);  // on: the check's search starts now
+    const int before = doc->GetFlags();
+    doc->OnCommand(o[0]);
+    EXPECT_EQ(before ^ o[1], doc->GetFlags());
+    // The check of the new state runs; switching the option off again stops it as well.
+    doc->OnCommand(CMD_LOCATE_FAIL_POINT);
+    doc->OnCommand(o[0]);
+    EXPECT_EQ(before, doc->GetFlags());
+    EXPECT_FALSE(doc->IsJobActive());
+  }
+}
+
+TEST_F(DocTest, ASnapshotIsTakenUpOnlyOnceTheSearchHasStopped) {
+  Set("a", kSlowSubject, IGNORECASE | RIGHTTOLEFT);
+  const int id = doc->AddSnapshot(U16("options"));
+  Set(kSlowPattern, kSlowSubject, 0);
+  doc->OnCommand(CMD_LOCATE_FAIL_POINT);  // on: the check's search runs while the snapshot comes
+  doc->SwitchToSnapshot(id);
+  EXPECT_EQ(IGNORECASE | RIGHTTOLEFT, doc->GetFlags());
+  EXPECT_EQ(U16("a"), doc->GetPattern());
+  doc->OnCommand(CMD_LOCATE_FAIL_POINT);
+  EXPECT_FALSE(doc->IsJobActive());
+}
+
+
 }  // namespace

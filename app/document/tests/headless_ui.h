@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -23,8 +24,14 @@ class HeadlessUi : public IDocumentUi {
 
   CKorvaneDoc* doc = nullptr;
   int answer = ANSWER_OK;
-  // What the wait dialog does once open: 0 wait for the close request, 1 press "Break" at once.
+  // What the wait dialog does once open: 0 wait for the close request, 1 press "Break" at once
+  // (which closes it, as in the real dialog).
   int dialogAction = 0;
+  // Called on every round of the open wait dialog (the UI thread repainting, or a command coming
+  // in while the document waits); gets the round number, from 0.
+  std::function<void(int round)> whileWaiting;
+  // What the wait dialog showed when it opened last.
+  int openedWithCount = -1, openedWithPosition = -1;
   std::string nameToGive = "snapshot";
   bool giveName = true;
 
@@ -44,15 +51,28 @@ class HeadlessUi : public IDocumentUi {
       d->WaitDialogClosed();
       return;
     }
-    if (dialogAction == 1) d->WaitDialogBreak();
-    for (;;) {
+    {
+      int range = 0;
+      d->WaitDialogProgress(&openedWithCount, &openedWithPosition, &range);
+    }
+    if (dialogAction == 1) {
+      d->WaitDialogBreak();
+      d->WaitDialogClosed();
+      return;
+    }
+    // A Break from whileWaiting leaves the dialog open until the job asks to close it.
+    for (int round = 0;; ++round) {
       {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_closeRequested) break;
       }
       int count = 0, position = 0, range = 0;
       d->WaitDialogProgress(&count, &position, &range);
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      if (whileWaiting) {
+        whileWaiting(round);
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
     }
     d->WaitDialogClosed();
   }

@@ -233,4 +233,125 @@ TEST_F(TraceTest, AUserSearchStopsTheBackgroundCheck) {
   EXPECT_EQ(1, ui.dialogsOpened);
 }
 
+// ---------------------------------------------------------------------------------------------
+// What the match worker writes, read on the UI thread while a search runs. Each test reads the
+// state as the views do, through the document's accessors, while the worker writes it; under
+// ThreadSanitizer an accessor that handed out state the worker is writing is reported.
+
+const char kSlow[] = "(?:a|a)*?c";
+const std::string kSlowText(60, 'a');
+
+TEST_F(TraceTest, TheFailPointIsReadWhileTheCheckGivesUp) {
+  LocateFailPoint(false);
+  Set(kSlow, kSlowText);
+  LocateFailPoint(true);  // one check, on a search that runs out of its time (800 ms)
+  // The views ask again and again (repaints) while the check runs out of time and ends. Nothing
+  // here synchronises with the check's own thread, so whatever that thread writes and the UI
+  // reads meets under ThreadSanitizer. (On a slow machine the check may end later; the reads
+  // are then merely fewer.)
+  int shown = 0;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+  while (std::chrono::steady_clock::now() < until) {
+    if (doc->ShowsFailPoint() && doc->GetFailPoint().failElement) ++shown;
+    std::this_thread::yield();
+  }
+  ASSERT_TRUE(ui.PumpUntil([&] { return ui.PostedCount(0) > 0; }));
+  ui.PumpEvents();
+  EXPECT_EQ(0, shown);
+  EXPECT_FALSE(doc->ShowsFailPoint());
+  EXPECT_EQ(nullptr, doc->GetFailPoint().failElement);
+  EXPECT_FALSE(doc->IsJobActive());
+}
+
+TEST_F(TraceTest, RunCountersAreReadOnlyWhenNoSearchWritesThem) {
+  const HostRegexp& re = doc->GetCompiled();
+  auto total = [&] {
+    long long sum = 0;
+    for (int i = 0; i < re.GetElementCount(); ++i) {
+      const int* c = doc->ElementCounters(re.GetElement(i));
+      sum += static_cast<long long>(c[0]) + c[1] + c[2] + c[3];
+    }
+    return sum;
+  };
+  // The check's search runs on its own; a repaint in Optimize mode reads the counters.
+  LocateFailPoint(false);
+  Set(kSlow, kSlowText);
+  doc->SetMode(MODE_OPTIMIZE);
+  LocateFailPoint(true);
+  long long read = 0;
+  while (ui.PostedCount(0) == 0) read += total();
+  ui.PumpEvents();
+  // Once the check is over, the counts its search left are there to show.
+  EXPECT_GT(total(), 0);
+  LocateFailPoint(false);
+
+  // A user's Find All, with the wait dialog open: the repaint reads nothing the worker writes,
+  // then the counts are there once the search has ended.
+  doc->OnCommand(CMD_RESET_FIND);
+  EXPECT_EQ(0, total());
+  long long inDialog = 0;
+  ui.whileWaiting = [&](int round) {
+    if (round > 200) return;  // the search is still running up to the Break
+    inDialog += total();
+    if (round == 200) doc->WaitDialogBreak();
+  };
+  doc->OnCommand(CMD_FIND_ALL);
+  ui.whileWaiting = nullptr;
+  EXPECT_EQ(0, inDialog);
+  EXPECT_GT(total(), 0);
+  EXPECT_GE(read, 0);
+}
+
+TEST_F(TraceTest, TheTraceStepIsReadOnlyWhilePaused) {
+  LocateFailPoint(false);
+  Set(kSlow, kSlowText);
+  doc->SetMode(MODE_TRACE);
+  // Find in Trace mode runs without pausing; the pattern box repaints while the wait dialog is
+  // open, and Break pauses the search at its next step.
+  int stepsWhileRunning = 0;
+  ui.whileWaiting = [&](int round) {
+    if (round > 200) return;  // paused from here on
+    const TraceStep* step = doc->PausedTraceStep();
+    if (step && step->element) ++stepsWhileRunning;
+    if (round == 200) doc->WaitDialogBreak();
+  };
+  doc->OnCommand(CMD_FIND);
+  ui.whileWaiting = nullptr;
+  EXPECT_EQ(0, stepsWhileRunning);
+  ASSERT_TRUE(doc->IsPaused());
+  const TraceStep* step = doc->PausedTraceStep();
+  ASSERT_NE(nullptr, step);
+  ASSERT_NE(nullptr, step->element);
+  EXPECT_EQ(ELEMENT_STRING, step->element->m_nKind);
+  // Stepping on: the record is the worker's again until the next pause.
+  doc->OnCommand(CMD_STEP_MATCH);
+  ASSERT_TRUE(doc->IsPaused());
+  EXPECT_NE(nullptr, doc->PausedTraceStep());
+  doc->OnCommand(CMD_RESET_FIND);
+  EXPECT_FALSE(doc->IsPaused());
+  EXPECT_EQ(nullptr, doc->PausedTraceStep());
+}
+
+TEST_F(TraceTest, BreakInTraceModeAbortsASearchThatNeverPauses) {
+  // No text-consuming element, and 2^60 ways to fail: the search never pauses. Break asks for
+  // a pause that does not come; the dialog comes back, and Break aborts the search then. A Step
+  // is headed for a pause from its start, so its first Break aborts.
+  const struct {
+    int command;
+    int dialogs;
+  } cases[] = {{CMD_FIND, 2}, {CMD_STEP_MATCH, 1}};
+  LocateFailPoint(false);
+  Set("(?:|){60}(?!)", "aaaa");
+  doc->SetMode(MODE_TRACE);
+  ui.dialogAction = 1;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    ui.dialogsOpened = 0;
+    doc->OnCommand(c.command);
+    EXPECT_FALSE(doc->IsJobActive());
+    EXPECT_FALSE(doc->IsPaused());
+    EXPECT_EQ(c.dialogs, ui.dialogsOpened);
+  }
+}
+
 }  // namespace

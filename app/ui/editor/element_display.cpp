@@ -60,9 +60,9 @@ bool ElementTextColor(int typeCode, QRgb* color) {
   return true;
 }
 
-long long ExecutionCount(const ElementRecord* record) {
+long long ExecutionCount(const CKorvaneDoc& doc, const ElementRecord* record) {
   if (!record || !record->element) return 0;
-  const int* c = record->element->m_nCounters;
+  const int* c = doc.ElementCounters(record->element);
   switch (record->type) {
     case ZEL_ASSERTION:
     case ZEL_BACKREF:
@@ -79,7 +79,7 @@ long long ExecutionCount(const ElementRecord* record) {
   }
 }
 
-long long LargestExecutionCount(const ElementRecord* record) {
+long long LargestExecutionCount(const CKorvaneDoc& doc, const ElementRecord* record) {
   if (!record) return 0;
   // Iterative walk: patterns nest deeply enough to make recursion a risk on small stacks.
   long long best = 0;
@@ -87,7 +87,7 @@ long long LargestExecutionCount(const ElementRecord* record) {
   while (!stack.empty()) {
     const ElementRecord* r = stack.back();
     stack.pop_back();
-    best = std::max(best, ExecutionCount(r));
+    best = std::max(best, ExecutionCount(doc, r));
     for (const ElementRecord* k : r->children) stack.push_back(k);
   }
   return best;

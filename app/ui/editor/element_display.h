@@ -22,10 +22,11 @@ class QWidget;
 bool ElementTextColor(int typeCode, QRgb* color);
 
 // How often the record's element ran: the first two run counters for the leaf-like codes 2, 3,
-// 4, 8, 10, 12, 13, 14 and 17, all four for every other code; 0 for an empty record.
-long long ExecutionCount(const ElementRecord* record);
+// 4, 8, 10, 12, 13, 14 and 17, all four for every other code; 0 for an empty record. The
+// counters are the document's ElementCounters (0 while a search is writing them).
+long long ExecutionCount(const CKorvaneDoc& doc, const ElementRecord* record);
 // The largest execution count in the subtree of `record`.
-long long LargestExecutionCount(const ElementRecord* record);
+long long LargestExecutionCount(const CKorvaneDoc& doc, const ElementRecord* record);
 
 // Heat value k of the pattern box's optimize mode: floor(log10(c) * 255 / max(log10(N), 4.5)),
 // at most 255; -1 when c <= 1 (automatic background).

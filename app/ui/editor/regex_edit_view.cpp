@@ -376,15 +376,16 @@ void CRegexEditView::PaintAll() {
     }
   }
   int caretTo = -1;
-  if (mode == MODE_TRACE && m_pDoc->IsJobActive()) {
-    const TraceStep& step = m_pDoc->GetTraceStep();
-    if (step.element && step.element->m_nKind != ELEMENT_EMPTY) {
-      const ElementRecord* r = records.Lookup(step.element);
-      int s = r ? r->offset : step.element->m_nStart;
-      int e = r ? r->offset + r->length : step.element->m_nEnd;
+  // The traced element, while a search is paused on it (a running one rewrites the record).
+  const TraceStep* step = mode == MODE_TRACE ? m_pDoc->PausedTraceStep() : nullptr;
+  if (step) {
+    if (step->element && step->element->m_nKind != ELEMENT_EMPTY) {
+      const ElementRecord* r = records.Lookup(step->element);
+      int s = r ? r->offset : step->element->m_nStart;
+      int e = r ? r->offset + r->length : step->element->m_nEnd;
       s = qBound(0, s, n);
       e = qBound(s, e, n);
-      QRgb back = step.outcome == 1 ? kTraceMatched : step.outcome == -1 ? kTraceRetryFailed : kTraceFailed;
+      QRgb back = step->outcome == 1 ? kTraceMatched : step->outcome == -1 ? kTraceRetryFailed : kTraceFailed;
       SetBackground(styles, s, e, back);
       caretTo = s;
     }
@@ -398,7 +399,7 @@ void CRegexEditView::PaintAll() {
   }
   PaintComments(styles, text);
   if (mode == MODE_OPTIMIZE) {
-    long long top = LargestExecutionCount(root);
+    long long top = LargestExecutionCount(*m_pDoc, root);
     if (top >= 2) {
       std::vector<const ElementRecord*> stack;
       if (root) stack.push_back(root);
@@ -408,7 +409,7 @@ void CRegexEditView::PaintAll() {
         if (r->element) {
           int s, e;
           RecordRange(r, n, &s, &e);
-          int k = PatternHeat(ExecutionCount(r), top);
+          int k = PatternHeat(ExecutionCount(*m_pDoc, r), top);
           SetBackground(styles, s, e, k < 0 ? PatternCharStyle::AUTO : HeatColor(k));
         }
         for (auto it = r->children.rbegin(); it != r->children.rend(); ++it) stack.push_back(*it);

@@ -80,8 +80,8 @@ void CRegexTreeView::OnUpdate(CDocView* sender, int hint) {
     // The records are new: show the document's current element among them.
     SelectElement(m_pDoc->GetCurrentElement(), true);
   }
-  if ((hint & HINT_RECOLOR_PATTERN) && mode == MODE_TRACE && m_pDoc->IsJobActive())
-    SelectElement(m_pDoc->GetTraceStep().element, false);
+  if ((hint & HINT_RECOLOR_PATTERN) && mode == MODE_TRACE)
+    if (const TraceStep* step = m_pDoc->PausedTraceStep()) SelectElement(step->element, false);
   if (hint & HINT_CURRENT_ELEMENT) SelectElement(m_pDoc->GetCurrentElement(), true);
 }
 
@@ -94,7 +94,7 @@ void CRegexTreeView::Rebuild() {
   BeginAppend();
   m_bOptimize = m_pDoc->GetMode() == MODE_OPTIMIZE;
   const ElementRecord* root = m_pDoc->GetRecords().Root();
-  m_nLargestCount = m_bOptimize ? LargestExecutionCount(root) : 0;
+  m_nLargestCount = m_bOptimize ? LargestExecutionCount(*m_pDoc, root) : 0;
   QTreeWidgetItem* top = topLevelItem(0);
   if (!top) top = new QTreeWidgetItem(this);
   while (topLevelItemCount() > 1) delete takeTopLevelItem(topLevelItemCount() - 1);
@@ -113,7 +113,7 @@ void CRegexTreeView::FillItem(QTreeWidgetItem* item, const ElementRecord* record
   QString caption = ElementCaption(record);
   const HostElement* element = record ? record->element : nullptr;
   if (m_bOptimize) {
-    long long c = ExecutionCount(record);
+    long long c = ExecutionCount(*m_pDoc, record);
     caption = CStringTable::Str(IDS_FMT_TREE_COUNT)
                   .replace(QLatin1String("%s"), caption)
                   .replace(QLatin1String("%d"), QString::number(c));

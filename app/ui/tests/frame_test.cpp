@@ -3,10 +3,13 @@
 #include "app/ui/tests/frame_test.h"
 
 #include <QAbstractButton>
+#include <cmath>
 #include <functional>
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontDialog>
 #include <QFontInfo>
@@ -610,6 +613,212 @@ void FrameTest::waitDialogShowsAndBreaks() {
   QCOMPARE(boxes.size(), 1);
   QVERIFY2(boxes[0].text.startsWith(QStringLiteral("Find and match aborted, elapsed time: ")), qPrintable(boxes[0].text));
   QVERIFY(!frame.WaitDialog());
+}
+
+// Esc and the window's close button on the wait dialog break the search off, as "Break" does;
+// the dialog starts from zero for each search.
+void FrameTest::waitDialogClosesAsBreak_data() {
+  QTest::addColumn<bool>("escape");
+  QTest::newRow("Esc") << true;
+  QTest::newRow("close button") << false;
+}
+
+void FrameTest::waitDialogClosesAsBreak() {
+  QFETCH(bool, escape);
+  CMainFrame frame;
+  frame.show();
+  QList<Box> boxes;
+  RecordBoxes(frame, &boxes);
+  const QString subject(60, QLatin1Char('a'));
+  // A search that ran to the end of the text first: its bar position must not carry over.
+  SetTexts(frame.Doc(), QStringLiteral("a"), subject);
+  frame.CommandAction(ID_MATCH_FIND_ALL)->trigger();
+  QCOMPARE(frame.Doc()->RealMatchCount(), 60);
+  boxes.clear();
+  SetTexts(frame.Doc(), QStringLiteral("(?:a|a)*?c"), subject);  // 2^60 attempts
+
+  QList<CProgressDialog*> seen;
+  int openedAt = -1, openedWith = -1;
+  bool stillRunning = false;
+  QElapsedTimer sinceClosed;
+  QTimer poll;
+  poll.setInterval(20);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    CProgressDialog* dialog = frame.WaitDialog();
+    if (dialog && dialog->isVisible() && !seen.contains(dialog)) {
+      seen.append(dialog);
+      if (seen.size() == 1) {
+        openedAt = dialog->ShownPosition();
+        openedWith = dialog->ShownCount();
+        if (escape) QTest::keyClick(dialog, Qt::Key_Escape);
+        else dialog->close();
+        sinceClosed.start();
+        return;
+      }
+    }
+    // Without a Break the search would go on for ever: end it, and fail.
+    if (sinceClosed.isValid() && frame.Doc()->IsJobActive() && (seen.size() > 1 || sinceClosed.elapsed() > 5000)) {
+      stillRunning = true;
+      frame.Doc()->WaitDialogBreak();
+      if (dialog && dialog->isVisible()) dialog->CloseForJob();
+    }
+  });
+  poll.start();
+  frame.CommandAction(ID_MATCH_FIND_ALL)->trigger();
+  poll.stop();
+  QCOMPARE(openedAt, 0);
+  QCOMPARE(openedWith, 0);
+  QVERIFY(!stillRunning);
+  QCOMPARE(seen.size(), 1);
+  QVERIFY(!frame.Doc()->IsJobActive());
+  QCOMPARE(boxes.size(), 1);
+  QVERIFY2(boxes[0].text.startsWith(QStringLiteral("Find and match aborted, elapsed time: ")), qPrintable(boxes[0].text));
+  QVERIFY(!frame.WaitDialog());
+}
+
+// A command while the document waits on a search does not run: F3 would run a second search
+// inside the first and record its match twice; Step would leave it paused; an option or a
+// plugin's rewrite would reset the document under it. (0: the standard plugin's "Convert to
+// capture group" from the Tools menu, on the pattern's non-capture group.)
+void FrameTest::nothingStartsInsideTheWait_data() {
+  QTest::addColumn<int>("command");
+  QTest::newRow("F3") << int(ID_MATCH_FIND);
+  QTest::newRow("Step") << int(ID_MATCH_STEP);
+  QTest::newRow("option") << int(ID_OPTION_IGNORECASE);
+  QTest::newRow("plugin") << 0;
+}
+
+void FrameTest::nothingStartsInsideTheWait() {
+  QFETCH(int, command);
+  CMainFrame frame;
+  frame.show();
+  QList<Box> boxes;
+  RecordBoxes(frame, &boxes);
+  QAction* pluginItem = nullptr;
+  if (command == 0) {
+    frame.FillPluginMenus(QStringLiteral(FENNIC_MODULE_DIR));
+    QMenu* optimize = frame.TopMenu(IDS_MENU_TOOLS)->findChild<QMenu*>(QLatin1String(CMenuResources::kPluginMenuOptimize));
+    QVERIFY(optimize);
+    for (QAction* a : CMenuResources::AllActions(optimize))
+      if (a->text() == QStringLiteral("Convert to capture group")) pluginItem = a;
+    QVERIFY(pluginItem);
+  }
+  // A search that ends by itself with one match (0-1) well after the 500 ms before the wait
+  // dialog shows: the reluctant part fails in 2^n ways first. n is found by trying, once.
+  const QString pattern = QStringLiteral("(?:a|a)*?c|a");
+  static int n = 14;
+  static bool calibrated = false;
+  while (!calibrated) {
+    SetTexts(frame.Doc(), pattern, QString(n, QLatin1Char('a')));
+    frame.CommandAction(ID_MATCH_FIND)->trigger();
+    const double took = frame.Doc()->GetLastResult()->elapsed;
+    QCOMPARE(frame.Doc()->RealMatchCount(), 1);
+    calibrated = took >= 1.2 || n >= 40;
+    if (!calibrated) n += took > 0.001 ? std::max(1, int(std::ceil(std::log2(1.5 / took)))) : 8;
+  }
+  const int flags = frame.Doc()->GetFlags();
+  QList<CProgressDialog*> seen;
+  bool tried = false;
+  QTimer poll;
+  poll.setInterval(20);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    CProgressDialog* dialog = frame.WaitDialog();
+    if (!dialog || !dialog->isVisible()) return;
+    if (!seen.contains(dialog)) seen.append(dialog);
+    if (!tried) {
+      tried = true;
+      if (pluginItem) pluginItem->trigger();
+      else frame.CommandAction(command)->trigger();
+    }
+    // A dialog left over by a search run inside the wait would never be closed: close it.
+    if (!frame.Doc()->IsJobActive()) dialog->CloseForJob();
+  });
+  // Should the machine have sped up since n was found, so that the search ended before the
+  // dialog showed, it is tried again on a longer text.
+  for (int attempt = 0; attempt < 4 && !tried; ++attempt) {
+    SetTexts(frame.Doc(), pattern, QString(n, QLatin1Char('a')));
+    frame.Doc()->SelectPatternRange(0, 7);  // "(?:a|a)"
+    QCOMPARE(frame.Doc()->GetResultCount(), 0);
+    seen.clear();
+    poll.start();
+    frame.CommandAction(ID_MATCH_FIND)->trigger();
+    poll.stop();
+    if (!tried) n += 2;
+  }
+  QVERIFY(tried);
+  const std::vector<MatchHandle> results = frame.Doc()->GetResults();
+  QCOMPARE(int(results.size()), 1);
+  QCOMPARE(results[0]->sequence, 0);
+  QCOMPARE(results[0]->result.GetStart(), 0);
+  QCOMPARE(results[0]->result.GetEnd(), 1);
+  QCOMPARE(frame.ResultText(), QStringLiteral("1 of 1 results"));
+  QCOMPARE(seen.size(), 1);
+  QVERIFY(!frame.Doc()->IsJobActive());
+  QCOMPARE(frame.Doc()->GetFlags(), flags);
+  QCOMPARE(PatternOf(frame.Doc()), pattern);
+  QVERIFY(boxes.isEmpty());
+  // Outside a wait the same plugin command does rewrite the pattern.
+  if (pluginItem) {
+    frame.PrepareMenu(frame.TopMenu(IDS_MENU_TOOLS));
+    pluginItem->trigger();
+    QCOMPARE(PatternOf(frame.Doc()), QStringLiteral("(a|a)*?c|a"));
+  }
+}
+
+// File > Exit closes the window as its close button does, with the question to save first.
+void FrameTest::exitThroughMenu_data() {
+  QTest::addColumn<bool>("modified");
+  QTest::addColumn<int>("answer");
+  QTest::addColumn<bool>("closes");
+  QTest::addColumn<bool>("saves");
+  QTest::newRow("unmodified: no question") << false << 0 << true << false;
+  QTest::newRow("Yes saves") << true << int(IDocumentUi::ANSWER_YES) << true << true;
+  QTest::newRow("No discards") << true << int(IDocumentUi::ANSWER_NO) << true << false;
+  QTest::newRow("Cancel keeps the window") << true << int(IDocumentUi::ANSWER_CANCEL) << false << false;
+}
+
+void FrameTest::exitThroughMenu() {
+  QFETCH(bool, modified);
+  QFETCH(int, answer);
+  QFETCH(bool, closes);
+  QFETCH(bool, saves);
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("exit.rws"));
+  CMainFrame frame;
+  frame.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&frame));
+  QList<Box> boxes;
+  RecordBoxes(frame, &boxes, answer);
+  SetTexts(frame.Doc(), QStringLiteral("ex(it)"), QStringLiteral("exit"));
+  frame.Doc()->SetPathName(path);
+  frame.Doc()->SetModified(modified);
+
+  QAction* exit = nullptr;
+  for (QAction* a : frame.TopMenu(IDS_MENU_FILE)->actions())
+    if (CMenuResources::CommandOf(a) == ID_APP_EXIT) exit = a;
+  QVERIFY(exit);
+  QCOMPARE(exit->text(), QStringLiteral("E&xit"));
+  frame.PrepareMenu(frame.TopMenu(IDS_MENU_FILE));
+  QVERIFY(exit->isEnabled());
+  exit->trigger();
+  if (closes) {
+    QTRY_VERIFY_WITH_TIMEOUT(!frame.isVisible(), 20000);
+  } else {
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 1, 20000);
+    QCoreApplication::processEvents();
+    QVERIFY(frame.isVisible());
+    QVERIFY(frame.Doc()->IsModified());
+  }
+  QCOMPARE(boxes.size(), modified ? 1 : 0);
+  if (modified) {
+    QCOMPARE(boxes[0].text, QStringLiteral("Save changes to exit.rws?"));
+  }
+  QCOMPARE(QFileInfo::exists(path), saves);
+  if (saves) {
+    CKorvaneDoc reread(nullptr);
+    QVERIFY(reread.OnOpenDocument(path));
+    QCOMPARE(PatternOf(&reread), QStringLiteral("ex(it)"));
+  }
 }
 
 void FrameTest::missingCommandLineFile() {

@@ -32,6 +32,12 @@ class FrameTest : public QObject {
   void contextMenus();
   void droppedFiles();
   void waitDialogShowsAndBreaks();
+  void waitDialogClosesAsBreak_data();
+  void waitDialogClosesAsBreak();
+  void nothingStartsInsideTheWait_data();
+  void nothingStartsInsideTheWait();
+  void exitThroughMenu_data();
+  void exitThroughMenu();
   void missingCommandLineFile();
   void garbageCommandLineFile();
   void editCommandsGoToActiveView();
