@@ -1,5 +1,6 @@
 // clips_fuzz: the clips file reader on any bytes (read as UTF-16LE code units, an odd last byte
-// dropped, as the program reads the file). The clips that come out must have unique texts, and
+// dropped; the program itself leaves a file of odd length alone, see text_clips.h, but the
+// parser must cope with any units). The clips that come out must have unique texts, and
 // writing them and reading the file back must give the same clips: a clips file never changes
 // what it holds by being loaded and saved again.
 #include <cstdint>

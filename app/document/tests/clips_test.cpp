@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QLockFile>
 #include <QProcess>
+#include <QSysInfo>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -446,6 +447,23 @@ TEST_F(ClipsFileTest, ABusyFileIsSkippedAndTheClipsAreWrittenLater) {
   clips.CheckVersion();
   EXPECT_FALSE(clips.HasUnsavedChanges());
   EXPECT_EQ((Strings{"first", "second"}), Texts(path));
+}
+
+// A copy that died while writing leaves its lock file behind; the next change takes it over at
+// once instead of waiting or giving up.
+TEST_F(ClipsFileTest, ALockLeftByACopyThatDiedIsTakenOver) {
+  QProcess gone;
+  gone.start(QStringLiteral(KV_CLIPS_PEER), {});  // exits at once (no arguments)
+  ASSERT_TRUE(gone.waitForStarted(60000));
+  const qint64 deadPid = gone.processId();
+  ASSERT_TRUE(gone.waitForFinished(60000));
+  QFile lock(path + QStringLiteral(".lock"));
+  ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+  lock.write(QByteArray::number(deadPid) + "\nclips_peer\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+  lock.close();
+  clips.AddClip(W(u"after a crash"), W(u""));
+  EXPECT_EQ(CTextClips::ESave::Saved, clips.LastSave());
+  EXPECT_EQ(Strings{"after a crash"}, Texts(path));
 }
 
 TEST_F(ClipsFileTest, CloseWritesOnlyWhatIsUnwritten) {
