@@ -44,9 +44,10 @@ class CTextClips {
     InMemory,   // no file can take the clips (see above); they are kept in memory
   };
 
-  // The largest clips file that is read. Reading and parsing run at about 25 MB/s on the UI
-  // thread at start-up and whenever another copy changed the file, so the limit keeps both
-  // well under a second; a user's clips are nowhere near it.
+  // The largest clips file that is read. It is read and parsed on the UI thread at start-up and
+  // whenever another copy changed it, at roughly 10 ms per MB (app/document/bench/
+  // clips_load_bench), so the limit keeps that to a small fraction of a second; a user's clips
+  // are nowhere near it.
   static constexpr qint64 kReadLimit = qint64(16) << 20;
 
   // Uses the default location (see SetDefaultLocation).

@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <random>
 
 #include "app/document/clips_format.h"
 #include "app/document/tests/headless_ui.h"
@@ -93,6 +94,36 @@ TEST(ClipsFormat, ReadsTheFirstLiteralOfALineAndTheRestAsName) {
     const TextClip c = CClipsFormat::ParseLine(line.data(), static_cast<int>(line.size()));
     EXPECT_EQ(r.text, S(c.text)) << r.what;
     EXPECT_EQ(r.name, S(c.name)) << r.what;
+  }
+}
+
+// The direct readings against the patterns that define them: hand-picked lines around the
+// places where they could part (an empty literal, a backslash at the end or before LF, escapes
+// next to the quotes), then seeded random lines over the characters that matter.
+TEST(ClipsFormat, DirectReadingsGiveWhatThePatternsGive) {
+  std::vector<Units> lines;
+  for (const char16_t* l : {u"\"", u"\"\"", u"\"\"n", u"\"\\", u"\"\\\"", u"\"\\\"\"", u"\"\\\\\"x", u"\"a\\",
+                            u"\"\\n\\r\\r\\n\"", u"\"\\\n\"", u"\"a\\\nb\"c", u"\"\\\r\nb\"", u"\"'\"'", u"\"/*\"*/",
+                            u"\"x\"\"y\"", u"\"?\\?=\"", u"\"\\q\"", u"x\"y\"z", u"", u"\"\r\n\"", u"\"a\rb\"\nc"})
+    lines.push_back(W(l));
+  const char16_t alphabet[] = {u'"', u'\\', u'\'', u'/', u'*', u'n', u'r', u'?', u'=', u'a',
+                               u'\r', u'\n', u' ', 0, 0xD800};
+  std::mt19937 rng(1208);
+  for (int i = 0; i < 4000; ++i) {
+    Units line;
+    if (i % 2 == 0) line.push_back('"');  // half of them in the written form
+    const int n = static_cast<int>(rng() % 12);
+    for (int k = 0; k < n; ++k) line.push_back(alphabet[rng() % (sizeof alphabet / sizeof alphabet[0])]);
+    lines.push_back(line);
+  }
+  for (const Units& line : lines) {
+    const int n = static_cast<int>(line.size());
+    ASSERT_EQ(CClipsFormat::UnescapeWithPattern(line.data(), n), CClipsFormat::Unescape(line.data(), n))
+        << Narrow(line);
+    const TextClip a = CClipsFormat::ParseLine(line.data(), n);
+    const TextClip b = CClipsFormat::ParseLineWithPattern(line.data(), n);
+    ASSERT_EQ(b.text, a.text) << Narrow(line);
+    ASSERT_EQ(b.name, a.name) << Narrow(line);
   }
 }
 
