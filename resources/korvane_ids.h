@@ -308,6 +308,12 @@ inline constexpr int IDS_MSG_BAD_FILE_FORMAT = 2622;
 inline constexpr int IDS_MSG_SAVE_FAILED = 2623;
 inline constexpr int IDS_MSG_PLUGIN_FAULT = 2624;            // "%s" menu text, "%s" library file
 inline constexpr int IDS_MSG_PLUGIN_LOAD_FAULT = 2625;       // "%s" library file
+inline constexpr int IDS_MSG_WRITE_FAILED = 2630;            // "%s" file, "%s" system's reason
+inline constexpr int IDS_MSG_CLIPS_SAVE_FAILED = 2631;       // "%s" file, "%s" system's reason
+inline constexpr int IDS_MSG_CLIPS_KEPT_ELSEWHERE = 2632;    // "%s" file, "%s" reason, "%s" file used instead
+inline constexpr int IDS_MSG_CLIPS_KEPT_IN_MEMORY = 2633;    // "%s" file, "%s" reason
+inline constexpr int IDS_REASON_FILE_TOO_LARGE = 2634;       // "%s" limit in MB
+inline constexpr int IDS_REASON_NOT_UTF16 = 2635;
 
 // ---- 2670-2689: fonts of the text boxes ------------------------------------------------------
 inline constexpr int IDS_FMT_FONT_STAND_IN = 2670;           // "%s" family drawn, "%s" saved family (missing)

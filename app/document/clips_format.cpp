@@ -119,7 +119,7 @@ Units CClipsFormat::Escape(const Units& text) {
   return out;
 }
 
-Units CClipsFormat::Unescape(const unsigned short* body, int length) {
+Units CClipsFormat::UnescapeWithPattern(const unsigned short* body, int length) {
   Units out;
   if (!body || length <= 0) return out;
   out.reserve(static_cast<size_t>(length));
@@ -143,7 +143,43 @@ Units CClipsFormat::Unescape(const unsigned short* body, int length) {
   return out;
 }
 
-TextClip CClipsFormat::ParseLine(const unsigned short* line, int length) {
+// The same replacements as the unescape pattern, in one pass: at each backslash the pattern's
+// alternatives are tried in its order, and a backslash that starts none of them stays.
+Units CClipsFormat::Unescape(const unsigned short* body, int length) {
+  Units out;
+  if (!body || length <= 0) return out;
+  out.reserve(static_cast<size_t>(length));
+  const auto at = [body, length](int i) -> int { return i < length ? body[i] : -1; };
+  int i = 0;
+  while (i < length) {
+    const unsigned short c = body[i];
+    if (c != '\\' || i + 1 >= length) {
+      out.push_back(c);
+      ++i;
+      continue;
+    }
+    const unsigned short d = body[i + 1];
+    if (d == '\\' || d == '"' || d == '\'' || d == '?') {
+      out.push_back(d);
+      i += 2;
+    } else if (d == 'n' || d == 'r') {
+      out.push_back('\r');
+      out.push_back('\n');
+      i += 2;
+      // \n\r and \r\n are one line break
+      if (at(i) == '\\' && at(i + 1) == (d == 'n' ? 'r' : 'n')) i += 2;
+    } else if (d == '\r' || d == '\n') {
+      i += 2;  // a backslash before a real line break continues the line
+      if (at(i) == (d == '\r' ? '\n' : '\r')) ++i;
+    } else {
+      out.push_back(c);
+      ++i;
+    }
+  }
+  return out;
+}
+
+TextClip CClipsFormat::ParseLineWithPattern(const unsigned short* line, int length) {
   TextClip clip;
   if (!line || length <= 0) return clip;
   const HostRegexp& re = LiteralExtraction();
@@ -161,6 +197,36 @@ TextClip CClipsFormat::ParseLine(const unsigned short* line, int length) {
   } else {
     clip.text = Unescape(line, length);
   }
+  return clip;
+}
+
+TextClip CClipsFormat::ParseLine(const unsigned short* line, int length) {
+  // A line that begins with a double quote, as every line this program writes does: the
+  // extraction pattern's skipping part matches nothing before that quote, and the literal's
+  // body is the longest run of escapes (a backslash and any character but LF) and characters
+  // other than backslash and double quote, then an optional closing quote. An empty body
+  // matches only as "", so any other line without a body is left to the pattern itself.
+  if (!line || length < 2 || line[0] != '"') return ParseLineWithPattern(line, length);
+  int end = 1;
+  while (end < length) {
+    const unsigned short c = line[end];
+    if (c == '"') break;
+    if (c == '\\') {
+      if (end + 1 >= length || line[end + 1] == '\n') break;
+      end += 2;
+    } else {
+      ++end;
+    }
+  }
+  TextClip clip;
+  if (end == 1) {
+    if (line[1] != '"') return ParseLineWithPattern(line, length);
+    clip.name.assign(line + 2, line + length);  // "" : no text
+    return clip;
+  }
+  clip.text = Unescape(line + 1, end - 1);
+  if (end < length && line[end] == '"') ++end;
+  clip.name.assign(line + end, line + length);
   return clip;
 }
 

@@ -1,4 +1,4 @@
-// CKorvaneDoc: snapshots, workspace files and the text clips' version check. The formats are in
+// CKorvaneDoc: snapshots, workspace files, the text clips' version check and their messages. The formats are in
 // snapshot.h, workspace_file.h and text_clips.h. Covered by app/document/tests/doc_files_test.cpp.
 #include <QDir>
 #include <ctime>
@@ -130,11 +130,10 @@ bool CKorvaneDoc::OnOpenDocument(const QString& path) {
 
 bool CKorvaneDoc::OnSaveDocument(const QString& path) {
   const std::string bytes = WorkspaceBytes();
-  if (CFileIo::WriteAll(path, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size()))) !=
+  QString reason;
+  if (CFileIo::WriteAll(path, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())), &reason) !=
       EFileError::None) {
-    if (m_pUi)
-      m_pUi->MessageBox(FileMessage(IDS_MSG_SAVE_FAILED, path), CStringTable::Str(IDS_APP_NAME),
-                        IDocumentUi::ICON_WARNING, IDocumentUi::BUTTONS_OK);
+    ReportWriteFailure(path, reason);
     return false;
   }
   m_bModified = false;
@@ -142,9 +141,23 @@ bool CKorvaneDoc::OnSaveDocument(const QString& path) {
   return true;
 }
 
+void CKorvaneDoc::ReportWriteFailure(const QString& path, const QString& reason) {
+  if (!m_pUi) return;
+  m_pUi->MessageBox(CStringTable::FormatStrings(CStringTable::Str(IDS_MSG_WRITE_FAILED),
+                                                {QDir::toNativeSeparators(path), reason}),
+                    CStringTable::Str(IDS_APP_NAME), IDocumentUi::ICON_WARNING, IDocumentUi::BUTTONS_OK);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Text clips
 
 void CKorvaneDoc::CheckClipsVersion() {
   if (m_clips.CheckVersion()) UpdateAllViews(nullptr, HINT_CLIPS);
+  ShowClipsNotice();
+}
+
+void CKorvaneDoc::ShowClipsNotice() {
+  const QString notice = m_clips.TakeNotice();
+  if (notice.isEmpty() || !m_pUi) return;
+  m_pUi->MessageBox(notice, CStringTable::Str(IDS_APP_NAME), IDocumentUi::ICON_WARNING, IDocumentUi::BUTTONS_OK);
 }

@@ -53,13 +53,16 @@ void CKorvaneDoc::UpdateAllViews(CDocView* sender, int hint) {
 }
 
 void CKorvaneDoc::Notify(CDocView* sender, int hint) {
+  // Clip changes are written as they are made; what is still unwritten goes first, so that the
+  // views show what the file holds.
+  if (hint & HINT_CLIPS) m_clips.Publish();
   UpdateAllViews(sender, hint);
   if ((hint & HINT_RESULTS) && m_pUi) {
     MatchHandle last = GetLastResult();
     m_pUi->ShowElapsedTime(last->elapsed);
     m_pUi->ShowResultPosition(last->sequence / 10 + 1, RealMatchCount());
   }
-  if (hint & HINT_CLIPS) m_clips.Publish();
+  if (hint & HINT_CLIPS) ShowClipsNotice();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -280,10 +280,14 @@ class CKorvaneDoc {
   // was; a file that does not parse leaves it cleared. Either failure shows a message naming
   // the file and returns false. On success the file becomes the document's file.
   bool OnOpenDocument(const QString& path);
-  // Save: writes the workspace to a temporary file beside `path` and renames it into place, so
-  // a failed save keeps the previous file. A failure shows a message naming the file, keeps the
-  // modified flag and returns false. On success the file becomes the document's file.
+  // Save: writes the workspace to a new file beside `path`, flushed to the disk, and renames it
+  // into place, so a failed save keeps the previous file byte for byte. A failure shows a
+  // message naming the file and the system's reason, keeps the modified flag and returns false.
+  // On success the file becomes the document's file.
   bool OnSaveDocument(const QString& path);
+  // The message of a failed save or export: the file, the system's reason, and that the file
+  // on disk is as it was.
+  void ReportWriteFailure(const QString& path, const QString& reason);
   const QString& GetPathName() const { return m_strPathName; }
   void SetPathName(const QString& path) { m_strPathName = path; }
 
@@ -300,9 +304,12 @@ class CKorvaneDoc {
   }
   void RemoveClip(int index) { m_clips.RemoveClip(index); }
   void ClearClips() { m_clips.ClearClips(); }
-  // Called by the frame when it gets the focus: reloads clips that another copy has rewritten
-  // and updates all views with 0x10000.
+  // Called by the frame when it gets the focus: writes clip changes that are still unwritten,
+  // reloads clips that another copy has rewritten and updates all views with 0x10000; then
+  // shows the clips' notice, if any.
   void CheckClipsVersion();
+  // A message box with the clips' notice (a clips file that cannot be read or written), if any.
+  void ShowClipsNotice();
 
   // --- the wait dialog's side of the protocol (UI thread) ---
   bool WaitDialogOpening();

@@ -29,8 +29,16 @@ bool EndsWith(const QString& path, const char* tail) {
   return path.endsWith(QLatin1String(tail), Qt::CaseInsensitive);
 }
 
-bool Write(const QString& path, const QByteArray& bytes) {
-  return CFileIo::WriteAll(path, bytes) == EFileError::None;
+bool Write(const QString& path, const QByteArray& bytes, QString* reason) {
+  QString detail;
+  const bool written = CFileIo::WriteAll(path, bytes, &detail) == EFileError::None;
+  if (reason) *reason = written ? QString() : detail;
+  return written;
+}
+
+bool Nothing(QString* reason) {
+  if (reason) reason->clear();
+  return false;
 }
 
 }  // namespace
@@ -117,29 +125,35 @@ QByteArray CResultExport::TextFile(QStringView text) {
   return out;
 }
 
-bool CResultExport::SaveMatchResult(const CKorvaneDoc& doc, const QString& path) {
+bool CResultExport::SaveMatchResult(const CKorvaneDoc& doc, const QString& path, QString* reason) {
   const std::vector<MatchHandle> results = doc.GetResults();
-  if (results.empty()) return false;
+  if (results.empty()) return Nothing(reason);
   const std::vector<unsigned short>& subject = doc.GetSubjectText();
-  return Write(path, MatchResultFile(results, subject.data(), static_cast<int>(subject.size()),
-                                     (doc.GetFlags() & RIGHTTOLEFT) != 0, IsCsvPath(path)));
+  return Write(path,
+               MatchResultFile(results, subject.data(), static_cast<int>(subject.size()),
+                               (doc.GetFlags() & RIGHTTOLEFT) != 0, IsCsvPath(path)),
+               reason);
 }
 
-bool CResultExport::SaveSplitResult(const CKorvaneDoc& doc, const QString& path) {
+bool CResultExport::SaveSplitResult(const CKorvaneDoc& doc, const QString& path, QString* reason) {
   const std::vector<MatchHandle> results = doc.GetResults();
-  if (results.empty()) return false;
+  if (results.empty()) return Nothing(reason);
   const std::vector<unsigned short>& subject = doc.GetSubjectText();
-  return Write(path, SplitResultFile(results, doc.GetCurrentResult(), subject.data(),
-                                     static_cast<int>(subject.size()), (doc.GetFlags() & RIGHTTOLEFT) != 0,
-                                     IsCsvPath(path)));
+  return Write(path,
+               SplitResultFile(results, doc.GetCurrentResult(), subject.data(), static_cast<int>(subject.size()),
+                               (doc.GetFlags() & RIGHTTOLEFT) != 0, IsCsvPath(path)),
+               reason);
 }
 
-bool CResultExport::SaveReplaceResult(const CKorvaneDoc& doc, const QString& path) {
-  if (doc.GetReplaceResult().Segments().empty()) return false;
-  return Write(path, ReplaceResultFile(doc.GetReplaceResult(), doc.GetSubjectText().data(), IsCsvPath(path)));
+bool CResultExport::SaveReplaceResult(const CKorvaneDoc& doc, const QString& path, QString* reason) {
+  if (doc.GetReplaceResult().Segments().empty()) return Nothing(reason);
+  return Write(path, ReplaceResultFile(doc.GetReplaceResult(), doc.GetSubjectText().data(), IsCsvPath(path)),
+               reason);
 }
 
-bool CResultExport::SaveTextFile(const QString& path, QStringView text) { return Write(path, TextFile(text)); }
+bool CResultExport::SaveTextFile(const QString& path, QStringView text, QString* reason) {
+  return Write(path, TextFile(text), reason);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Save As
@@ -194,12 +208,16 @@ SaveAsChoice CSaveAs::Choose(ESaveAsBox box, int filterIndex, const QString& pat
 
 bool CSaveAs::Run(CKorvaneDoc& doc, ESaveAsBox box, int filterIndex, const QString& path, QStringView boxText) {
   const SaveAsChoice choice = Choose(box, filterIndex, path);
+  QString reason;
+  bool written = false;
   switch (choice.kind) {
-    case ESaveAsKind::Workspace: return doc.OnSaveDocument(choice.path);
-    case ESaveAsKind::MatchResult: return CResultExport::SaveMatchResult(doc, choice.path);
-    case ESaveAsKind::SplitResult: return CResultExport::SaveSplitResult(doc, choice.path);
-    case ESaveAsKind::ReplaceResult: return CResultExport::SaveReplaceResult(doc, choice.path);
-    case ESaveAsKind::TextFile: return CResultExport::SaveTextFile(choice.path, boxText);
+    case ESaveAsKind::Workspace: return doc.OnSaveDocument(choice.path);  // reports its own failure
+    case ESaveAsKind::MatchResult: written = CResultExport::SaveMatchResult(doc, choice.path, &reason); break;
+    case ESaveAsKind::SplitResult: written = CResultExport::SaveSplitResult(doc, choice.path, &reason); break;
+    case ESaveAsKind::ReplaceResult: written = CResultExport::SaveReplaceResult(doc, choice.path, &reason); break;
+    case ESaveAsKind::TextFile: written = CResultExport::SaveTextFile(choice.path, boxText, &reason); break;
   }
-  return false;
+  // Nothing to export is no failure; a write that failed is, and the user chose the file.
+  if (!written && !reason.isEmpty()) doc.ReportWriteFailure(choice.path, reason);
+  return written;
 }

@@ -2,9 +2,10 @@
 //
 // Export files are for people: every piece of text is converted on its own to the system code
 // page (platform/code_page.h) after its line breaks (CR LF, LF CR, lone CR, lone LF) became
-// CR LF, and every line ends with CR LF. Result files and text files are written to a temporary
-// file beside the target and renamed into place; a file that cannot be written is skipped
-// without a message (the functions say whether they wrote).
+// CR LF, and every line ends with CR LF. Result files and text files are written to a new file
+// beside the target and renamed into place (CFileIo::WriteAll), so a failed write leaves the
+// old file as it was; the writers say whether they wrote and why not, and Save As tells the
+// user about a write that failed.
 //
 // Covered by app/document/tests/result_export_test.cpp.
 #ifndef KORVANE_RESULT_EXPORT_H
@@ -45,12 +46,14 @@ class CResultExport {
   static QString QuotedField(QStringView text);
 
   // --- the document's writers; true when a file was written ---
+  // `reason` receives the system's reason when a write failed, and is emptied when nothing was
+  // written because there was nothing to write.
   // Nothing is written when the results list is empty.
-  static bool SaveMatchResult(const CKorvaneDoc& doc, const QString& path);
-  static bool SaveSplitResult(const CKorvaneDoc& doc, const QString& path);
+  static bool SaveMatchResult(const CKorvaneDoc& doc, const QString& path, QString* reason = nullptr);
+  static bool SaveSplitResult(const CKorvaneDoc& doc, const QString& path, QString* reason = nullptr);
   // Nothing is written when the replace result has no segment.
-  static bool SaveReplaceResult(const CKorvaneDoc& doc, const QString& path);
-  static bool SaveTextFile(const QString& path, QStringView text);
+  static bool SaveReplaceResult(const CKorvaneDoc& doc, const QString& path, QString* reason = nullptr);
+  static bool SaveTextFile(const QString& path, QStringView text, QString* reason = nullptr);
 };
 
 // The boxes that offer Save As, each with its own filter list (the string ids are in
@@ -70,8 +73,8 @@ class CSaveAs {
   // What the box's Save As does for the chosen file and filter (counted from 1).
   static SaveAsChoice Choose(ESaveAsBox box, int filterIndex, const QString& path);
   // Chooses, then writes: the workspace (through the document, which then has that file), a
-  // result export, or `boxText` as a text file. Returns whether a file was written; the
-  // document reports a failed workspace save itself.
+  // result export, or `boxText` as a text file. Returns whether a file was written. A write
+  // that failed is reported to the user through the document (ReportWriteFailure).
   static bool Run(CKorvaneDoc& doc, ESaveAsBox box, int filterIndex, const QString& path, QStringView boxText);
   // Whether the file name (not the folders) has an extension.
   static bool HasExtension(const QString& path);

@@ -4,8 +4,10 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTimer>
 #include <QTranslator>
 
+#include "app/document/korvane_doc.h"
 #include "app/ui/main_frame.h"
 #include "korvane_ids.h"
 #include "platform/profile.h"
@@ -59,5 +61,8 @@ int CKorvaneApp::Run(QApplication& app) {
   if (!file.isEmpty()) frame.OpenDocumentFile(file);
   frame.show();
   frame.EnableDrop();
+  // A clips file that could not be read at start is reported as soon as the window is up, not
+  // only when it first gets the focus (which a session without a window manager never sends).
+  QTimer::singleShot(0, &frame, [&frame] { frame.Doc()->ShowClipsNotice(); });
   return app.exec();
 }

@@ -1,10 +1,21 @@
-// A second running copy for the clips tests: a document on the given clips file and shared
-// counter that either adds a clip and announces it, or waits until another copy's clip shows.
+// Another running copy for the clips tests: a document on the given clips file and shared
+// counter that changes one clip as the clip list view does (the change, then a notification
+// with 0x10000), or waits until another copy's clip shows.
 //
-//   clips_peer FILE COUNTER add TEXT NAME       adds the clip, notifies 0x10000, prints the version
-//   clips_peer FILE COUNTER wait TEXT MS        prints "ready", then checks the version (as the
-//                                               frame does on focus) until a clip TEXT shows;
-//                                               prints the clips and exits 0, or exits 1 after MS
+//   clips_peer FILE COUNTER add TEXT NAME [GO]     adds the clip
+//   clips_peer FILE COUNTER rename TEXT NAME [GO]  gives the clip TEXT the name NAME
+//   clips_peer FILE COUNTER remove TEXT - [GO]     deletes the clip TEXT
+//   clips_peer FILE COUNTER wait TEXT MS           prints "ready", then checks the version (as
+//                                                  the frame does on focus) until a clip TEXT
+//                                                  shows; prints the clips and exits 0, or
+//                                                  exits 1 after MS
+//
+// The document is made (and reads the file) first. With GO, the copy then prints "ready" and
+// waits until the file GO exists before it changes anything, so that a test can make many
+// copies change the file at the same moment, each from the list it read before. A change
+// prints "saved N" (the CTextClips::ESave value of its write) and exits 0; 3 when the clip
+// to rename or delete is not in the list the copy read.
+#include <QFile>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -22,6 +33,15 @@ void PrintClips(const CKorvaneDoc& doc) {
                 std::string(c.name.begin(), c.name.end()).c_str());
 }
 
+bool WaitForFile(const QString& path, int ms) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!QFile::exists(path)) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -32,14 +52,10 @@ int main(int argc, char** argv) {
   HeadlessUi ui;
   CKorvaneDoc doc(&ui);
   ui.doc = &doc;
+  const std::string command = argv[3];
   const std::vector<unsigned short> text = U16(argv[4]);
-  if (std::strcmp(argv[3], "add") == 0) {
-    doc.AddClip(text, U16(argv[5]));
-    doc.Notify(nullptr, HINT_CLIPS);
-    std::printf("version %d\n", counter.Read());
-    return 0;
-  }
-  if (std::strcmp(argv[3], "wait") == 0) {
+
+  if (command == "wait") {
     std::printf("ready\n");
     std::fflush(stdout);
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::atoi(argv[5]));
@@ -53,5 +69,25 @@ int main(int argc, char** argv) {
     }
     return 1;
   }
-  return 2;
+
+  if (argc > 6) {
+    std::printf("ready\n");
+    std::fflush(stdout);
+    if (!WaitForFile(QString::fromLocal8Bit(argv[6]), 300000)) return 4;
+  }
+  const int index = doc.GetClips().List().Find(text);
+  if (command == "add") {
+    doc.AddClip(text, U16(argv[5]));
+  } else if (command == "rename") {
+    if (index < 0) return 3;
+    doc.GetClips().SetClipName(index, U16(argv[5]));
+  } else if (command == "remove") {
+    if (index < 0) return 3;
+    doc.RemoveClip(index);
+  } else {
+    return 2;
+  }
+  doc.Notify(nullptr, HINT_CLIPS);
+  std::printf("saved %d\n", static_cast<int>(doc.GetClips().LastSave()));
+  return 0;
 }

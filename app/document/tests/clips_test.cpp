@@ -1,7 +1,9 @@
 // Text clips: the escaping into a literal, reading lines back (comments, character literals, no
-// closing quote, NUL, unpaired surrogates, odd line breaks), the list rules, the file with its
-// lock (a busy write is skipped and retried without losing the clips in memory), and two
-// processes seeing each other's changes through the shared version.
+// closing quote, NUL, unpaired surrogates, odd line breaks), the list rules, and the file: every
+// change a read-modify-write under the lock, so that copies changing it at the same time lose
+// nothing (two in this process; twelve processes at once through clips_peer); a write failing
+// at any step or a busy lock keeps the file and the change; a file that cannot be read
+// completely is never replaced.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -9,11 +11,21 @@
 #include <QFile>
 #include <QLockFile>
 #include <QProcess>
+#include <QSysInfo>
 #include <QTemporaryDir>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <random>
 
 #include "app/document/clips_format.h"
 #include "app/document/tests/headless_ui.h"
+#include "platform/file_io.h"
 #include "platform/shared_counter.h"
+#include "stringtable.h"
 
 namespace {
 
@@ -82,6 +94,36 @@ TEST(ClipsFormat, ReadsTheFirstLiteralOfALineAndTheRestAsName) {
     const TextClip c = CClipsFormat::ParseLine(line.data(), static_cast<int>(line.size()));
     EXPECT_EQ(r.text, S(c.text)) << r.what;
     EXPECT_EQ(r.name, S(c.name)) << r.what;
+  }
+}
+
+// The direct readings against the patterns that define them: hand-picked lines around the
+// places where they could part (an empty literal, a backslash at the end or before LF, escapes
+// next to the quotes), then seeded random lines over the characters that matter.
+TEST(ClipsFormat, DirectReadingsGiveWhatThePatternsGive) {
+  std::vector<Units> lines;
+  for (const char16_t* l : {u"\"", u"\"\"", u"\"\"n", u"\"\\", u"\"\\\"", u"\"\\\"\"", u"\"\\\\\"x", u"\"a\\",
+                            u"\"\\n\\r\\r\\n\"", u"\"\\\n\"", u"\"a\\\nb\"c", u"\"\\\r\nb\"", u"\"'\"'", u"\"/*\"*/",
+                            u"\"x\"\"y\"", u"\"?\\?=\"", u"\"\\q\"", u"x\"y\"z", u"", u"\"\r\n\"", u"\"a\rb\"\nc"})
+    lines.push_back(W(l));
+  const char16_t alphabet[] = {u'"', u'\\', u'\'', u'/', u'*', u'n', u'r', u'?', u'=', u'a',
+                               u'\r', u'\n', u' ', 0, 0xD800};
+  std::mt19937 rng(1208);
+  for (int i = 0; i < 4000; ++i) {
+    Units line;
+    if (i % 2 == 0) line.push_back('"');  // half of them in the written form
+    const int n = static_cast<int>(rng() % 12);
+    for (int k = 0; k < n; ++k) line.push_back(alphabet[rng() % (sizeof alphabet / sizeof alphabet[0])]);
+    lines.push_back(line);
+  }
+  for (const Units& line : lines) {
+    const int n = static_cast<int>(line.size());
+    ASSERT_EQ(CClipsFormat::UnescapeWithPattern(line.data(), n), CClipsFormat::Unescape(line.data(), n))
+        << Narrow(line);
+    const TextClip a = CClipsFormat::ParseLine(line.data(), n);
+    const TextClip b = CClipsFormat::ParseLineWithPattern(line.data(), n);
+    ASSERT_EQ(b.text, a.text) << Narrow(line);
+    ASSERT_EQ(b.name, a.name) << Narrow(line);
   }
 }
 
@@ -196,157 +238,475 @@ TEST(ClipList, AddInsertRemove) {
 
 class ClipsFileTest : public ::testing::Test {
  protected:
+  static void SetUpTestSuite() { CStringTable::SetCurrent(CStringTable::kEnglish); }
   void SetUp() override {
     ASSERT_TRUE(dir.isValid());
-    path = QDir(dir.path()).filePath(QStringLiteral("k.clips"));
+    path = Path("k.clips");
+    fallback = Path("fallback/k.clips");
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("fallback")));
     counterName = QStringLiteral("korvane-clips-file-test-%1").arg(QCoreApplication::applicationPid());
     counter.Open(counterName);
-    clips.SetLocation(path, &counter);
+    clips.SetLocation(path, &counter, fallback);
   }
   void TearDown() override {
+    CFileIo::SetFaultPlan(nullptr);
     counter.Close();
     CSharedCounter::RemoveShared(counterName);
   }
-  QByteArray OnDisk() const {
-    QFile f(path);
+  QString Path(const char* name) const { return QDir(dir.path()).filePath(QString::fromLatin1(name)); }
+  static QByteArray Raw(const QString& file) {
+    QFile f(file);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+  }
+  QByteArray OnDisk() const { return Raw(path); }
+  // The clip texts a fresh reader finds in a file.
+  std::vector<std::string> Texts(const QString& file) const {
+    CTextClips reader;
+    reader.SetLocation(file, &counter);
+    reader.LoadClips();
+    std::vector<std::string> texts;
+    for (const TextClip& c : reader.List().Clips())
+      texts.push_back(Narrow(c.text) + (c.name.empty() ? "" : "|" + Narrow(c.name)));
+    return texts;
+  }
+  static std::vector<std::string> Shown(const CTextClips& c) {
+    std::vector<std::string> texts;
+    for (const TextClip& clip : c.List().Clips())
+      texts.push_back(Narrow(clip.text) + (clip.name.empty() ? "" : "|" + Narrow(clip.name)));
+    return texts;
   }
 
   QTemporaryDir dir;
   QString path;
+  QString fallback;
   QString counterName;
-  CSharedCounter counter;
+  mutable CSharedCounter counter;
   CTextClips clips;
 };
 
-TEST_F(ClipsFileTest, FileIsUtf16LeLinesWithCrLfAndDeletedWhenEmpty) {
+typedef std::vector<std::string> Strings;
+
+TEST_F(ClipsFileTest, EveryChangeIsWrittenAtOnceAsUtf16LeLinesAndTheFileGoesWithTheLastClip) {
+  const int version = counter.Read();
   clips.AddClip(W(u"a\"\u4E2D"), W(u"n"));
-  EXPECT_EQ(CTextClips::ESave::Saved, clips.SaveClips());
+  EXPECT_EQ(CTextClips::ESave::Saved, clips.LastSave());
+  EXPECT_EQ(version + 1, counter.Read());
+  EXPECT_EQ(counter.Read(), clips.Version());
   const char expected[] = "\"\0a\0\\\0\"\0\x2D\x4E\"\0n\0\r\0\n\0";
   EXPECT_EQ(QByteArray(expected, sizeof expected - 1), OnDisk());
-  CTextClips other;
-  other.SetLocation(path, &counter);
-  other.LoadClips();
-  ASSERT_EQ(1, other.Count());
-  EXPECT_EQ(W(u"a\"\u4E2D"), other.List().At(0).text);
+  EXPECT_EQ(CTextClips::ESave::Unchanged, clips.Publish());  // nothing left to write
+  EXPECT_EQ(1u, Texts(path).size());
   clips.RemoveClip(0);
-  EXPECT_EQ(CTextClips::ESave::Deleted, clips.SaveClips());
+  EXPECT_EQ(CTextClips::ESave::Deleted, clips.LastSave());
   EXPECT_FALSE(QFile::exists(path));
   EXPECT_FALSE(QFile::exists(path + QStringLiteral(".lock")));
-  other.LoadClips();
-  EXPECT_EQ(0, other.Count());
+  EXPECT_EQ(version + 2, counter.Read());
 }
 
-TEST_F(ClipsFileTest, MissingOrOddFilesGiveWhatTheyCan) {
-  clips.AddClip(W(u"gone"), W(u""));
+TEST_F(ClipsFileTest, AMissingFileGivesNoClipsAndOddLinesGiveWhatTheyCan) {
   clips.LoadClips();  // no file
   EXPECT_EQ(0, clips.Count());
   QFile f(path);
   ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  // A lone LF between lines, no closing quote, an odd last byte.
-  const char bytes[] = "\"\0x\0\"\0\n\0\"\0y\0z";
+  // A lone LF between lines, no closing quote, no line end at the end.
+  const char bytes[] = "\"\0x\0\"\0\n\0\"\0y\0";
   f.write(bytes, sizeof bytes - 1);
   f.close();
   clips.LoadClips();
-  ASSERT_EQ(2, clips.Count());
-  EXPECT_EQ("x", Narrow(clips.List().At(0).text));
-  EXPECT_EQ("y", Narrow(clips.List().At(1).text));
+  EXPECT_EQ((Strings{"x", "y"}), Shown(clips));
   EXPECT_FALSE(clips.HasUnsavedChanges());
+  EXPECT_TRUE(clips.TakeNotice().isEmpty());
+}
+
+// Two copies of the program on one file, each changing the list it shows without having seen
+// the other's changes: every change reaches the file and none undoes another.
+TEST_F(ClipsFileTest, ChangesOfTwoCopiesAreMergedNeverOverwritten) {
+  CTextClips other;
+  other.SetLocation(path, &counter);
+  clips.AddClip(W(u"a"), W(u""));
+  other.Open();  // sees "a"
+  clips.AddClip(W(u"b"), W(u""));
+  other.AddClip(W(u"c"), W(u""));  // knows nothing of "b"
+  EXPECT_EQ((Strings{"a", "b", "c"}), Texts(path));
+  EXPECT_EQ((Strings{"a", "b", "c"}), Shown(other));  // what it shows is what the file holds
+  // A drop into the copy that is not active goes before the clip it was dropped on.
+  clips.InsertClip(1, W(u"d"), W(u""));  // this copy shows a b: before "b"
+  EXPECT_EQ((Strings{"a", "d", "b", "c"}), Texts(path));
+  other.SetClipName(1, W(u"B"));  // "b" in the list it shows (a b c)
+  clips.RemoveClip(0);            // "a"
+  EXPECT_EQ((Strings{"d", "b|B", "c"}), Texts(path));
+  // Reordering: "c" to the top.
+  clips.InsertClip(0, W(u"c"), W(u""));
+  EXPECT_EQ((Strings{"c", "d", "b|B"}), Texts(path));
+  // A rename of a clip that the other copy deleted meanwhile does not bring it back.
+  other.RemoveClip(1);  // "d" in the list it shows (a d b|B c)
+  clips.SetClipName(1, W(u"D"));
+  EXPECT_EQ((Strings{"c", "b|B"}), Texts(path));
+  // Clearing removes what this copy shows, not a clip the other added meanwhile.
+  other.AddClip(W(u"e"), W(u""));
+  clips.ClearClips();
+  EXPECT_EQ(Strings{"e"}, Texts(path));
+  EXPECT_FALSE(clips.HasUnsavedChanges());
+  EXPECT_FALSE(other.HasUnsavedChanges());
+}
+
+// A drop lands where it was dropped, counted in the list as the view shows it.
+TEST_F(ClipsFileTest, InsertKeepsTheListsOwnPlacesWhenNothingElseChanged) {
+  struct Row {
+    int index;
+    std::u16string text;
+    Strings after;
+  } rows[] = {
+      {0, u"n", {"n", "a", "b", "c"}},  {2, u"n", {"a", "b", "n", "c"}},  {3, u"n", {"a", "b", "c", "n"}},
+      {99, u"n", {"a", "b", "c", "n"}}, {-3, u"n", {"n", "a", "b", "c"}}, {0, u"c", {"c", "a", "b"}},
+      {1, u"a", {"b", "a", "c"}},       {2, u"a", {"b", "c", "a"}},       {3, u"b", {"a", "c", "b"}},
+  };
+  for (const Row& r : rows) {
+    clips.ClearClips();
+    for (const char16_t* t : {u"a", u"b", u"c"}) clips.AddClip(W(t), W(u""));
+    CTextClipList expected = clips.List();
+    expected.InsertClip(r.index, W(r.text), W(u""));
+    const int at = clips.InsertClip(r.index, W(r.text), W(u""));
+    EXPECT_EQ(r.after, Shown(clips)) << r.index << " " << Narrow(W(r.text));
+    EXPECT_EQ(r.after, Texts(path)) << r.index;
+    EXPECT_EQ(expected.Find(W(r.text)), at) << r.index;
+  }
+}
+
+// A write that fails at any step (every write call of the clips file, the flush, the close,
+// the rename, and the deletion of the file) leaves the file byte for byte, announces nothing,
+// tells the user once, and keeps the change, which the next check writes.
+TEST_F(ClipsFileTest, AFailedWriteKeepsTheFileAndTheChangeAndTellsOnce) {
+  for (int i = 0; i < 20; ++i) clips.AddClip(U16("clip number " + std::to_string(100 + i)), U16("name"));
+  // Every added text has the same length, so that every write makes as many calls.
+  auto added = [](const char* what, int n) {
+    char text[32];
+    std::snprintf(text, sizeof text, "new %c %03d", what[0], n);
+    return U16(text);
+  };
+  int calls = 0;
+  {
+    CFileFaultPlan count;
+    count.chunkBytes = 64;
+    CFileIo::SetFaultPlan(&count);
+    clips.AddClip(added("counted", 0), U16(""));
+    CFileIo::SetFaultPlan(nullptr);
+    calls = count.writeCalls;
+    clips.RemoveClip(clips.List().Find(added("counted", 0)));
+  }
+  ASSERT_GT(calls, 10);
+  struct Step {
+    const char* what;
+    int writeCall;
+    bool flush, close, commit;
+  };
+  std::vector<Step> steps;
+  for (int n = 1; n <= calls; ++n) steps.push_back({"write", n, false, false, false});
+  steps.push_back({"flush", 0, true, false, false});
+  steps.push_back({"close", 0, false, true, false});
+  steps.push_back({"commit", 0, false, false, true});
+  for (const Step& step : steps) {
+    const QByteArray before = OnDisk();
+    const int version = counter.Read();
+    const std::vector<unsigned short> text = added(step.what, step.writeCall);
+    CFileFaultPlan plan;
+    plan.chunkBytes = 64;
+    plan.failWrite = step.writeCall;
+    plan.failFlush = step.flush;
+    plan.failClose = step.close;
+    plan.failCommit = step.commit;
+    CFileIo::SetFaultPlan(&plan);
+    clips.AddClip(text, U16(""));
+    EXPECT_EQ(CTextClips::ESave::Failed, clips.LastSave()) << step.what << step.writeCall;
+    const QString notice = clips.TakeNotice();
+    EXPECT_TRUE(notice.contains(QDir::toNativeSeparators(path))) << notice.toStdString();
+    EXPECT_TRUE(notice.contains(qt_error_string(ENOSPC))) << notice.toStdString();
+    plan.writeCalls = 0;
+    clips.SetClipName(0, U16("renamed"));  // fails at the same step, and says nothing more
+    EXPECT_TRUE(clips.TakeNotice().isEmpty());
+    CFileIo::SetFaultPlan(nullptr);
+    EXPECT_EQ(before, OnDisk()) << step.what << step.writeCall;
+    EXPECT_EQ(version, counter.Read()) << step.what << step.writeCall;
+    EXPECT_TRUE(clips.HasUnsavedChanges());
+    EXPECT_GE(clips.List().Find(text), 0);
+    // The next check writes both changes.
+    EXPECT_TRUE(clips.CheckVersion());
+    EXPECT_FALSE(clips.HasUnsavedChanges());
+    const Strings onDisk = Texts(path);
+    EXPECT_EQ(Shown(clips), onDisk);
+    EXPECT_EQ(Narrow(text), onDisk.back());
+    EXPECT_EQ("clip number 100|renamed", onDisk.front());
+    EXPECT_EQ(version + 1, counter.Read());
+    // Back to the same file for the next step.
+    clips.SetClipName(0, U16("name"));
+    clips.RemoveClip(clips.List().Find(text));
+  }
+  // Deleting the file with the last clip fails the same way.
+  while (clips.Count() > 1) clips.RemoveClip(0);
+  const QByteArray last = OnDisk();
+  CFileFaultPlan plan;
+  plan.failCommit = true;
+  CFileIo::SetFaultPlan(&plan);
+  clips.RemoveClip(0);
+  CFileIo::SetFaultPlan(nullptr);
+  EXPECT_EQ(CTextClips::ESave::Failed, clips.LastSave());
+  EXPECT_FALSE(clips.TakeNotice().isEmpty());
+  EXPECT_EQ(last, OnDisk());
+  clips.Close();
+  EXPECT_FALSE(QFile::exists(path));
 }
 
 TEST_F(ClipsFileTest, ABusyFileIsSkippedAndTheClipsAreWrittenLater) {
   clips.AddClip(W(u"first"), W(u""));
-  ASSERT_EQ(CTextClips::ESave::Saved, clips.SaveClips());
   const QByteArray before = OnDisk();
-  QLockFile writer(path + QStringLiteral(".lock"));  // another copy is writing
+  QLockFile writer(path + QStringLiteral(".lock"));  // another copy is writing, for long
   ASSERT_TRUE(writer.tryLock(0));
-  clips.AddClip(W(u"second"), W(u""));
   const int version = counter.Read();
-  EXPECT_EQ(CTextClips::ESave::Busy, clips.Publish());
+  clips.AddClip(W(u"second"), W(u""));
+  EXPECT_EQ(CTextClips::ESave::Busy, clips.LastSave());
   EXPECT_EQ(version, counter.Read());  // nothing written, nothing announced
   EXPECT_EQ(before, OnDisk());
   EXPECT_EQ(2, clips.Count());
   EXPECT_TRUE(clips.HasUnsavedChanges());
-  // Another copy's version change does not throw the unsaved clips away.
+  EXPECT_TRUE(clips.TakeNotice().isEmpty());  // waiting is no failure
+  // Another copy's version change does not throw the unwritten clip away.
   counter.Increment();
-  EXPECT_FALSE(clips.CheckVersion());
+  clips.CheckVersion();
   EXPECT_EQ(2, clips.Count());
   writer.unlock();
-  // The next check writes them.
-  EXPECT_FALSE(clips.CheckVersion());
+  // The next check writes it.
+  clips.CheckVersion();
   EXPECT_FALSE(clips.HasUnsavedChanges());
-  CTextClips reader;
-  reader.SetLocation(path, &counter);
-  reader.LoadClips();
-  EXPECT_EQ(2, reader.Count());
+  EXPECT_EQ((Strings{"first", "second"}), Texts(path));
 }
 
-TEST_F(ClipsFileTest, CloseWritesOnlyUnsavedClips) {
+// A copy that died while writing leaves its lock file behind; the next change takes it over at
+// once instead of waiting or giving up.
+TEST_F(ClipsFileTest, ALockLeftByACopyThatDiedIsTakenOver) {
+  QProcess gone;
+  gone.start(QStringLiteral(KV_CLIPS_PEER), {});  // exits at once (no arguments)
+  ASSERT_TRUE(gone.waitForStarted(60000));
+  const qint64 deadPid = gone.processId();
+  ASSERT_TRUE(gone.waitForFinished(60000));
+  QFile lock(path + QStringLiteral(".lock"));
+  ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+  lock.write(QByteArray::number(deadPid) + "\nclips_peer\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+  lock.close();
+  clips.AddClip(W(u"after a crash"), W(u""));
+  EXPECT_EQ(CTextClips::ESave::Saved, clips.LastSave());
+  EXPECT_EQ(Strings{"after a crash"}, Texts(path));
+}
+
+TEST_F(ClipsFileTest, CloseWritesOnlyWhatIsUnwritten) {
   clips.AddClip(W(u"a"), W(u""));
-  clips.SaveClips();
   CTextClips stale;
   stale.SetLocation(path, &counter);
   stale.Open();
   clips.AddClip(W(u"b"), W(u""));
-  clips.Publish();
-  stale.Close();  // loaded only: does not overwrite the newer file
-  CTextClips reader;
-  reader.SetLocation(path, &counter);
-  reader.LoadClips();
-  EXPECT_EQ(2, reader.Count());
-  stale.AddClip(W(u"c"), W(u""));
-  stale.Close();  // changed without a notification: written now
-  reader.LoadClips();
-  EXPECT_EQ(2, reader.Count());
-  EXPECT_EQ("c", Narrow(reader.List().At(1).text));
+  const QByteArray written = OnDisk();
+  const int version = counter.Read();
+  stale.Close();  // loaded only: writes nothing
+  EXPECT_EQ(written, OnDisk());
+  EXPECT_EQ(version, counter.Read());
+  EXPECT_EQ((Strings{"a", "b"}), Texts(path));
 }
 
-TEST(ClipsTwoProcesses, EachSeesTheOthersChangesThroughTheSharedVersion) {
+// Files that cannot be read completely: each is left byte for byte, the user is told once
+// with the file and the reason, and the clips of the session go to the fallback file.
+TEST_F(ClipsFileTest, AFileThatCannotBeReadCompletelyIsNeverReplaced) {
+  struct Row {
+    const char* what;
+    void (*make)(const QString& path);
+    QString reason;
+  } rows[] = {
+      {"too large",
+       [](const QString& p) {
+         QFile f(p);
+         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+         f.write(CFileIo::EncodeUtf16Le(u"\"kept\"\r\n"));
+         ASSERT_TRUE(f.resize(CTextClips::kReadLimit + 2));  // sparse: no time to write it
+       },
+       QStringLiteral("larger than 16 MB")},
+      {"odd length",
+       [](const QString& p) {
+         QFile f(p);
+         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+         f.write(QByteArray("\"\0k\0\"\0\r\0\n\0x", 11));
+       },
+       QStringLiteral("odd number of bytes")},
+      {"a folder", [](const QString& p) { ASSERT_TRUE(QDir().mkpath(p)); }, qt_error_string(EISDIR)},
+  };
+  for (const Row& r : rows) {
+    QFile::remove(path);
+    QDir(path).removeRecursively();
+    QFile::remove(fallback);
+    r.make(path);
+    const QFileInfo info(path);
+    const QByteArray before = info.isDir() ? QByteArray() : OnDisk().left(64);
+    const qint64 size = info.isDir() ? 0 : info.size();
+
+    CTextClips c;
+    c.SetLocation(path, &counter, fallback);
+    c.Open();
+    EXPECT_EQ(0, c.Count()) << r.what;
+    const QString notice = c.TakeNotice();
+    EXPECT_TRUE(notice.contains(QDir::toNativeSeparators(path))) << r.what << notice.toStdString();
+    EXPECT_TRUE(notice.contains(r.reason)) << r.what << notice.toStdString();
+    EXPECT_TRUE(notice.contains(QDir::toNativeSeparators(fallback))) << r.what << notice.toStdString();
+    EXPECT_EQ(fallback, c.Path());
+    c.AddClip(W(u"session"), W(u""));
+    c.CheckVersion();
+    c.Close();
+    EXPECT_TRUE(c.TakeNotice().isEmpty()) << r.what;  // once
+    EXPECT_EQ(Strings{"session"}, Texts(fallback)) << r.what;
+    if (info.isDir()) {
+      EXPECT_TRUE(QFileInfo(path).isDir()) << r.what;
+    } else {
+      EXPECT_EQ(size, QFileInfo(path).size()) << r.what;
+      EXPECT_EQ(before, OnDisk().left(64)) << r.what;
+    }
+  }
+
+  // Without a fallback the clips stay in memory, and the file is still not touched.
+  QFile::remove(fallback);
+  CTextClips memory;
+  memory.SetLocation(path, &counter);
+  memory.Open();
+  EXPECT_TRUE(memory.TakeNotice().contains(QStringLiteral("only until korvane closes")));
+  memory.AddClip(W(u"kept here"), W(u""));
+  EXPECT_EQ(CTextClips::ESave::InMemory, memory.LastSave());
+  EXPECT_EQ(Strings{"kept here"}, Shown(memory));
+  EXPECT_TRUE(memory.Path().isEmpty());
+  EXPECT_TRUE(QFileInfo(path).isDir());
+}
+
+// The file goes bad while this copy runs: the clips it shows move to the fallback with it.
+TEST_F(ClipsFileTest, AFileThatGoesBadLaterTakesNothingWithIt) {
+  clips.Open();
+  clips.AddClip(W(u"mine"), W(u"M"));
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write("odd", 3);
+  f.close();
+  counter.Increment();  // as the copy that wrote it would
+  clips.CheckVersion();
+  EXPECT_FALSE(clips.TakeNotice().isEmpty());
+  EXPECT_EQ(Strings{"mine|M"}, Shown(clips));
+  clips.AddClip(W(u"more"), W(u""));
+  EXPECT_EQ((Strings{"mine|M", "more"}), Texts(fallback));
+  EXPECT_EQ(QByteArray("odd"), OnDisk());
+}
+
+// --- Several running copies ---------------------------------------------------------------------
+
+class ClipsProcesses : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    path = QDir(dir.path()).filePath(QStringLiteral("shared.clips"));
+    name = QStringLiteral("korvane-clips-test-%1").arg(QCoreApplication::applicationPid());
+    CSharedCounter::RemoveShared(name);
+    counter.Open(name);
+  }
+  void TearDown() override {
+    CTextClips::SetDefaultLocation(QString(), nullptr);
+    counter.Close();
+    CSharedCounter::RemoveShared(name);
+  }
+
+  // Starts one copy per command ({command, text, name}); all read the file first, then change it
+  // at the same moment. Returns when every copy has finished.
+  void RunAtOnce(const std::vector<std::array<const char*, 3>>& commands, const char* goName) {
+    const QString go = QDir(dir.path()).filePath(QString::fromLatin1(goName));
+    std::vector<std::unique_ptr<QProcess>> peers;
+    for (const auto& c : commands) {
+      peers.emplace_back(new QProcess);
+      peers.back()->start(QStringLiteral(KV_CLIPS_PEER),
+                          {path, name, QString::fromLatin1(c[0]), QString::fromLatin1(c[1]), QString::fromLatin1(c[2]), go});
+    }
+    for (auto& p : peers) {
+      ASSERT_TRUE(p->waitForReadyRead(120000)) << p->readAllStandardError().toStdString();
+      ASSERT_EQ("ready\n", p->readLine().toStdString());
+    }
+    QFile(go).open(QIODevice::WriteOnly);
+    for (auto& p : peers) {
+      ASSERT_TRUE(p->waitForFinished(120000));
+      EXPECT_EQ(0, p->exitCode()) << p->readAllStandardError().toStdString();
+    }
+  }
+  Strings OnDisk() {
+    CTextClips reader;
+    reader.SetLocation(path, &counter);
+    reader.LoadClips();
+    Strings texts;
+    for (const TextClip& c : reader.List().Clips())
+      texts.push_back(Narrow(c.text) + (c.name.empty() ? "" : "|" + Narrow(c.name)));
+    std::sort(texts.begin(), texts.end());
+    return texts;
+  }
+
   QTemporaryDir dir;
-  ASSERT_TRUE(dir.isValid());
-  const QString path = QDir(dir.path()).filePath(QStringLiteral("shared.clips"));
-  const QString name = QStringLiteral("korvane-clips-test-%1").arg(QCoreApplication::applicationPid());
-  CSharedCounter::RemoveShared(name);
+  QString path;
+  QString name;
   CSharedCounter counter;
-  counter.Open(name);
+};
+
+TEST_F(ClipsProcesses, TwelveCopiesChangingAtOnceLoseNothing) {
+  if (!counter.IsShared()) GTEST_SKIP() << "no shared memory on this system";
+  std::vector<std::array<const char*, 3>> adds;
+  static const char* const kTexts[] = {"t00", "t01", "t02", "t03", "t04", "t05",
+                                       "t06", "t07", "t08", "t09", "t10", "t11"};
+  for (const char* t : kTexts) adds.push_back({"add", t, ""});
+  RunAtOnce(adds, "go1");
+  EXPECT_EQ(Strings(std::begin(kTexts), std::end(kTexts)), OnDisk());
+  EXPECT_EQ(12, counter.Read());
+
+  // Renames, deletions and additions interleaved, each copy from the list it read before.
+  RunAtOnce({{"rename", "t00", "A"}, {"remove", "t04", "-"}, {"add", "u0", ""},
+             {"rename", "t01", "B"}, {"remove", "t05", "-"}, {"add", "u1", ""},
+             {"rename", "t02", "C"}, {"remove", "t06", "-"}, {"add", "u2", ""},
+             {"rename", "t03", "D"}, {"remove", "t07", "-"}, {"add", "u3", ""}},
+            "go2");
+  EXPECT_EQ((Strings{"t00|A", "t01|B", "t02|C", "t03|D", "t08", "t09", "t10", "t11", "u0", "u1", "u2", "u3"}),
+            OnDisk());
+  EXPECT_EQ(24, counter.Read());
+}
+
+TEST_F(ClipsProcesses, EachSeesTheOthersChangesThroughTheSharedVersion) {
   if (!counter.IsShared()) GTEST_SKIP() << "no shared memory on this system";
   EXPECT_EQ(0, counter.Read());
   CTextClips::SetDefaultLocation(path, &counter);
   HeadlessUi ui;
   RecordingView view;
-  {
-    CKorvaneDoc doc(&ui);
-    doc.AddView(&view);
+  CKorvaneDoc doc(&ui);
+  doc.AddView(&view);
 
-    // The other copy adds a clip; this one sees it when its window gets the focus.
-    QProcess peer;
-    peer.start(QStringLiteral(KV_CLIPS_PEER),
-               {path, name, QStringLiteral("add"), QStringLiteral("from peer"), QStringLiteral("P")});
-    ASSERT_TRUE(peer.waitForFinished(60000));
-    ASSERT_EQ(0, peer.exitCode()) << peer.readAllStandardError().toStdString();
-    EXPECT_EQ("version 1\n", peer.readAllStandardOutput().toStdString());
-    doc.CheckClipsVersion();
-    ASSERT_EQ(1, doc.GetClips().Count());
-    EXPECT_EQ("from peer", Narrow(doc.GetClips().List().At(0).text));
-    EXPECT_EQ(std::vector<int>{HINT_CLIPS}, view.hints);
+  // The other copy adds a clip; this one sees it when its window gets the focus.
+  QProcess peer;
+  peer.start(QStringLiteral(KV_CLIPS_PEER),
+             {path, name, QStringLiteral("add"), QStringLiteral("from peer"), QStringLiteral("P")});
+  ASSERT_TRUE(peer.waitForFinished(60000));
+  ASSERT_EQ(0, peer.exitCode()) << peer.readAllStandardError().toStdString();
+  EXPECT_EQ("saved 1\n", peer.readAllStandardOutput().toStdString());
+  EXPECT_EQ(1, counter.Read());
+  doc.CheckClipsVersion();
+  ASSERT_EQ(1, doc.GetClips().Count());
+  EXPECT_EQ("from peer", Narrow(doc.GetClips().List().At(0).text));
+  EXPECT_EQ(std::vector<int>{HINT_CLIPS}, view.hints);
 
-    // And the other way round, with the other copy already running.
-    QProcess watcher;
-    watcher.start(QStringLiteral(KV_CLIPS_PEER),
-                  {path, name, QStringLiteral("wait"), QStringLiteral("from test"), QStringLiteral("60000")});
-    ASSERT_TRUE(watcher.waitForReadyRead(60000));
-    EXPECT_EQ("ready\n", watcher.readLine().toStdString());
-    doc.AddClip(U16("from test"), U16("T"));
-    doc.Notify(&view, HINT_CLIPS);
-    EXPECT_EQ(2, counter.Read());
-    ASSERT_TRUE(watcher.waitForFinished(60000));
-    EXPECT_EQ(0, watcher.exitCode());
-    EXPECT_EQ("clip from peer|P\nclip from test|T\n", watcher.readAllStandardOutput().toStdString());
-    doc.RemoveView(&view);
-  }
-  CTextClips::SetDefaultLocation(QString(), nullptr);
-  counter.Close();
-  CSharedCounter::RemoveShared(name);
+  // And the other way round, with the other copy already running.
+  QProcess watcher;
+  watcher.start(QStringLiteral(KV_CLIPS_PEER),
+                {path, name, QStringLiteral("wait"), QStringLiteral("from test"), QStringLiteral("60000")});
+  ASSERT_TRUE(watcher.waitForReadyRead(60000));
+  EXPECT_EQ("ready\n", watcher.readLine().toStdString());
+  doc.AddClip(U16("from test"), U16("T"));
+  doc.Notify(&view, HINT_CLIPS);
+  EXPECT_EQ(2, counter.Read());
+  ASSERT_TRUE(watcher.waitForFinished(60000));
+  EXPECT_EQ(0, watcher.exitCode());
+  EXPECT_EQ("clip from peer|P\nclip from test|T\n", watcher.readAllStandardOutput().toStdString());
+  doc.RemoveView(&view);
 }
 
 }  // namespace

@@ -1,13 +1,15 @@
 // The document's snapshots, workspace files and clips: the Add Snapshot command and its rule,
 // switching and deleting, a saved workspace reloaded with everything it keeps, a failed load
-// that leaves the document cleared, a failed save that keeps the previous file, and the clips
-// saved and announced through the shared version when the views say they changed.
+// that leaves the document cleared, a save failing at any step of its write that keeps the
+// previous file and says why, and the clips: written and announced as they change, a failed
+// clips write or an unreadable clips file told once.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <regex>
 
 #if defined(__unix__)
@@ -16,6 +18,7 @@
 #endif
 
 #include "app/document/tests/headless_ui.h"
+#include "platform/file_io.h"
 #include "platform/shared_counter.h"
 #include "stringtable.h"
 
@@ -35,6 +38,7 @@ class DocFilesTest : public ::testing::Test {
     if (doc->QueryCommand(CMD_LOCATE_FAIL_POINT).checked) doc->OnCommand(CMD_LOCATE_FAIL_POINT);
   }
   void TearDown() override {
+    CFileIo::SetFaultPlan(nullptr);
     doc->RemoveView(&view);
     doc.reset();
     CTextClips::SetDefaultLocation(QString(), nullptr);
@@ -240,7 +244,9 @@ TEST_F(DocFilesTest, AFailedSaveKeepsThePreviousFileAndTheModifiedFlag) {
   SetPattern("new");
   // A folder where the file should go cannot be replaced.
   EXPECT_FALSE(doc->OnSaveDocument(dir.path()));
-  EXPECT_NE(std::string::npos, LastBox().find("Failed to save document.")) << LastBox();
+  EXPECT_NE(std::string::npos, LastBox().find("Failed to save " + QDir::toNativeSeparators(dir.path()).toStdString()))
+      << LastBox();
+  EXPECT_NE(std::string::npos, LastBox().find(qt_error_string(EISDIR).toStdString())) << LastBox();
   EXPECT_TRUE(doc->IsModified());
   EXPECT_EQ(path, doc->GetPathName());
 #if defined(__unix__)
@@ -258,6 +264,7 @@ TEST_F(DocFilesTest, AFailedSaveKeepsThePreviousFileAndTheModifiedFlag) {
   setrlimit(RLIMIT_FSIZE, &old);
   EXPECT_FALSE(saved);
   EXPECT_TRUE(doc->IsModified());
+  EXPECT_NE(std::string::npos, LastBox().find(qt_error_string(EFBIG).toStdString())) << LastBox();
   QFile f(path);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   const QByteArray onDisk = f.readAll();
@@ -267,11 +274,76 @@ TEST_F(DocFilesTest, AFailedSaveKeepsThePreviousFileAndTheModifiedFlag) {
 #endif
 }
 
-TEST_F(DocFilesTest, ClipsAreSavedAndAnnouncedWhenTheViewsSaySoAndNotReloadedByTheirWriter) {
+// A save that fails at any step of its write (every write call, the flush, the close, the
+// rename) keeps the previous file byte for byte and the modified flag, and names the file and
+// the system's reason.
+TEST_F(DocFilesTest, ASaveFailingAtAnyStepKeepsThePreviousFile) {
+  SetPattern("(a+)+b");
+  std::vector<unsigned short> subject(5000, 'x');  // a 10 KB workspace
+  doc->SetSubjectText(subject.data(), static_cast<int>(subject.size()));
+  doc->AddSnapshot(U16("first"));
+  const QString path = Path("full.rws");
+  ASSERT_TRUE(doc->OnSaveDocument(path));
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray before = f.readAll();
+  f.close();
+  ASSERT_GT(before.size(), 10000);
+  SetPattern("(a+)+c");
+  ASSERT_TRUE(doc->IsModified());
+
+  CFileFaultPlan count;
+  count.chunkBytes = 512;
+  count.failCommit = true;  // learn how many calls a save makes, without saving
+  CFileIo::SetFaultPlan(&count);
+  EXPECT_FALSE(doc->OnSaveDocument(path));
+  CFileIo::SetFaultPlan(nullptr);
+  ASSERT_EQ(static_cast<int>(doc->WorkspaceBytes().size() + 511) / 512, count.writeCalls);
+
+  struct Step {
+    int writeCall;
+    bool flush, close, commit;
+    int error;
+  };
+  std::vector<Step> steps;
+  for (int n = 1; n <= count.writeCalls; ++n) steps.push_back({n, false, false, false, n % 2 ? ENOSPC : EIO});
+  steps.push_back({0, true, false, false, EIO});
+  steps.push_back({0, false, true, false, EDQUOT});
+  steps.push_back({0, false, false, true, EXDEV});
+  for (const Step& step : steps) {
+    CFileFaultPlan plan;
+    plan.chunkBytes = 512;
+    plan.failWrite = step.writeCall;
+    plan.failFlush = step.flush;
+    plan.failClose = step.close;
+    plan.failCommit = step.commit;
+    plan.error = step.error;
+    const size_t boxes = ui.Boxes().size();
+    CFileIo::SetFaultPlan(&plan);
+    const bool saved = doc->OnSaveDocument(path);
+    CFileIo::SetFaultPlan(nullptr);
+    EXPECT_FALSE(saved) << step.writeCall;
+    EXPECT_TRUE(doc->IsModified());
+    ASSERT_EQ(boxes + 1, ui.Boxes().size());
+    EXPECT_NE(std::string::npos, LastBox().find(QDir::toNativeSeparators(path).toStdString())) << LastBox();
+    EXPECT_NE(std::string::npos, LastBox().find(qt_error_string(step.error).toStdString())) << LastBox();
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(before, f.readAll()) << step.writeCall;
+    f.close();
+    EXPECT_EQ(QStringList{QStringLiteral("full.rws")}, QDir(dir.path()).entryList({QStringLiteral("*full*")},
+                                                                                  QDir::Files | QDir::Hidden));
+  }
+  // With room again the save goes through.
+  EXPECT_TRUE(doc->OnSaveDocument(path));
+  EXPECT_FALSE(doc->IsModified());
+}
+
+TEST_F(DocFilesTest, ClipsAreWrittenAndAnnouncedAsTheyChangeAndNotReloadedByTheirWriter) {
   EXPECT_EQ(0, doc->GetClips().Count());
-  doc->AddClip(U16("text"), U16("name"));
   const int before = counter.Read();
-  doc->Notify(&view, HINT_CLIPS);
+  doc->AddClip(U16("text"), U16("name"));
+  EXPECT_EQ(before + 1, counter.Read());
+  doc->Notify(&view, HINT_CLIPS);  // as the views do: nothing left to write
   EXPECT_EQ(before + 1, counter.Read());
   EXPECT_EQ(counter.Read(), doc->GetClips().Version());
   EXPECT_TRUE(QFile::exists(Path("test.clips")));
@@ -291,6 +363,69 @@ TEST_F(DocFilesTest, ClipsAreSavedAndAnnouncedWhenTheViewsSaySoAndNotReloadedByT
   doc->CheckClipsVersion();
   EXPECT_EQ(0, doc->GetClips().Count());
   EXPECT_EQ(std::vector<int>{HINT_CLIPS}, view.hints);
+  EXPECT_TRUE(ui.Boxes().empty());
+}
+
+// A clips write that fails is told once, through the notification the views send; the clip
+// stays, and the next version check writes it.
+TEST_F(DocFilesTest, AFailedClipsWriteIsToldOnceAndWrittenLater) {
+  doc->AddClip(U16("old"), U16(""));
+  CFileFaultPlan plan;
+  plan.failFlush = true;
+  plan.error = EIO;
+  CFileIo::SetFaultPlan(&plan);
+  doc->AddClip(U16("new"), U16(""));
+  doc->Notify(&view, HINT_CLIPS);
+  doc->AddClip(U16("newer"), U16(""));
+  doc->Notify(&view, HINT_CLIPS);
+  doc->CheckClipsVersion();
+  CFileIo::SetFaultPlan(nullptr);
+  ASSERT_EQ(1u, ui.Boxes().size());
+  EXPECT_NE(std::string::npos, LastBox().find("could not be saved to")) << LastBox();
+  EXPECT_NE(std::string::npos, LastBox().find(QDir::toNativeSeparators(Path("test.clips")).toStdString()));
+  EXPECT_NE(std::string::npos, LastBox().find(qt_error_string(EIO).toStdString()));
+  EXPECT_EQ(3, doc->GetClips().Count());
+  doc->CheckClipsVersion();
+  CTextClips check;
+  check.LoadClips();
+  EXPECT_EQ(3, check.Count());
+  EXPECT_EQ(1u, ui.Boxes().size());
+}
+
+// A clips file too large to read: the document starts without reading it, says so once, and
+// the clips of the session go to the fallback file; the large file stays as it was.
+TEST_F(DocFilesTest, AClipsFileTooLargeToReadIsKeptAndToldOnce) {
+  const QString big = Path("big.clips");
+  {
+    QFile f(big);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(CFileIo::EncodeUtf16Le(u"\"kept\"\r\n"));
+    ASSERT_TRUE(f.resize(qint64(200) << 20));  // sparse
+  }
+  ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("user")));
+  CTextClips::SetDefaultLocation(big, &counter, Path("user/big.clips"));
+  HeadlessUi ui2;
+  RecordingView view2;
+  {
+    CKorvaneDoc other(&ui2);
+    other.AddView(&view2);
+    EXPECT_EQ(0, other.GetClips().Count());
+    other.CheckClipsVersion();  // the frame does this when it gets the focus
+    ASSERT_EQ(1u, ui2.Boxes().size());
+    EXPECT_NE(std::string::npos, ui2.Boxes()[0].text.find("larger than 16 MB")) << ui2.Boxes()[0].text;
+    EXPECT_NE(std::string::npos, ui2.Boxes()[0].text.find(QDir::toNativeSeparators(big).toStdString()));
+    other.AddClip(U16("added"), U16(""));
+    other.Notify(nullptr, HINT_CLIPS);
+    other.CheckClipsVersion();
+    EXPECT_EQ(1u, ui2.Boxes().size());
+    other.RemoveView(&view2);
+  }
+  EXPECT_EQ(qint64(200) << 20, QFileInfo(big).size());
+  CTextClips check;
+  check.SetLocation(Path("user/big.clips"), &counter);
+  check.LoadClips();
+  ASSERT_EQ(1, check.Count());
+  EXPECT_EQ(U16("added"), check.List().At(0).text);
 }
 
 TEST_F(DocFilesTest, ClosingDoesNotWriteBackClipsThatWereOnlyLoaded) {

@@ -1,15 +1,18 @@
 // Result exports from a real search: match, split and replace results as text and CSV (text
 // order right to left, the sentinel skipped, quotes doubled, line breaks as CR LF), plain text
-// files, when nothing is written, and the Save As choices of each box by filter and extension.
+// files, when nothing is written, the Save As choices of each box by filter and extension, and
+// exports failing at every step of their write.
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
 
 #include "app/document/result_export.h"
 #include "app/document/tests/headless_ui.h"
 #include "platform/code_page.h"
+#include "platform/file_io.h"
 #include "platform/shared_counter.h"
 #include "stringtable.h"
 
@@ -26,6 +29,7 @@ class ExportTest : public ::testing::Test {
     if (doc->QueryCommand(CMD_LOCATE_FAIL_POINT).checked) doc->OnCommand(CMD_LOCATE_FAIL_POINT);
   }
   void TearDown() override {
+    CFileIo::SetFaultPlan(nullptr);
     doc.reset();
     CTextClips::SetDefaultLocation(QString(), nullptr);
   }
@@ -162,9 +166,81 @@ TEST_F(ExportTest, WritersSkipEmptyResultsAndChooseCsvByExtension) {
   EXPECT_EQ("\"a\"\r\n", FileText(Path("m.CSV")));
   EXPECT_TRUE(CResultExport::SaveMatchResult(*doc, Path("m.txt")));
   EXPECT_EQ("a\r\n", FileText(Path("m.txt")));
-  // A file that cannot be created is skipped.
-  EXPECT_FALSE(CResultExport::SaveMatchResult(*doc, Path("no/such/dir/m.txt")));
-  EXPECT_FALSE(CResultExport::SaveTextFile(dir.path(), u"x"));
+  // A file that cannot be created is not written, and the writer says why; nothing to write
+  // gives no reason.
+  QString reason = QStringLiteral("left over");
+  EXPECT_FALSE(CResultExport::SaveMatchResult(*doc, Path("no/such/dir/m.txt"), &reason));
+  EXPECT_EQ(qt_error_string(ENOENT), reason);
+  EXPECT_FALSE(CResultExport::SaveTextFile(dir.path(), u"x", &reason));
+  EXPECT_EQ(qt_error_string(EISDIR), reason);
+  EXPECT_FALSE(CResultExport::SaveReplaceResult(*doc, Path("r.txt"), &reason));
+  EXPECT_TRUE(reason.isEmpty());
+}
+
+// Every export of Save As, failing at every step of its write (each write call, the flush, the
+// close, the rename): the earlier file stays byte for byte, and the user is told the file and
+// the system's reason. Nothing to export is no failure and shows nothing.
+TEST_F(ExportTest, AnExportFailingAtAnyStepKeepsTheOldFileAndSaysWhy) {
+  std::string subject;
+  for (int i = 0; i < 300; ++i) subject += "a" + std::to_string(i) + " \"q\" b\n";
+  Set("(a)(\\d+)", subject);
+  std::vector<unsigned short> to = U16("<$2>");
+  doc->SetReplaceTo(to.data(), static_cast<int>(to.size()));
+  doc->OnCommand(CMD_MODE_REPLACE);
+  doc->OnCommand(CMD_FIND_ALL);
+  ASSERT_EQ(300, doc->RealMatchCount());
+  struct Export {
+    ESaveAsBox box;
+    int filter;
+    const char* file;
+  } exports[] = {
+      {ESaveAsBox::SubjectText, 2, "match.csv"},  {ESaveAsBox::SubjectText, 2, "match.txt"},
+      {ESaveAsBox::SubjectText, 3, "split.csv"},  {ESaveAsBox::SplitResult, 1, "split.txt"},
+      {ESaveAsBox::ReplaceResult, 2, "repl.csv"}, {ESaveAsBox::ReplaceResult, 1, "text.txt"},
+      {ESaveAsBox::Pattern, 1, "pattern.txt"},
+  };
+  const std::u16string boxText(2000, u'x');
+  for (const Export& e : exports) {
+    const QString path = Path(e.file);
+    {
+      QFile old(path);
+      ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+      old.write("the earlier export");
+    }
+    CFileFaultPlan count;
+    count.chunkBytes = 1024;
+    count.failCommit = true;
+    CFileIo::SetFaultPlan(&count);
+    EXPECT_FALSE(CSaveAs::Run(*doc, e.box, e.filter, path, boxText));
+    CFileIo::SetFaultPlan(nullptr);
+    ASSERT_GE(count.writeCalls, 2) << e.file;
+    ui.ClearBoxes();
+    for (int step = 1; step <= count.writeCalls + 3; ++step) {
+      CFileFaultPlan plan;
+      plan.chunkBytes = 1024;
+      plan.failWrite = step <= count.writeCalls ? step : 0;
+      plan.failFlush = step == count.writeCalls + 1;
+      plan.failClose = step == count.writeCalls + 2;
+      plan.failCommit = step == count.writeCalls + 3;
+      CFileIo::SetFaultPlan(&plan);
+      const bool written = CSaveAs::Run(*doc, e.box, e.filter, path, boxText);
+      CFileIo::SetFaultPlan(nullptr);
+      EXPECT_FALSE(written) << e.file << " step " << step;
+      EXPECT_EQ("the earlier export", FileText(path)) << e.file << " step " << step;
+      ASSERT_EQ(static_cast<size_t>(step), ui.Boxes().size()) << e.file;
+      const std::string box = ui.Boxes().back().text;
+      EXPECT_NE(std::string::npos, box.find(QDir::toNativeSeparators(path).toStdString())) << box;
+      EXPECT_NE(std::string::npos, box.find(qt_error_string(ENOSPC).toStdString())) << box;
+    }
+    EXPECT_TRUE(CSaveAs::Run(*doc, e.box, e.filter, path, boxText)) << e.file;
+    EXPECT_NE("the earlier export", FileText(path));
+  }
+  // Nothing to export: no file, no message.
+  ui.ClearBoxes();
+  doc->OnCommand(CMD_RESET_FIND);
+  EXPECT_FALSE(CSaveAs::Run(*doc, ESaveAsBox::SubjectText, 2, Path("none.csv"), boxText));
+  EXPECT_TRUE(ui.Boxes().empty());
+  EXPECT_FALSE(QFile::exists(Path("none.csv")));
 }
 
 struct ChoiceRow {

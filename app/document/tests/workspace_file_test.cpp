@@ -19,14 +19,21 @@ std::atomic<bool> g_watch{false};
 std::atomic<size_t> g_largest{0};
 }  // namespace
 
-void* operator new(size_t size) {
+// Every form of new that the deletes below may free is replaced, so that no block taken from the
+// library's (or a sanitizer's) allocator is given to free(): std::stable_sort, for one, takes its
+// buffer with the nothrow form.
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
   if (g_watch.load(std::memory_order_relaxed) && size > g_largest.load(std::memory_order_relaxed))
     g_largest.store(size, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
+  return std::malloc(size ? size : 1);
+}
+void* operator new(size_t size) {
+  if (void* p = operator new(size, std::nothrow)) return p;
   throw std::bad_alloc();
 }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 

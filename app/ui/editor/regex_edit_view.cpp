@@ -484,7 +484,14 @@ void CRegexEditView::OnSaveAs() {
   if (path.isEmpty()) return;
   static const QStringList ext = {QStringLiteral(".txt"), QStringLiteral(".rws"), QStringLiteral(".txt")};
   path = AddDefaultExtension(path, filters.indexOf(selected) + 1, ext);
-  SaveTextFile(path, GetBoxText());
+  SaveBoxAs(path);
+}
+
+bool CRegexEditView::SaveBoxAs(const QString& path) {
+  QString reason;
+  if (SaveTextFile(path, GetBoxText(), &reason)) return true;
+  if (!reason.isEmpty() && m_pDoc) m_pDoc->ReportWriteFailure(path, reason);
+  return false;
 }
 
 int CRegexEditView::ContextMenuTemplate() const { return kPatternContextMenu; }

@@ -53,6 +53,9 @@ class CRegexEditView : public CRichEdit2WView {
   bool IsCommandEnabled(int id) const override;
   bool DoCommand(int id) override;
   void OnSaveAs();
+  // Writes the box's text to `path` (a ".rws" path saves the workspace instead); a write that
+  // fails is reported through the document, with the file and the system's reason.
+  bool SaveBoxAs(const QString& path);
 
   // --- colouring (public for the frame, the benchmarks and the tests) ---
   // Repaints all colours from the document (hint 2).

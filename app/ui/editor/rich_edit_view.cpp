@@ -354,12 +354,13 @@ void CRichEdit2WView::SetWorkspaceSaver(std::function<bool(const QString&)> save
   WorkspaceSaver() = std::move(saver);
 }
 
-bool CRichEdit2WView::SaveTextFile(const QString& path, const QString& text) {
+bool CRichEdit2WView::SaveTextFile(const QString& path, const QString& text, QString* reason) {
+  if (reason) reason->clear();
   if (path.endsWith(QLatin1String(".rws"), Qt::CaseInsensitive)) {
     const auto& saver = WorkspaceSaver();
     return saver ? saver(path) : false;
   }
-  return CFileIo::WriteAll(path, CCodePage::ForReadableFile(text)) == EFileError::None;
+  return CFileIo::WriteAll(path, CCodePage::ForReadableFile(text), reason) == EFileError::None;
 }
 
 void CRichEdit2WView::dragEnterEvent(QDragEnterEvent* event) {

@@ -93,7 +93,9 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewComm
   // Appends the extension a file dialog's filter (index from 1) gives to a name without one.
   static QString AddDefaultExtension(const QString& path, int filterIndex, const QStringList& extensions);
   // Writes text for people to read: system code page, CR LF line ends, written beside and renamed.
-  static bool SaveTextFile(const QString& path, const QString& text);
+  // A ".rws" path goes to the workspace saver, which reports its own failure; for a text file
+  // that could not be written, `reason` receives the system's reason.
+  static bool SaveTextFile(const QString& path, const QString& text, QString* reason = nullptr);
 
   // --- find and replace (one dialog for all boxes) ---
   void OnFind();

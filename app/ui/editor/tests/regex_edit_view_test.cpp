@@ -1,14 +1,17 @@
 // The pattern box: edit to recompile (once, after the delay), undo untouched by colouring,
 // the element colour table, error and tail underlines, comment colouring, the current element,
 // "Only current node", the heat map and the fail-point mark.
+#include <QDir>
 #include <QSignalSpy>
 #include <QTest>
+#include <cerrno>
 #include <memory>
 
 #include "app/document/korvane_doc.h"
 #include "app/ui/editor/element_display.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "editor_test_util.h"
+#include "platform/file_io.h"
 
 Q_DECLARE_METATYPE(QRgb)
 
@@ -404,10 +407,25 @@ class RegexEditViewTest : public QObject {
     LoadPattern(doc.get(), QStringLiteral("a\nb"));
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("p.txt"));
-    QVERIFY(CRichEdit2WView::SaveTextFile(path, view->GetBoxText()));
+    QVERIFY(view->SaveBoxAs(path));
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("a\r\nb"));
+    f.close();
+    QVERIFY(ui->Boxes().empty());
+    // A write that fails leaves the file and says which file and why.
+    LoadPattern(doc.get(), QStringLiteral("changed"));
+    CFileFaultPlan plan;
+    plan.failFlush = true;
+    CFileIo::SetFaultPlan(&plan);
+    const bool saved = view->SaveBoxAs(path);
+    CFileIo::SetFaultPlan(nullptr);
+    QVERIFY(!saved);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("a\r\nb"));
+    QCOMPARE(ui->Boxes().size(), size_t(1));
+    const QString box = QString::fromStdString(ui->Boxes()[0].text);
+    QVERIFY2(box.contains(QDir::toNativeSeparators(path)) && box.contains(qt_error_string(ENOSPC)), qPrintable(box));
   }
 };
 
