@@ -314,6 +314,8 @@ inline constexpr int IDS_MSG_CLIPS_KEPT_ELSEWHERE = 2632;    // "%s" file, "%s" 
 inline constexpr int IDS_MSG_CLIPS_KEPT_IN_MEMORY = 2633;    // "%s" file, "%s" reason
 inline constexpr int IDS_REASON_FILE_TOO_LARGE = 2634;       // "%s" limit in MB
 inline constexpr int IDS_REASON_NOT_UTF16 = 2635;
+inline constexpr int IDS_MSG_CLIPS_UNSAVED_AT_CLOSE = 2636;  // "%s" file; OK, Cancel
+inline constexpr int IDS_MSG_CLIPS_IN_MEMORY_AT_CLOSE = 2637;  // OK, Cancel
 
 // ---- 2670-2689: fonts of the text boxes ------------------------------------------------------
 inline constexpr int IDS_FMT_FONT_STAND_IN = 2670;           // "%s" family drawn, "%s" saved family (missing)

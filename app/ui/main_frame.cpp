@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QLabel>
@@ -737,6 +738,20 @@ bool CMainFrame::AskToSave() {
   }
 }
 
+bool CMainFrame::AskToLoseUnsavedClips() {
+  CTextClips& clips = m_pDoc->GetClips();
+  if (!clips.HasUnsavedChanges()) return true;
+  int message = IDS_MSG_CLIPS_IN_MEMORY_AT_CLOSE;
+  if (!clips.Path().isEmpty()) {
+    clips.Close();  // waits longer for another copy's lock than a change does
+    if (!clips.HasUnsavedChanges()) return true;
+    message = IDS_MSG_CLIPS_UNSAVED_AT_CLOSE;
+  }
+  const QString text = CStringTable::FormatStrings(CStringTable::Str(message),
+                                                   {QDir::toNativeSeparators(clips.Path())});
+  return MessageBox(text, CStringTable::Str(IDS_APP_NAME), ICON_WARNING, BUTTONS_OK_CANCEL) == ANSWER_OK;
+}
+
 void CMainFrame::AfterDocumentLoaded() {
   m_pDoc->UpdateAllViews(nullptr, kInitialUpdateHint);
   UpdateRecentMenu();
@@ -777,7 +792,7 @@ void CMainFrame::dropEvent(QDropEvent* event) {
 void CMainFrame::closeEvent(QCloseEvent* event) {
   // A search being waited on, or a command still under way, must end first: the window and the
   // document must outlive them.
-  if (m_pDoc->IsWaiting() || m_nCommandDepth > 0 || !AskToSave()) {
+  if (m_pDoc->IsWaiting() || m_nCommandDepth > 0 || !AskToSave() || !AskToLoseUnsavedClips()) {
     event->ignore();
     return;
   }

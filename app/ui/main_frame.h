@@ -180,6 +180,9 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   QWidget* ViewCommandTarget(int id) const;
   void RunFontsDialog();
   bool AskToSave();
+  // Before the window closes: one last write of clip changes not yet saved; when they still
+  // cannot be saved, asks whether to close anyway. True when the window may close.
+  bool AskToLoseUnsavedClips();
   bool SaveDocument(bool askName);
   void NewDocument();
   void OpenDocumentDialog();

@@ -821,6 +821,63 @@ void FrameTest::exitThroughMenu() {
   }
 }
 
+void FrameTest::unsavedClipsAskBeforeClosing_data() {
+  QTest::addColumn<bool>("unreadable");  // else: the clips file cannot be written
+  QTest::addColumn<int>("answer");
+  QTest::addColumn<bool>("closes");
+  QTest::newRow("write fails, OK closes") << false << int(IDocumentUi::ANSWER_OK) << true;
+  QTest::newRow("write fails, Cancel keeps the window") << false << int(IDocumentUi::ANSWER_CANCEL) << false;
+  QTest::newRow("kept in memory, OK closes") << true << int(IDocumentUi::ANSWER_OK) << true;
+  QTest::newRow("kept in memory, Cancel keeps the window") << true << int(IDocumentUi::ANSWER_CANCEL) << false;
+}
+
+void FrameTest::unsavedClipsAskBeforeClosing() {
+  QFETCH(bool, unreadable);
+  QFETCH(int, answer);
+  QFETCH(bool, closes);
+  QTemporaryDir dir;
+  CMainFrame frame;
+  frame.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&frame));
+  CTextClips& clips = frame.Doc()->GetClips();
+  QString path;
+  if (unreadable) {
+    // An odd number of bytes cannot be UTF-16, and there is no fallback file.
+    path = dir.filePath(QStringLiteral("odd.clips"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("abc");
+    file.close();
+  } else {
+    path = dir.filePath(QStringLiteral("no-such-folder/x.clips"));  // nothing can be written there
+  }
+  clips.SetLocation(path, nullptr, QString());
+  clips.LoadClips();
+  clips.AddClip({'c', 'l', 'i', 'p'}, {});
+  QVERIFY(clips.HasUnsavedChanges());
+  (void)clips.TakeNotice();
+
+  QList<Box> boxes;
+  RecordBoxes(frame, &boxes, answer);
+  frame.close();
+  QCoreApplication::processEvents();
+  QCOMPARE(boxes.size(), 1);
+  if (unreadable) {
+    QVERIFY2(boxes[0].text.contains(QStringLiteral("only in memory")), qPrintable(boxes[0].text));
+  } else {
+    QVERIFY2(boxes[0].text.contains(QDir::toNativeSeparators(path)), qPrintable(boxes[0].text));
+  }
+  QCOMPARE(frame.isVisible(), !closes);
+  QCOMPARE(clips.Count(), 1);  // whatever the answer, the window's clips are still there
+  if (unreadable) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("abc"));  // never overwritten
+  }
+  RecordBoxes(frame, &boxes, IDocumentUi::ANSWER_OK);
+  frame.close();  // leave no window behind for the next test
+}
+
 void FrameTest::missingCommandLineFile() {
   CMainFrame frame;
   QList<Box> boxes;

@@ -38,6 +38,8 @@ class FrameTest : public QObject {
   void nothingStartsInsideTheWait();
   void exitThroughMenu_data();
   void exitThroughMenu();
+  void unsavedClipsAskBeforeClosing_data();
+  void unsavedClipsAskBeforeClosing();
   void missingCommandLineFile();
   void garbageCommandLineFile();
   void editCommandsGoToActiveView();
