@@ -198,7 +198,7 @@ class CRegexpT {
   bool AnalyzeRetry(const Element* e);
   // First-character analysis for the start-position filter (plain build).
   bool AddFirst(const Element* e, int depth);
-  bool CanMatchEmpty(const Element* e, int depth) const;
+  bool SetsCaptures(const Element* e, int depth) const;
   bool IsAnchored(const Element* e, int depth) const;
   static bool CanMatchHigh(const CCharsetElement<CHART>* cs);
 
