@@ -3,7 +3,7 @@
 //
 // A compiled pattern is never written during a search; everything a search changes lives here,
 // so one pattern serves any number of contexts one after another. Covered by
-// engine/tests/match_test.cpp and engine/tests/trace_test.cpp.
+// engine/tests/match_test.cpp, engine/tests/stack_test.cpp and the host document's trace tests.
 #ifndef TARNO_CONTEXT_H
 #define TARNO_CONTEXT_H
 
