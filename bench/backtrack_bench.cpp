@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
   for (const NestedCase& c : kCases)
     benchmark::RegisterBenchmark((std::string("Nested/") + c.name).c_str(), RunNested, &c)
         ->RangeMultiplier(2)
-        ->Range(250, 2000)
+        ->Range(64, 512)
         ->Complexity()
         ->Unit(benchmark::kMillisecond);
   benchmark::RunSpecifiedBenchmarks();
