@@ -1173,8 +1173,8 @@ void CRegexpT<CHART>::Finish() {
     int kind = m_pool[i]->m_nKind;
     if (kind != ELEMENT_GREEDY && kind != ELEMENT_POSSESSIVE) continue;
     CGreedyElement<CHART>* g = static_cast<CGreedyElement<CHART>*>(m_pool[i]);
-    g->m_bStrict = !CanMatchEmpty(g->m_pElement, 0);
-    g->m_bSkipOffered = g->m_bStrict && !readsCaptures && g->m_nExtra == TARNO_INFINITE - g->m_nMin;
+    g->m_bSkipOffered = g->m_nExtra == TARNO_INFINITE - g->m_nMin &&
+                        (!readsCaptures || !SetsCaptures(g->m_pElement, 0));
   }
 #if !TARNO_HOST
   for (int i = 0; i < m_pool.GetSize(); ++i) {
@@ -1280,47 +1280,48 @@ bool CRegexpT<CHART>::AnalyzeRetry(const Element* e) {
   return retry;
 }
 
-// Whether `e` may match without consuming a character; true when in doubt.
+// Whether matching `e` may add or change capture records: it holds a group, or a recursion
+// (which may enter any group); true when in doubt.
 template <class CHART>
-bool CRegexpT<CHART>::CanMatchEmpty(const Element* e, int depth) const {
-  if (!e || depth > 64) return true;
+bool CRegexpT<CHART>::SetsCaptures(const Element* e, int depth) const {
+  if (!e) return false;
+  if (depth > 64) return true;
   switch (e->m_nKind) {
-    case ELEMENT_STRING:
-      return static_cast<const CStringElement<CHART>*>(e)->m_nLength == 0;
-    case ELEMENT_CHARSET:
-    case ELEMENT_POSIX:
-      return false;
+    case ELEMENT_BRACKET:
+      return true;
     case ELEMENT_LIST: {
       const CListElement<CHART>* l = static_cast<const CListElement<CHART>*>(e);
       for (int i = 0; i < l->m_elements.GetSize(); ++i)
-        if (!CanMatchEmpty(l->m_elements[i], depth + 1)) return false;
-      return true;
+        if (SetsCaptures(l->m_elements[i], depth + 1)) return true;
+      return false;
     }
     case ELEMENT_ALTERNATIVE: {
       const CAlternativeElement<CHART>* a = static_cast<const CAlternativeElement<CHART>*>(e);
-      if (a->m_elements.IsEmpty()) return true;
       for (int i = 0; i < a->m_elements.GetSize(); ++i)
-        if (CanMatchEmpty(a->m_elements[i], depth + 1)) return true;
+        if (SetsCaptures(a->m_elements[i], depth + 1)) return true;
       return false;
     }
     case ELEMENT_GREEDY:
     case ELEMENT_POSSESSIVE:
-      return static_cast<const CGreedyElement<CHART>*>(e)->m_nMin == 0 ||
-             CanMatchEmpty(static_cast<const CRepeatBase<CHART>*>(e)->m_pElement, depth + 1);
     case ELEMENT_RELUCTANT:
-      return static_cast<const CReluctantElement<CHART>*>(e)->m_nMin == 0 ||
-             CanMatchEmpty(static_cast<const CRepeatBase<CHART>*>(e)->m_pElement, depth + 1);
     case ELEMENT_FIXED:
-      return static_cast<const CFixedRepeatElement<CHART>*>(e)->m_nCount == 0 ||
-             CanMatchEmpty(static_cast<const CRepeatBase<CHART>*>(e)->m_pElement, depth + 1);
+      return SetsCaptures(static_cast<const CRepeatBase<CHART>*>(e)->m_pElement, depth + 1);
+    case ELEMENT_ASSERTION:
+      return SetsCaptures(static_cast<const CAssertionElement<CHART>*>(e)->m_pElement, depth + 1);
     case ELEMENT_INDEPENDENT:
-      return CanMatchEmpty(static_cast<const CIndependentElement<CHART>*>(e)->m_pElement, depth + 1);
+      return SetsCaptures(static_cast<const CIndependentElement<CHART>*>(e)->m_pElement, depth + 1);
     case ELEMENT_DELEGATE: {
       const CDelegateElement<CHART>* d = static_cast<const CDelegateElement<CHART>*>(e);
-      return d->m_nGroup != DELEGATE_NONCAPTURE || CanMatchEmpty(d->m_pTarget, depth + 1);
+      if (d->m_nGroup == DELEGATE_NONCAPTURE) return SetsCaptures(d->m_pTarget, depth + 1);
+      return d->m_pTarget != nullptr;  // a recursion
+    }
+    case ELEMENT_CONDITIONAL: {
+      const CConditionalElement<CHART>* c = static_cast<const CConditionalElement<CHART>*>(e);
+      return SetsCaptures(c->m_pCondition, depth + 1) || SetsCaptures(c->m_pYes, depth + 1) ||
+             SetsCaptures(c->m_pNo, depth + 1);
     }
     default:
-      return true;  // boundaries, \G, empty, brackets, assertions, back-references, conditionals
+      return false;
   }
 }
 
@@ -1339,9 +1340,19 @@ bool CRegexpT<CHART>::AddFirst(const Element* e, int depth) {
     else
       m_bFirstHigh = true;
   };
+  // An element built for the other direction than the search's (reached through a recursion
+  // into a group that a look-around holds) reads the characters behind the position, not the
+  // ones the filter looks at: nothing is known about the first character then.
+  const bool rtl = (m_nFlags & RIGHTTOLEFT) != 0;
+  auto against = [this, rtl](bool rightLeft) {
+    if (rightLeft == rtl) return false;
+    m_bFirstAny = true;
+    return true;
+  };
   switch (e->m_nKind) {
     case ELEMENT_STRING: {
       const CStringElement<CHART>* s = static_cast<const CStringElement<CHART>*>(e);
+      if (against(s->m_bRightLeft)) return true;
       if (s->m_nLength == 0) return true;
       unsigned c = TarnoChars<CHART>::Code(s->m_szPattern[s->m_bRightLeft ? s->m_nLength - 1 : 0]);
       add(c);
@@ -1353,6 +1364,7 @@ bool CRegexpT<CHART>::AddFirst(const Element* e, int depth) {
     }
     case ELEMENT_CHARSET: {
       const CCharsetElement<CHART>* cs = static_cast<const CCharsetElement<CHART>*>(e);
+      if (against(cs->m_bRightLeft)) return true;
       for (unsigned c = 0; c < 256; ++c)
         if (cs->TestCode(c)) add(c);
       if (TarnoChars<CHART>::kWide && CanMatchHigh(cs)) m_bFirstHigh = true;
@@ -1360,6 +1372,7 @@ bool CRegexpT<CHART>::AddFirst(const Element* e, int depth) {
     }
     case ELEMENT_POSIX: {
       const CPosixElement<CHART>* px = static_cast<const CPosixElement<CHART>*>(e);
+      if (against(px->m_bRightLeft)) return true;
       for (unsigned c = 0; c < 256; ++c)
         if (px->TestCode(c)) add(c);
       if (TarnoChars<CHART>::kWide && !px->m_bYes) m_bFirstHigh = true;
@@ -1370,6 +1383,7 @@ bool CRegexpT<CHART>::AddFirst(const Element* e, int depth) {
       return true;
     case ELEMENT_LIST: {
       const CListElement<CHART>* l = static_cast<const CListElement<CHART>*>(e);
+      if (against(l->m_bRightLeft)) return true;
       int n = l->m_elements.GetSize();
       for (int k = 0; k < n; ++k)
         if (!AddFirst(l->m_elements[l->m_bRightLeft ? n - 1 - k : k], depth + 1)) return false;

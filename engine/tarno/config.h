@@ -21,17 +21,51 @@
 #define TARNO_NAMESPACE_END }
 
 // Deepest nesting of composite elements (lists, alternatives, groups, repeats, recursion) that
-// one match attempt may reach. An attempt that goes deeper fails; see CMatchContext::EnterNested.
-// At roughly 150 bytes of call stack a level this stays well inside a 1 MiB thread stack.
+// one match attempt may reach: each level is one Match or MatchNext on the call stack. An attempt
+// that would go deeper stops the search with MATCH_NESTING_LIMIT (see CMatchContext), so that
+// runaway recursion such as (?R)x ends with a clear status instead of exhausting the stack.
+//
+// The default is a stack budget divided by the largest stack a level takes in this kind of
+// build. bench/nesting_stack measures it for recursions through every composite element, on the
+// way in and while backtracking; the figures below are those measurements (g++ 12, x86-64)
+// rounded up with room to spare:
+//
+//   bytes per level       Release  RelWithDebInfo  Debug  Debug + AddressSanitizer
+//   plain build                91              96    155                       400
+//   host build                155             176    192                       480
+//
+// TARNO_STACK_BUDGET (default 1 MiB) suits the main thread (8 MiB) and the usual secondary
+// threads of 2 MiB and more with room for the caller's own frames. Define TARNO_STACK_BUDGET or
+// TARNO_MAX_NESTING before the first include to change it for a whole program, or set
+// CMatchContext::m_nMaxNesting for one search on a thread with a smaller or larger stack.
+#ifndef TARNO_STACK_BUDGET
+#define TARNO_STACK_BUDGET (1024 * 1024)
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define TARNO_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TARNO_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifndef TARNO_STACK_PER_LEVEL
+#if defined(TARNO_ADDRESS_SANITIZER)
+#define TARNO_STACK_PER_LEVEL 640
+#elif defined(__OPTIMIZE__) || (defined(_MSC_VER) && !defined(_DEBUG))
+#define TARNO_STACK_PER_LEVEL (TARNO_HOST ? 256 : 128)
+#else
+#define TARNO_STACK_PER_LEVEL (TARNO_HOST ? 256 : 224)
+#endif
+#endif
 #ifndef TARNO_MAX_NESTING
-#define TARNO_MAX_NESTING 4000
+#define TARNO_MAX_NESTING (TARNO_STACK_BUDGET / TARNO_STACK_PER_LEVEL)
 #endif
 
 // Fuzzing only: when defined, one prepared search (PrepareMatch up to the next PrepareMatch)
-// may enter composite elements at most this many times; once the budget is spent every further
-// attempt fails at once, as if it had nested too deep. This keeps exponential backtracking from
-// stalling a fuzzer. Every cut-off attempt (budget or nesting) is counted in TarnoCutOffs(), so
-// that a harness can tell results that the limits shaped. Never defined in a product build.
+// may enter composite elements at most this many times; once the budget is spent the search
+// stops as at the nesting limit (MATCH_NESTING_LIMIT). This keeps exponential backtracking from
+// stalling a fuzzer. Every cut-off (budget or nesting) is counted in TarnoCutOffs(), so that a
+// harness can tell results that the limits shaped. Never defined in a product build.
 // #define TARNO_WORK_LIMIT 20000
 
 // Deepest nesting of groups and character classes that the compiler builds. A '(' or '[' beyond

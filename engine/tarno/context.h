@@ -3,7 +3,7 @@
 //
 // A compiled pattern is never written during a search; everything a search changes lives here,
 // so one pattern serves any number of contexts one after another. Covered by
-// engine/tests/match_test.cpp and engine/tests/trace_test.cpp.
+// engine/tests/match_test.cpp, engine/tests/stack_test.cpp and the host document's trace tests.
 #ifndef TARNO_CONTEXT_H
 #define TARNO_CONTEXT_H
 
@@ -16,13 +16,29 @@ TARNO_NAMESPACE_BEGIN
 template <class CHART> class CPatternElement;
 template <class CHART> class CMatchContext;
 
+// How a search ended (MatchResult::GetStatus, CMatchContext::m_nStatus).
+enum MatchStatus {
+  MATCH_COMPLETE = 0,       // the search gave its answer: a match, or none anywhere
+  MATCH_NESTING_LIMIT = 1   // an attempt nested deeper than the context's limit (m_nMaxNesting):
+                            // the search stopped there and has no answer
+};
+
 // The result of one search: [0] matched flag, [1] highest group number, then start and end of
 // group 0 and of each group (-1, -1 for a group that did not take part). A not-matched result is
 // empty. After Replace it may carry four more ints (see CRegexpT::Replace).
+//
+// A not-matched result whose status is MATCH_NESTING_LIMIT is not an answer: the search was cut
+// short and a match may exist. Callers that take "not matched" as "no match" should test
+// HitNestingLimit().
 class MatchResult {
  public:
   MatchResult() = default;
   explicit MatchResult(const CBufferT<int>& values) : m_result(values) {}
+  static MatchResult CutShort(int status) {
+    MatchResult r;
+    r.m_nStatus = status;
+    return r;
+  }
 
   int IsMatched() const { return Get(0, 0); }
   int MaxGroupNumber() const { return Get(1, 0); }
@@ -32,8 +48,11 @@ class MatchResult {
   int GetGroupEnd(int n) const { return n < 0 ? -1 : Get(3 + 2 * n, -1); }
   int GetSize() const { return m_result.GetSize(); }
   int operator[](int i) const { return Get(i, -1); }
+  int GetStatus() const { return m_nStatus; }
+  bool HitNestingLimit() const { return m_nStatus == MATCH_NESTING_LIMIT; }
 
   CBufferT<int> m_result;
+  int m_nStatus = MATCH_COMPLETE;
 
  private:
   int Get(int i, int def) const { return (i >= 0 && i < m_result.GetSize()) ? m_result[i] : def; }
@@ -65,8 +84,9 @@ struct CMatchBreak {
 };
 #endif
 
-// Thrown inside the engine when an attempt nests deeper than TARNO_MAX_NESTING; caught by the
-// search loop, which then treats the attempt as failed. Never leaves the engine.
+// Thrown inside the engine when an attempt nests deeper than the context's m_nMaxNesting; caught
+// by the search operations, which then stop the search with MATCH_NESTING_LIMIT. Never leaves
+// the engine.
 struct CNestingOverflow {};
 
 #ifdef TARNO_WORK_LIMIT
@@ -109,6 +129,11 @@ class CMatchContext {
   const CHART* m_pText = nullptr;  // not owned
   int m_nLength = -1;            // below 0: no subject
   int m_nNesting = 0;            // composite elements entered in the current attempt
+  // Deepest nesting one attempt may reach; an attempt that would go deeper stops the search
+  // (MATCH_NESTING_LIMIT). The default fits the stack budget of config.h; a caller whose thread
+  // has a larger or smaller stack may set its own before searching.
+  int m_nMaxNesting = TARNO_MAX_NESTING;
+  int m_nStatus = MATCH_COMPLETE;  // MATCH_NESTING_LIMIT once a search was cut short; PrepareMatch resets
 #ifdef TARNO_WORK_LIMIT
   long m_nWork = 0;              // composite elements entered since PrepareMatch
 #endif
@@ -196,11 +221,9 @@ class CMatchContext {
   }
 
   // --- offered-end lists of greedy repeats ---
-  int AllocList(int first) {
+  int AllocList() {
     if (m_nListsUsed >= static_cast<int>(m_lists.size())) m_lists.emplace_back();
-    std::vector<int>& l = m_lists[m_nListsUsed];
-    l.clear();
-    l.push_back(first);
+    m_lists[m_nListsUsed].clear();
     return m_nListsUsed++;
   }
   void FreeList(int id) {
@@ -210,12 +233,12 @@ class CMatchContext {
   // --- nesting guard ---
   void EnterNested() {
 #ifdef TARNO_WORK_LIMIT
-    if (++m_nNesting > TARNO_MAX_NESTING || ++m_nWork > TARNO_WORK_LIMIT) {
+    if (++m_nNesting > m_nMaxNesting || ++m_nWork > TARNO_WORK_LIMIT) {
       ++TarnoCutOffs();
       throw CNestingOverflow();
     }
 #else
-    if (++m_nNesting > TARNO_MAX_NESTING) throw CNestingOverflow();
+    if (++m_nNesting > m_nMaxNesting) throw CNestingOverflow();
 #endif
   }
   void LeaveNested() { --m_nNesting; }

@@ -150,7 +150,7 @@ class TraceFrame {
 #define TARNO_FRAME(retry) TraceFrame<CHART> tarno_frame_(ctx, this, retry)
 #define TARNO_RESULT(v) return (tarno_frame_.m_nOutcome = ((v) ? 1 : 0))
 #else
-#define TARNO_FRAME(retry) ((void)0)
+#define TARNO_FRAME(retry) ((void)ctx)  // no frame: the context may then go unused
 #define TARNO_RESULT(v) return ((v) ? 1 : 0)
 #endif
 

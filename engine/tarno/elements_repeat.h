@@ -6,10 +6,10 @@
 // alternative keeps no list of offered end positions: with such an inner element every end
 // position it offers is new. Both give exactly the results of the general algorithm.
 //
-// When its inner element always consumes, the greedy repeat backtracks in the usual order (the
-// last iteration's next alternative first, then extending greedily again from where it ends),
-// and its list of offered end positions only lets it pass over positions from which everything
-// has been tried already (see RetryGreedy); it never changes which match is found.
+// The greedy repeat backtracks in the usual order (the last iteration's next alternative first,
+// then extending greedily again from where it ends). Where that is sound, its list of offered
+// end positions lets it pass over positions from which everything has been tried already (see
+// RetryGreedy); it never changes which match is found.
 // Covered by engine/tests/match_test.cpp and engine/tests/pcre_diff_test.cpp.
 #ifndef TARNO_ELEMENTS_REPEAT_H
 #define TARNO_ELEMENTS_REPEAT_H
@@ -83,8 +83,9 @@ class CRepeatBase : public CPatternElement<CHART> {
 
   // Repeats the inner element from the current position up to `extra` more times in all,
   // stopping at the first iteration that fails or does not move the position. Returns the new
-  // iteration count.
-  int Extend(CMatchContext<CHART>* ctx, int n, int extra) const {
+  // iteration count. With `starts`, the position where each iteration began is pushed after the
+  // iteration's own state, for the greedy repeat's backtracking.
+  int Extend(CMatchContext<CHART>* ctx, int n, int extra, bool starts = false) const {
     const CPatternElement<CHART>* e = m_pElement;
     while (n < extra) {
       int before = ctx->m_nCurrentPos;
@@ -99,6 +100,7 @@ class CRepeatBase : public CPatternElement<CHART> {
           break;
         }
       }
+      if (starts) ctx->m_stack.Push(before);
       ++n;
     }
     return n;
@@ -110,9 +112,29 @@ class CRepeatBase : public CPatternElement<CHART> {
 // State it leaves on the backtrack stack, top last:
 //   fast path:                  n
 //   inner without alternatives: n
-//   general:                    captures, backtrack, lists, [entries], list, p0, n
-// where n counts the optional iterations, p0 is where the optional part began, the marks are the
-// stack tops at p0, and list indexes the context's list of end positions offered so far.
+//   general:                    list, n
+// where n counts the optional iterations and list indexes the context's list of end positions
+// offered so far (-1 when the repeat keeps none). In the general case each optional iteration's
+// own state is followed by the position where that iteration began.
+//
+// The general case backtracks in the usual order: the last iteration's next alternative first,
+// then extending greedily again from where it ends; when the last iteration has no alternative
+// left it is given up and the repeat ends where that iteration began; with no optional iteration
+// left, the mandatory ones are asked for their next alternative and the repeat extends again
+// from there. An alternative that does not move the position is passed over, as Extend passes
+// over an empty iteration, so every iteration in the state moves and the search tree is finite.
+//
+// With m_bSkipOffered, a position this repeat has offered before is known to be explored to the
+// end: the pattern after the repeat has been tried from it, and every way of iterating on from
+// it has been offered and has failed. What comes after such a position depends on the position
+// alone (the iterations leave no captures that anything reads, and the repeat is unbounded, so
+// neither the count of iterations nor which mandatory iterations led there matters), so going
+// on from it again cannot give anything new. Such a position is passed over, both as the start
+// of an extension and as an end, and the repeat goes on backtracking into the iteration that
+// reached it: only what lies beyond the position is skipped, never the other alternatives of
+// the iterations before it. One list serves the repeat from its Match to its final failure, so
+// that nested repeats such as (a+)+b or (?:a|b)*c do not try every split of a run, and no end is
+// lost.
 template <class CHART>
 class CGreedyElement : public CRepeatBase<CHART> {
   typedef CRepeatBase<CHART> Base;
@@ -134,9 +156,15 @@ class CGreedyElement : public CRepeatBase<CHART> {
 
   int m_nMin;
   int m_nExtra;  // maximum minus minimum; TARNO_INFINITE - min when unbounded
+  // Set by the compiler's finishing pass: the repeat is unbounded, and the captures its
+  // iterations leave cannot change what follows (the inner element holds no group and no
+  // recursion, or nothing in the pattern reads captures: no back-reference, conditional,
+  // recursion or balancing group), so that what follows the repeat depends on the position alone.
+  bool m_bSkipOffered = false;
 
  protected:
   int MatchGreedy(CMatchContext<CHART>* ctx) const {
+    const CPatternElement<CHART>* e = this->m_pElement;
 #if !TARNO_HOST
     if (this->m_nFast) {
       long long max = static_cast<long long>(m_nMin) + m_nExtra;
@@ -147,13 +175,23 @@ class CGreedyElement : public CRepeatBase<CHART> {
       return 1;
     }
 #endif
-    if (!TarnoMatchSequence(ctx, m_nMin, 0, typename Base::Same(this->m_pElement))) return 0;
-    PushOptional(ctx);
-    return 1;
+    if (!e->m_bCanRetry) {
+      if (!TarnoMatchSequence(ctx, m_nMin, 0, typename Base::Same(e))) return 0;
+      ctx->m_stack.Push(this->Extend(ctx, 0, m_nExtra));
+      return 1;
+    }
+    // The list is taken before the mandatory iterations, so that it outlives their retries.
+    int list = m_bSkipOffered ? ctx->AllocList() : -1;
+    if (!TarnoMatchSequence(ctx, m_nMin, 0, typename Base::Same(e))) {
+      if (list >= 0) ctx->FreeList(list);
+      return 0;
+    }
+    return Settle(ctx, list, this->Extend(ctx, 0, m_nExtra, true), true);
   }
 
   int RetryGreedy(CMatchContext<CHART>* ctx) const {
     CBufferT<int>& st = ctx->m_stack;
+    const CPatternElement<CHART>* e = this->m_pElement;
 #if !TARNO_HOST
     if (this->m_nFast) {
       int n = st.Pop();
@@ -166,7 +204,6 @@ class CGreedyElement : public CRepeatBase<CHART> {
       return 0;
     }
 #endif
-    const CPatternElement<CHART>* e = this->m_pElement;
     if (!e->m_bCanRetry) {
       int n = st.Pop();
       if (n > 0) {
@@ -174,118 +211,61 @@ class CGreedyElement : public CRepeatBase<CHART> {
         st.Push(n - 1);
         return 1;
       }
-      return m_nMin > 0 && RetryMandatory(ctx);
-    }
-
-    int n = st.Pop();
-    int p0 = st.Pop();
-    int list = st.Pop();
-    StackMark m0;
-#if TARNO_HOST
-    m0.entries = st.Pop();
-#endif
-    m0.lists = st.Pop();
-    m0.backtrack = st.Pop();
-    m0.captures = st.Pop();
-    if (!m_bStrict) {
-      // An inner element that may match empty: the list of offered ends is what keeps empty
-      // iterations from being added again and again. When extending leads to an end offered
-      // before, the extension is discarded and the alternative's own end stands.
-      if (n > 0) {
-        if (!e->MatchNext(ctx)) {
-          // The last iteration is given up: the repeat succeeds one iteration shorter.
-          Offer(ctx, list, ctx->m_nCurrentPos);
-          PushState(ctx, m0, list, p0, n - 1);
-          return 1;
-        }
-        if (ctx->m_nCurrentPos != p0) {
-          int alt = ctx->m_nCurrentPos;
-          StackMark mark = ctx->Mark();
-          int extended = this->Extend(ctx, n, m_nExtra);
-          if (Offered(ctx, list, ctx->m_nCurrentPos)) {
-            ctx->RestoreMark(mark);
-            ctx->m_nCurrentPos = alt;
-            extended = n;
-          }
-          Offer(ctx, list, ctx->m_nCurrentPos);
-          PushState(ctx, m0, list, p0, extended);
-          return 1;
-        }
-        // The alternative collapsed the optional part: go on with the mandatory iterations.
-        ctx->RestoreMark(m0);
-        ctx->m_nCurrentPos = p0;
-      }
-      ctx->FreeList(list);
-      return m_nMin > 0 && RetryMandatory(ctx);
-    }
-
-    // An inner element that always consumes: the usual backtracking order, the last iteration's
-    // next alternative first, then extending greedily again from where it ends. With
-    // m_bSkipOffered, a position this repeat has offered before is known to be explored to the
-    // end: every way of going on iterating from it has been offered and has failed, and since
-    // nothing reads captures and the repeat is unbounded, going on from it again cannot give
-    // anything new. Such a position is passed over, both as the start of an extension and as an
-    // end, and the repeat goes on backtracking into the iteration that reached it. That keeps
-    // nested repeats such as (a+)+b from trying every split of a run, and no end is lost.
-    while (n > 0) {
-      if (!e->MatchNext(ctx)) {
-        --n;  // the last iteration is given up
-        if (m_bSkipOffered && Offered(ctx, list, ctx->m_nCurrentPos)) continue;
-        Offer(ctx, list, ctx->m_nCurrentPos);
-        PushState(ctx, m0, list, p0, n);
-        return 1;
-      }
-      if (m_bSkipOffered && Offered(ctx, list, ctx->m_nCurrentPos)) continue;
-      n = this->Extend(ctx, n, m_nExtra);
-      if (m_bSkipOffered && Offered(ctx, list, ctx->m_nCurrentPos)) continue;
-      Offer(ctx, list, ctx->m_nCurrentPos);
-      PushState(ctx, m0, list, p0, n);
+      if (m_nMin == 0 || !TarnoRetrySequence(ctx, m_nMin, typename Base::Same(e))) return 0;
+      st.Push(this->Extend(ctx, 0, m_nExtra));
       return 1;
     }
-    ctx->FreeList(list);
-    return m_nMin > 0 && RetryMandatory(ctx);
+    int n = st.Pop();
+    int list = st.Pop();
+    return Settle(ctx, list, n, false);
   }
-
- public:
-  // Set by the compiler's finishing pass. m_bStrict: the inner element cannot match empty, so
-  // every iteration moves the position. m_bSkipOffered: besides, the repeat is unbounded and
-  // nothing in the pattern reads captures (no back-reference, conditional, recursion or
-  // balancing group), so that what follows the repeat depends on the position alone.
-  bool m_bStrict = false;
-  bool m_bSkipOffered = false;
 
  private:
-  // Backtracks into the mandatory iterations; on success extends greedily again.
-  int RetryMandatory(CMatchContext<CHART>* ctx) const {
-    if (!TarnoRetrySequence(ctx, m_nMin, typename Base::Same(this->m_pElement))) return 0;
-    PushOptional(ctx);
+  // Finds the next state to offer, as described above the class, and pushes it. `n` optional
+  // iterations are on the stack; `fresh` says that the position is the end of an extension that
+  // has not been looked at yet, otherwise the state was offered already and backtracking goes on.
+  int Settle(CMatchContext<CHART>* ctx, int list, int n, bool fresh) const {
+    CBufferT<int>& st = ctx->m_stack;
+    const CPatternElement<CHART>* e = this->m_pElement;
+    for (;;) {
+      if (fresh) {
+        if (list < 0 || !Offered(ctx, list, ctx->m_nCurrentPos)) break;
+        fresh = false;  // passed over: backtrack into the iteration that reached it
+      }
+      if (n > 0) {
+        int before = st.Pop();
+        bool moved = false;
+        while (e->MatchNext(ctx)) {
+          if (ctx->m_nCurrentPos != before) {
+            moved = true;
+            break;
+          }
+        }
+        if (moved) {
+          st.Push(before);
+          if (list >= 0 && Offered(ctx, list, ctx->m_nCurrentPos)) continue;  // this iteration again
+          n = this->Extend(ctx, n, m_nExtra, true);
+        } else {
+          --n;  // the last iteration is given up; the position is back where it began
+        }
+        fresh = true;
+        continue;
+      }
+      // No optional iteration left: the mandatory ones' next alternative, then extend again.
+      if (m_nMin == 0 || !TarnoRetrySequence(ctx, m_nMin, typename Base::Same(e))) {
+        if (list >= 0) ctx->FreeList(list);
+        return 0;
+      }
+      n = this->Extend(ctx, 0, m_nExtra, true);
+      fresh = true;
+    }
+    if (list >= 0) Offer(ctx, list, ctx->m_nCurrentPos);
+    st.Push(list);
+    st.Push(n);
     return 1;
   }
-  void PushOptional(CMatchContext<CHART>* ctx) const {
-    StackMark m0 = ctx->Mark();
-    int p0 = ctx->m_nCurrentPos;
-    int n = this->Extend(ctx, 0, m_nExtra);
-    if (!this->m_pElement->m_bCanRetry) {
-      ctx->m_stack.Push(n);
-      return;
-    }
-    int list = ctx->AllocList(ctx->m_nCurrentPos);
-    PushState(ctx, m0, list, p0, n);
-  }
-  static void PushState(CMatchContext<CHART>* ctx, const StackMark& m0, int list, int p0, int n) {
-    CBufferT<int>& st = ctx->m_stack;
-    st.Push(m0.captures);
-    st.Push(m0.backtrack);
-    st.Push(m0.lists);
-#if TARNO_HOST
-    st.Push(m0.entries);
-#endif
-    st.Push(list);
-    st.Push(p0);
-    st.Push(n);
-  }
-  // The list is kept sorted so that the usual new entry, an end nearer to p0 than all before
-  // it, goes to the back: descending positions left to right, ascending right to left.
+  // The list is kept sorted so that the usual new entry, an end nearer to the repeat's start than
+  // all before it, goes to the back: descending positions left to right, ascending right to left.
   bool Offered(const CMatchContext<CHART>* ctx, int list, int pos) const {
     const std::vector<int>& l = ctx->m_lists[list];
     if (this->m_bRightLeft) return std::binary_search(l.begin(), l.end(), pos);

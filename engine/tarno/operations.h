@@ -36,6 +36,7 @@ typename CRegexpT<CHART>::Context* CRegexpT<CHART>::PrepareMatch(const CHART* te
   ctx->m_captureIndex.Resize(m_nMaxGroup + 1);
   ctx->m_captureIndex.Fill(-1);
   ctx->m_nListsUsed = 0;
+  ctx->m_nStatus = MATCH_COMPLETE;
 #ifdef TARNO_WORK_LIMIT
   ctx->m_nWork = 0;
 #endif
@@ -106,6 +107,7 @@ int CRegexpT<CHART>::NextCandidate(const Context* ctx, int pos) const {
 template <class CHART>
 MatchResult CRegexpT<CHART>::Match(Context* ctx, const Element* root) const {
   if (!ctx || !m_pRoot) return MatchResult();
+  if (ctx->m_nStatus != MATCH_COMPLETE) return MatchResult::CutShort(ctx->m_nStatus);  // stopped
   if (!root) root = m_pRoot;
   const bool rtl = (m_nFlags & RIGHTTOLEFT) != 0;
   const int step = rtl ? -1 : 1;
@@ -128,14 +130,20 @@ MatchResult CRegexpT<CHART>::Match(Context* ctx, const Element* root) const {
     try {
       matched = root->Match(ctx);
     } catch (const CNestingOverflow&) {
-      matched = 0;  // the attempt nested too deep: it fails, and the search goes on
+      // The attempt nested too deep. Whether it would have matched is unknown, and so is whether
+      // the first match lies here or further on: the search stops without an answer.
+      ctx->m_nCurrentPos = stop;
+      ctx->m_nStatus = MATCH_NESTING_LIMIT;
+      return MatchResult::CutShort(MATCH_NESTING_LIMIT);
     }
     if (matched) {
       int end = ctx->m_nCurrentPos;
       ctx->m_captureStack[2] = end;
-      // After an empty match the next search starts one step further on, so that it cannot find
-      // the same empty match again.
-      int next = end == pos ? end + step : end;
+      // The next search starts at the end of this match, and always at least one step past this
+      // attempt's start: after an empty match, and after a match that ended behind its start (a
+      // recursion into a group that a look-around holds runs in the other direction). So no
+      // search can find the same match again, and every loop over successive matches ends.
+      int next = rtl ? (end < pos ? end : pos - 1) : (end > pos ? end : pos + 1);
       ctx->m_nCurrentPos = next;
       ctx->m_nPrevLastMatchEnd = ctx->m_nLastMatchEnd;
       ctx->m_nLastMatchEnd = next;
@@ -169,7 +177,7 @@ MatchResult CRegexpT<CHART>::MatchExact(const CHART* text, int length) const {
     while (matched && ctx.m_nCurrentPos != target) matched = m_pRoot->MatchNext(&ctx);
     if (!matched) return MatchResult();
   } catch (const CNestingOverflow&) {
-    return MatchResult();
+    return MatchResult::CutShort(MATCH_NESTING_LIMIT);
   }
   ctx.m_captureStack[2] = ctx.m_nCurrentPos;
   return BuildResult(&ctx);
@@ -180,7 +188,12 @@ int CRegexpT<CHART>::Count(const CHART* text, int length, int limit) const {
   Context ctx;
   if (!PrepareMatch(text, length, -1, &ctx)) return 0;
   int n = 0;
-  while ((limit < 0 || n < limit) && Match(&ctx).IsMatched()) ++n;
+  while (limit < 0 || n < limit) {
+    MatchResult m = Match(&ctx);
+    if (m.HitNestingLimit()) return -1;
+    if (!m.IsMatched()) break;
+    ++n;
+  }
   return n;
 }
 
@@ -192,6 +205,7 @@ std::vector<std::pair<int, int>> CRegexpT<CHART>::Split(const CHART* text, int l
   if (PrepareMatch(text, length, -1, &ctx)) {
     while (limit < 0 || static_cast<int>(matches.size()) < limit) {
       MatchResult m = Match(&ctx);
+      if (m.HitNestingLimit()) return pieces;  // empty: no answer
       if (!m.IsMatched()) break;
       matches.push_back(std::make_pair(m.GetStart(), m.GetEnd()));
     }
@@ -362,6 +376,12 @@ CHART* CRegexpT<CHART>::Replace(const CHART* text, int length, const CHART* repl
       prev = spans[i].second;
     }
     out.Append(text + prev, length - prev);
+  }
+  if (last.HitNestingLimit()) {
+    // Cut short: the text after the last replacement made may hold matches that were not
+    // found. No string, rather than one that looks complete.
+    if (result) *result = last;
+    return nullptr;
   }
   resultLength = out.GetSize();
   if (result) {

@@ -13,7 +13,9 @@
 
 TARNO_NAMESPACE_BEGIN
 
-// Compile flags; the same bits serve as the host's match options.
+// Compile flags; the same bits serve as the host's match options. Combined with | they keep
+// their type, so that Compile(pattern, IGNORECASE | MULTILINE) takes them as flags, never as a
+// length.
 enum REGEX_FLAGS {
   NO_FLAG = 0,
   SINGLELINE = 0x01,
@@ -23,6 +25,9 @@ enum REGEX_FLAGS {
   RIGHTTOLEFT = 0x10,
   EXTENDED = 0x20
 };
+inline REGEX_FLAGS operator|(REGEX_FLAGS a, REGEX_FLAGS b) {
+  return static_cast<REGEX_FLAGS>(static_cast<int>(a) | static_cast<int>(b));
+}
 
 // One piece of a parsed replace-to text (see CRegexpT::ParseReplaceTo).
 enum { REPLACE_LITERAL = 0, REPLACE_GROUP = 1, REPLACE_SPECIAL = 2, REPLACE_DOLLAR = 3 };
@@ -40,23 +45,36 @@ class CRegexpT {
   typedef CPatternElement<CHART> Element;
   typedef CMatchContext<CHART> Context;
 
-  explicit CRegexpT(const CHART* pattern = nullptr, int flags = 0) { Compile(pattern, flags); }
+  // A zero-terminated pattern and its flags, as generated code writes it; a null pattern leaves
+  // the object without a root.
+  explicit CRegexpT(const CHART* pattern = nullptr, int flags = 0) {
+    Compile(pattern, pattern ? Length(pattern) : 0, flags, pattern == nullptr);
+  }
   CRegexpT(const CHART* pattern, int length, int flags) { Compile(pattern, length, flags); }
   CRegexpT(const CRegexpT&) = delete;
   CRegexpT& operator=(const CRegexpT&) = delete;
   ~CRegexpT() { Clear(); }
 
   // --- compiling (compiler.h) ---
-  void Compile(const CHART* pattern, int flags = 0) {
+  // Three forms, none of which can take a length for flags or flags for a length:
+  //   Compile(pattern)                  zero-terminated, no flags
+  //   Compile(pattern, flags)           zero-terminated; flags are REGEX_FLAGS values
+  //   Compile(pattern, length[, flags]) the given number of characters; a second int is always
+  //                                     the length (Compile(p, 0) compiles the empty pattern)
+  // With an explicit length a null pointer stands for the empty pattern; zero-terminated, it
+  // leaves the object without a root.
+  void Compile(const CHART* pattern) { Compile(pattern, pattern ? Length(pattern) : 0, 0, pattern == nullptr); }
+  void Compile(const CHART* pattern, REGEX_FLAGS flags) {
     Compile(pattern, pattern ? Length(pattern) : 0, flags, pattern == nullptr);
   }
-  // With an explicit length a null pointer stands for the empty pattern.
-  void Compile(const CHART* pattern, int length, int flags) { Compile(pattern, pattern ? length : 0, flags, false); }
+  void Compile(const CHART* pattern, int length, int flags = 0) { Compile(pattern, pattern ? length : 0, flags, false); }
 
   // --- searching (operations.h) ---
+  // PrepareMatch(text, length[, start[, ctx]]) prepares a search of `length` characters;
+  // PrepareMatch(text[, ctx]) one of a zero-terminated text from its default start.
   Context* PrepareMatch(const CHART* text, int length, int start = -1, Context* ctx = nullptr) const;
-  Context* PrepareMatch(const CHART* text, int start = -1, Context* ctx = nullptr) const {
-    return PrepareMatch(text, text ? Length(text) : 0, start, ctx);
+  Context* PrepareMatch(const CHART* text, Context* ctx = nullptr) const {
+    return PrepareMatch(text, text ? Length(text) : 0, -1, ctx);
   }
   MatchResult Match(Context* ctx) const { return Match(ctx, nullptr); }
   // Matches with `root` standing for the whole pattern (the host's "only current node");
@@ -198,7 +216,7 @@ class CRegexpT {
   bool AnalyzeRetry(const Element* e);
   // First-character analysis for the start-position filter (plain build).
   bool AddFirst(const Element* e, int depth);
-  bool CanMatchEmpty(const Element* e, int depth) const;
+  bool SetsCaptures(const Element* e, int depth) const;
   bool IsAnchored(const Element* e, int depth) const;
   static bool CanMatchHigh(const CCharsetElement<CHART>* cs);
 

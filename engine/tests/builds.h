@@ -20,7 +20,8 @@ class Engine {
   // Text dump of the compiled graph (engine/tarno/dump.h).
   virtual std::string Dump(const std::u16string& pattern, int flags, int options = 0) const = 0;
   // Every successive match from `start`: "s-e,g1s-g1e,-" per match (a '-' for a group that did
-  // not take part), matches separated by blanks; "none" when there is none.
+  // not take part), matches separated by blanks; "none" when there is none. A search that the
+  // nesting limit cut short ends with "cut".
   virtual std::string Matches(const std::u16string& pattern, int flags, const std::u16string& subject,
                               int start = -1) const = 0;
   virtual std::string Exact(const std::u16string& pattern, int flags, const std::u16string& subject) const = 0;
@@ -30,6 +31,7 @@ class Engine {
                                  std::vector<int>* extended = nullptr) const = 0;
   virtual std::vector<std::pair<int, int>> Split(const std::u16string& pattern, int flags,
                                                  const std::u16string& subject) const = 0;
+  // Count gives -1 and Split no pieces when the nesting limit cut the search short.
   virtual int Count(const std::u16string& pattern, int flags, const std::u16string& subject) const = 0;
   virtual int MaxGroup(const std::u16string& pattern, int flags) const = 0;
   virtual int NamedGroup(const std::u16string& pattern, int flags, const std::u16string& name) const = 0;

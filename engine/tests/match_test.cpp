@@ -214,28 +214,102 @@ TEST(Match, BalancingGroupsInTheHostBuild) {
   EXPECT_EQ("0-4,0-1,3-4", Plain8().Matches(U("(?<o>\\()[^()]*(?<c-o>\\))"), 0, U("(ab)")));
 }
 
-// A pattern that recurses without consuming, or deeper than the nesting limit, fails the attempt
-// instead of exhausting the stack.
-TEST(Match, RunawayRecursionFails) {
+// A recursion into a group that a look-around holds runs in the look-around's direction, so an
+// attempt can end behind its start. The match is the span between the two positions, and the
+// next search starts one position past the attempt's start (so the b at 1 below is passed over).
+TEST(Match, AttemptsThatEndBehindTheirStart) {
+  static const MatchCase rows[] = {
+      {"(?<=(a))(?1)|b", 0, "ab", "0-1,0-1"},
+      {"(?<=(a))(?1)|b", 0, "abab", "0-1,0-1 2-3,2-3"},
+      {"(?<=(a))(?1)", 0, "aaa", "0-1,0-1 1-2,1-2 2-3,2-3"},
+      // Right to left the list runs last member first: the look-ahead, then the recursion ahead.
+      {"(?1)(?=(a))|b", RIGHTTOLEFT, "ba", "1-2,1-2"},
+      // The start filter of the plain build must not take what such a recursion reads behind the
+      // position for a first character ahead of it; both builds find the same.
+      {"(?<=(a))(?1)ab", 0, "ab", "1-2,0-1"},
+      {"(?<=(a))(?1)ab", 0, "xab ab", "2-3,1-2 5-6,4-5"},
+      {"(?<=(ab))(?1)abc", 0, "abc", "2-3,0-2"},
+      {"ab(?1)(?=(b))", RIGHTTOLEFT, "abx ab", "4-5,5-6 0-1,1-2"},
+  };
+  CHECK_MATCHES(rows);
+}
+
+// A search that nests deeper than the limit stops without an answer ("cut"), instead of going
+// on at the next position as if the attempt had failed.
+TEST(Match, NestingLimitStopsTheSearch) {
+  static const MatchCase rows[] = {
+      {"(?R)x", 0, "xxxx", "cut"},
+      {"(?R)?x|y", 0, "y", "cut"},
+      {"(?R)x|y", 0, "xyx", "cut"},
+      {"a|(?R)x", 0, "ax", "0-1 cut"},  // the first match stands; the search stops after it
+  };
+  CHECK_MATCHES(rows);
   for (const Engine* e : AllEngines()) {
-    EXPECT_EQ("none", e->Matches(U("(?R)x"), 0, U("xxxx"))) << e->Name();
-    // The whole attempt fails, also where another branch could have matched.
-    EXPECT_EQ("none", e->Matches(U("(?R)x|y"), 0, U("xyx"))) << e->Name();
+    EXPECT_EQ(-1, e->Count(U("(?R)?x|y"), 0, U("y"))) << e->Name();
+    EXPECT_TRUE(e->Split(U("(?R)?x|y"), 0, U("y")).empty()) << e->Name();
   }
-  // Too deep from the first character: the one attempt there fails ...
+}
+
+// The same recursion, once within the limit and once beyond it: whole or cut, never a match
+// that starts further on (a(?R)?b used to give 667-3333 on 2,000 a's and b's).
+TEST(Match, DeepRecursionWithinTheLimitMatchesWhole) {
+  const int levelsPerRecursion = 3;  // list, optional repeat, recursion
+  const int fits = TARNO_MAX_NESTING / levelsPerRecursion - 2;
+  for (int depth : {fits, TARNO_MAX_NESTING / levelsPerRecursion + 2}) {
+    std::string text = std::string(depth, 'a') + std::string(depth, 'b');
+    CRegexpT<char> re("a(?R)?b");
+    MatchResult m = re.Match(text.c_str());
+    if (depth == fits) {
+      EXPECT_EQ(0, m.GetStart()) << depth;
+      EXPECT_EQ(2 * depth, m.GetEnd()) << depth;
+      EXPECT_FALSE(m.HitNestingLimit());
+    } else {
+      EXPECT_FALSE(m.IsMatched()) << depth;
+      EXPECT_TRUE(m.HitNestingLimit()) << depth;
+      EXPECT_EQ(-1, re.Count(text.c_str(), static_cast<int>(text.size())));
+    }
+  }
+  // The default limit reaches 2,000 nested recursions in an optimized build without sanitizers.
+#if defined(__OPTIMIZE__) && !defined(TARNO_ADDRESS_SANITIZER)
+  std::string text = std::string(2000, 'a') + std::string(2000, 'b');
+  MatchResult m = CRegexpT<char>("a(?R)?b").Match(text.c_str());
+  EXPECT_EQ(0, m.GetStart());
+  EXPECT_EQ(4000, m.GetEnd());
+#endif
+}
+
+TEST(Match, NestingLimitPerContext) {
+  std::string text = std::string(50, 'a') + std::string(50, 'b');
+  CRegexpT<char> re("a(?R)?b");
+  CMatchContext<char> ctx;
+  ctx.m_nMaxNesting = 100;  // 33 recursions
+  re.PrepareMatch(text.c_str(), static_cast<int>(text.size()), -1, &ctx);
+  MatchResult m = re.Match(&ctx);
+  EXPECT_FALSE(m.IsMatched());
+  EXPECT_TRUE(m.HitNestingLimit());
+  EXPECT_EQ(MATCH_NESTING_LIMIT, ctx.m_nStatus);
+  EXPECT_TRUE(re.Match(&ctx).HitNestingLimit());  // the search stays stopped
+  ctx.m_nMaxNesting = 200;
+  re.PrepareMatch(text.c_str(), static_cast<int>(text.size()), -1, &ctx);  // a new search
+  EXPECT_EQ(MATCH_COMPLETE, ctx.m_nStatus);
+  m = re.Match(&ctx);
+  EXPECT_EQ(100, m.GetEnd());
+  EXPECT_FALSE(re.Match(&ctx).HitNestingLimit());
+
+  // Too deep from the first character: the one attempt there is cut short ...
   std::string deep(TARNO_MAX_NESTING, '(');
   deep += std::string(TARNO_MAX_NESTING, ')');
-  CRegexpT<char> re("\\((?R)*\\)");
-  re.SetStartPointOnly(true);
-  CMatchContext<char> ctx;
-  re.PrepareMatch(deep.c_str(), static_cast<int>(deep.size()), 0, &ctx);
-  EXPECT_FALSE(re.Match(&ctx).IsMatched());
+  CRegexpT<char> parens("\\((?R)*\\)");
+  parens.SetStartPointOnly(true);
+  parens.PrepareMatch(deep.c_str(), static_cast<int>(deep.size()), 0, &ctx);
+  ctx.m_nMaxNesting = TARNO_MAX_NESTING;
+  EXPECT_TRUE(parens.Match(&ctx).HitNestingLimit());
   // ... while a shallower balanced run inside matches.
   int start = TARNO_MAX_NESTING - 100;
-  re.PrepareMatch(deep.c_str(), static_cast<int>(deep.size()), start, &ctx);
-  MatchResult m = re.Match(&ctx);
-  EXPECT_EQ(start, m.GetStart());
-  EXPECT_EQ(TARNO_MAX_NESTING + 100, m.GetEnd());
+  parens.PrepareMatch(deep.c_str(), static_cast<int>(deep.size()), start, &ctx);
+  MatchResult inner = parens.Match(&ctx);
+  EXPECT_EQ(start, inner.GetStart());
+  EXPECT_EQ(TARNO_MAX_NESTING + 100, inner.GetEnd());
 }
 
 // The greedy repeat's list of offered end positions keeps nested repeats from offering the same

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/tarno.h"
 #include "engine/tests/builds.h"
@@ -185,6 +187,89 @@ TEST(PrepareMatch, ContextKeepsItsPlace) {
   EXPECT_EQ(0, m.GetGroupStart(1));
   EXPECT_EQ(1, m.GetGroupStart(2));
   delete ctx;
+}
+
+// A second int is a length wherever it could be one; flags have their own type.
+TEST(Overloads, LengthsAndFlagsAreNeverConfused) {
+  CRegexpT<char> re;
+  re.Compile("abcd", 2);  // "ab"
+  EXPECT_EQ(0, re.GetFlags());
+  EXPECT_EQ(1, re.Match("xabc").GetStart());
+  EXPECT_EQ(3, re.Match("xabc").GetEnd());
+  EXPECT_FALSE(re.Match("xABc").IsMatched());
+  re.Compile("abcd", 2, IGNORECASE);
+  EXPECT_EQ(3, re.Match("xABc").GetEnd());
+  re.Compile("ab", IGNORECASE);
+  EXPECT_EQ(IGNORECASE, re.GetFlags());
+  re.Compile("ab", IGNORECASE | MULTILINE);  // still flags
+  EXPECT_EQ(IGNORECASE | MULTILINE, re.GetFlags());
+  EXPECT_EQ(1, re.Match("xAB").GetStart());
+  re.Compile("ab", 0);  // a length: the empty pattern
+  EXPECT_EQ(0, re.Match("ab").GetEnd());
+  re.Compile("ab");
+  EXPECT_EQ(2, re.Match("ab").GetEnd());
+  // The constructor takes a zero-terminated pattern with flags, as generated code writes it.
+  CRegexpT<char> flagged("ab", IGNORECASE);
+  EXPECT_EQ(IGNORECASE, flagged.GetFlags());
+  CRegexpT<char> counted("abcd", 3, 0);
+  EXPECT_EQ(3, counted.Match("abcd").GetEnd());
+
+  // PrepareMatch(text, length): a new context for the first `length` characters.
+  const char* text = "a1b2c3";
+  CRegexpT<char> digit("\\d");
+  CMatchContext<char>* ctx = digit.PrepareMatch(text, 4);
+  ASSERT_NE(nullptr, ctx);
+  EXPECT_EQ(1, digit.Match(ctx).GetStart());
+  EXPECT_EQ(3, digit.Match(ctx).GetStart());
+  EXPECT_FALSE(digit.Match(ctx).IsMatched());  // 5 lies beyond the length
+  delete ctx;
+  // PrepareMatch(text, ctx): a zero-terminated text from the default start.
+  CMatchContext<char> own;
+  EXPECT_EQ(&own, digit.PrepareMatch(text, &own));
+  EXPECT_EQ(3, digit.Count(text, 6));
+  int n = 0;
+  while (digit.Match(&own).IsMatched()) ++n;
+  EXPECT_EQ(3, n);
+}
+
+TEST(NestingLimit, CutShortOperationsGiveNoAnswer) {
+  CRegexpT<char> re("(?R)?x|y");  // recurses without end before it can try y
+  MatchResult m = re.Match("y");
+  EXPECT_FALSE(m.IsMatched());
+  EXPECT_TRUE(m.HitNestingLimit());
+  EXPECT_EQ(MATCH_NESTING_LIMIT, m.GetStatus());
+  EXPECT_TRUE(re.MatchExact("y").HitNestingLimit());
+  EXPECT_EQ(-1, re.Count("y"));
+  EXPECT_TRUE(re.Split("y").empty());
+  MatchResult result;
+  int length = -1;
+  EXPECT_EQ(nullptr, re.Replace("y", 1, "z", 1, length, -1, -1, &result));
+  EXPECT_EQ(0, length);
+  EXPECT_TRUE(result.HitNestingLimit());
+  // A count limit that the matches before the cut satisfy gives an answer.
+  CRegexpT<char> first("a|(?R)x");
+  char* s = first.Replace("ax", "[$&]", -1, 1);
+  ASSERT_NE(nullptr, s);
+  EXPECT_STREQ("[a]x", s);
+  CRegexpT<char>::ReleaseString(s);
+  EXPECT_EQ(nullptr, first.Replace("ax", "[$&]"));
+  // A complete search says so.
+  CRegexpT<char> plain("a");
+  EXPECT_EQ(MATCH_COMPLETE, plain.Match("b").GetStatus());
+  EXPECT_FALSE(plain.Match("a").HitNestingLimit());
+}
+
+// Replace and Split after a match that ends behind its attempt's start.
+TEST(Operations, AfterMatchesThatEndBehindTheirStart) {
+  for (const Engine* e : AllEngines()) {
+    EXPECT_EQ(1, e->Count(U("(?<=(a))(?1)|b"), 0, U("ab"))) << e->Name();
+    EXPECT_EQ(2, e->Count(U("(?<=(a))(?1)"), 0, U("aa"))) << e->Name();
+    std::vector<std::pair<int, int>> pieces = {{0, 0}, {1, 2}};
+    EXPECT_EQ(pieces, e->Split(U("(?<=(a))(?1)|b"), 0, U("ab"))) << e->Name();
+    EXPECT_EQ(U("<a>b"), e->Replace(U("(?<=(a))(?1)|b"), 0, U("ab"), U("<$&>"))) << e->Name();
+    EXPECT_EQ(U("<a><a>"), e->Replace(U("(?<=(a))(?1)"), 0, U("aa"), U("<$&>"))) << e->Name();
+    EXPECT_EQ(U("b<a>"), e->Replace(U("(?1)(?=(a))|b"), RIGHTTOLEFT, U("ba"), U("<$&>"))) << e->Name();
+  }
 }
 
 TEST(StartPointOnly, OneAttemptAtTheStart) {

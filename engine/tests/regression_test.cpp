@@ -24,9 +24,30 @@ TEST(Regression, FirstCharacterAnalysisOfRecursions) {
   // the no branches ever match.
   static const RegressionCase rows[] = {
       {"(?(1)(?R)|a)|(?(1)(?R)|b)|(?(1)(?R)|c)", 0, "abc", "0-1 1-2 2-3"},
-      {"(?(1)(?R)|(?R))|(?(1)(?R)|(?R))|(?(1)(?R)|(?R))|x", 0, "x", "none"},
+      // Every branch but the last recurses at once, without end: the nesting limit stops it.
+      {"(?(1)(?R)|(?R))|(?(1)(?R)|(?R))|(?(1)(?R)|(?R))|x", 0, "x", "cut"},
       // The filter must still let a recursion supply the first character.
       {"(a|b(?1))", 0, "xbba", "1-4,1-4"},
+  };
+  for (const RegressionCase& c : rows)
+    for (const Engine* e : AllEngines())
+      EXPECT_EQ(c.expected, e->Matches(U(c.pattern), c.flags, U(c.subject)))
+          << e->Name() << " /" << c.pattern << "/ on \"" << c.subject << "\"";
+}
+
+TEST(Regression, GreedyRepeatExploresTheExtensionsAlternatives) {
+  // The repeat's inner element may match empty as far as the compiler can tell (a
+  // back-reference), and the greedy extension from 2 reached 3, an end offered before: the whole
+  // extension was discarded, with its b1 that reaches 4. Found by the differential test.
+  static const RegressionCase rows[] = {
+      {"(b)(?:\\1\\1?|b1)*c", 0, "bbb1c", "0-5,0-1"},
+      {"(b)(?:\\1{1,2}|b1)*c", 0, "bbb1c", "0-5,0-1"},
+      {"(b)(?:\\1\\1?|b1)+c", 0, "bbb1c", "0-5,0-1"},
+      // The same where nothing reads captures: passing over offered ends must not skip the
+      // alternatives of the iteration that reached them.
+      {"b(?:bb?|b1)*c", 0, "bbb1c", "0-5"},
+      {"(?:aa?|a1)*c", 0, "aaa1c", "0-5"},
+      {"c(?:1b|b?b)*b", 0x10, "c1bbb", "0-5"},
   };
   for (const RegressionCase& c : rows)
     for (const Engine* e : AllEngines())
@@ -37,9 +58,11 @@ TEST(Regression, FirstCharacterAnalysisOfRecursions) {
 TEST(Regression, NestedRepeatsStayPolynomial) {
   // A greedy repeat passes over end positions from which everything has been tried; without
   // that, each of these tries every split of the run (about 2^60 ways). Kept short enough for a
-  // sanitizer build of every engine.
+  // sanitizer build of every engine. The last one reads a capture, but not one that the
+  // repeat's iterations set.
   const std::u16string run(60, u'a');
-  for (const char* pattern : {"(a+)+b", "(?:a|aa)+c", "((?:a|b)+)+c"})
+  for (const char* pattern : {"(a+)+b", "(?:a+)+b", "(?:a|aa)+c", "((?:a|b)+)+c", "(a*)*b", "(?:a?a)*b",
+                              "(a)(?:\\1|a)*c"})
     for (const Engine* e : AllEngines())
       EXPECT_EQ("none", e->Matches(U(pattern), 0, run)) << e->Name() << " /" << pattern << "/";
 }
