@@ -14,7 +14,8 @@ const int kBackgroundAbortWaitMs = 200;
 const int kStopWaitMs = 3000;
 const int kDefaultRecursionLimit = 5000;
 // A larger setting is cut down to stay below the engine's own nesting limit of the host build
-// (TARNO_MAX_NESTING, 20000): that limit fails an attempt silently, this guard says why.
+// (TARNO_MAX_NESTING, 20000): that limit stops the search with a bare status, this guard says
+// why in the user's terms.
 const int kMaxRecursionLimit = 15000;
 
 std::atomic<int> g_recursionLimit{0};  // 0 until read
