@@ -79,17 +79,35 @@ const Regex& VbColouring() {
   return re;
 }
 
-std::u16string ReplaceWord(const std::u16string& text, const std::u16string& what, const std::u16string& by) {
+// Every placeholder of the template replaced in one pass from left to right: a text put in
+// is never searched again, so a pattern, subject or replace-to text that holds "%text%" or
+// "%flags%" comes out as written.
+std::u16string FillTemplate(const std::u16string& templateText, const std::u16string& regex,
+                            const std::u16string& text, const std::u16string& replaceTo,
+                            const std::u16string& flags) {
+  struct Placeholder {
+    const char16_t* name;
+    const std::u16string* value;
+  };
+  const Placeholder kPlaceholders[] = {
+      {u"%regex%", &regex}, {u"%text%", &text}, {u"%replaceto%", &replaceTo}, {u"%flags%", &flags}};
   std::u16string out;
   size_t at = 0;
-  for (;;) {
-    size_t p = text.find(what, at);
-    if (p == std::u16string::npos) break;
-    out.append(text, at, p - at);
-    out += by;
-    at = p + what.size();
+  while (at < templateText.size()) {
+    bool replaced = false;
+    if (templateText[at] == u'%') {
+      for (const Placeholder& p : kPlaceholders) {
+        std::u16string name(p.name);
+        if (templateText.compare(at, name.size(), name) == 0) {
+          out += *p.value;
+          at += name.size();
+          replaced = true;
+          break;
+        }
+      }
+    }
+    if (!replaced) out += templateText[at++];
   }
-  out.append(text, at, std::u16string::npos);
   return out;
 }
 
@@ -100,6 +118,9 @@ std::u16string FinishBarList(std::u16string s) {
 
 }  // namespace
 
+// java.util.regex reads "(?#" as a syntax error, so its rows take comment groups out of the
+// pattern (and, with the extended option, the white space and # comments that its COMMENTS flag
+// would skip anyway); the engine's own rows keep them.
 const std::vector<CodeTemplateRow>& CodeTemplateTable() {
   static const std::vector<CodeTemplateRow> rows = {
       {LANG_CPP, IDS_LIB_TARNO, CppExport, RENDER_TARNO, true, true, IDS_OP_DECLARE, IDS_TPL_CPP_DECLARE},
@@ -115,11 +136,11 @@ const std::vector<CodeTemplateRow>& CodeTemplateTable() {
       {LANG_VB, IDS_LIB_REGEXP_OBJECT, VbExport, RENDER_REGEXP, false, false, IDS_OP_MATCH_EXACT, IDS_TPL_VB_MATCH_EXACT},
       {LANG_VB, IDS_LIB_REGEXP_OBJECT, VbExport, RENDER_REGEXP, false, false, IDS_OP_FIND, IDS_TPL_VB_FIND},
       {LANG_VB, IDS_LIB_REGEXP_OBJECT, VbExport, RENDER_REGEXP, false, false, IDS_OP_REPLACE, IDS_TPL_VB_REPLACE},
-      {LANG_JAVA, IDS_LIB_JAVA_UTIL_REGEX, JavaExport, RENDER_JAVA, true, true, IDS_OP_DECLARE, IDS_TPL_JAVA_DECLARE},
-      {LANG_JAVA, IDS_LIB_JAVA_UTIL_REGEX, JavaExport, RENDER_JAVA, true, true, IDS_OP_MATCH_EXACT, IDS_TPL_JAVA_MATCH_EXACT},
-      {LANG_JAVA, IDS_LIB_JAVA_UTIL_REGEX, JavaExport, RENDER_JAVA, true, true, IDS_OP_FIND, IDS_TPL_JAVA_FIND},
-      {LANG_JAVA, IDS_LIB_JAVA_UTIL_REGEX, JavaExport, RENDER_JAVA, true, true, IDS_OP_REPLACE, IDS_TPL_JAVA_REPLACE},
-      {LANG_JAVA, IDS_LIB_JAVA_UTIL_REGEX, JavaExport, RENDER_JAVA, true, true, IDS_OP_SPLIT, IDS_TPL_JAVA_SPLIT},
+      {LANG_JAVA, IDS_LIB_JAVA_UTIL_REGEX, JavaExport, RENDER_JAVA, true, false, IDS_OP_DECLARE, IDS_TPL_JAVA_DECLARE},
+      {LANG_JAVA, IDS_LIB_JAVA_UTIL_REGEX, JavaExport, RENDER_JAVA, true, false, IDS_OP_MATCH_EXACT, IDS_TPL_JAVA_MATCH_EXACT},
+      {LANG_JAVA, IDS_LIB_JAVA_UTIL_REGEX, JavaExport, RENDER_JAVA, true, false, IDS_OP_FIND, IDS_TPL_JAVA_FIND},
+      {LANG_JAVA, IDS_LIB_JAVA_UTIL_REGEX, JavaExport, RENDER_JAVA, true, false, IDS_OP_REPLACE, IDS_TPL_JAVA_REPLACE},
+      {LANG_JAVA, IDS_LIB_JAVA_UTIL_REGEX, JavaExport, RENDER_JAVA, true, false, IDS_OP_SPLIT, IDS_TPL_JAVA_SPLIT},
   };
   return rows;
 }
@@ -171,10 +192,7 @@ std::u16string GenerateCode(const CodeTemplateRow& row, const std::u16string& te
   if (!row.commentsCapable) p = RemovePatternComments(p, flags);
   std::u16string regex = row.converter(p), subject = row.converter(text), to = row.converter(replaceTo);
   std::u16string options = RenderOptions(row.renderer, flags);
-  std::u16string code = ReplaceWord(templateText, u"%regex%", regex);
-  code = ReplaceWord(code, u"%text%", subject);
-  code = ReplaceWord(code, u"%replaceto%", to);
-  return ReplaceWord(code, u"%flags%", options);
+  return FillTemplate(templateText, regex, subject, to, options);
 }
 
 std::u16string GenerateCode(const CodeTemplateRow& row, const std::u16string& pattern,
