@@ -112,13 +112,18 @@ void CAlternativeOfStringsCommand::OnExecute(CPluginContext& context) {
   CElement current = context.GetCurrentElement();
   if (!IsAlternativeOfStrings(current)) return;
   std::vector<std::u16string> strings;
+  // Every branch of one alternative is read with the same case and direction options, so the
+  // first string tells them; the extended option is the pattern's own.
+  int flags = context.GetFlags() & EXTENDED;
   for (int i = 0; i < current.GetChildrenCount(); ++i) {
+    CZelString s(current.GetChild(i));
     const unsigned short* t = nullptr;
     int n = 0;
-    CZelString(current.GetChild(i)).GetString(t, n);
+    s.GetString(t, n);
     strings.push_back(FromApi(t, n < 0 ? 0 : n));
+    if (i == 0) flags |= (s.IsIgnoreCase() ? IGNORECASE : 0) | (s.IsRightLeft() ? RIGHTTOLEFT : 0);
   }
-  std::u16string optimized = OptimizeStrings(strings);
+  std::u16string optimized = OptimizeStrings(strings, flags);
   current.SetText(ToApi(optimized), Length(optimized));
 }
 
