@@ -3,39 +3,13 @@
 
 #include "plugins/fennic/fennic_text.h"
 #include "plugins/fennic/literals.h"
+#include "plugins/fennic/pattern_scan.h"
 #include "resources/fennic_ids.h"
 #include "resources/stringtable.h"
 
 namespace fennic {
 namespace {
 
-// Quoted spans, sets, comment groups and escaped characters (plus line comments in the
-// extended form): the stretches a rewrite of the pattern must leave alone.
-const Regex& DotProtect(bool extended) {
-  static const Regex plain(u"\\\\[QLU](?:(?!\\\\E).)*(?:\\\\E)?|\\[[^\\]]*\\]*|\\(\\?\\#[^)]*\\)?|\\\\.", SINGLELINE);
-  // With the multiline option too: a line comment ends at its line's end, not at the text's.
-  static const Regex ext(u"\\\\[QLU](?:(?!\\\\E).)*(?:\\\\E)?|\\[[^\\]]*\\]*|\\(\\?\\#[^)]*\\)?|\\#.*?$|\\\\.",
-                         SINGLELINE | MULTILINE);
-  return extended ? ext : plain;
-}
-const Regex& DotFinder() {
-  static const Regex re(u"\\.");
-  return re;
-}
-// Comment removal leaves quoted spans alone, and escaped characters too: an escaped "\#" or
-// "\(" is not the start of a comment, and dropping half of it would break the pattern.
-const Regex& CommentProtect() {
-  static const Regex re(u"\\\\[QLU](?:(?!\\\\E).)*(?:\\\\E)?|\\\\.", SINGLELINE);
-  return re;
-}
-const Regex& CommentGroup() {
-  static const Regex re(u"\\(\\?\\#[^)]*\\)?", SINGLELINE);
-  return re;
-}
-const Regex& ExtendedComment() {
-  static const Regex re(u"\\(\\?\\#[^)]*\\)?|\\s|\\#.*?$", SINGLELINE | MULTILINE);
-  return re;
-}
 const Regex& LineBreak() {
   static const Regex re(u"\\r\\n?|\\n\\r?");
   return re;
@@ -176,12 +150,50 @@ std::u16string RenderOptions(OptionsRenderer renderer, int flags) {
 }
 
 std::u16string RewriteSingleLineDots(const std::u16string& pattern, int flags) {
-  return ReplaceOutside(DotProtect((flags & EXTENDED) != 0), DotFinder(), pattern, u"(?:.|\\n)");
+  std::u16string out;
+  for (const PatternPiece& piece : ScanPattern(pattern, flags)) {
+    if (piece.kind == PatternPiece::DOT && piece.singleLine)
+      out += u"(?:.|\\n)";
+    else
+      out.append(pattern, piece.start, piece.length);
+  }
+  return out;
 }
 
 std::u16string RemovePatternComments(const std::u16string& pattern, int flags) {
-  const Regex& find = (flags & EXTENDED) ? ExtendedComment() : CommentGroup();
-  return ReplaceOutside(CommentProtect(), find, pattern, std::u16string());
+  std::u16string out;
+  size_t lastStart = 0;  // where the last piece kept starts in `out`
+  PatternPiece::Runs lastRuns = PatternPiece::RUNS_NONE;
+  int lastLength = 0;
+  bool removed = false;
+  for (const PatternPiece& piece : ScanPattern(pattern, flags)) {
+    if (piece.kind == PatternPiece::COMMENT) {
+      removed = true;
+      continue;
+    }
+    if (removed && lastRuns != PatternPiece::RUNS_NONE) {
+      // Without the comment between them, the piece before would read on into this one ("\1"
+      // and "2" make "\12", "(" and "?" make a group head): group it, or escape the '?'.
+      char16_t next = pattern[piece.start];
+      bool digit = next >= u'0' && next <= u'9';
+      bool hex = digit || (next >= u'a' && next <= u'f') || (next >= u'A' && next <= u'F');
+      bool runsOn = (lastRuns == PatternPiece::RUNS_DIGITS && digit) ||
+                    (lastRuns == PatternPiece::RUNS_NAME_OR_DIGITS && (digit || next == u'<' || next == u'\'')) ||
+                    (lastRuns == PatternPiece::RUNS_HEX && (hex || (lastLength == 2 && next == u'{')));
+      if (runsOn) {
+        out.insert(lastStart, u"(?:");
+        out += u')';
+      } else if (lastRuns == PatternPiece::RUNS_GROUP_HEAD && next == u'?') {
+        out += u'\\';
+      }
+    }
+    removed = false;
+    lastStart = out.size();
+    lastRuns = piece.runs;
+    lastLength = piece.length;
+    out.append(pattern, piece.start, piece.length);
+  }
+  return out;
 }
 
 std::u16string GenerateCode(const CodeTemplateRow& row, const std::u16string& templateText,

@@ -101,6 +101,22 @@ TEST(Codegen, PatternRewrites) {
       {"extended spaces and line comments", false, EXTENDED, u"a b # c\nd", u"abd"},
       {"extended keeps quoted spaces", false, EXTENDED, u"\\Q a \\E b", u"\\Q a \\Eb"},
       {"extended keeps an escaped hash", false, EXTENDED, u"a\\# b", u"a\\#b"},
+      // Read as the compiler reads them: a comment's text may look like a quote or a class.
+      {"comment holding \\Q", false, 0, u"(?#\\Q)a.", u"a."},
+      {"comment holding [", false, 0, u"(?#[)a", u"a"},
+      {"dot after a class with an escaped bracket", true, SINGLELINE, u"[\\].]", u"[\\].]"},
+      {"dot in a comment holding \\Q", true, SINGLELINE, u"(?#\\Q).", u"(?#\\Q)(?:.|\\n)"},
+      {"dot where a modifier clears the option", true, SINGLELINE, u"(?-s:.).(?-s).", u"(?-s:.)(?:.|\\n)(?-s)."},
+      {"dot in a group name", true, SINGLELINE, u"(?<a.b>x)", u"(?<a.b>x)"},
+      // What stood on either side of a comment reads as it did.
+      {"back-reference then digit", false, 0, u"(a)\\1(?#x)2", u"(a)(?:\\1)2"},
+      {"hexadecimal escape then digit", false, 0, u"\\x4(?#x)1", u"(?:\\x4)1"},
+      {"letter x then brace", false, 0, u"\\x(?#x){2}", u"(?:\\x){2}"},
+      {"\\k then name", false, EXTENDED, u"\\k <n>", u"(?:\\k)<n>"},
+      {"group then question mark", false, 0, u"((?#c)?a)", u"(\\?a)"},
+      {"group then question mark, extended", false, EXTENDED, u"( ?a)", u"(\\?a)"},
+      {"form feed and vertical tab, extended", false, EXTENDED, u"a\fb\vc", u"abc"},
+      {"after a stray parenthesis nothing is read", false, EXTENDED, u"a )b c", u"a)b c"},
   };
   for (const Row& r : rows) {
     std::u16string got = r.dots ? RewriteSingleLineDots(r.in, r.flags) : RemovePatternComments(r.in, r.flags);
