@@ -386,6 +386,12 @@ std::u16string ConvertedGroup(const CElement& g, bool toCapture) {
   std::u16string options = whole.substr(2, colon > 2 ? colon - 2 : 0);
   bool blank = true;
   for (char16_t c : options) blank = blank && IsSpaceUnit(c);
+  // A quantifier that opened the old group's content (after a comment or, extended, white
+  // space) had nothing to repeat and was a literal character. Right after "(" a '?' would turn
+  // the group into another kind, and after the modifier any quantifier would repeat the
+  // modifier: it is written escaped.
+  if (!content.empty() && (content[0] == u'*' || content[0] == u'+' || content[0] == u'?' || content[0] == u'{'))
+    content.insert(content.begin(), u'\\');
   return u"(" + (blank ? std::u16string() : u"(?" + options + u")") + content + close;
 }
 

@@ -84,6 +84,11 @@ TEST(GroupConvert, KeepWhatThePatternMatches) {
       // A group that the end of the pattern cuts off stays open.
       {"unclosed group", ROW_TO_CAPTURE, 0, u"a(?i:b|c", u"a((?i)b|c"},
       {"unclosed capture", ROW_TO_NONCAPTURE, 0, u"a(b|c", u"a(?:b|c"},
+      // A quantifier that opens the content (after a comment) is a literal character and stays
+      // one: neither "(?" nor a repeated modifier.
+      {"literal question mark", ROW_TO_CAPTURE, 0, u"(?:(?#c)?a)", u"(\\?a)"},
+      {"literal brace after options", ROW_TO_CAPTURE, 0, u"(?i:(?#c){2}a)", u"((?i)\\{2}a)"},
+      {"literal star, extended", ROW_TO_CAPTURE, EXTENDED, u"(?: *a)", u"(\\*a)"},
       // Quoted text inside a group is the group's content, \\Q and \\E included.
       {"quoted content", ROW_TO_CAPTURE, 0, u"(?:\\Qa)\\E)", u"(\\Qa)\\E)"},
   };
