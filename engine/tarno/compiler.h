@@ -43,7 +43,7 @@ void CRegexpT<CHART>::Compile(const CHART* pattern, int length, int flags, bool 
   m_namedBackrefs.Clear();
   m_namedConditionals.Clear();
 
-  TokState s = {0, 0, 0, 0, 0};
+  TokState s = {0, 0, 0, 0, 0, -1};
   Prime(s);
   int f = flags;
   // A special ')' that closes nothing ends the pattern; the rest is ignored.
@@ -78,12 +78,26 @@ typename CRegexpT<CHART>::Token CRegexpT<CHART>::ReadToken(TokState& s) const {
       if (c == '\\' && At(s.pos + 1) == 'E') {
         s.quote = 0;
         s.caseConv = 0;
+        s.quoteFrom = -1;
         s.pos += 2;
         continue;
       }
       if (s.caseConv == 1) t.ch = TarnoLower<CHART>(c);
       if (s.caseConv == 2) t.ch = TarnoUpper<CHART>(c);
       s.pos += 1;
+      // A run's first token starts at its \Q and its last one ends after its \E: the elements
+      // built from quoted text then span the quoting too, so that replacing an element's span
+      // never leaves half of a quote behind (a \Q without its text would quote what follows).
+      if (s.quoteFrom >= 0) {
+        t.start = s.quoteFrom;
+        s.quoteFrom = -1;
+      }
+      if (At(s.pos) == '\\' && At(s.pos + 1) == 'E') {
+        s.quote = 0;
+        s.caseConv = 0;
+        s.pos += 2;
+      }
+      t.length = s.pos - t.start;
       s.after = 0;
       return t;
     }
@@ -163,12 +177,14 @@ typename CRegexpT<CHART>::Token CRegexpT<CHART>::ReadToken(TokState& s) const {
             continue;
           case 'Q':
             s.quote = 1;
+            s.quoteFrom = s.pos;
             s.pos += 2;
             continue;
           case 'L':
           case 'U':
             s.quote = 1;
             if (!s.caseConv) s.caseConv = d == 'L' ? 1 : 2;
+            s.quoteFrom = s.pos;
             s.pos += 2;
             continue;
           case 'a': t.ch = 7; break;

@@ -143,6 +143,7 @@ class CRegexpT {
     int quote;     // inside \Q, \L, \U
     int caseConv;  // 0 none, 1 to lower (\L), 2 to upper (\U)
     int after;     // 1 right after a special '[', 2 after a special '[' and a special ':'
+    int quoteFrom; // where the \Q (\L, \U) of a run that has given no token yet starts; else -1
   };
   struct NamedGroup {
     CBufferT<CHART> name;

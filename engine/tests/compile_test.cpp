@@ -340,6 +340,27 @@ TEST(Compile, Spans) {
   CheckDumps(rows, sizeof rows / sizeof rows[0], 1);
 }
 
+// Text read from a \Q...\E (\L, \U) run: the element that takes the run's first character spans
+// its \Q, the one that takes its last character spans its \E, so replacing any element's span
+// never leaves half a quote in the pattern.
+TEST(Compile, QuotedRunSpansCoverTheQuoting) {
+  static const DumpCase rows[] = {
+      {"\\Qa.b\\E|a", 0, "alt(\"a.b\"@0-7|\"a\"@8-9)@0-9", nullptr},
+      {"x\\Qa.b\\Ey", 0, "\"xa.by\"@0-9", nullptr},
+      {"\\La.B\\E", 0, "\"a.b\"@0-7", nullptr},
+      {"\\Ua|b", 0, "\"A|B\"@0-5", nullptr},
+      // A quantifier after the run takes its last character alone.
+      {"\\Qab\\E*", 0, "seq(\"a\"@0-3 {0,inf}(\"b\"@3-6)@3-7)@0-7", nullptr},
+      {"\\Qa\\E\\Qb\\E", 0, "\"ab\"@0-10", nullptr},
+      {"(?:\\Qa)\\E)", 0, "\"a)\"@3-9", "nc(\"a)\"@3-9)@0-10"},
+      {"(\\Q(\\E)", 0, "seq((1@0-1 \"(\"@1-6 1)@6-7)@0-7", nullptr},
+      // An empty run gives no token, so nothing spans it; the next token starts after it.
+      {"\\Q\\Ea", 0, "\"a\"@4-5", nullptr},
+      {"a\\Q\\E", 0, "\"a\"@0-1", nullptr},
+  };
+  CheckDumps(rows, sizeof rows / sizeof rows[0], 1);
+}
+
 TEST(Compile, GroupNumbers) {
   struct Row {
     const char* pattern;

@@ -3,39 +3,13 @@
 
 #include "plugins/fennic/fennic_text.h"
 #include "plugins/fennic/literals.h"
+#include "plugins/fennic/pattern_scan.h"
 #include "resources/fennic_ids.h"
 #include "resources/stringtable.h"
 
 namespace fennic {
 namespace {
 
-// Quoted spans, sets, comment groups and escaped characters (plus line comments in the
-// extended form): the stretches a rewrite of the pattern must leave alone.
-const Regex& DotProtect(bool extended) {
-  static const Regex plain(u"\\\\[QLU](?:(?!\\\\E).)*(?:\\\\E)?|\\[[^\\]]*\\]*|\\(\\?\\#[^)]*\\)?|\\\\.", SINGLELINE);
-  // With the multiline option too: a line comment ends at its line's end, not at the text's.
-  static const Regex ext(u"\\\\[QLU](?:(?!\\\\E).)*(?:\\\\E)?|\\[[^\\]]*\\]*|\\(\\?\\#[^)]*\\)?|\\#.*?$|\\\\.",
-                         SINGLELINE | MULTILINE);
-  return extended ? ext : plain;
-}
-const Regex& DotFinder() {
-  static const Regex re(u"\\.");
-  return re;
-}
-// Comment removal leaves quoted spans alone, and escaped characters too: an escaped "\#" or
-// "\(" is not the start of a comment, and dropping half of it would break the pattern.
-const Regex& CommentProtect() {
-  static const Regex re(u"\\\\[QLU](?:(?!\\\\E).)*(?:\\\\E)?|\\\\.", SINGLELINE);
-  return re;
-}
-const Regex& CommentGroup() {
-  static const Regex re(u"\\(\\?\\#[^)]*\\)?", SINGLELINE);
-  return re;
-}
-const Regex& ExtendedComment() {
-  static const Regex re(u"\\(\\?\\#[^)]*\\)?|\\s|\\#.*?$", SINGLELINE | MULTILINE);
-  return re;
-}
 const Regex& LineBreak() {
   static const Regex re(u"\\r\\n?|\\n\\r?");
   return re;
@@ -79,17 +53,35 @@ const Regex& VbColouring() {
   return re;
 }
 
-std::u16string ReplaceWord(const std::u16string& text, const std::u16string& what, const std::u16string& by) {
+// Every placeholder of the template replaced in one pass from left to right: a text put in
+// is never searched again, so a pattern, subject or replace-to text that holds "%text%" or
+// "%flags%" comes out as written.
+std::u16string FillTemplate(const std::u16string& templateText, const std::u16string& regex,
+                            const std::u16string& text, const std::u16string& replaceTo,
+                            const std::u16string& flags) {
+  struct Placeholder {
+    const char16_t* name;
+    const std::u16string* value;
+  };
+  const Placeholder kPlaceholders[] = {
+      {u"%regex%", &regex}, {u"%text%", &text}, {u"%replaceto%", &replaceTo}, {u"%flags%", &flags}};
   std::u16string out;
   size_t at = 0;
-  for (;;) {
-    size_t p = text.find(what, at);
-    if (p == std::u16string::npos) break;
-    out.append(text, at, p - at);
-    out += by;
-    at = p + what.size();
+  while (at < templateText.size()) {
+    bool replaced = false;
+    if (templateText[at] == u'%') {
+      for (const Placeholder& p : kPlaceholders) {
+        std::u16string name(p.name);
+        if (templateText.compare(at, name.size(), name) == 0) {
+          out += *p.value;
+          at += name.size();
+          replaced = true;
+          break;
+        }
+      }
+    }
+    if (!replaced) out += templateText[at++];
   }
-  out.append(text, at, std::u16string::npos);
   return out;
 }
 
@@ -100,6 +92,9 @@ std::u16string FinishBarList(std::u16string s) {
 
 }  // namespace
 
+// java.util.regex reads "(?#" as a syntax error, so its rows take comment groups out of the
+// pattern (and, with the extended option, the white space and # comments that its COMMENTS flag
+// would skip anyway); the engine's own rows keep them.
 const std::vector<CodeTemplateRow>& CodeTemplateTable() {
   static const std::vector<CodeTemplateRow> rows = {
       {LANG_CPP, IDS_LIB_TARNO, CppExport, RENDER_TARNO, true, true, IDS_OP_DECLARE, IDS_TPL_CPP_DECLARE},
@@ -115,11 +110,11 @@ const std::vector<CodeTemplateRow>& CodeTemplateTable() {
       {LANG_VB, IDS_LIB_REGEXP_OBJECT, VbExport, RENDER_REGEXP, false, false, IDS_OP_MATCH_EXACT, IDS_TPL_VB_MATCH_EXACT},
       {LANG_VB, IDS_LIB_REGEXP_OBJECT, VbExport, RENDER_REGEXP, false, false, IDS_OP_FIND, IDS_TPL_VB_FIND},
       {LANG_VB, IDS_LIB_REGEXP_OBJECT, VbExport, RENDER_REGEXP, false, false, IDS_OP_REPLACE, IDS_TPL_VB_REPLACE},
-      {LANG_JAVA, IDS_LIB_JAVA_UTIL_REGEX, JavaExport, RENDER_JAVA, true, true, IDS_OP_DECLARE, IDS_TPL_JAVA_DECLARE},
-      {LANG_JAVA, IDS_LIB_JAVA_UTIL_REGEX, JavaExport, RENDER_JAVA, true, true, IDS_OP_MATCH_EXACT, IDS_TPL_JAVA_MATCH_EXACT},
-      {LANG_JAVA, IDS_LIB_JAVA_UTIL_REGEX, JavaExport, RENDER_JAVA, true, true, IDS_OP_FIND, IDS_TPL_JAVA_FIND},
-      {LANG_JAVA, IDS_LIB_JAVA_UTIL_REGEX, JavaExport, RENDER_JAVA, true, true, IDS_OP_REPLACE, IDS_TPL_JAVA_REPLACE},
-      {LANG_JAVA, IDS_LIB_JAVA_UTIL_REGEX, JavaExport, RENDER_JAVA, true, true, IDS_OP_SPLIT, IDS_TPL_JAVA_SPLIT},
+      {LANG_JAVA, IDS_LIB_JAVA_UTIL_REGEX, JavaExport, RENDER_JAVA, true, false, IDS_OP_DECLARE, IDS_TPL_JAVA_DECLARE},
+      {LANG_JAVA, IDS_LIB_JAVA_UTIL_REGEX, JavaExport, RENDER_JAVA, true, false, IDS_OP_MATCH_EXACT, IDS_TPL_JAVA_MATCH_EXACT},
+      {LANG_JAVA, IDS_LIB_JAVA_UTIL_REGEX, JavaExport, RENDER_JAVA, true, false, IDS_OP_FIND, IDS_TPL_JAVA_FIND},
+      {LANG_JAVA, IDS_LIB_JAVA_UTIL_REGEX, JavaExport, RENDER_JAVA, true, false, IDS_OP_REPLACE, IDS_TPL_JAVA_REPLACE},
+      {LANG_JAVA, IDS_LIB_JAVA_UTIL_REGEX, JavaExport, RENDER_JAVA, true, false, IDS_OP_SPLIT, IDS_TPL_JAVA_SPLIT},
   };
   return rows;
 }
@@ -155,12 +150,50 @@ std::u16string RenderOptions(OptionsRenderer renderer, int flags) {
 }
 
 std::u16string RewriteSingleLineDots(const std::u16string& pattern, int flags) {
-  return ReplaceOutside(DotProtect((flags & EXTENDED) != 0), DotFinder(), pattern, u"(?:.|\\n)");
+  std::u16string out;
+  for (const PatternPiece& piece : ScanPattern(pattern, flags)) {
+    if (piece.kind == PatternPiece::DOT && piece.singleLine)
+      out += u"(?:.|\\n)";
+    else
+      out.append(pattern, piece.start, piece.length);
+  }
+  return out;
 }
 
 std::u16string RemovePatternComments(const std::u16string& pattern, int flags) {
-  const Regex& find = (flags & EXTENDED) ? ExtendedComment() : CommentGroup();
-  return ReplaceOutside(CommentProtect(), find, pattern, std::u16string());
+  std::u16string out;
+  size_t lastStart = 0;  // where the last piece kept starts in `out`
+  PatternPiece::Runs lastRuns = PatternPiece::RUNS_NONE;
+  int lastLength = 0;
+  bool removed = false;
+  for (const PatternPiece& piece : ScanPattern(pattern, flags)) {
+    if (piece.kind == PatternPiece::COMMENT) {
+      removed = true;
+      continue;
+    }
+    if (removed && lastRuns != PatternPiece::RUNS_NONE) {
+      // Without the comment between them, the piece before would read on into this one ("\1"
+      // and "2" make "\12", "(" and "?" make a group head): group it, or escape the '?'.
+      char16_t next = pattern[piece.start];
+      bool digit = next >= u'0' && next <= u'9';
+      bool hex = digit || (next >= u'a' && next <= u'f') || (next >= u'A' && next <= u'F');
+      bool runsOn = (lastRuns == PatternPiece::RUNS_DIGITS && digit) ||
+                    (lastRuns == PatternPiece::RUNS_NAME_OR_DIGITS && (digit || next == u'<' || next == u'\'')) ||
+                    (lastRuns == PatternPiece::RUNS_HEX && (hex || (lastLength == 2 && next == u'{')));
+      if (runsOn) {
+        out.insert(lastStart, u"(?:");
+        out += u')';
+      } else if (lastRuns == PatternPiece::RUNS_GROUP_HEAD && next == u'?') {
+        out += u'\\';
+      }
+    }
+    removed = false;
+    lastStart = out.size();
+    lastRuns = piece.runs;
+    lastLength = piece.length;
+    out.append(pattern, piece.start, piece.length);
+  }
+  return out;
 }
 
 std::u16string GenerateCode(const CodeTemplateRow& row, const std::u16string& templateText,
@@ -171,10 +204,7 @@ std::u16string GenerateCode(const CodeTemplateRow& row, const std::u16string& te
   if (!row.commentsCapable) p = RemovePatternComments(p, flags);
   std::u16string regex = row.converter(p), subject = row.converter(text), to = row.converter(replaceTo);
   std::u16string options = RenderOptions(row.renderer, flags);
-  std::u16string code = ReplaceWord(templateText, u"%regex%", regex);
-  code = ReplaceWord(code, u"%text%", subject);
-  code = ReplaceWord(code, u"%replaceto%", to);
-  return ReplaceWord(code, u"%flags%", options);
+  return FillTemplate(templateText, regex, subject, to, options);
 }
 
 std::u16string GenerateCode(const CodeTemplateRow& row, const std::u16string& pattern,

@@ -33,11 +33,11 @@ const std::vector<CodeTemplateRow>& CodeTemplateTable();
 
 // The option bits rendered for a library (" | IGNORECASE" pieces and the like).
 std::u16string RenderOptions(OptionsRenderer renderer, int flags);
-// Every dot outside quoted spans, sets, comment groups, escapes (and, with the extended option,
-// line comments) becomes (?:.|\n).
+// Every dot that stands for any character where the single-line option holds (outside quoted
+// runs, classes, comments and escapes) becomes (?:.|\n), which needs no option.
 std::u16string RewriteSingleLineDots(const std::u16string& pattern, int flags);
-// Comment groups removed outside quoted spans and escapes; with the extended option also white
-// space and line comments.
+// Comment groups taken out; with the extended option also white space and # comments. What
+// stood on either side reads as it did with the comment between them.
 std::u16string RemovePatternComments(const std::u16string& pattern, int flags);
 
 // The code of one row for the texts and options, with `templateText` as the row's template

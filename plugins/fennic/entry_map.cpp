@@ -174,7 +174,8 @@ FENNIC_EXPORT int DoOptimizeStrings(const FennicStringList* list, FennicBuffer* 
       for (int i = 0; i < list->count; ++i)
         strings.push_back(fennic::FromApi(list->strings[i], list->lengths ? list->lengths[i] : -1));
     }
-    std::u16string result = fennic::OptimizeStrings(strings);
+    // The caller's options are not known: the result is written to read the same either way.
+    std::u16string result = fennic::OptimizeStrings(strings, EXTENDED);
     out->length = fennic::Length(result);
     if (out->data && out->capacity > 0) {
       int n = out->length < out->capacity - 1 ? out->length : out->capacity - 1;

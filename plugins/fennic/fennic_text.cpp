@@ -49,20 +49,4 @@ std::u16string GroupText(const std::u16string& text, const MatchResult& m, int n
   return text.substr(static_cast<size_t>(a), static_cast<size_t>(b - a));
 }
 
-std::u16string ReplaceOutside(const Regex& protect, const Regex& find, const std::u16string& text,
-                              const std::u16string& to) {
-  std::u16string out;
-  int copied = 0;
-  ForEachMatch(protect, text, [&](const MatchResult& m) {
-    int s = m.GetStart(), e = m.GetEnd();
-    if (s < copied) return true;  // cannot happen left to right; kept for safety
-    out += ReplaceAll(find, text.substr(copied, s - copied), to);
-    out += text.substr(s, e - s);
-    copied = e;
-    return true;
-  });
-  out += ReplaceAll(find, text.substr(copied), to);
-  return out;
-}
-
 }  // namespace fennic

@@ -53,11 +53,6 @@ void ForEachMatch(const Regex& re, const std::u16string& text, Fn fn) {
 std::u16string GroupText(const std::u16string& text, const MatchResult& m, int n);
 inline bool GroupMatched(const MatchResult& m, int n) { return m.GetGroupStart(n) >= 0; }
 
-// Replaces, outside the stretches that `protect` matches, every match of `find` by `to`;
-// protected stretches are copied unchanged.
-std::u16string ReplaceOutside(const Regex& protect, const Regex& find, const std::u16string& text,
-                              const std::u16string& to);
-
 }  // namespace fennic
 
 #endif

@@ -1,395 +1,278 @@
 // The alternation optimizer (optimizer.h).
 //
-// Intermediate texts are alternations written with a bar before every alternative (|x|y stands
-// for x|y); every sub-result inserted into a larger text is inserted without its leading bar.
-// The structural steps (single-character classes, splitting alternatives, redundant groups) are
-// driven by expressions compiled once with fennic's engine; escaping and unescaping a literal
-// piece are plain loops over the same character sets. In those expressions a bare character
-// never is a backslash: every backslash in these texts starts an escape (\c, \xHH, \\), and
-// letting one stand alone would split an escape and change what the result matches.
+// The strings form a trie read in matching order: from the left, or, for a right-to-left place,
+// from each string's end (the strings are reversed on the way in, and every piece is written
+// back in text order). At a node of the trie the strings that go on differ in their next
+// character, so at most one of those branches can match at any position and their order is
+// free: they are sorted, single characters become one class, and branches that go on alike
+// share what follows them ([ax][bc] for ab|ac|xb|xc). The one choice that order decides is
+// between a string that ends at the node and the longer ones that go on from it: the list says
+// which is tried first, and the node becomes an optional part, lazy (??) when the ending string
+// comes first and greedy (?) when it comes last. An ending string that lies between longer ones
+// splits the node into two alternatives at that string.
+//
+// Strings are compared by code unit and by length, never up to a terminating zero, so that a
+// string holding a NUL is not mistaken for a shorter one.
 #include "plugins/fennic/optimizer.h"
 
 #include <algorithm>
+#include <map>
+#include <set>
 
 #include "plugins/fennic/fennic_text.h"
 
 namespace fennic {
 namespace {
 
-typedef std::vector<std::u16string> StringList;
+// Deeper than this the folded pattern would nest more groups than anyone reads (and, further
+// on, more than the compiler reads as groups); such lists are written as a plain alternation.
+const int kMaxFoldDepth = 100;
 
-const Regex& SingleCharRun() {
-  static const Regex re(
-      u"(\\A|(?<=[\\|(])|(?<left>\\())(?:\\\\x..|\\\\.|[^|\\\\])(?:\\|(?:\\\\x..|\\\\.|[^|\\\\]))+"
-      u"((?(left)\\)|(?:\\Z|(?=[\\|)]))))");
-  return re;
-}
-const Regex& SingleCharItem() {
-  static const Regex re(u"(\\\\x..|\\\\.|[^|\\\\])(?:\\Z|\\|)");
-  return re;
-}
-const Regex& Alternative() {
-  static const Regex re(
-      u"(?<one>(?:\\\\x..|\\\\.|[^|\\[\\]()\\\\])+(?<tail>(?:(?:\\((?R<one>)(?:\\|(?R<one>))*\\)|"
-      u"(?:\\[(?:\\\\x..|\\\\.|[^\\]\\\\])+\\]))\\??)?))");
-  return re;
-}
-const Regex& RedundantGroup() {
-  static const Regex re(
-      u"\\((?<in>(?<one>\\\\x..|\\\\.|[^|\\[\\]()\\\\]|\\[(?:\\\\x..|\\\\.|[^\\]\\\\])+\\]|"
-      u"\\((?:\\||(?R<one>))+\\)))\\)|\\((?<in>(?R<one>){2,})\\)(?!\\?)|"
-      u"(?<=\\A|\\||(?<left>\\())\\((?<in>(?:\\||(?R<one>))+)\\)(?=\\Z|\\||(?(left)\\||\\)))");
-  return re;
-}
-
-// Whether the code unit at `pos` is escaped: preceded by an odd run of backslashes. Escaped
-// pieces are written only as \c and \xHH, and a backslash itself as \\, so the run decides.
-bool IsEscaped(const std::u16string& text, int pos) {
-  int n = 0;
-  while (pos - 1 - n >= 0 && text[pos - 1 - n] == u'\\') ++n;
-  return (n & 1) != 0;
-}
-
-// The first two branches of redundant-group alone, anchored where the search starts.
-const Regex& RedundantGroupNoContext() {
-  static const Regex re(
-      u"\\G(?:\\((?<in>(?<one>\\\\x..|\\\\.|[^|\\[\\]()\\\\]|\\[(?:\\\\x..|\\\\.|[^\\]\\\\])+\\]|"
-      u"\\((?:\\||(?R<one>))+\\)))\\)|\\((?<in>(?R<one>){2,})\\)(?!\\?))");
-  return re;
-}
-
-// Code unit by code unit over the shorter length plus one, the terminating zero included.
-int ComparePrefix(const std::u16string& a, const std::u16string& b) {
-  size_t n = std::min(a.size(), b.size()) + 1;
-  for (size_t i = 0; i < n; ++i) {
-    unsigned x = i < a.size() ? a[i] : 0, y = i < b.size() ? b[i] : 0;
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return 0;
-}
-
-int CompareSuffix(const std::u16string& a, const std::u16string& b) {
-  size_t n = std::min(a.size(), b.size()) + 1;
-  for (size_t i = 0; i < n; ++i) {
-    unsigned x = i < a.size() ? a[a.size() - 1 - i] : 0, y = i < b.size() ? b[b.size() - 1 - i] : 0;
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return 0;
-}
-
-void SortPrefix(StringList& list) {
-  std::stable_sort(list.begin(), list.end(),
-                   [](const std::u16string& a, const std::u16string& b) { return ComparePrefix(a, b) < 0; });
-}
-
-int CommonPrefix(const std::u16string& s, const std::u16string& t, size_t limit) {
-  size_t n = std::min(limit, t.size());
-  size_t j = 0;
-  while (j < n && s[j] == t[j]) ++j;
-  return static_cast<int>(j);
-}
-
-// Factors the strings of L from index a on, of which the first b code units are consumed, into
-// `out`; returns the index of the first string that belongs to an outer level (or n).
-int PrefixFactor(const StringList& L, int a, int b, std::u16string& out) {
-  const int n = static_cast<int>(L.size());
-  while (a < n) {
-    const std::u16string& s = L[a];
-    const int m = Length(s);
-    int d = a + 1, h = m;
-    if (d == n) {
-      out += u'|';
-      out += EscapeLiteral(s.substr(b));
-      a = d;
-      continue;
-    }
-    int i = a + 1, lastJ = m;
-    for (; i < n; ++i) {
-      int j = CommonPrefix(s, L[i], static_cast<size_t>(m));
-      lastJ = j;
-      if (j == m && Length(L[i]) == m) {
-        ++d;  // a duplicate of s
-      } else if (j <= b) {
-        break;
-      } else {
-        h = std::min(h, j);
-      }
-    }
-    out += u'|';
-    if (i - 1 < d) {
-      out += EscapeLiteral(s.substr(b));
-    } else {
-      out += EscapeLiteral(s.substr(b, h - b));
-      out += u'(';
-      std::u16string inner;
-      if (m == h) {
-        d = PrefixFactor(L, d, h, inner);
-        out.append(inner, inner.empty() ? 0 : 1, std::u16string::npos);
-        out += u")?";
-      } else {
-        d = PrefixFactor(L, d - 1, h, inner);
-        out.append(inner, inner.empty() ? 0 : 1, std::u16string::npos);
-        out += u')';
-      }
-    }
-    if (lastJ < b) return i;
-    a = d;
-  }
-  return n;
-}
-
-std::u16string WithoutLeadingBar(const std::u16string& s) {
-  return s.empty() ? s : s.substr(1);
-}
-
-struct AlternativePiece {
-  std::u16string whole, head, tail;
+struct Style {
+  bool ignoreCase;
+  bool rightToLeft;
+  bool extended;
+  // Two characters with one key are the same to the strings' matcher.
+  unsigned Key(char16_t c) const { return ignoreCase ? TarnoUpper<char16_t>(c) : c; }
 };
 
-std::u16string SuffixFactor(const std::u16string& text) {
-  const Regex& re = Alternative();
-  static const int kTail = re.GetNamedGroupNumber(u"tail");
-  std::vector<AlternativePiece> pieces;
-  ForEachMatch(re, text, [&](const MatchResult& m) {
-    AlternativePiece p;
-    int s = m.GetStart(), e = m.GetEnd();
-    int t = GroupMatched(m, kTail) ? m.GetGroupStart(kTail) : e;
-    p.whole = text.substr(s, e - s);
-    p.head = text.substr(s, t - s);
-    p.tail = text.substr(t, e - t);
-    pieces.push_back(std::move(p));
-    return true;
-  });
-  std::stable_sort(pieces.begin(), pieces.end(), [](const AlternativePiece& a, const AlternativePiece& b) {
-    return CompareSuffix(a.whole, b.whole) < 0;
-  });
-  std::u16string out;
-  for (size_t k = 0; k < pieces.size();) {
-    size_t end = k + 1;
-    while (end < pieces.size() && pieces[end].tail == pieces[k].tail) ++end;
-    out += u'|';
-    const std::u16string& tail = pieces[k].tail;
-    std::u16string processed = tail;
-    if (!tail.empty() && tail[0] == u'(') {
-      bool optional = tail.back() == u'?';
-      std::u16string inside = tail.substr(1, tail.size() - (optional ? 3 : 2));
-      processed = u"(" + WithoutLeadingBar(SuffixFactor(inside)) + u")";
-      if (optional) processed += u'?';
-    }
-    if (end - k > 1) {
-      StringList heads;
-      for (size_t i = k; i < end; ++i) heads.push_back(UnescapeLiteral(pieces[i].head));
-      SortPrefix(heads);
-      std::u16string factored;
-      PrefixFactor(heads, 0, 0, factored);
-      out += u'(';
-      out += WithoutLeadingBar(SingleCharClasses(factored));
-      out += u')';
-      out += processed;
-    } else {
-      out += pieces[k].head;
-      out += processed;
-    }
-    k = end;
+// A written piece of pattern, with what it may be combined with unchanged.
+struct Piece {
+  enum Kind { EMPTY, UNIT, SEQUENCE, ALTERNATION };
+  std::u16string text;
+  Kind kind = EMPTY;
+  bool quantified = false;  // a UNIT that ends with a quantifier of its own
+};
+
+void AppendEscaped(std::u16string& out, char16_t c, bool extended, bool inClass) {
+  static const char kHex[] = "0123456789ABCDEF";
+  switch (c) {
+    case 7: out += u"\\a"; return;
+    case 9: out += u"\\t"; return;
+    case 10: out += u"\\n"; return;
+    case 11: out += u"\\v"; return;
+    case 12: out += u"\\f"; return;
+    case 13: out += u"\\r"; return;
+    case 27: out += u"\\e"; return;
+    case u'$': case u'(': case u')': case u'*': case u'+': case u'-': case u'.': case u'?':
+    case u'[': case u'\\': case u']': case u'^': case u'{': case u'|': case u'}':
+      out += u'\\';
+      out += c;
+      return;
+    case u'#':  // starts a comment under the extended option, inside classes too
+      if (extended) out += u'\\';
+      out += c;
+      return;
+    case u':':  // right after a class's '[' it would start a POSIX name
+      if (inClass) out += u'\\';
+      out += c;
+      return;
+    default:
+      break;
   }
-  return out;
+  if (c <= 32) {  // every character the extended option skips as white space is among these
+    out += u"\\x";
+    out += static_cast<char16_t>(kHex[c >> 4]);
+    out += static_cast<char16_t>(kHex[c & 15]);
+  } else {
+    out += c;
+  }
 }
 
-// Appends the span [a, b) of `text` with redundant groups removed. The search sees the text
-// only up to b + 1: every match that starts inside a span of balanced groups ends inside it,
-// and the one code unit after it is all a final look-ahead reads, so the cut changes no match
-// and keeps nested spans from scanning the rest of the text again.
-void RemoveRedundant(const std::u16string& text, int a, int b, std::u16string& out) {
-  const Regex& re = RedundantGroup();
-  static const int kIn = re.GetNamedGroupNumber(u"in");
-  const int visible = std::min(Length(text), b + 1);
-  RegexContext ctx;
-  re.PrepareMatch(text.data(), visible, a, &ctx);
-  for (;;) {
-    MatchResult m = re.Match(&ctx);
-    if (!m.IsMatched() || m.GetStart() >= b || m.GetEnd() > b) break;
-    int s = m.GetStart();
-    // The expression cannot tell an escaped "\\(" or "\\|" from a real one: a match that
-    // starts inside an escape is no group, and one whose context is an escaped bar or
-    // parenthesis may only stand by the two branches that ignore the context.
-    if (IsEscaped(text, s)) {
-      re.PrepareMatch(text.data(), visible, s + 1, &ctx);
-      continue;
+// A piece of a string in matching order, as it stands in the pattern text.
+std::u16string TextOrder(std::u16string s, const Style& st) {
+  if (st.rightToLeft) std::reverse(s.begin(), s.end());
+  return s;
+}
+
+Piece Literal(const std::u16string& s, const Style& st) {
+  Piece p;
+  p.kind = s.empty() ? Piece::EMPTY : s.size() == 1 ? Piece::UNIT : Piece::SEQUENCE;
+  p.text = EscapeLiteral(TextOrder(s, st), st.extended);
+  return p;
+}
+
+Piece Class(std::vector<char16_t> chars, const Style& st) {
+  if (chars.size() == 1) return Literal(std::u16string(1, chars[0]), st);
+  std::sort(chars.begin(), chars.end());
+  Piece p;
+  p.kind = Piece::UNIT;
+  p.text = u"[";
+  for (char16_t c : chars) AppendEscaped(p.text, c, st.extended, true);
+  p.text += u']';
+  return p;
+}
+
+std::u16string Grouped(const Piece& p) { return u"(?:" + p.text + u")"; }
+std::u16string InSequence(const Piece& p) { return p.kind == Piece::ALTERNATION ? Grouped(p) : p.text; }
+std::u16string Quantifiable(const Piece& p) {
+  return p.kind == Piece::UNIT && !p.quantified ? p.text : Grouped(p);
+}
+
+// `first` matched before `then`: in text order `then` stands before it when matching runs
+// right to left.
+Piece Concat(const Piece& first, const Piece& then, const Style& st) {
+  if (first.kind == Piece::EMPTY) return then;
+  if (then.kind == Piece::EMPTY) return first;
+  Piece p;
+  p.kind = Piece::SEQUENCE;
+  p.text = st.rightToLeft ? InSequence(then) + InSequence(first) : InSequence(first) + InSequence(then);
+  return p;
+}
+
+// The pieces as alternatives, tried in the order given.
+Piece Alternation(const std::vector<Piece>& alternatives) {
+  if (alternatives.size() == 1) return alternatives[0];
+  Piece p;
+  p.kind = Piece::ALTERNATION;
+  for (size_t i = 0; i < alternatives.size(); ++i) {
+    if (i > 0) p.text += u'|';
+    p.text += alternatives[i].text;
+  }
+  return p;
+}
+
+bool Fold(const std::vector<std::u16string>& list, const Style& st, int depth, Piece* out);
+
+// Strings that are none of them empty and pairwise distinct: at most one branch of the result
+// can match at a position, so the branches are written in the order of their first character.
+bool FoldBranches(const std::vector<std::u16string>& list, const Style& st, int depth, Piece* out) {
+  std::map<unsigned, std::vector<size_t>> byFirst;  // in list order within each branch
+  for (size_t i = 0; i < list.size(); ++i) byFirst[st.Key(list[i][0])].push_back(i);
+
+  // Each branch: the prefix all its strings share, then the fold of what is left of them.
+  // Branches that go on alike share that continuation; their heads start with different
+  // characters, so they too exclude each other.
+  struct Choice {
+    std::vector<std::u16string> heads;
+    Piece tail;
+  };
+  std::vector<Choice> choices;
+  std::map<std::u16string, size_t> byTail;
+  for (const auto& branch : byFirst) {
+    const std::vector<size_t>& members = branch.second;
+    const std::u16string& first = list[members[0]];
+    size_t shared = first.size();
+    for (size_t k = 1; k < members.size(); ++k) {
+      const std::u16string& s = list[members[k]];
+      size_t j = 0;
+      while (j < shared && j < s.size() && st.Key(s[j]) == st.Key(first[j])) ++j;
+      shared = j;
     }
-    if (s > 0 && (text[s - 1] == u'|' || text[s - 1] == u'(') && IsEscaped(text, s - 1)) {
-      RegexContext alone;
-      RedundantGroupNoContext().PrepareMatch(text.data(), visible, s, &alone);
-      MatchResult r = RedundantGroupNoContext().Match(&alone);
-      if (!r.IsMatched() || r.GetStart() != s || r.GetEnd() > b) {
-        re.PrepareMatch(text.data(), visible, s + 1, &ctx);
+    Piece tail;
+    if (members.size() > 1) {
+      std::vector<std::u16string> rest;
+      for (size_t m : members) rest.push_back(list[m].substr(shared));
+      if (!Fold(rest, st, depth + 1, &tail)) return false;
+    }
+    std::u16string head = first.substr(0, shared);
+    if (tail.kind != Piece::EMPTY) {
+      auto it = byTail.find(tail.text);
+      if (it != byTail.end()) {
+        choices[it->second].heads.push_back(head);
         continue;
       }
-      static const int kInAlone = RedundantGroupNoContext().GetNamedGroupNumber(u"in");
-      MatchResult fixed = r;
-      m = fixed;
-      int inA = m.GetGroupStart(kInAlone), inB = m.GetGroupEnd(kInAlone);
-      out.append(text, a, s - a);
-      if (inA >= 0 && inB >= inA) RemoveRedundant(text, inA, inB, out);
-      a = m.GetEnd();
-      re.PrepareMatch(text.data(), visible, a, &ctx);
+      byTail[tail.text] = choices.size();
+    }
+    choices.push_back(Choice{{head}, tail});
+  }
+
+  // Single characters with nothing after them become one class, where the first of them was.
+  std::vector<Piece> alternatives;
+  std::vector<char16_t> singles;
+  size_t singlesAt = 0;
+  for (const Choice& c : choices) {
+    if (c.tail.kind == Piece::EMPTY && c.heads.size() == 1 && c.heads[0].size() == 1) {
+      if (singles.empty()) singlesAt = alternatives.size();
+      singles.push_back(c.heads[0][0]);
       continue;
     }
-    out.append(text, a, m.GetStart() - a);
-    int inA = m.GetGroupStart(kIn), inB = m.GetGroupEnd(kIn);
-    if (inA >= 0 && inB >= inA) RemoveRedundant(text, inA, inB, out);
-    a = m.GetEnd();
-    // Go on right after this match (the context would also, but an empty match cannot occur).
-    re.PrepareMatch(text.data(), visible, a, &ctx);
-  }
-  out.append(text, a, b - a);
-}
-
-// Deepest nesting of unescaped parentheses in a text.
-int GroupDepth(const std::u16string& text) {
-  int depth = 0, deepest = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == u'\\') {
-      ++i;
-      continue;
+    Piece heads;
+    if (c.heads.size() == 1) {
+      heads = Literal(c.heads[0], st);
+    } else {
+      std::vector<Piece> parts;
+      std::vector<char16_t> chars;
+      for (const std::u16string& h : c.heads) {
+        if (h.size() == 1)
+          chars.push_back(h[0]);
+        else
+          parts.push_back(Literal(h, st));
+      }
+      if (!chars.empty()) parts.insert(parts.begin(), Class(chars, st));
+      heads = Alternation(parts);
     }
-    if (text[i] == u'(') deepest = std::max(deepest, ++depth);
-    if (text[i] == u')') --depth;
+    alternatives.push_back(Concat(heads, c.tail, st));
   }
-  return deepest;
+  if (!singles.empty()) alternatives.insert(alternatives.begin() + singlesAt, Class(singles, st));
+  *out = Alternation(alternatives);
+  return true;
 }
 
-// Beyond this depth of nested groups the folding steps' own expressions (which recurse once per
-// level) and the compiler (which reads a '(' past its nesting limit as a literal) would no longer
-// see the text as written; such lists are given as a plain alternation instead.
-const int kMaxFoldDepth = 100;
+// `list`: pairwise distinct strings in the order they are to be tried, at most one of them
+// empty (the string that ends here).
+bool Fold(const std::vector<std::u16string>& list, const Style& st, int depth, Piece* out) {
+  if (depth > kMaxFoldDepth) return false;
+  if (list.size() == 1) {
+    *out = Literal(list[0], st);
+    return true;
+  }
+  size_t end = list.size();
+  for (size_t i = 0; i < list.size(); ++i)
+    if (list[i].empty()) end = i;
+  if (end != list.size() && end > 0 && end + 1 < list.size()) {
+    // Longer strings on both sides of the one that ends here: two alternatives, each a trie.
+    Piece before, after;
+    std::vector<std::u16string> a(list.begin(), list.begin() + end + 1), b(list.begin() + end + 1, list.end());
+    if (!Fold(a, st, depth + 1, &before) || !Fold(b, st, depth + 1, &after)) return false;
+    *out = Alternation({before, after});
+    return true;
+  }
+  std::vector<std::u16string> longer;
+  for (const std::u16string& s : list)
+    if (!s.empty()) longer.push_back(s);
+  Piece core;
+  if (!FoldBranches(longer, st, depth, &core)) return false;
+  if (end == list.size()) {
+    *out = core;
+    return true;
+  }
+  out->kind = Piece::UNIT;
+  out->quantified = true;
+  out->text = Quantifiable(core) + (end == 0 ? u"??" : u"?");
+  return true;
+}
 
 }  // namespace
 
-std::u16string EscapeLiteral(const std::u16string& s) {
-  static const char kHex[] = "0123456789ABCDEF";
+std::u16string EscapeLiteral(const std::u16string& s, bool extended) {
   std::u16string out;
   out.reserve(s.size() * 2);
-  for (char16_t c : s) {
-    switch (c) {
-      case 7: out += u"\\a"; continue;
-      case 9: out += u"\\t"; continue;
-      case 10: out += u"\\n"; continue;
-      case 11: out += u"\\v"; continue;
-      case 12: out += u"\\f"; continue;
-      case 13: out += u"\\r"; continue;
-      case 27: out += u"\\e"; continue;
-      case u'$': case u'(': case u')': case u'*': case u'+': case u'-': case u'.': case u'?':
-      case u'[': case u'\\': case u']': case u'^': case u'{': case u'|': case u'}':
-        out += u'\\';
-        out += c;
-        continue;
-      default: break;
-    }
-    if (c <= 32) {
-      out += u"\\x";
-      out += static_cast<char16_t>(kHex[c >> 4]);
-      out += static_cast<char16_t>(kHex[c & 15]);
-    } else {
-      out += c;
-    }
-  }
+  for (char16_t c : s) AppendEscaped(out, c, extended, false);
   return out;
 }
 
-std::u16string UnescapeLiteral(const std::u16string& s) {
-  std::u16string out;
-  out.reserve(s.size());
-  auto hex = [](char16_t c) -> int {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-    return -1;
-  };
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] != u'\\' || i + 1 >= s.size()) {
-      out += s[i];
-      continue;
-    }
-    char16_t c = s[i + 1];
-    if (c == u'x' && i + 3 < s.size() && hex(s[i + 2]) >= 0 && hex(s[i + 3]) >= 0) {
-      out += static_cast<char16_t>(hex(s[i + 2]) * 16 + hex(s[i + 3]));
-      i += 3;
-      continue;
-    }
-    switch (c) {
-      case u'a': out += char16_t(7); break;
-      case u'e': out += char16_t(27); break;
-      case u'f': out += char16_t(12); break;
-      case u'n': out += char16_t(10); break;
-      case u'r': out += char16_t(13); break;
-      case u't': out += char16_t(9); break;
-      case u'v': out += char16_t(11); break;
-      default: out += c; break;
-    }
-    ++i;
+std::u16string OptimizeStrings(const std::vector<std::u16string>& strings, int flags) {
+  Style st{(flags & IGNORECASE) != 0, (flags & RIGHTTOLEFT) != 0, (flags & EXTENDED) != 0};
+  // A later string equal to an earlier one can only be tried after that one failed at the same
+  // place with the same continuation; it is dropped.
+  std::vector<std::u16string> list;
+  std::set<std::u16string> seen;
+  for (const std::u16string& s : strings) {
+    std::u16string key;
+    for (char16_t c : s) key += static_cast<char16_t>(st.Key(c));
+    if (!seen.insert(key).second) continue;
+    list.push_back(TextOrder(s, st));
   }
-  return out;
-}
-
-std::u16string SingleCharClasses(const std::u16string& text) {
-  const Regex& re = SingleCharRun();
-  std::u16string out;
-  int copied = 0;
-  RegexContext ctx;
-  re.PrepareMatch(text.data(), Length(text), 0, &ctx);
-  for (;;) {
-    MatchResult m = re.Match(&ctx);
-    if (!m.IsMatched()) break;
-    int s = m.GetStart(), a = m.GetGroupEnd(1), b = m.GetGroupStart(2);
-    // A run must start at an alternative's start: not inside an escape, and not after an
-    // escaped bar or parenthesis (which the look-behind cannot tell from real ones).
-    bool left = a > s;
-    if ((left && IsEscaped(text, s)) || (!left && s > 0 && IsEscaped(text, s - 1))) {
-      re.PrepareMatch(text.data(), Length(text), s + 1, &ctx);
-      continue;
-    }
-    out.append(text, copied, s - copied);
-    std::u16string run = text.substr(a, b - a);
-    out += u'[';
-    out += ReplaceAll(SingleCharItem(), run, u"$1");
-    out += u']';
-    copied = m.GetEnd();
+  if (list.empty()) return std::u16string();
+  Piece folded;
+  if (Fold(list, st, 0, &folded)) return folded.text;
+  std::u16string plain;
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (i > 0) plain += u'|';
+    plain += Literal(list[i], st).text;
   }
-  out.append(text, copied, std::u16string::npos);
-  return out;
-}
-
-std::u16string RemoveRedundantGroups(const std::u16string& text) {
-  std::u16string out;
-  out.reserve(text.size());
-  RemoveRedundant(text, 0, Length(text), out);
-  return out;
-}
-
-std::u16string OptimizeStrings(std::vector<std::u16string> strings) {
-  // An empty string cannot be written as an alternative of its own here; it makes the rest
-  // optional instead.
-  size_t before = strings.size();
-  strings.erase(std::remove_if(strings.begin(), strings.end(), [](const std::u16string& s) { return s.empty(); }),
-                strings.end());
-  bool hadEmpty = strings.size() != before;
-  if (strings.empty()) return std::u16string();
-  SortPrefix(strings);
-  std::u16string factored;
-  PrefixFactor(strings, 0, 0, factored);
-  if (GroupDepth(factored) > kMaxFoldDepth) {
-    std::u16string plain;
-    for (size_t i = 0; i < strings.size(); ++i) {
-      if (i > 0 && strings[i] == strings[i - 1]) continue;
-      if (!plain.empty()) plain += u'|';
-      plain += EscapeLiteral(strings[i]);
-    }
-    return hadEmpty ? u"(?:" + plain + u")?" : plain;
-  }
-  std::u16string folded = SuffixFactor(factored);
-  std::u16string result = RemoveRedundantGroups(WithoutLeadingBar(folded));
-  if (hadEmpty) result = u"(?:" + result + u")?";
-  return result;
+  return plain;
 }
 
 }  // namespace fennic

@@ -15,7 +15,7 @@ class CAlternativeOfStringsCommand : public CPluginCommand {
 };
 
 // Non-capturing groups (type 19) to capturing groups, or unnamed capturing groups (type 20) to
-// non-capturing groups, everywhere in the current element's subtree.
+// non-capturing groups, everywhere in the current element's subtree (group_convert.h).
 class CGroupConvertCommand : public CPluginCommand {
  public:
   explicit CGroupConvertCommand(bool toCapture) : m_bToCapture(toCapture) {}
@@ -26,12 +26,6 @@ class CGroupConvertCommand : public CPluginCommand {
  private:
   bool m_bToCapture;
 };
-
-// Whether `e` or an element below it is a group of the converted kind (depth first, stopping
-// at the first hit).
-bool HasConvertibleGroup(const CElement& e, bool toCapture);
-// Rewrites every such group below and at `e`, children before their parents.
-void ConvertGroups(CElement& e, bool toCapture);
 
 }  // namespace fennic
 

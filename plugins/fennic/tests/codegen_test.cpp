@@ -101,6 +101,22 @@ TEST(Codegen, PatternRewrites) {
       {"extended spaces and line comments", false, EXTENDED, u"a b # c\nd", u"abd"},
       {"extended keeps quoted spaces", false, EXTENDED, u"\\Q a \\E b", u"\\Q a \\Eb"},
       {"extended keeps an escaped hash", false, EXTENDED, u"a\\# b", u"a\\#b"},
+      // Read as the compiler reads them: a comment's text may look like a quote or a class.
+      {"comment holding \\Q", false, 0, u"(?#\\Q)a.", u"a."},
+      {"comment holding [", false, 0, u"(?#[)a", u"a"},
+      {"dot after a class with an escaped bracket", true, SINGLELINE, u"[\\].]", u"[\\].]"},
+      {"dot in a comment holding \\Q", true, SINGLELINE, u"(?#\\Q).", u"(?#\\Q)(?:.|\\n)"},
+      {"dot where a modifier clears the option", true, SINGLELINE, u"(?-s:.).(?-s).", u"(?-s:.)(?:.|\\n)(?-s)."},
+      {"dot in a group name", true, SINGLELINE, u"(?<a.b>x)", u"(?<a.b>x)"},
+      // What stood on either side of a comment reads as it did.
+      {"back-reference then digit", false, 0, u"(a)\\1(?#x)2", u"(a)(?:\\1)2"},
+      {"hexadecimal escape then digit", false, 0, u"\\x4(?#x)1", u"(?:\\x4)1"},
+      {"letter x then brace", false, 0, u"\\x(?#x){2}", u"(?:\\x){2}"},
+      {"\\k then name", false, EXTENDED, u"\\k <n>", u"(?:\\k)<n>"},
+      {"group then question mark", false, 0, u"((?#c)?a)", u"(\\?a)"},
+      {"group then question mark, extended", false, EXTENDED, u"( ?a)", u"(\\?a)"},
+      {"form feed and vertical tab, extended", false, EXTENDED, u"a\fb\vc", u"abc"},
+      {"after a stray parenthesis nothing is read", false, EXTENDED, u"a )b c", u"a)b c"},
   };
   for (const Row& r : rows) {
     std::u16string got = r.dots ? RewriteSingleLineDots(r.in, r.flags) : RemovePatternComments(r.in, r.flags);
@@ -121,6 +137,31 @@ TEST(Codegen, VisualBasicRowsRewriteThePattern) {
   code = Generate(IDS_LIB_REGEXP_OBJECT, IDS_OP_REPLACE, u"a\"b", u"t", u"$1", IGNORECASE);
   EXPECT_NE(std::u16string::npos, code.find(u"regex.Pattern    = \"a\"\"b\"\nregex.IgnoreCase = True\n\n"));
   EXPECT_NE(std::u16string::npos, code.find(u"regex.Replace(\"t\", \"$1\")"));
+}
+
+// Placeholders are filled in one pass over the template: a text put in is never searched for
+// placeholders again, and a template's own '%' signs stay.
+TEST(Codegen, PlaceholdersFilledOnce) {
+  struct Row {
+    const char* name;
+    const char16_t* pattern;
+    const char16_t* text;
+    const char16_t* replaceTo;
+    const char16_t* out;
+  };
+  static const Row rows[] = {
+      {"plain", u"ab", u"x", u"y", u"\"ab\"/\"x\"/\"y\"/, IGNORECASE%"},
+      {"pattern holds %text%", u"100%text%", u"x100%text%y", u"", u"\"100%text%\"/\"x100%text%y\"/\"\"/, IGNORECASE%"},
+      {"replace-to holds %flags%", u"a", u"b", u"%flags%", u"\"a\"/\"b\"/\"%flags%\"/, IGNORECASE%"},
+      {"every placeholder in every text", u"%regex%%flags%", u"%replaceto%", u"%text%",
+       u"\"%regex%%flags%\"/\"%replaceto%\"/\"%text%\"/, IGNORECASE%"},
+      {"percent signs", u"%", u"%%", u"%x%", u"\"%\"/\"%%\"/\"%x%\"/, IGNORECASE%"},
+  };
+  const CodeTemplateRow& row = RowOf(IDS_LIB_TARNO, IDS_OP_DECLARE);
+  for (const Row& r : rows)
+    EXPECT_EQ(std::u16string(r.out), GenerateCode(row, u"%regex%/%text%/%replaceto%/%flags%%", r.pattern, r.text,
+                                                  r.replaceTo, IGNORECASE))
+        << r.name;
 }
 
 TEST(Codegen, Colouring) {
@@ -217,6 +258,11 @@ TEST(Codegen, TarnoRowsCompileAndAgreeWithTheEngine) {
       {"b+", "abbbcb", "-", RIGHTTOLEFT},
       {"a b # comment", "ab", "z", EXTENDED | GLOBAL},
       {"xyz", "abc", "", 0},
+      // Texts that hold placeholders come out as written.
+      {"100%text%", "x100%text%y", "%flags%", 0},
+      {"%regex%|%replaceto%", "a%replaceto%b", "[%text%]", 0},
+      // The engine reads comment groups: its samples keep them.
+      {"(?#note)abc", "xabcx", "<$0>", 0},
   };
   std::string head, body, expected;
   int index = 0;
@@ -277,6 +323,14 @@ TEST(Codegen, JavaRowsCompileAndAgreeWithTheEngine) {
       {"a.b", "a\nb a-b", "<$0>", SINGLELINE},
       {"[,;]\\s*", "a, b;c ;d", "|", 0},
       {"\"q\\\\'", "x\"q\\'y", "!", 0},
+      // Texts that hold placeholders come out as written.
+      {"100%text%", "x100%text%y", "%flags%", 0},
+      {"%regex%|%replaceto%", "a%replaceto%b", "[%text%]", 0},
+      // java.util.regex has no comment groups: the samples leave them out (and, extended, the
+      // white space and line comments too, which its split call, without options, would read).
+      {"(?#note)abc", "xabcx", "<$0>", 0},
+      {"a(?#x)b|(?#y)c", "abc", "-", IGNORECASE},
+      {"(?#note)a b # c\nd", "xabd ab d", "-", EXTENDED},
   };
   std::string head = "import java.util.regex.*;\n", body, expected;
   int index = 0;
@@ -288,7 +342,7 @@ TEST(Codegen, JavaRowsCompileAndAgreeWithTheEngine) {
       std::string h, b, code = Narrow(Generate(IDS_LIB_JAVA_UTIL_REGEX, op, p, t, r, c.flags));
       if (op == IDS_OP_DECLARE) {
         code += "\nSystem.out.println(\"D" + tag + ":\" + str);\n";
-        expected += "D" + tag + ":" + c.pattern + "\n";
+        expected += "D" + tag + ":" + Narrow(RemovePatternComments(p, c.flags)) + "\n";
       } else if (op == IDS_OP_MATCH_EXACT) {
         code += "\nSystem.out.println(\"E" + tag + ":\" + (yesorno ? 1 : 0));\n";
         expected += "E" + tag + ":" + std::to_string(re.MatchExact(c.text).IsMatched() ? 1 : 0) + "\n";
@@ -306,8 +360,8 @@ TEST(Codegen, JavaRowsCompileAndAgreeWithTheEngine) {
         code += "\nSystem.out.println(\"S" + tag + ":\" + String.join(\"/\", strs));\n";
         // String.split drops trailing empty pieces.
         std::vector<std::string> pieces;
-        // The split template passes no options.
-        CRegexpT<char> plain(c.pattern, 0);
+        // The split template passes no options; the extended reading is already written out.
+        CRegexpT<char> plain(c.pattern, c.flags & EXTENDED);
         for (const auto& piece : plain.Split(c.text, static_cast<int>(std::strlen(c.text))))
           pieces.push_back(std::string(c.text + piece.first, c.text + piece.second));
         while (!pieces.empty() && pieces.back().empty()) pieces.pop_back();

@@ -42,6 +42,81 @@ TEST(GroupConvert, Examples) {
   }
 }
 
+// Successive match spans in the host's build, with the same options before and after.
+std::vector<std::pair<int, int>> SpansOf(const std::u16string& pattern, int flags, const std::u16string& subject);
+
+// Conversions that would change what the pattern matches convert differently or not at all.
+TEST(GroupConvert, KeepWhatThePatternMatches) {
+  struct Row {
+    const char* name;
+    int row;
+    int flags;
+    const char16_t* in;
+    const char16_t* out;  // null: left as it is, and the command disabled
+  };
+  static const Row rows[] = {
+      // Options stay with the group's content.
+      {"case option", ROW_TO_CAPTURE, 0, u"(?i:ab)", u"((?i)ab)"},
+      {"options set and cleared", ROW_TO_CAPTURE, IGNORECASE, u"(?s-i:a.b)", u"((?s-i)a.b)"},
+      {"options reach every alternative", ROW_TO_CAPTURE, 0, u"(?i:a|b)c", u"((?i)a|b)c"},
+      {"options and a plain group", ROW_TO_CAPTURE, 0, u"(?:(?m:^a)|b)", u"(((?m)^a)|b)"},
+      // Balancing and named groups are no plain groups.
+      {"balancing group", ROW_TO_NONCAPTURE, 0, u"(?<o>a)(?<-o>b)", nullptr},
+      {"balancing group and a plain one", ROW_TO_NONCAPTURE, 0, u"(?<o>a)(?<-o>b)(c)", u"(?<o>a)(?<-o>b)(?:c)"},
+      // References by number follow their groups; a group they read stays.
+      {"referenced group stays", ROW_TO_NONCAPTURE, 0, u"(a)\\1", nullptr},
+      {"back-reference renumbered", ROW_TO_NONCAPTURE, 0, u"(a)(b)\\2", u"(?:a)(b)\\1"},
+      {"back-reference after a new group", ROW_TO_CAPTURE, 0, u"(?:x)(a)\\1", u"(x)(a)\\2"},
+      {"numeric name renumbered", ROW_TO_NONCAPTURE, 0, u"(a)(b)\\k<2>\\k'2'", u"(?:a)(b)\\k<1>\\k<1>"},
+      {"followed by a digit", ROW_TO_NONCAPTURE, 0, u"(a)(b)\\0020", u"(?:a)(b)\\k<1>0"},
+      {"recursion renumbered", ROW_TO_NONCAPTURE, 0, u"(a)(b)(?2)", u"(?:a)(b)(?1)"},
+      {"recursion keeps its group", ROW_TO_NONCAPTURE, 0, u"(a)(?1)(b)", u"(a)(?1)(?:b)"},
+      {"condition renumbered", ROW_TO_CAPTURE, 0, u"(?:x)?(a)?(?( 1 )b|c)", u"(x)?(a)?(?( 2 )b|c)"},
+      {"balancing by number renumbered", ROW_TO_CAPTURE, 0, u"(?:x)(a)(?<-1>b)", u"(x)(a)(?<-2>b)"},
+      {"a name needs no renumbering", ROW_TO_CAPTURE, 0, u"(?:a)(?<n>b)\\k<n>", u"(a)(?<n>b)\\k<n>"},
+      // A reference to a group that does not exist still reads none.
+      {"missing group stays missing", ROW_TO_CAPTURE, 0, u"(?:a)(b)\\2", u"(a)(b)\\3"},
+      {"missing group far away", ROW_TO_NONCAPTURE, 0, u"(a)\\9", u"(?:a)\\9"},
+      // A group that would come to share a number with a numeric name: nothing changes.
+      {"numeric name collision", ROW_TO_CAPTURE, 0, u"(?:a)(b)(?<2>c)\\2", nullptr},
+      // A group the tree does not show still takes a number: nothing changes.
+      {"hidden group", ROW_TO_NONCAPTURE, 0, u"(a){0}(b)\\2", nullptr},
+      // A group that the end of the pattern cuts off stays open.
+      {"unclosed group", ROW_TO_CAPTURE, 0, u"a(?i:b|c", u"a((?i)b|c"},
+      {"unclosed capture", ROW_TO_NONCAPTURE, 0, u"a(b|c", u"a(?:b|c"},
+      // A quantifier that opens the content (after a comment) is a literal character and stays
+      // one: neither "(?" nor a repeated modifier.
+      {"literal question mark", ROW_TO_CAPTURE, 0, u"(?:(?#c)?a)", u"(\\?a)"},
+      {"literal brace after options", ROW_TO_CAPTURE, 0, u"(?i:(?#c){2}a)", u"((?i)\\{2}a)"},
+      {"literal star, extended", ROW_TO_CAPTURE, EXTENDED, u"(?: *a)", u"(\\*a)"},
+      // Quoted text inside a group is the group's content, \\Q and \\E included.
+      {"quoted content", ROW_TO_CAPTURE, 0, u"(?:\\Qa)\\E)", u"(\\Qa)\\E)"},
+  };
+  static const char16_t* const kSubjects[] = {u"", u"ab AB aB", u"a\nb A.B aXb", u"abab xab xaab abb",
+                                              u"ac bc c xb xc", u"ab0 ab00 a)", u"abc aab aa"};
+  for (const Row& r : rows) {
+    Session s(r.in, r.flags);
+    EXPECT_EQ(r.out != nullptr, s.Enabled(r.row)) << r.name;
+    s.Send(r.row, 3);
+    std::u16string got = s.Rewritten();
+    EXPECT_EQ(std::u16string(r.out ? r.out : r.in), got) << r.name;
+    for (const char16_t* subject : kSubjects)
+      EXPECT_EQ(SpansOf(r.in, r.flags, subject), SpansOf(got, r.flags, subject)) << r.name;
+  }
+}
+
+// Only references in the current element's subtree are converted, but references anywhere in
+// the pattern follow.
+TEST(GroupConvert, ReferencesOutsideTheCurrentElementFollow) {
+  Session s(u"(a)(b)\\2");
+  CElement root = s.tree.RootHandle();
+  ASSERT_EQ(3, root.GetChildrenCount());
+  s.data->current = root.GetChild(0);
+  EXPECT_TRUE(s.Enabled(ROW_TO_NONCAPTURE));
+  s.Send(ROW_TO_NONCAPTURE, 3);
+  EXPECT_EQ(u"(?:a)(b)\\1", s.Rewritten());
+}
+
 TEST(GroupConvert, EnableRules) {
   struct Row {
     const char16_t* pattern;
@@ -112,6 +187,20 @@ struct Compiled {
   std::vector<unsigned short> text;
   HostRegexp re;
 };
+
+std::vector<std::pair<int, int>> SpansOf(const std::u16string& pattern, int flags, const std::u16string& subject) {
+  std::vector<unsigned short> p = U16(pattern), t = U16(subject);
+  HostRegexp re(p.data(), static_cast<int>(p.size()), flags);
+  std::vector<std::pair<int, int>> spans;
+  HostContext ctx;
+  if (!re.PrepareMatch(t.data(), static_cast<int>(t.size()), -1, &ctx)) return spans;
+  for (size_t guard = 0; guard <= t.size() + 1; ++guard) {
+    MatchResult m = re.Match(&ctx);
+    if (!m.IsMatched()) break;
+    spans.push_back(std::make_pair(m.GetStart(), m.GetEnd()));
+  }
+  return spans;
+}
 
 // Every successive match span of `c` over `subject`.
 std::vector<std::pair<int, int>> Spans(const Compiled& c, const std::u16string& subject) {

@@ -196,25 +196,58 @@ TEST(Plugin, ExportAndImportThroughTheClipboard) {
   EXPECT_EQ(0, s.data->replaced);
 }
 
+// Successive match spans of a pattern over a text, in the host's build.
+std::vector<std::pair<int, int>> HostSpans(const std::u16string& pattern, int flags, const std::u16string& subject) {
+  std::vector<unsigned short> p = U16(pattern), t = U16(subject);
+  HostRegexp re(p.data(), static_cast<int>(p.size()), flags);
+  std::vector<std::pair<int, int>> spans;
+  HostContext ctx;
+  if (!re.PrepareMatch(t.data(), static_cast<int>(t.size()), -1, &ctx)) return spans;
+  for (size_t guard = 0; guard <= t.size() + 1; ++guard) {
+    MatchResult m = re.Match(&ctx);
+    if (!m.IsMatched()) break;
+    spans.push_back(std::make_pair(m.GetStart(), m.GetEnd()));
+  }
+  return spans;
+}
+
 TEST(Plugin, AlternativeOfStrings) {
   struct Row {
     const char16_t* pattern;
+    int flags;
     bool enabled;
     const char16_t* result;
   };
   static const Row rows[] = {
-      {u"aa|ab|ac", true, u"a[abc]"},
-      {u"a|ab", true, u"ab?"},
-      {u"a\\.b|a\\|b|a b", true, u"a(\\x20b|\\.b|\\|b)"},
-      {u"ab|a*", false, u"ab|a*"},
-      {u"abc", false, u"abc"},
+      {u"aa|ab|ac", 0, true, u"a[abc]"},
+      {u"a|ab", 0, true, u"ab??"},
+      {u"ab|a", 0, true, u"ab?"},
+      {u"a\\.b|a\\|b|a b", 0, true, u"a(?:\\x20b|\\.b|\\|b)"},
+      {u"ab|a*", 0, false, u"ab|a*"},
+      {u"abc", 0, false, u"abc"},
+      // Quoted text: the whole quote is replaced, not its inside alone.
+      {u"\\Qa.b\\E|a", 0, true, u"a(?:\\.b)?"},
+      {u"\\Qa|b\\E|\\Qa|c\\E", 0, true, u"a\\|[bc]"},
+      // A NUL is a character like any other.
+      {u"x\\x00y|x", 0, true, u"x(?:\\x00y)?"},
+      {u"a\\x00|a", 0, true, u"a\\x00?"},
+      // Under the extended option '#' and white space stay escaped.
+      {u"a\\#b|a\\#c", EXTENDED, true, u"a\\#[bc]"},
+      {u"a\\ b|a\\ c # two", EXTENDED, true, u"a\\x20[bc] # two"},
+      // Strings that differ only in case are one string without case.
+      {u"ab|AB|ac", IGNORECASE, true, u"a[bc]"},
   };
   for (const Row& r : rows) {
-    Session s(r.pattern);
+    Session s(r.pattern, r.flags);
     EXPECT_EQ(r.enabled, s.Enabled(ROW_ALTERNATIVE)) << std::string(s.text.begin(), s.text.end());
     s.Send(ROW_ALTERNATIVE, 3);
     EXPECT_EQ(r.enabled, s.tree.IsModified());
     EXPECT_EQ(std::u16string(r.result), s.Rewritten());
+    const std::u16string nul(1, u'\0');
+    for (const std::u16string& subject : {std::u16string(), std::u16string(u"ab"), std::u16string(u"a.bxa"),
+                                          std::u16string(u"AB ac a#b a#c"), u"a b a c x" + nul + u"y a" + nul + u"a|b a|c"})
+      EXPECT_EQ(HostSpans(r.pattern, r.flags, subject), HostSpans(s.Rewritten(), r.flags, subject))
+          << std::string(s.text.begin(), s.text.end());
   }
   // An alternative inside a larger pattern, as the current element.
   Session s(u"x(?:foo|bar|baz)y");
