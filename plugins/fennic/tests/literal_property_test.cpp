@@ -16,6 +16,7 @@
 #include "plugins/fennic/codegen.h"
 #include "plugins/fennic/fennic_text.h"
 #include "plugins/fennic/literals.h"
+#include "plugins/fennic/tests/property_tally.h"
 #include "plugins/fennic/tests/random_patterns.h"
 
 namespace fennic {
@@ -23,67 +24,9 @@ namespace {
 
 using fennic_props::CRandom;
 
-typedef std::vector<std::pair<int, int>> Spans;
-
-std::string Show(const std::u16string& s) {
-  std::string out;
-  for (char16_t c : s) {
-    if (c == u'\n') {
-      out += "\\n";
-    } else if (c < 32 || c > 126) {
-      char buf[12];
-      std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(c));
-      out += buf;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
-}
-
-std::string Show(const Spans& spans) {
-  std::string out;
-  for (const auto& s : spans) out += std::to_string(s.first) + "-" + std::to_string(s.second) + " ";
-  return out.empty() ? "none " : out;
-}
-
-struct Tally {
-  const char* name;
-  int cases = 0;
-  int subjects = 0;
-  int rewritten = 0;
-  int disagreements = 0;
-  int limited = 0;        // subjects on which a search ran out of its budget (not compared)
-  std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
-
-  void Compare(int index, const std::u16string& before, int beforeFlags, const std::u16string& after, int afterFlags,
-               const std::vector<std::u16string>& subjectList) {
-    ++cases;
-    if (before != after) ++rewritten;
-    for (const std::u16string& subject : subjectList) {
-      ++subjects;
-      Spans want, got;
-      if (!fennic_props::LimitedSpans(before, beforeFlags, subject, fennic_props::kSearchBudget, &want) ||
-          !fennic_props::LimitedSpans(after, afterFlags, subject, fennic_props::kSearchBudget, &got)) {
-        ++limited;
-        continue;
-      }
-      if (want == got) continue;
-      if (++disagreements <= 10)
-        ADD_FAILURE() << name << ": /" << Show(before) << "/ (flags " << beforeFlags << ") became /" << Show(after)
-                      << "/ (flags " << afterFlags << ") on \"" << Show(subject) << "\": " << Show(want)
-                      << "before, " << Show(got) << "after (seed " << fennic_props::Options().seed << ", case "
-                      << index << ")";
-      break;
-    }
-  }
-  ~Tally() {
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("%s: seed %llu, %d cases (%d rewritten), %d subjects (%d cut off), %d disagreements, %.1f s\n",
-                name, static_cast<unsigned long long>(fennic_props::Options().seed), cases, rewritten, subjects,
-                limited, disagreements, seconds);
-  }
-};
+using fennic_props::Spans;
+using fennic_props::Show;
+using fennic_props::Tally;
 
 struct Case {
   std::u16string pattern;

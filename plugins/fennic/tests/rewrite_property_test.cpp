@@ -13,6 +13,7 @@
 #include <cstdio>
 
 #include "plugins/fennic/tests/plugin_harness.h"
+#include "plugins/fennic/tests/property_tally.h"
 #include "plugins/fennic/tests/random_patterns.h"
 
 namespace fennic_test {
@@ -20,67 +21,9 @@ namespace {
 
 using fennic_props::CRandom;
 
-typedef std::vector<std::pair<int, int>> Spans;
-
-std::string Show(const std::u16string& s) {
-  std::string out;
-  for (char16_t c : s) {
-    if (c == u'\n') {
-      out += "\\n";
-    } else if (c < 32 || c > 126) {
-      char buf[12];
-      std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(c));
-      out += buf;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
-}
-
-std::string Show(const Spans& spans) {
-  std::string out;
-  for (const auto& s : spans) out += std::to_string(s.first) + "-" + std::to_string(s.second) + " ";
-  return out.empty() ? "none" : out;
-}
-
-struct Tally {
-  const char* name;
-  int cases = 0;          // rewritten patterns compared
-  int subjects = 0;       // subjects each compared on
-  int rewritten = 0;      // cases whose pattern the rewrite changed
-  int disagreements = 0;
-  int limited = 0;        // subjects on which a search ran out of its budget (not compared)
-  std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
-
-  // Compares the two patterns on `subjects`; reports the first disagreements in full.
-  void Compare(int index, const std::u16string& before, const std::u16string& after, int flags,
-               const std::vector<std::u16string>& subjectList) {
-    ++cases;
-    if (before != after) ++rewritten;
-    for (const std::u16string& subject : subjectList) {
-      ++subjects;
-      Spans want, got;
-      if (!fennic_props::LimitedSpans(before, flags, subject, fennic_props::kSearchBudget, &want) ||
-          !fennic_props::LimitedSpans(after, flags, subject, fennic_props::kSearchBudget, &got)) {
-        ++limited;
-        continue;
-      }
-      if (want == got) continue;
-      if (++disagreements <= 10)
-        ADD_FAILURE() << name << ": /" << Show(before) << "/ became /" << Show(after) << "/ (flags " << flags
-                      << ") on \"" << Show(subject) << "\": " << Show(want) << "before, " << Show(got)
-                      << "after (seed " << fennic_props::Options().seed << ", case " << index << ")";
-      break;
-    }
-  }
-  ~Tally() {
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("%s: seed %llu, %d cases (%d rewritten), %d subjects (%d cut off), %d disagreements, %.1f s\n",
-                name, static_cast<unsigned long long>(fennic_props::Options().seed), cases, rewritten, subjects,
-                limited, disagreements, seconds);
-  }
-};
+using fennic_props::Spans;
+using fennic_props::Show;
+using fennic_props::Tally;
 
 std::vector<CElement> AllElements(const CElement& root) {
   std::vector<CElement> all, stack{root};
@@ -113,8 +56,8 @@ TEST(RewriteProperty, GroupConversionsKeepMatchSpans) {
     std::u16string pattern = gen.Pattern();
     std::vector<std::u16string> subjects;
     for (int k = 0; k < 6; ++k) subjects.push_back(fennic_props::RandomSubject(r));
-    toCapture.Compare(i, pattern, Convert(pattern, flags, ROW_TO_CAPTURE, r), flags, subjects);
-    toNoncapture.Compare(i, pattern, Convert(pattern, flags, ROW_TO_NONCAPTURE, r), flags, subjects);
+    toCapture.Compare(i, pattern, flags, Convert(pattern, flags, ROW_TO_CAPTURE, r), flags, subjects);
+    toNoncapture.Compare(i, pattern, flags, Convert(pattern, flags, ROW_TO_NONCAPTURE, r), flags, subjects);
   }
   EXPECT_EQ(0, toCapture.disagreements);
   EXPECT_EQ(0, toNoncapture.disagreements);
@@ -212,7 +155,7 @@ TEST(RewriteProperty, AlternationOptimizerKeepsMatchSpans) {
       }
       subjects.push_back(subject);
     }
-    tally.Compare(i, pattern, s.Rewritten(), flags, subjects);
+    tally.Compare(i, pattern, flags, s.Rewritten(), flags, subjects);
   }
   EXPECT_EQ(0, tally.disagreements);
   // Every generated alternation is one of strings: the command takes each.
