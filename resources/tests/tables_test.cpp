@@ -301,10 +301,11 @@ QList<NamedId> ParseHeader()
     QList<NamedId> ids;
     for (const QString& line : QString::fromUtf8(f.readAll()).split(u'\n')) {
         const auto m = re.match(line);
-        if (m.hasMatch())
+        if (m.hasMatch()) {
             ids << NamedId{m.captured(1), m.captured(2).toInt(), m.captured(3).contains(QStringLiteral("no string"))};
-        else if (!line.trimmed().startsWith(QStringLiteral("//")))
+        } else if (!line.trimmed().startsWith(QStringLiteral("//"))) {
             EXPECT_FALSE(line.contains(QStringLiteral("constexpr"))) << "unexpected form: " << S(line);
+        }
     }
     return ids;
 }

@@ -160,8 +160,8 @@ TEST(Plugin, ExportAndImportThroughTheClipboard) {
     const char16_t* literal;
   };
   static const Row rows[] = {
-      {ROW_CPP_EXPORT_CLIPBOARD, ROW_CPP_IMPORT_CLIPBOARD, u"\"??=\\d", u"\"\\\"?\\?=\\\\d\""},
-      {ROW_JAVA_EXPORT_CLIPBOARD, ROW_JAVA_IMPORT_CLIPBOARD, u"\"??=\\d", u"\"\\\"??=\\\\d\""},
+      {ROW_CPP_EXPORT_CLIPBOARD, ROW_CPP_IMPORT_CLIPBOARD, u"\"?" u"?=\\d", u"\"\\\"?\\?=\\\\d\""},
+      {ROW_JAVA_EXPORT_CLIPBOARD, ROW_JAVA_IMPORT_CLIPBOARD, u"\"?" u"?=\\d", u"\"\\\"?" u"?=\\\\d\""},
       {ROW_VB_EXPORT_CLIPBOARD, ROW_VB_IMPORT_CLIPBOARD, u"a\"b", u"\"a\"\"b\""},
   };
   for (const Row& r : rows) {
