@@ -28,7 +28,15 @@ class CDynamicLibrary {
   // Loads the library at path, resolving all its symbols at once so that a library with a
   // missing symbol fails here rather than at its first call. A library already loaded is
   // unloaded first. On failure the reason is in ErrorString.
+  //
+  // A file that is cut short (an interrupted copy or download) is refused before the system
+  // loader sees it: the loader maps the parts the file's headers promise, and touching a page
+  // past the end of the file kills the process (SIGBUS) instead of failing the load.
   bool Load(const QString& path);
+  // Empty when the file at path is no ELF file of this machine's kind (the system loader judges
+  // those), or when every part that its program headers ask to be loaded lies inside the file;
+  // otherwise why it cannot be loaded safely. Always empty where libraries are no ELF files.
+  static QString CheckComplete(const QString& path);
   // The export called name, or null (reason in ErrorString). Exports are found by their plain
   // (extern "C") names.
   QFunctionPointer Resolve(const char* name);

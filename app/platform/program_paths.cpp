@@ -8,6 +8,10 @@
 #include <QTemporaryFile>
 #include <algorithm>
 
+#ifndef KORVANE_PLUGIN_SUBDIR
+#define KORVANE_PLUGIN_SUBDIR "../lib/korvane/plugins"
+#endif
+
 QString CProgramPaths::ProgramPath() {
   if (QCoreApplication::instance()) return QCoreApplication::applicationFilePath();
 #if defined(__linux__)
@@ -59,8 +63,35 @@ QString CProgramPaths::WritableFileBeside(const QString& programPath, const QStr
                                           const QString& fallbackFolder) {
   if (programPath.isEmpty()) return QString();
   const QFileInfo program(programPath);
-  if (IsFolderWritable(program.absolutePath()) || fallbackFolder.isEmpty())
+  const bool besideProgram = !IsInstalledProgram(programPath) && IsFolderWritable(program.absolutePath());
+  if (besideProgram || fallbackFolder.isEmpty())
     return ReplaceExtension(program.absoluteFilePath(), extension);
   const QString name = ReplaceExtension(program.fileName(), extension);
   return QDir(fallbackFolder).filePath(name);
+}
+
+QString CProgramPaths::InstalledPluginSubfolder() { return QStringLiteral(KORVANE_PLUGIN_SUBDIR); }
+
+QString CProgramPaths::InstalledPluginFolder(const QString& programPath) {
+  if (programPath.isEmpty()) return QString();
+  const QDir folder = QFileInfo(programPath).absoluteDir();
+  return QDir::cleanPath(folder.absoluteFilePath(InstalledPluginSubfolder()));
+}
+
+bool CProgramPaths::IsInstalledProgram(const QString& programPath) {
+  const QString folder = InstalledPluginFolder(programPath);
+  return !folder.isEmpty() && QFileInfo(folder).isDir();
+}
+
+QStringList CProgramPaths::PluginFolders() { return PluginFolders(ProgramPath()); }
+
+QStringList CProgramPaths::PluginFolders(const QString& programPath) {
+  if (programPath.isEmpty()) return {};
+  QStringList folders{QFileInfo(programPath).absolutePath()};
+  const QString library = InstalledPluginFolder(programPath);
+  // The same folder reached twice (a subfolder setting of ".") is searched once.
+  if (QFileInfo(library).isDir() &&
+      QFileInfo(library).canonicalFilePath() != QFileInfo(folders.front()).canonicalFilePath())
+    folders.append(library);
+  return folders;
 }

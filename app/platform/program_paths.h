@@ -1,9 +1,11 @@
 // Where the program lies and where its files go: the program's path and folder, files beside it
-// with another extension, the per-user data folder, and whether a folder is writable.
+// with another extension, the per-user data folder, whether a folder is writable, and the folders
+// that plugin libraries are loaded from.
 // Covered by tests/program_paths_test.cpp.
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class CProgramPaths {
  public:
@@ -28,11 +30,27 @@ class CProgramPaths {
   static bool IsFolderWritable(const QString& folder);
 
   // For a file the program writes as well as reads (the clips): the program's path with the
-  // extension replaced when the program's folder is writable, else the same file name in the
-  // per-user data folder, so that the file is never silently lost. Reads use the same path, so a
-  // copy the program could not replace is never read back as current.
+  // extension replaced when the program's folder is writable and the program is not installed,
+  // else the same file name in the per-user data folder, so that the file is never silently lost
+  // and an installed program never writes into its bin folder (not even when run by a user who
+  // may). Reads use the same path, so a copy the program could not replace is never read back as
+  // current.
   static QString WritableFileBesideProgram(const QString& extension);
   // The same choice for a given program path and fallback folder.
   static QString WritableFileBeside(const QString& programPath, const QString& extension,
                                     const QString& fallbackFolder);
+
+  // The library folder of an installed program, relative to the folder of the program
+  // ("../lib/korvane/plugins" for the usual layout; set by the build).
+  static QString InstalledPluginSubfolder();
+  // The library folder that belongs to the program at programPath (whether it exists or not).
+  static QString InstalledPluginFolder(const QString& programPath);
+  // True when the program at programPath lies in an installed tree: its library folder exists.
+  // A program run from its build folder has none.
+  static bool IsInstalledProgram(const QString& programPath);
+  // Where plugin libraries are looked for, in order: the program's own folder, then its library
+  // folder when that exists and is another folder. Both for the running program, or for the
+  // program at programPath.
+  static QStringList PluginFolders();
+  static QStringList PluginFolders(const QString& programPath);
 };

@@ -3,7 +3,7 @@
 
 #include <QAction>
 #include <QByteArray>
-#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -14,6 +14,7 @@
 #include "app/plugin_host/plugin_context_data.h"
 #include "platform/code_page.h"
 #include "platform/dynamic_library.h"
+#include "platform/program_paths.h"
 
 namespace {
 
@@ -81,6 +82,13 @@ void AssignWithZero(std::vector<unsigned short>& to, const unsigned short* text,
 
 void AssignWithZero(std::vector<unsigned short>& to, const QString& text) {
   AssignWithZero(to, reinterpret_cast<const unsigned short*>(text.constData()), static_cast<size_t>(text.size()));
+}
+
+// A library that gave no commands: one line for whoever installed it. Not a message box: the
+// file may be a helper library that merely shares the folder, and the user cannot act on it.
+void SkipNotice(const QString& path, const QString& reason) {
+  qWarning("korvane: skipped plugin library %s: %s", qUtf8Printable(QDir::toNativeSeparators(path)),
+           qUtf8Printable(reason));
 }
 
 int Length(const std::vector<unsigned short>& zeroTerminated) {
@@ -183,27 +191,43 @@ void PluginManager::FinishNotification() {
 }
 
 int PluginManager::LoadPlugins(const QString& folder, unsigned firstId) {
+  return LoadPlugins(folder.isEmpty() ? CProgramPaths::PluginFolders() : QStringList{folder}, firstId);
+}
+
+int PluginManager::LoadPlugins(const QStringList& folders, unsigned firstId) {
   if (m_nDepth) return 0;
-  const QString where = folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder;
   if (m_byId.empty() || firstId > m_nNextId) m_nNextId = firstId;
   int added = 0;
-  for (const QString& path : CDynamicLibrary::ListPluginLibraries(where)) {
+  QStringList paths;
+  for (const QString& folder : folders) paths += CDynamicLibrary::ListPluginLibraries(folder);
+  for (const QString& path : paths) {
     if (m_nNextId > PLUGIN_LAST_ID) break;
-    // A link to a library already loaded would hand out the same command objects again.
+    // A link to a library already loaded would hand out the same command objects again; a
+    // second library of the same name (an installed copy of one beside the program) would give
+    // every command twice.
     const QString real = QFileInfo(path).canonicalFilePath();
-    if (real.isEmpty() || m_loadedFiles.contains(real)) continue;
+    const QString name = QFileInfo(path).fileName();
+    if (real.isEmpty() || m_loadedFiles.contains(real) || m_loadedNames.contains(name)) continue;
     auto lib = std::make_unique<CDynamicLibrary>();
-    if (!lib->Load(path)) continue;
+    if (!lib->Load(path)) {
+      SkipNotice(path, lib->ErrorString());
+      continue;
+    }
     auto getMap = reinterpret_cast<GetPluginEntryMapProc>(lib->Resolve("GetPluginEntryMap"));
     PluginEntry* map = nullptr;
+    bool threw = false;
     if (getMap) {
       try {
         map = getMap();
       } catch (...) {
         map = nullptr;
+        threw = true;
       }
     }
     if (!map || !map[0].callback) {
+      SkipNotice(path, !getMap ? QStringLiteral("no GetPluginEntryMap export: not a plugin library")
+                       : threw ? QStringLiteral("GetPluginEntryMap threw")
+                               : QStringLiteral("GetPluginEntryMap returned no commands"));
       lib->Unload();
       continue;
     }
@@ -221,7 +245,10 @@ int PluginManager::LoadPlugins(const QString& folder, unsigned firstId) {
       InsertByBisection(m_byMenu, cmd, CompareByMenu);
       ++fromThis;
     }
-    if (fromThis) m_loadedFiles.append(real);
+    if (fromThis) {
+      m_loadedFiles.append(real);
+      m_loadedNames.append(name);
+    }
     added += fromThis;
   }
   FinishNotification();
@@ -490,5 +517,6 @@ void PluginManager::UnloadPlugins() {
     delete cmd;
   }
   m_loadedFiles.clear();
+  m_loadedNames.clear();
   m_nNextId = PLUGIN_FIRST_ID;
 }

@@ -138,13 +138,19 @@ class PluginManager {
     m_faultHandler = std::move(handler);
   }
 
-  // Loads every plugin library in folder (sorted by file name), or beside the program when
-  // folder is empty, skipping links to a library already loaded, and sends each command the
-  // load notification. Files that do not load, lack GetPluginEntryMap or return a null or
-  // empty map are released and skipped. Ids start at
+  // Loads every plugin library in folder (sorted by file name), or, when folder is empty, in
+  // the program's plugin folders (its own folder, then the library folder of an installed
+  // program: CProgramPaths::PluginFolders), and sends each command the load notification.
+  // Skipped: links to a library already loaded, and a library whose file name was loaded from
+  // an earlier folder (the program's own folder wins, so a build folder keeps working beside an
+  // installed copy). Files that do not load, lack GetPluginEntryMap or return a null or empty
+  // map are released and skipped, with one line on the standard error output that names the
+  // file and the reason (the user sees nothing: the menus just lack its commands). Ids start at
   // firstId (or go on after the commands already loaded); commands past PLUGIN_LAST_ID are not
   // created. Returns the number of commands added.
   int LoadPlugins(const QString& folder = QString(), unsigned firstId = PLUGIN_FIRST_ID);
+  // The same for several folders, searched in the given order.
+  int LoadPlugins(const QStringList& folders, unsigned firstId = PLUGIN_FIRST_ID);
 
   // Fills every given target (null ones are skipped) with the commands, in menu order; once
   // per menu. Each item made carries its id (property "korvanePluginId") and its status prompt
@@ -185,6 +191,8 @@ class PluginManager {
   const std::vector<PluginCommand*>& CommandsById() const { return m_byId; }
   const std::vector<PluginCommand*>& CommandsByMenu() const { return m_byMenu; }
   int LibraryCount() const;
+  // Canonical paths of the libraries that gave commands, in load order.
+  const QStringList& LoadedLibraries() const { return m_loadedFiles; }
 
  private:
   struct MenuState;
@@ -215,6 +223,7 @@ class PluginManager {
   bool m_bUnloadPending = false;
 
   QStringList m_loadedFiles;  // canonical paths of the libraries that gave commands
+  QStringList m_loadedNames;  // their file names (as found, before links are followed)
 
   // Items, popups and separators this manager added (menus may be destroyed before it).
   std::vector<QPointer<QObject>> m_made;

@@ -1,7 +1,12 @@
 // Start-up and shut-down of the program: the user-interface language from the INI file beside
 // the program ("LCID" in "Settings": 2052 Simplified Chinese, 1033 English, 0 or missing: the
-// system's choice), the string table and Qt's own translations for that language, the frame
-// with its single document, and the command line (a workspace file name opens it).
+// system's choice), the string table and Qt's own translations for that language, the window
+// icon (the desktop's icon theme, else the built-in one), the frame with its single document,
+// and the command line (a workspace file name opens it).
+//
+// "--list-menus" is for install checks, not for users: the program starts as usual, then writes
+// its menus (every item, one line each), the plugin libraries it loaded and its clips file to
+// the standard output and quits.
 //
 // Covered by app/ui/tests/frame_test.cpp (start-up rows).
 #ifndef KORVANE_KORVANE_APP_H
@@ -25,6 +30,10 @@ class CKorvaneApp {
   static void InstallLanguage(int language);
   // The workspace named on the command line (the first argument that is not an option), or empty.
   static QString CommandLineFile(const QStringList& arguments);
+  // The lines "--list-menus" writes for a frame: "menu: Tools > Import From Clipboard > ..."
+  // for every menu item (captions without their '&' marks, submenus followed), then
+  // "plugin-library: <path>" for each loaded plugin library and "clips-file: <path>".
+  static QStringList DescribeFrame(const CMainFrame& frame);
   // The whole run: language, frame, command line, event loop. Returns the exit code.
   static int Run(QApplication& app);
 };

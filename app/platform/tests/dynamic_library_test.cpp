@@ -99,6 +99,45 @@ TEST(DynamicLibrary, FilesThatAreNoLibrariesFailWithAReason) {
   }
 }
 
+#if defined(__linux__)
+// A library cut short (an interrupted copy) is refused with a reason. Handed to the system
+// loader, most such files kill the process with SIGBUS when the loader touches a mapped page
+// past the end of the file; the cuts below all fall inside the library's loaded parts.
+TEST(DynamicLibrary, TruncatedLibrariesAreRefusedBeforeTheLoaderSeesThem) {
+  QFile whole(QStringLiteral(KV_TEST_LIBRARY));
+  ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+  const QByteArray bytes = whole.readAll();
+  ASSERT_GT(bytes.size(), 12000);
+  EXPECT_EQ(QString(), CDynamicLibrary::CheckComplete(QStringLiteral(KV_TEST_LIBRARY)));
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  for (int cut : {64, 100, 1024, 4096, 8192, 12000}) {
+    const QString path = dir.filePath(QStringLiteral("cut%1.so").arg(cut));
+    QFile part(path);
+    ASSERT_TRUE(part.open(QIODevice::WriteOnly));
+    part.write(bytes.left(cut));
+    part.close();
+    CDynamicLibrary lib;
+    EXPECT_FALSE(lib.Load(path)) << cut;
+    EXPECT_FALSE(lib.IsLoaded()) << cut;
+    EXPECT_TRUE(lib.ErrorString().contains(QLatin1String("truncated"))) << cut << ": " << lib.ErrorString().toStdString();
+  }
+  // Too short for a header, or no ELF file at all: the system loader refuses those by itself,
+  // in its own words.
+  for (const QByteArray& start : {bytes.left(16), QByteArray("\x7f" "ELF"), QByteArray("not a library")}) {
+    const QString path = dir.filePath(QStringLiteral("short.so"));
+    QFile part(path);
+    ASSERT_TRUE(part.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    part.write(start);
+    part.close();
+    EXPECT_EQ(QString(), CDynamicLibrary::CheckComplete(path));
+    CDynamicLibrary lib;
+    EXPECT_FALSE(lib.Load(path));
+    EXPECT_FALSE(lib.ErrorString().isEmpty());
+  }
+}
+#endif
+
 #if defined(KV_UNRESOLVED_LIBRARY)
 // All symbols are resolved at load time, so a library that needs a missing host function is
 // refused up front instead of failing (or crashing) at its first call.

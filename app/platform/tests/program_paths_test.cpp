@@ -1,5 +1,5 @@
-// Tests of CProgramPaths: extension replacement, the program's own path, writable folders and
-// the fallback to the per-user data folder.
+// Tests of CProgramPaths: extension replacement, the program's own path, writable folders, the
+// fallback to the per-user data folder, and the folders of an installed program.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -97,6 +97,73 @@ TEST(ProgramPaths, WritableFileBesideOrInTheUserFolder) {
   EXPECT_EQ(dir.filePath(QStringLiteral("missing/bin/korvane.clips")),
             CProgramPaths::WritableFileBeside(unreachable, QStringLiteral(".clips"), QString()));
   EXPECT_EQ(QString(), CProgramPaths::WritableFileBeside(QString(), QStringLiteral(".clips"), fallback));
+}
+
+// A program tree as an install lays it out: bin/korvane and the library folder that the build
+// names relative to bin/.
+class InstalledTree {
+ public:
+  explicit InstalledTree(bool withLibraryFolder) {
+    EXPECT_TRUE(m_dir.isValid());
+    EXPECT_TRUE(QDir().mkpath(m_dir.filePath(QStringLiteral("usr/bin"))));
+    QFile program(Program());
+    EXPECT_TRUE(program.open(QIODevice::WriteOnly));
+    if (withLibraryFolder) {
+      EXPECT_TRUE(QDir().mkpath(Library()));
+    }
+  }
+  QString Program() const { return m_dir.filePath(QStringLiteral("usr/bin/korvane")); }
+  QString Bin() const { return m_dir.filePath(QStringLiteral("usr/bin")); }
+  QString Library() const {
+    return QDir::cleanPath(QDir(Bin()).filePath(CProgramPaths::InstalledPluginSubfolder()));
+  }
+  QString Path(const char* relative) const { return m_dir.filePath(QLatin1String(relative)); }
+
+ private:
+  QTemporaryDir m_dir;
+};
+
+TEST(ProgramPaths, TheLibraryFolderLiesBesideBinUnderTheSamePrefix) {
+  const QString sub = CProgramPaths::InstalledPluginSubfolder();
+  // Relative (an installed tree can be moved or staged) and ending in korvane/plugins.
+  EXPECT_TRUE(QDir::isRelativePath(sub)) << sub.toStdString();
+  EXPECT_TRUE(sub.endsWith(QLatin1String("korvane/plugins"))) << sub.toStdString();
+  InstalledTree tree(true);
+  EXPECT_TRUE(tree.Library().startsWith(tree.Path("usr/"))) << tree.Library().toStdString();
+  EXPECT_EQ(tree.Library(), CProgramPaths::InstalledPluginFolder(tree.Program()));
+  EXPECT_EQ(QString(), CProgramPaths::InstalledPluginFolder(QString()));
+}
+
+TEST(ProgramPaths, AProgramWithItsLibraryFolderIsInstalled) {
+  InstalledTree installed(true), built(false);
+  EXPECT_TRUE(CProgramPaths::IsInstalledProgram(installed.Program()));
+  EXPECT_FALSE(CProgramPaths::IsInstalledProgram(built.Program()));
+  EXPECT_FALSE(CProgramPaths::IsInstalledProgram(QString()));
+  // This test program runs from the build folder.
+  EXPECT_FALSE(CProgramPaths::IsInstalledProgram(CProgramPaths::ProgramPath()));
+}
+
+TEST(ProgramPaths, PluginFoldersAreTheProgramsFolderThenTheLibraryFolder) {
+  InstalledTree installed(true), built(false);
+  EXPECT_EQ(QStringList({installed.Bin(), installed.Library()}), CProgramPaths::PluginFolders(installed.Program()));
+  EXPECT_EQ(QStringList({built.Bin()}), CProgramPaths::PluginFolders(built.Program()));
+  EXPECT_EQ(QStringList(), CProgramPaths::PluginFolders(QString()));
+  EXPECT_EQ(QStringList({CProgramPaths::ProgramFolder()}), CProgramPaths::PluginFolders());
+}
+
+TEST(ProgramPaths, AnInstalledProgramKeepsItsFilesInTheUserFolder) {
+  InstalledTree installed(true), built(false);
+  QTemporaryDir user;
+  ASSERT_TRUE(user.isValid());
+  // Both program folders are writable here; only the one in a build folder gets the file.
+  ASSERT_TRUE(CProgramPaths::IsFolderWritable(installed.Bin()));
+  EXPECT_EQ(user.filePath(QStringLiteral("korvane.clips")),
+            CProgramPaths::WritableFileBeside(installed.Program(), QStringLiteral(".clips"), user.path()));
+  EXPECT_EQ(built.Path("usr/bin/korvane.clips"),
+            CProgramPaths::WritableFileBeside(built.Program(), QStringLiteral(".clips"), user.path()));
+  // With no user folder at all, the installed program's own folder is still better than nothing.
+  EXPECT_EQ(installed.Path("usr/bin/korvane.clips"),
+            CProgramPaths::WritableFileBeside(installed.Program(), QStringLiteral(".clips"), QString()));
 }
 
 TEST(ProgramPaths, UserDataFolderExists) {

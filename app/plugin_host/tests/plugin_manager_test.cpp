@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -75,6 +76,14 @@ class PluginFolder {
   void AddFile(const char* from, const char* name) { ASSERT_TRUE(QFile::copy(QLatin1String(from), m_dir.filePath(QLatin1String(name)))); }
   void AddLink(const char* target, const char* name) {
     ASSERT_TRUE(QFile::link(m_dir.filePath(QLatin1String(target)), m_dir.filePath(QLatin1String(name))));
+  }
+  // The first bytes of a built variant: an ELF header whose sections are cut off.
+  void AddTruncated(const char* variant, const char* name, qint64 bytes) {
+    QFile from(QStringLiteral(PM_PLUGIN_DIR "/pm_%1.so").arg(QLatin1String(variant)));
+    ASSERT_TRUE(from.open(QIODevice::ReadOnly)) << variant;
+    QFile to(m_dir.filePath(QLatin1String(name)));
+    ASSERT_TRUE(to.open(QIODevice::WriteOnly));
+    to.write(from.read(bytes));
   }
   void AddGarbage(const char* name) {
     QFile f(m_dir.filePath(QLatin1String(name)));
@@ -276,6 +285,62 @@ TEST_F(PluginManagerTest, LoadsEveryPluginInNameOrderAndSkipsTheOthers) {
   // A second unload (the destructor's) finds nothing to do.
   m.UnloadPlugins();
   EXPECT_EQ(1, Count("alpha:unload:0"));
+}
+
+// The warnings the manager writes while loading.
+QStringList* g_warnings = nullptr;
+void CollectWarning(QtMsgType type, const QMessageLogContext&, const QString& text) {
+  if (g_warnings && type == QtWarningMsg) g_warnings->append(text);
+}
+
+TEST_F(PluginManagerTest, FoldersAreSearchedInOrderAndTheFirstLibraryOfANameWins) {
+  // As an installed program sees them: its own folder, then its library folder.
+  PluginFolder library;
+  folder.Add("alpha", "a_alpha.so");
+  library.Add("second", "a_alpha.so");  // same name: the program's own folder has it already
+  library.AddTruncated("second", "b_truncated.so", 4096);
+  library.AddTruncated("second", "c_header_only.so", 64);
+  library.Add("second", "d_second.so");
+  QStringList warnings;
+  g_warnings = &warnings;
+  const QtMessageHandler previous = qInstallMessageHandler(CollectWarning);
+  pm = std::make_unique<PluginManager>(&frame);
+  const int added = pm->LoadPlugins(QStringList{folder.Path(), library.Path()});
+  qInstallMessageHandler(previous);
+  g_warnings = nullptr;
+
+  EXPECT_EQ(3, added);
+  ASSERT_EQ(3u, pm->CommandsById().size());
+  EXPECT_STREQ("Alpha export", pm->CommandsById()[0]->MenuText());
+  EXPECT_STREQ("Alpha import", pm->CommandsById()[1]->MenuText());
+  EXPECT_STREQ("Second export", pm->CommandsById()[2]->MenuText());
+  EXPECT_EQ(1, Count("second:load:0"));  // the shadowed copy never ran
+  EXPECT_EQ(QStringList({QFileInfo(folder.Path() + QStringLiteral("/a_alpha.so")).canonicalFilePath(),
+                         QFileInfo(library.Path() + QStringLiteral("/d_second.so")).canonicalFilePath()}),
+            pm->LoadedLibraries());
+  // Each broken library is named once, with the loader's reason; nothing else is reported.
+  ASSERT_EQ(2, warnings.size()) << warnings.join(QLatin1Char('\n')).toStdString();
+  EXPECT_TRUE(warnings[0].contains(QLatin1String("b_truncated.so: "))) << warnings[0].toStdString();
+  EXPECT_TRUE(warnings[1].contains(QLatin1String("c_header_only.so: "))) << warnings[1].toStdString();
+  pm.reset();  // before the library folder goes
+}
+
+TEST_F(PluginManagerTest, LibrariesThatGiveNoCommandsAreNamedWithTheReason) {
+  folder.Add("noexport", "a_noexport.so");
+  folder.Add("emptymap", "b_emptymap.so");
+  folder.AddGarbage("c_garbage.so");
+  QStringList warnings;
+  g_warnings = &warnings;
+  const QtMessageHandler previous = qInstallMessageHandler(CollectWarning);
+  Load(0);
+  qInstallMessageHandler(previous);
+  g_warnings = nullptr;
+  ASSERT_EQ(3, warnings.size()) << warnings.join(QLatin1Char('\n')).toStdString();
+  EXPECT_TRUE(warnings[0].contains(QLatin1String("a_noexport.so: no GetPluginEntryMap"))) << warnings[0].toStdString();
+  EXPECT_TRUE(warnings[1].contains(QLatin1String("b_emptymap.so: GetPluginEntryMap returned no commands")))
+      << warnings[1].toStdString();
+  EXPECT_TRUE(warnings[2].contains(QLatin1String("c_garbage.so: "))) << warnings[2].toStdString();
+  EXPECT_TRUE(pm->LoadedLibraries().isEmpty());
 }
 
 TEST_F(PluginManagerTest, AnEmptyOrMissingFolderGivesNoCommandsAndEmptySubmenus) {

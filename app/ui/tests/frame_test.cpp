@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -504,6 +505,28 @@ void FrameTest::standardPluginFillsTheMenus() {
 
 // A plugin command that throws is switched off, and the user hears of it once, after the event
 // in which it threw.
+// What "--list-menus" prints: every item of every menu by its path, the plugin libraries and
+// the clips file.
+void FrameTest::describeFrameListsMenusPluginsAndClips() {
+  CMainFrame frame;
+  const QStringList before = CKorvaneApp::DescribeFrame(frame);
+  // This test program has no plugin beside it: the Tools submenus are empty.
+  QVERIFY(before.filter(QRegularExpression(QStringLiteral("^menu: Tools > "))).isEmpty());
+  QVERIFY(before.filter(QStringLiteral("plugin-library: ")).isEmpty());
+
+  frame.FillPluginMenus(QStringLiteral(FENNIC_MODULE_DIR));
+  const QStringList lines = CKorvaneApp::DescribeFrame(frame);
+  // Captions lose their '&' marks and shortcut texts; submenus are followed.
+  QVERIFY2(lines.contains(QStringLiteral("menu: Tools > Import From Clipboard > C++ string")), qPrintable(lines.join('\n')));
+  QVERIFY(lines.contains(QStringLiteral("menu: Tools > Optimize Pattern > Group > Convert to capture group")));
+  QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^menu: Tools > "))).size(), 17);
+  QVERIFY(lines.contains(QStringLiteral("menu: File > Open...")));
+  QVERIFY(lines.filter(QRegularExpression(QStringLiteral("^menu: .*(&|\\t)"))).isEmpty());
+  const QString fennic = QFileInfo(QStringLiteral(FENNIC_MODULE_DIR "/fennic.so")).canonicalFilePath();
+  QCOMPARE(lines.filter(QStringLiteral("plugin-library: ")), QStringList{QStringLiteral("plugin-library: ") + fennic});
+  QCOMPARE(lines.last(), QStringLiteral("clips-file: ") + frame.Doc()->GetClips().Path());
+}
+
 void FrameTest::pluginFaultsAreReported() {
   QTemporaryDir dir;
   QVERIFY(QFile::copy(QStringLiteral(PM_THROWING_PATH), dir.filePath(QStringLiteral("pm_throwing.so"))));

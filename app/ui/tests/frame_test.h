@@ -27,6 +27,7 @@ class FrameTest : public QObject {
   void barToggles();
   void submenuGreying();
   void standardPluginFillsTheMenus();
+  void describeFrameListsMenusPluginsAndClips();
   void pluginFaultsAreReported();
   void contextMenus_data();
   void contextMenus();
