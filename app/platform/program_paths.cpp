@@ -87,11 +87,6 @@ QStringList CProgramPaths::PluginFolders() { return PluginFolders(ProgramPath())
 
 QStringList CProgramPaths::PluginFolders(const QString& programPath) {
   if (programPath.isEmpty()) return {};
-  QStringList folders{QFileInfo(programPath).absolutePath()};
-  const QString library = InstalledPluginFolder(programPath);
-  // The same folder reached twice (a subfolder setting of ".") is searched once.
-  if (QFileInfo(library).isDir() &&
-      QFileInfo(library).canonicalFilePath() != QFileInfo(folders.front()).canonicalFilePath())
-    folders.append(library);
-  return folders;
+  if (IsInstalledProgram(programPath)) return {InstalledPluginFolder(programPath)};
+  return {QFileInfo(programPath).absolutePath()};
 }

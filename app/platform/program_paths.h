@@ -48,8 +48,10 @@ class CProgramPaths {
   // True when the program at programPath lies in an installed tree: its library folder exists.
   // A program run from its build folder has none.
   static bool IsInstalledProgram(const QString& programPath);
-  // Where plugin libraries are looked for, in order: the program's own folder, then its library
-  // folder when that exists and is another folder. Both for the running program, or for the
+  // Where plugin libraries are looked for: the library folder of an installed program, else
+  // the program's own folder (a build folder). An installed program's own folder is a shared
+  // bin folder (/usr/bin holds the system's ld.so, for one): loading every library found there
+  // would run code that was never meant as a plugin. For the running program, or for the
   // program at programPath.
   static QStringList PluginFolders();
   static QStringList PluginFolders(const QString& programPath);

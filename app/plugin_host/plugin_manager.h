@@ -139,11 +139,11 @@ class PluginManager {
   }
 
   // Loads every plugin library in folder (sorted by file name), or, when folder is empty, in
-  // the program's plugin folders (its own folder, then the library folder of an installed
-  // program: CProgramPaths::PluginFolders), and sends each command the load notification.
+  // the program's plugin folder (beside a program in its build folder, the library folder of an
+  // installed one: CProgramPaths::PluginFolders), and sends each command the load notification.
   // Skipped: links to a library already loaded, and a library whose file name was loaded from
-  // an earlier folder (the program's own folder wins, so a build folder keeps working beside an
-  // installed copy). Files that do not load, lack GetPluginEntryMap or return a null or empty
+  // an earlier folder (with several folders, the first of a name wins). Files that do not load,
+  // lack GetPluginEntryMap or return a null or empty
   // map are released and skipped, with one line on the standard error output that names the
   // file and the reason (the user sees nothing: the menus just lack its commands). Ids start at
   // firstId (or go on after the commands already loaded); commands past PLUGIN_LAST_ID are not

@@ -256,9 +256,9 @@ void CMainFrame::RunFontsDialog() {
 }
 
 void CMainFrame::FillPluginMenus(const QString& folder) {
-  // The plugin host places the commands of every plugin library it finds (beside the program,
-  // then in an installed program's library folder) into the submenus of Tools and of the
-  // context menus, and takes the ids 40000 .. 41000.
+  // The plugin host places the commands of every plugin library it finds (beside the program
+  // in a build folder, in the library folder of an installed one) into the submenus of Tools
+  // and of the context menus, and takes the ids 40000 .. 41000.
   m_pPlugins.reset();  // unloads what was loaded before
   m_pPlugins = std::make_unique<PluginManager>(this);
   m_pPlugins->SetFaultHandler([this](const PluginCommand& cmd, int code) {

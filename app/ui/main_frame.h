@@ -117,8 +117,8 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
 
   // The one place where the plugin host fills the Tools submenus and the context menus'
   // Import / Export / Optimize submenus, and where plugin commands (40000 .. 41000) go.
-  // Loads the plugins of `folder` (when empty: beside the program, then in an installed
-  // program's library folder) in place of those loaded.
+  // Loads the plugins of `folder` (when empty: beside the program in a build folder, in the
+  // library folder of an installed program) in place of those loaded.
   void FillPluginMenus(const QString& folder = QString());
   void OnPluginCommand(int id);
   // The plugin host (null only while FillPluginMenus replaces it).

@@ -143,9 +143,9 @@ TEST(ProgramPaths, AProgramWithItsLibraryFolderIsInstalled) {
   EXPECT_FALSE(CProgramPaths::IsInstalledProgram(CProgramPaths::ProgramPath()));
 }
 
-TEST(ProgramPaths, PluginFoldersAreTheProgramsFolderThenTheLibraryFolder) {
+TEST(ProgramPaths, PluginsComeFromTheLibraryFolderOrBesideAProgramInABuildFolder) {
   InstalledTree installed(true), built(false);
-  EXPECT_EQ(QStringList({installed.Bin(), installed.Library()}), CProgramPaths::PluginFolders(installed.Program()));
+  EXPECT_EQ(QStringList({installed.Library()}), CProgramPaths::PluginFolders(installed.Program()));
   EXPECT_EQ(QStringList({built.Bin()}), CProgramPaths::PluginFolders(built.Program()));
   EXPECT_EQ(QStringList(), CProgramPaths::PluginFolders(QString()));
   EXPECT_EQ(QStringList({CProgramPaths::ProgramFolder()}), CProgramPaths::PluginFolders());

@@ -294,7 +294,7 @@ void CollectWarning(QtMsgType type, const QMessageLogContext&, const QString& te
 }
 
 TEST_F(PluginManagerTest, FoldersAreSearchedInOrderAndTheFirstLibraryOfANameWins) {
-  // As an installed program sees them: its own folder, then its library folder.
+  // Two folders searched in turn, such as a user's plugin folder before a shared one.
   PluginFolder library;
   folder.Add("alpha", "a_alpha.so");
   library.Add("second", "a_alpha.so");  // same name: the program's own folder has it already
