@@ -20,11 +20,11 @@
 #include <vector>
 
 #include "app/document/doc_ui.h"
+#include "app/document/element_records.h"
 #include "app/document/match_record.h"
 #include "app/document/replace_result.h"
 #include "app/document/snapshot.h"
 #include "app/document/text_clips.h"
-#include "app/plugin_host/element_records.h"
 #include "platform/events.h"
 #include "platform/worker_thread.h"
 

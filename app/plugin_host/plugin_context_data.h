@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/plugin_host/element_records.h"
+#include "app/plugin_host/element_handles.h"
 
 struct PluginContextData {
   // Kept between notifications.

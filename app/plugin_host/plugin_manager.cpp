@@ -376,8 +376,8 @@ void PluginManager::SnapshotTexts(CKorvaneDoc* doc) {
 
 void PluginManager::Refill(PluginCommand* cmd, CKorvaneDoc* doc) {
   PluginContextData* d = cmd->context.GetData();
-  d->root = doc->GetRecords().RootHandle();
-  d->current = doc->GetRecords().LookupHandle(doc->GetCurrentElement());
+  d->root = RootHandle(doc->GetRecords());
+  d->current = HandleOf(doc->GetRecords(), doc->GetCurrentElement());
   d->pattern = &doc->GetCompiled();
   d->tree = &doc->GetRecords();
   d->flags = doc->GetFlags();

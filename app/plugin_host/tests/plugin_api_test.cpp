@@ -35,7 +35,7 @@ TEST(PluginApi, ATestPluginDrivesTheExportedClasses) {
   std::vector<unsigned short> selection = U16("sel"), subject = U16("abcc");
   PluginContextData* data = new PluginContextData();
   CPluginContext ctx(data);
-  data->root = p.tree.RootHandle();
+  data->root = RootHandle(p.tree);
   data->pattern = &p.re;
   data->tree = &p.tree;
   data->flags = 0x08;
@@ -169,11 +169,11 @@ TEST(PluginApi, TypedWrappers) {
   };
   for (const WrapperCase& c : rows) {
     Pattern p(c.pattern, c.flags);
-    EXPECT_EQ(c.expected, Typed(p.tree.RootHandle())) << c.pattern;
+    EXPECT_EQ(c.expected, Typed(RootHandle(p.tree))) << c.pattern;
   }
   // Accessors of the wrong kind, and of an empty handle, answer 0 or an empty string.
   Pattern p("a");
-  CElement root = p.tree.RootHandle();
+  CElement root = RootHandle(p.tree);
   EXPECT_EQ(0, CZelGreedy(root).GetMaximum());
   EXPECT_EQ(0, CZelCapture(root).GetGroupName()[0]);
   EXPECT_EQ(-1, CZelCapture(CElement()).GetBalancingNo());
@@ -184,8 +184,8 @@ TEST(PluginApi, TypedWrappers) {
 
 TEST(PluginApi, ErrorFlags) {
   Pattern p("(a");
-  EXPECT_EQ(-108, p.tree.RootHandle().GetErrFlag());
-  EXPECT_EQ(0, p.tree.RootHandle().GetChild(0).GetErrFlag());
+  EXPECT_EQ(-108, RootHandle(p.tree).GetErrFlag());
+  EXPECT_EQ(0, RootHandle(p.tree).GetChild(0).GetErrFlag());
 }
 
 }  // namespace

@@ -580,7 +580,7 @@ TEST_F(PluginManagerTest, InThePatternBoxTheHostTriggersNoRecompile) {
   SetPattern("(ab)c*");
   FakeBox box(ZWND_PATTERN, QStringLiteral("(ab)c*"), 1, 3);
   frame.box = &box;
-  CElement rootBefore = doc->GetRecords().RootHandle();
+  CElement rootBefore = RootHandle(doc->GetRecords());
   m.CaptureSelection();
   EXPECT_TRUE(m.ExecuteCommand(40000));
   EXPECT_EQ(QStringLiteral("(<ab>)c*"), box.text);
@@ -599,13 +599,13 @@ TEST_F(PluginManagerTest, ARewrittenPatternIsTakenRecompiledAndMarksTheDocumentM
   doc->SetModified(false);
   FakeBox box(ZWND_TEXT, QStringLiteral("text"), 0, 0);
   frame.box = &box;
-  CElement rootBefore = doc->GetRecords().RootHandle();
+  CElement rootBefore = RootHandle(doc->GetRecords());
   EXPECT_TRUE(m.ExecuteCommand(40001));  // "Alpha import": first string element -> "XYZ"
   EXPECT_EQ("(XYZ)c*", Narrow(doc->GetPattern()));
   EXPECT_TRUE(doc->IsModified());
   EXPECT_EQ(0, rootBefore.GetElementType());  // the old tree is gone
-  EXPECT_EQ(11, doc->GetRecords().RootHandle().GetElementType());
-  EXPECT_EQ(7, doc->GetRecords().RootHandle().GetLength());
+  EXPECT_EQ(11, RootHandle(doc->GetRecords()).GetElementType());
+  EXPECT_EQ(7, RootHandle(doc->GetRecords()).GetLength());
   EXPECT_FALSE(doc->GetRecords().IsModified());
   EXPECT_EQ((std::vector<int>{HINT_PATTERN_REPLACED, HINT_RECOLOR_PATTERN, 0x12B1}), spy.hints);
   EXPECT_EQ(0, box.replacements);  // no replacement was given
@@ -649,7 +649,7 @@ TEST_F(PluginManagerTest, ThrowingCommandsAreContainedAndTakenOutOfService) {
   EXPECT_EQ("(ab)c*", Narrow(doc->GetPattern()));
   EXPECT_EQ("(ab)c*", Narrow(doc->GetRecords().Text()));
   EXPECT_FALSE(doc->GetRecords().IsModified());
-  EXPECT_EQ(6, doc->GetRecords().RootHandle().GetLength());
+  EXPECT_EQ(6, RootHandle(doc->GetRecords()).GetLength());
   EXPECT_FALSE(doc->IsModified());
   EXPECT_EQ((std::vector<int>{HINT_RECOLOR_PATTERN, 0x12B1}), spy.hints);
   EXPECT_TRUE(m.ExecuteCommand(40002));

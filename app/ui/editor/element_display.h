@@ -3,14 +3,17 @@
 // of a record, the group number of a record, the announcement of a new current element, and the
 // context menu of the tree and the list.
 //
-// Covered by app/ui/editor/tests/element_display_test.cpp.
+// Covered through the views that use it: app/ui/editor/tests/regex_edit_view_test.cpp (colours,
+// heat), tree_group_view_test.cpp (captions, group rows, the current element) and
+// app/ui/tests/context_menu_test.cpp (the context menu).
 #ifndef KORVANE_ELEMENT_DISPLAY_H
 #define KORVANE_ELEMENT_DISPLAY_H
 
 #include <QRgb>
 #include <QString>
 
-#include "app/plugin_host/element_records.h"
+#include "app/document/element_records.h"
+#include "app/plugin_host/korvane_plugin.h"  // the element codes (ZEL_...)
 
 class CDocView;
 class CKorvaneDoc;

@@ -109,7 +109,7 @@ TEST(GroupConvert, KeepWhatThePatternMatches) {
 // the pattern follow.
 TEST(GroupConvert, ReferencesOutsideTheCurrentElementFollow) {
   Session s(u"(a)(b)\\2");
-  CElement root = s.tree.RootHandle();
+  CElement root = RootHandle(s.tree);
   ASSERT_EQ(3, root.GetChildrenCount());
   s.data->current = root.GetChild(0);
   EXPECT_TRUE(s.Enabled(ROW_TO_NONCAPTURE));
@@ -137,8 +137,8 @@ TEST(GroupConvert, EnableRules) {
 
 TEST(GroupConvert, OnlyTheCurrentElementsSubtree) {
   Session s(u"(?:a)(?:b)");
-  ASSERT_EQ(2, s.tree.RootHandle().GetChildrenCount());
-  s.data->current = s.tree.RootHandle().GetChild(1);
+  ASSERT_EQ(2, RootHandle(s.tree).GetChildrenCount());
+  s.data->current = RootHandle(s.tree).GetChild(1);
   EXPECT_TRUE(s.Enabled(ROW_TO_CAPTURE));
   s.Send(ROW_TO_CAPTURE, 3);
   EXPECT_EQ(u"(?:a)(b)", s.Rewritten());

@@ -28,8 +28,8 @@ struct Session {
     tree.Build(re, text.data(), static_cast<int>(text.size()));
     data = new PluginContextData();
     context = CPluginContext(data);
-    data->root = tree.RootHandle();
-    data->current = tree.RootHandle();
+    data->root = RootHandle(tree);
+    data->current = RootHandle(tree);
     data->pattern = &re;
     data->tree = &tree;
     data->flags = flags;

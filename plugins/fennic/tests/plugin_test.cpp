@@ -251,7 +251,7 @@ TEST(Plugin, AlternativeOfStrings) {
   }
   // An alternative inside a larger pattern, as the current element.
   Session s(u"x(?:foo|bar|baz)y");
-  CElement e = s.tree.RootHandle();
+  CElement e = RootHandle(s.tree);
   std::vector<CElement> stack = {e};
   CElement alternative;
   while (!stack.empty()) {

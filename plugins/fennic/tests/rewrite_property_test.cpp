@@ -39,7 +39,7 @@ std::vector<CElement> AllElements(const CElement& root) {
 std::u16string Convert(const std::u16string& pattern, int flags, int row, CRandom& r) {
   Session s(pattern, flags);
   if (r.Chance(35)) {
-    std::vector<CElement> all = AllElements(s.tree.RootHandle());
+    std::vector<CElement> all = AllElements(RootHandle(s.tree));
     s.data->current = all[r.Below(static_cast<int>(all.size()))];
   }
   s.Send(row, 3);
@@ -128,7 +128,7 @@ TEST(RewriteProperty, AlternationOptimizerKeepsMatchSpans) {
 
     Session s(pattern, flags);
     CElement target;
-    for (const CElement& e : AllElements(s.tree.RootHandle())) {
+    for (const CElement& e : AllElements(RootHandle(s.tree))) {
       if (e.GetElementType() != ZEL_ALTERNATIVE) continue;
       target = e;
       break;

@@ -1,6 +1,7 @@
 // The host's counted mirror of a compiled pattern: one ElementRecord per element, with its
 // place (offset and length) in the pattern text, built after every compile. The structure
-// tree, the document's current element and the plugin API's CElement handles all read it.
+// tree, the document's current element and the plugin API's CElement handles all read it; the
+// records know nothing of the plugin API (the plugin host makes handles of them).
 //
 // Ownership: records are counted. A record is referenced by its parent's children array, by its
 // previous sibling's next link, by its children's parent links, by CElement handles, and by the
@@ -15,7 +16,6 @@
 #include <mutex>
 #include <vector>
 
-#include "app/plugin_host/korvane_plugin.h"
 #include "app/host_engine.h"
 
 // The shared pattern text of one tree; SetText rewrites it in place.
@@ -31,7 +31,9 @@ struct ElementRecord {
   ElementRecord* parent = nullptr;        // counted
   ElementRecord* nextSibling = nullptr;   // counted
   std::vector<ElementRecord*> children;   // counted, in pattern order
-  int type = 0;                           // ZEL_... code; 0 once cleared
+  // The engine's element kind (ELEMENT_...), with the kinds the tree adds for whole groups and
+  // mode modifiers; the plugin API passes it on unchanged. ELEMENT_NONE once cleared.
+  int type = 0;
   int modified = 0;                       // set by SetText on the record and its ancestors
   int refCount = 0;                       // changed under the element lock only
   std::vector<unsigned short> name;       // zero-terminated group name (brackets and groups)
@@ -57,10 +59,8 @@ class CElementTree {
   void Clear();
 
   ElementRecord* Root() const { return m_pRoot; }
-  CElement RootHandle() const { return CElement(m_pRoot); }
   // The record of a compiled element (bisection over the map sorted by element), or null.
   ElementRecord* Lookup(const HostElement* e) const;
-  CElement LookupHandle(const HostElement* e) const { return CElement(Lookup(e)); }
   // The compiled element of the innermost record enclosing [start, end), or null.
   const HostElement* FindInnermost(int start, int end) const;
   // All records, offset ascending and, for equal offsets, length descending.
