@@ -1,5 +1,5 @@
 // Character helpers of the engine: code values of the character types, the case mapping used by
-// ignore-case matching and the POSIX class tests. Covered by engine/tests/chars_test.cpp.
+// ignore-case matching and the POSIX class tests. Covered by engine/tests/buffer_test.cpp (Chars).
 //
 // The case mapping is the engine's own, the same on every platform and in every locale. For 8-bit
 // text (which may be UTF-8 bytes) it maps ASCII letters only. For 16-bit text it also maps the
