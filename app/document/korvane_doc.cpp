@@ -477,7 +477,7 @@ bool CKorvaneDoc::OnCommand(int id) {
     case CMD_MODE_SPLIT:
     case CMD_MODE_TRACE:
     case CMD_MODE_OPTIMIZE:
-      SetMode(id - 32770);
+      SetMode(id - CMD_MODE_MATCH + MODE_MATCH);
       return true;
     case CMD_FIRST_RECORD:
     case CMD_LAST_RECORD:
@@ -557,7 +557,7 @@ CommandState CKorvaneDoc::QueryCommand(int id) const {
     case CMD_MODE_REPLACE:
     case CMD_MODE_SPLIT:
     case CMD_MODE_TRACE:
-    case CMD_MODE_OPTIMIZE: s.checked = m_nMode == id - 32770; break;
+    case CMD_MODE_OPTIMIZE: s.checked = m_nMode == id - CMD_MODE_MATCH + MODE_MATCH; break;
     case CMD_FIRST_RECORD:
     case CMD_PREV_RECORD:
     case CMD_NEXT_RECORD:

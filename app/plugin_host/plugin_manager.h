@@ -39,6 +39,7 @@
 #include <vector>
 
 #include "app/plugin_host/korvane_plugin.h"
+#include "korvane_ids.h"
 
 class CDynamicLibrary;
 class CKorvaneDoc;
@@ -48,8 +49,9 @@ class QObject;
 class QPlainTextEdit;
 
 
-// Command ids the frame dispatches to plugins: 40000 to 41000, so at most 1001 commands.
-enum : unsigned { PLUGIN_FIRST_ID = 40000, PLUGIN_LAST_ID = 41000 };
+// Command ids the frame dispatches to plugins: 40000 to 41000 (korvane_ids.h), so at most 1001
+// commands.
+enum : unsigned { PLUGIN_FIRST_ID = ID_PLUGIN_FIRST, PLUGIN_LAST_ID = ID_PLUGIN_LAST };
 
 // The target menus of the placement tables.
 enum PluginMenuTarget {
