@@ -9,20 +9,26 @@
 
 // CElement::GetElementType answers a record's type unchanged, so the public codes must stay the
 // engine's element kinds (a recursion is a delegate, a fixed repeat ELEMENT_FIXED).
-static_assert(ZEL_NONE == ELEMENT_NONE && ZEL_ALTERNATIVE == ELEMENT_ALTERNATIVE &&
-                  ZEL_ASSERTION == ELEMENT_ASSERTION && ZEL_BACKREF == ELEMENT_BACKREF &&
-                  ZEL_BOUNDARY == ELEMENT_BOUNDARY && ZEL_BRACKET == ELEMENT_BRACKET &&
-                  ZEL_RECURSIVE == ELEMENT_DELEGATE && ZEL_EMPTY == ELEMENT_EMPTY &&
-                  ZEL_LASTMATCH == ELEMENT_LASTMATCH && ZEL_GREEDY == ELEMENT_GREEDY &&
-                  ZEL_INDEPENDENT == ELEMENT_INDEPENDENT && ZEL_LIST == ELEMENT_LIST &&
-                  ZEL_POSIX == ELEMENT_POSIX && ZEL_POSSESSIVE == ELEMENT_POSSESSIVE &&
-                  ZEL_CHARSET == ELEMENT_CHARSET && ZEL_RELUCTANT == ELEMENT_RELUCTANT &&
-                  ZEL_FIXEDREPEAT == ELEMENT_FIXED && ZEL_STRING == ELEMENT_STRING &&
-                  ZEL_CONDITIONAL == ELEMENT_CONDITIONAL &&
-                  ZEL_NONCAPTURE_GROUP == ELEMENT_NONCAPTURE_GROUP &&
-                  ZEL_CAPTURE_GROUP == ELEMENT_CAPTURE_GROUP &&
-                  ZEL_MODE_MODIFIER == ELEMENT_MODE_MODIFIER,
-              "plugin element codes differ from the engine's element kinds");
+namespace element_handles_detail {
+constexpr int kCodeAndKind[][2] = {
+    {ZEL_NONE, ELEMENT_NONE},           {ZEL_ALTERNATIVE, ELEMENT_ALTERNATIVE},
+    {ZEL_ASSERTION, ELEMENT_ASSERTION}, {ZEL_BACKREF, ELEMENT_BACKREF},
+    {ZEL_BOUNDARY, ELEMENT_BOUNDARY},   {ZEL_BRACKET, ELEMENT_BRACKET},
+    {ZEL_RECURSIVE, ELEMENT_DELEGATE},  {ZEL_EMPTY, ELEMENT_EMPTY},
+    {ZEL_LASTMATCH, ELEMENT_LASTMATCH}, {ZEL_GREEDY, ELEMENT_GREEDY},
+    {ZEL_INDEPENDENT, ELEMENT_INDEPENDENT}, {ZEL_LIST, ELEMENT_LIST},
+    {ZEL_POSIX, ELEMENT_POSIX},         {ZEL_POSSESSIVE, ELEMENT_POSSESSIVE},
+    {ZEL_CHARSET, ELEMENT_CHARSET},     {ZEL_RELUCTANT, ELEMENT_RELUCTANT},
+    {ZEL_FIXEDREPEAT, ELEMENT_FIXED},   {ZEL_STRING, ELEMENT_STRING},
+    {ZEL_CONDITIONAL, ELEMENT_CONDITIONAL}, {ZEL_NONCAPTURE_GROUP, ELEMENT_NONCAPTURE_GROUP},
+    {ZEL_CAPTURE_GROUP, ELEMENT_CAPTURE_GROUP}, {ZEL_MODE_MODIFIER, ELEMENT_MODE_MODIFIER}};
+constexpr bool CodesAreKinds() {
+  for (const auto& pair : kCodeAndKind)
+    if (pair[0] != pair[1]) return false;
+  return true;
+}
+}  // namespace element_handles_detail
+static_assert(element_handles_detail::CodesAreKinds(), "plugin element codes differ from the engine's element kinds");
 
 // A counted handle to the tree's root record (an empty handle when the tree is empty).
 inline CElement RootHandle(const CElementTree& tree) { return CElement(tree.Root()); }
