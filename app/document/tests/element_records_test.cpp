@@ -5,23 +5,11 @@
 #include <string>
 
 #include "app/document/element_records.h"
+#include "app/document/tests/record_fixture.h"
 
 namespace {
 
-std::vector<unsigned short> U16(const char* s) {
-  std::vector<unsigned short> v;
-  for (; *s; ++s) v.push_back(static_cast<unsigned char>(*s));
-  return v;
-}
-
-struct Pattern {
-  explicit Pattern(const char* p, int flags = 0) : text(U16(p)), re(text.data(), static_cast<int>(text.size()), flags) {
-    tree.Build(re, text.data(), static_cast<int>(text.size()));
-  }
-  std::vector<unsigned short> text;
-  HostRegexp re;
-  CElementTree tree;
-};
+using record_test::Pattern;
 
 // type[offset,length](children); also checks that each child points back at its parent and that
 // the sibling links follow the children's order.

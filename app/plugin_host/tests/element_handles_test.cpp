@@ -6,24 +6,12 @@
 #include <thread>
 #include <vector>
 
+#include "app/document/tests/record_fixture.h"
 #include "app/plugin_host/element_handles.h"
 
 namespace {
 
-std::vector<unsigned short> U16(const char* s) {
-  std::vector<unsigned short> v;
-  for (; *s; ++s) v.push_back(static_cast<unsigned char>(*s));
-  return v;
-}
-
-struct Pattern {
-  explicit Pattern(const char* p, int flags = 0) : text(U16(p)), re(text.data(), static_cast<int>(text.size()), flags) {
-    tree.Build(re, text.data(), static_cast<int>(text.size()));
-  }
-  std::vector<unsigned short> text;
-  HostRegexp re;
-  CElementTree tree;
-};
+using record_test::Pattern;
 
 // type[offset,length](children), read through the handles.
 std::string Dump(const CElement& e) {

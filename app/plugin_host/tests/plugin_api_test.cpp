@@ -4,24 +4,13 @@
 
 #include <QLibrary>
 
+#include "app/document/tests/record_fixture.h"
 #include "app/plugin_host/plugin_context_data.h"
 
 namespace {
 
-std::vector<unsigned short> U16(const char* s) {
-  std::vector<unsigned short> v;
-  for (; *s; ++s) v.push_back(static_cast<unsigned char>(*s));
-  return v;
-}
-
-struct Pattern {
-  explicit Pattern(const char* p, int flags = 0) : text(U16(p)), re(text.data(), static_cast<int>(text.size()), flags) {
-    tree.Build(re, text.data(), static_cast<int>(text.size()));
-  }
-  std::vector<unsigned short> text;
-  HostRegexp re;
-  CElementTree tree;
-};
+using record_test::Pattern;
+using record_test::U16;
 
 TEST(PluginApi, ATestPluginDrivesTheExportedClasses) {
   QLibrary lib(TEST_PLUGIN_PATH);
