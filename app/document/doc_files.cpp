@@ -28,6 +28,7 @@ QString FileMessage(int textId, const QString& path) {
 
 int CKorvaneDoc::AddSnapshot(const std::vector<unsigned short>& name) {
   const int id = m_snapshots.Add(m_pattern.pattern, m_pattern.flags, name, static_cast<std::int64_t>(std::time(nullptr)));
+  if (Snapshot* s = m_snapshots.Lookup(id)) s->tests = m_tests;
   m_bModified = true;
   return id;
 }
@@ -55,9 +56,13 @@ void CKorvaneDoc::SwitchToSnapshot(int id) {
   const Snapshot* s = m_snapshots.Lookup(id);
   if (!s) return;
   const std::vector<unsigned short> pattern = s->pattern;  // SetPattern must not read the record
+  // The snapshot's tests replace the current ones; the test edit history belongs to the set
+  // that is left.
+  m_tests = s->tests ? s->tests : std::make_shared<const TestSet>();
+  ResetTestHistory();
   Reset();  // the worker reads the flags: stop it before they change (SetPattern would be late)
   m_pattern.flags = s->flags;
-  SetPattern(pattern.data(), static_cast<int>(pattern.size()), true);
+  SetPattern(pattern.data(), static_cast<int>(pattern.size()), true);  // starts the tests' run
   m_snapshots.SetCurrent(id);
 }
 
@@ -82,6 +87,7 @@ std::string CKorvaneDoc::WorkspaceBytes() const {
   data.pattern = m_pattern.pattern;
   data.subject = m_subject;
   data.replaceTo = m_replaceTo;
+  data.tests = m_tests;
   return CWorkspaceFile::Write(data, m_snapshots);
 }
 
@@ -97,6 +103,7 @@ bool CKorvaneDoc::LoadWorkspaceBytes(const unsigned char* bytes, size_t size) {
     m_subject = std::move(data.subject);
     m_replaceTo = std::move(data.replaceTo);
     m_snapshots.LoadRecords(data.snapshots, data.currentSnapshot);
+    if (data.tests) m_tests = data.tests;
     SetMode(data.mode);
   }
   // On failure nothing of the file is kept: the document is as after New.
@@ -105,6 +112,7 @@ bool CKorvaneDoc::LoadWorkspaceBytes(const unsigned char* bytes, size_t size) {
   Reset();
   m_bModified = false;
   if (ok) StartBackgroundCheck();
+  ScheduleTests();
   return ok;
 }
 

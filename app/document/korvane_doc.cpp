@@ -6,7 +6,11 @@
 
 #include "korvane_ids.h"
 
-CKorvaneDoc::CKorvaneDoc(IDocumentUi* ui) : m_pUi(ui) {
+CKorvaneDoc::CKorvaneDoc(IDocumentUi* ui) : m_pUi(ui), m_tests(std::make_shared<const TestSet>()) {
+  // The runner's worker only posts; the command takes the results on the UI thread.
+  m_testRunner.reset(new CTestRunner([this] {
+    if (m_pUi) m_pUi->PostCommand(CMD_TEST_RESULTS);
+  }));
   m_ctx.m_pfnTraceHook = &CKorvaneDoc::TraceHookProc;
   m_ctx.m_pUserData = this;
   m_currentResult = NewMatchRecord();
@@ -18,6 +22,7 @@ CKorvaneDoc::CKorvaneDoc(IDocumentUi* ui) : m_pUi(ui) {
 }
 
 CKorvaneDoc::~CKorvaneDoc() {
+  m_testRunner.reset();  // abandons a run and ends its worker before anything it reads goes
   StopBackgroundCheck();
   m_bAbort = true;
   m_bPauseAtStep = false;
@@ -92,6 +97,7 @@ void CKorvaneDoc::SetPattern(const unsigned short* text, int length, bool markMo
   ReparseReplaceTo();
   if (markModified) m_bModified = true;
   StartBackgroundCheck();
+  ScheduleTests();
 }
 
 void CKorvaneDoc::TakeRewrittenPattern() {
@@ -112,6 +118,7 @@ void CKorvaneDoc::SetReplaceTo(const unsigned short* text, int length) {
   m_replaceTo.assign(text, text + (text && length > 0 ? length : 0));
   ReparseReplaceTo();
   m_bModified = true;
+  ScheduleTests();
 }
 
 std::vector<unsigned short> CKorvaneDoc::GetReplacedText() const {
@@ -399,6 +406,9 @@ void CKorvaneDoc::Clear() {
   m_replaceResult.Clear();
   ClearTraceState();
   ClearSnapshots();
+  m_tests = std::make_shared<const TestSet>();
+  ResetTestHistory();
+  ScheduleTests();
 }
 
 void CKorvaneDoc::OnNewDocument() {
@@ -430,6 +440,11 @@ void CKorvaneDoc::SetMode(int mode) {
 // Commands
 
 bool CKorvaneDoc::OnCommand(int id) {
+  // Taking test results changes nothing a search reads, so it is done even inside the wait.
+  if (id == CMD_TEST_RESULTS) {
+    TakeTestResults();
+    return true;
+  }
   if (IsWaiting()) return true;  // a command from inside the wait for a job
   switch (id) {
     case CMD_FIND: {
@@ -508,7 +523,8 @@ void CKorvaneDoc::ToggleFlag(int bit) {
   Recompile();
   ReparseReplaceTo();
   if (!m_pattern.pattern.empty()) m_bModified = true;
-  Notify(nullptr, 0x1E33);
+  ScheduleTests();
+  Notify(nullptr, 0x1E33 | HINT_TEST_RESULTS);
 }
 
 // How many real matches come before and after the shown result in the results list. A real

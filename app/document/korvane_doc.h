@@ -15,6 +15,8 @@
 #define KORVANE_KORVANE_DOC_H
 
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -23,6 +25,9 @@
 #include "app/document/match_record.h"
 #include "app/document/replace_result.h"
 #include "app/document/snapshot.h"
+#include "app/document/test_cases.h"
+#include "app/document/test_eval.h"
+#include "app/document/test_runner.h"
 #include "app/document/text_clips.h"
 #include "app/plugin_host/element_records.h"
 #include "platform/events.h"
@@ -49,7 +54,9 @@ enum DocHint {
   HINT_MODE = 0x40000,
   HINT_COUNTERS = 0x80000,
   HINT_SNAPSHOT_TREE = 0x100000,
-  HINT_CURRENT_SNAPSHOT = 0x400000
+  HINT_CURRENT_SNAPSHOT = 0x400000,
+  HINT_TESTS = 0x1000000,        // the test set changed (added, removed, moved, renamed, edited, replaced)
+  HINT_TEST_RESULTS = 0x2000000  // test results changed (a run started, progressed or ended)
 };
 
 // Command ids of the menus and bars that the document handles.
@@ -75,6 +82,7 @@ enum DocCommand {
   CMD_STEP_MATCH = 32819,
   CMD_BACKGROUND_RESULT = 32820,
   CMD_LOCATE_FAIL_POINT = 32821,
+  CMD_TEST_RESULTS = 32850,  // posted by the test runner: results are ready to take
   CMD_FIRST_RECORD = 59648,
   CMD_LAST_RECORD = 59649,
   CMD_NEXT_RECORD = 59650,
@@ -311,6 +319,66 @@ class CKorvaneDoc {
   // A message box with the clips' notice (a clips file that cannot be read or written), if any.
   void ShowClipsNotice();
 
+  // --- test cases (doc_tests.cpp) ---
+  // The document owns the current test set; each snapshot keeps the set that was current when
+  // it was taken, and switching to a snapshot switches to its set. Every change of the pattern,
+  // the replace-to text, the options or the tests starts a run on the test runner's worker
+  // (abandoning the one under way); the results come back through the posted command
+  // CMD_TEST_RESULTS and views are told with HINT_TEST_RESULTS. The UI thread never waits on a
+  // run. Test edits set the modified flag, can be undone and redone (UndoTestEdit), and update
+  // all views with HINT_TESTS | HINT_TEST_RESULTS. Indexes out of range are refused (false, -1).
+  const TestSet& GetTests() const { return *m_tests; }
+  std::shared_ptr<const TestSet> GetSharedTests() const { return m_tests; }
+  int GetTestCount() const { return static_cast<int>(m_tests->size()); }
+  // One result per test, in test order; TEST_NOT_RUN while its run is pending.
+  const std::vector<TestResult>& GetTestResults() const { return m_testResults; }
+  TestResult GetTestResult(int index) const;
+  // True while the results are not all in for the current tests and pattern.
+  bool AreTestsPending() const { return !m_bTestsComplete; }
+  // "Tests: N passed, N failed" for the status bar; empty when there are no tests.
+  QString GetTestStatusText() const { return TestStatusText(m_testResults); }
+  // Inserts a test at `at` (-1: at the end); returns its index.
+  int AddTest(const TestCase& test, int at = -1);
+  // A new test at the end with the current subject text, named "Test N", expecting a match with
+  // the workspace's options; returns its index.
+  int AddTestFromSubject();
+  // Inserts copies of the tests at the end (import); returns how many.
+  int AddTests(const TestSet& tests);
+  int DuplicateTest(int index);  // the copy goes right after the test; returns its index
+  bool RenameTest(int index, const TestText& name);
+  bool DeleteTest(int index);
+  bool MoveTest(int from, int to);  // `to` is the index the test has afterwards
+  bool EditTest(int index, const TestCase& test);
+  // Replaces the whole set (undoable); for loading tests from elsewhere.
+  void SetTests(const TestSet& tests);
+  // "Accept current result": fills the test's expectation from what the pattern gives now
+  // (test_eval.h, AcceptResult); the test is changed only when the run gave an answer. Runs on
+  // the calling thread with the per-test time limit. Returns the run's result: TEST_PASS when
+  // the expectation was filled, else TEST_TIMED_OUT or TEST_ERROR with its reason.
+  TestResult AcceptTestResult(int index);
+  // Puts the test's subject into the text box and, when the test has its own options, makes
+  // them the workspace's; updates all views. False for an unknown index.
+  bool LoadTestIntoText(int index);
+  bool CanUndoTestEdit() const { return !m_testUndo.empty(); }
+  bool CanRedoTestEdit() const { return !m_testRedo.empty(); }
+  bool UndoTestEdit();
+  bool RedoTestEdit();
+  // The time limit of each test in a run, in milliseconds (the setting; 500 by default).
+  int GetTestTimeLimit() const { return m_nTestTimeLimitMs; }
+  void SetTestTimeLimit(int ms);
+  // Starts a run of the current tests now (every change does this by itself).
+  void RunTests();
+  // "Run tests on all snapshots": the current tests run with each snapshot's pattern and
+  // options (and the current replace-to text), on the calling thread. Rows are the snapshots in
+  // tree order (parents before children), columns the tests. `progress`, when given, is called
+  // after every row with the rows done and the total; returning false stops (the table then
+  // holds the rows done).
+  struct SnapshotTestTable {
+    std::vector<int> snapshotIds;
+    std::vector<std::vector<TestResult>> cells;  // [row][test]
+  };
+  SnapshotTestTable RunTestsOnAllSnapshots(const std::function<bool(int, int)>& progress = nullptr) const;
+
   // --- the wait dialog's side of the protocol (UI thread) ---
   bool WaitDialogOpening();
   void WaitDialogClosed();
@@ -371,6 +439,13 @@ class CKorvaneDoc {
   void ClearTraceState();
   void RankElements();
   int Rank(const HostElement* e) const;
+
+  // Test cases (doc_tests.cpp).
+  void ScheduleTests();
+  void TakeTestResults();
+  // Replaces the test set; `undoable` keeps the old one for UndoTestEdit.
+  void ChangeTests(std::shared_ptr<const TestSet> tests, bool undoable);
+  void ResetTestHistory();
 
   IDocumentUi* m_pUi;
   std::vector<CDocView*> m_views;
@@ -452,6 +527,17 @@ class CKorvaneDoc {
 
   WorkerThread m_matchWorker;
   WorkerThread m_backgroundWorker;
+
+  // Test cases (UI thread only; the runner has its own threading note). The set is shared with
+  // the undo history, snapshots and the runner, and never changed in place.
+  std::shared_ptr<const TestSet> m_tests;
+  std::vector<std::shared_ptr<const TestSet>> m_testUndo;
+  std::vector<std::shared_ptr<const TestSet>> m_testRedo;
+  std::vector<TestResult> m_testResults;
+  bool m_bTestsComplete = true;
+  unsigned m_nTestGeneration = 0;  // the run the shown results belong to
+  int m_nTestTimeLimitMs = 500;
+  std::unique_ptr<CTestRunner> m_testRunner;
 
   // Snapshots, the document's file and the clips (UI thread only).
   CSnapshotTree m_snapshots;

@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+#include "app/document/test_cases.h"
+
 struct Snapshot {
   int id = 0;        // 1, 2, 3, ... in order of creation; never 0
   int parentId = 0;  // 0 for a snapshot at the root
@@ -19,6 +21,9 @@ struct Snapshot {
   std::vector<unsigned short> pattern;
   std::vector<unsigned short> name;
   std::vector<int> children;  // child ids in the order they were attached
+  // The test set current when the snapshot was taken (shared, never changed in place); null
+  // for a snapshot without tests.
+  std::shared_ptr<const TestSet> tests;
 };
 
 // Hash table id -> record with a fixed number of buckets. It owns the records. Its iteration

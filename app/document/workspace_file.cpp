@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <map>
 
 namespace {
 
@@ -73,6 +74,60 @@ class CReader {
 
 // The smallest snapshot record: four ints and two empty strings.
 constexpr size_t kMinRecordBytes = 6 * 4;
+// The smallest test: an empty name and eight ints; the smallest expected match: three ints; the
+// smallest snapshot test set: an id and an empty set.
+constexpr size_t kMinTestBytes = 9 * 4;
+constexpr size_t kMinMatchBytes = 3 * 4;
+constexpr size_t kMinSnapshotTestsBytes = 2 * 4;
+
+// The shared texts of the tests, numbered in the order they are first met.
+class CTextTable {
+ public:
+  std::int32_t Index(const std::shared_ptr<const TestText>& text) {
+    auto it = m_index.find(text.get());
+    if (it != m_index.end()) return it->second;
+    const std::int32_t index = static_cast<std::int32_t>(m_texts.size());
+    m_index.emplace(text.get(), index);
+    m_texts.push_back(text.get());
+    return index;
+  }
+  void Collect(const TestSet& tests) {
+    for (const TestCase& t : tests) {
+      Index(t.SharedSubject());
+      Index(SharedReplaced(t));
+    }
+  }
+  const std::vector<const TestText*>& Texts() const { return m_texts; }
+  // TestCase keeps the replaced text private behind its accessors; a copy of the test hands out
+  // the same pointer.
+  static std::shared_ptr<const TestText> SharedReplaced(const TestCase& t) { return t.SharedReplaced(); }
+
+ private:
+  std::map<const TestText*, std::int32_t> m_index;
+  std::vector<const TestText*> m_texts;
+};
+
+void WriteTests(CWriter& w, CTextTable& texts, const TestSet& tests) {
+  w.Int(static_cast<std::int32_t>(tests.size()));
+  for (const TestCase& t : tests) {
+    w.String(t.name);
+    w.Int(texts.Index(t.SharedSubject()));
+    w.Int(t.ownOptions ? 1 : 0);
+    w.Int(t.flags);
+    w.Int(t.expectation);
+    w.Int(t.withGroups ? 1 : 0);
+    w.Int(static_cast<std::int32_t>(t.matches.size()));
+    for (const TestMatch& m : t.matches) {
+      w.Int(m.start);
+      w.Int(m.end);
+      w.Int(static_cast<std::int32_t>(m.groups.size()));
+      for (const TestText& g : m.groups) w.String(g);
+    }
+    w.Int(texts.Index(CTextTable::SharedReplaced(t)));
+    w.Int(static_cast<std::int32_t>(t.pieces.size()));
+    for (const TestText& p : t.pieces) w.String(p);
+  }
+}
 
 float ShareOrDefault(float share, float fallback) {
   return (std::isfinite(share) && share >= 0.0f && share <= 1.0f) ? share : fallback;
@@ -82,6 +137,76 @@ std::int32_t TimeField(std::int64_t t) {
   if (t > INT32_MAX) return INT32_MAX;
   if (t < INT32_MIN) return INT32_MIN;
   return static_cast<std::int32_t>(t);
+}
+
+// A count read from the file: negative is BadCount, more items than the rest of the file can
+// hold (each at least `minBytes`) is Truncated.
+EWorkspaceError Count(CReader& r, size_t minBytes, std::int32_t* n) {
+  EWorkspaceError e = r.Int(n);
+  if (e != EWorkspaceError::None) return e;
+  if (*n < 0) return EWorkspaceError::BadCount;
+  if (static_cast<size_t>(*n) > r.Left() / minBytes) return EWorkspaceError::Truncated;
+  return EWorkspaceError::None;
+}
+
+EWorkspaceError Text(CReader& r, const std::vector<std::shared_ptr<const TestText>>& texts,
+                     std::shared_ptr<const TestText>* out) {
+  std::int32_t index;
+  EWorkspaceError e = r.Int(&index);
+  if (e != EWorkspaceError::None) return e;
+  if (index < 0 || static_cast<size_t>(index) >= texts.size()) return EWorkspaceError::BadCount;
+  *out = texts[static_cast<size_t>(index)];
+  return EWorkspaceError::None;
+}
+
+#define KV_READ(call)                                    \
+  do {                                                   \
+    EWorkspaceError kv_error = (call);                   \
+    if (kv_error != EWorkspaceError::None) return kv_error; \
+  } while (0)
+
+EWorkspaceError ReadTests(CReader& r, const std::vector<std::shared_ptr<const TestText>>& texts,
+                          std::shared_ptr<const TestSet>* out) {
+  std::int32_t count;
+  KV_READ(Count(r, kMinTestBytes, &count));
+  auto tests = std::make_shared<TestSet>();
+  tests->reserve(static_cast<size_t>(count));
+  for (std::int32_t i = 0; i < count; ++i) {
+    TestCase t;
+    std::shared_ptr<const TestText> subject, replaced;
+    std::int32_t own, flags, expectation, groups, matches, pieces;
+    KV_READ(r.String(&t.name));
+    KV_READ(Text(r, texts, &subject));
+    KV_READ(r.Int(&own));
+    KV_READ(r.Int(&flags));
+    KV_READ(r.Int(&expectation));
+    KV_READ(r.Int(&groups));
+    KV_READ(Count(r, kMinMatchBytes, &matches));
+    t.matches.resize(static_cast<size_t>(matches));
+    for (TestMatch& m : t.matches) {
+      std::int32_t start, end, g;
+      KV_READ(r.Int(&start));
+      KV_READ(r.Int(&end));
+      KV_READ(Count(r, 4, &g));
+      m.start = start;
+      m.end = end;
+      m.groups.resize(static_cast<size_t>(g));
+      for (TestText& text : m.groups) KV_READ(r.String(&text));
+    }
+    KV_READ(Text(r, texts, &replaced));
+    KV_READ(Count(r, 4, &pieces));
+    t.pieces.resize(static_cast<size_t>(pieces));
+    for (TestText& p : t.pieces) KV_READ(r.String(&p));
+    t.ShareSubject(subject);
+    t.ShareReplaced(replaced);
+    t.ownOptions = own != 0;
+    t.flags = flags & CWorkspaceFile::kFlagMask;
+    t.expectation = expectation;
+    t.withGroups = groups != 0;
+    tests->push_back(std::move(t));
+  }
+  *out = std::move(tests);
+  return EWorkspaceError::None;
 }
 
 }  // namespace
@@ -106,14 +231,29 @@ std::string CWorkspaceFile::Write(const WorkspaceData& data, const CSnapshotTree
     w.String(s.pattern);
     w.String(s.name);
   });
+
+  // The tests: first every shared text once, then the sets that refer to them.
+  static const TestSet kNone;
+  const TestSet& current = data.tests ? *data.tests : kNone;
+  CTextTable texts;
+  texts.Collect(current);
+  int withTests = 0;
+  tree.Table().ForEach([&](Snapshot& s) {
+    if (!s.tests) return;
+    texts.Collect(*s.tests);
+    ++withTests;
+  });
+  w.Int(static_cast<std::int32_t>(texts.Texts().size()));
+  for (const TestText* t : texts.Texts()) w.String(*t);
+  WriteTests(w, texts, current);
+  w.Int(withTests);
+  tree.Table().ForEach([&](Snapshot& s) {
+    if (!s.tests) return;
+    w.Int(s.id);
+    WriteTests(w, texts, *s.tests);
+  });
   return w.Take();
 }
-
-#define KV_READ(call)                                    \
-  do {                                                   \
-    EWorkspaceError kv_error = (call);                   \
-    if (kv_error != EWorkspaceError::None) return kv_error; \
-  } while (0)
 
 EWorkspaceError CWorkspaceFile::Read(const unsigned char* bytes, size_t size, WorkspaceData* out) {
   CReader r(bytes, size);
@@ -123,7 +263,7 @@ EWorkspaceError CWorkspaceFile::Read(const unsigned char* bytes, size_t size, Wo
   KV_READ(r.Float(&out->patternShare));
   KV_READ(r.Float(&out->textShare));
   KV_READ(r.Int(&flags));
-  out->version = version < 2 ? 1 : kVersion;
+  out->version = version < 2 ? 1 : version == 2 ? 2 : kVersion;
   out->mode = (mode >= 1 && mode <= 5) ? mode : 1;
   out->patternShare = ShareOrDefault(out->patternShare, 0.2f);
   out->textShare = ShareOrDefault(out->textShare, 0.5f);
@@ -133,6 +273,7 @@ EWorkspaceError CWorkspaceFile::Read(const unsigned char* bytes, size_t size, Wo
   KV_READ(r.String(&out->replaceTo));
   out->currentSnapshot = 0;
   out->snapshots.clear();
+  out->tests = std::make_shared<const TestSet>();
   if (out->version < 2) return EWorkspaceError::None;
 
   std::int32_t current, count;
@@ -157,6 +298,35 @@ EWorkspaceError CWorkspaceFile::Read(const unsigned char* bytes, size_t size, Wo
     s->flags = sflags & kFlagMask;
     s->created = created;
     out->snapshots.push_back(std::move(s));
+  }
+  if (out->version < 3) return EWorkspaceError::None;
+
+  std::int32_t textCount;
+  KV_READ(Count(r, 4, &textCount));
+  std::vector<std::shared_ptr<const TestText>> texts;
+  texts.reserve(static_cast<size_t>(textCount));
+  for (std::int32_t i = 0; i < textCount; ++i) {
+    TestText t;
+    KV_READ(r.String(&t));
+    texts.push_back(std::make_shared<const TestText>(std::move(t)));
+  }
+  std::shared_ptr<const TestSet> tests;
+  KV_READ(ReadTests(r, texts, &tests));
+  std::int32_t sets;
+  KV_READ(Count(r, kMinSnapshotTestsBytes, &sets));
+  std::map<int, std::shared_ptr<const TestSet>> byId;
+  for (std::int32_t i = 0; i < sets; ++i) {
+    std::int32_t id;
+    std::shared_ptr<const TestSet> set;
+    KV_READ(r.Int(&id));
+    KV_READ(ReadTests(r, texts, &set));
+    byId[id] = std::move(set);
+  }
+  // Only a complete file gives its tests to the workspace and the records.
+  out->tests = std::move(tests);
+  for (std::unique_ptr<Snapshot>& s : out->snapshots) {
+    auto it = byId.find(s->id);
+    if (it != byId.end()) s->tests = it->second;
   }
   return EWorkspaceError::None;
 }

@@ -1,10 +1,21 @@
 // The regex workspace file (".rws"): a little-endian byte stream without header or tags.
 //
-//   int32 version (2 when written), int32 work mode, float32 pattern share, float32 text share,
+//   int32 version (3 when written), int32 work mode, float32 pattern share, float32 text share,
 //   int32 match flags, string pattern, string subject text, string replace-to text,
 //   version >= 2 only: int32 current snapshot id, int32 record count N, N snapshot records:
 //     int32 id, int32 parent id, int32 flags, int32 creation time (seconds since 1970 UTC),
 //     string pattern, string name.
+//   version >= 3 only, the test cases:
+//     int32 text count T, T strings: the distinct subject and expected replaced texts, each
+//       written once however many tests (in the workspace and its snapshots) share it;
+//     test set: the workspace's tests;
+//     int32 count K, K times: int32 snapshot id, test set (the snapshots that keep tests).
+//   A test set is an int32 count, then the tests:
+//     string name, int32 subject (index into the texts), int32 own options (0 or 1),
+//     int32 options, int32 expectation (ETestExpectation), int32 compare groups (0 or 1),
+//     int32 match count M, M times: int32 start, int32 end, int32 group count G, G strings;
+//     int32 expected replaced text (index into the texts),
+//     int32 piece count P, P strings.
 //   A string is an int32 count of UTF-16 code units, then the units as UTF-16LE.
 //
 // Writer and reader work on bytes in memory; the document does the file and the messages.
@@ -21,7 +32,7 @@
 #include "app/document/snapshot.h"
 
 struct WorkspaceData {
-  int version = 2;
+  int version = 3;
   int mode = 1;
   float patternShare = 0.2f;
   float textShare = 0.5f;
@@ -31,7 +42,10 @@ struct WorkspaceData {
   std::vector<unsigned short> replaceTo;
   int currentSnapshot = 0;
   // The records as they come in the file (children arrays are not stored).
-  std::vector<std::unique_ptr<Snapshot>> snapshots;
+  std::vector<std::unique_ptr<Snapshot>> snapshots;  // version 3: with their tests
+  // The workspace's tests (version 3; older files have none: an empty set). Never null after
+  // a successful Read.
+  std::shared_ptr<const TestSet> tests;
 };
 
 enum class EWorkspaceError {
@@ -42,16 +56,21 @@ enum class EWorkspaceError {
 
 class CWorkspaceFile {
  public:
-  static constexpr int kVersion = 2;
+  static constexpr int kVersion = 3;
   // The match option bits the file keeps; other bits in a file are dropped when it is read.
   static constexpr int kFlagMask = 0x3F;
 
-  // Writes version 2: the fields of `data` except its version and its snapshot list, then the
-  // tree's records in the iteration order of its table.
+  // Writes version 3: the fields of `data` except its version and its snapshot list, then the
+  // tree's records in the iteration order of its table, then the tests of the workspace and of
+  // the snapshots (in the same order). A null test set is written as an empty one.
   static std::string Write(const WorkspaceData& data, const CSnapshotTree& tree);
 
   // Reads a whole file. Versions below 2 have no snapshot section (and are reported as 1);
-  // versions above 2 are read as 2. Work modes outside 1..5 become 1, shares that are not
+  // version 2 has no tests; versions above 3 are read as 3. Test counts and text indexes are
+  // checked before anything is allocated (a count larger than the rest of the file can hold is
+  // Truncated, a negative count or an index outside the texts BadCount); options are masked like
+  // the workspace's, and an expectation number this program does not know is kept (the test
+  // then reports an error). Tests of a snapshot id no record has are dropped. Work modes outside 1..5 become 1, shares that are not
   // finite or lie outside 0..1 take their defaults, unknown flag bits are dropped, snapshot
   // records with an id below 1 are skipped, and of two records with one id the later is kept.
   // Bytes after the last record are ignored. Nothing larger than the file is ever allocated.

@@ -1,5 +1,5 @@
-// The workspace file format on bytes: golden bytes of a version-2 file written and read back,
-// version 1 and versions above 2, and hostile input (every truncation, huge and negative counts,
+// The workspace file format on bytes: golden bytes written and read back (this version and 2),
+// version 1, version 2 and versions above 3, and hostile input (every truncation, huge and negative counts,
 // odd field values), with a watch on the largest allocation the reader makes.
 #include <gtest/gtest.h>
 
@@ -76,19 +76,33 @@ struct Golden {
   CSnapshotTree tree;
 };
 
-const char* const kGoldenHex =
-    "02000000 02000000 CDCC4C3E 0000003F 0A000000"  // version, mode, shares 0.2 and 0.5, flags
-    "02000000 6100 2D4E"                             // pattern "a" U+4E2D
-    "00000000"                                       // empty subject
-    "01000000 7800"                                  // replace-to "x"
-    "02000000 02000000"                              // current snapshot 2, two records
-    // Both ids are in bucket 0; the newer one comes first.
-    "02000000 01000000 08000000 04030201 01000000 6200 00000000"
-    "01000000 00000000 00000000 FFFFFFFF 00000000 02000000 6E00 0000";
+// The golden workspace as an older version (2) wrote it: no tests.
+#define KV_GOLDEN_BODY                                                                   \
+  "02000000 CDCC4C3E 0000003F 0A000000" /* mode, shares 0.2 and 0.5, flags */           \
+  "02000000 6100 2D4E"                  /* pattern "a" U+4E2D */                        \
+  "00000000"                            /* empty subject */                             \
+  "01000000 7800"                       /* replace-to "x" */                            \
+  "02000000 02000000"                   /* current snapshot 2, two records */           \
+  /* Both ids are in bucket 0; the newer one comes first. */                             \
+  "02000000 01000000 08000000 04030201 01000000 6200 00000000"                           \
+  "01000000 00000000 00000000 FFFFFFFF 00000000 02000000 6E00 0000"
+const char* const kGoldenHex = "02000000 " KV_GOLDEN_BODY;
+// The same as this version writes it: no shared texts, no tests, no snapshot test sets.
+const char* const kGoldenV3Hex = "03000000 " KV_GOLDEN_BODY "00000000 00000000 00000000";
 
 TEST(WorkspaceFile, WritesTheGoldenBytes) {
   Golden g;
-  EXPECT_EQ(Hex(Bytes(kGoldenHex)), Hex(CWorkspaceFile::Write(g.data, g.tree)));
+  EXPECT_EQ(Hex(Bytes(kGoldenV3Hex)), Hex(CWorkspaceFile::Write(g.data, g.tree)));
+}
+
+TEST(WorkspaceFile, ReadsTheCurrentGoldenBytes) {
+  WorkspaceData d;
+  ASSERT_EQ(EWorkspaceError::None, Read(Bytes(kGoldenV3Hex), &d));
+  EXPECT_EQ(3, d.version);
+  ASSERT_EQ(2u, d.snapshots.size());
+  ASSERT_TRUE(d.tests);
+  EXPECT_TRUE(d.tests->empty());
+  EXPECT_FALSE(d.snapshots[0]->tests);
 }
 
 TEST(WorkspaceFile, ReadsTheGoldenBytesBack) {
@@ -121,8 +135,8 @@ TEST(WorkspaceFile, ReadsTheGoldenBytesBack) {
 TEST(WorkspaceFile, EmptyTextsHaveZeroCounts) {
   WorkspaceData d;
   CSnapshotTree none;
-  EXPECT_EQ(Hex(Bytes("02000000 01000000 CDCC4C3E 0000003F 00000000 00000000 00000000 00000000 "
-                      "00000000 00000000")),
+  EXPECT_EQ(Hex(Bytes("03000000 01000000 CDCC4C3E 0000003F 00000000 00000000 00000000 00000000 "
+                      "00000000 00000000 00000000 00000000 00000000")),
             Hex(CWorkspaceFile::Write(d, none)));
 }
 
@@ -141,14 +155,24 @@ TEST(WorkspaceFile, VersionOneEndsAfterTheReplaceToText) {
   EXPECT_TRUE(d.snapshots.empty());
 }
 
-TEST(WorkspaceFile, VersionsAboveTwoReadAsTwoAndBelowOneAsOne) {
-  std::string file = Bytes(kGoldenHex);
-  for (unsigned char v : {3, 200}) {
-    file[0] = static_cast<char>(v);
+TEST(WorkspaceFile, VersionsAboveThreeReadAsThreeAndBelowOneAsOne) {
+  std::string current = Bytes(kGoldenV3Hex);
+  for (unsigned char v : {4, 200}) {
+    current[0] = static_cast<char>(v);
     WorkspaceData d;
-    ASSERT_EQ(EWorkspaceError::None, Read(file, &d)) << int(v);
+    ASSERT_EQ(EWorkspaceError::None, Read(current, &d)) << int(v);
+    EXPECT_EQ(3, d.version);
+    EXPECT_EQ(2u, d.snapshots.size());
+  }
+  // A version-2 file read as it was written: with snapshots, without tests.
+  std::string file = Bytes(kGoldenHex);
+  {
+    WorkspaceData d;
+    ASSERT_EQ(EWorkspaceError::None, Read(file, &d));
     EXPECT_EQ(2, d.version);
     EXPECT_EQ(2u, d.snapshots.size());
+    ASSERT_TRUE(d.tests);
+    EXPECT_TRUE(d.tests->empty());
   }
   for (const char* v : {"00000000", "FFFFFFFF"}) {
     std::string old = Bytes(v) + file.substr(4);

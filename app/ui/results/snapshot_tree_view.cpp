@@ -145,7 +145,7 @@ void CSnapshotTreeView::SwitchToSelected() {
   }
   if (!m_pDoc->LookupSnapshot(id)) return;
   m_pDoc->SwitchToSnapshot(id);
-  m_pDoc->Notify(nullptr, hint);
+  m_pDoc->Notify(nullptr, hint | HINT_TESTS | HINT_TEST_RESULTS);  // the snapshot's tests came with it
   // The pattern changed as if edited: recolour it, then everything derived from it.
   m_pDoc->Notify(nullptr, 0x2);
   m_pDoc->Notify(nullptr, 0x12B1);
