@@ -24,6 +24,7 @@
 #include "app/ui/menu_resources.h"
 #include "app/ui/results/clip_list_view.h"
 #include "app/ui/results/snapshot_tree_view.h"
+#include "app/ui/results/test_case_list.h"
 #include "app/ui/results/test_case_pane.h"
 #include "app/ui/sizing_bar.h"
 #include "korvane_ids.h"
@@ -238,9 +239,14 @@ class ContextMenuTest : public QObject {
         break;
       }
       case TESTS_PANE_EMPTY:
+        // The clips file outlives a frame: rows before may have left clips in it.
+        doc->ClearClips();
+        doc->Notify(nullptr, HINT_CLIPS);
         view = frame.TestsPane()->List();
         break;
       case TEST_SELECTED_LAST: {
+        doc->ClearClips();
+        doc->Notify(nullptr, HINT_CLIPS);
         SetSubject(doc, QStringLiteral("one"));
         frame.OnCommand(ID_TEST_ADD);
         SetSubject(doc, QStringLiteral("two"));

@@ -1155,8 +1155,8 @@ void LayoutTest::resetAllBars() {
   frame.OnCommand(ID_VIEW_GROUP);
   frame.OnCommand(ID_VIEW_MATCH_MODE);
   frame.SizingBar(BAR_STACK)->show();
-  frame.OnCommand(ID_VIEW_RESET_BARS);
   frame.OnCommand(ID_VIEW_TESTS);
+  frame.OnCommand(ID_VIEW_RESET_BARS);
   for (int id : {int(BAR_STRUCTURE), int(BAR_GROUP), int(BAR_TEXT_CLIP), int(BAR_SNAPSHOT), int(BAR_TESTS),
                  int(BAR_TOOLBAR), int(BAR_MATCH_MODE), int(BAR_MATCH_BUTTONS)})
     QVERIFY2(frame.Bar(id)->isVisible(), qPrintable(QString::number(id)));
