@@ -485,10 +485,10 @@ void CMainFrame::ApplyDefaultLayout(int mode) {
   SizingBar(BAR_MESSAGE)->hide();
   SizingBar(BAR_STACK)->hide();
   resizeDocks({SizingBar(BAR_STRUCTURE), SizingBar(BAR_SNAPSHOT)}, {220, 220}, Qt::Horizontal);
-  resizeDocks({SizingBar(BAR_GROUP)}, {160}, Qt::Vertical);
+  resizeDocks({SizingBar(BAR_GROUP)}, {200}, Qt::Vertical);
   // Group and Tests share the bottom: the tests' reasons need the room more than the captures.
   const int bottom = width() > 400 ? width() : 1000;
-  resizeDocks({SizingBar(BAR_GROUP), SizingBar(BAR_TESTS)}, {bottom * 2 / 5, bottom * 3 / 5}, Qt::Horizontal);
+  resizeDocks({SizingBar(BAR_GROUP), SizingBar(BAR_TESTS)}, {bottom / 4, bottom * 3 / 4}, Qt::Horizontal);
 }
 
 void CMainFrame::ResetAllBars() {

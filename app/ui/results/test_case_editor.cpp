@@ -93,6 +93,11 @@ CTestCaseEditor::CTestCaseEditor(QWidget* parent) : QWidget(parent) {
   layout->addWidget(m_pExpectedLabel);
   layout->addWidget(m_pExpected, 1);
 
+  // Two lines each at the least, so that the pane fits a bottom dock of a few rows' height.
+  const int twoLines = fontMetrics().lineSpacing() * 2 + 8;
+  m_pSubject->setMinimumHeight(twoLines);
+  m_pExpected->setMinimumHeight(twoLines);
+
   connect(m_pSubject, &QPlainTextEdit::textChanged, this, &CTestCaseEditor::OnFieldChanged);
   connect(m_pExpected, &QPlainTextEdit::textChanged, this, &CTestCaseEditor::OnFieldChanged);
   connect(m_pOwnOptions, &QCheckBox::toggled, this, &CTestCaseEditor::OnFieldChanged);
@@ -149,12 +154,20 @@ void CTestCaseEditor::UpdateEnabled() {
   for (QCheckBox* box : m_options) box->setEnabled(m_bHasTest && m_pOwnOptions->isChecked());
   m_pKind->setEnabled(m_bHasTest);
   const int kind = m_pKind->currentData().toInt();
-  m_pWithGroups->setVisible(kind == EXPECT_MATCH_LIST);
-  m_pWithGroups->setEnabled(m_bHasTest);
+  m_pWithGroups->setEnabled(m_bHasTest && kind == EXPECT_MATCH_LIST);
+  // The expected box stays in place for every kind (greyed when the kind needs no text), so
+  // that the pane does not jump when another test is selected.
   const bool text = KindHasText(kind);
-  m_pExpectedLabel->setVisible(text);
-  m_pExpected->setVisible(text);
-  m_pExpected->setEnabled(m_bHasTest);
+  int label = IDS_TEST_EDIT_EXPECTED_TEXT;
+  switch (kind) {
+    case EXPECT_MATCH_LIST: label = IDS_TEST_EDIT_EXPECTED_MATCHES; break;
+    case EXPECT_REPLACED: label = IDS_TEST_EDIT_EXPECTED_REPLACED; break;
+    case EXPECT_SPLIT: label = IDS_TEST_EDIT_EXPECTED_PIECES; break;
+    default: break;
+  }
+  m_pExpectedLabel->setText(CStringTable::Str(label));
+  m_pExpectedLabel->setEnabled(m_bHasTest && text);
+  m_pExpected->setEnabled(m_bHasTest && text);
 }
 
 void CTestCaseEditor::OnFieldChanged() {

@@ -123,7 +123,7 @@ CTestCaseList::CTestCaseList(QWidget* parent) : QTreeWidget(parent) {
   setIconSize(QSize(16, 16));
   header()->setStretchLastSection(true);
   header()->setSectionResizeMode(COL_MARK, QHeaderView::ResizeToContents);
-  header()->resizeSection(COL_NAME, 140);
+  header()->resizeSection(COL_NAME, 170);
 }
 
 void CTestCaseList::SetRowCount(int count) {

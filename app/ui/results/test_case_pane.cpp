@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
+#include <QResizeEvent>
 #include <QSplitter>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -73,6 +74,17 @@ CTestCasePane::CTestCasePane(CKorvaneDoc* doc, QWidget* parent) : QWidget(parent
 }
 
 CTestCasePane::~CTestCasePane() { m_pDoc->RemoveView(this); }
+
+void CTestCasePane::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  // A pane at least twice as wide as tall shows the editor beside the list.
+  const Qt::Orientation wanted = width() >= 2 * height() ? Qt::Horizontal : Qt::Vertical;
+  if (m_pSplitter->orientation() == wanted) return;
+  m_pSplitter->setOrientation(wanted);
+  // The list keeps the larger share: its reasons are what one reads most.
+  const int extent = wanted == Qt::Horizontal ? width() : height();
+  m_pSplitter->setSizes({extent * 3 / 5, extent * 2 / 5});
+}
 
 void CTestCasePane::OnUpdate(CDocView*, int hint) {
   // A new or opened document, a snapshot switch and the test bits all can change the set.

@@ -1,5 +1,6 @@
 // CTestCasePane: the view of the "Tests" bar. The list of the document's test cases with each
-// one's mark and reason (CTestCaseList) above an editor of the selected test (CTestCaseEditor).
+// one's mark and reason (CTestCaseList) beside an editor of the selected test (CTestCaseEditor):
+// side by side in a wide pane (docked at the bottom), one above the other in a tall one.
 // It carries out the Tests menu and its own context menu (the frame routes both here wherever
 // the focus is, with the same enable rules), and the Edit menu while it is the active view: in
 // the list, Undo and Redo step through the test edits and Delete deletes the selected test; in
@@ -40,6 +41,7 @@ class CTestCasePane : public QWidget, public CDocView, public IViewCommands {
   ~CTestCasePane() override;
 
   void OnUpdate(CDocView* sender, int hint) override;
+  QSplitter* Splitter() const { return m_pSplitter; }
 
   bool HandlesViewCommand(int id) const override;
   CommandState QueryViewCommand(int id) const override;
@@ -63,6 +65,7 @@ class CTestCasePane : public QWidget, public CDocView, public IViewCommands {
   void SummaryChanged(const QString& text);
 
  private:
+  void resizeEvent(QResizeEvent* event) override;
   void Refill(bool tests);
   void ShowSelected();
   void OnSelectionChanged();

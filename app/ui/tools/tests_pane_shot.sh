@@ -39,17 +39,19 @@ window=$(xdotool search --sync --onlyvisible --pid "$program" | head -1)
 xdotool windowmove "$window" 0 0 windowsize "$window" 1280 860
 sleep 2
 
-# The Tests pane sits at the bottom right; its list starts below the bar's title and header.
-# Row 6 ("Two-digit year") fails: a click selects it, a double click loads its subject.
+# The Tests pane sits at the bottom, its list on the left of its editor. A click into the
+# list's empty part gives it the focus; the keyboard then selects row 7 ("Three dates", which
+# fails) and Return loads its subject into the text box.
 geometry=$(xdotool getwindowgeometry --shell "$window")
 eval "$geometry"
-row_x=$((WIDTH * 3 / 4))
-row_y=${TESTS_ROW_Y:-$((HEIGHT - 268))}
-xdotool mousemove "$row_x" "$row_y" click 1
+xdotool windowfocus "$window" || true
+xdotool mousemove "$((WIDTH * 5 / 12))" "$((HEIGHT - 45))" click 1
 sleep 0.5
-xdotool click --repeat 2 --delay 80 1
+xdotool key Home Down Down Down Down Down Down
+sleep 0.5
+xdotool key Return
 sleep 1.5
-xdotool mousemove "$((WIDTH / 2))" 40
+xdotool mousemove "$((WIDTH / 2))" 400
 sleep 0.5
 /usr/bin/import -window root "$work/full.png"
 /usr/bin/convert "$work/full.png" -crop "${WIDTH}x${HEIGHT}+0+0" +repage "$out"
