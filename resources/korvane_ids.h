@@ -435,3 +435,4 @@ inline constexpr int IDS_CLI_JUNIT_FAILED = 3328;            // "%s" file, "%s" 
 inline constexpr int IDS_CLI_USAGE = 3329;
 inline constexpr int IDS_CLI_BAD_ARGUMENTS = 3330;           // "%s" the argument
 inline constexpr int IDS_CLI_NO_TESTS = 3331;
+inline constexpr int IDS_REASON_NO_SUCH_FILE = 3332;

@@ -180,6 +180,9 @@ void CKorvaneDoc::ScheduleTests() {
   auto patterns = std::make_shared<const CTestPatterns>(m_pattern.pattern, m_pattern.flags, m_replaceTo, *m_tests);
   m_nTestGeneration = m_testRunner->Start(std::move(patterns), m_tests, m_nTestTimeLimitMs);
   m_bTestsComplete = false;
+  // The marks just went back to "not run"; the views hear it through the same posted command
+  // as the results (the edit that started the run notifies with its own hints only).
+  if (m_pUi) m_pUi->PostCommand(CMD_TEST_RESULTS);
 }
 
 void CKorvaneDoc::TakeTestResults() {

@@ -524,7 +524,7 @@ void CKorvaneDoc::ToggleFlag(int bit) {
   ReparseReplaceTo();
   if (!m_pattern.pattern.empty()) m_bModified = true;
   ScheduleTests();
-  Notify(nullptr, 0x1E33 | HINT_TEST_RESULTS);
+  Notify(nullptr, 0x1E33);
 }
 
 // How many real matches come before and after the shown result in the results list. A real

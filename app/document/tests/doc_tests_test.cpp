@@ -268,6 +268,32 @@ TEST_F(DocTestsTest, AWorkspaceRoundTripKeepsTheTestsOfTheWorkspaceAndEverySnaps
   EXPECT_FALSE(doc->CanUndoTestEdit());
 }
 
+TEST_F(DocTestsTest, AWorkspaceCutAnywhereInItsTestsLoadsNothingOfIt) {
+  SetPattern("p");
+  doc->AddTest(Make("one", "subject one", EXPECT_MATCH));
+  TestCase two = Make("two", "subject two", EXPECT_SPLIT);
+  two.pieces = {U16("a"), U16("b")};
+  doc->AddTest(two);
+  doc->AddSnapshot(U16("s"));
+  const std::string bytes = doc->WorkspaceBytes();
+  // The test part begins with the count of shared texts, right before the first text (its
+  // length, then "subject one" in UTF-16); cut it at every byte from there.
+  std::string first;
+  for (char c : std::string("subject one")) first += std::string{c, '\0'};
+  const size_t at = bytes.find(first);
+  ASSERT_NE(std::string::npos, at);
+  const size_t testPart = at - 8;
+  for (size_t n = testPart; n < bytes.size(); ++n) {
+    doc->AddTest(Make("before the load", "x", EXPECT_MATCH));
+    EXPECT_FALSE(doc->LoadWorkspaceBytes(reinterpret_cast<const unsigned char*>(bytes.data()), n)) << n;
+    EXPECT_TRUE(doc->GetTests().empty()) << n;
+    EXPECT_TRUE(doc->GetPattern().empty()) << n;
+    EXPECT_EQ(0, doc->GetSnapshots().Count()) << n;
+  }
+  ASSERT_TRUE(doc->LoadWorkspaceBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+  EXPECT_EQ(2, doc->GetTestCount());
+}
+
 TEST_F(DocTestsTest, AnOlderWorkspaceWithoutTestsOpensWithNone) {
   doc->AddTest(Make("left over", "a", EXPECT_MATCH));
   // Version 2, pattern "a", one snapshot: no test section.

@@ -194,6 +194,13 @@ TEST(WorkspaceFile, EveryTruncationFailsWithoutReadingPastTheEnd) {
   }
 }
 
+// A version-3 workspace with empty texts and no snapshots, up to its test block.
+#define KV_V3_EMPTY \
+  "03000000 01000000 00000000 00000000 00000000 00000000 00000000 00000000 00000000 00000000 "
+// The rest of one test after its subject index: own options, options, expectation, compare
+// groups, no matches, replaced text 0, no pieces; then no snapshot sets.
+#define KV_TEST_TAIL_AFTER_SUBJECT " 00000000 00000000 00000000 00000000 00000000 00000000 00000000 00000000"
+
 struct HostileCase {
   const char* name;
   const char* hex;
@@ -233,6 +240,31 @@ INSTANTIATE_TEST_SUITE_P(
                     "02000000 01000000 00000000 00000000 00000000 00000000 00000000 00000000 "
                     "00000000 00000080",
                     EWorkspaceError::BadCount},
+        // Version 3: the test block after an empty workspace without snapshots.
+        HostileCase{"HugeTextCount", KV_V3_EMPTY "FFFFFF7F 00000000", EWorkspaceError::Truncated},
+        HostileCase{"NegativeTextCount", KV_V3_EMPTY "FEFFFFFF 00000000", EWorkspaceError::BadCount},
+        HostileCase{"HugeTestCount", KV_V3_EMPTY "00000000 FFFFFF7F 00000000 00000000", EWorkspaceError::Truncated},
+        HostileCase{"NegativeTestCount", KV_V3_EMPTY "00000000 FFFFFFFF 00000000", EWorkspaceError::BadCount},
+        HostileCase{"TextIndexOutOfRange",
+                    KV_V3_EMPTY "01000000 00000000 01000000 00000000 01000000" KV_TEST_TAIL_AFTER_SUBJECT,
+                    EWorkspaceError::BadCount},
+        HostileCase{"NegativeTextIndex",
+                    KV_V3_EMPTY "01000000 00000000 01000000 00000000 FFFFFFFF" KV_TEST_TAIL_AFTER_SUBJECT,
+                    EWorkspaceError::BadCount},
+        HostileCase{"HugeMatchCount",
+                    KV_V3_EMPTY "01000000 00000000 01000000 00000000 00000000 00000000 00000000 03000000 "
+                                "00000000 FFFFFF7F 00000000 00000000 00000000",
+                    EWorkspaceError::Truncated},
+        HostileCase{"HugeGroupCount",
+                    KV_V3_EMPTY "01000000 00000000 01000000 00000000 00000000 00000000 00000000 03000000 "
+                                "01000000 01000000 00000000 00000000 FFFFFF7F 00000000 00000000",
+                    EWorkspaceError::Truncated},
+        HostileCase{"HugePieceCount",
+                    KV_V3_EMPTY "01000000 00000000 01000000 00000000 00000000 00000000 00000000 05000000 "
+                                "00000000 00000000 00000000 FFFFFF7F 00000000",
+                    EWorkspaceError::Truncated},
+        HostileCase{"HugeSnapshotSetCount", KV_V3_EMPTY "00000000 00000000 FFFFFF7F 00000000",
+                    EWorkspaceError::Truncated},
         HostileCase{"RecordNameCountTooLong",
                     "02000000 01000000 00000000 00000000 00000000 00000000 00000000 00000000 "
                     "00000000 01000000 01000000 00000000 00000000 00000000 00000000 10000000 6100",
@@ -277,6 +309,107 @@ TEST(WorkspaceFile, TimesBeyondThirtyTwoBitsAreClamped) {
   ASSERT_EQ(EWorkspaceError::None, Read(bytes, &back));
   ASSERT_EQ(1u, back.snapshots.size());
   EXPECT_EQ(std::numeric_limits<std::int32_t>::max(), back.snapshots[0]->created);
+}
+
+// A workspace whose tests use every field: two texts shared by the workspace's tests and a
+// snapshot's, a match list with groups, own options, a replaced text, split pieces.
+// `testPartStart` receives where the test part begins.
+std::string WorkspaceWithTests(size_t* testPartStart) {
+  WorkspaceData d;
+  d.pattern = U("(a)(b)?");
+  auto tests = std::make_shared<TestSet>();
+  TestCase list;
+  list.name = U("list");
+  list.SetSubject(U("ab a"));
+  list.expectation = EXPECT_MATCH_LIST;
+  list.withGroups = true;
+  list.ownOptions = true;
+  list.flags = 0x08;
+  list.matches = {TestMatch{0, 2, {U("a"), U("b")}}, TestMatch{3, 4, {U("a"), U("")}}};
+  tests->push_back(list);
+  TestCase replaced;
+  replaced.name = U("replaced");
+  replaced.SetSubject(U("xyz"));
+  replaced.expectation = EXPECT_REPLACED;
+  replaced.SetReplaced(U("XYZ"));
+  tests->push_back(replaced);
+  TestCase split = replaced;
+  split.name = U("split");
+  split.expectation = EXPECT_SPLIT;
+  split.pieces = {U("x"), U(""), U("z")};
+  tests->push_back(split);
+  d.tests = tests;
+  CSnapshotTree tree;
+  tree.Add(U("a"), 0, U("s"), 0);
+  tree.Lookup(1)->tests = std::make_shared<const TestSet>(TestSet{split, list});
+  const std::string withTests = CWorkspaceFile::Write(d, tree);
+  WorkspaceData none;
+  none.pattern = d.pattern;
+  CSnapshotTree bare;
+  bare.Add(U("a"), 0, U("s"), 0);
+  *testPartStart = CWorkspaceFile::Write(none, bare).size() - 3 * 4;  // before its three empty counts
+  return withTests;
+}
+
+TEST(WorkspaceFileTests, TestsOfTheWorkspaceAndSnapshotsRoundTrip) {
+  size_t start = 0;
+  const std::string bytes = WorkspaceWithTests(&start);
+  WorkspaceData d;
+  ASSERT_EQ(EWorkspaceError::None, Read(bytes, &d));
+  ASSERT_TRUE(d.tests);
+  ASSERT_EQ(3u, d.tests->size());
+  const TestCase& list = (*d.tests)[0];
+  EXPECT_EQ(EXPECT_MATCH_LIST, list.expectation);
+  EXPECT_TRUE(list.withGroups);
+  EXPECT_TRUE(list.ownOptions);
+  EXPECT_EQ(0x08, list.flags);
+  ASSERT_EQ(2u, list.matches.size());
+  EXPECT_EQ((std::vector<TestText>{U("a"), U("")}), list.matches[1].groups);
+  EXPECT_EQ(U("XYZ"), (*d.tests)[1].Replaced());
+  EXPECT_EQ((std::vector<TestText>{U("x"), U(""), U("z")}), (*d.tests)[2].pieces);
+  // Texts written once come back shared.
+  EXPECT_EQ((*d.tests)[1].SharedSubject().get(), (*d.tests)[2].SharedSubject().get());
+  ASSERT_EQ(1u, d.snapshots.size());
+  ASSERT_TRUE(d.snapshots[0]->tests);
+  ASSERT_EQ(2u, d.snapshots[0]->tests->size());
+  EXPECT_TRUE((*d.snapshots[0]->tests)[1] == list);
+  EXPECT_EQ((*d.tests)[0].SharedSubject().get(), (*d.snapshots[0]->tests)[1].SharedSubject().get());
+
+  CSnapshotTree tree;
+  tree.LoadRecords(d.snapshots, d.currentSnapshot);
+  EXPECT_EQ(Hex(bytes), Hex(CWorkspaceFile::Write(d, tree)));
+}
+
+TEST(WorkspaceFileTests, EveryTruncationOfTheTestPartFailsWithoutReadingPastTheEnd) {
+  size_t start = 0;
+  const std::string file = WorkspaceWithTests(&start);
+  ASSERT_LT(start + 100, file.size());
+  for (size_t n = start; n < file.size(); ++n) {
+    std::unique_ptr<unsigned char[]> bytes(new unsigned char[n ? n : 1]);
+    std::copy(file.begin(), file.begin() + n, bytes.get());
+    WorkspaceData d;
+    EXPECT_EQ(EWorkspaceError::Truncated, CWorkspaceFile::Read(bytes.get(), n, &d)) << "length " << n;
+  }
+}
+
+TEST(WorkspaceFileTests, UnknownValuesAreKeptOrMaskedAndSetsOfUnknownSnapshotsDropped) {
+  const std::string file = Bytes(KV_V3_EMPTY
+                                 "01000000 01000000 7800"                // one text "x"
+                                 "01000000 00000000 00000000"            // one test, empty name, subject 0
+                                 "05000000 FFFFFFFF 63000000 02000000"   // own 5, all flags, kind 99, groups 2
+                                 "00000000 00000000 00000000"            // no matches, replaced 0, no pieces
+                                 "01000000 2A000000 00000000");          // a set for snapshot 42: no record
+  WorkspaceData d;
+  ASSERT_EQ(EWorkspaceError::None, Read(file, &d));
+  ASSERT_EQ(1u, d.tests->size());
+  const TestCase& t = (*d.tests)[0];
+  EXPECT_TRUE(t.ownOptions);
+  EXPECT_EQ(CWorkspaceFile::kFlagMask, t.flags);
+  EXPECT_EQ(99, t.expectation);
+  EXPECT_TRUE(t.withGroups);
+  EXPECT_EQ(U("x"), t.Subject());
+  EXPECT_EQ(U("x"), t.Replaced());
+  EXPECT_TRUE(d.snapshots.empty());
 }
 
 }  // namespace

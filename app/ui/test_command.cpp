@@ -1,0 +1,226 @@
+// Covered by app/ui/tests/test_command_test.cpp.
+#include "app/ui/test_command.h"
+
+#include <QFileInfo>
+#include <QThread>
+#include <QTextStream>
+#include <QXmlStreamWriter>
+#include <cstring>
+
+#include "app/document/workspace_file.h"
+#include "korvane_ids.h"
+#include "platform/file_io.h"
+#include "platform/worker_thread.h"
+#include "stringtable.h"
+
+namespace {
+
+QString Str(int id) { return CStringTable::Str(id); }
+QString Fmt(int id, const QStringList& args) { return CStringTable::FormatStrings(Str(id), args); }
+QString FromUnits(const TestText& t) {
+  return QString(reinterpret_cast<const QChar*>(t.data()), static_cast<qsizetype>(t.size()));
+}
+
+// Text XML 1.0 can carry: no control characters but tab and line breaks, no lone surrogates,
+// no U+FFFE / U+FFFF.
+QString XmlSafe(const QString& s) {
+  QString out;
+  out.reserve(s.size());
+  for (qsizetype i = 0; i < s.size(); ++i) {
+    const QChar c = s.at(i);
+    const ushort u = c.unicode();
+    if (c.isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate()) {
+      out += c;
+      out += s.at(++i);
+    } else if (c.isSurrogate() || (u < 0x20 && u != '\t' && u != '\n' && u != '\r') || u == 0xFFFE || u == 0xFFFF) {
+      out += QChar(0xFFFD);
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// A name on one line of the report.
+QString OneLine(const QString& s) {
+  QString out = XmlSafe(s);
+  out.replace(QLatin1Char('\n'), QLatin1Char(' '));
+  out.replace(QLatin1Char('\r'), QLatin1Char(' '));
+  return out;
+}
+
+}  // namespace
+
+int CTestCommand::Wanted(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (!argv[i]) continue;
+    if (std::strcmp(argv[i], "--run-tests") == 0) return RUN_TESTS;
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return HELP;
+  }
+  return NONE;
+}
+
+bool CTestCommand::Parse(const QStringList& arguments, Options* out, QString* bad) {
+  *out = Options();
+  for (int i = 1; i < arguments.size(); ++i) {
+    const QString& a = arguments[i];
+    const bool hasValue = i + 1 < arguments.size();
+    if (a == QLatin1String("--run-tests") && hasValue && out->workspace.isEmpty()) {
+      out->workspace = arguments[++i];
+    } else if (a == QLatin1String("--snapshot") && hasValue) {
+      out->snapshot = arguments[++i];
+      out->useSnapshot = true;
+    } else if (a == QLatin1String("--junit") && hasValue) {
+      out->junit = arguments[++i];
+    } else {
+      *bad = a;
+      return false;
+    }
+  }
+  if (out->workspace.isEmpty()) {
+    *bad = QStringLiteral("--run-tests");
+    return false;
+  }
+  return true;
+}
+
+QByteArray CTestCommand::JUnitXml(const QString& suite, const TestSet& tests, const std::vector<TestResult>& results) {
+  int failures = 0, errors = 0;
+  double total = 0;
+  for (const TestResult& r : results) {
+    if (r.status == TEST_FAIL || r.status == TEST_TIMED_OUT) ++failures;
+    if (r.status == TEST_ERROR || r.status == TEST_NOT_RUN) ++errors;
+    total += r.seconds;
+  }
+  QByteArray xml;
+  QXmlStreamWriter w(&xml);
+  w.setAutoFormatting(true);
+  w.writeStartDocument();
+  w.writeStartElement(QStringLiteral("testsuites"));
+  w.writeAttribute(QStringLiteral("tests"), QString::number(results.size()));
+  w.writeAttribute(QStringLiteral("failures"), QString::number(failures));
+  w.writeAttribute(QStringLiteral("errors"), QString::number(errors));
+  w.writeAttribute(QStringLiteral("time"), QString::number(total, 'f', 3));
+  w.writeStartElement(QStringLiteral("testsuite"));
+  w.writeAttribute(QStringLiteral("name"), XmlSafe(suite));
+  w.writeAttribute(QStringLiteral("tests"), QString::number(results.size()));
+  w.writeAttribute(QStringLiteral("failures"), QString::number(failures));
+  w.writeAttribute(QStringLiteral("errors"), QString::number(errors));
+  w.writeAttribute(QStringLiteral("skipped"), QStringLiteral("0"));
+  w.writeAttribute(QStringLiteral("time"), QString::number(total, 'f', 3));
+  for (size_t i = 0; i < results.size() && i < tests.size(); ++i) {
+    const TestResult& r = results[i];
+    w.writeStartElement(QStringLiteral("testcase"));
+    w.writeAttribute(QStringLiteral("name"), XmlSafe(FromUnits(tests[i].name)));
+    w.writeAttribute(QStringLiteral("classname"), XmlSafe(suite));
+    w.writeAttribute(QStringLiteral("time"), QString::number(r.seconds, 'f', 3));
+    if (r.status != TEST_PASS) {
+      const bool failure = r.status == TEST_FAIL || r.status == TEST_TIMED_OUT;
+      w.writeStartElement(failure ? QStringLiteral("failure") : QStringLiteral("error"));
+      w.writeAttribute(QStringLiteral("message"), XmlSafe(r.reason));
+      w.writeAttribute(QStringLiteral("type"), r.status == TEST_TIMED_OUT ? QStringLiteral("timeout")
+                                               : failure                  ? QStringLiteral("failure")
+                                                                          : QStringLiteral("error"));
+      w.writeCharacters(XmlSafe(r.reason));
+      w.writeEndElement();
+    }
+    w.writeEndElement();
+  }
+  w.writeEndElement();
+  w.writeEndElement();
+  w.writeEndDocument();
+  return xml;
+}
+
+int CTestCommand::RunTests(const Options& o, QTextStream& out, QTextStream& err) {
+  QByteArray bytes;
+  QString detail;
+  if (CFileIo::ReadAll(o.workspace, CFileIo::kDefaultReadLimit, &bytes, &detail) != EFileError::None) {
+    if (detail.isEmpty()) detail = Str(IDS_REASON_NO_SUCH_FILE);
+    err << Fmt(IDS_CLI_CANNOT_READ, {o.workspace, detail}) << Qt::endl;
+    return EXIT_UNREADABLE;
+  }
+  WorkspaceData data;
+  if (CWorkspaceFile::Read(reinterpret_cast<const unsigned char*>(bytes.constData()), static_cast<size_t>(bytes.size()),
+                           &data) != EWorkspaceError::None) {
+    err << Fmt(IDS_CLI_NOT_WORKSPACE, {o.workspace}) << Qt::endl;
+    return EXIT_UNREADABLE;
+  }
+  bytes.clear();
+
+  TestText pattern = data.pattern;
+  int flags = data.flags;
+  std::shared_ptr<const TestSet> tests = data.tests ? data.tests : std::make_shared<const TestSet>();
+  QString suite = QFileInfo(o.workspace).completeBaseName();
+  if (o.useSnapshot) {
+    const TestText wanted(o.snapshot.utf16(), o.snapshot.utf16() + o.snapshot.size());
+    const Snapshot* found = nullptr;
+    for (const std::unique_ptr<Snapshot>& s : data.snapshots)
+      if (s->name == wanted) found = s.get();  // of two with one name, the later record
+    if (!found) {
+      err << Fmt(IDS_CLI_NO_SNAPSHOT, {o.snapshot, o.workspace}) << Qt::endl;
+      return EXIT_UNREADABLE;
+    }
+    pattern = found->pattern;
+    flags = found->flags;
+    tests = found->tests ? found->tests : std::make_shared<const TestSet>();
+    suite += QLatin1Char('.') + o.snapshot;
+  }
+  if (tests->empty()) err << Str(IDS_CLI_NO_TESTS) << Qt::endl;
+
+  const CTestPatterns patterns(pattern, flags, data.replaceTo, *tests);
+  TestLimits limits;
+  limits.timeLimitMs = o.timeLimitMs;
+  const QString words = Str(IDS_TEST_STATUS_WORDS);
+  std::vector<TestResult> results;
+  results.reserve(tests->size());
+  // The searches run on a worker: its stack takes the engine's deepest nesting, which the main
+  // thread's may not (the document's searches run on such workers too).
+  WorkerThread worker;
+  worker.Run(
+      [&](void*) {
+        for (const TestCase& t : *tests) {
+          results.push_back(RunTestCase(*patterns.For(t), t, limits));
+          const TestResult& r = results.back();
+          QString line = words.section(QLatin1Char('\n'), r.status, r.status).toUpper() + QLatin1Char('\t') +
+                         OneLine(FromUnits(t.name));
+          if (!r.reason.isEmpty()) line += QLatin1Char('\t') + OneLine(r.reason);
+          out << line << Qt::endl;
+        }
+      },
+      nullptr);
+  while (worker.IsBusy()) QThread::msleep(2);
+  worker.Stop();
+  int passed = 0, failed = 0;
+  CountResults(results, &passed, &failed);
+  out << Fmt(IDS_CLI_SUMMARY, {QString::number(passed), QString::number(failed)}) << Qt::endl;
+
+  if (!o.junit.isEmpty()) {
+    const QByteArray xml = JUnitXml(suite, *tests, results);
+    QString reason;
+    if (CFileIo::WriteAll(o.junit, QByteArrayView(xml), &reason) != EFileError::None) {
+      err << Fmt(IDS_CLI_JUNIT_FAILED, {o.junit, reason}) << Qt::endl;
+      return EXIT_UNREADABLE;
+    }
+  }
+  return failed > 0 ? EXIT_FAILED : EXIT_PASSED;
+}
+
+int CTestCommand::Main(const QStringList& arguments) {
+  QTextStream out(stdout);
+  QTextStream err(stderr);
+  bool help = false;
+  for (const QString& a : arguments.mid(1))
+    if (a == QLatin1String("--help") || a == QLatin1String("-h")) help = true;
+  if (help) {
+    out << Str(IDS_CLI_USAGE) << Qt::endl;
+    return EXIT_PASSED;
+  }
+  Options o;
+  QString bad;
+  if (!Parse(arguments, &o, &bad)) {
+    err << Fmt(IDS_CLI_BAD_ARGUMENTS, {bad}) << Qt::endl << Str(IDS_CLI_USAGE) << Qt::endl;
+    return EXIT_UNREADABLE;
+  }
+  return RunTests(o, out, err);
+}

@@ -1,0 +1,55 @@
+// The command-line modes that need no window and no display: "--run-tests" runs the tests kept
+// in a workspace file, prints one line per test and a summary, and optionally writes JUnit XML;
+// "--help" prints the usage. main() asks Wanted() before it creates any application object, and
+// runs these under a QCoreApplication.
+//
+//   korvane --run-tests FILE.rws [--snapshot NAME] [--junit FILE.xml]
+//
+// Exit codes: 0 every test passed (also when there are none), 1 a test failed, timed out or had
+// no answer, 2 the workspace cannot be read, is not a workspace, has no such snapshot, the
+// arguments are wrong, or the JUnit file cannot be written.
+//
+// Covered by app/ui/tests/test_command_test.cpp.
+#ifndef KORVANE_TEST_COMMAND_H
+#define KORVANE_TEST_COMMAND_H
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+#include "app/document/test_eval.h"
+
+class QTextStream;
+
+class CTestCommand {
+ public:
+  enum { NONE = 0, RUN_TESTS = 1, HELP = 2 };
+  enum { EXIT_PASSED = 0, EXIT_FAILED = 1, EXIT_UNREADABLE = 2 };
+
+  // Which mode the raw arguments ask for (NONE: start the window as usual).
+  static int Wanted(int argc, char** argv);
+
+  struct Options {
+    QString workspace;
+    QString snapshot;
+    bool useSnapshot = false;
+    QString junit;
+    int timeLimitMs = 500;
+  };
+  // Parses "--run-tests FILE [--snapshot NAME] [--junit FILE]" (arguments[0] is the program).
+  // False with the offending argument in `bad` when an option is unknown or lacks its value.
+  static bool Parse(const QStringList& arguments, Options* out, QString* bad);
+
+  // The whole mode: reads the workspace, runs its tests (or a snapshot's), prints the lines and
+  // the summary to `out` and problems to `err`, writes the JUnit file when asked. Returns the
+  // exit code.
+  static int RunTests(const Options& options, QTextStream& out, QTextStream& err);
+  // The whole "--run-tests" or "--help" mode on the application's arguments.
+  static int Main(const QStringList& arguments);
+
+  // JUnit XML for one suite: the tests' names and results. Characters XML cannot carry are
+  // written as U+FFFD.
+  static QByteArray JUnitXml(const QString& suite, const TestSet& tests, const std::vector<TestResult>& results);
+};
+
+#endif
