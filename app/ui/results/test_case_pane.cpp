@@ -1,6 +1,7 @@
 #include "app/ui/results/test_case_pane.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -11,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/document/korvane_doc.h"
+#include "app/document/test_io.h"
 #include "app/ui/results/snapshot_test_table.h"
 #include "app/ui/results/test_case_editor.h"
 #include "app/ui/results/test_case_list.h"
@@ -321,12 +323,40 @@ QString CTestCasePane::AskPath(bool save, int filterId) {
 }
 
 void CTestCasePane::ImportFile() {
-  // Filled in with the document's import.
+  const QString path = AskPath(false, IDS_FILTER_IMPORT_TESTS);
+  if (path.isEmpty()) return;
+  const int answer = CViewPrompts::Ask(this, CStringTable::Str(IDS_MSG_IMPORT_LINES), CViewPrompts::YES_NO_CANCEL);
+  if (answer == CViewPrompts::ANSWER_CANCEL) return;
+  TestSet tests;
+  QString reason;
+  if (!CTestIo::ImportFile(path, answer == CViewPrompts::ANSWER_YES, m_pDoc->GetTestCount() + 1, &tests, &reason)) {
+    CViewPrompts::Tell(this, CStringTable::FormatStrings(CStringTable::Str(IDS_MSG_IMPORT_FAILED),
+                                                         {QDir::toNativeSeparators(path), reason}));
+    return;
+  }
+  AddImported(tests);
 }
 
-void CTestCasePane::ImportClips() {}
+void CTestCasePane::ImportClips() {
+  AddImported(CTestIo::FromClips(m_pDoc->GetClips().List()));
+}
 
-void CTestCasePane::ExportCsv() {}
+void CTestCasePane::AddImported(const TestSet& tests) {
+  if (tests.empty()) {
+    CViewPrompts::Tell(this, CStringTable::Str(IDS_MSG_IMPORT_NOTHING));
+    return;
+  }
+  const int first = m_pDoc->GetTestCount();
+  if (m_pDoc->AddTests(tests) > 0) SelectTest(first);
+}
+
+void CTestCasePane::ExportCsv() {
+  const QString path = AskPath(true, IDS_FILTER_EXPORT_TESTS);
+  if (path.isEmpty()) return;
+  QString reason;
+  if (!CTestIo::ExportCsv(path, m_pDoc->GetTests(), m_pDoc->GetTestResults(), &reason))
+    m_pDoc->ReportWriteFailure(path, reason);
+}
 
 void CTestCasePane::RunOnAllSnapshots() {
   QProgressDialog progress(CStringTable::Str(IDS_DLG_SNAPSHOT_TESTS_CAPTION), CStringTable::Str(IDS_BTN_CANCEL), 0, 0, this);

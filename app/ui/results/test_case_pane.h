@@ -22,6 +22,7 @@
 #include <functional>
 
 #include "app/document/doc_ui.h"
+#include "app/document/test_cases.h"
 #include "app/ui/frame_services.h"
 
 class CKorvaneDoc;
@@ -83,6 +84,8 @@ class CTestCasePane : public QWidget, public CDocView, public IViewCommands {
   void AcceptResult();
   void ImportFile();
   void ImportClips();
+  // Adds imported tests at the end and selects the first; tells when there was nothing.
+  void AddImported(const TestSet& tests);
   void ExportCsv();
   void RunOnAllSnapshots();
 

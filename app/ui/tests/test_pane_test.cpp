@@ -452,6 +452,98 @@ class TestPaneTest : public QObject {
     QVERIFY(!grid->item(1, 1)->toolTip().isEmpty());
   }
 
+  // A text file becomes one test per non-empty line, or one test of the whole file; Cancel
+  // imports nothing; a file that cannot be read is named with the reason.
+  void importFromFile_data() {
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QStringList>("subjects");
+    QTest::newRow("one per line") << int(CViewPrompts::ANSWER_YES) << QStringList{"alpha", "beta 2", "gamma"};
+    QTest::newRow("whole file, as it is") << int(CViewPrompts::ANSWER_NO) << QStringList{"alpha\n\nbeta 2\r\ngamma"};
+    QTest::newRow("cancel") << int(CViewPrompts::ANSWER_CANCEL) << QStringList{};
+  }
+  void importFromFile() {
+    QFETCH(int, answer);
+    QFETCH(QStringList, subjects);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("subjects.txt"));
+    {
+      QFile file(path);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write("alpha\n\nbeta 2\r\ngamma");
+    }
+    Frame f;
+    f.AddTests({QStringLiteral("kept")});
+    int dialogs = 0;
+    CTestCasePane::SetPathAsker([&](bool save, int filter) {
+      ++dialogs;
+      return !save && filter == IDS_FILTER_IMPORT_TESTS ? path : QString();
+    });
+    f.answer = answer;
+    f.frame.OnCommand(ID_TEST_IMPORT_FILE);
+    QCOMPARE(dialogs, 1);
+    QCOMPARE(f.asked.size(), 1);  // lines or whole file
+    QCOMPARE(f.List()->topLevelItemCount(), 1 + subjects.size());
+    for (int i = 0; i < subjects.size(); ++i) {
+      QCOMPARE(Str(f.Doc()->GetTests()[1 + i].Subject()), subjects[i]);
+      QCOMPARE(f.Name(1 + i), QStringLiteral("Test %1").arg(2 + i));  // numbered on from the set
+    }
+    if (!subjects.isEmpty()) QCOMPARE(f.Pane()->SelectedTest(), 1);
+
+    // A file that is not there: its name and the reason, nothing added.
+    CTestCasePane::SetPathAsker([&](bool, int) { return dir.filePath(QStringLiteral("missing.txt")); });
+    f.answer = CViewPrompts::ANSWER_YES;
+    f.asked.clear();
+    f.frame.OnCommand(ID_TEST_IMPORT_FILE);
+    QCOMPARE(f.asked.size(), 2);
+    QVERIFY2(f.asked[1].startsWith(QStringLiteral("Cannot import ")) && f.asked[1].contains(QStringLiteral("missing.txt")),
+             qPrintable(f.asked[1]));
+    QCOMPARE(f.List()->topLevelItemCount(), 1 + subjects.size());
+  }
+
+  void importFromClips() {
+    Frame f;
+    f.Doc()->ClearClips();
+    f.Doc()->AddClip(U16(QStringLiteral("\\d+")), U16(QStringLiteral("Digits")));
+    f.Doc()->AddClip(U16(QStringLiteral("first line\nsecond")), {});
+    f.Doc()->Notify(nullptr, HINT_CLIPS);
+    f.frame.OnCommand(ID_TEST_IMPORT_CLIPS);
+    QCOMPARE(f.Names(), (QStringList{"Digits", "first line"}));
+    QCOMPARE(Str(f.Doc()->GetTests()[1].Subject()), QStringLiteral("first line\nsecond"));
+    f.Doc()->ClearClips();
+    f.Doc()->Notify(nullptr, HINT_CLIPS);
+    QVERIFY(!f.frame.QueryCommand(ID_TEST_IMPORT_CLIPS).enabled);
+  }
+
+  // The CSV holds a header and a line per test with its result; a file that cannot be written
+  // is reported by name and the tests stay as they were.
+  void exportCsv() {
+    QTemporaryDir dir;
+    Frame f;
+    f.SetPattern(QStringLiteral("a"));
+    f.AddTests({QStringLiteral("abc"), QStringLiteral("xyz")});
+    QTRY_COMPARE(f.frame.TestsText(), QStringLiteral("Tests: 1 passed, 1 failed"));
+    const QString path = dir.filePath(QStringLiteral("results.csv"));
+    CTestCasePane::SetPathAsker([&](bool save, int filter) {
+      return save && filter == IDS_FILTER_EXPORT_TESTS ? path : QString();
+    });
+    f.frame.OnCommand(ID_TEST_EXPORT_CSV);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 4);  // header, two tests, the empty rest after the last line end
+    QVERIFY(lines[0].startsWith("\"Name\""));
+    QVERIFY(lines[1].contains("\"Test 1\"") && lines[1].contains("\"abc\""));
+    QVERIFY(lines[2].contains("\"Test 2\"") && lines[2].contains("\"xyz\""));
+    QVERIFY(f.boxes.isEmpty());
+
+    const QString bad = dir.filePath(QStringLiteral("no such folder/results.csv"));
+    CTestCasePane::SetPathAsker([&](bool, int) { return bad; });
+    f.frame.OnCommand(ID_TEST_EXPORT_CSV);
+    QCOMPARE(f.boxes.size(), 1);
+    QVERIFY2(f.boxes[0].contains(QStringLiteral("results.csv")), qPrintable(f.boxes[0]));
+    QCOMPARE(f.Doc()->GetTestCount(), 2);
+  }
+
   // The editor's text forms: what is written is read back the same.
   void matchListText_data() {
     QTest::addColumn<QString>("text");
