@@ -1,8 +1,9 @@
 // Selected rows of every list and tree view stay readable: the text of the selected row is
 // measured against the row's background from the view's pixels (row_look.h), in a light and a
 // dark palette, with the focus on the view, on another widget of the window, and with another
-// window active (the Tests pane's list among them, on a failed row). Also: the named clips' blue and the structure tree's automatic text colour stay
-// readable in a dark palette, and the colour helpers they use.
+// window active (the Tests pane's list among them, on a failed row). Also: the named clips'
+// blue and the structure tree's automatic text colour stay readable in a dark palette, and the
+// colour helpers they use.
 #include <QApplication>
 #include <QLineEdit>
 #include <QStyleFactory>
