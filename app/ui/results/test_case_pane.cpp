@@ -126,9 +126,16 @@ void CTestCasePane::Refill(bool tests) {
 void CTestCasePane::ShowSelected() {
   const int row = SelectedTest();
   const TestSet& set = m_pDoc->GetTests();
-  if (row != m_nEditedTest) m_pEditTimer->stop();
-  m_nEditedTest = row >= 0 && row < static_cast<int>(set.size()) ? row : -1;
-  m_pEditor->Show(m_nEditedTest >= 0 ? &set[m_nEditedTest] : nullptr);
+  const int shown = row >= 0 && row < static_cast<int>(set.size()) ? row : -1;
+  if (shown >= 0 && shown == m_nEditedTest && m_pEditor->HasTest() && !m_pEditTimer->isActive()) {
+    // The editor already says what the test holds (its own edit, just written back): its
+    // fields stay as typed, caret and all ("1-2" and a line break read as the test's "1-2").
+    TestCase fromEditor = set[shown];
+    if (m_pEditor->Apply(&fromEditor) && fromEditor == set[shown]) return;
+  }
+  if (shown != m_nEditedTest) m_pEditTimer->stop();
+  m_nEditedTest = shown;
+  m_pEditor->Show(shown >= 0 ? &set[shown] : nullptr);
 }
 
 void CTestCasePane::OnSelectionChanged() {

@@ -350,8 +350,10 @@ class TestPaneTest : public QObject {
     f.Editor()->ExpectedBox()->setPlainText(QStringLiteral("1-x"));
     f.Pane()->CommitEdit();
     QCOMPARE(f.Doc()->GetTests()[1].expectation, int(EXPECT_MATCH));
-    f.Editor()->ExpectedBox()->setPlainText(QStringLiteral("1-2\n3-4"));
+    f.Editor()->ExpectedBox()->setPlainText(QStringLiteral("1-2\n3-4\n"));
     f.Pane()->CommitEdit();
+    // The box keeps what was typed (the line break after the last match too).
+    QCOMPARE(f.Editor()->ExpectedBox()->toPlainText(), QStringLiteral("1-2\n3-4\n"));
     QCOMPARE(f.Doc()->GetTests()[1].expectation, int(EXPECT_MATCH_LIST));
     QCOMPARE(f.Doc()->GetTests()[1].matches.size(), size_t(2));
     QTRY_COMPARE(f.Status(1), int(TEST_PASS));  // "b" at 1-2 and "B" at 3-4 with IgnoreCase
