@@ -176,6 +176,37 @@ TEST_F(DocTestsTest, ATestThatTimesOutIsMarkedAndOthersStillRun) {
   EXPECT_GT(doc->GetTestResult(0).steps, 0);
 }
 
+TEST_F(DocTestsTest, HugeSubjectsAndManyTestsGetMarksWithoutBlowingUp) {
+  // A 50 MB subject: a search that finds its first match at once passes; a list of every match
+  // (25 million of them) runs into the time limit instead of filling the memory; the workspace
+  // keeps the subject whole.
+  doc->SetTestTimeLimit(200);
+  SetPattern("a");
+  TestText huge(25 * 1000 * 1000, 'a');
+  TestCase quick;
+  quick.name = U16("first match");
+  quick.SetSubject(huge);
+  quick.expectation = EXPECT_MATCH;
+  TestCase all = quick;
+  all.name = U16("every match");
+  all.expectation = EXPECT_MATCH_LIST;
+  doc->AddTests({quick, all});
+  ASSERT_TRUE(Settle());
+  EXPECT_EQ((std::vector<int>{TEST_PASS, TEST_TIMED_OUT}), Statuses()) << doc->GetTestResult(1).reason.toStdString();
+  const std::string bytes = doc->WorkspaceBytes();
+  EXPECT_LT(bytes.size(), huge.size() * 2 + 4096) << "the shared subject is written once";
+  ASSERT_TRUE(doc->LoadWorkspaceBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+  ASSERT_EQ(2, doc->GetTestCount());
+  EXPECT_EQ(huge.size(), doc->GetTests()[1].Subject().size());
+
+  // Ten thousand tests: every one gets its mark.
+  TestSet many;
+  for (int i = 0; i < 10000; ++i) many.push_back(Make("t" + std::to_string(i), i % 2 ? "a" : "b", i % 2 ? EXPECT_MATCH : EXPECT_NO_MATCH));
+  doc->SetTests(many);
+  ASSERT_TRUE(Settle());
+  EXPECT_EQ("Tests: 10000 passed, 0 failed", doc->GetTestStatusText().toStdString());
+}
+
 TEST_F(DocTestsTest, AcceptFillsTheExpectationAndIsUndoable) {
   SetPattern("\\d+");
   TestCase t = Make("digits", "a1 b22", EXPECT_MATCH_LIST);
