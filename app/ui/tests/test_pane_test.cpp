@@ -1,7 +1,8 @@
 // The Tests pane in the real frame, offscreen: the live loop (add a test, accept the current
 // result, break it with a pattern edit, see the mark and the reason, undo, see it pass), the
 // commands of the Tests menu and their enable rules, the editor writing tests back, reordering,
-// loading a test into the text box for every mode, the snapshot table, import and export; and
+// loading a test into the text box for every mode, the snapshot table, import and export, ten
+// thousand tests; and
 // the editor's text forms. Settings and the clips file live in temporary folders.
 #include <QApplication>
 #include <QCheckBox>
@@ -544,6 +545,50 @@ class TestPaneTest : public QObject {
     QCOMPARE(f.boxes.size(), 1);
     QVERIFY2(f.boxes[0].contains(QStringLiteral("results.csv")), qPrintable(f.boxes[0]));
     QCOMPARE(f.Doc()->GetTestCount(), 2);
+  }
+
+  // The menu command shows the table as a dialog over the window.
+  void snapshotTableThroughTheMenu() {
+    Frame f;
+    QVERIFY(f.Active());
+    f.SetPattern(QStringLiteral("x"));
+    f.Doc()->AddSnapshot(U16(QStringLiteral("only x")));
+    f.Doc()->Notify(nullptr, HINT_SNAPSHOT_TREE | HINT_CURRENT_SNAPSHOT);
+    f.AddTests({QStringLiteral("x"), QStringLiteral("y")});
+    int rows = -1, columns = -1;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      auto* dialog = qobject_cast<CSnapshotTestTable*>(QApplication::activeModalWidget());
+      if (!dialog) return;
+      poll.stop();
+      rows = dialog->Table()->rowCount();
+      columns = dialog->Table()->columnCount();
+      dialog->reject();
+    });
+    poll.start();
+    f.frame.OnCommand(ID_TEST_RUN_SNAPSHOTS);
+    poll.stop();
+    QCOMPARE(rows, 2);  // the current pattern and the one snapshot
+    QCOMPARE(columns, 2);
+  }
+
+  // Ten thousand tests: every row gets its mark, the count is right.
+  void manyTests() {
+    Frame f;
+    f.SetPattern(QStringLiteral("[02468]$"));
+    TestSet tests(10000);
+    for (int i = 0; i < 10000; ++i) {
+      tests[i].name = U16(QStringLiteral("n%1").arg(i));
+      tests[i].SetSubject(U16(QString::number(i)));
+    }
+    f.Doc()->SetTests(tests);
+    QCOMPARE(f.List()->topLevelItemCount(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.Doc()->AreTestsPending(), 120000);
+    QTRY_COMPARE(f.frame.TestsText(), QStringLiteral("Tests: 5000 passed, 5000 failed"));
+    QCOMPARE(f.Status(9998), int(TEST_PASS));
+    QCOMPARE(f.Status(9999), int(TEST_FAIL));
+    QCOMPARE(f.Name(9999), QStringLiteral("n9999"));
   }
 
   // The editor's text forms: what is written is read back the same.
