@@ -2,8 +2,8 @@
 // result, break it with a pattern edit, see the mark and the reason, undo, see it pass), the
 // commands of the Tests menu and their enable rules, the editor writing tests back, reordering,
 // loading a test into the text box for every mode, the snapshot table, import and export, ten
-// thousand tests; and
-// the editor's text forms. Settings and the clips file live in temporary folders.
+// thousand tests; and the editor's text forms. Settings and the clips file live in temporary
+// folders.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
