@@ -424,6 +424,30 @@ class TestPaneTest : public QObject {
     QVERIFY(bar->isVisible());
   }
 
+  // A layout saved before there was a Tests bar does not hide it: it comes up at the bottom.
+  void layoutSavedBeforeTheTestsBar() {
+    {
+      Frame old;
+      QVERIFY(QTest::qWaitForWindowExposed(&old.frame));
+      // Saved as a program without the bar would have saved it: the bar is not in the state.
+      old.frame.removeDockWidget(old.frame.SizingBar(BAR_TESTS));
+      old.frame.SizingBar(BAR_TESTS)->setObjectName(QStringLiteral("not-there"));
+      old.frame.SaveModeLayout(MODE_MATCH);
+      old.frame.SizingBar(BAR_TESTS)->setObjectName(QStringLiteral("Bar-%1").arg(int(BAR_TESTS)));
+    }
+    Frame f;
+    QVERIFY(QTest::qWaitForWindowExposed(&f.frame));
+    QVERIFY(f.frame.Bar(BAR_TESTS)->isVisible());
+    QCOMPARE(f.frame.dockWidgetArea(f.frame.SizingBar(BAR_TESTS)), Qt::BottomDockWidgetArea);
+    QVERIFY(!f.frame.SizingBar(BAR_TESTS)->isFloating());
+    // Once saved with it, hiding it is kept.
+    f.frame.OnCommand(ID_VIEW_TESTS);
+    f.frame.SaveModeLayout(MODE_MATCH);
+    Frame again;
+    QVERIFY(QTest::qWaitForWindowExposed(&again.frame));
+    QVERIFY(!again.frame.Bar(BAR_TESTS)->isVisible());
+  }
+
   // The table names the snapshots and gives each test's mark on each one's pattern.
   void snapshotTable() {
     Frame f;
