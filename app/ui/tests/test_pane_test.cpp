@@ -27,6 +27,7 @@
 #include "app/ui/results/test_case_editor.h"
 #include "app/ui/results/test_case_list.h"
 #include "app/ui/results/test_case_pane.h"
+#include "app/ui/results/tests/row_look.h"
 #include "app/ui/results/view_prompts.h"
 #include "app/ui/sizing_bar.h"
 #include "korvane_ids.h"
@@ -613,6 +614,30 @@ class TestPaneTest : public QObject {
     QCOMPARE(f.Status(9998), int(TEST_PASS));
     QCOMPARE(f.Status(9999), int(TEST_FAIL));
     QCOMPARE(f.Name(9999), QStringLiteral("n9999"));
+  }
+
+  // Each mark is a circle of its own colour with a sign that stands out from it; the word
+  // beside it names the status.
+  void marksAreDistinctAndReadable() {
+    QSet<QRgb> circles;
+    for (int status : {int(TEST_PASS), int(TEST_FAIL), int(TEST_TIMED_OUT), int(TEST_ERROR)}) {
+      const QImage image = CTestCaseList::Mark(status).pixmap(QSize(16, 16)).toImage();
+      QHash<QRgb, int> counts;
+      for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+          if (qAlpha(image.pixel(x, y)) == 255) ++counts[image.pixel(x, y)];
+      QRgb circle = 0;
+      for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (it.value() > counts.value(circle)) circle = it.key();
+      int sign = 0;
+      for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (row_look::Contrast(it.key(), circle) >= 3.0) sign += it.value();
+      QVERIFY2(sign >= 6, qPrintable(QStringLiteral("status %1: %2 sign pixels").arg(status).arg(sign)));
+      circles.insert(circle);
+      QVERIFY(!CTestCaseList::MarkText(status).isEmpty());
+    }
+    QCOMPARE(circles.size(), 4);
+    QVERIFY(CTestCaseList::MarkText(TEST_PASS) != CTestCaseList::MarkText(TEST_FAIL));
   }
 
   // The editor's text forms: what is written is read back the same.
