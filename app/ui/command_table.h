@@ -15,7 +15,8 @@ enum CommandHandler {
   BY_APP = 1,    // the application: New, Open, recent files, Exit, About
   BY_DOC = 2,    // the document
   BY_FRAME = 3,  // the frame: bars, Reset All Bars, Homepage, Bug Report
-  BY_VIEW = 4    // the active view (Edit menu, context menus)
+  BY_VIEW = 4,   // the active view (Edit menu, context menus)
+  BY_TESTS = 5   // the Tests pane, wherever the focus is (Tests menu and the pane's context menu)
 };
 
 struct CommandInfo {

@@ -21,6 +21,7 @@
 #include "app/ui/korvane_back.h"
 #include "app/ui/main_frame.h"
 #include "app/ui/results/replace_to_edit_view.h"
+#include "app/ui/results/test_case_pane.h"
 #include "app/ui/results/text_edit_view.h"
 #include "app/ui/sizing_bar.h"
 #include "korvane_ids.h"
@@ -113,11 +114,16 @@ CommandState CMainFrame::QueryCommand(int id) const {
         case ID_VIEW_GROUP: state.checked = SizingBar(BAR_GROUP)->isVisible(); break;
         case ID_VIEW_TEXT_CLIP: state.checked = SizingBar(BAR_TEXT_CLIP)->isVisible(); break;
         case ID_VIEW_SNAPSHOT: state.checked = SizingBar(BAR_SNAPSHOT)->isVisible(); break;
+        case ID_VIEW_TESTS: state.checked = SizingBar(BAR_TESTS)->isVisible(); break;
         case ID_VIEW_WORK_MODE: state.checked = m_pWorkModeBar->isVisible(); break;
         case ID_VIEW_MATCH_BUTTONS: state.checked = m_pMatchButtonsBar->isVisible(); break;
         case ID_VIEW_MATCH_MODE: state.checked = m_pMatchModeBar->isVisible(); break;
         default: break;
       }
+      return state;
+    case BY_TESTS:
+      if (CTestCasePane* pane = TestsPane()) return pane->QueryViewCommand(id);
+      state.enabled = false;
       return state;
     default: return state;
   }
@@ -199,6 +205,9 @@ void CMainFrame::OnCommand(int id) {
           default: ToggleBar(id); break;
         }
         break;
+      case BY_TESTS:
+        if (CTestCasePane* pane = TestsPane()) pane->OnViewCommand(id);
+        break;
       case BY_DOC:
         if (id == ID_SELECT_FONTS) {
           RunFontsDialog();
@@ -228,6 +237,7 @@ void CMainFrame::ToggleBar(int id) {
     case ID_VIEW_GROUP: bar = SizingBar(BAR_GROUP); break;
     case ID_VIEW_TEXT_CLIP: bar = SizingBar(BAR_TEXT_CLIP); break;
     case ID_VIEW_SNAPSHOT: bar = SizingBar(BAR_SNAPSHOT); break;
+    case ID_VIEW_TESTS: bar = SizingBar(BAR_TESTS); break;
     case ID_VIEW_WORK_MODE: bar = m_pWorkModeBar; break;
     case ID_VIEW_MATCH_BUTTONS: bar = m_pMatchButtonsBar; break;
     case ID_VIEW_MATCH_MODE: bar = m_pMatchModeBar; break;

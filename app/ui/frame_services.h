@@ -25,7 +25,7 @@
 // The hint a view gets as its initial update, when it is created after the document already
 // holds something (a mode change, the bars at start) and after New or Open: every bit the
 // document defines.
-inline constexpr int kInitialUpdateHint = 0x5F9FFF;
+inline constexpr int kInitialUpdateHint = 0x35F9FFF;
 
 class IViewCommands {
  public:

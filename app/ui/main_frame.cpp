@@ -33,6 +33,7 @@
 #include "app/ui/layout_store.h"
 #include "app/ui/results/clip_list_view.h"
 #include "app/ui/results/snapshot_tree_view.h"
+#include "app/ui/results/test_case_pane.h"
 #include "app/ui/results/trace_stack_list_view.h"
 #include "app/ui/sizing_bar.h"
 #include "korvane_ids.h"
@@ -152,7 +153,7 @@ void CMainFrame::CreateActions() {
     if (!keys.isEmpty()) addAction(action);
   }
   static const int checkable[] = {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_STRUCTURE, ID_VIEW_GROUP,
-                                  ID_VIEW_TEXT_CLIP, ID_VIEW_SNAPSHOT, ID_VIEW_WORK_MODE, ID_VIEW_MATCH_BUTTONS,
+                                  ID_VIEW_TEXT_CLIP, ID_VIEW_SNAPSHOT, ID_VIEW_TESTS, ID_VIEW_WORK_MODE, ID_VIEW_MATCH_BUTTONS,
                                   ID_VIEW_MATCH_MODE, ID_MATCH_ONLY_CURRENT_NODE, ID_MATCH_ONLY_START_POINT,
                                   ID_MATCH_LOCATE_FAIL_POINT, ID_OPTION_IGNORECASE, ID_OPTION_SINGLELINE,
                                   ID_OPTION_MULTILINE, ID_OPTION_GLOBAL, ID_OPTION_RIGHTTOLEFT, ID_OPTION_EXTENDED,
@@ -227,6 +228,7 @@ void CMainFrame::CreateMenus() {
   add(view, ID_VIEW_GROUP);
   add(view, ID_VIEW_TEXT_CLIP);
   add(view, ID_VIEW_SNAPSHOT);
+  add(view, ID_VIEW_TESTS);
   view->addSeparator();
   add(view, ID_VIEW_WORK_MODE);
   add(view, ID_VIEW_MATCH_BUTTONS);
@@ -269,6 +271,12 @@ void CMainFrame::CreateMenus() {
   tools->addSeparator();
   CMenuResources::AddPluginSubmenu(tools, IDS_MENU_TOOLS_OPTIMIZE, CMenuResources::kPluginMenuOptimize);
 
+  QMenu* tests = top(IDS_MENU_TESTS);
+  for (int id : CMenuResources::TestsMenuItems()) {
+    if (id) add(tests, id);
+    else tests->addSeparator();
+  }
+
   QMenu* help = top(IDS_MENU_HELP);
   add(help, ID_HELP_HOMEPAGE);
   add(help, ID_HELP_BUG_REPORT);
@@ -309,7 +317,10 @@ void CMainFrame::CreateStatusBar() {
   m_pElapsed->setObjectName(QStringLiteral("elapsed-pane"));
   m_pResult = new QLabel(Blanks(), bar);
   m_pResult->setObjectName(QStringLiteral("result-pane"));
+  m_pTests = new QLabel(Blanks(), bar);
+  m_pTests->setObjectName(QStringLiteral("tests-pane"));
   bar->addWidget(m_pMessage, 1);
+  bar->addPermanentWidget(m_pTests);
   bar->addPermanentWidget(m_pElapsed);
   bar->addPermanentWidget(m_pResult);
 }
@@ -359,7 +370,8 @@ void CMainFrame::CreateDialogBars() {
 void CMainFrame::CreateSizingBars() {
   const int bars[][2] = {{BAR_STRUCTURE, IDS_BAR_STRUCTURE}, {BAR_MESSAGE, IDS_BAR_MESSAGE},
                          {BAR_GROUP, IDS_BAR_GROUP},         {BAR_STACK, IDS_BAR_STACK},
-                         {BAR_TEXT_CLIP, IDS_BAR_TEXT_CLIP}, {BAR_SNAPSHOT, IDS_BAR_SNAPSHOT}};
+                         {BAR_TEXT_CLIP, IDS_BAR_TEXT_CLIP}, {BAR_SNAPSHOT, IDS_BAR_SNAPSHOT},
+                         {BAR_TESTS, IDS_BAR_TESTS}};
   for (const auto& b : bars) {
     auto* bar = new CSizingControlBarG(b[0], CStringTable::Str(b[1]), this);
     m_bars[b[0] - BAR_STRUCTURE] = bar;
@@ -371,6 +383,13 @@ void CMainFrame::CreateSizingBars() {
       case BAR_STACK: view = new CTraceStackListView(doc, bar); break;
       case BAR_TEXT_CLIP: view = new CClipListView(doc, bar); break;
       case BAR_SNAPSHOT: view = new CSnapshotTreeView(doc, bar); break;
+      case BAR_TESTS: {
+        auto* pane = new CTestCasePane(doc, bar);
+        connect(pane, &CTestCasePane::SummaryChanged, this,
+                [this](const QString& text) { SetPaneText(m_pTests, text.isEmpty() ? Blanks() : text); });
+        view = pane;
+        break;
+      }
       default: break;
     }
     if (view) bar->SetView(view);
@@ -407,7 +426,7 @@ void CMainFrame::CreateClient() {
 
 void CMainFrame::CreateContextMenus() {
   const int templates[] = {IDR_CTX_PATTERN, IDR_CTX_REPLACE, IDR_CTX_TREE, IDR_CTX_SPLIT,
-                           IDR_CTX_TEXT,    IDR_CTX_CLIP,    IDR_CTX_SNAPSHOT};
+                           IDR_CTX_TEXT,    IDR_CTX_CLIP,    IDR_CTX_SNAPSHOT, IDR_CTX_TESTS};
   for (int id : templates) {
     auto* menu = new QMenu;
     CMenuResources::FillContextMenu(menu, id);
@@ -417,8 +436,8 @@ void CMainFrame::CreateContextMenus() {
 
 // The placement every built-in layout shares: tool bar and work-mode bar in the first top row,
 // match-mode bar in the second, match-buttons bar in the third; Structure left, Group at the
-// bottom across the whole width, Snapshot above Text clip on the right; Message and Stack
-// hidden. Taken once as the framework's state, which the built-in layouts restore.
+// bottom across the whole width with Tests beside it, Snapshot above Text clip on the right;
+// Message and Stack hidden. Taken once as the framework's state, which the built-in layouts restore.
 void CMainFrame::PlaceBarsByDefault() {
   addToolBar(Qt::TopToolBarArea, m_pToolBar);
   addToolBar(Qt::TopToolBarArea, m_pWorkModeBar);
@@ -432,6 +451,7 @@ void CMainFrame::PlaceBarsByDefault() {
   addDockWidget(Qt::LeftDockWidgetArea, SizingBar(BAR_STRUCTURE));
   addDockWidget(Qt::BottomDockWidgetArea, SizingBar(BAR_MESSAGE));
   addDockWidget(Qt::BottomDockWidgetArea, SizingBar(BAR_GROUP));
+  splitDockWidget(SizingBar(BAR_GROUP), SizingBar(BAR_TESTS), Qt::Horizontal);
   addDockWidget(Qt::RightDockWidgetArea, SizingBar(BAR_STACK));
   addDockWidget(Qt::RightDockWidgetArea, SizingBar(BAR_SNAPSHOT));
   splitDockWidget(SizingBar(BAR_SNAPSHOT), SizingBar(BAR_TEXT_CLIP), Qt::Vertical);
@@ -458,14 +478,17 @@ void CMainFrame::ApplyDefaultLayout(int mode) {
   m_pMatchModeBar->show();
   m_pMatchButtonsBar->show();
   statusBar()->show();
-  for (int id : {BAR_STRUCTURE, BAR_GROUP, BAR_TEXT_CLIP, BAR_SNAPSHOT}) {
+  for (int id : {BAR_STRUCTURE, BAR_GROUP, BAR_TEXT_CLIP, BAR_SNAPSHOT, BAR_TESTS}) {
     SizingBar(id)->setFloating(false);
     SizingBar(id)->show();
   }
   SizingBar(BAR_MESSAGE)->hide();
   SizingBar(BAR_STACK)->hide();
   resizeDocks({SizingBar(BAR_STRUCTURE), SizingBar(BAR_SNAPSHOT)}, {220, 220}, Qt::Horizontal);
-  resizeDocks({SizingBar(BAR_GROUP)}, {160}, Qt::Vertical);
+  resizeDocks({SizingBar(BAR_GROUP)}, {200}, Qt::Vertical);
+  // Group and Tests share the bottom: the tests' reasons need the room more than the captures.
+  const int bottom = width() > 400 ? width() : 1000;
+  resizeDocks({SizingBar(BAR_GROUP), SizingBar(BAR_TESTS)}, {bottom / 4, bottom * 3 / 4}, Qt::Horizontal);
 }
 
 void CMainFrame::ResetAllBars() {
@@ -474,7 +497,7 @@ void CMainFrame::ResetAllBars() {
 }
 
 CSizingControlBarG* CMainFrame::SizingBar(int barId) const {
-  if (barId < BAR_STRUCTURE || barId > BAR_SNAPSHOT) return nullptr;
+  if (barId < BAR_STRUCTURE || barId > BAR_TESTS) return nullptr;
   return m_bars[barId - BAR_STRUCTURE];
 }
 
@@ -634,6 +657,12 @@ void CMainFrame::ShowResultPosition(int index, int count) {
 QString CMainFrame::MessageText() const { return m_pMessage->text(); }
 QString CMainFrame::ElapsedText() const { return m_pElapsed->text(); }
 QString CMainFrame::ResultText() const { return m_pResult->text(); }
+QString CMainFrame::TestsText() const { return m_pTests->text(); }
+
+CTestCasePane* CMainFrame::TestsPane() const {
+  CSizingControlBarG* bar = SizingBar(BAR_TESTS);
+  return bar ? qobject_cast<CTestCasePane*>(bar->View()) : nullptr;
+}
 
 // ---------------------------------------------------------------------------------------------
 // The document's user interface

@@ -1,6 +1,6 @@
 // CMainFrame: the one top-level window of korvane. It owns the menu bar, the tool bar, the
-// status bar, the three dialog bars (match options, match buttons, work mode), the six docking
-// bars (structure, message, group, stack, text clip, snapshot) and the client area: the pattern
+// status bar, the three dialog bars (match options, match buttons, work mode), the seven docking
+// bars (structure, message, group, stack, text clip, snapshot, tests) and the client area: the pattern
 // pane above the work pane in a splitter. It owns the single document and is the document's
 // user interface (message boxes, the wait dialog, status panes, the mode layouts, the name
 // dialog), routes every command to the active view, itself or the document, and keeps one
@@ -31,6 +31,7 @@ class CKorvaneBack;
 class CProgressDialog;
 class CProfile;
 class CSizingControlBarG;
+class CTestCasePane;
 class QAbstractButton;
 class QLabel;
 class QMenu;
@@ -48,6 +49,7 @@ enum FrameBarId {
   BAR_WORK_MODE = 134,
   BAR_TEXT_CLIP = 135,
   BAR_SNAPSHOT = 136,
+  BAR_TESTS = 137,
   BAR_TOOLBAR = 59392,
   BAR_STATUS = 59393
 };
@@ -99,6 +101,10 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   QString MessageText() const;
   QString ElapsedText() const;
   QString ResultText() const;
+  // The tests' count ("Tests: 11 passed, 1 failed"), blanks while there are no tests.
+  QString TestsText() const;
+  // The view of the Tests bar, which carries out the Tests menu wherever the focus is.
+  CTestCasePane* TestsPane() const;
 
   // --- files ---
   // Opens a workspace as the document. A file that does not exist or is not a workspace
@@ -207,10 +213,11 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   QToolBar* m_pMatchModeBar = nullptr;
   QToolBar* m_pMatchButtonsBar = nullptr;
   QToolBar* m_pWorkModeBar = nullptr;
-  CSizingControlBarG* m_bars[9] = {};  // by bar id - 128
+  CSizingControlBarG* m_bars[10] = {};  // by bar id - 128
   QLabel* m_pMessage = nullptr;
   QLabel* m_pElapsed = nullptr;
   QLabel* m_pResult = nullptr;
+  QLabel* m_pTests = nullptr;
   QSplitter* m_pSplitter = nullptr;
   QWidget* m_pPatternPane = nullptr;
   CKorvaneBack* m_pWorkPane = nullptr;

@@ -27,7 +27,8 @@ enum ContextMenuId {
   IDR_CTX_TREE = 136,          // structure tree and group list
   IDR_CTX_SPLIT = 138,         // split result list
   IDR_CTX_CLIP = 146,          // text clip list
-  IDR_CTX_SNAPSHOT = 151       // snapshot tree
+  IDR_CTX_SNAPSHOT = 151,      // snapshot tree
+  IDR_CTX_TESTS = 152          // the Tests pane (the same items as the Tests menu)
 };
 
 class CMenuResources {
@@ -41,6 +42,21 @@ class CMenuResources {
   static constexpr const char* kPluginMenuCtxImport = "plugin-ctx-import";
   static constexpr const char* kPluginMenuCtxExport = "plugin-ctx-export";
   static constexpr const char* kPluginMenuCtxOptimize = "plugin-ctx-optimize";
+
+  // The items of the Tests menu and of the Tests pane's context menu, in order: command ids,
+  // 0 for a separator.
+  static const QList<int>& TestsMenuItems() {
+    static const QList<int> items = {ID_TEST_ADD, ID_TEST_DUPLICATE, ID_TEST_RENAME, ID_TEST_DELETE, 0,
+                                     ID_TEST_MOVE_UP, ID_TEST_MOVE_DOWN, 0,
+                                     ID_TEST_LOAD, ID_TEST_ACCEPT, 0,
+                                     ID_TEST_IMPORT_FILE, ID_TEST_IMPORT_CLIPS, ID_TEST_EXPORT_CSV, 0,
+                                     ID_TEST_RUN_SNAPSHOTS};
+    return items;
+  }
+  // The caption string of a Tests menu item (0 for any other id).
+  static int TestsMenuCaption(int id) {
+    return id >= ID_TEST_ADD && id <= ID_TEST_RUN_SNAPSHOTS ? IDS_MENU_TEST_ADD + (id - ID_TEST_ADD) : 0;
+  }
 
   // The command id an action stands for; 0 for separators and submenu items.
   static int CommandOf(const QAction* action) {
@@ -128,6 +144,12 @@ class CMenuResources {
         AddCommand(menu, ID_SNAPSHOT_SET_NAME, IDS_MENU_SNAPSHOT_SET_NAME);
         AddCommand(menu, ID_SNAPSHOT_DELETE, IDS_MENU_SNAPSHOT_DELETE);
         AddCommand(menu, ID_SNAPSHOT_DELETE_TREE, IDS_MENU_SNAPSHOT_DELETE_TREE);
+        break;
+      case IDR_CTX_TESTS:
+        for (int id : TestsMenuItems()) {
+          if (id) AddCommand(menu, id, TestsMenuCaption(id));
+          else menu->addSeparator();
+        }
         break;
       default:
         break;

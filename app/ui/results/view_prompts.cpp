@@ -45,6 +45,14 @@ int CViewPrompts::Ask(QWidget* parent, const QString& text, int buttons) {
   }
 }
 
+void CViewPrompts::Tell(QWidget* parent, const QString& text) {
+  if (Asker()) {
+    Asker()(text, TELL);
+    return;
+  }
+  QMessageBox::information(parent, CStringTable::Str(IDS_APP_NAME), text);
+}
+
 bool CViewPrompts::AskName(QWidget* parent, QString& name) {
   if (NameAsker()) return NameAsker()(name);
   bool ok = false;

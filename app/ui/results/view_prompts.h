@@ -1,7 +1,7 @@
-// The questions the clip list and the snapshot tree ask: a yes/no question, an OK/Cancel
-// confirmation, the Yes/No/Cancel question before switching snapshots, and the name dialog
-// ("Input name:"). By default they are message boxes and an input dialog with the program's
-// name as title; tests install answers instead.
+// The questions the clip list, the snapshot tree and the Tests pane ask: a yes/no question, an
+// OK/Cancel confirmation, a message with OK, the Yes/No/Cancel question before switching
+// snapshots, and the name dialog ("Input name:"). By default they are message boxes and an
+// input dialog with the program's name as title; tests install answers instead.
 //
 // Covered by app/ui/results/tests/clip_list_test.cpp and snapshot_tree_test.cpp.
 #ifndef KORVANE_VIEW_PROMPTS_H
@@ -19,10 +19,14 @@ class CViewPrompts {
 
   // `text` in a question box; the last button (No, Cancel) is the default.
   static int Ask(QWidget* parent, const QString& text, int buttons);
+  // `text` in an information box with OK.
+  static void Tell(QWidget* parent, const QString& text);
   // The name dialog prefilled with `name`; false on Cancel.
   static bool AskName(QWidget* parent, QString& name);
 
   // Replacements for tests; empty functions restore the dialogs.
+  // A message told through Tell reaches the asker with the buttons TELL.
+  static constexpr int TELL = -1;
   static void SetAsker(std::function<int(const QString& text, int buttons)> asker);
   static void SetNameAsker(std::function<bool(QString& name)> asker);
 };

@@ -24,6 +24,8 @@
 #include "app/ui/menu_resources.h"
 #include "app/ui/results/clip_list_view.h"
 #include "app/ui/results/snapshot_tree_view.h"
+#include "app/ui/results/test_case_list.h"
+#include "app/ui/results/test_case_pane.h"
 #include "app/ui/sizing_bar.h"
 #include "korvane_ids.h"
 #include "platform/profile.h"
@@ -47,7 +49,9 @@ enum Scenario {
   CLIP_LIST_CLIPBOARD_TEXT,
   CLIP_SELECTED,
   TREE_NODE_SELECTED,
-  SPLIT_ROW_SELECTED
+  SPLIT_ROW_SELECTED,
+  TESTS_PANE_EMPTY,
+  TEST_SELECTED_LAST
 };
 
 std::vector<unsigned short> U16(const QString& s) { return std::vector<unsigned short>(s.utf16(), s.utf16() + s.size()); }
@@ -139,6 +143,12 @@ class ContextMenuTest : public QObject {
     QTest::newRow("structure tree node: the pattern box's selection")
         << int(TREE_NODE_SELECTED) << Ids{ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_CLEAR};
     QTest::newRow("split row selected") << int(SPLIT_ROW_SELECTED) << Ids{ID_EDIT_SAVE_CONTENT};
+    QTest::newRow("tests pane without tests: add and import")
+        << int(TESTS_PANE_EMPTY) << Ids{ID_TEST_ADD, ID_TEST_IMPORT_FILE};
+    QTest::newRow("last of two tests selected: all but Move Down and the clips")
+        << int(TEST_SELECTED_LAST)
+        << Ids{ID_TEST_ADD, ID_TEST_DUPLICATE, ID_TEST_RENAME, ID_TEST_DELETE, ID_TEST_MOVE_UP, ID_TEST_LOAD,
+               ID_TEST_ACCEPT, ID_TEST_IMPORT_FILE, ID_TEST_EXPORT_CSV, ID_TEST_RUN_SNAPSHOTS};
   }
 
   void itemsFollowTheEnableRules() {
@@ -226,6 +236,23 @@ class ContextMenuTest : public QObject {
         QVERIFY(split && split->model()->rowCount() == 2);
         split->setCurrentIndex(split->model()->index(1, 0));
         view = split;
+        break;
+      }
+      case TESTS_PANE_EMPTY:
+        // The clips file outlives a frame: rows before may have left clips in it.
+        doc->ClearClips();
+        doc->Notify(nullptr, HINT_CLIPS);
+        view = frame.TestsPane()->List();
+        break;
+      case TEST_SELECTED_LAST: {
+        doc->ClearClips();
+        doc->Notify(nullptr, HINT_CLIPS);
+        SetSubject(doc, QStringLiteral("one"));
+        frame.OnCommand(ID_TEST_ADD);
+        SetSubject(doc, QStringLiteral("two"));
+        frame.OnCommand(ID_TEST_ADD);
+        QCOMPARE(frame.TestsPane()->SelectedTest(), 1);
+        view = frame.TestsPane()->List();
         break;
       }
       default:

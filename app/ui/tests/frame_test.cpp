@@ -194,6 +194,23 @@ void FrameTest::commandTable_data() {
   row("snapshot name", 32817, "Set Snapshot &Name", "", "Change snapshot name", "Snapshot Name");
   row("delete snapshot", 32815, "&Delete Snapshot", "", "Delete current snapshot", "Delete Snapshot");
   row("delete snapshot tree", 32816, "Delete Snapshot &Tree", "", "Delete snapshot and sub-snapshots", "Delete Snapshot Tree");
+  row("tests bar", 32830, "T&ests", "", "Show or hide the tests pane", "Tests");
+  row("add test", 32831, "&Add Test", "", "Add a test with the text box's subject and options", "Add Test");
+  row("duplicate test", 32832, "Du&plicate Test", "", "Add a copy of the selected test", "Duplicate Test");
+  row("rename test", 32833, "Re&name Test...", "", "Change the name of the selected test", "Rename Test");
+  row("delete test", 32834, "&Delete Test", "", "Delete the selected test", "Delete Test");
+  row("move test up", 32835, "Move &Up", "", "Move the selected test up", "Move Up");
+  row("move test down", 32836, "Move Do&wn", "", "Move the selected test down", "Move Down");
+  row("load test", 32837, "&Load Into Text Box", "", "Load the selected test's subject and options into the text box",
+      "Load Into Text Box");
+  row("accept result", 32838, "A&ccept Current Result", "", "Make the current result the selected test's expectation",
+      "Accept Current Result");
+  row("import tests", 32839, "&Import From File...", "",
+      "Add tests from the lines of a text file, or the whole file as one test", "Import Tests");
+  row("import clips", 32840, "Import From Clip&s", "", "Add a test for every text clip", "Import Clips");
+  row("export tests", 32841, "E&xport As CSV...", "", "Save the tests and their results as a CSV file", "Export Tests");
+  row("tests on snapshots", 32842, "&Run On All Snapshots", "", "Run the tests against the pattern of every snapshot",
+      "Run Tests On All Snapshots");
   row("next pane", 57680, "", "F6", "Switch to the next pane", "Next Pane");
   row("previous pane", 57681, "", "Shift+F6", "Switch to the previous pane", "Previous Pane");
 }
@@ -404,6 +421,7 @@ void FrameTest::barToggles_data() {
   QTest::newRow("group") << int(ID_VIEW_GROUP) << int(BAR_GROUP);
   QTest::newRow("text clip") << int(ID_VIEW_TEXT_CLIP) << int(BAR_TEXT_CLIP);
   QTest::newRow("snapshot") << int(ID_VIEW_SNAPSHOT) << int(BAR_SNAPSHOT);
+  QTest::newRow("tests") << int(ID_VIEW_TESTS) << int(BAR_TESTS);
   QTest::newRow("work mode") << int(ID_VIEW_WORK_MODE) << int(BAR_WORK_MODE);
   QTest::newRow("match buttons") << int(ID_VIEW_MATCH_BUTTONS) << int(BAR_MATCH_BUTTONS);
   QTest::newRow("match mode") << int(ID_VIEW_MATCH_MODE) << int(BAR_MATCH_MODE);
@@ -568,6 +586,11 @@ void FrameTest::contextMenus_data() {
   QTest::newRow("snapshot 151") << 151
                                 << QList<int>{ID_ADD_SNAPSHOT, ID_SNAPSHOT_SWITCH, ID_SNAPSHOT_SET_NAME,
                                               ID_SNAPSHOT_DELETE, ID_SNAPSHOT_DELETE_TREE};
+  QTest::newRow("tests 152") << 152
+                             << QList<int>{ID_TEST_ADD, ID_TEST_DUPLICATE, ID_TEST_RENAME, ID_TEST_DELETE,
+                                           ID_TEST_MOVE_UP, ID_TEST_MOVE_DOWN, ID_TEST_LOAD, ID_TEST_ACCEPT,
+                                           ID_TEST_IMPORT_FILE, ID_TEST_IMPORT_CLIPS, ID_TEST_EXPORT_CSV,
+                                           ID_TEST_RUN_SNAPSHOTS};
 }
 
 void FrameTest::contextMenus() {
@@ -1155,9 +1178,10 @@ void LayoutTest::resetAllBars() {
   frame.OnCommand(ID_VIEW_GROUP);
   frame.OnCommand(ID_VIEW_MATCH_MODE);
   frame.SizingBar(BAR_STACK)->show();
+  frame.OnCommand(ID_VIEW_TESTS);
   frame.OnCommand(ID_VIEW_RESET_BARS);
-  for (int id : {int(BAR_STRUCTURE), int(BAR_GROUP), int(BAR_TEXT_CLIP), int(BAR_SNAPSHOT), int(BAR_TOOLBAR),
-                 int(BAR_MATCH_MODE), int(BAR_MATCH_BUTTONS)})
+  for (int id : {int(BAR_STRUCTURE), int(BAR_GROUP), int(BAR_TEXT_CLIP), int(BAR_SNAPSHOT), int(BAR_TESTS),
+                 int(BAR_TOOLBAR), int(BAR_MATCH_MODE), int(BAR_MATCH_BUTTONS)})
     QVERIFY2(frame.Bar(id)->isVisible(), qPrintable(QString::number(id)));
   QVERIFY(!frame.Bar(BAR_MESSAGE)->isVisible());
   QVERIFY(!frame.Bar(BAR_STACK)->isVisible());
@@ -1167,8 +1191,11 @@ void LayoutTest::resetAllBars() {
   QCOMPARE(frame.dockWidgetArea(frame.SizingBar(BAR_SNAPSHOT)), Qt::RightDockWidgetArea);
   QCOMPARE(frame.dockWidgetArea(frame.SizingBar(BAR_TEXT_CLIP)), Qt::RightDockWidgetArea);
   QVERIFY(frame.SizingBar(BAR_SNAPSHOT)->geometry().top() < frame.SizingBar(BAR_TEXT_CLIP)->geometry().top());
-  // Group spans the whole width at the bottom, below Structure.
+  // Group and Tests share the whole width at the bottom, below Structure, Tests on the right.
   QVERIFY(frame.SizingBar(BAR_GROUP)->geometry().top() >= frame.SizingBar(BAR_STRUCTURE)->geometry().bottom());
+  QCOMPARE(frame.dockWidgetArea(frame.SizingBar(BAR_TESTS)), Qt::BottomDockWidgetArea);
+  QCOMPARE(frame.SizingBar(BAR_TESTS)->geometry().top(), frame.SizingBar(BAR_GROUP)->geometry().top());
+  QVERIFY(frame.SizingBar(BAR_TESTS)->geometry().left() > frame.SizingBar(BAR_GROUP)->geometry().right());
   QCOMPARE(frame.toolBarArea(frame.ToolBarOf(BAR_MATCH_MODE)), Qt::TopToolBarArea);
   QVERIFY(frame.ToolBarOf(BAR_MATCH_MODE)->geometry().top() < frame.ToolBarOf(BAR_MATCH_BUTTONS)->geometry().top());
   QVERIFY(frame.ToolBarOf(BAR_TOOLBAR)->geometry().top() < frame.ToolBarOf(BAR_MATCH_MODE)->geometry().top());
@@ -1614,6 +1641,9 @@ void SettingsTest::chineseMenus() {
     QCOMPARE(frame.CommandAction(ID_MATCH_FIND)->statusTip(), chinese.GetPrompt(ID_MATCH_FIND));
     QCOMPARE(frame.MessageText(), chinese.Get(IDS_READY));
     QCOMPARE(frame.SizingBar(BAR_STRUCTURE)->windowTitle(), chinese.Get(IDS_BAR_STRUCTURE));
+    QCOMPARE(frame.SizingBar(BAR_TESTS)->windowTitle(), chinese.Get(IDS_BAR_TESTS));
+    QCOMPARE(frame.TopMenu(IDS_MENU_TESTS)->title(), chinese.Get(IDS_MENU_TESTS));
+    QCOMPARE(frame.CommandAction(ID_TEST_ACCEPT)->text(), chinese.Get(IDS_MENU_TEST_ACCEPT));
     frame.ShowResultPosition(1, 2);
     QString expected = chinese.Get(IDS_RESULT_POSITION);
     expected.replace(expected.indexOf(QStringLiteral("%d")), 2, QStringLiteral("1"));

@@ -1,8 +1,9 @@
 // Selected rows of every list and tree view stay readable: the text of the selected row is
 // measured against the row's background from the view's pixels (row_look.h), in a light and a
 // dark palette, with the focus on the view, on another widget of the window, and with another
-// window active. Also: the named clips' blue and the structure tree's automatic text colour stay
-// readable in a dark palette, and the colour helpers they use.
+// window active (the Tests pane's list among them, on a failed row). Also: the named clips'
+// blue and the structure tree's automatic text colour stay readable in a dark palette, and the
+// colour helpers they use.
 #include <QApplication>
 #include <QLineEdit>
 #include <QStyleFactory>
@@ -17,6 +18,8 @@
 #include "app/ui/results/clip_list_view.h"
 #include "app/ui/results/snapshot_tree_view.h"
 #include "app/ui/results/split_result_list_view.h"
+#include "app/document/test_eval.h"
+#include "app/ui/results/test_case_list.h"
 #include "app/ui/results/tests/row_look.h"
 #include "app/ui/results/tests/side_fixture.h"
 #include "app/ui/results/tests/view_test_main.h"
@@ -42,6 +45,7 @@ struct Views {
   CRegexGroupListView* groups = new CRegexGroupListView(f.doc.get());
   CRegexTreeView* tree = new CRegexTreeView(f.doc.get());
   CTraceStackListView* stack = new CTraceStackListView(trace.doc.get());
+  CTestCaseList* tests = new CTestCaseList;
 
   Views() {
     auto* layout = new QVBoxLayout(&window);
@@ -68,12 +72,16 @@ struct Views {
     trace.Set(QStringLiteral("(\\d+)-(\\d+)"), QStringLiteral("call 555-0123"));
     for (int i = 0; i < 8; ++i) trace.doc->OnCommand(CMD_STEP_MATCH);
     tree->expandAll();
+    tests->SetRowCount(3);
+    tests->SetRow(0, TEST_PASS, QStringLiteral("Passes"), QString());
+    tests->SetRow(1, TEST_FAIL, QStringLiteral("Fails"), QStringLiteral("expected 2 matches, got 1"));
+    tests->SetRow(2, TEST_TIMED_OUT, QStringLiteral("Slow"), QStringLiteral("timed out after 500 ms"));
     other.resize(100, 60);
   }
   ~Views() {
     trace.doc->OnCommand(CMD_RESET_FIND);  // the paused search ends before the document goes
   }
-  QList<QAbstractItemView*> All() const { return {split, clips, snapshots, groups, tree, stack}; }
+  QList<QAbstractItemView*> All() const { return {split, clips, snapshots, groups, tree, stack, tests}; }
 
   // The node of the first capture group: it ran more than once, so it has a heat colour.
   QTreeWidgetItem* HeatItem() const { return tree->FindNode(f.doc->GetCompiled().GetGroupElement(1)); }
@@ -112,7 +120,8 @@ class ListLookTest : public QObject {
     QTest::addColumn<QString>("view");
     QTest::addColumn<bool>("dark");
     QTest::addColumn<int>("focus");
-    const QStringList views = {"split", "clip unnamed", "clip named", "snapshot", "group", "tree heat", "stack"};
+    const QStringList views = {"split", "clip unnamed", "clip named", "snapshot", "group", "tree heat", "stack",
+                               "failed test"};
     const QStringList focusNames = {"focused", "focus elsewhere", "other window"};
     for (const QString& v : views)
       for (bool dark : {false, true})
@@ -145,6 +154,9 @@ class ListLookTest : public QObject {
       QVERIFY(v.HeatItem());
       QVERIFY(v.tree->FindColor(v.HeatItem()));
       v.tree->setCurrentItem(v.HeatItem());
+    } else if (view == "failed test") {
+      target = v.tests;
+      v.tests->SelectRow(1);
     } else {
       target = v.stack;
       QVERIFY(v.stack->model()->rowCount() > 0);

@@ -1,0 +1,85 @@
+// CTestCaseEditor: the editor below the Tests pane's list. It shows one test case (its subject,
+// whether it runs with its own options and which, its expectation) and reports every change the
+// user makes; the pane writes the edited test back to the document. The expected matches and
+// split pieces are edited as text, one match or piece per line:
+//   match list:   "start-end", then for each group a tab and its capture;
+//   split pieces: the piece itself;
+// in both, a backslash escapes a line break (\n), a tab (\t), a carriage return (\r) and itself
+// (\\), so that any text fits on one line. The replaced text is edited as it is.
+//
+// A subject longer than kEditableLength is shown cut short and read-only: a text box holding
+// tens of megabytes would freeze the window, and such subjects come from files, not typing.
+//
+// Covered by app/ui/tests/test_pane_test.cpp.
+#ifndef KORVANE_TEST_CASE_EDITOR_H
+#define KORVANE_TEST_CASE_EDITOR_H
+
+#include <QString>
+#include <QWidget>
+#include <vector>
+
+#include "app/document/test_cases.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+
+class CTestCaseEditor : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kEditableLength = 1 << 20;  // UTF-16 code units
+  static constexpr int kShownLength = 4096;        // shown of a longer subject
+
+  explicit CTestCaseEditor(QWidget* parent = nullptr);
+
+  // Shows `test` (null: nothing to edit, every field disabled). Emits nothing.
+  void Show(const TestCase* test);
+  bool HasTest() const { return m_bHasTest; }
+  // Writes the fields into `test`: everything the editor shows, leaving the rest (the name, a
+  // subject shown cut short) as it is. False, with `test` untouched, when the expected matches
+  // do not parse.
+  bool Apply(TestCase* test) const;
+
+  // The text forms of the expected matches and split pieces (see the note at the top).
+  static QString FormatMatches(const std::vector<TestMatch>& matches, bool withGroups);
+  // False when a line is not "start-end[\tgroup...]" with 0 <= start <= end.
+  static bool ParseMatches(const QString& text, bool withGroups, std::vector<TestMatch>* matches);
+  static QString FormatPieces(const std::vector<TestText>& pieces);
+  static std::vector<TestText> ParsePieces(const QString& text);
+  static QString Escape(const QString& text);
+  static QString Unescape(const QString& text);
+
+  // The fields, for tests and the pane.
+  QPlainTextEdit* SubjectBox() const { return m_pSubject; }
+  QPlainTextEdit* ExpectedBox() const { return m_pExpected; }
+  QComboBox* KindBox() const { return m_pKind; }
+  QCheckBox* OwnOptionsBox() const { return m_pOwnOptions; }
+  QCheckBox* OptionBox(int index) const { return m_options[index]; }
+  QCheckBox* WithGroupsBox() const { return m_pWithGroups; }
+  static constexpr int kOptionCount = 6;
+  static int OptionFlag(int index);
+
+ signals:
+  // The user changed a field.
+  void Edited();
+
+ private:
+  void UpdateEnabled();
+  void OnFieldChanged();
+
+  QLabel* m_pSubjectLabel = nullptr;
+  QPlainTextEdit* m_pSubject = nullptr;
+  QCheckBox* m_pOwnOptions = nullptr;
+  QCheckBox* m_options[kOptionCount] = {};
+  QComboBox* m_pKind = nullptr;
+  QCheckBox* m_pWithGroups = nullptr;
+  QLabel* m_pExpectedLabel = nullptr;
+  QPlainTextEdit* m_pExpected = nullptr;
+  bool m_bHasTest = false;
+  bool m_bSubjectCut = false;  // the subject box holds only the start of the subject
+  int m_nBusy = 0;             // filling the fields: their change signals are not edits
+};
+
+#endif

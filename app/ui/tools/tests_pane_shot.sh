@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Starts the real program under Xvfb on a workspace with tests (written by tests_shot_workspace),
+# selects a failing test, double-clicks it so that its subject is in the text box, and saves
+# the window as docs/screenshot-tests.png: the Tests pane with passing and failing tests, their
+# marks and reasons, the editor of the selected test and the count in the status bar. Needs
+# Xvfb, xdotool and ImageMagick:
+#   apt-get install xvfb xdotool imagemagick
+#   app/ui/tools/tests_pane_shot.sh [BUILD_DIR] [OUTPUT]
+# The settings go to a temporary home, so a developer's own layout is not used.
+set -euo pipefail
+cd "$(dirname "$0")/../../.."
+build=${1:-build}
+out=${2:-docs/screenshot-tests.png}
+for tool in Xvfb xdotool /usr/bin/convert /usr/bin/import; do
+  command -v "$tool" >/dev/null || { echo "tests_pane_shot: $tool is missing" >&2; exit 2; }
+done
+[ -x "$build/bin/korvane" ] || { echo "tests_pane_shot: no $build/bin/korvane; build first" >&2; exit 2; }
+ninja -C "$build" tests_shot_workspace >/dev/null
+
+work=$(mktemp -d)
+display=:$((80 + RANDOM % 9))
+Xvfb "$display" -screen 0 1280x860x24 >"$work/xvfb.log" 2>&1 &
+xvfb=$!
+program=
+cleanup() {
+  [ -n "$program" ] && kill "$program" 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export DISPLAY=$display HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
+mkdir -p "$HOME"
+"$build/bin/tests_shot_workspace" "$work/dates.rws"
+sleep 1
+"$build/bin/korvane" "$work/dates.rws" >"$work/korvane.log" 2>&1 &
+program=$!
+sleep 4
+window=$(xdotool search --sync --onlyvisible --pid "$program" | head -1)
+xdotool windowmove "$window" 0 0 windowsize "$window" 1280 860
+sleep 2
+
+# The Tests pane sits at the bottom, its list on the left of its editor. A click into the
+# list's empty part gives it the focus; the keyboard then selects row 7 ("Three dates", which
+# fails) and Return loads its subject into the text box.
+geometry=$(xdotool getwindowgeometry --shell "$window")
+eval "$geometry"
+xdotool windowfocus "$window" || true
+xdotool mousemove "$((WIDTH * 5 / 12))" "$((HEIGHT - 45))" click 1
+sleep 0.5
+xdotool key Home Down Down Down Down Down Down
+sleep 0.5
+xdotool key Return
+sleep 1.5
+xdotool mousemove "$((WIDTH / 2))" 400
+sleep 0.5
+/usr/bin/import -window root "$work/full.png"
+/usr/bin/convert "$work/full.png" -crop "${WIDTH}x${HEIGHT}+0+0" +repage "$out"
+echo "tests_pane_shot: wrote $out"
