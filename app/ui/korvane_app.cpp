@@ -16,6 +16,7 @@
 #include "app/document/korvane_doc.h"
 #include "app/plugin_host/plugin_manager.h"
 #include "app/ui/main_frame.h"
+#include "app/ui/test_command.h"
 #include "korvane_ids.h"
 #include "platform/profile.h"
 #include "platform/program_paths.h"
@@ -106,6 +107,14 @@ int CKorvaneApp::Run(QApplication& app) {
   app.setApplicationDisplayName(CStringTable::Str(IDS_APP_NAME));
   app.setDesktopFileName(QStringLiteral("org.korvane.Korvane"));
   app.setWindowIcon(ApplicationIcon());
+
+  // Qt has taken its own options out of the arguments by now; what is left and looks like an
+  // option is one nobody knows: refuse it before a window stands.
+  const QString unknown = CTestCommand::UnknownWindowOption(app.arguments());
+  if (!unknown.isEmpty()) {
+    QTextStream err(stderr);
+    return CTestCommand::RefuseOption(unknown, err);
+  }
 
   CMainFrame frame;
   const QString file = CommandLineFile(app.arguments());

@@ -6,6 +6,7 @@
 #include <QTextStream>
 #include <QXmlStreamWriter>
 #include <cstring>
+#include <string>
 
 #include "app/document/workspace_file.h"
 #include "korvane_ids.h"
@@ -49,15 +50,62 @@ QString OneLine(const QString& s) {
   return out;
 }
 
+// The options of a window start; Qt's application object takes its own out of the arguments.
+const char* const kWindowOptions[] = {"--list-menus"};
+// The options the command-line modes read, with or without a value.
+const char* const kModeOptions[] = {"--run-tests", "--snapshot", "--junit", "--help", "--version"};
+// Qt's application options (Qt reads each with one dash or two): a window start hands them on.
+const char* const kQtOptions[] = {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+                                  "qwindowicon", "qwindowtitle", "reverse", "session", "style", "stylesheet",
+                                  "widgetcount", "display", "geometry", "title", "name", "visual", "ncols", "cmap",
+                                  "nograb", "dograb", "sync", "qmljsdebugger", "testability", "qdevicepixelratio"};
+
+template <size_t N>
+bool OneOf(const char* arg, const char* const (&list)[N]) {
+  for (const char* known : list)
+    if (std::strcmp(arg, known) == 0) return true;
+  return false;
+}
+
+// A "--" option that neither a window start, the command-line modes nor Qt knows. One-dash
+// options are not judged here: they may be Qt's, and what Qt does not take is judged after it
+// has taken its own (UnknownWindowOption).
+bool IsUnknownLongOption(const char* a) {
+  if (std::strncmp(a, "--", 2) != 0 || !a[2] || OneOf(a, kWindowOptions) || OneOf(a, kModeOptions)) return false;
+  const char* name = a + 2;
+  const char* eq = std::strchr(name, '=');
+  const std::string bare = eq ? std::string(name, eq) : std::string(name);
+  return !OneOf(bare.c_str(), kQtOptions);
+}
+
 }  // namespace
 
 int CTestCommand::Wanted(int argc, char** argv) {
+  bool version = false, unknown = false;
   for (int i = 1; i < argc; ++i) {
-    if (!argv[i]) continue;
-    if (std::strcmp(argv[i], "--run-tests") == 0) return RUN_TESTS;
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return HELP;
+    const char* a = argv[i];
+    if (!a) continue;
+    if (std::strcmp(a, "--run-tests") == 0) return RUN_TESTS;
+    if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) return HELP;
+    if (std::strcmp(a, "--version") == 0) version = true;
+    if (IsUnknownLongOption(a)) unknown = true;
   }
-  return NONE;
+  if (version) return VERSION;
+  return unknown ? BAD_OPTION : NONE;
+}
+
+QString CTestCommand::UnknownWindowOption(const QStringList& arguments) {
+  for (int i = 1; i < arguments.size(); ++i) {
+    const QString& a = arguments[i];
+    if (a.size() < 2 || !a.startsWith(QLatin1Char('-'))) continue;
+    if (!OneOf(a.toLocal8Bit().constData(), kWindowOptions)) return a;
+  }
+  return QString();
+}
+
+int CTestCommand::RefuseOption(const QString& option, QTextStream& err) {
+  err << Fmt(IDS_CLI_BAD_ARGUMENTS, {option}) << Qt::endl << Str(IDS_CLI_USAGE) << Qt::endl;
+  return EXIT_UNREADABLE;
 }
 
 bool CTestCommand::Parse(const QStringList& arguments, Options* out, QString* bad) {
@@ -216,11 +264,17 @@ int CTestCommand::Main(const QStringList& arguments) {
     out << Str(IDS_CLI_USAGE) << Qt::endl;
     return EXIT_PASSED;
   }
+  if (!arguments.contains(QLatin1String("--run-tests"))) {
+    if (arguments.contains(QLatin1String("--version"))) {
+      out << "korvane " << QStringLiteral(KORVANE_VERSION_TEXT) << Qt::endl;
+      return EXIT_PASSED;
+    }
+    // A window start with an option nobody knows.
+    for (int i = 1; i < arguments.size(); ++i)
+      if (IsUnknownLongOption(arguments[i].toLocal8Bit().constData())) return RefuseOption(arguments[i], err);
+  }
   Options o;
   QString bad;
-  if (!Parse(arguments, &o, &bad)) {
-    err << Fmt(IDS_CLI_BAD_ARGUMENTS, {bad}) << Qt::endl << Str(IDS_CLI_USAGE) << Qt::endl;
-    return EXIT_UNREADABLE;
-  }
+  if (!Parse(arguments, &o, &bad)) return RefuseOption(bad, err);
   return RunTests(o, out, err);
 }

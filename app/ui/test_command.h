@@ -1,6 +1,7 @@
 // The command-line modes that need no window and no display: "--run-tests" runs the tests kept
 // in a workspace file, prints one line per test and a summary, and optionally writes JUnit XML;
-// "--help" prints the usage. main() asks Wanted() before it creates any application object, and
+// "--help" prints the usage, "--version" the program's version, and an option nobody knows is
+// refused with the usage. main() asks Wanted() before it creates any application object, and
 // runs these under a QCoreApplication.
 //
 //   korvane --run-tests FILE.rws [--snapshot NAME] [--junit FILE.xml]
@@ -23,11 +24,18 @@ class QTextStream;
 
 class CTestCommand {
  public:
-  enum { NONE = 0, RUN_TESTS = 1, HELP = 2 };
+  enum { NONE = 0, RUN_TESTS = 1, HELP = 2, VERSION = 3, BAD_OPTION = 4 };
   enum { EXIT_PASSED = 0, EXIT_FAILED = 1, EXIT_UNREADABLE = 2 };
 
-  // Which mode the raw arguments ask for (NONE: start the window as usual).
+  // Which mode the raw arguments ask for (NONE: start the window as usual). A "--" option that
+  // neither this program nor Qt's application object knows is BAD_OPTION, so that it is refused
+  // before anything needs a display.
   static int Wanted(int argc, char** argv);
+  // The first option left in a window start's arguments (after Qt took its own) that the window
+  // does not know, or an empty string.
+  static QString UnknownWindowOption(const QStringList& arguments);
+  // Prints the refusal of `option` and the usage to `err`; returns the exit code.
+  static int RefuseOption(const QString& option, QTextStream& err);
 
   struct Options {
     QString workspace;
@@ -44,7 +52,8 @@ class CTestCommand {
   // the summary to `out` and problems to `err`, writes the JUnit file when asked. Returns the
   // exit code.
   static int RunTests(const Options& options, QTextStream& out, QTextStream& err);
-  // The whole "--run-tests" or "--help" mode on the application's arguments.
+  // The whole "--run-tests", "--help", "--version" or refused-option mode on the application's
+  // arguments.
   static int Main(const QStringList& arguments);
 
   // JUnit XML for one suite: the tests' names and results. Characters XML cannot carry are

@@ -5,9 +5,13 @@
 // written).
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
@@ -221,10 +225,72 @@ TEST_F(TestCommandTest, UnreadableInputAndOutputExitWithTwoAndSayWhy) {
   EXPECT_TRUE(err.contains(QStringLiteral("--bogus")));
 }
 
+TEST_F(TestCommandTest, ModesComeFromTheRawArgumentsBeforeAnyApplicationObject) {
+  struct Row {
+    std::vector<std::string> args;
+    int mode;
+  };
+  const Row rows[] = {
+      {{}, CTestCommand::NONE},
+      {{"work.rws"}, CTestCommand::NONE},
+      {{"--list-menus"}, CTestCommand::NONE},
+      // Qt's own options, with one dash or two, with the value apart or after "=".
+      {{"-style", "Fusion", "work.rws"}, CTestCommand::NONE},
+      {{"--platform", "offscreen"}, CTestCommand::NONE},
+      {{"--style=Fusion"}, CTestCommand::NONE},
+      // A one-dash option is left to the window start, which judges it once Qt has taken its own.
+      {{"-x"}, CTestCommand::NONE},
+      {{"--version"}, CTestCommand::VERSION},
+      {{"--help", "--version"}, CTestCommand::HELP},
+      {{"--version", "--run-tests", "a.rws"}, CTestCommand::RUN_TESTS},
+      {{"--bogus", "work.rws"}, CTestCommand::BAD_OPTION},
+      {{"--styles"}, CTestCommand::BAD_OPTION},
+      {{"--run-tests", "a.rws", "--bogus"}, CTestCommand::RUN_TESTS},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> storage = row.args;
+    storage.insert(storage.begin(), "korvane");
+    std::vector<char*> argv;
+    for (std::string& a : storage) argv.push_back(a.data());
+    std::string joined;
+    for (const std::string& a : row.args) joined += a + " ";
+    EXPECT_EQ(row.mode, CTestCommand::Wanted(int(argv.size()), argv.data())) << joined;
+  }
+  EXPECT_EQ(QString(), CTestCommand::UnknownWindowOption({"korvane", "--list-menus", "work.rws"}));
+  EXPECT_EQ(QStringLiteral("-x"), CTestCommand::UnknownWindowOption({"korvane", "work.rws", "-x"}));
+}
+
+TEST_F(TestCommandTest, VersionAndUnknownOptionsAnswerWithoutADisplay) {
+  QString out, err;
+  EXPECT_EQ(0, Run({"--version"}, &out, &err)) << err.toStdString();
+  EXPECT_TRUE(out.startsWith(QStringLiteral("korvane "))) << out.toStdString();
+  EXPECT_TRUE(out.trimmed().contains(QRegularExpression(QStringLiteral("^korvane \\d+\\.\\d+")))) << out.toStdString();
+
+  // An unknown option with a file that does not exist: refused with the usage, no window tried
+  // (there is no display to try it on).
+  EXPECT_EQ(2, Run({"--bogus", dir.filePath(QStringLiteral("missing.rws"))}, &out, &err));
+  EXPECT_TRUE(err.contains(QStringLiteral("Unknown or incomplete argument: --bogus"))) << err.toStdString();
+  EXPECT_TRUE(err.contains(QStringLiteral("Usage: korvane"))) << err.toStdString();
+}
+
+TEST_F(TestCommandTest, AWindowStartRefusesAOneDashOptionQtDidNotTake) {
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+  p.setProcessEnvironment(env);
+  p.start(QStringLiteral(KV_KORVANE_PROGRAM), {QStringLiteral("-style"), QStringLiteral("Fusion"), QStringLiteral("-x")});
+  ASSERT_TRUE(p.waitForFinished(120000)) << "a refused option must not leave a window running";
+  EXPECT_EQ(2, p.exitCode());
+  const QString err = QString::fromUtf8(p.readAllStandardError());
+  EXPECT_TRUE(err.contains(QStringLiteral("Unknown or incomplete argument: -x"))) << err.toStdString();
+}
+
 TEST_F(TestCommandTest, HelpListsTheCommand) {
   QString out;
   EXPECT_EQ(0, Run({"--help"}, &out));
   EXPECT_TRUE(out.contains(QStringLiteral("--run-tests FILE.rws [--snapshot NAME] [--junit FILE.xml]"))) << out.toStdString();
+  EXPECT_TRUE(out.contains(QStringLiteral("--version"))) << out.toStdString();
 }
 
 }  // namespace
