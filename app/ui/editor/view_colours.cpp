@@ -69,11 +69,11 @@ QPalette StandardDarkPalette() {
   p.setColor(QPalette::ToolTipText, text);
   p.setColor(QPalette::PlaceholderText, dim);
   p.setColor(QPalette::Text, text);
-  p.setColor(QPalette::Button, QColor(54, 55, 59));
+  p.setColor(QPalette::Button, QColor(70, 71, 76));  // light enough for Fusion to show a checked button darker
   p.setColor(QPalette::ButtonText, text);
   p.setColor(QPalette::BrightText, QColor(255, 90, 90));
-  p.setColor(QPalette::Light, QColor(76, 77, 82));
-  p.setColor(QPalette::Midlight, QColor(64, 65, 70));
+  p.setColor(QPalette::Light, QColor(92, 93, 98));
+  p.setColor(QPalette::Midlight, QColor(80, 81, 86));
   p.setColor(QPalette::Mid, QColor(38, 39, 42));
   p.setColor(QPalette::Dark, QColor(24, 24, 26));
   p.setColor(QPalette::Shadow, QColor(8, 8, 8));
