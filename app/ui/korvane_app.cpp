@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include "app/ui/editor/view_colours.h"
 #include "app/document/korvane_doc.h"
 #include "app/plugin_host/plugin_manager.h"
 #include "app/ui/main_frame.h"
@@ -107,6 +108,9 @@ int CKorvaneApp::Run(QApplication& app) {
   app.setApplicationDisplayName(CStringTable::Str(IDS_APP_NAME));
   app.setDesktopFileName(QStringLiteral("org.korvane.Korvane"));
   app.setWindowIcon(ApplicationIcon());
+  // KORVANE_PALETTE=dark (or light) overrides the desktop's palette; with -style Fusion that
+  // gives a dark program on any desktop.
+  ApplyPaletteFromEnvironment();
 
   // Qt has taken its own options out of the arguments by now; what is left and looks like an
   // option is one nobody knows: refuse it before a window stands.

@@ -74,7 +74,10 @@ int CClrTreeCtrl::TextColorOf(const ColorEntry& entry) const {
   if (automatic != 0) return automatic;
   // Black stands for the window-text colour, as long as that one can be read on the background.
   const QColor windowText = palette().color(QPalette::Text);
-  return ContrastRatio(windowText, ToColor(back)) >= 4.5 ? FromColor(windowText) : automatic;
+  if (ContrastRatio(windowText, ToColor(back)) >= 4.5) return FromColor(windowText);
+  // Neither reads well (a mid-dark colour just above the threshold): the better of the two.
+  return ContrastRatio(Qt::black, ToColor(back)) >= ContrastRatio(Qt::white, ToColor(back)) ? automatic
+                                                                                            : ClrRgb(255, 255, 255);
 }
 
 void CClrTreeCtrl::SetItemColor(const QTreeWidgetItem* item, int text, int back, bool repaint) {

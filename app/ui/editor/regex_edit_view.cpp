@@ -15,6 +15,8 @@
 #include "app/document/korvane_doc.h"
 #include "app/ui/editor/element_display.h"
 #include "app/ui/editor/frame_link.h"
+#include "app/ui/editor/item_look.h"
+#include "app/ui/editor/view_colours.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 
@@ -34,26 +36,12 @@ class CPatternHighlighter : public QSyntaxHighlighter {
       const PatternCharStyle s = st[base + i];
       int j = i + 1;
       while (j < n && st[base + j] == s) ++j;
-      if (s != plain) setFormat(i, j - i, FormatOf(s));
+      if (s != plain) setFormat(i, j - i, CRegexEditView::FormatFor(s, m_pView->palette()));
       i = j;
     }
   }
 
  private:
-  static QTextCharFormat FormatOf(const PatternCharStyle& s) {
-    QTextCharFormat f;
-    if (s.text != PatternCharStyle::AUTO) f.setForeground(QColor::fromRgb(s.text));
-    if (s.back != PatternCharStyle::AUTO) f.setBackground(QColor::fromRgb(s.back));
-    if (s.underline == PatternCharStyle::UNDER_WAVE) {
-      f.setUnderlineStyle(QTextCharFormat::WaveUnderline);
-      f.setUnderlineColor(QColor::fromRgb(CRegexEditView::kErrorUnderline));
-    } else if (s.underline == PatternCharStyle::UNDER_FAIL) {
-      f.setUnderlineStyle(QTextCharFormat::DashUnderline);
-      f.setUnderlineColor(QColor::fromRgb(CRegexEditView::kFailUnderline));
-    }
-    return f;
-  }
-
   CRegexEditView* m_pView;
 };
 
@@ -266,16 +254,50 @@ void CRegexEditView::mouseDoubleClickEvent(QMouseEvent* event) {
 // ---------------------------------------------------------------------------------------------
 // Colouring
 
+QTextCharFormat CRegexEditView::FormatFor(const PatternCharStyle& s, const QPalette& palette) {
+  QTextCharFormat f;
+  const bool dark = IsDarkPalette(palette);
+  QColor back;
+  if (s.back != PatternCharStyle::AUTO) {
+    back = s.heat ? QColor::fromRgb(HeatColorFor(255 - qGreen(s.back), dark)) : ViewBackColor(s.back, palette);
+    f.setBackground(back);
+  }
+  if (s.text != PatternCharStyle::AUTO || back.isValid()) {
+    QColor text = s.text != PatternCharStyle::AUTO ? ViewTextColor(s.text, palette) : palette.color(QPalette::Text);
+    // On a heat colour (either palette) and on any background of a dark palette the text gives
+    // way until it can be read; the light palette's other pairs are drawn as they are.
+    if (back.isValid() && (dark || s.heat)) text = ReadableTextColor(text, back);
+    if (s.text != PatternCharStyle::AUTO || text != palette.color(QPalette::Text)) f.setForeground(text);
+  }
+  if (s.underline == PatternCharStyle::UNDER_WAVE) {
+    f.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+    f.setUnderlineColor(QColor::fromRgb(kErrorUnderline));
+  } else if (s.underline == PatternCharStyle::UNDER_FAIL) {
+    f.setUnderlineStyle(QTextCharFormat::DashUnderline);
+    f.setUnderlineColor(QColor::fromRgb(kFailUnderline));
+  }
+  return f;
+}
+
+void CRegexEditView::changeEvent(QEvent* event) {
+  CRichEdit2WView::changeEvent(event);
+  // The styles hold light-palette colours; what is drawn follows the palette of the moment.
+  if (event->type() == QEvent::PaletteChange && m_pHighlighter) m_pHighlighter->rehighlight();
+}
+
 PatternCharStyle CRegexEditView::StyleAt(int position) const {
   if (position < 0 || position >= static_cast<int>(m_styles.size())) return PatternCharStyle();
   return m_styles[position];
 }
 
-void CRegexEditView::SetBackground(std::vector<PatternCharStyle>& styles, int start, int end, QRgb back) const {
+void CRegexEditView::SetBackground(std::vector<PatternCharStyle>& styles, int start, int end, QRgb back, bool heat) const {
   int n = static_cast<int>(styles.size());
   start = qBound(0, start, n);
   end = qBound(start, end, n);
-  for (int i = start; i < end; ++i) styles[i].back = back;
+  for (int i = start; i < end; ++i) {
+    styles[i].back = back;
+    styles[i].heat = heat && back != PatternCharStyle::AUTO;
+  }
 }
 
 void CRegexEditView::SetText(std::vector<PatternCharStyle>& styles, int start, int end, QRgb text) const {
@@ -410,7 +432,7 @@ void CRegexEditView::PaintAll() {
           int s, e;
           RecordRange(r, n, &s, &e);
           int k = PatternHeat(ExecutionCount(*m_pDoc, r), top);
-          SetBackground(styles, s, e, k < 0 ? PatternCharStyle::AUTO : HeatColor(k));
+          SetBackground(styles, s, e, k < 0 ? PatternCharStyle::AUTO : HeatColor(k), true);
         }
         for (auto it = r->children.rbegin(); it != r->children.rend(); ++it) stack.push_back(*it);
       }

@@ -17,7 +17,9 @@
 #define KORVANE_REGEX_EDIT_VIEW_H
 
 #include <QFont>
+#include <QPalette>
 #include <QRgb>
+#include <QTextCharFormat>
 #include <vector>
 
 #include "app/ui/editor/rich_edit_view.h"
@@ -32,8 +34,9 @@ struct PatternCharStyle {
   QRgb text = AUTO;
   QRgb back = AUTO;
   unsigned char underline = UNDER_NONE;
+  bool heat = false;  // `back` is a heat colour of the optimize mode
   bool operator==(const PatternCharStyle& o) const {
-    return text == o.text && back == o.back && underline == o.underline;
+    return text == o.text && back == o.back && underline == o.underline && heat == o.heat;
   }
   bool operator!=(const PatternCharStyle& o) const { return !(*this == o); }
 };
@@ -65,6 +68,9 @@ class CRegexEditView : public CRichEdit2WView {
   // The current style of every character.
   const std::vector<PatternCharStyle>& Styles() const { return m_styles; }
   PatternCharStyle StyleAt(int position) const;
+  // The character format a style is drawn with in `palette`: the style's light-palette colours
+  // or their dark variants, text on heat (and on any dark background) made readable.
+  static QTextCharFormat FormatFor(const PatternCharStyle& s, const QPalette& palette);
   // The remembered range of the yellow current-element background.
   int HighlightStart() const { return m_nHighlightStart; }
   int HighlightEnd() const { return m_nHighlightEnd; }
@@ -96,6 +102,7 @@ class CRegexEditView : public CRichEdit2WView {
   void OnUserTextChanged(int position, int removed, int added) override;
   int ContextMenuTemplate() const override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   friend class CPatternHighlighter;
@@ -104,7 +111,7 @@ class CRegexEditView : public CRichEdit2WView {
   void ApplyStyles(const std::vector<PatternCharStyle>& styles);
   void PaintElement(std::vector<PatternCharStyle>& styles, const ElementRecord* root) const;
   void PaintComments(std::vector<PatternCharStyle>& styles, const QString& text) const;
-  void SetBackground(std::vector<PatternCharStyle>& styles, int start, int end, QRgb back) const;
+  void SetBackground(std::vector<PatternCharStyle>& styles, int start, int end, QRgb back, bool heat = false) const;
   void SetText(std::vector<PatternCharStyle>& styles, int start, int end, QRgb text) const;
   void ApplyFont();
 

@@ -7,6 +7,7 @@
 
 #include "app/document/korvane_doc.h"
 #include "app/ui/editor/element_display.h"
+#include "app/ui/editor/view_colours.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
@@ -109,6 +110,12 @@ void CRegexTreeView::Rebuild() {
   --m_nUpdating;
 }
 
+void CRegexTreeView::changeEvent(QEvent* event) {
+  CClrTreeView::changeEvent(event);
+  // The heat colours are chosen for the palette when the tree is built.
+  if (event->type() == QEvent::PaletteChange && m_pDoc && m_nUpdating == 0 && m_pDoc->GetMode() == MODE_OPTIMIZE) Rebuild();
+}
+
 void CRegexTreeView::FillItem(QTreeWidgetItem* item, const ElementRecord* record) {
   QString caption = ElementCaption(record);
   const HostElement* element = record ? record->element : nullptr;
@@ -118,7 +125,10 @@ void CRegexTreeView::FillItem(QTreeWidgetItem* item, const ElementRecord* record
                   .replace(QLatin1String("%s"), caption)
                   .replace(QLatin1String("%d"), QString::number(c));
     int k = TreeHeat(c, m_nLargestCount);
-    if (k >= 0) SetItemColor(item, -1, ClrRgb(255, 255 - k, 255 - k), false);
+    if (k >= 0) {
+      const QRgb heat = HeatColorFor(k, IsDarkPalette(palette()));
+      SetItemColor(item, -1, ClrRgb(qRed(heat), qGreen(heat), qBlue(heat)), false);
+    }
   }
   if (item->text(0) != caption) item->setText(0, caption);
   item->setData(0, kElementRole, QVariant::fromValue(reinterpret_cast<quintptr>(element)));

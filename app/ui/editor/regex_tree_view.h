@@ -41,6 +41,7 @@ class CRegexTreeView : public CClrTreeView, public CDocView {
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void OnSelectionChanged();

@@ -39,12 +39,10 @@ CRichEdit2WView::CRichEdit2WView(CKorvaneDoc* doc, QWidget* parent) : QPlainText
   setAcceptDrops(true);
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
   setUndoRedoEnabled(true);
-  // The boxes are white with black text whatever the desktop's palette: their highlight and
-  // element colours are chosen for that background. (Text must be set with Base, or a dark
-  // palette's light text lands on the white.)
-  QPalette pal = palette();
-  pal.setColor(QPalette::Base, Qt::white);
-  pal.setColor(QPalette::Text, Qt::black);
+  // The boxes take their base and text from the application's palette (a dark desktop gets
+  // dark boxes); the highlights turn to their dark variants with it (view_colours.h). Only the
+  // placeholder's colour is fixed: it reads on a white and on a dark base alike.
+  QPalette pal;
   pal.setColor(QPalette::PlaceholderText, QColor(187, 187, 170));
   setPalette(pal);
   connect(document(), &QTextDocument::contentsChange, this, &CRichEdit2WView::OnContentsChange);

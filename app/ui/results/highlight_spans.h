@@ -77,6 +77,8 @@ std::pair<int, int> CurrentMatchSpan(const CKorvaneDoc& doc);
 // else the highlight span itself (a gap or a split piece).
 std::pair<int, int> TextSelectionSpan(const CKorvaneDoc& doc);
 
+// The light palette's colours of a kind; the boxes draw them through ViewBackColor and
+// ViewTextColor (app/ui/editor/view_colours.h), which give the dark variants.
 QColor Background(int kind);  // invalid for kinds without a background
 QColor Foreground(int kind);  // invalid for kinds without a text colour
 

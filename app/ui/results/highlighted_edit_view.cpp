@@ -4,6 +4,7 @@
 #include <QTextBlock>
 #include <QTimerEvent>
 
+#include "app/ui/editor/view_colours.h"
 #include "app/ui/frame_services.h"
 #include "app/ui/results/save_dispatch.h"
 #include "app/ui/saved_font.h"
@@ -81,9 +82,10 @@ void CHighlightedEditView::PaintSpans(std::vector<HighlightSpan> spans) {
     sel.cursor = QTextCursor(document());
     sel.cursor.setPosition(s.start);
     sel.cursor.setPosition(s.end, QTextCursor::KeepAnchor);
+    // The spans carry the light palette's colours; a dark palette draws their dark variants.
     const QColor bg = highlight::Background(s.kind), fg = highlight::Foreground(s.kind);
-    if (bg.isValid()) sel.format.setBackground(bg);
-    if (fg.isValid()) sel.format.setForeground(fg);
+    if (bg.isValid()) sel.format.setBackground(ViewBackColor(bg.rgb(), palette()));
+    if (fg.isValid()) sel.format.setForeground(ViewTextColor(fg.rgb(), palette()));
     if (s.kind == HL_FAIL_POINT) {
       sel.format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
       sel.format.setUnderlineColor(QColor(255, 0, 0));
@@ -92,6 +94,11 @@ void CHighlightedEditView::PaintSpans(std::vector<HighlightSpan> spans) {
   }
   m_painted = std::move(spans);
   setExtraSelections(selections);
+}
+
+void CHighlightedEditView::changeEvent(QEvent* event) {
+  CRichEdit2WView::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange) RepaintHighlights();
 }
 
 void CHighlightedEditView::RepaintHighlights() { PaintSpans(SpansFor(VisibleWindow())); }

@@ -58,6 +58,7 @@ class CHighlightedEditView : public CRichEdit2WView {
   // The frame's menu of the box; without a frame, a local one with the editing commands.
   int ContextMenuTemplate() const override;
   void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
 
  private:

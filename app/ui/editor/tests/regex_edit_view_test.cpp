@@ -339,6 +339,7 @@ class RegexEditViewTest : public QObject {
     // The bar belongs to the root only: k = 56 for c = 10, N = 10.
     QCOMPARE(BackAt(2), HeatColor(56));
     QCOMPARE(BackAt(3), QRgb(PatternCharStyle::AUTO));  // 'c' ran once
+    QVERIFY(view->StyleAt(2).heat && !view->StyleAt(3).heat);  // drawn as heat in either palette
     root->element->m_nCounters[0] = root->element->m_nCounters[1] = 0;
     root->children[0]->element->m_nCounters[0] = 0;
     doc->Notify(nullptr, HINT_COUNTERS);

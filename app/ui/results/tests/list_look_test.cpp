@@ -215,10 +215,12 @@ class ListLookTest : public QObject {
     QTRY_COMPARE(v.clips->topLevelItem(0)->foreground(0).color(), QColor(0, 0, 255));
   }
 
-  // The text boxes stay black on white, their colours being chosen for that, whatever the
-  // application's palette; the text drawn is measured from the box's pixels.
-  void textBoxesKeepBlackOnWhiteInADarkPalette() {
-    QApplication::setPalette(row_look::DarkPalette());
+  // The text boxes follow the application's palette: a dark desktop gets dark boxes with light
+  // text (the highlights have dark variants for it); the text drawn is measured from the box's
+  // pixels.
+  void textBoxesFollowADarkPalette() {
+    const QPalette dark = row_look::DarkPalette();
+    QApplication::setPalette(dark);
     DocFixture f;
     CTextEditView box(f.doc.get());
     QFont font = box.font();
@@ -229,11 +231,11 @@ class ListLookTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&box));
     f.SetText(QStringLiteral("MMMM WWWW"));
     QCOMPARE(box.toPlainText(), QStringLiteral("MMMM WWWW"));
-    QCOMPARE(box.palette().color(QPalette::Base), QColor(Qt::white));
-    QCOMPARE(box.palette().color(QPalette::Text), QColor(Qt::black));
+    QCOMPARE(box.palette().color(QPalette::Base), dark.color(QPalette::Base));
+    QCOMPARE(box.palette().color(QPalette::Text), dark.color(QPalette::Text));
     const QImage image = box.viewport()->grab().toImage();
     const row_look::RowLook look = row_look::Measure(image, QRect(0, 0, 200, 26), 1);  // the first line
-    QCOMPARE(look.background | 0xFF000000u, QColor(Qt::white).rgb());
+    QCOMPARE(look.background | 0xFF000000u, dark.color(QPalette::Base).rgb());
     QVERIFY2(look.best >= 10 && look.readable >= 20, qPrintable(QString::number(look.best)));
   }
 

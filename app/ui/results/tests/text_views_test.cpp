@@ -6,6 +6,8 @@
 #include <QScrollBar>
 #include <QtTest>
 
+#include "app/ui/editor/item_look.h"
+#include "app/ui/editor/view_colours.h"
 #include "app/ui/frame_services.h"
 #include "app/ui/results/replace_result_edit_view.h"
 #include "app/ui/results/replace_to_edit_view.h"
@@ -146,6 +148,33 @@ class TextViewsTest : public QObject {
     QVERIFY(view.PaintedSpans() == expected);
     QCOMPARE(view.textCursor().selectionStart(), 3);
     QCOMPARE(view.textCursor().selectionEnd(), 4);
+  }
+
+  // The highlights keep their kinds and are drawn in the dark variants under a dark palette,
+  // readable under its text, and in the light colours again when the palette goes back.
+  void highlightsFollowThePalette() {
+    const QPalette light = QApplication::palette();
+    DocFixture f;
+    CTextEditView view(f.doc.get());
+    f.Set(QStringLiteral("b+"), QStringLiteral("a bb ccc bbb"));
+    f.doc->OnCommand(CMD_FIND);
+    auto backOf = [&view](int kind) {
+      const std::vector<HighlightSpan>& spans = view.PaintedSpans();
+      const QList<QTextEdit::ExtraSelection> sel = view.extraSelections();
+      for (size_t i = 0; i < spans.size() && i < static_cast<size_t>(sel.size()); ++i)
+        if (spans[i].kind == kind) return sel[static_cast<int>(i)].format.background().color();
+      return QColor();
+    };
+    QCOMPARE(backOf(HL_MATCH), QColor(187, 255, 255));
+    QCOMPARE(backOf(HL_CURRENT), QColor(255, 255, 0));
+    const QPalette dark = StandardDarkPalette();
+    QApplication::setPalette(dark);
+    QTRY_COMPARE(backOf(HL_MATCH), ViewBackColor(qRgb(187, 255, 255), dark));
+    for (int kind : {HL_MATCH, HL_CURRENT})
+      QVERIFY2(ContrastRatio(dark.color(QPalette::Text), backOf(kind)) >= 4.5, qPrintable(backOf(kind).name()));
+    QVERIFY(backOf(HL_CURRENT) != backOf(HL_MATCH));
+    QApplication::setPalette(light);
+    QTRY_COMPARE(backOf(HL_MATCH), QColor(187, 255, 255));
   }
 
   void setStartPoint_data() {

@@ -12,60 +12,28 @@
 #include <cstdio>
 
 #include "app/document/korvane_doc.h"
+#include "app/ui/editor/view_colours.h"
 #include "app/ui/korvane_app.h"
 #include "app/ui/main_frame.h"
+#include "app/ui/tools/shot_support.h"
 #include "resources/korvane_ids.h"
 
-namespace {
-
-std::vector<unsigned short> U16Of(const QString& s) { return std::vector<unsigned short>(s.utf16(), s.utf16() + s.size()); }
-
-void Settle(int ms) {
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
-}
-
-void SetTexts(CMainFrame& frame, const QString& pattern, const QString& text, const QString& replaceTo) {
-  CKorvaneDoc* doc = frame.Doc();
-  std::vector<unsigned short> p = U16Of(pattern), t = U16Of(text), r = U16Of(replaceTo);
-  doc->SetPattern(p.data(), static_cast<int>(p.size()), true);
-  doc->Notify(nullptr, 0x2 | 0x8000);
-  doc->Notify(nullptr, 0x12B1);
-  doc->SetSubjectText(t.data(), static_cast<int>(t.size()));
-  doc->Notify(nullptr, 0x12 | 0x8);
-  doc->Notify(nullptr, 0x81228);
-  doc->SetReplaceTo(r.data(), static_cast<int>(r.size()));
-  doc->Notify(nullptr, 0x80 | 0x40);
-  doc->Notify(nullptr, 0x250);
-}
-
-bool Save(CMainFrame& frame, const QString& path) {
-  Settle(400);  // the scroll timers paint the visible windows
-  const bool ok = frame.grab().save(path);
-  std::printf("%s %s\n", ok ? "wrote" : "failed", qPrintable(path));
-  return ok;
-}
-
-}  // namespace
+using shots::Save;
+using shots::SetTexts;
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
   QDir().mkpath(out);
   CKorvaneApp::InstallLanguage(CStringTable::kEnglish);
+  ApplyPaletteFromEnvironment();  // KORVANE_PALETTE=dark for the dark pictures
 
-  // Answers every message box (the "finished" note of Find All) as soon as it shows.
-  QTimer answer;
-  QObject::connect(&answer, &QTimer::timeout, [] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->accept();
-  });
-  answer.start(50);
+  shots::CBoxAnswerer answer;
 
   CMainFrame frame;
   frame.resize(1200, 760);
   frame.show();
-  Settle(300);
+  shots::Settle(300);
   bool ok = true;
 
   // Replace mode: every match highlighted in the text, every replacement in the result.
@@ -77,7 +45,7 @@ int main(int argc, char** argv) {
                           "Lists: eve@lists.com, finn@lists.com, gus@lists.com\n"),
            QStringLiteral("$2 (for $1)"));
   frame.OnCommand(ID_MATCH_FIND_ALL);
-  Settle(300);
+  shots::Settle(300);
   // The second match becomes the current one: yellow in the text and in the replace result.
   frame.OnCommand(ID_RECORD_FIRST);
   frame.OnCommand(ID_RECORD_NEXT);
