@@ -1,6 +1,8 @@
 // The replace result: program, segments and the texts built from them.
 #include "app/document/replace_result.h"
 
+#include <utility>
+
 void ReplaceResult::ParseReplaceTo(const unsigned short* text, int length, const HostRegexp& pattern) {
   m_program.pieces.clear();
   if (!text || length < 0) length = 0;
@@ -23,13 +25,16 @@ void ReplaceResult::Build(int subjectLength, const std::vector<MatchHandle>& res
   Clear();
   if (count > static_cast<int>(results.size())) count = static_cast<int>(results.size());
   const int L = subjectLength;
+  // Exact sizes: a replace over every match of a big text keeps hundreds of thousands of these.
+  m_segments.reserve(static_cast<size_t>(count > 0 ? count : 0));
   int p = 0, prevEnd = 0;
   for (int k = 0; k < count; ++k) {
     const MatchHandle& h = results[rightToLeft ? count - 1 - k : k];
     if (!h || !h->result.IsMatched()) continue;
-    const MatchResult& m = h->result;
+    const StoredMatch& m = h->result;
     ReplaceSegment seg;
     seg.match = h;
+    seg.pieces.reserve(m_program.pieces.size());
     p += m.GetStart() - prevEnd;
     seg.start = p;
     int pieceStart = 0;
@@ -70,7 +75,7 @@ void ReplaceResult::Build(int subjectLength, const std::vector<MatchHandle>& res
     }
     prevEnd = m.GetEnd();
     p += seg.length;
-    m_segments.push_back(seg);
+    m_segments.push_back(std::move(seg));
   }
 }
 

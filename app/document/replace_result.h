@@ -44,7 +44,8 @@ class ReplaceResult {
   // Rebuilds the segments from `count` results (in the order found; right to left they are
   // visited last first so that the segments come out in text order).
   void Build(int subjectLength, const std::vector<MatchHandle>& results, int count, bool rightToLeft);
-  void Clear() { m_segments.clear(); }
+  // Drops the segments and gives their memory back.
+  void Clear() { std::vector<ReplaceSegment>().swap(m_segments); }
 
   std::vector<unsigned short> SegmentText(const unsigned short* subject, const ReplaceSegment& segment) const;
   std::vector<unsigned short> ReplacedText(const unsigned short* subject, int subjectLength) const;
