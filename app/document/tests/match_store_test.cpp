@@ -242,3 +242,48 @@ TEST_F(DocResultsMemoryTest, ClearingTheResultsLetsGoOfEveryRecord) {
 }
 
 }  // namespace
+
+namespace {
+
+// The segments' pieces live in one array of the replace result: a copy of the result must read
+// its own array, and a segment given its pieces by hand owns them.
+TEST(ReplacePiecesTest, CopiesOfTheResultAndHandMadeSegmentsReadTheirOwnPieces) {
+  const std::vector<unsigned short> text = Words(300);
+  const std::string pattern = "(\\w)(\\w*?)(\\d)?\\b";
+  std::vector<unsigned short> p = U16(pattern), r = U16("<$3$1|$2>");
+  HostRegexp re(p.data(), static_cast<int>(p.size()), 0);
+  MatchStore store;
+  std::vector<MatchHandle> results;
+  for (const MatchResult& m : EngineMatches(pattern, text)) results.push_back(store.Add(m));
+  std::unique_ptr<ReplaceResult> built(new ReplaceResult);
+  built->ParseReplaceTo(r.data(), static_cast<int>(r.size()), re);
+  built->Build(static_cast<int>(text.size()), results, static_cast<int>(results.size()), false);
+  const std::vector<unsigned short> want = built->ReplacedText(text.data(), static_cast<int>(text.size()));
+  std::vector<std::vector<unsigned short>> pieces;
+  for (const ReplaceSegment& s : built->Segments()) pieces.push_back(built->SegmentText(text.data(), s));
+
+  ReplaceResult copy(*built);
+  ReplaceResult assigned;
+  assigned = *built;
+  built.reset();  // its array of pieces goes with it
+  for (const ReplaceResult* c : {&copy, &assigned}) {
+    EXPECT_EQ(want, c->ReplacedText(text.data(), static_cast<int>(text.size())));
+    ASSERT_EQ(pieces.size(), c->Segments().size());
+    for (size_t i = 0; i < pieces.size(); ++i) {
+      EXPECT_EQ(6u, c->Segments()[i].pieces.size());  // < $3 $1 | $2 >
+      EXPECT_EQ(pieces[i], c->SegmentText(text.data(), c->Segments()[i])) << "segment " << i;
+    }
+  }
+
+  ReplaceSegment hand;
+  hand.pieces = {{1, OutputPiece::FROM_SUBJECT, 2}, {0, OutputPiece::FROM_REPLACE_TO, 1}};
+  ReplaceSegment kept = hand;
+  hand.pieces = {};
+  ASSERT_EQ(2u, kept.pieces.size());
+  EXPECT_EQ(1, kept.pieces[0].position);
+  EXPECT_EQ(2, kept.pieces[0].length);
+  EXPECT_EQ(OutputPiece::FROM_REPLACE_TO, kept.pieces[1].source);
+  EXPECT_TRUE(hand.pieces.empty());
+}
+
+}  // namespace
