@@ -38,8 +38,10 @@ const HostElement* CKorvaneDoc::MatchRoot() const {
 void CKorvaneDoc::PrepareFreshSearch() {
   m_pJobRoot = MatchRoot();
   m_pattern.compiled.PrepareMatch(m_subject.data(), static_cast<int>(m_subject.size()), m_nStartPoint, &m_ctx);
+  m_store.Clear();  // a new search starts a block of its own
+  std::vector<MatchHandle> dropped;
   std::lock_guard<std::mutex> lock(m_resultsMutex);
-  m_results.clear();
+  dropped.swap(m_results);
 }
 
 // Stops a running or paused job: no more pausing, abort at the next element entry, let a paused
@@ -86,7 +88,7 @@ int CKorvaneDoc::RunJob(int kind, bool pauseAtStep, bool waitForIt) {
     std::lock_guard<std::mutex> lock(m_resultsMutex);
     int position = 0;
     if (!m_results.empty()) {
-      const MatchResult& last = m_results.back()->result;
+      const StoredMatch& last = m_results.back()->result;
       position = (m_pattern.flags & RIGHTTOLEFT) ? static_cast<int>(m_subject.size()) - last.GetStart()
                                                  : last.GetEnd();
     }
@@ -167,13 +169,12 @@ void CKorvaneDoc::JobBody() {
     } else {
       for (;;) {
         SetLastResult(NewMatchRecord());
-        MatchHandle h = NewMatchRecord();
-        h->result = m_pattern.compiled.Match(&m_ctx, m_pJobRoot);
+        MatchResult found = m_pattern.compiled.Match(&m_ctx, m_pJobRoot);
         std::int64_t now = clock.Now();
+        const bool matched = found.IsMatched() != 0;
+        MatchHandle h = matched ? m_store.Add(found) : NotMatchedSentinel();
         h->elapsed = CTimeStamps::ElapsedSeconds(previous, now);
         previous = now;
-        bool matched = h->result.IsMatched() != 0;
-        if (!matched) h->result = NotMatchedSentinel()->result;
         {
           std::lock_guard<std::mutex> lock(m_resultsMutex);
           m_currentResult = h;
@@ -313,6 +314,11 @@ void CKorvaneDoc::PresentFindAll() {
     if (m_pUi)
       m_pUi->MessageBox(CStringTable::Str(IDS_MSG_STACK_OVERFLOW), CStringTable::Str(IDS_APP_NAME),
                         IDocumentUi::ICON_NONE, IDocumentUi::BUTTONS_OK);
+  }
+  if (!IsJobActive()) {
+    // The list grew by doubling while the job ran; a big one keeps up to half its size unused.
+    std::lock_guard<std::mutex> lock(m_resultsMutex);
+    if (m_results.capacity() - m_results.size() > 4096) m_results.shrink_to_fit();
   }
   if (!IsJobActive()) {
     m_nHighlightStart = m_nHighlightEnd = GetCurrentResult()->result.GetStart();

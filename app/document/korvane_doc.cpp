@@ -171,13 +171,25 @@ void CKorvaneDoc::AppendResult(const MatchHandle& h) {
   m_results.push_back(h);
 }
 
+void CKorvaneDoc::DropResults() {
+  std::vector<MatchHandle> dropped;
+  {
+    std::lock_guard<std::mutex> lock(m_resultsMutex);
+    dropped.swap(m_results);
+  }
+  m_store.Clear();
+  const bool large = dropped.size() + m_replaceResult.Segments().size() >= 4096;
+  m_replaceResult.Clear();
+  dropped = std::vector<MatchHandle>();
+  if (large) ReleaseFreedMemory();
+}
+
 // The entry that ends a search without a further match: matched 0, highest group 0, start and
 // end both at the text end (0 right to left).
 MatchHandle CKorvaneDoc::NotMatchedSentinel() const {
   MatchHandle h = NewMatchRecord();
   int at = (m_pattern.flags & RIGHTTOLEFT) ? 0 : static_cast<int>(m_subject.size());
-  int values[4] = {0, 0, at, at};
-  h->result.m_result.Append(values, 4);
+  h->result.SetSpan(0, at, at);
   return h;
 }
 
@@ -225,7 +237,7 @@ void CKorvaneDoc::SetCurrentElement(const HostElement* element) {
     group = static_cast<const CBracketElement<unsigned short>*>(list->m_elements[0])->m_nGroup;
   }
   if (group >= 0) {
-    const MatchResult& m = last->result;
+    const StoredMatch& m = last->result;
     int s = m.GetGroupStart(group), e = m.GetGroupEnd(group);
     if (s < 0) s = m.GetEnd();
     if (e < 0) e = m.GetEnd();
@@ -249,7 +261,7 @@ void CKorvaneDoc::SelectSubjectRange(int start, int end) {
   MatchHandle chosen;
   int k = 0;
   for (int i = 0; i < n; ++i) {
-    const MatchResult& m = results[i]->result;
+    const StoredMatch& m = results[i]->result;
     if (m.GetStart() <= start && start <= m.GetEnd() && end <= m.GetEnd()) {
       chosen = results[i];
       break;
@@ -370,9 +382,8 @@ void CKorvaneDoc::Reset() {
     std::lock_guard<std::mutex> lock(m_resultsMutex);
     m_currentResult = NewMatchRecord();
     m_lastResult = NewMatchRecord();
-    m_results.clear();
   }
-  m_replaceResult.Clear();
+  DropResults();
   ClearCounters();
   UpdateCurrentElementFromSpan();
   ClearTraceState();
@@ -401,9 +412,8 @@ void CKorvaneDoc::Clear() {
     std::lock_guard<std::mutex> lock(m_resultsMutex);
     m_currentResult = NewMatchRecord();
     m_lastResult = NewMatchRecord();
-    m_results.clear();
   }
-  m_replaceResult.Clear();
+  DropResults();
   ClearTraceState();
   ClearSnapshots();
   m_tests = std::make_shared<const TestSet>();

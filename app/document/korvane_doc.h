@@ -404,6 +404,8 @@ class CKorvaneDoc {
   MatchHandle GapResult(int sequence) const;
   void SetLastResult(const MatchHandle& h);
   void AppendResult(const MatchHandle& h);
+  // Empties the results list and gives its memory back (UI thread, no job running).
+  void DropResults();
   void SetReplaceHighlightFromLast();
   void StopJob(int waitMs);
   // Lets a paused worker go on (it is marked not paused first, so that the UI never takes a
@@ -486,6 +488,7 @@ class CKorvaneDoc {
   // m_resultsMutex for readers on the UI thread while a job runs.
   mutable std::mutex m_resultsMutex;
   std::vector<MatchHandle> m_results;
+  MatchStore m_store;  // where Find All's records live: the worker's during a job
   MatchHandle m_currentResult;
   MatchHandle m_lastResult;
 

@@ -1,6 +1,9 @@
 // The replace result: program, segments and the texts built from them.
 #include "app/document/replace_result.h"
 
+#include <algorithm>
+#include <utility>
+
 void ReplaceResult::ParseReplaceTo(const unsigned short* text, int length, const HostRegexp& pattern) {
   m_program.pieces.clear();
   if (!text || length < 0) length = 0;
@@ -23,13 +26,19 @@ void ReplaceResult::Build(int subjectLength, const std::vector<MatchHandle>& res
   Clear();
   if (count > static_cast<int>(results.size())) count = static_cast<int>(results.size());
   const int L = subjectLength;
+  // Exact sizes: a replace over every match of a big text keeps hundreds of thousands of these.
+  m_segments.reserve(static_cast<size_t>(count > 0 ? count : 0));
+  // Reserved in full before the first segment points into it: it never moves while building.
+  const size_t perSegment = m_program.pieces.size();
+  m_pieces.reserve(static_cast<size_t>(count > 0 ? count : 0) * perSegment);
   int p = 0, prevEnd = 0;
   for (int k = 0; k < count; ++k) {
     const MatchHandle& h = results[rightToLeft ? count - 1 - k : k];
     if (!h || !h->result.IsMatched()) continue;
-    const MatchResult& m = h->result;
+    const StoredMatch& m = h->result;
     ReplaceSegment seg;
     seg.match = h;
+    const size_t first = m_pieces.size();
     p += m.GetStart() - prevEnd;
     seg.start = p;
     int pieceStart = 0;
@@ -64,14 +73,41 @@ void ReplaceResult::Build(int subjectLength, const std::vector<MatchHandle>& res
           }
       }
       if (out.length < 0) out.length = 0;
-      seg.pieces.push_back(out);
+      m_pieces.push_back(out);
       seg.length += out.length;
       pieceStart = piece.end;
     }
+    seg.pieces.m_data = m_pieces.data() + first;
+    seg.pieces.m_count = static_cast<int>(perSegment);
     prevEnd = m.GetEnd();
     p += seg.length;
-    m_segments.push_back(seg);
+    m_segments.push_back(std::move(seg));
   }
+}
+
+void OutputPieces::Own(const OutputPiece* data, int count) {
+  m_data = nullptr;
+  m_count = 0;
+  m_owned = false;
+  if (count <= 0) return;
+  OutputPiece* own = new OutputPiece[static_cast<size_t>(count)];
+  std::copy(data, data + count, own);
+  m_data = own;
+  m_count = count;
+  m_owned = true;
+}
+
+ReplaceResult& ReplaceResult::operator=(const ReplaceResult& other) {
+  if (this == &other) return *this;
+  m_program = other.m_program;
+  m_pieces = other.m_pieces;
+  m_segments = other.m_segments;
+  // Built segments read the other result's array: point them at this one's.
+  for (ReplaceSegment& seg : m_segments) {
+    if (seg.pieces.m_owned || !seg.pieces.m_data) continue;
+    seg.pieces.m_data = m_pieces.data() + (seg.pieces.m_data - other.m_pieces.data());
+  }
+  return *this;
 }
 
 std::vector<unsigned short> ReplaceResult::SegmentText(const unsigned short* subject, const ReplaceSegment& segment) const {

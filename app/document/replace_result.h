@@ -4,6 +4,7 @@
 #ifndef KORVANE_REPLACE_RESULT_H
 #define KORVANE_REPLACE_RESULT_H
 
+#include <initializer_list>
 #include <vector>
 
 #include "app/document/match_record.h"
@@ -30,11 +31,58 @@ struct OutputPiece {
   int length;
 };
 
+// The output pieces of one segment, read like a vector. Those of a built replace result are a
+// run in the result's one array of pieces (no allocation per segment); pieces given by hand (a
+// list) are owned. A copy of a built segment reads the result's array, so it is valid while the
+// result is not rebuilt or cleared.
+class OutputPieces {
+ public:
+  OutputPieces() = default;
+  OutputPieces(std::initializer_list<OutputPiece> pieces) { Own(pieces.begin(), static_cast<int>(pieces.size())); }
+  OutputPieces(const OutputPieces& other) { CopyFrom(other); }
+  OutputPieces& operator=(const OutputPieces& other) {
+    if (this != &other) {
+      Release();
+      CopyFrom(other);
+    }
+    return *this;
+  }
+  ~OutputPieces() { Release(); }
+
+  size_t size() const { return static_cast<size_t>(m_count); }
+  bool empty() const { return m_count == 0; }
+  const OutputPiece& operator[](size_t i) const { return m_data[i]; }
+  const OutputPiece* begin() const { return m_data; }
+  const OutputPiece* end() const { return m_data + m_count; }
+
+ private:
+  friend class ReplaceResult;
+  void Own(const OutputPiece* data, int count);
+  void CopyFrom(const OutputPieces& other) {
+    if (other.m_owned) {
+      Own(other.m_data, other.m_count);
+    } else {
+      m_data = other.m_data;
+      m_count = other.m_count;
+    }
+  }
+  void Release() {
+    if (m_owned) delete[] m_data;
+    m_data = nullptr;
+    m_count = 0;
+    m_owned = false;
+  }
+
+  const OutputPiece* m_data = nullptr;
+  int m_count = 0;
+  bool m_owned = false;
+};
+
 struct ReplaceSegment {
   int start = 0;   // in the replaced text
   int length = 0;  // sum of the output pieces
   MatchHandle match;
-  std::vector<OutputPiece> pieces;  // one per ReplacePiece, same order
+  OutputPieces pieces;  // one per ReplacePiece, same order
 };
 
 class ReplaceResult {
@@ -44,7 +92,18 @@ class ReplaceResult {
   // Rebuilds the segments from `count` results (in the order found; right to left they are
   // visited last first so that the segments come out in text order).
   void Build(int subjectLength, const std::vector<MatchHandle>& results, int count, bool rightToLeft);
-  void Clear() { m_segments.clear(); }
+  // Drops the segments and gives their memory back.
+  void Clear() {
+    std::vector<ReplaceSegment>().swap(m_segments);
+    std::vector<OutputPiece>().swap(m_pieces);
+  }
+
+  ReplaceResult() = default;
+  // A copy's segments read the copy's own array of pieces.
+  ReplaceResult(const ReplaceResult& other) { *this = other; }
+  ReplaceResult& operator=(const ReplaceResult& other);
+  ReplaceResult(ReplaceResult&&) = default;
+  ReplaceResult& operator=(ReplaceResult&&) = default;
 
   std::vector<unsigned short> SegmentText(const unsigned short* subject, const ReplaceSegment& segment) const;
   std::vector<unsigned short> ReplacedText(const unsigned short* subject, int subjectLength) const;
@@ -61,6 +120,7 @@ class ReplaceResult {
  private:
   ReplaceProgram m_program;
   std::vector<ReplaceSegment> m_segments;
+  std::vector<OutputPiece> m_pieces;  // every built segment's pieces, in segment order
 };
 
 #endif

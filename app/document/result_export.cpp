@@ -66,7 +66,7 @@ QByteArray CResultExport::MatchResultFile(const std::vector<MatchHandle>& result
   for (int i = 0; i < n; ++i) {
     // Right to left the list holds the matches from the end of the text; the sentinel (if any)
     // is after them, so the first match in text order is entry n - 1.
-    const MatchResult& m = results[static_cast<size_t>(rightToLeft ? n - 1 - i : i)]->result;
+    const StoredMatch& m = results[static_cast<size_t>(rightToLeft ? n - 1 - i : i)]->result;
     if (!csv) {
       out += Line(Piece(subject, subjectLength, m.GetStart(), m.GetEnd()), false);
       continue;
@@ -97,7 +97,7 @@ QByteArray CResultExport::SplitResultFile(const std::vector<MatchHandle>& result
   QByteArray out;
   const int n = static_cast<int>(results.size());
   for (int k = 0; k < n; ++k) {
-    const MatchResult& m = results[static_cast<size_t>(rightToLeft ? n - 1 - k : k)]->result;
+    const StoredMatch& m = results[static_cast<size_t>(rightToLeft ? n - 1 - k : k)]->result;
     out += Line(Piece(subject, subjectLength, pos, m.GetStart()), csv);
     pos = m.GetEnd();
   }

@@ -38,11 +38,11 @@ class DocTest : public ::testing::Test {
       if (((flags & f.first) != 0) != ((doc->GetFlags() & f.first) != 0)) doc->OnCommand(f.second);
   }
   std::pair<int, int> Current() {
-    const MatchResult& m = doc->GetCurrentResult()->result;
+    const StoredMatch& m = doc->GetCurrentResult()->result;
     return {m.GetStart(), m.GetEnd()};
   }
   std::pair<int, int> Shown() {
-    const MatchResult& m = doc->GetLastResult()->result;
+    const StoredMatch& m = doc->GetLastResult()->result;
     return {m.GetStart(), m.GetEnd()};
   }
   std::string LastBox() {

@@ -53,7 +53,7 @@ void AddMatchSpans(const std::vector<MatchHandle>& results, bool rightToLeft, Te
   int n = static_cast<int>(results.size());
   // The not-matched sentinel, if any, is the last entry; every other entry is a real match.
   while (n > 0 && !(results[n - 1] && results[n - 1]->result.IsMatched())) --n;
-  auto at = [&](int i) -> const MatchResult& { return results[rightToLeft ? n - 1 - i : i]->result; };
+  auto at = [&](int i) -> const StoredMatch& { return results[rightToLeft ? n - 1 - i : i]->result; };
   AddSpansBy(n, [&](int i) { return at(i).GetStart(); }, [&](int i) { return at(i).GetEnd(); }, w, HL_MATCH, out);
 }
 

@@ -6,7 +6,7 @@ std::vector<SplitPiece> SplitPiecesInTextOrder(const std::vector<MatchHandle>& r
                                                int textLength, bool rightToLeft) {
   std::vector<SplitPiece> pieces;
   if (results.empty()) return pieces;
-  std::vector<const MatchResult*> real;
+  std::vector<const StoredMatch*> real;
   real.reserve(results.size());
   for (const MatchHandle& h : results)
     if (h && h->result.IsMatched()) real.push_back(&h->result);
@@ -14,7 +14,7 @@ std::vector<SplitPiece> SplitPiecesInTextOrder(const std::vector<MatchHandle>& r
   if (rightToLeft) std::reverse(real.begin(), real.end());
   pieces.reserve(real.size() + 1);
   int pos = 0;
-  for (const MatchResult* m : real) {
+  for (const StoredMatch* m : real) {
     int from = std::min(std::max(pos, 0), textLength);
     int to = std::min(std::max(m->GetStart(), from), textLength);
     pieces.push_back({from, to});
