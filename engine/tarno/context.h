@@ -97,6 +97,9 @@ inline long& TarnoCutOffs() {
 }
 #endif
 
+// Group number of a restore record on the capture stack (see CMatchContext::m_captureStack).
+enum { CAPTURE_RESTORE = -2 };
+
 // A snapshot of the stack tops, for the elements that discard what their inner element left.
 struct StackMark {
   int backtrack;
@@ -113,7 +116,10 @@ class CMatchContext {
   // Backtrack stack: values that elements push in Match and pop in MatchNext.
   CBufferT<int> m_stack;
   // Capture records of four ints: group number, open position, close position (-1 while open),
-  // and 0 or a negative nesting count while open, the close stamp once closed.
+  // and 0 or a negative nesting count while open, the close stamp once closed. A record whose
+  // group is -1 was taken away by a balancing group; the restore record (group
+  // CAPTURE_RESTORE, then the offset of the record taken away and its group) pushed at that
+  // moment gives it back whenever the capture stack is cut back past it, by whichever element.
   CBufferT<int> m_captureStack;
   // Per group: offset (in ints) of its latest record in m_captureStack, or -1. Kept exact:
   // truncating the capture stack re-points the groups whose records it removes.
@@ -181,12 +187,27 @@ class CMatchContext {
     if (group >= 0 && group < m_captureIndex.GetSize()) m_captureIndex[group] = at;
     return at;
   }
-  // Cuts the capture stack back to `top` ints, re-pointing every group whose latest record goes.
+  // Takes the group's record at `record` (its latest) away: the group's previous record becomes
+  // its latest. Returns the offset of the restore record that undoes it.
+  int TakeRecord(int record) {
+    int g = m_captureStack[record];
+    m_captureStack[record] = -1;
+    m_captureIndex[g] = PreviousRecord(record, g);
+    return PushRecord(CAPTURE_RESTORE, record, g, 0);
+  }
+  // Cuts the capture stack back to `top` ints, re-pointing every group whose latest record goes
+  // and giving back the records that the restore records among them took away. Top down, so
+  // that every group's latest record is exact again at each step.
   void TruncateCaptures(int top) {
     for (int i = m_captureStack.GetSize() - 4; i >= top; i -= 4) {
       int g = m_captureStack[i];
-      if (g >= 0 && g < m_captureIndex.GetSize() && m_captureIndex[g] == i)
-        m_captureIndex[g] = m_capturePrev[i / 4];
+      if (g >= 0) {
+        if (g < m_captureIndex.GetSize() && m_captureIndex[g] == i) m_captureIndex[g] = m_capturePrev[i / 4];
+      } else if (g == CAPTURE_RESTORE) {
+        int record = m_captureStack[i + 1], taken = m_captureStack[i + 2];
+        m_captureStack[record] = taken;
+        m_captureIndex[taken] = record;  // it was the latest when taken, and all above are gone
+      }
     }
     m_captureStack.Restore(top);
   }
