@@ -80,10 +80,16 @@ class CRepeatBase : public CPatternElement<CHART> {
     return i;
   }
   int Dir() const { return m_bRightLeft ? -1 : 1; }
+  // Whether an optional iteration that began at `before` made progress: only a step in the
+  // repeat's own direction counts. A recursion into a group that a look-around holds runs the
+  // other way, and iterations that went back and forth would never end.
+  bool Advanced(const CMatchContext<CHART>* ctx, int before) const {
+    return m_bRightLeft ? ctx->m_nCurrentPos < before : ctx->m_nCurrentPos > before;
+  }
 
   // Repeats the inner element from the current position up to `extra` more times in all,
-  // stopping at the first iteration that fails or does not move the position. Returns the new
-  // iteration count. With `starts`, the position where each iteration began is pushed after the
+  // stopping at the first iteration that fails or does not advance. Returns the new iteration
+  // count. With `starts`, the position where each iteration began is pushed after the
   // iteration's own state, for the greedy repeat's backtracking.
   int Extend(CMatchContext<CHART>* ctx, int n, int extra, bool starts = false) const {
     const CPatternElement<CHART>* e = m_pElement;
@@ -91,10 +97,11 @@ class CRepeatBase : public CPatternElement<CHART> {
       int before = ctx->m_nCurrentPos;
       StackMark mark = ctx->Mark();
       if (!e->Match(ctx)) break;
-      if (ctx->m_nCurrentPos == before) {
-        // An empty iteration gets one more chance to move; if it still does not, it is undone.
+      if (!Advanced(ctx, before)) {
+        // An iteration that does not advance gets one more chance; if it still does not, it is
+        // undone.
         if (!e->MatchNext(ctx)) break;
-        if (ctx->m_nCurrentPos == before) {
+        if (!Advanced(ctx, before)) {
           ctx->RestoreMark(mark);
           ctx->m_nCurrentPos = before;
           break;
@@ -121,8 +128,9 @@ class CRepeatBase : public CPatternElement<CHART> {
 // then extending greedily again from where it ends; when the last iteration has no alternative
 // left it is given up and the repeat ends where that iteration began; with no optional iteration
 // left, the mandatory ones are asked for their next alternative and the repeat extends again
-// from there. An alternative that does not move the position is passed over, as Extend passes
-// over an empty iteration, so every iteration in the state moves and the search tree is finite.
+// from there. An alternative that does not advance (in the repeat's direction) is passed over, as
+// Extend passes over an empty iteration, so every iteration in the state advances and the search
+// tree is finite.
 //
 // With m_bSkipOffered, a position this repeat has offered before is known to be explored to the
 // end: the pattern after the repeat has been tried from it, and every way of iterating on from
@@ -236,7 +244,7 @@ class CGreedyElement : public CRepeatBase<CHART> {
         int before = st.Pop();
         bool moved = false;
         while (e->MatchNext(ctx)) {
-          if (ctx->m_nCurrentPos != before) {
+          if (this->Advanced(ctx, before)) {
             moved = true;
             break;
           }
@@ -353,11 +361,11 @@ class CReluctantElement : public CRepeatBase<CHART> {
 #endif
     const CPatternElement<CHART>* e = this->m_pElement;
     if (n < m_nExtra) {
-      // One more iteration, if it moves the position.
+      // One more iteration, if it advances.
       int before = ctx->m_nCurrentPos;
       if (e->Match(ctx)) {
         for (;;) {
-          if (ctx->m_nCurrentPos != before) {
+          if (this->Advanced(ctx, before)) {
             st.Push(before);
             st.Push(n + 1);
             TARNO_RESULT(1);
@@ -366,11 +374,11 @@ class CReluctantElement : public CRepeatBase<CHART> {
         }
       }
     }
-    // Otherwise the next alternative of the taken iterations, last first, that is not empty.
+    // Otherwise the next alternative of the taken iterations, last first, that advances.
     while (n > 0) {
       int before = st.Pop();
       while (e->MatchNext(ctx)) {
-        if (ctx->m_nCurrentPos != before) {
+        if (this->Advanced(ctx, before)) {
           st.Push(before);
           st.Push(n);
           TARNO_RESULT(1);

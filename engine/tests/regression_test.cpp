@@ -92,5 +92,23 @@ TEST(Regression, BalancingGivesBackWhatItTookOnEveryCutBack) {
   CHECK_ROWS(rows);
 }
 
+TEST(Regression, RepeatIterationsAdvanceInTheRepeatsDirection) {
+  // (?1) runs group 1 the other way (it sits in a look-around), so an iteration through it
+  // steps back. Counted as progress, iterations went back and forth without end: the unbounded
+  // repeats never returned and their backtrack state grew until memory ran out, and the bounded
+  // one ended its iterations where the fifth left it.
+  static const RegressionCase rows[] = {
+      {"(?<=(b))(?:(?1)|b){0,5}", 0, "bbbb", "1-4,0-1 4-4,3-4"},
+      {"(?<=(b))(?:(?1)|b)*", 0, "bbbb", "1-4,0-1 4-4,3-4"},
+      {"(?<=(b))(?:(?1)|b)*?$", 0, "bbbb", "1-4,0-1 4-4,3-4"},
+      // A mandatory iteration may step back; the optional ones after it must advance.
+      {"(?<=(b))(?:(?1)|b){2,}?$", 0, "bbbb", "1-4,0-1 4-4,2-3"},
+      // Right to left, and inside a look-behind, progress is toward the text start.
+      {"(?=(b))(?:(?1)|b)*", 0x10, "bbbb", "0-4,0-1 0-0,0-1"},
+      {"(?<=(?=(b))(?:(?1)|b)*)", 0, "bb", "0-0,0-1 1-1,0-1 2-2,0-1"},
+  };
+  CHECK_ROWS(rows);
+}
+
 }  // namespace
 }  // namespace tarno_test
