@@ -97,6 +97,13 @@ inline long& TarnoCutOffs() {
 }
 #endif
 
+// A recursion in progress (see CMatchContext::EnterCall).
+struct ActiveCall {
+  const void* target;  // the element recursed into
+  int pos;             // where the recursion began
+  int version;         // the context's capture version then
+};
+
 // Group number of a restore record on the capture stack (see CMatchContext::m_captureStack).
 enum { CAPTURE_RESTORE = -2 };
 
@@ -126,6 +133,13 @@ class CMatchContext {
   CBufferT<int> m_captureIndex;
   // Per record (offset / 4): offset of the previous record of the same group when it was pushed.
   CBufferT<int> m_capturePrev;
+
+  // Counts the changes to the capture records, all but the nesting counts of groups that a
+  // recursion re-enters while open (see EnterCall). Never goes back, so two equal readings mean
+  // that nothing else changed in between.
+  int m_nCaptureVersion = 0;
+  // The recursions whose Match is in progress, outermost first.
+  CBufferT<ActiveCall> m_calls;
 
   int m_nCurrentPos = 0;
   int m_nLastMatchEnd = 0;       // read by \G
@@ -176,6 +190,7 @@ class CMatchContext {
     return i;
   }
   int PushRecord(int group, int open, int close, int fourth) {
+    ++m_nCaptureVersion;
     int at = m_captureStack.GetSize();
     m_captureStack.Push(group);
     m_captureStack.Push(open);
@@ -199,6 +214,7 @@ class CMatchContext {
   // and giving back the records that the restore records among them took away. Top down, so
   // that every group's latest record is exact again at each step.
   void TruncateCaptures(int top) {
+    if (top < m_captureStack.GetSize()) ++m_nCaptureVersion;
     for (int i = m_captureStack.GetSize() - 4; i >= top; i -= 4) {
       int g = m_captureStack[i];
       if (g >= 0) {
@@ -251,6 +267,33 @@ class CMatchContext {
     if (id == m_nListsUsed - 1) --m_nListsUsed;
   }
 
+  // --- recursion ---
+  // Called as a recursion into `target` begins. One that begins where an enclosing recursion into
+  // the same target began, with the captures as they were then, can never make progress: it
+  // would do what the enclosing one did until it got here, and again, without end. That stops
+  // the search at once as the nesting limit would, much deeper. What the enclosing recursion did
+  // in between depended only on the position and the captures, and of the captures not on the
+  // nesting counts of open groups, which only a group's close reads (and a close changes the
+  // version). A search with a trace hook is left to the host's own guards, which report it.
+  void EnterCall(const void* target) {
+#if TARNO_HOST
+    if (!m_pfnTraceHook)
+#endif
+    {
+      // Versions never go back, so the calls entered since the last change are on top.
+      for (int i = m_calls.GetSize() - 1; i >= 0 && m_calls[i].version == m_nCaptureVersion; --i)
+        if (m_calls[i].target == target && m_calls[i].pos == m_nCurrentPos) {
+#ifdef TARNO_WORK_LIMIT
+          ++TarnoCutOffs();
+#endif
+          throw CNestingOverflow();
+        }
+    }
+    ActiveCall call = {target, m_nCurrentPos, m_nCaptureVersion};
+    m_calls.Push(call);
+  }
+  void LeaveCall() { m_calls.Restore(m_calls.GetSize() - 1); }
+
   // --- nesting guard ---
   void EnterNested() {
 #ifdef TARNO_WORK_LIMIT
@@ -270,6 +313,7 @@ class CMatchContext {
     TruncateCaptures(0);
     m_nListsUsed = 0;
     m_nNesting = 0;
+    m_calls.Clear();  // a search cut short leaves its calls behind
     m_nCurrentPos = pos;
     m_nBeginPos = pos;
 #if TARNO_HOST

@@ -353,6 +353,9 @@ class CBracketElement : public CPatternElement<CHART> {
       Unopen(ctx);
     TARNO_RESULT(0);
   }
+  // Capture changes that bump the context's capture version: every close and unclose. An open
+  // or unopen of a group that a recursion re-entered changes only its nesting count and leaves
+  // the version alone; those that push or drop a record bump it there.
 
   int m_nGroup;      // -1 until a named group is numbered
   bool m_bClosing;
@@ -391,6 +394,7 @@ class CBracketElement : public CPatternElement<CHART> {
   bool Close(CMatchContext<CHART>* ctx) const {
     int r = ctx->LookupRecord(m_nGroup);
     if (r < 0) return true;
+    ++ctx->m_nCaptureVersion;
     CBufferT<int>& cs = ctx->m_captureStack;
     if (cs[r + 3] < 0) {  // leaving one level of recursion
       cs[r + 3] += 1;
@@ -415,6 +419,7 @@ class CBracketElement : public CPatternElement<CHART> {
   void Unclose(CMatchContext<CHART>* ctx) const {
     int r = ctx->LookupRecord(m_nGroup);
     if (r < 0) return;
+    ++ctx->m_nCaptureVersion;
     CBufferT<int>& cs = ctx->m_captureStack;
     if (cs[r + 2] == -1) {  // Match only counted a level of recursion
       cs[r + 3] -= 1;

@@ -110,5 +110,30 @@ TEST(Regression, RepeatIterationsAdvanceInTheRepeatsDirection) {
   CHECK_ROWS(rows);
 }
 
+TEST(Regression, LeftRecursionStopsAtOnce) {
+  // A recursion that begins where an enclosing recursion into the same target began, with the
+  // same captures, can never make progress. It used to run on until the nesting limit; with the
+  // limit lifted, as a caller on a large stack may do, it ran off the end of the call stack.
+  // Now the search stops at once with the limit's status, whatever the limit.
+  const int unlimited = 1 << 30;
+  static const RegressionCase rows[] = {
+      {"(?R)x", 0, "xx", "cut"},
+      {"(?R)?x|y", 0, "y", "cut"},
+      {"(?:(?R)|a)", 0, "b", "cut"},
+      {"a*(?R)", 0, "b", "cut"},
+      {"(a|(?1)b)", 0, "aab", "0-1,0-1 1-2,1-2 cut"},
+      // Group 1 stays open in every level: only its nesting count changes.
+      {"((?R))x", 0, "x", "cut"},
+      // Not left recursion: each level sets a group before it recurses at the same position, so
+      // the second recursion begins with other captures than the first, and the third level
+      // takes the other branch.
+      {"(?(1)x|(?(2)(a?)|(a?))(?R))", 0, "x", "0-1,0-0,0-0"},
+  };
+  for (const RegressionCase& c : rows)
+    for (const Engine* e : AllEngines())
+      EXPECT_EQ(c.expected, e->Matches(U(c.pattern), c.flags, U(c.subject), -1, unlimited))
+          << e->Name() << " /" << c.pattern << "/ on \"" << c.subject << "\"";
+}
+
 }  // namespace
 }  // namespace tarno_test
