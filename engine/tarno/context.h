@@ -162,6 +162,9 @@ class CMatchContext {
   // keeps the index of its list on the backtrack stack. Reset at every attempt.
   std::vector<std::vector<int>> m_lists;
   int m_nListsUsed = 0;
+  // Above 0 while a repeat retries an iteration that matched empty (CRepeatBase::Extend): that
+  // retry takes the very next way to match, so no greedy repeat may pass over offered ends then.
+  int m_nEmptyRetries = 0;
 
 #if TARNO_HOST
   TraceHookProc<CHART> m_pfnTraceHook = nullptr;
@@ -312,6 +315,7 @@ class CMatchContext {
     m_stack.Clear();
     TruncateCaptures(0);
     m_nListsUsed = 0;
+    m_nEmptyRetries = 0;
     m_nNesting = 0;
     m_calls.Clear();  // a search cut short leaves its calls behind
     m_nCurrentPos = pos;

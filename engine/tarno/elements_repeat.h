@@ -99,8 +99,13 @@ class CRepeatBase : public CPatternElement<CHART> {
       if (!e->Match(ctx)) break;
       if (!Advanced(ctx, before)) {
         // An iteration that does not advance gets one more chance; if it still does not, it is
-        // undone.
-        if (!e->MatchNext(ctx)) break;
+        // undone. The chance is the inner element's very next way to match, so the greedy
+        // repeats within must not pass over offered ends meanwhile: offered here, an end was
+        // turned down without what follows it being tried (see CGreedyElement).
+        ++ctx->m_nEmptyRetries;
+        int again = e->MatchNext(ctx);
+        --ctx->m_nEmptyRetries;
+        if (!again) break;
         if (!Advanced(ctx, before)) {
           ctx->RestoreMark(mark);
           ctx->m_nCurrentPos = before;
@@ -142,7 +147,11 @@ class CRepeatBase : public CPatternElement<CHART> {
 // reached it: only what lies beyond the position is skipped, never the other alternatives of
 // the iterations before it. One list serves the repeat from its Match to its final failure, so
 // that nested repeats such as (a+)+b or (?:a|b)*c do not try every split of a run, and no end is
-// lost.
+// lost. Passing over is sound only for a caller that goes on asking until it finds what it needs;
+// an enclosing repeat that retries an iteration that matched empty asks for the very next way
+// alone, and turns an end down without trying what follows it. While such a retry runs
+// (CMatchContext::m_nEmptyRetries), nothing is passed over, so the retry gets the same next way
+// as with no list at all.
 template <class CHART>
 class CGreedyElement : public CRepeatBase<CHART> {
   typedef CRepeatBase<CHART> Base;
@@ -235,9 +244,10 @@ class CGreedyElement : public CRepeatBase<CHART> {
   int Settle(CMatchContext<CHART>* ctx, int list, int n, bool fresh) const {
     CBufferT<int>& st = ctx->m_stack;
     const CPatternElement<CHART>* e = this->m_pElement;
+    const bool skip = list >= 0 && ctx->m_nEmptyRetries == 0;
     for (;;) {
       if (fresh) {
-        if (list < 0 || !Offered(ctx, list, ctx->m_nCurrentPos)) break;
+        if (!skip || !Offered(ctx, list, ctx->m_nCurrentPos)) break;
         fresh = false;  // passed over: backtrack into the iteration that reached it
       }
       if (n > 0) {
@@ -251,7 +261,7 @@ class CGreedyElement : public CRepeatBase<CHART> {
         }
         if (moved) {
           st.Push(before);
-          if (list >= 0 && Offered(ctx, list, ctx->m_nCurrentPos)) continue;  // this iteration again
+          if (skip && Offered(ctx, list, ctx->m_nCurrentPos)) continue;  // this iteration again
           n = this->Extend(ctx, n, m_nExtra, true);
         } else {
           --n;  // the last iteration is given up; the position is back where it began

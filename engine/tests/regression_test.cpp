@@ -135,5 +135,20 @@ TEST(Regression, LeftRecursionStopsAtOnce) {
           << e->Name() << " /" << c.pattern << "/ on \"" << c.subject << "\"";
 }
 
+TEST(Regression, RetryOfAnEmptyIterationPassesNothingOver) {
+  // The outer repeat's first iteration matches empty, and the repeat retries it once. The inner
+  // + had offered 0 already (to that empty iteration, which turned it down untried), and passed
+  // over it in the retry, so the retry reached the a and the iteration advanced. Without the
+  // list, as when the compiler keeps none (second row), the retry ends at 0 again and the
+  // iteration is undone. Found by the group-conversion property test, where a capture group
+  // made the difference.
+  static const RegressionCase rows[] = {
+      {"(?:(?:(?=)*||a)+)*", 0, "a", "0-0 1-1"},
+      {"(?:(?:((?=))*||a)+)*|\\1", 0, "a", "0-0,- 1-1,-"},
+      {"(?:(?:(?=)*||a)+)*", 0x10, "a", "1-1 0-0"},
+  };
+  CHECK_ROWS(rows);
+}
+
 }  // namespace
 }  // namespace tarno_test
