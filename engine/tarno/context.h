@@ -101,7 +101,7 @@ inline long& TarnoCutOffs() {
 struct ActiveCall {
   const void* target;  // the element recursed into
   int pos;             // where the recursion began
-  int version;         // the context's capture version then
+  unsigned long long version;  // the context's capture version then
 };
 
 // Group number of a restore record on the capture stack (see CMatchContext::m_captureStack).
@@ -136,8 +136,8 @@ class CMatchContext {
 
   // Counts the changes to the capture records, all but the nesting counts of groups that a
   // recursion re-enters while open (see EnterCall). Never goes back, so two equal readings mean
-  // that nothing else changed in between.
-  int m_nCaptureVersion = 0;
+  // that nothing else changed in between (64 bits: no search lives to see it wrap).
+  unsigned long long m_nCaptureVersion = 0;
   // The recursions whose Match is in progress, outermost first.
   CBufferT<ActiveCall> m_calls;
 
