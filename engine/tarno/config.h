@@ -31,8 +31,8 @@
 // rounded up with room to spare:
 //
 //   bytes per level       Release  RelWithDebInfo  Debug  Debug + AddressSanitizer
-//   plain build                91              96    155                       400
-//   host build                155             176    192                       480
+//   plain build                96             112    155                       400
+//   host build                166             192    198                       480
 //
 // TARNO_STACK_BUDGET (default 1 MiB) suits the main thread (8 MiB) and the usual secondary
 // threads of 2 MiB and more with room for the caller's own frames. Define TARNO_STACK_BUDGET or

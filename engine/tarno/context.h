@@ -97,6 +97,16 @@ inline long& TarnoCutOffs() {
 }
 #endif
 
+// A recursion in progress (see CMatchContext::EnterCall).
+struct ActiveCall {
+  const void* target;  // the element recursed into
+  int pos;             // where the recursion began
+  unsigned long long version;  // the context's capture version then
+};
+
+// Group number of a restore record on the capture stack (see CMatchContext::m_captureStack).
+enum { CAPTURE_RESTORE = -2 };
+
 // A snapshot of the stack tops, for the elements that discard what their inner element left.
 struct StackMark {
   int backtrack;
@@ -113,13 +123,23 @@ class CMatchContext {
   // Backtrack stack: values that elements push in Match and pop in MatchNext.
   CBufferT<int> m_stack;
   // Capture records of four ints: group number, open position, close position (-1 while open),
-  // and 0 or a negative nesting count while open, the close stamp once closed.
+  // and 0 or a negative nesting count while open, the close stamp once closed. A record whose
+  // group is -1 was taken away by a balancing group; the restore record (group
+  // CAPTURE_RESTORE, then the offset of the record taken away and its group) pushed at that
+  // moment gives it back whenever the capture stack is cut back past it, by whichever element.
   CBufferT<int> m_captureStack;
   // Per group: offset (in ints) of its latest record in m_captureStack, or -1. Kept exact:
   // truncating the capture stack re-points the groups whose records it removes.
   CBufferT<int> m_captureIndex;
   // Per record (offset / 4): offset of the previous record of the same group when it was pushed.
   CBufferT<int> m_capturePrev;
+
+  // Counts the changes to the capture records, all but the nesting counts of groups that a
+  // recursion re-enters while open (see EnterCall). Never goes back, so two equal readings mean
+  // that nothing else changed in between (64 bits: no search lives to see it wrap).
+  unsigned long long m_nCaptureVersion = 0;
+  // The recursions whose Match is in progress, outermost first.
+  CBufferT<ActiveCall> m_calls;
 
   int m_nCurrentPos = 0;
   int m_nLastMatchEnd = 0;       // read by \G
@@ -142,6 +162,9 @@ class CMatchContext {
   // keeps the index of its list on the backtrack stack. Reset at every attempt.
   std::vector<std::vector<int>> m_lists;
   int m_nListsUsed = 0;
+  // Above 0 while a repeat retries an iteration that matched empty (CRepeatBase::Extend): that
+  // retry takes the very next way to match, so no greedy repeat may pass over offered ends then.
+  int m_nEmptyRetries = 0;
 
 #if TARNO_HOST
   TraceHookProc<CHART> m_pfnTraceHook = nullptr;
@@ -170,6 +193,7 @@ class CMatchContext {
     return i;
   }
   int PushRecord(int group, int open, int close, int fourth) {
+    ++m_nCaptureVersion;
     int at = m_captureStack.GetSize();
     m_captureStack.Push(group);
     m_captureStack.Push(open);
@@ -181,12 +205,28 @@ class CMatchContext {
     if (group >= 0 && group < m_captureIndex.GetSize()) m_captureIndex[group] = at;
     return at;
   }
-  // Cuts the capture stack back to `top` ints, re-pointing every group whose latest record goes.
+  // Takes the group's record at `record` (its latest) away: the group's previous record becomes
+  // its latest. Returns the offset of the restore record that undoes it.
+  int TakeRecord(int record) {
+    int g = m_captureStack[record];
+    m_captureStack[record] = -1;
+    m_captureIndex[g] = PreviousRecord(record, g);
+    return PushRecord(CAPTURE_RESTORE, record, g, 0);
+  }
+  // Cuts the capture stack back to `top` ints, re-pointing every group whose latest record goes
+  // and giving back the records that the restore records among them took away. Top down, so
+  // that every group's latest record is exact again at each step.
   void TruncateCaptures(int top) {
+    if (top < m_captureStack.GetSize()) ++m_nCaptureVersion;
     for (int i = m_captureStack.GetSize() - 4; i >= top; i -= 4) {
       int g = m_captureStack[i];
-      if (g >= 0 && g < m_captureIndex.GetSize() && m_captureIndex[g] == i)
-        m_captureIndex[g] = m_capturePrev[i / 4];
+      if (g >= 0) {
+        if (g < m_captureIndex.GetSize() && m_captureIndex[g] == i) m_captureIndex[g] = m_capturePrev[i / 4];
+      } else if (g == CAPTURE_RESTORE) {
+        int record = m_captureStack[i + 1], taken = m_captureStack[i + 2];
+        m_captureStack[record] = taken;
+        m_captureIndex[taken] = record;  // it was the latest when taken, and all above are gone
+      }
     }
     m_captureStack.Restore(top);
   }
@@ -230,6 +270,33 @@ class CMatchContext {
     if (id == m_nListsUsed - 1) --m_nListsUsed;
   }
 
+  // --- recursion ---
+  // Called as a recursion into `target` begins. One that begins where an enclosing recursion into
+  // the same target began, with the captures as they were then, can never make progress: it
+  // would do what the enclosing one did until it got here, and again, without end. That stops
+  // the search at once as the nesting limit would, much deeper. What the enclosing recursion did
+  // in between depended only on the position and the captures, and of the captures not on the
+  // nesting counts of open groups, which only a group's close reads (and a close changes the
+  // version). A search with a trace hook is left to the host's own guards, which report it.
+  void EnterCall(const void* target) {
+#if TARNO_HOST
+    if (!m_pfnTraceHook)
+#endif
+    {
+      // Versions never go back, so the calls entered since the last change are on top.
+      for (int i = m_calls.GetSize() - 1; i >= 0 && m_calls[i].version == m_nCaptureVersion; --i)
+        if (m_calls[i].target == target && m_calls[i].pos == m_nCurrentPos) {
+#ifdef TARNO_WORK_LIMIT
+          ++TarnoCutOffs();
+#endif
+          throw CNestingOverflow();
+        }
+    }
+    ActiveCall call = {target, m_nCurrentPos, m_nCaptureVersion};
+    m_calls.Push(call);
+  }
+  void LeaveCall() { m_calls.Restore(m_calls.GetSize() - 1); }
+
   // --- nesting guard ---
   void EnterNested() {
 #ifdef TARNO_WORK_LIMIT
@@ -248,7 +315,9 @@ class CMatchContext {
     m_stack.Clear();
     TruncateCaptures(0);
     m_nListsUsed = 0;
+    m_nEmptyRetries = 0;
     m_nNesting = 0;
+    m_calls.Clear();  // a search cut short leaves its calls behind
     m_nCurrentPos = pos;
     m_nBeginPos = pos;
 #if TARNO_HOST

@@ -187,7 +187,12 @@ class CDelegateElement : public CPatternElement<CHART> {
   int Match(CMatchContext<CHART>* ctx) const override {
     TARNO_NESTED();
     TARNO_FRAME(0);
-    TARNO_RESULT(m_pTarget ? m_pTarget->Match(ctx) : 1);
+    if (!m_pTarget) TARNO_RESULT(1);
+    if (m_nGroup < 0) TARNO_RESULT(m_pTarget->Match(ctx));  // a host wrapper, no recursion
+    ctx->EnterCall(m_pTarget);
+    int matched = m_pTarget->Match(ctx);
+    ctx->LeaveCall();
+    TARNO_RESULT(matched);
   }
   int MatchNext(CMatchContext<CHART>* ctx) const override {
     TARNO_NESTED();

@@ -353,6 +353,9 @@ class CBracketElement : public CPatternElement<CHART> {
       Unopen(ctx);
     TARNO_RESULT(0);
   }
+  // Capture changes that bump the context's capture version: every close and unclose. An open
+  // or unopen of a group that a recursion re-entered changes only its nesting count and leaves
+  // the version alone; those that push or drop a record bump it there.
 
   int m_nGroup;      // -1 until a named group is numbered
   bool m_bClosing;
@@ -391,6 +394,7 @@ class CBracketElement : public CPatternElement<CHART> {
   bool Close(CMatchContext<CHART>* ctx) const {
     int r = ctx->LookupRecord(m_nGroup);
     if (r < 0) return true;
+    ++ctx->m_nCaptureVersion;
     CBufferT<int>& cs = ctx->m_captureStack;
     if (cs[r + 3] < 0) {  // leaving one level of recursion
       cs[r + 3] += 1;
@@ -400,13 +404,12 @@ class CBracketElement : public CPatternElement<CHART> {
       int b = ctx->LookupRecord(m_nBalance);
       if (b < 0 || b == r || cs[b + 2] == -1) return false;
       // The capture spans from the other group's close to where this group opened; the other
-      // group's latest capture is removed (and given back by MatchNext).
-      ctx->m_stack.Push(b);
+      // group's latest capture is taken away, and given back by any cut-back of the capture
+      // stack past the restore record (MatchNext makes one).
       cs[r + 2] = cs[r + 1];
       cs[r + 1] = cs[b + 2];
       cs[r + 3] = ctx->m_nCloseCounter++;
-      cs[b] = -1;
-      ctx->m_captureIndex[m_nBalance] = ctx->PreviousRecord(b, m_nBalance);
+      ctx->m_stack.Push(ctx->TakeRecord(b));
       return true;
     }
     cs[r + 2] = ctx->m_nCurrentPos;
@@ -416,17 +419,14 @@ class CBracketElement : public CPatternElement<CHART> {
   void Unclose(CMatchContext<CHART>* ctx) const {
     int r = ctx->LookupRecord(m_nGroup);
     if (r < 0) return;
+    ++ctx->m_nCaptureVersion;
     CBufferT<int>& cs = ctx->m_captureStack;
     if (cs[r + 2] == -1) {  // Match only counted a level of recursion
       cs[r + 3] -= 1;
       return;
     }
     if (m_nBalance != -1) {
-      int b = ctx->m_stack.Pop();
-      if (b >= 0) {
-        cs[b] = m_nBalance;
-        ctx->m_captureIndex[m_nBalance] = b;
-      }
+      ctx->TruncateCaptures(ctx->m_stack.Pop());  // the restore record, the top one
       cs[r + 1] = cs[r + 2];  // where the group really opened, for a later re-close
     }
     cs[r + 2] = -1;

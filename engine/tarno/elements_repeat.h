@@ -80,10 +80,16 @@ class CRepeatBase : public CPatternElement<CHART> {
     return i;
   }
   int Dir() const { return m_bRightLeft ? -1 : 1; }
+  // Whether an optional iteration that began at `before` made progress: only a step in the
+  // repeat's own direction counts. A recursion into a group that a look-around holds runs the
+  // other way, and iterations that went back and forth would never end.
+  bool Advanced(const CMatchContext<CHART>* ctx, int before) const {
+    return m_bRightLeft ? ctx->m_nCurrentPos < before : ctx->m_nCurrentPos > before;
+  }
 
   // Repeats the inner element from the current position up to `extra` more times in all,
-  // stopping at the first iteration that fails or does not move the position. Returns the new
-  // iteration count. With `starts`, the position where each iteration began is pushed after the
+  // stopping at the first iteration that fails or does not advance. Returns the new iteration
+  // count. With `starts`, the position where each iteration began is pushed after the
   // iteration's own state, for the greedy repeat's backtracking.
   int Extend(CMatchContext<CHART>* ctx, int n, int extra, bool starts = false) const {
     const CPatternElement<CHART>* e = m_pElement;
@@ -91,10 +97,16 @@ class CRepeatBase : public CPatternElement<CHART> {
       int before = ctx->m_nCurrentPos;
       StackMark mark = ctx->Mark();
       if (!e->Match(ctx)) break;
-      if (ctx->m_nCurrentPos == before) {
-        // An empty iteration gets one more chance to move; if it still does not, it is undone.
-        if (!e->MatchNext(ctx)) break;
-        if (ctx->m_nCurrentPos == before) {
+      if (!Advanced(ctx, before)) {
+        // An iteration that does not advance gets one more chance; if it still does not, it is
+        // undone. The chance is the inner element's very next way to match, so the greedy
+        // repeats within must not pass over offered ends meanwhile: offered here, an end was
+        // turned down without what follows it being tried (see CGreedyElement).
+        ++ctx->m_nEmptyRetries;
+        int again = e->MatchNext(ctx);
+        --ctx->m_nEmptyRetries;
+        if (!again) break;
+        if (!Advanced(ctx, before)) {
           ctx->RestoreMark(mark);
           ctx->m_nCurrentPos = before;
           break;
@@ -121,8 +133,9 @@ class CRepeatBase : public CPatternElement<CHART> {
 // then extending greedily again from where it ends; when the last iteration has no alternative
 // left it is given up and the repeat ends where that iteration began; with no optional iteration
 // left, the mandatory ones are asked for their next alternative and the repeat extends again
-// from there. An alternative that does not move the position is passed over, as Extend passes
-// over an empty iteration, so every iteration in the state moves and the search tree is finite.
+// from there. An alternative that does not advance (in the repeat's direction) is passed over, as
+// Extend passes over an empty iteration, so every iteration in the state advances and the search
+// tree is finite.
 //
 // With m_bSkipOffered, a position this repeat has offered before is known to be explored to the
 // end: the pattern after the repeat has been tried from it, and every way of iterating on from
@@ -134,7 +147,11 @@ class CRepeatBase : public CPatternElement<CHART> {
 // reached it: only what lies beyond the position is skipped, never the other alternatives of
 // the iterations before it. One list serves the repeat from its Match to its final failure, so
 // that nested repeats such as (a+)+b or (?:a|b)*c do not try every split of a run, and no end is
-// lost.
+// lost. Passing over is sound only for a caller that goes on asking until it finds what it needs;
+// an enclosing repeat that retries an iteration that matched empty asks for the very next way
+// alone, and turns an end down without trying what follows it. While such a retry runs
+// (CMatchContext::m_nEmptyRetries), nothing is passed over, so the retry gets the same next way
+// as with no list at all.
 template <class CHART>
 class CGreedyElement : public CRepeatBase<CHART> {
   typedef CRepeatBase<CHART> Base;
@@ -227,23 +244,24 @@ class CGreedyElement : public CRepeatBase<CHART> {
   int Settle(CMatchContext<CHART>* ctx, int list, int n, bool fresh) const {
     CBufferT<int>& st = ctx->m_stack;
     const CPatternElement<CHART>* e = this->m_pElement;
+    const bool skip = list >= 0 && ctx->m_nEmptyRetries == 0;
     for (;;) {
       if (fresh) {
-        if (list < 0 || !Offered(ctx, list, ctx->m_nCurrentPos)) break;
+        if (!skip || !Offered(ctx, list, ctx->m_nCurrentPos)) break;
         fresh = false;  // passed over: backtrack into the iteration that reached it
       }
       if (n > 0) {
         int before = st.Pop();
         bool moved = false;
         while (e->MatchNext(ctx)) {
-          if (ctx->m_nCurrentPos != before) {
+          if (this->Advanced(ctx, before)) {
             moved = true;
             break;
           }
         }
         if (moved) {
           st.Push(before);
-          if (list >= 0 && Offered(ctx, list, ctx->m_nCurrentPos)) continue;  // this iteration again
+          if (skip && Offered(ctx, list, ctx->m_nCurrentPos)) continue;  // this iteration again
           n = this->Extend(ctx, n, m_nExtra, true);
         } else {
           --n;  // the last iteration is given up; the position is back where it began
@@ -353,11 +371,11 @@ class CReluctantElement : public CRepeatBase<CHART> {
 #endif
     const CPatternElement<CHART>* e = this->m_pElement;
     if (n < m_nExtra) {
-      // One more iteration, if it moves the position.
+      // One more iteration, if it advances.
       int before = ctx->m_nCurrentPos;
       if (e->Match(ctx)) {
         for (;;) {
-          if (ctx->m_nCurrentPos != before) {
+          if (this->Advanced(ctx, before)) {
             st.Push(before);
             st.Push(n + 1);
             TARNO_RESULT(1);
@@ -366,11 +384,11 @@ class CReluctantElement : public CRepeatBase<CHART> {
         }
       }
     }
-    // Otherwise the next alternative of the taken iterations, last first, that is not empty.
+    // Otherwise the next alternative of the taken iterations, last first, that advances.
     while (n > 0) {
       int before = st.Pop();
       while (e->MatchNext(ctx)) {
-        if (ctx->m_nCurrentPos != before) {
+        if (this->Advanced(ctx, before)) {
           st.Push(before);
           st.Push(n);
           TARNO_RESULT(1);

@@ -21,9 +21,10 @@ class Engine {
   virtual std::string Dump(const std::u16string& pattern, int flags, int options = 0) const = 0;
   // Every successive match from `start`: "s-e,g1s-g1e,-" per match (a '-' for a group that did
   // not take part), matches separated by blanks; "none" when there is none. A search that the
-  // nesting limit cut short ends with "cut".
+  // nesting limit cut short ends with "cut". A `maxNesting` above 0 replaces the context's
+  // nesting limit.
   virtual std::string Matches(const std::u16string& pattern, int flags, const std::u16string& subject,
-                              int start = -1) const = 0;
+                              int start = -1, int maxNesting = 0) const = 0;
   virtual std::string Exact(const std::u16string& pattern, int flags, const std::u16string& subject) const = 0;
   // The replaced text; `extended` receives the MatchResult ints after the call.
   virtual std::u16string Replace(const std::u16string& pattern, int flags, const std::u16string& subject,
