@@ -17,19 +17,8 @@ done
 [ -x "$build/bin/korvane" ] || { echo "tests_pane_shot: no $build/bin/korvane; build first" >&2; exit 2; }
 ninja -C "$build" tests_shot_workspace >/dev/null
 
-work=$(mktemp -d)
-display=:$((80 + RANDOM % 9))
-Xvfb "$display" -screen 0 1280x860x24 >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-program=
-cleanup() {
-  [ -n "$program" ] && kill "$program" 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-export DISPLAY=$display HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
-mkdir -p "$HOME"
+. app/ui/tools/xvfb_session.sh
+xvfb_session 80
 "$build/bin/tests_shot_workspace" "$work/dates.rws"
 sleep 1
 "$build/bin/korvane" "$work/dates.rws" >"$work/korvane.log" 2>&1 &

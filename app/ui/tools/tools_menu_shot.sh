@@ -14,19 +14,8 @@ for tool in Xvfb xdotool /usr/bin/convert; do
 done
 [ -x "$build/bin/korvane" ] || { echo "tools_menu_shot: no $build/bin/korvane; build first" >&2; exit 2; }
 
-work=$(mktemp -d)
-display=:$((90 + RANDOM % 9))
-Xvfb "$display" -screen 0 1280x860x24 >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-program=
-cleanup() {
-  [ -n "$program" ] && kill "$program" 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-export DISPLAY=$display HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
-mkdir -p "$HOME"
+. app/ui/tools/xvfb_session.sh
+xvfb_session 90
 sleep 1
 "$build/bin/korvane" >"$work/korvane.log" 2>&1 &
 program=$!
