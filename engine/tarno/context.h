@@ -144,6 +144,9 @@ class CMatchContext {
   int m_nCurrentPos = 0;
   int m_nLastMatchEnd = 0;       // read by \G
   int m_nPrevLastMatchEnd = -1;
+  // The far edge (in the search direction) of the previous match, or the search's start: no
+  // match may reach back over it, even one that runs against the search direction.
+  int m_nMatchBound = 0;
   int m_nCloseCounter = 0;
   int m_nBeginPos = 0;           // start position of the current attempt
   const CHART* m_pText = nullptr;  // not owned

@@ -30,6 +30,7 @@ typename CRegexpT<CHART>::Context* CRegexpT<CHART>::PrepareMatch(const CHART* te
   ctx->m_nPrevLastMatchEnd = -1;
   ctx->m_nCurrentPos = pos;
   ctx->m_nLastMatchEnd = pos;
+  ctx->m_nMatchBound = pos;
   ctx->m_nBeginPos = pos;
   ctx->m_stack.Clear();
   ctx->m_captureStack.Clear();
@@ -129,6 +130,11 @@ MatchResult CRegexpT<CHART>::Match(Context* ctx, const Element* root) const {
     int matched;
     try {
       matched = root->Match(ctx);
+      // A match can run against the search direction (a call into a group that a look-around
+      // holds in the other direction); one that would reach back over the previous match would
+      // find text again, so this attempt's other ways of matching are tried instead.
+      const int bound = ctx->m_nMatchBound;
+      while (matched && (rtl ? ctx->m_nCurrentPos > bound : ctx->m_nCurrentPos < bound)) matched = root->MatchNext(ctx);
     } catch (const CNestingOverflow&) {
       // The attempt nested too deep. Whether it would have matched is unknown, and so is whether
       // the first match lies here or further on: the search stops without an answer.
@@ -147,6 +153,7 @@ MatchResult CRegexpT<CHART>::Match(Context* ctx, const Element* root) const {
       ctx->m_nCurrentPos = next;
       ctx->m_nPrevLastMatchEnd = ctx->m_nLastMatchEnd;
       ctx->m_nLastMatchEnd = next;
+      ctx->m_nMatchBound = rtl ? (end < pos ? end : pos) : (end > pos ? end : pos);
       return BuildResult(ctx);
     }
     if (m_bStartPointOnly) break;

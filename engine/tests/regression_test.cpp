@@ -150,5 +150,18 @@ TEST(Regression, RetryOfAnEmptyIterationPassesNothingOver) {
   CHECK_ROWS(rows);
 }
 
+TEST(Regression, AMatchAgainstTheSearchDirectionStaysClearOfThePreviousOne) {
+  // Right to left, the recursion runs group 1 left to right (a look-ahead holds it), so the
+  // attempt at 1 matched 1-2, over the previous match 1-2: the same text was found twice and a
+  // replace by $& doubled it. The attempt must take its other way (the b, 0-1). Found by the
+  // match fuzzer. Left to right the mirror case: a call that runs back over the previous match.
+  static const RegressionCase rows[] = {
+      {"(?=(b))(?:(?1)|b)", 0x10, "bbb", "2-3,2-3 1-2,1-2 0-1,0-1"},
+      {"(?=(b))(?1)", 0x10, "bbb", "1-2,2-3 0-1,1-2"},
+      {"(?<=(b))(?:(?1)|b)", 0, "bbb", "0-1,0-1 1-2,1-2 2-3,2-3"},
+  };
+  CHECK_ROWS(rows);
+}
+
 }  // namespace
 }  // namespace tarno_test
