@@ -15,11 +15,12 @@ namespace {
 constexpr int kRecordRole = Qt::UserRole + 1;  // the record a line explains (none on a "more" line)
 constexpr int kMadeRole = Qt::UserRole + 2;    // how many of the record's children have lines
 constexpr int kMoreRole = Qt::UserRole + 3;    // on a "more" line: the first child it stands for
+constexpr int kElementRole = Qt::UserRole + 4; // the record's element, to check the record is current
 // A line far beyond what is made is not made just to highlight it: the user asked for none of
 // the lines in between.
 constexpr int kMostMadeToShow = 2000;
 
-const ElementRecord* RecordOf(const QTreeWidgetItem* item) {
+const ElementRecord* StoredRecord(const QTreeWidgetItem* item) {
   if (!item) return nullptr;
   return reinterpret_cast<const ElementRecord*>(item->data(0, kRecordRole).value<quintptr>());
 }
@@ -62,8 +63,17 @@ void CExplanationPane::OnUpdate(CDocView* sender, int hint) {
 void CExplanationPane::ApplyFont() { setFont(CRegexEditView::LoadPatternFont()); }
 
 const HostElement* CExplanationPane::LineElement(const QTreeWidgetItem* item) {
-  const ElementRecord* r = RecordOf(item);
-  return r ? r->element : nullptr;
+  if (!item) return nullptr;
+  return reinterpret_cast<const HostElement*>(item->data(0, kElementRole).value<quintptr>());
+}
+
+// The record of a line, only while it belongs to the document's records: a recompile that the
+// pane was not told of frees the records its lines point at.
+const ElementRecord* CExplanationPane::RecordOf(const QTreeWidgetItem* item) const {
+  const ElementRecord* stored = StoredRecord(item);
+  const HostElement* element = LineElement(item);
+  if (!stored || !element || !m_pDoc) return nullptr;
+  return m_pDoc->GetRecords().Lookup(element) == stored ? stored : nullptr;
 }
 
 QTreeWidgetItem* CExplanationPane::MakeLine(QTreeWidgetItem* parent, const ElementRecord* record, int index) {
@@ -77,6 +87,7 @@ QTreeWidgetItem* CExplanationPane::MakeLine(QTreeWidgetItem* parent, const Eleme
   item->setText(0, text);
   item->setToolTip(0, text);
   item->setData(0, kRecordRole, QVariant::fromValue(reinterpret_cast<quintptr>(record)));
+  item->setData(0, kElementRole, QVariant::fromValue(reinterpret_cast<quintptr>(record->element)));
   item->setData(0, kMadeRole, 0);
   if (!record->children.empty()) item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
   m_lines[record] = item;

@@ -46,6 +46,7 @@ class CExplanationPane : public QTreeWidget, public CDocView {
   int MadeLines() const { return static_cast<int>(m_lines.size()); }
 
  private:
+  const ElementRecord* RecordOf(const QTreeWidgetItem* item) const;
   QTreeWidgetItem* MakeLine(QTreeWidgetItem* parent, const ElementRecord* record, int index);
   // Makes the children of a line from `from` on, at most kChunk, and a "more" line after them.
   void FillChildren(QTreeWidgetItem* item, int from);
