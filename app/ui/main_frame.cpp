@@ -440,7 +440,7 @@ void CMainFrame::CreateContextMenus() {
 // The placement every built-in layout shares: tool bar and work-mode bar in the first top row,
 // match-mode bar in the second, match-buttons bar in the third; Structure left, Group at the
 // bottom across the whole width with Tests beside it, Snapshot above Text clip on the right;
-// Message and Stack hidden. Taken once as the framework's state, which the built-in layouts restore.
+// Message, Stack and Explanation hidden. Taken once as the framework's state, which the built-in layouts restore.
 void CMainFrame::PlaceBarsByDefault() {
   addToolBar(Qt::TopToolBarArea, m_pToolBar);
   addToolBar(Qt::TopToolBarArea, m_pWorkModeBar);
@@ -458,8 +458,9 @@ void CMainFrame::PlaceBarsByDefault() {
   addDockWidget(Qt::RightDockWidgetArea, SizingBar(BAR_STACK));
   addDockWidget(Qt::RightDockWidgetArea, SizingBar(BAR_SNAPSHOT));
   splitDockWidget(SizingBar(BAR_SNAPSHOT), SizingBar(BAR_TEXT_CLIP), Qt::Vertical);
-  // Explanation waits below Text clip until the View menu shows it.
-  splitDockWidget(SizingBar(BAR_TEXT_CLIP), SizingBar(BAR_EXPLANATION), Qt::Vertical);
+  // Explanation waits at the bottom right, where its long lines have room, until the View menu
+  // shows it.
+  splitDockWidget(SizingBar(BAR_TESTS), SizingBar(BAR_EXPLANATION), Qt::Horizontal);
   SizingBar(BAR_EXPLANATION)->hide();
   SizingBar(BAR_MESSAGE)->hide();
   SizingBar(BAR_STACK)->hide();

@@ -52,12 +52,20 @@ void CExplanationPane::OnUpdate(CDocView* sender, int hint) {
   (void)sender;
   if (!m_pDoc) return;
   if (hint & HINT_FONTS) ApplyFont();
-  if (hint & (HINT_RECOMPILED | HINT_MODE)) {
-    Rebuild();
-    ShowCurrent();
-  } else if (hint & HINT_CURRENT_ELEMENT) {
-    ShowCurrent();
-  }
+  if (hint & (HINT_RECOMPILED | HINT_MODE)) m_bStale = true;
+  if (!(hint & (HINT_RECOMPILED | HINT_MODE | HINT_CURRENT_ELEMENT))) return;
+  // A hidden pane (its bar closed, the usual case) spends nothing per keystroke: it catches up
+  // when it is shown.
+  if (!isVisible()) return;
+  if (m_bStale) Rebuild();
+  ShowCurrent();
+}
+
+void CExplanationPane::showEvent(QShowEvent* event) {
+  QTreeWidget::showEvent(event);
+  if (!m_pDoc) return;
+  if (m_bStale) Rebuild();
+  ShowCurrent();
 }
 
 void CExplanationPane::ApplyFont() { setFont(CRegexEditView::LoadPatternFont()); }
@@ -115,6 +123,7 @@ void CExplanationPane::FillChildren(QTreeWidgetItem* item, int from) {
 }
 
 void CExplanationPane::Rebuild() {
+  m_bStale = false;
   ++m_nUpdating;
   setUpdatesEnabled(false);
   clear();

@@ -45,6 +45,9 @@ class CExplanationPane : public QTreeWidget, public CDocView {
   // Number of lines made so far (for the tests of the lazy outline).
   int MadeLines() const { return static_cast<int>(m_lines.size()); }
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   const ElementRecord* RecordOf(const QTreeWidgetItem* item) const;
   QTreeWidgetItem* MakeLine(QTreeWidgetItem* parent, const ElementRecord* record, int index);
@@ -59,6 +62,7 @@ class CExplanationPane : public QTreeWidget, public CDocView {
   CKorvaneDoc* m_pDoc;  // not owned
   std::unordered_map<const ElementRecord*, QTreeWidgetItem*> m_lines;
   int m_nUpdating = 0;  // while above zero, selection changes are the pane's own
+  bool m_bStale = true; // the lines belong to an older compile (rebuilt when shown)
 };
 
 #endif

@@ -82,8 +82,17 @@ class ExplanationPaneTest : public QObject {
     QCOMPARE(root->child(2)->text(0), QStringLiteral("look ahead: followed by the literal text `x`"));
     // Each line is linked to its element.
     QCOMPARE(CExplanationPane::LineElement(root->child(1)), RecordWritten(QStringLiteral("-"))->element);
+    // The pane writes in the pattern box's font (set by the initial update, which holds the
+    // fonts hint).
+    QCOMPARE(pane->font(), CRegexEditView::LoadPatternFont());
     // The whole outline of a small pattern is there at once.
     QCOMPARE(pane->MadeLines(), int(f->doc->GetRecords().OffsetList().size()));
+    // Hidden, the pane lets edits pass and catches up when shown again.
+    pane->hide();
+    Load(QStringLiteral("abc"));
+    QCOMPARE(pane->topLevelItem(0)->text(0), QStringLiteral("these 3 parts in order"));
+    pane->show();
+    QCOMPARE(pane->topLevelItem(0)->text(0), QStringLiteral("the literal text `abc`"));
   }
 
   void clickOnALineSelectsInPatternBoxAndTree() {
