@@ -68,7 +68,13 @@ void CExplanationPane::showEvent(QShowEvent* event) {
   ShowCurrent();
 }
 
-void CExplanationPane::ApplyFont() { setFont(CRegexEditView::LoadPatternFont()); }
+// The pattern box's font, whose characters the back-quoted pattern texts are written in; not
+// bold, since whole sentences in bold are hard to read.
+void CExplanationPane::ApplyFont() {
+  QFont font = CRegexEditView::LoadPatternFont();
+  font.setBold(false);
+  setFont(font);
+}
 
 const HostElement* CExplanationPane::LineElement(const QTreeWidgetItem* item) {
   if (!item) return nullptr;

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Starts the real program under Xvfb, types an e-mail pattern with named groups and a
 # look-ahead into the pattern box and a subject into the text box, shows the Explanation pane
-# from the View menu (Tests hidden, so that the pane has the bottom's width), clicks the line of
-# the host group, and saves the window as docs/screenshot-explanation.png: the outline of
-# sentences with the clicked line highlighted, the same element selected in the pattern box and
+# from the View menu (Tests and Group hidden, so that the pane has the bottom's width), selects
+# the line of the host group, and saves the window as docs/screenshot-explanation.png: the outline of
+# sentences with that line highlighted, the same element selected in the pattern box and
 # in the structure tree. Needs Xvfb, xdotool and ImageMagick:
 #   apt-get install xvfb xdotool imagemagick
 #   app/ui/tools/explanation_shot.sh [BUILD_DIR] [OUTPUT]
@@ -41,19 +41,24 @@ sleep 0.3
 xdotool type --delay 10 'Write to ann.lee@mail.example.org or bob@test.io today.'
 sleep 1.5
 
-# View > Explanation, then View > Tests to hide the tests.
-xdotool key alt+v
-sleep 0.5
-xdotool key x
-sleep 1
-xdotool key alt+v
-sleep 0.5
-xdotool key e
-sleep 1.5
+# View > Explanation, then View > Tests and View > Group to hide them: the pane gets the
+# bottom's whole width.
+for key in x e g; do
+  xdotool key alt+v
+  sleep 0.5
+  xdotool key "$key"
+  sleep 1
+done
 
-# The pane's lines start below its title; the sixth line is the host group's.
-line_y=$((HEIGHT - 290 + 18 * ${EXPLANATION_SHOT_LINE:-5}))
-xdotool mousemove "$((WIDTH / 2 + 60))" "$line_y" click 1
+# A click on the pane's first line (the whole pattern), then down to the line of the host group:
+# root, group 1, its repeat, class, \w, "@", group 2.
+xdotool mousemove "$((WIDTH / 2))" "$((HEIGHT - 250))" click 1
+sleep 0.5
+xdotool key Home
+for _ in 1 2 3 4 5 6; do
+  xdotool key Down
+  sleep 0.2
+done
 sleep 1
 xdotool mousemove "$((WIDTH / 2))" 400
 sleep 0.5

@@ -82,9 +82,12 @@ class ExplanationPaneTest : public QObject {
     QCOMPARE(root->child(2)->text(0), QStringLiteral("look ahead: followed by the literal text `x`"));
     // Each line is linked to its element.
     QCOMPARE(CExplanationPane::LineElement(root->child(1)), RecordWritten(QStringLiteral("-"))->element);
-    // The pane writes in the pattern box's font (set by the initial update, which holds the
-    // fonts hint).
-    QCOMPARE(pane->font(), CRegexEditView::LoadPatternFont());
+    // The pane writes in the pattern box's font, not bold (set by the initial update, which
+    // holds the fonts hint).
+    QFont patternFont = CRegexEditView::LoadPatternFont();
+    QCOMPARE(pane->font().family(), patternFont.family());
+    QCOMPARE(pane->font().pointSizeF(), patternFont.pointSizeF());
+    QVERIFY(!pane->font().bold());
     // The whole outline of a small pattern is there at once.
     QCOMPARE(pane->MadeLines(), int(f->doc->GetRecords().OffsetList().size()));
     // Hidden, the pane lets edits pass and catches up when shown again.
