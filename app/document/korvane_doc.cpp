@@ -78,6 +78,7 @@ void CKorvaneDoc::Recompile() {
   p.compiled.Compile(p.pattern.data(), static_cast<int>(p.pattern.size()), p.flags);
   p.compiled.SetStartPointOnly(p.startPointOnly);
   p.records.Build(p.compiled, p.pattern.data(), static_cast<int>(p.pattern.size()));
+  p.explanation.Build(p.records, p.flags);
   RankElements();
   UpdateCurrentElementFromSpan();
 }

@@ -23,6 +23,7 @@
 
 #include "app/document/doc_ui.h"
 #include "app/document/element_records.h"
+#include "app/document/explanation.h"
 #include "app/document/match_record.h"
 #include "app/document/replace_result.h"
 #include "app/document/snapshot.h"
@@ -102,6 +103,7 @@ struct PatternState {
   int flags = 0;
   HostRegexp compiled;
   CElementTree records;
+  CExplanation explanation;  // the sentences over `records`, rebuilt with them
   // Rank of each element (by pool index) in the order a match walks the pattern: a composite
   // before its parts, parts in match order. The pool itself holds parts before their composite,
   // so the fail-point tracker, which needs "further along the pattern", uses this rank.
@@ -168,6 +170,7 @@ class CKorvaneDoc {
   int GetFlags() const { return m_pattern.flags; }
   const HostRegexp& GetCompiled() const { return m_pattern.compiled; }
   const CElementTree& GetRecords() const { return m_pattern.records; }
+  const CExplanation& GetExplanation() const { return m_pattern.explanation; }
   // After a plugin rewrote the pattern through the element records: takes the rewritten text.
   void TakeRewrittenPattern();
 

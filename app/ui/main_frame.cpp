@@ -32,6 +32,7 @@
 #include "app/ui/korvane_back.h"
 #include "app/ui/layout_store.h"
 #include "app/ui/results/clip_list_view.h"
+#include "app/ui/results/explanation_pane.h"
 #include "app/ui/results/snapshot_tree_view.h"
 #include "app/ui/results/test_case_pane.h"
 #include "app/ui/results/trace_stack_list_view.h"
@@ -153,7 +154,7 @@ void CMainFrame::CreateActions() {
     if (!keys.isEmpty()) addAction(action);
   }
   static const int checkable[] = {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_STRUCTURE, ID_VIEW_GROUP,
-                                  ID_VIEW_TEXT_CLIP, ID_VIEW_SNAPSHOT, ID_VIEW_TESTS, ID_VIEW_WORK_MODE, ID_VIEW_MATCH_BUTTONS,
+                                  ID_VIEW_TEXT_CLIP, ID_VIEW_SNAPSHOT, ID_VIEW_TESTS, ID_VIEW_EXPLANATION, ID_VIEW_WORK_MODE, ID_VIEW_MATCH_BUTTONS,
                                   ID_VIEW_MATCH_MODE, ID_MATCH_ONLY_CURRENT_NODE, ID_MATCH_ONLY_START_POINT,
                                   ID_MATCH_LOCATE_FAIL_POINT, ID_OPTION_IGNORECASE, ID_OPTION_SINGLELINE,
                                   ID_OPTION_MULTILINE, ID_OPTION_GLOBAL, ID_OPTION_RIGHTTOLEFT, ID_OPTION_EXTENDED,
@@ -229,6 +230,7 @@ void CMainFrame::CreateMenus() {
   add(view, ID_VIEW_TEXT_CLIP);
   add(view, ID_VIEW_SNAPSHOT);
   add(view, ID_VIEW_TESTS);
+  add(view, ID_VIEW_EXPLANATION);
   view->addSeparator();
   add(view, ID_VIEW_WORK_MODE);
   add(view, ID_VIEW_MATCH_BUTTONS);
@@ -371,7 +373,7 @@ void CMainFrame::CreateSizingBars() {
   const int bars[][2] = {{BAR_STRUCTURE, IDS_BAR_STRUCTURE}, {BAR_MESSAGE, IDS_BAR_MESSAGE},
                          {BAR_GROUP, IDS_BAR_GROUP},         {BAR_STACK, IDS_BAR_STACK},
                          {BAR_TEXT_CLIP, IDS_BAR_TEXT_CLIP}, {BAR_SNAPSHOT, IDS_BAR_SNAPSHOT},
-                         {BAR_TESTS, IDS_BAR_TESTS}};
+                         {BAR_TESTS, IDS_BAR_TESTS},         {BAR_EXPLANATION, IDS_BAR_EXPLANATION}};
   for (const auto& b : bars) {
     auto* bar = new CSizingControlBarG(b[0], CStringTable::Str(b[1]), this);
     m_bars[b[0] - BAR_STRUCTURE] = bar;
@@ -383,6 +385,7 @@ void CMainFrame::CreateSizingBars() {
       case BAR_STACK: view = new CTraceStackListView(doc, bar); break;
       case BAR_TEXT_CLIP: view = new CClipListView(doc, bar); break;
       case BAR_SNAPSHOT: view = new CSnapshotTreeView(doc, bar); break;
+      case BAR_EXPLANATION: view = new CExplanationPane(doc, bar); break;
       case BAR_TESTS: {
         auto* pane = new CTestCasePane(doc, bar);
         connect(pane, &CTestCasePane::SummaryChanged, this,
@@ -437,7 +440,7 @@ void CMainFrame::CreateContextMenus() {
 // The placement every built-in layout shares: tool bar and work-mode bar in the first top row,
 // match-mode bar in the second, match-buttons bar in the third; Structure left, Group at the
 // bottom across the whole width with Tests beside it, Snapshot above Text clip on the right;
-// Message and Stack hidden. Taken once as the framework's state, which the built-in layouts restore.
+// Message, Stack and Explanation hidden. Taken once as the framework's state, which the built-in layouts restore.
 void CMainFrame::PlaceBarsByDefault() {
   addToolBar(Qt::TopToolBarArea, m_pToolBar);
   addToolBar(Qt::TopToolBarArea, m_pWorkModeBar);
@@ -455,6 +458,10 @@ void CMainFrame::PlaceBarsByDefault() {
   addDockWidget(Qt::RightDockWidgetArea, SizingBar(BAR_STACK));
   addDockWidget(Qt::RightDockWidgetArea, SizingBar(BAR_SNAPSHOT));
   splitDockWidget(SizingBar(BAR_SNAPSHOT), SizingBar(BAR_TEXT_CLIP), Qt::Vertical);
+  // Explanation waits at the bottom right, where its long lines have room, until the View menu
+  // shows it.
+  splitDockWidget(SizingBar(BAR_TESTS), SizingBar(BAR_EXPLANATION), Qt::Horizontal);
+  SizingBar(BAR_EXPLANATION)->hide();
   SizingBar(BAR_MESSAGE)->hide();
   SizingBar(BAR_STACK)->hide();
   m_defaultState = saveState(kStateVersion);
@@ -497,7 +504,7 @@ void CMainFrame::ResetAllBars() {
 }
 
 CSizingControlBarG* CMainFrame::SizingBar(int barId) const {
-  if (barId < BAR_STRUCTURE || barId > BAR_TESTS) return nullptr;
+  if (barId < BAR_STRUCTURE || barId > BAR_EXPLANATION) return nullptr;
   return m_bars[barId - BAR_STRUCTURE];
 }
 

@@ -151,6 +151,11 @@ QString ElementCaption(const ElementRecord* record) {
   return CStringTable::Str(id);
 }
 
+QString ElementExplanation(const CKorvaneDoc& doc, const HostElement* element) {
+  const ElementRecord* record = element ? doc.GetRecords().Lookup(element) : nullptr;
+  return record ? doc.GetExplanation().Sentence(record) : QString();
+}
+
 void AnnounceCurrentElement(CKorvaneDoc* doc, CDocView* sender) {
   if (!doc) return;
   doc->Notify(sender, HINT_CURRENT_ELEMENT);

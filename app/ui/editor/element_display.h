@@ -48,6 +48,11 @@ int RecordGroupNumber(const ElementRecord* record);
 // The balancing group number of a record of code 20 (-1 when not balancing).
 int RecordBalanceNumber(const ElementRecord* record);
 
+// The plain-words sentence of an element (the document's explanation of its record); empty for
+// an element that has no record in the current compile. The tool tip of a tree node and of the
+// pattern box under the mouse.
+QString ElementExplanation(const CKorvaneDoc& doc, const HostElement* element);
+
 // Tells the other views that the document's current element changed: hint 4, then 0x20 when the
 // last result is a match, then 2 when "Only current node" is on.
 void AnnounceCurrentElement(CKorvaneDoc* doc, CDocView* sender);

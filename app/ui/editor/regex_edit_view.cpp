@@ -7,6 +7,8 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QMouseEvent>
 #include <QSyntaxHighlighter>
 #include <QTextBlock>
@@ -517,3 +519,31 @@ bool CRegexEditView::SaveBoxAs(const QString& path) {
 }
 
 int CRegexEditView::ContextMenuTemplate() const { return kPatternContextMenu; }
+
+QString CRegexEditView::ToolTipAt(const QPoint& viewportPos) const {
+  CKorvaneDoc* doc = GetDocument();
+  if (!doc || IsEditPending()) return QString();
+  QTextCursor at = cursorForPosition(viewportPos);
+  // The cursor lands between characters: the character under the mouse is the one before it
+  // when the mouse is left of the cursor.
+  int pos = at.position();
+  if (cursorRect(at).left() > viewportPos.x()) --pos;
+  const QRect line = cursorRect(at);
+  if (viewportPos.y() < line.top() || viewportPos.y() > line.bottom()) return QString();
+  const int length = static_cast<int>(doc->GetPattern().size());
+  if (pos < 0 || pos >= length) return QString();
+  return ElementExplanation(*doc, doc->GetRecords().FindInnermost(pos, pos + 1));
+}
+
+bool CRegexEditView::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QString text = ToolTipAt(help->pos());
+    if (text.isEmpty())
+      QToolTip::hideText();
+    else
+      QToolTip::showText(help->globalPos(), text, viewport());
+    return true;
+  }
+  return CRichEdit2WView::viewportEvent(event);
+}

@@ -80,6 +80,10 @@ class CRegexEditView : public CRichEdit2WView {
   // The pattern box of a document (the most recently created one), or null. The tree and the
   // group list give the focus back to it and act on it from their context menus.
   static CRegexEditView* ForDocument(const CKorvaneDoc* doc);
+  // The tool tip at a point of the viewport: the sentence of the innermost element written at
+  // the character under it; empty between lines, past the text, or while an edit waits to be
+  // compiled (the elements then belong to an older text).
+  QString ToolTipAt(const QPoint& viewportPos) const;
 
   // The font from the "korvane_regex" setting.
   static QFont LoadPatternFont();
@@ -103,6 +107,7 @@ class CRegexEditView : public CRichEdit2WView {
   int ContextMenuTemplate() const override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
 
  private:
   friend class CPatternHighlighter;

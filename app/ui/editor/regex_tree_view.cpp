@@ -2,6 +2,8 @@
 #include "app/ui/editor/regex_tree_view.h"
 
 #include <QContextMenuEvent>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QMouseEvent>
 #include <algorithm>
 
@@ -209,4 +211,24 @@ void CRegexTreeView::contextMenuEvent(QContextMenuEvent* event) {
   FocusPatternView();
   ShowContextMenu(at);
   event->accept();
+}
+
+QString CRegexTreeView::ToolTipAt(const QPoint& viewportPos) const {
+  if (!m_pDoc) return QString();
+  return ElementExplanation(*m_pDoc, NodeElement(itemAt(viewportPos)));
+}
+
+bool CRegexTreeView::viewportEvent(QEvent* event) {
+  // The sentence is made when asked for: a tree of a huge pattern has too many nodes to give
+  // each one its text in advance.
+  if (event->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QString text = ToolTipAt(help->pos());
+    if (text.isEmpty())
+      QToolTip::hideText();
+    else
+      QToolTip::showText(help->globalPos(), text, viewport());
+    return true;
+  }
+  return CClrTreeView::viewportEvent(event);
 }

@@ -37,11 +37,14 @@ class CRegexTreeView : public CClrTreeView, public CDocView {
   void SetPatternView(QWidget* view) { m_pPatternView = view; }
   // Rebuilds the tree from the document's records (public for the benchmark).
   void Rebuild();
+  // The tool tip at a point of the viewport: the sentence of the node's element, or empty.
+  QString ToolTipAt(const QPoint& viewportPos) const;
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
 
  private:
   void OnSelectionChanged();
