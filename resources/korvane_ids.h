@@ -48,6 +48,7 @@ inline constexpr int ID_MATCH_ONLY_CURRENT_NODE = 32784;
 inline constexpr int ID_MATCH_ONLY_START_POINT = 32785;
 inline constexpr int ID_MATCH_SET_START_POINT = 32805;
 inline constexpr int ID_MATCH_LOCATE_FAIL_POINT = 32821;
+inline constexpr int ID_MATCH_STEP_BACK = 32870;
 inline constexpr int ID_MATCH_BACKGROUND_RESULT = 32820;  // no string: internal, sent by the background check
 inline constexpr int ID_OPTION_IGNORECASE = 32780;
 inline constexpr int ID_OPTION_SINGLELINE = 32778;
@@ -436,3 +437,12 @@ inline constexpr int IDS_CLI_USAGE = 3329;
 inline constexpr int IDS_CLI_BAD_ARGUMENTS = 3330;           // "%s" the argument
 inline constexpr int IDS_CLI_NO_TESTS = 3331;
 inline constexpr int IDS_REASON_NO_SUCH_FILE = 3332;
+
+// ---- 3460-3499: step counts and the debugger ------------------------------------------------
+inline constexpr int IDS_ELAPSED_STEPS = 3460;               // "%1.7f" seconds, "%s" steps
+inline constexpr int IDS_MSG_FIND_ALL_STEPS = 3461;          // "%s" total, "%s" match number, "%s" its start, "%s" its steps
+inline constexpr int IDS_MSG_STEPS_TOTAL = 3462;             // "%s" total
+inline constexpr int IDS_GROUP_STEPS_TIP = 3463;             // "%s" steps of the shown match
+inline constexpr int IDS_MENU_MATCH_STEP_BACK = 3464;
+inline constexpr int IDS_HISTORY_DROPPED = 3465;             // "%s" steps dropped, "%s" ceiling in MB
+inline constexpr int IDS_GROUP_OPEN = 3466;                  // "%s" where the open group began
