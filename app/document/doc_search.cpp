@@ -39,6 +39,8 @@ void CKorvaneDoc::PrepareFreshSearch() {
   m_pJobRoot = MatchRoot();
   m_pattern.compiled.PrepareMatch(m_subject.data(), static_cast<int>(m_subject.size()), m_nStartPoint, &m_ctx);
   m_store.Clear();  // a new search starts a block of its own
+  m_steps.Clear();
+  ClearHistory();
   std::vector<MatchHandle> dropped;
   std::lock_guard<std::mutex> lock(m_resultsMutex);
   dropped.swap(m_results);
@@ -81,6 +83,8 @@ int CKorvaneDoc::RunJob(int kind, bool pauseAtStep, bool waitForIt) {
   m_bPauseAtStep = pauseAtStep;
   m_nJobKind = kind;
   m_bJobIsBackground = !waitForIt;
+  m_bRecordHistory = waitForIt && m_nMode == MODE_TRACE;
+  m_nViewIndex = -1;
   if (!m_pJobRoot) m_pJobRoot = MatchRoot();
   // The wait dialog starts from where this search stands: the entries found so far and the end
   // of the last one (its start, counted from the text end, right to left), else nothing.
@@ -163,6 +167,7 @@ void CKorvaneDoc::JobBody() {
       MatchHandle h = NewMatchRecord();
       h->result = m_pattern.compiled.Match(&m_ctx, m_pJobRoot);
       h->elapsed = CTimeStamps::ElapsedSeconds(start, clock.Now());
+      h->steps = m_steps.TakeSinceMark();
       std::lock_guard<std::mutex> lock(m_resultsMutex);
       m_currentResult = h;
       m_lastResult = h;
@@ -174,6 +179,7 @@ void CKorvaneDoc::JobBody() {
         const bool matched = found.IsMatched() != 0;
         MatchHandle h = matched ? m_store.Add(found) : NotMatchedSentinel();
         h->elapsed = CTimeStamps::ElapsedSeconds(previous, now);
+        h->steps = m_steps.TakeSinceMark();
         previous = now;
         {
           std::lock_guard<std::mutex> lock(m_resultsMutex);
@@ -192,14 +198,18 @@ void CKorvaneDoc::JobBody() {
     m_bStackOverflow = true;
     std::lock_guard<std::mutex> lock(m_resultsMutex);
     m_currentResult = NewMatchRecord();
+    m_currentResult->steps = m_steps.TakeSinceMark();
     m_lastResult = m_currentResult;
   } catch (const CMatchBreak& b) {
     std::lock_guard<std::mutex> lock(m_resultsMutex);
     if (b.reason == CMatchBreak::RECURSION_LIMIT) {
       m_currentResult = NewMatchRecord();
+      m_currentResult->steps = m_steps.TakeSinceMark();
       m_lastResult = m_currentResult;
     } else {
+      // The steps of the broken-off search are its own, not the next result's.
       m_lastResult = NewMatchRecord();
+      m_lastResult->steps = m_steps.TakeSinceMark();
       m_failPoint.failElement = nullptr;
       previous = clock.Now();  // Find All's total time runs up to the abort
     }
@@ -215,7 +225,7 @@ void CKorvaneDoc::JobBody() {
 // ---------------------------------------------------------------------------------------------
 // Find, Find All and what they present
 
-void CKorvaneDoc::Message(int textId, double seconds, bool withNumber) {
+void CKorvaneDoc::Message(int textId, double seconds, bool withNumber, const QString& secondLine) {
   if (!m_pUi) return;
   QString text = CStringTable::Str(textId);
   if (withNumber) {
@@ -223,6 +233,7 @@ void CKorvaneDoc::Message(int textId, double seconds, bool withNumber) {
     std::snprintf(number, sizeof number, "%1.7f", seconds);
     text.replace(QStringLiteral("%1.7f"), QString::fromLatin1(number));
   }
+  if (!secondLine.isEmpty()) text += QLatin1Char('\n') + secondLine;
   m_pUi->MessageBox(text, CStringTable::Str(IDS_MSG_CAPTION_INFORMATION), IDocumentUi::ICON_INFORMATION,
                     IDocumentUi::BUTTONS_OK);
 }
@@ -256,17 +267,25 @@ void CKorvaneDoc::ShowFindAllMessage() {
   if (IsJobActive()) return;  // left paused
   if (m_bStackOverflow) return;
   MatchHandle current = GetCurrentResult(), last = GetLastResult();
-  if (last == current) {
-    if (GetResultCount() < 2)
-      Message(IDS_MSG_NO_MATCH_FOUND_TIME, m_dTotalElapsed, true);
-    else
-      Message(IDS_MSG_FIND_ALL_FINISHED, m_dTotalElapsed, true);
-  } else {
-    Message(IDS_MSG_FIND_ALL_ABORTED, m_dTotalElapsed, true);
-  }
+  int textId = IDS_MSG_FIND_ALL_ABORTED;
+  if (last == current) textId = GetResultCount() < 2 ? IDS_MSG_NO_MATCH_FOUND_TIME : IDS_MSG_FIND_ALL_FINISHED;
+  Message(textId, m_dTotalElapsed, true, FindAllStepsLine());
+}
+
+// The second line of Find All's message: the steps of the whole search and, when it found
+// anything, its costliest match (numbered from 1 as the status bar numbers results).
+QString CKorvaneDoc::FindAllStepsLine() const {
+  const QString total = GroupedCount(m_steps.Total());
+  const int best = MostExpensiveResult();
+  if (best < 0) return CStringTable::FormatStrings(CStringTable::Str(IDS_MSG_STEPS_TOTAL), {total});
+  const MatchHandle h = GetResult(best);
+  return CStringTable::FormatStrings(CStringTable::Str(IDS_MSG_FIND_ALL_STEPS),
+                                     {total, QString::number(best + 1), QString::number(h->result.GetStart()),
+                                      GroupedCount(h->steps)});
 }
 
 void CKorvaneDoc::PresentSingleStep(bool fresh, bool messages) {
+  NoteHistoryDrops();
   if (IsJobActive()) {  // paused
     Notify(nullptr, 0x81C32);
     return;
@@ -310,6 +329,7 @@ void CKorvaneDoc::PresentSingleStep(bool fresh, bool messages) {
 }
 
 void CKorvaneDoc::PresentFindAll() {
+  NoteHistoryDrops();
   if (m_bStackOverflow && !IsJobActive()) {
     if (m_pUi)
       m_pUi->MessageBox(CStringTable::Str(IDS_MSG_STACK_OVERFLOW), CStringTable::Str(IDS_APP_NAME),

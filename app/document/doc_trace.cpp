@@ -157,15 +157,31 @@ void CKorvaneDoc::TraceHookProc(int event, HostContext* ctx, const HostElement* 
                                 const TraceStackEntry<unsigned short>* stack, int depth, void* user) {
   CKorvaneDoc* doc = static_cast<CKorvaneDoc*>(user);
   if (event == TRACE_ENTER) {
+    // The root's first entry at the bottom of the stack begins an attempt.
+    doc->m_steps.Count(depth == 1 && !stack[0].retry ? stack[0].entryPos : -1);
     if (doc->m_bAbort.load(std::memory_order_relaxed)) throw CMatchBreak(CMatchBreak::ABORTED);
     if (depth > RecursionLimit() && ctx->m_nLength >= 0) {
       // The message is shown by the UI thread once the job has ended.
       doc->m_bStackOverflow = true;
       throw CMatchBreak(CMatchBreak::RECURSION_LIMIT);
     }
+    if (doc->m_bRecordHistory) doc->RecordHistory(TRACE_ENTER, ctx, 0, stack, depth);
     return;
   }
+  if (doc->m_bRecordHistory) doc->RecordHistory(TRACE_EXIT, ctx, outcome, stack, depth);
   doc->OnTraceExit(ctx, element, outcome, stack, depth);
+}
+
+// Exits are reported from the trace frame's destructor, so nothing may leave here: a history
+// that runs out of memory is given up (the search goes on untraced by it).
+void CKorvaneDoc::RecordHistory(int event, HostContext* ctx, int outcome, const TraceStackEntry<unsigned short>* stack,
+                                int depth) noexcept {
+  try {
+    m_history.Record(event, ctx, outcome, stack, depth);
+  } catch (...) {
+    m_bRecordHistory = false;
+    m_history.Clear();
+  }
 }
 
 void CKorvaneDoc::OnTraceExit(HostContext* ctx, const HostElement* element, int outcome,
@@ -234,6 +250,7 @@ void CKorvaneDoc::TrackFailPoint(HostContext* ctx, const HostElement* element, i
 // Continue and Step Match (UI thread)
 
 void CKorvaneDoc::Continue() {
+  m_nViewIndex = -1;
   m_bPauseAtStep = false;
   m_bAbort = false;
   bool wasMatch = GetCurrentResult()->result.IsMatched() != 0;
@@ -250,6 +267,13 @@ void CKorvaneDoc::Continue() {
 
 void CKorvaneDoc::StepMatch() {
   if (IsJobActive() && !m_backgroundWorker.IsBusy()) {
+    if (m_nViewIndex >= 0 && IsPaused()) {
+      // Forward through the history first; its last step is the live pause.
+      const std::int64_t next = NextPauseStep(m_nViewIndex);
+      if (next < 0 || !ViewHistory(next)) m_nViewIndex = -1;
+      Notify(nullptr, 0x81C32);
+      return;
+    }
     m_bPauseAtStep = true;
     m_bAbort = false;
     bool wasMatch = GetCurrentResult()->result.IsMatched() != 0;

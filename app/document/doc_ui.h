@@ -41,7 +41,14 @@ class IDocumentUi {
   virtual void PostCommand(int id) = 0;
   // Status-bar panes: elapsed seconds (negative clears) and "i of n results".
   virtual void ShowElapsedTime(double seconds) = 0;
+  // The elapsed time with the steps the search took; a UI that shows no steps shows the time.
+  virtual void ShowElapsedTimeAndSteps(double seconds, unsigned long long steps) {
+    (void)steps;
+    ShowElapsedTime(seconds);
+  }
   virtual void ShowResultPosition(int index, int count) = 0;
+  // A passing note in the status bar (the trace history dropped its oldest steps).
+  virtual void ShowNote(const QString& text) { (void)text; }
   // The frame keeps one window layout per work mode.
   virtual void SaveModeLayout(int mode) = 0;
   virtual void LoadModeLayout(int mode) = 0;

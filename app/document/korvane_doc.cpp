@@ -64,7 +64,7 @@ void CKorvaneDoc::Notify(CDocView* sender, int hint) {
   UpdateAllViews(sender, hint);
   if ((hint & HINT_RESULTS) && m_pUi) {
     MatchHandle last = GetLastResult();
-    m_pUi->ShowElapsedTime(last->elapsed);
+    m_pUi->ShowElapsedTimeAndSteps(last->elapsed, ShownSteps());
     m_pUi->ShowResultPosition(last->sequence / 10 + 1, RealMatchCount());
   }
   if (hint & HINT_CLIPS) ShowClipsNotice();
@@ -192,6 +192,20 @@ MatchHandle CKorvaneDoc::NotMatchedSentinel() const {
   int at = (m_pattern.flags & RIGHTTOLEFT) ? 0 : static_cast<int>(m_subject.size());
   h->result.SetSpan(0, at, at);
   return h;
+}
+
+std::uint64_t CKorvaneDoc::ShownSteps() const {
+  if (IsPaused()) return m_steps.SinceMark();
+  return GetLastResult()->steps;
+}
+
+int CKorvaneDoc::MostExpensiveResult() const {
+  std::lock_guard<std::mutex> lock(m_resultsMutex);
+  int best = -1;
+  for (size_t i = 0; i < m_results.size(); ++i)
+    if (m_results[i]->result.IsMatched() && (best < 0 || m_results[i]->steps > m_results[best]->steps))
+      best = static_cast<int>(i);
+  return best;
 }
 
 MatchHandle CKorvaneDoc::GapResult(int sequence) const {
@@ -388,6 +402,7 @@ void CKorvaneDoc::Reset() {
   ClearCounters();
   UpdateCurrentElementFromSpan();
   ClearTraceState();
+  ClearHistory();
 }
 
 void CKorvaneDoc::Clear() {
@@ -475,6 +490,9 @@ bool CKorvaneDoc::OnCommand(int id) {
       return false;
     case CMD_STEP_MATCH:
       StepMatch();
+      return true;
+    case CMD_STEP_BACK:
+      StepBack();
       return true;
     case CMD_ONLY_CURRENT_NODE:
       Reset();
@@ -567,6 +585,11 @@ CommandState CKorvaneDoc::QueryCommand(int id) const {
       s.buttonTextId = active ? IDS_BTN_CONTINUE : IDS_BTN_FIND;
       break;
     case CMD_FIND_ALL: s.enabled = !active; break;
+    // Enabled while there is anything recorded before the step shown; the command itself finds
+    // the pause step to go to.
+    case CMD_STEP_BACK:
+      s.enabled = m_nMode == MODE_TRACE && IsPaused() && ShownHistoryIndex() > m_history.First();
+      break;
     case CMD_RESET_FIND: s.enabled = GetResultCount() > 0 || m_nMode == MODE_OPTIMIZE || active; break;
     case CMD_ONLY_CURRENT_NODE:
       s.enabled = m_pCurrentElement && m_pCurrentElement->m_nKind != ELEMENT_EMPTY;

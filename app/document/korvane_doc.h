@@ -27,9 +27,11 @@
 #include "app/document/match_record.h"
 #include "app/document/replace_result.h"
 #include "app/document/snapshot.h"
+#include "app/document/step_counts.h"
 #include "app/document/test_cases.h"
 #include "app/document/test_eval.h"
 #include "app/document/test_runner.h"
+#include "app/document/trace_history.h"
 #include "app/document/text_clips.h"
 #include "korvane_ids.h"
 #include "platform/events.h"
@@ -83,6 +85,7 @@ enum DocCommand {
   CMD_SELECT_FONTS = ID_SELECT_FONTS,
   CMD_ADD_SNAPSHOT = ID_ADD_SNAPSHOT,
   CMD_STEP_MATCH = ID_MATCH_STEP,
+  CMD_STEP_BACK = ID_MATCH_STEP_BACK,
   CMD_BACKGROUND_RESULT = ID_MATCH_BACKGROUND_RESULT,
   CMD_LOCATE_FAIL_POINT = ID_MATCH_LOCATE_FAIL_POINT,
   CMD_TEST_RESULTS = 32850,  // posted by the test runner: results are ready to take
@@ -246,9 +249,36 @@ class CKorvaneDoc {
   bool IsPaused() const { return m_bPaused.load(); }
   // The step a traced search is paused at; null while no search is paused (a running search
   // rewrites the record at its next pause).
-  const TraceStep* PausedTraceStep() const { return IsPaused() ? &m_traceStep : nullptr; }
+  // While the user looks at an earlier step of the history, that step.
+  const TraceStep* PausedTraceStep() const { return IsPaused() ? &GetTraceStep() : nullptr; }
   // The record itself: only while IsPaused() or no job runs.
-  const TraceStep& GetTraceStep() const { return m_traceStep; }
+  const TraceStep& GetTraceStep() const { return m_nViewIndex >= 0 ? m_viewStep : m_traceStep; }
+  // The trace stack as the views show it (outermost first): the live one, or the one of the
+  // history step looked at. Only while IsPaused() or no job runs.
+  const TraceStackEntry<unsigned short>* ShownTraceStack(int* depth) const;
+  // Every group's capture at the shown step while a traced search is paused (the live one or
+  // the history step looked at), else null.
+  const std::vector<HistoryCapture>* ShownCaptures() const;
+
+  // --- trace history (doc_history.cpp) ---
+  // A search traced in Trace mode records every event (trace_history.h). While it is paused the
+  // user can step back (Shift+F10) and jump (the slider) through the recorded steps, which the
+  // views show as they were; Step goes forward through them and, past the last one, lets the
+  // search go on. A fresh search, Reset and every edit forget the history.
+  const CTraceHistory& GetHistory() const { return m_history; }
+  bool IsViewingHistory() const { return m_nViewIndex >= 0; }
+  // The event shown: the one looked at, else the last recorded (the live pause); -1 when none.
+  std::int64_t ShownHistoryIndex() const;
+  // The pause steps of the history (exits of text-consuming elements) before and after an event,
+  // or -1.
+  std::int64_t PreviousPauseStep(std::int64_t index) const;
+  std::int64_t NextPauseStep(std::int64_t index) const;
+  // Shows the history's pause step at or before `index` (the slider); past the last recorded
+  // event, the live pause. False when there is nothing to show (no paused traced search).
+  bool ShowHistoryStep(std::int64_t index);
+  bool StepBack();
+  // The history's memory ceiling ("TraceHistoryMB" setting, 256 MB by default).
+  void SetHistoryCeiling(std::size_t bytes) { m_history.SetCeiling(bytes); }
   // Only while ShowsFailPoint() or no job runs.
   const FailPoint& GetFailPoint() const { return m_failPoint; }
   // Whether the views should mark the fail point now.
@@ -261,6 +291,15 @@ class CKorvaneDoc {
   // writes them (no job, or the job is paused), else four zeros. Views read the counters only
   // through this.
   const int* ElementCounters(const HostElement* element) const;
+  // Step counts of the current search (step_counts.h): its total, the steps per start position
+  // and what each result cost (MatchRecord::steps). Only while IsPaused() or no job runs.
+  const CStepCounter& GetStepCounter() const { return m_steps; }
+  // The steps the status bar shows: while a search is paused, those of the step under way;
+  // else those of the shown result.
+  std::uint64_t ShownSteps() const;
+  // The index in the results list of the match that cost the most steps (the first of equals),
+  // or -1 when the list holds no match.
+  int MostExpensiveResult() const;
   // The largest trace-stack depth allowed: the "StackOverflow" setting, read once per process.
   static int RecursionLimit();
   static void SetRecursionLimit(int limit);  // replaces the cached value (tests, settings)
@@ -427,13 +466,16 @@ class CKorvaneDoc {
   void PresentSingleStep(bool fresh, bool messages);
   void PresentFindAll();
   void ShowFindAllMessage();
-  void Message(int textId, double seconds, bool withNumber);
+  void Message(int textId, double seconds, bool withNumber, const QString& secondLine = QString());
+  QString FindAllStepsLine() const;
 
   // Tracing (doc_trace.cpp).
   static void TraceHookProc(int event, HostContext* ctx, const HostElement* element, int outcome,
                             const TraceStackEntry<unsigned short>* stack, int depth, void* user);
   void OnTraceExit(HostContext* ctx, const HostElement* element, int outcome,
                    const TraceStackEntry<unsigned short>* stack, int depth);
+  void RecordHistory(int event, HostContext* ctx, int outcome, const TraceStackEntry<unsigned short>* stack,
+                     int depth) noexcept;
   void TrackFailPoint(HostContext* ctx, const HostElement* element, int outcome,
                       const TraceStackEntry<unsigned short>* stack, int depth);
   void Continue();
@@ -446,6 +488,11 @@ class CKorvaneDoc {
   void ClearTraceState();
   void RankElements();
   int Rank(const HostElement* e) const;
+
+  // Trace history (doc_history.cpp).
+  void ClearHistory();
+  bool ViewHistory(std::int64_t index);
+  void NoteHistoryDrops();
 
   // Test cases (doc_tests.cpp).
   void ScheduleTests();
@@ -528,6 +575,20 @@ class CKorvaneDoc {
   // runs, and views read them only through ElementCounters.
   TraceStep m_traceStep;
   FailPoint m_failPoint;
+  // Steps of the current search: counted by the worker in the hook during a job, cleared by the
+  // UI with a fresh search (PrepareFreshSearch), read by the UI while no job runs or it is paused.
+  CStepCounter m_steps;
+  // The trace history: recorded by the worker in the hook while m_bRecordHistory (written by the
+  // UI before a job), cleared by the UI with a fresh search and on Reset, read by the UI while
+  // the job is paused or no job runs. m_nViewIndex (-1: live) and the view fields are the UI's.
+  CTraceHistory m_history;
+  bool m_bRecordHistory = false;
+  std::int64_t m_nViewIndex = -1;
+  TraceStep m_viewStep;
+  std::vector<TraceStackEntry<unsigned short>> m_viewStack;
+  std::vector<HistoryCapture> m_viewCaptures;
+  std::vector<HistoryCapture> m_liveCaptures;
+  std::int64_t m_nNotedDrops = 0;  // dropped steps the status bar has told of
   std::atomic<bool> m_bBackgroundPending{false};  // set by the check: a result waits for the UI
   // Set by the check when its search ran out of time; taken by the UI at the check's end, which
   // then clears the fail element (the check's own thread never touches m_failPoint).

@@ -65,6 +65,9 @@ struct MatchRecord {
   StoredMatch result;
   double elapsed = -1.0;  // seconds; -1 when not measured
   int sequence = -1;      // 10 x index in the results list; 10k - 5 between entries k - 1 and k; -1 outside
+  // Elements entered to find this result since the previous one (CStepCounter::TakeSinceMark);
+  // it fills what would be padding, so a record stays 40 bytes.
+  unsigned steps = 0;
 };
 
 typedef std::shared_ptr<MatchRecord> MatchHandle;

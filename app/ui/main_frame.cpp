@@ -35,6 +35,7 @@
 #include "app/ui/results/explanation_pane.h"
 #include "app/ui/results/snapshot_tree_view.h"
 #include "app/ui/results/test_case_pane.h"
+#include "app/ui/results/trace_history_pane.h"
 #include "app/ui/results/trace_stack_list_view.h"
 #include "app/ui/sizing_bar.h"
 #include "korvane_ids.h"
@@ -242,6 +243,7 @@ void CMainFrame::CreateMenus() {
   add(match, ID_MATCH_FIND);
   add(match, ID_MATCH_FIND_ALL);
   add(match, ID_MATCH_STEP);
+  add(match, ID_MATCH_STEP_BACK);
   add(match, ID_MATCH_RESET);
   match->addSeparator();
   add(match, ID_MATCH_ONLY_CURRENT_NODE);
@@ -382,7 +384,7 @@ void CMainFrame::CreateSizingBars() {
     switch (b[0]) {
       case BAR_STRUCTURE: view = new CRegexTreeView(doc, bar); break;
       case BAR_GROUP: view = new CRegexGroupListView(doc, bar); break;
-      case BAR_STACK: view = new CTraceStackListView(doc, bar); break;
+      case BAR_STACK: view = new CTraceHistoryPane(doc, bar); break;
       case BAR_TEXT_CLIP: view = new CClipListView(doc, bar); break;
       case BAR_SNAPSHOT: view = new CSnapshotTreeView(doc, bar); break;
       case BAR_EXPLANATION: view = new CExplanationPane(doc, bar); break;
@@ -646,6 +648,19 @@ void CMainFrame::ShowElapsedTime(double seconds) {
   std::snprintf(number, sizeof number, "%1.7f", seconds);
   SetPaneText(m_pElapsed, CStringTable::Str(IDS_ELAPSED_TIME).replace(QStringLiteral("%1.7f"), QLatin1String(number)));
 }
+
+void CMainFrame::ShowElapsedTimeAndSteps(double seconds, unsigned long long steps) {
+  if (seconds < 0) {
+    ShowElapsedTime(seconds);
+    return;
+  }
+  char number[64];
+  std::snprintf(number, sizeof number, "%1.7f", seconds);
+  QString text = CStringTable::Str(IDS_ELAPSED_STEPS).replace(QStringLiteral("%1.7f"), QLatin1String(number));
+  SetPaneText(m_pElapsed, CStringTable::FormatStrings(text, {GroupedCount(steps)}));
+}
+
+void CMainFrame::ShowNote(const QString& text) { statusBar()->showMessage(text, 10000); }
 
 void CMainFrame::ShowResultPosition(int index, int count) {
   const int shown = index < count ? index : count;

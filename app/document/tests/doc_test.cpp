@@ -114,8 +114,11 @@ TEST_F(DocTest, FindAllCollectsEveryMatchAndReportsTheTime) {
       {"B", "abc", IGNORECASE, {{1, 2}}, 3},
       {"q", "abc", 0, {}, 3},
   };
-  const std::regex finished("Find and match finished, total elapsed time: [0-9]+\\.[0-9]{7} sec\\.");
-  const std::regex none("No match found, elapsed time: [0-9]+\\.[0-9]{7} sec\\.");
+  // The second line gives the steps (step_count_test.cpp checks their figures).
+  const std::regex finished(
+      "Find and match finished, total elapsed time: [0-9]+\\.[0-9]{7} sec\\.\n"
+      "[0-9,]+ steps in all; the costliest match, number [0-9]+ at [0-9]+, took [0-9,]+ steps\\.");
+  const std::regex none("No match found, elapsed time: [0-9]+\\.[0-9]{7} sec\\.\n[0-9,]+ steps in all\\.");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.pattern);
     Set(c.pattern, c.subject, c.flags);
@@ -361,7 +364,7 @@ TEST_F(DocTest, BreakInTheWaitDialogAbortsFindAll) {
   ui.dialogAction = 1;
   doc->OnCommand(CMD_FIND_ALL);
   EXPECT_FALSE(doc->IsJobActive());
-  EXPECT_TRUE(std::regex_match(LastBox(), std::regex("Find and match aborted, elapsed time: [0-9.]+ sec\\.")))
+  EXPECT_TRUE(std::regex_match(LastBox(), std::regex("Find and match aborted, elapsed time: [0-9.]+ sec\\.\n[0-9,]+ steps in all.*")))
       << LastBox();
 }
 

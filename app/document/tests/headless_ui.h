@@ -101,6 +101,11 @@ class HeadlessUi : public IDocumentUi {
   }
 
   void ShowElapsedTime(double seconds) override { elapsed.push_back(seconds); }
+  void ShowElapsedTimeAndSteps(double seconds, unsigned long long n) override {
+    elapsed.push_back(seconds);
+    steps.push_back(n);
+  }
+  void ShowNote(const QString& text) override { notes.push_back(text.toStdString()); }
   void ShowResultPosition(int index, int count) override {
     positionIndex = index;
     positionCount = count;
@@ -146,6 +151,8 @@ class HeadlessUi : public IDocumentUi {
   std::vector<Box> boxes;
   std::vector<int> posted;
   std::vector<double> elapsed;
+  std::vector<unsigned long long> steps;  // beside each elapsed time the steps shown with it
+  std::vector<std::string> notes;         // status-bar notes
   std::vector<int> saved, loaded;
   int positionIndex = -1, positionCount = -1;
   std::vector<std::string> askedWith;  // the prefilled text of each name dialog

@@ -106,6 +106,13 @@ void CRegexGroupListView::RebuildRows() {
 }
 
 void CRegexGroupListView::FillCaptures() {
+  // A paused trace shows the captures as they stand at its step, open groups marked.
+  const std::vector<HistoryCapture>* atStep =
+      m_pDoc->GetMode() == MODE_TRACE && m_pDoc->IsJobActive() ? m_pDoc->ShownCaptures() : nullptr;
+  if (atStep) {
+    FillCapturesAtStep(*atStep);
+    return;
+  }
   MatchHandle last = m_pDoc->GetLastResult();
   const bool matched = last && last->result.IsMatched();
   const std::vector<unsigned short>& subject = m_pDoc->GetSubjectText();
@@ -128,6 +135,41 @@ void CRegexGroupListView::FillCaptures() {
         int a = qBound(0, std::min(s, t), length), b = qBound(0, std::max(s, t), length);
         cell = QString::fromUtf16(reinterpret_cast<const char16_t*>(subject.data()) + a, b - a);
       }
+    }
+    if (Row(row)->text(COL_CAPTURED) != cell) Row(row)->setText(COL_CAPTURED, cell);
+  }
+  // What the shown match cost, on the whole-match row (every column, so it shows wherever the
+  // pointer rests on the row).
+  if (RowCount() > 0) {
+    const QString tip = matched ? CStringTable::FormatStrings(CStringTable::Str(IDS_GROUP_STEPS_TIP),
+                                                              {GroupedCount(last->steps)})
+                                : QString();
+    for (int column = 0; column < 3; ++column)
+      if (Row(0)->toolTip(column) != tip) Row(0)->setToolTip(column, tip);
+  }
+}
+
+void CRegexGroupListView::FillCapturesAtStep(const std::vector<HistoryCapture>& captures) {
+  const std::vector<unsigned short>& subject = m_pDoc->GetSubjectText();
+  const int length = static_cast<int>(subject.size());
+  const CElementTree& records = m_pDoc->GetRecords();
+  const HostElement* root = m_pDoc->GetCompiled().GetRoot();
+  for (int row = 0; row < RowCount(); ++row) {
+    const HostElement* e = RowElement(row);
+    int group = e == root ? 0 : RecordGroupNumber(records.Lookup(e));
+    if (row > 0 && group < 0) group = row;
+    QString cell;
+    const HistoryCapture c = group >= 0 && group < static_cast<int>(captures.size()) ? captures[group]
+                                                                                    : HistoryCapture{-1, -1};
+    if (c.open < 0) {
+      cell = CStringTable::Str(IDS_NOT_CAPTURED);
+    } else if (c.close < 0) {
+      cell = CStringTable::FormatStrings(CStringTable::Str(IDS_GROUP_OPEN), {QString::number(c.open)});
+    } else if (c.open == c.close) {
+      cell = CStringTable::Str(IDS_ZERO_LENGTH_STRING);
+    } else {
+      int a = qBound(0, std::min(c.open, c.close), length), b = qBound(0, std::max(c.open, c.close), length);
+      cell = QString::fromUtf16(reinterpret_cast<const char16_t*>(subject.data()) + a, b - a);
     }
     if (Row(row)->text(COL_CAPTURED) != cell) Row(row)->setText(COL_CAPTURED, cell);
   }

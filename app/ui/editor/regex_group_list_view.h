@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/document/doc_ui.h"
+#include "app/document/trace_history.h"
 #include "app/host_engine.h"
 #include "app/ui/editor/clr_list_ctrl.h"
 
@@ -40,6 +41,7 @@ class CRegexGroupListView : public CClrListView, public CDocView {
  private:
   void RebuildRows();
   void FillCaptures();
+  void FillCapturesAtStep(const std::vector<HistoryCapture>& captures);
   void SelectCurrent();
   void OnSelectionChanged();
   void SizeColumns();

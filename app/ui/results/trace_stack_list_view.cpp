@@ -53,11 +53,7 @@ void CTraceStackListView::Refill() {
   const bool paused = m_pDoc->GetMode() == MODE_TRACE && m_pDoc->IsJobActive() && m_pDoc->IsPaused();
   int depth = 0;
   const TraceStackEntry<unsigned short>* entries = nullptr;
-  if (paused) {
-    const HostContext& ctx = m_pDoc->GetMatchContext();
-    depth = ctx.m_traceStack.GetSize();
-    if (depth > 0) entries = &ctx.m_traceStack[0];
-  }
+  if (paused) entries = m_pDoc->ShownTraceStack(&depth);  // live, or the history step looked at
   // Rows in place: the stack usually changes only at its inner end between two steps.
   while (topLevelItemCount() > depth) delete takeTopLevelItem(topLevelItemCount() - 1);
   const std::vector<unsigned short>& pattern = m_pDoc->GetPattern();

@@ -15,6 +15,7 @@
 #include <QFontInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSlider>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -30,6 +31,7 @@
 
 #include "app/plugin_host/plugin_manager.h"
 #include "app/ui/command_table.h"
+#include "app/ui/editor/regex_group_list_view.h"
 #include "app/ui/editor/rich_edit_view.h"
 #include "app/ui/fonts_dialog.h"
 #include "app/ui/frame_dialogs.h"
@@ -38,6 +40,7 @@
 #include "app/ui/layout_store.h"
 #include "app/ui/main_frame.h"
 #include "app/ui/recent_files.h"
+#include "app/ui/results/trace_history_pane.h"
 #include "app/ui/saved_font.h"
 #include "app/ui/sizing_bar.h"
 #include "korvane_ids.h"
@@ -163,6 +166,8 @@ void FrameTest::commandTable_data() {
   row("find", 32792, "&Find\tF3", "F3", "To match in the text", "Find and Match");
   row("find all", 32793, "Find &All", "", "To match all in the text", "Match All");
   row("step", 32819, "Ste&p Match\tF10", "F10", "Step paused match", "Step match");
+  row("step back", 32871, "Step &Back\tShift+F10", "Shift+F10",
+      "Show the previous step of the paused match again, from its recorded history", "Step back");
   row("reset find", 32776, "&Reset Find", "", "Reset match start position", "Restart Match");
   row("only current node", 32784, "Only &Current Node", "", "Use current node to do matching only", "Only current node");
   row("only start point", 32785, "Only Start P&oint", "", "Requires the match is at the start point", "Only start point");
@@ -311,6 +316,11 @@ void FrameTest::elapsedPane() {
   QCOMPARE(frame.ElapsedText(), QStringLiteral("Elapsed time: 0.0000000 sec"));
   frame.ShowElapsedTime(-1.0);
   QCOMPARE(frame.ElapsedText(), QStringLiteral("   "));
+  // With the search's steps beside the time, thousands grouped.
+  frame.ShowElapsedTimeAndSteps(0.0000138, 1204);
+  QCOMPARE(frame.ElapsedText(), QStringLiteral("Elapsed time: 0.0000138 sec, 1,204 steps"));
+  frame.ShowElapsedTimeAndSteps(-1.0, 1204);
+  QCOMPARE(frame.ElapsedText(), QStringLiteral("   "));
 }
 
 void FrameTest::statusPrompt() {
@@ -339,7 +349,8 @@ void FrameTest::findThroughMenu() {
   QCOMPARE(frame.Doc()->GetHighlightEnd(), 3);
   QCOMPARE(frame.ResultText(), QStringLiteral("1 of 1 results"));
   QVERIFY2(frame.ElapsedText().startsWith(QStringLiteral("Elapsed time: ")), qPrintable(frame.ElapsedText()));
-  QVERIFY(frame.ElapsedText().endsWith(QStringLiteral(" sec")));
+  // Two steps at 0 (the repeat, "a" failing), four at 1 (the repeat, "a", "a", "a" failing at y).
+  QVERIFY2(frame.ElapsedText().endsWith(QStringLiteral(" sec, 6 steps")), qPrintable(frame.ElapsedText()));
   // Find is offered to the frame after the document: the group list shows.
   QVERIFY(!frame.SizingBar(BAR_GROUP)->isHidden());
   frame.CommandAction(ID_MATCH_FIND)->trigger();
@@ -392,6 +403,51 @@ void FrameTest::findButtonReadsContinueWhilePaused() {
   QCOMPARE(frame.CommandAction(ID_MATCH_FIND)->text(), QStringLiteral("&Find\tF3"));
   QCOMPARE(frame.BarControl(ID_MATCH_FIND)->text(), QStringLiteral("Match"));
   QCOMPARE(frame.Doc()->RealMatchCount(), 1);
+}
+
+// Step Back from the menu, the Stack bar's slider and the group list's captures at the step.
+// "(a|b)*c" on "abc" pauses at "a" matching at 0, "a" failing at 1, "b" matching at 1, ...; the
+// group is open throughout, since 0 in the first round and since 1 in the second.
+void FrameTest::stepBackThroughMenuAndSlider() {
+  CMainFrame frame;
+  SetTexts(frame.Doc(), QStringLiteral("(a|b)*c"), QStringLiteral("abc"));
+  frame.Doc()->Notify(nullptr, ~0);  // the views take the new pattern (the group list its rows)
+  QAction* step = frame.CommandAction(ID_MATCH_STEP);
+  QAction* back = frame.CommandAction(ID_MATCH_STEP_BACK);
+  QVERIFY(back);
+  QVERIFY(MenusHold(frame.menuBar(), ID_MATCH_STEP_BACK));
+  frame.UpdateCommandUi();
+  QVERIFY(!back->isEnabled());
+  auto* pane = frame.findChild<CTraceHistoryPane*>();
+  QVERIFY(pane);
+  auto* groups = frame.findChild<CRegexGroupListView*>();
+  QVERIFY(groups);
+  auto capturesShown = [groups] {
+    QStringList cells;
+    for (int row = 0; row < groups->topLevelItemCount(); ++row) cells << groups->topLevelItem(row)->text(2);
+    return cells;
+  };
+  for (int i = 0; i < 3; ++i) step->trigger();
+  QVERIFY(frame.Doc()->IsPaused());
+  QVERIFY2(capturesShown().contains(QStringLiteral("(open since 1)")), qPrintable(capturesShown().join(QLatin1Char('|'))));
+  QCOMPARE(pane->Slider()->value(), pane->Slider()->maximum());
+  frame.UpdateCommandUi();
+  QVERIFY(back->isEnabled());
+  back->trigger();
+  back->trigger();
+  QVERIFY(frame.Doc()->IsViewingHistory());
+  QVERIFY(capturesShown().contains(QStringLiteral("(open since 0)")));
+  QVERIFY(pane->Slider()->value() < pane->Slider()->maximum());
+  QCOMPARE(frame.Doc()->GetTraceStep().elementStart, 0);
+  QCOMPARE(frame.Doc()->GetTraceStep().outcome, 1);
+  // The slider's end is the live pause again.
+  pane->Slider()->setValue(pane->Slider()->maximum());
+  QVERIFY(!frame.Doc()->IsViewingHistory());
+  QVERIFY(capturesShown().contains(QStringLiteral("(open since 1)")));
+  QCOMPARE(frame.Doc()->GetTraceStep().elementStart, 1);
+  frame.CommandAction(ID_MATCH_FIND)->trigger();
+  QTRY_VERIFY_WITH_TIMEOUT(!frame.Doc()->IsJobActive(), 20000);
+  QVERIFY(!pane->Slider()->isEnabled());
 }
 
 void FrameTest::optionCheckBoxFollowsDocument() {

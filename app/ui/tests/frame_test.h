@@ -22,6 +22,7 @@ class FrameTest : public QObject {
   void findThroughMenu();
   void findAllThroughMenu();
   void findButtonReadsContinueWhilePaused();
+  void stepBackThroughMenuAndSlider();
   void optionCheckBoxFollowsDocument();
   void barToggles_data();
   void barToggles();
