@@ -246,8 +246,16 @@ void CDiagramPane::UpdateDecor(bool scrollToCurrent) {
   if (!m_pDoc) return;
   m_decor.current = m_layout.BoxOf(m_pDoc->GetCurrentElement());
   m_decor.trace = -1;
-  if (m_pDoc->GetMode() == MODE_TRACE)
-    if (const TraceStep* step = m_pDoc->PausedTraceStep()) m_decor.trace = m_layout.BoxOf(step->element);
+  if (m_pDoc->GetMode() == MODE_TRACE) {
+    if (const TraceStep* step = m_pDoc->PausedTraceStep()) {
+      m_decor.trace = m_layout.BoxOf(step->element);
+      // A compiled element without a record of its own (a group's brackets have none): mark
+      // the innermost element whose span holds its span.
+      if (m_decor.trace < 0 && step->element)
+        m_decor.trace = m_layout.BoxOf(
+            m_pDoc->GetRecords().FindInnermost(step->element->m_nStart, step->element->m_nEnd));
+    }
+  }
   if (scrollToCurrent) ScrollToBox(m_decor.trace >= 0 ? m_decor.trace : m_decor.current);
   m_pCanvas->viewport()->update();
 }
