@@ -12,6 +12,8 @@
 #include <QPaintEvent>
 #include <QScrollBar>
 #include <QToolButton>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
@@ -129,6 +131,24 @@ class CDiagramCanvas : public QAbstractScrollArea {
     viewport()->setCursor(box >= 0 && (summary || m_pPane->m_layout.Boxes()[box].element) ? Qt::PointingHandCursor
                                                                                          : Qt::ArrowCursor);
     QAbstractScrollArea::mouseMoveEvent(event);
+  }
+  bool viewportEvent(QEvent* event) override {
+    if (event->type() == QEvent::ToolTip) {
+      // The structure tree's caption of the element under the mouse, or a summary's own text.
+      auto* help = static_cast<QHelpEvent*>(event);
+      const int box = m_pPane->BoxAt(help->pos());
+      QString tip;
+      if (box >= 0) {
+        const DiagramBox& b = m_pPane->m_layout.Boxes()[box];
+        tip = b.shape == DIAGRAM_SUMMARY ? b.text : ElementCaption(b.record);
+      }
+      if (tip.isEmpty())
+        QToolTip::hideText();
+      else
+        QToolTip::showText(help->globalPos(), tip, viewport());
+      return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
   }
   void wheelEvent(QWheelEvent* event) override {
     if (event->modifiers() & Qt::ControlModifier) {

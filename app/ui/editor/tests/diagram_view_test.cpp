@@ -2,7 +2,9 @@
 // selects the element in the pattern box and the tree and the reverse, the redraw after a
 // recompile, summary boxes opening on a click, the trace mark, the heat colours, zoom and fit,
 // and the SVG and PNG exports (also to a place that cannot be written).
+#include <QHelpEvent>
 #include <QImage>
+#include <QToolTip>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -10,6 +12,7 @@
 #include <set>
 
 #include "app/document/korvane_doc.h"
+#include "app/platform/profile.h"
 #include "app/ui/editor/diagram_view.h"
 #include "app/ui/editor/element_display.h"
 #include "app/plugin_host/korvane_plugin.h"
@@ -111,6 +114,17 @@ class DiagramViewTest : public QObject {
     QCOMPARE(pane->Layout().Boxes()[pane->CurrentBox()].element, doc->GetCurrentElement());
   }
 
+  void toolTipsNameTheElement() {
+    LoadPattern(doc.get(), QStringLiteral("(?<year>\\d{4})x"));
+    const int box = BoxAtOffset(ZEL_CAPTURE_GROUP, 0);
+    QVERIFY(box >= 0);
+    const QPoint at = pane->BoxCentre(box) - QPoint(0, static_cast<int>(pane->Layout().Boxes()[box].rect.height() / 2) - 3);
+    QHelpEvent help(QEvent::ToolTip, at, pane->Viewport()->mapToGlobal(at));
+    QApplication::sendEvent(pane->Viewport(), &help);
+    QCOMPARE(QToolTip::text(), QStringLiteral("Named group<year>"));
+    QToolTip::hideText();
+  }
+
   void aRecompileRedrawsAndAnEmptyClickChangesNothing() {
     LoadPattern(doc.get(), QStringLiteral("abc"));
     QCOMPARE(pane->Layout().Boxes().size(), size_t(1));
@@ -207,6 +221,46 @@ class DiagramViewTest : public QObject {
     const int box = BoxAtOffset(ZEL_STRING, 14);
     QVERIFY(box >= 0);
     QCOMPARE(pane->BoxAt(pane->BoxCentre(box)), box);
+  }
+
+  void followsThePatternFont() {
+    LoadPattern(doc.get(), QStringLiteral("abc"));
+    const double lineBefore = pane->Layout().LineHeight();
+    const double widthBefore = pane->Layout().Boxes()[0].rect.width();
+    const QString key = CProfile::KeyPath(QStringLiteral("Fonts"), QStringLiteral("korvane_regex"));
+    CProfile profile;
+    const QVariant saved = profile.Settings().value(key);
+    profile.Settings().setValue(key, QStringLiteral("-40/400/0/0/DejaVu Sans Mono/"));
+    profile.Flush();
+    pane->OnUpdate(nullptr, HINT_FONTS);
+    const double lineAfter = pane->Layout().LineHeight();
+    const double widthAfter = pane->Layout().Boxes()[0].rect.width();
+    if (saved.isValid())
+      profile.Settings().setValue(key, saved);
+    else
+      profile.Settings().remove(key);
+    profile.Flush();
+    QVERIFY2(lineAfter > lineBefore * 1.5, qPrintable(QStringLiteral("%1 -> %2").arg(lineBefore).arg(lineAfter)));
+    QVERIFY(widthAfter > widthBefore * 1.5);
+  }
+
+  void aHundredThousandAlternativesStayBounded() {
+    QString p;
+    p.reserve(800000);
+    for (int i = 0; i < 100000; ++i) p += (i ? QStringLiteral("|w") : QStringLiteral("w")) + QString::number(i);
+    LoadPattern(doc.get(), p);
+    const DiagramLimits limits;
+    QVERIFY(pane->Layout().Boxes().size() <= static_cast<size_t>(limits.maxChildren + 2));
+    const int summary = pane->Layout().Boxes()[0].children.back();
+    QCOMPARE(pane->Layout().Boxes()[summary].shape, int(DIAGRAM_SUMMARY));
+    // The caret on the last alternative: the summary that holds it is the current box.
+    QTextCursor c = edit->textCursor();
+    c.setPosition(p.size() - 1);
+    edit->setTextCursor(c);
+    QCOMPARE(pane->CurrentBox(), summary);
+    Click(pane->BoxCentre(summary));
+    QCOMPARE(pane->Layout().Boxes()[0].children.size(), static_cast<size_t>(limits.maxChildren + limits.pageChildren + 1));
+    pane->PaintNow();
   }
 
   void exportsWriteFilesOrReportTheFailure() {
