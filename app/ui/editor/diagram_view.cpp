@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPaintEvent>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QToolButton>
 #include <QToolTip>
 #include <QHelpEvent>
@@ -217,6 +218,12 @@ void CDiagramPane::OnUpdate(CDocView* sender, int hint) {
   (void)sender;
   if (!m_pDoc) return;
   if (hint & HINT_FONTS) m_pCanvas->setFont(CRegexEditView::LoadPatternFont());
+  // A hidden pane only notes that it is behind; showing it lays out once (a huge pattern costs
+  // a hidden pane nothing per keystroke).
+  if (!isVisible()) {
+    m_bStale = true;
+    return;
+  }
   if (hint & (HINT_RECOMPILED | HINT_FONTS | HINT_PATTERN_REPLACED)) {
     Relayout();
     return;
@@ -229,6 +236,7 @@ void CDiagramPane::OnUpdate(CDocView* sender, int hint) {
 void CDiagramPane::Relayout() {
   const ElementRecord* root = m_pDoc ? m_pDoc->GetRecords().Root() : nullptr;
   const bool rtl = m_pDoc && (m_pDoc->GetFlags() & RIGHTTOLEFT) != 0;
+  m_bStale = false;
   m_layout.Build(root, rtl, Metrics());
   UpdateHeat();
   if (m_bFit)
@@ -335,6 +343,11 @@ void CDiagramPane::ActivateBox(int box) {
   if (!b.element) return;
   SelectCurrentElement(m_pDoc, this, b.element);
   UpdateDecor(false);
+}
+
+void CDiagramPane::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (m_bStale) Relayout();
 }
 
 void CDiagramPane::changeEvent(QEvent* event) {

@@ -58,6 +58,7 @@ class CDiagramPane : public QWidget, public CDocView {
 
  protected:
   void changeEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   friend class CDiagramCanvas;
@@ -76,6 +77,7 @@ class CDiagramPane : public QWidget, public CDocView {
   std::vector<unsigned> m_heat;  // per box; 0 keeps the shape's fill (heat colours are never black)
   double m_zoom = 1.0;
   bool m_bFit = false;  // fit to width follows the pane's width until the user zooms
+  bool m_bStale = false;  // the document changed while the pane was hidden
 };
 
 #endif

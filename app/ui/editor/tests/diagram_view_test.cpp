@@ -139,6 +139,17 @@ class DiagramViewTest : public QObject {
     QCOMPARE(pane->Layout().Boxes()[0].shape, int(DIAGRAM_SKIP));
   }
 
+  void aHiddenPaneCatchesUpWhenShown() {
+    LoadPattern(doc.get(), QStringLiteral("ab"));
+    pane->hide();
+    LoadPattern(doc.get(), QStringLiteral("a|b"));
+    QCOMPARE(pane->Layout().Boxes().size(), size_t(1));  // still the old layout
+    pane->show();
+    QCOMPARE(pane->Layout().Boxes().size(), size_t(3));
+    QCOMPARE(pane->Layout().Boxes()[0].shape, int(DIAGRAM_CHOICE));
+    QCOMPARE(pane->CurrentBox(), pane->Layout().BoxOf(doc->GetCurrentElement()));
+  }
+
   void clickingASummaryOpensIt() {
     QString p;
     for (int i = 0; i < 100; ++i) p += (i ? QStringLiteral("|w") : QStringLiteral("w")) + QString::number(i);
