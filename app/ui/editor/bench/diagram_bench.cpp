@@ -1,7 +1,8 @@
 // Responsiveness of the Diagram pane on a 2,000-character pattern that uses every element kind:
 // the layout model alone, the pane's relayout after an edit (model, heat, highlight, scroll
-// bars; goal under 50 ms), the same for 100,000 alternatives and 250 nested groups, and one repaint of a 1200 x 400 view while Trace steps (the step's
-// hint, then a synchronous repaint; goal under 16 ms). Not a test: run it by hand,
+// bars; goal under 50 ms), the same for 100,000 alternatives and 250 nested groups, and one
+// repaint of a 1200 x 400 view while Trace steps (the step's hint, then a synchronous repaint;
+// goal under 16 ms). Not a test: run it by hand,
 //   build/app/ui/editor/bench/diagram_bench
 #include <benchmark/benchmark.h>
 
