@@ -246,6 +246,8 @@ void CMainFrame::ToggleBar(int id) {
     default: return;
   }
   bar->setVisible(!bar->isVisible());
+  // The diagram is a tab beside Tests: showing it brings its tab to the front.
+  if (id == ID_VIEW_DIAGRAM && bar->isVisible()) SizingBar(BAR_DIAGRAM)->raise();
 }
 
 void CMainFrame::SwitchPane(bool forward) {

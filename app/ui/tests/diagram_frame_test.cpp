@@ -5,6 +5,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTabBar>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -41,6 +42,13 @@ class DiagramFrameTest : public QObject {
     QVERIFY(!frame.CommandAction(ID_VIEW_DIAGRAM)->isChecked());
     frame.OnCommand(ID_VIEW_DIAGRAM);
     QVERIFY(bar->isVisible());
+    // Its tab is in front of the Tests tab.
+    QTabBar* tabs = nullptr;
+    for (QTabBar* t : frame.findChildren<QTabBar*>())
+      for (int i = 0; i < t->count(); ++i)
+        if (t->tabText(i) == bar->windowTitle()) tabs = t;
+    QVERIFY(tabs);
+    QCOMPARE(tabs->tabText(tabs->currentIndex()), bar->windowTitle());
     frame.UpdateCommandUi();
     QVERIFY(frame.CommandAction(ID_VIEW_DIAGRAM)->isChecked());
     frame.OnCommand(ID_MODE_REPLACE);  // never saved: the built-in layout, without the diagram
