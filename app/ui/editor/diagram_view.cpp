@@ -141,7 +141,10 @@ class CDiagramCanvas : public QAbstractScrollArea {
       QString tip;
       if (box >= 0) {
         const DiagramBox& b = m_pPane->m_layout.Boxes()[box];
-        tip = b.shape == DIAGRAM_SUMMARY ? b.text : ElementCaption(b.record);
+        // Through the document's records: the layout's may be gone if a recompile has not
+        // reached the pane yet (the wait dialog pumps events).
+        const ElementRecord* r = m_pPane->m_pDoc ? m_pPane->m_pDoc->GetRecords().Lookup(b.element) : nullptr;
+        tip = b.shape == DIAGRAM_SUMMARY ? b.text : (r ? ElementCaption(r) : QString());
       }
       if (tip.isEmpty())
         QToolTip::hideText();
@@ -259,7 +262,9 @@ void CDiagramPane::UpdateHeat() {
   m_heat.assign(boxes.size(), 0);
   for (size_t i = 0; i < boxes.size(); ++i) {
     if (!boxes[i].element || boxes[i].shape == DIAGRAM_SUMMARY) continue;
-    const int k = TreeHeat(ExecutionCount(*m_pDoc, boxes[i].record), largest);
+    const ElementRecord* r = m_pDoc->GetRecords().Lookup(boxes[i].element);
+    if (!r) continue;
+    const int k = TreeHeat(ExecutionCount(*m_pDoc, r), largest);
     if (k >= 0) m_heat[i] = HeatColorFor(k, dark) & 0xFFFFFFu;
   }
   m_decor.heat = [this](int box, unsigned* fill) {
