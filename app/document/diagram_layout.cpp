@@ -287,12 +287,12 @@ CDiagramLayout::Size CDiagramLayout::Lay(const ElementRecord* r, int parent, int
     default:
       break;
   }
+  // A kind this switch does not know that has children: a plain frame with them as branches,
+  // so that every record still gets its box.
+  if (!kids.empty()) return LayFrame(r, parent, depth);
   // Text, classes, POSIX classes, back-references and anything else: a terminal with its source.
   const int box = NewBox(r, DIAGRAM_TERMINAL, parent);
-  Size s = TextBox(box, Cut(SourceOf(r)), false);
-  // The members of a class without members of its own would be none; anything else that has
-  // children (none known) gets them laid out so that every record keeps its box.
-  return s;
+  return TextBox(box, Cut(SourceOf(r)), false);
 }
 
 CDiagramLayout::Size CDiagramLayout::LayFrame(const ElementRecord* r, int parent, int depth) {
@@ -351,6 +351,8 @@ CDiagramLayout::Size CDiagramLayout::LayFrame(const ElementRecord* r, int parent
       branches = kids;
       break;
     default:
+      header = Cut(SourceOf(r));
+      branches = kids;
       break;
   }
   m_boxes[box].frame = frame;
@@ -358,7 +360,7 @@ CDiagramLayout::Size CDiagramLayout::LayFrame(const ElementRecord* r, int parent
   const double lh = m_metrics.lineHeight;
   const double headerH = header.isEmpty() ? kFramePad / 2 : lh + 4;
   const double headerW = header.isEmpty() ? 0 : m_metrics.Width(header) + 2 * kFramePad;
-  const bool branchy = frame == FRAME_CLASS || frame == FRAME_CONDITIONAL;
+  const bool branchy = frame == FRAME_CLASS || frame == FRAME_CONDITIONAL || frame == FRAME_NONE;
   if (!branchy) {
     if (kids.empty()) {
       const double w = std::max(kSkipW + 2 * kFramePad, headerW);
@@ -380,7 +382,7 @@ CDiagramLayout::Size CDiagramLayout::LayFrame(const ElementRecord* r, int parent
     y += c.h + kGapY;
   }
   std::vector<int> laid;
-  if (frame == FRAME_CLASS) {
+  if (frame != FRAME_CONDITIONAL) {
     laid = LayMembers(box, r, branches, true, depth);
   } else {
     for (ElementRecord* k : branches) {
@@ -524,7 +526,7 @@ void CDiagramLayout::MakeTracks(int index) {
       std::vector<int> onTrack;
       for (int k : b.children)
         if (!(m_boxes[k].flags & DIAGRAM_OFF_TRACK)) onTrack.push_back(k);
-      if (b.frame == FRAME_CLASS || b.frame == FRAME_CONDITIONAL) {
+      if (b.frame == FRAME_CLASS || b.frame == FRAME_CONDITIONAL || b.frame == FRAME_NONE) {
         const auto it = m_contentShift.find(index);
         const double shift = it == m_contentShift.end() ? 0 : it->second;
         const double left = r.left() + kFramePad + shift;
