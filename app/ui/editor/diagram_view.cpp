@@ -195,6 +195,7 @@ CDiagramPane::CDiagramPane(CKorvaneDoc* doc, QWidget* parent) : QWidget(parent),
   m_pCanvas = new CDiagramCanvas(this);
   m_pCanvas->setFont(CRegexEditView::LoadPatternFont());
   column->addWidget(m_pCanvas, 1);
+  setFocusProxy(m_pCanvas);  // the frame's pane switching focuses the pane
   if (m_pDoc) m_pDoc->AddView(this);
   Relayout();
 }
