@@ -24,6 +24,7 @@
 #include <QVBoxLayout>
 
 #include "app/ui/command_table.h"
+#include "app/ui/editor/diagram_view.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "app/ui/editor/regex_group_list_view.h"
 #include "app/ui/editor/regex_tree_view.h"
@@ -161,6 +162,7 @@ void CMainFrame::CreateActions() {
                                   ID_OPTION_MULTILINE, ID_OPTION_GLOBAL, ID_OPTION_RIGHTTOLEFT, ID_OPTION_EXTENDED,
                                   ID_MODE_MATCH, ID_MODE_REPLACE, ID_MODE_SPLIT, ID_MODE_OPTIMIZE, ID_MODE_TRACE};
   for (int id : checkable) m_actions.value(id)->setCheckable(true);
+  m_actions.value(ID_VIEW_DIAGRAM)->setCheckable(true);
   static const struct { int id; const char* icon; } icons[] = {
       {ID_FILE_NEW, "new"}, {ID_FILE_OPEN, "open"}, {ID_FILE_SAVE, "save"}, {ID_EDIT_CUT, "cut"},
       {ID_EDIT_COPY, "copy"}, {ID_EDIT_PASTE, "paste"}, {ID_EDIT_UNDO, "undo"}, {ID_EDIT_REDO, "redo"},
@@ -232,6 +234,7 @@ void CMainFrame::CreateMenus() {
   add(view, ID_VIEW_SNAPSHOT);
   add(view, ID_VIEW_TESTS);
   add(view, ID_VIEW_EXPLANATION);
+  add(view, ID_VIEW_DIAGRAM);
   view->addSeparator();
   add(view, ID_VIEW_WORK_MODE);
   add(view, ID_VIEW_MATCH_BUTTONS);
@@ -375,7 +378,8 @@ void CMainFrame::CreateSizingBars() {
   const int bars[][2] = {{BAR_STRUCTURE, IDS_BAR_STRUCTURE}, {BAR_MESSAGE, IDS_BAR_MESSAGE},
                          {BAR_GROUP, IDS_BAR_GROUP},         {BAR_STACK, IDS_BAR_STACK},
                          {BAR_TEXT_CLIP, IDS_BAR_TEXT_CLIP}, {BAR_SNAPSHOT, IDS_BAR_SNAPSHOT},
-                         {BAR_TESTS, IDS_BAR_TESTS},         {BAR_EXPLANATION, IDS_BAR_EXPLANATION}};
+                         {BAR_TESTS, IDS_BAR_TESTS},         {BAR_EXPLANATION, IDS_BAR_EXPLANATION},
+                         {BAR_DIAGRAM, IDS_BAR_DIAGRAM}};
   for (const auto& b : bars) {
     auto* bar = new CSizingControlBarG(b[0], CStringTable::Str(b[1]), this);
     m_bars[b[0] - BAR_STRUCTURE] = bar;
@@ -388,6 +392,7 @@ void CMainFrame::CreateSizingBars() {
       case BAR_TEXT_CLIP: view = new CClipListView(doc, bar); break;
       case BAR_SNAPSHOT: view = new CSnapshotTreeView(doc, bar); break;
       case BAR_EXPLANATION: view = new CExplanationPane(doc, bar); break;
+      case BAR_DIAGRAM: view = new CDiagramPane(doc, bar); break;
       case BAR_TESTS: {
         auto* pane = new CTestCasePane(doc, bar);
         connect(pane, &CTestCasePane::SummaryChanged, this,
@@ -466,6 +471,9 @@ void CMainFrame::PlaceBarsByDefault() {
   SizingBar(BAR_EXPLANATION)->hide();
   SizingBar(BAR_MESSAGE)->hide();
   SizingBar(BAR_STACK)->hide();
+  // The diagram shares the bottom with Tests as a tab, hidden until the View menu shows it.
+  tabifyDockWidget(SizingBar(BAR_TESTS), SizingBar(BAR_DIAGRAM));
+  SizingBar(BAR_DIAGRAM)->hide();
   m_defaultState = saveState(kStateVersion);
 }
 
@@ -506,7 +514,7 @@ void CMainFrame::ResetAllBars() {
 }
 
 CSizingControlBarG* CMainFrame::SizingBar(int barId) const {
-  if (barId < BAR_STRUCTURE || barId > BAR_EXPLANATION) return nullptr;
+  if (barId < BAR_STRUCTURE || barId > BAR_DIAGRAM) return nullptr;
   return m_bars[barId - BAR_STRUCTURE];
 }
 

@@ -51,6 +51,7 @@ enum FrameBarId {
   BAR_SNAPSHOT = 136,
   BAR_TESTS = 137,
   BAR_EXPLANATION = 138,
+  BAR_DIAGRAM = 139,
   BAR_TOOLBAR = 59392,
   BAR_STATUS = 59393
 };
@@ -216,7 +217,7 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   QToolBar* m_pMatchModeBar = nullptr;
   QToolBar* m_pMatchButtonsBar = nullptr;
   QToolBar* m_pWorkModeBar = nullptr;
-  CSizingControlBarG* m_bars[11] = {};  // by bar id - 128
+  CSizingControlBarG* m_bars[12] = {};  // by bar id - 128
   QLabel* m_pMessage = nullptr;
   QLabel* m_pElapsed = nullptr;
   QLabel* m_pResult = nullptr;
