@@ -75,6 +75,7 @@ enum DocCommand {
   CMD_GLOBAL = ID_OPTION_GLOBAL,
   CMD_RIGHTTOLEFT = ID_OPTION_RIGHTTOLEFT,
   CMD_EXTENDED = ID_OPTION_EXTENDED,
+  CMD_CLASSIC = ID_OPTION_CLASSIC,
   CMD_ONLY_CURRENT_NODE = ID_MATCH_ONLY_CURRENT_NODE,
   CMD_ONLY_START_POINT = ID_MATCH_ONLY_START_POINT,
   CMD_FIND = ID_MATCH_FIND,
@@ -189,6 +190,11 @@ class CKorvaneDoc {
   int GetReplaceHighlightEnd() const { return m_nReplaceHighlightEnd; }
   bool IsOnlyCurrentNode() const { return m_bOnlyCurrentNode; }
   bool IsOnlyStartPoint() const { return m_bOnlyStartPoint; }
+  // Classic backtracking: searches, traces and counters run as a backtracking engine without
+  // the greedy repeats' shortcut over explored ends would (same matches, more steps). A
+  // document option, saved in the workspace; off after New.
+  bool IsClassic() const { return m_bClassic; }
+  void SetClassic(bool on);
 
   // --- editing token: a view handing its edit to the document ---
   bool TakeEditingToken(CDocView* view);
@@ -468,6 +474,7 @@ class CKorvaneDoc {
   int m_nCurrentEnd = 0;
   bool m_bOnlyCurrentNode = false;
   bool m_bOnlyStartPoint = false;
+  bool m_bClassic = false;  // mirrored into m_ctx.m_bClassic
   int m_nStartPoint = -1;
   int m_nHighlightStart = 0;
   int m_nHighlightEnd = 0;

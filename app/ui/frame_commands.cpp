@@ -115,6 +115,7 @@ CommandState CMainFrame::QueryCommand(int id) const {
         case ID_VIEW_TEXT_CLIP: state.checked = SizingBar(BAR_TEXT_CLIP)->isVisible(); break;
         case ID_VIEW_SNAPSHOT: state.checked = SizingBar(BAR_SNAPSHOT)->isVisible(); break;
         case ID_VIEW_TESTS: state.checked = SizingBar(BAR_TESTS)->isVisible(); break;
+        case ID_VIEW_BACKTRACK: state.checked = SizingBar(BAR_BACKTRACK)->isVisible(); break;
         case ID_VIEW_WORK_MODE: state.checked = m_pWorkModeBar->isVisible(); break;
         case ID_VIEW_MATCH_BUTTONS: state.checked = m_pMatchButtonsBar->isVisible(); break;
         case ID_VIEW_MATCH_MODE: state.checked = m_pMatchModeBar->isVisible(); break;
@@ -238,6 +239,7 @@ void CMainFrame::ToggleBar(int id) {
     case ID_VIEW_TEXT_CLIP: bar = SizingBar(BAR_TEXT_CLIP); break;
     case ID_VIEW_SNAPSHOT: bar = SizingBar(BAR_SNAPSHOT); break;
     case ID_VIEW_TESTS: bar = SizingBar(BAR_TESTS); break;
+    case ID_VIEW_BACKTRACK: bar = SizingBar(BAR_BACKTRACK); break;
     case ID_VIEW_WORK_MODE: bar = m_pWorkModeBar; break;
     case ID_VIEW_MATCH_BUTTONS: bar = m_pMatchButtonsBar; break;
     case ID_VIEW_MATCH_MODE: bar = m_pMatchModeBar; break;

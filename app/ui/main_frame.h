@@ -50,6 +50,7 @@ enum FrameBarId {
   BAR_TEXT_CLIP = 135,
   BAR_SNAPSHOT = 136,
   BAR_TESTS = 137,
+  BAR_BACKTRACK = 138,
   BAR_TOOLBAR = 59392,
   BAR_STATUS = 59393
 };
@@ -213,7 +214,7 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   QToolBar* m_pMatchModeBar = nullptr;
   QToolBar* m_pMatchButtonsBar = nullptr;
   QToolBar* m_pWorkModeBar = nullptr;
-  CSizingControlBarG* m_bars[10] = {};  // by bar id - 128
+  CSizingControlBarG* m_bars[11] = {};  // by bar id - 128
   QLabel* m_pMessage = nullptr;
   QLabel* m_pElapsed = nullptr;
   QLabel* m_pResult = nullptr;
