@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/document/doc_ui.h"
@@ -195,6 +196,11 @@ class CKorvaneDoc {
   // document option, saved in the workspace; off after New.
   bool IsClassic() const { return m_bClassic; }
   void SetClassic(bool on);
+  // Spans of the repeats the backtracking analysis holds responsible, which the pattern box
+  // marks. Set by the Backtracking pane for the pattern it analysed, cleared when it starts on
+  // another; views repaint on hint 0x2.
+  const std::vector<std::pair<int, int>>& GetBacktrackSpans() const { return m_backtrackSpans; }
+  void SetBacktrackSpans(std::vector<std::pair<int, int>> spans) { m_backtrackSpans = std::move(spans); }
 
   // --- editing token: a view handing its edit to the document ---
   bool TakeEditingToken(CDocView* view);
@@ -475,6 +481,7 @@ class CKorvaneDoc {
   bool m_bOnlyCurrentNode = false;
   bool m_bOnlyStartPoint = false;
   bool m_bClassic = false;  // mirrored into m_ctx.m_bClassic
+  std::vector<std::pair<int, int>> m_backtrackSpans;
   int m_nStartPoint = -1;
   int m_nHighlightStart = 0;
   int m_nHighlightEnd = 0;

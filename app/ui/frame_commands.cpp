@@ -246,6 +246,7 @@ void CMainFrame::ToggleBar(int id) {
     default: return;
   }
   bar->setVisible(!bar->isVisible());
+  if (id == ID_VIEW_BACKTRACK && bar->isVisible()) bar->raise();  // tabbed with Tests: to the front
 }
 
 void CMainFrame::SwitchPane(bool forward) {

@@ -130,7 +130,7 @@ CBacktrackPane::CBacktrackPane(CKorvaneDoc* doc, QWidget* parent) : QWidget(pare
   row->addStretch(1);
   m_pChart = new QChartView(this);
   m_pChart->setRenderHint(QPainter::Antialiasing);
-  m_pChart->setMinimumHeight(160);
+  m_pChart->setMinimumHeight(220);
   layout->addWidget(m_pVerdict);
   layout->addWidget(m_pRepeats);
   layout->addWidget(m_pWitness);
@@ -156,6 +156,7 @@ void CBacktrackPane::Request() {
   const int flags = m_pDoc->GetFlags();
   m_pattern = pattern;
   m_analysing = true;
+  m_pDoc->SetBacktrackSpans({});  // the marks of the last pattern's report go with it
   m_pVerdict->setText(CStringTable::Str(IDS_BT_ANALYSING));
   m_worker->Post(pattern, flags, ++m_nGeneration);
 }
@@ -201,6 +202,8 @@ void CBacktrackPane::Show(const backtrack::Report& report, unsigned long long ge
     m_pWitness->clear();
   m_pLoad->setEnabled(f != nullptr);
   m_pPump->setEnabled(f != nullptr);
+  m_pDoc->SetBacktrackSpans(f ? f->spans : std::vector<std::pair<int, int>>());
+  m_pDoc->Notify(this, 0x2);  // the pattern box marks the repeats
   ShowChart(f);
   emit ReportShown();
 }
@@ -223,7 +226,8 @@ void CBacktrackPane::ShowChart(const backtrack::Finding* f) {
     auto* y = new QLogValueAxis;
     y->setTitleText(CStringTable::Str(IDS_BT_STEPS));
     y->setBase(10);
-    y->setLabelFormat(QStringLiteral("%.0g"));
+    y->setLabelFormat(QStringLiteral("%.0e"));
+    y->setMinorTickCount(0);
     y->setRange(1, static_cast<double>(top) * 2);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);

@@ -32,11 +32,15 @@ xdotool mousemove "$((WIDTH / 2))" 135 click 1
 sleep 0.3
 xdotool type --delay 40 '^(\w+\s?)*$'
 sleep 1
-# View > Backtracking, through the menu bar's keyboard access.
+# View > Backtracking: the menu opens from the keyboard on its first item; this is the eighth.
 xdotool key alt+v
 sleep 0.5
-xdotool key b
+xdotool key Down Down Down Down Down Down Down Return
 sleep 4
+# The pane opens as a tab beside Tests at the bottom, in front. Its button loads the witness,
+# pumped 20 times, into the text box.
+xdotool mousemove 476 "$((HEIGHT - 291))" click 1
+sleep 2
 xdotool mousemove "$((WIDTH / 2))" 400
 sleep 0.5
 /usr/bin/import -window root "$work/full.png"

@@ -44,6 +44,9 @@ class BacktrackPaneTest : public QObject {
     QVERIFY(Settle(pane));
     QCOMPARE(pane.VerdictLabel(), verdict);
     QCOMPARE(!pane.WitnessLabel().isEmpty(), witness);
+    // The repeats responsible are handed to the document for the pattern box's marks.
+    QCOMPARE(f.doc->GetBacktrackSpans().empty(), !witness);
+    if (witness) QCOMPARE(f.doc->GetBacktrackSpans(), pane.ShownReport().findings[pane.ShownReport().Worst()].spans);
     auto* chart = pane.findChild<QChartView*>();
     QVERIFY(chart);
     QCOMPARE(chart->chart()->series().size(), witness ? 1 : 0);
