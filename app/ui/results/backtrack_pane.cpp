@@ -214,15 +214,18 @@ void CBacktrackPane::ShowChart(const backtrack::Finding* f) {
   if (f && !f->points.empty()) {
     auto* series = new QLineSeries;
     long long top = 1;
+    int last = 1;
     for (const backtrack::StepPoint& p : f->points) {
+      if (p.cut) continue;  // stopped at the step budget: not a count
       series->append(p.n, static_cast<double>(std::max<long long>(1, p.steps)));
       top = std::max(top, p.steps);
+      last = p.n;
     }
     chart->addSeries(series);
     auto* x = new QValueAxis;
     x->setTitleText(QStringLiteral("n"));
     x->setLabelFormat(QStringLiteral("%d"));
-    x->setRange(0, f->points.back().n);
+    x->setRange(0, last);
     auto* y = new QLogValueAxis;
     y->setTitleText(CStringTable::Str(IDS_BT_STEPS));
     y->setBase(10);

@@ -53,6 +53,11 @@ class BacktrackPaneTest : public QObject {
     if (witness) {
       auto* series = qobject_cast<QLineSeries*>(chart->chart()->series().first());
       QVERIFY(series && series->count() >= 3);
+      // Runs stopped at the step budget are not drawn as counts.
+      int counted = 0;
+      for (const backtrack::StepPoint& p : pane.ShownReport().findings[pane.ShownReport().Worst()].points)
+        counted += p.cut ? 0 : 1;
+      QCOMPARE(series->count(), counted);
       // The steps grow along n.
       QVERIFY(series->at(series->count() - 1).y() > series->at(0).y() * 4);
     }
