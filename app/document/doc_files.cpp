@@ -88,6 +88,7 @@ std::string CKorvaneDoc::WorkspaceBytes() const {
   data.subject = m_subject;
   data.replaceTo = m_replaceTo;
   data.tests = m_tests;
+  data.classic = m_bClassic;
   return CWorkspaceFile::Write(data, m_snapshots);
 }
 
@@ -104,6 +105,8 @@ bool CKorvaneDoc::LoadWorkspaceBytes(const unsigned char* bytes, size_t size) {
     m_replaceTo = std::move(data.replaceTo);
     m_snapshots.LoadRecords(data.snapshots, data.currentSnapshot);
     if (data.tests) m_tests = data.tests;
+    m_bClassic = data.classic;
+    m_ctx.m_bClassic = data.classic;
     SetMode(data.mode);
   }
   // On failure nothing of the file is kept: the document is as after New.

@@ -416,6 +416,8 @@ void CKorvaneDoc::Clear() {
   m_nCurrentStart = m_nCurrentEnd = 0;
   m_bOnlyCurrentNode = false;
   m_bOnlyStartPoint = false;
+  m_bClassic = false;
+  m_ctx.m_bClassic = false;
   m_pattern.startPointOnly = false;
   m_nStartPoint = -1;
   m_nHighlightStart = m_nHighlightEnd = 0;
@@ -516,6 +518,9 @@ bool CKorvaneDoc::OnCommand(int id) {
     case CMD_GLOBAL: ToggleFlag(GLOBAL); return true;
     case CMD_RIGHTTOLEFT: ToggleFlag(RIGHTTOLEFT); return true;
     case CMD_EXTENDED: ToggleFlag(EXTENDED); return true;
+    case CMD_CLASSIC:
+      SetClassic(!m_bClassic);
+      return true;
     case CMD_MODE_MATCH:
     case CMD_MODE_REPLACE:
     case CMD_MODE_SPLIT:
@@ -554,6 +559,16 @@ void CKorvaneDoc::ToggleFlag(int bit) {
   if (!m_pattern.pattern.empty()) m_bModified = true;
   ScheduleTests();
   Notify(nullptr, 0x1E33);
+}
+
+void CKorvaneDoc::SetClassic(bool on) {
+  if (on == m_bClassic) return;
+  Reset();  // the worker reads the context: stop it first; results and counters of the other kind go
+  m_bClassic = on;
+  m_ctx.m_bClassic = on;
+  m_bModified = true;
+  StartBackgroundCheck();
+  Notify(nullptr, 0x81E32);
 }
 
 // How many real matches come before and after the shown result in the results list. A real
@@ -603,6 +618,7 @@ CommandState CKorvaneDoc::QueryCommand(int id) const {
     case CMD_GLOBAL: s.checked = (m_pattern.flags & GLOBAL) != 0; break;
     case CMD_RIGHTTOLEFT: s.checked = rtl; break;
     case CMD_EXTENDED: s.checked = (m_pattern.flags & EXTENDED) != 0; break;
+    case CMD_CLASSIC: s.checked = m_bClassic; break;
     case CMD_MODE_MATCH:
     case CMD_MODE_REPLACE:
     case CMD_MODE_SPLIT:

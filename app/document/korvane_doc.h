@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/document/doc_ui.h"
@@ -78,6 +79,7 @@ enum DocCommand {
   CMD_GLOBAL = ID_OPTION_GLOBAL,
   CMD_RIGHTTOLEFT = ID_OPTION_RIGHTTOLEFT,
   CMD_EXTENDED = ID_OPTION_EXTENDED,
+  CMD_CLASSIC = ID_OPTION_CLASSIC,
   CMD_ONLY_CURRENT_NODE = ID_MATCH_ONLY_CURRENT_NODE,
   CMD_ONLY_START_POINT = ID_MATCH_ONLY_START_POINT,
   CMD_FIND = ID_MATCH_FIND,
@@ -195,6 +197,16 @@ class CKorvaneDoc {
   int GetReplaceHighlightEnd() const { return m_nReplaceHighlightEnd; }
   bool IsOnlyCurrentNode() const { return m_bOnlyCurrentNode; }
   bool IsOnlyStartPoint() const { return m_bOnlyStartPoint; }
+  // Classic backtracking: searches, traces and counters run as a backtracking engine without
+  // the greedy repeats' shortcut over explored ends would (same matches, more steps). A
+  // document option, saved in the workspace; off after New.
+  bool IsClassic() const { return m_bClassic; }
+  void SetClassic(bool on);
+  // Spans of the repeats the backtracking analysis holds responsible, which the pattern box
+  // marks. Set by the Backtracking pane for the pattern it analysed, cleared when it starts on
+  // another; views repaint on hint 0x2.
+  const std::vector<std::pair<int, int>>& GetBacktrackSpans() const { return m_backtrackSpans; }
+  void SetBacktrackSpans(std::vector<std::pair<int, int>> spans) { m_backtrackSpans = std::move(spans); }
 
   // --- editing token: a view handing its edit to the document ---
   bool TakeEditingToken(CDocView* view);
@@ -518,6 +530,8 @@ class CKorvaneDoc {
   int m_nCurrentEnd = 0;
   bool m_bOnlyCurrentNode = false;
   bool m_bOnlyStartPoint = false;
+  bool m_bClassic = false;  // mirrored into m_ctx.m_bClassic
+  std::vector<std::pair<int, int>> m_backtrackSpans;
   int m_nStartPoint = -1;
   int m_nHighlightStart = 0;
   int m_nHighlightEnd = 0;

@@ -252,11 +252,14 @@ std::string CWorkspaceFile::Write(const WorkspaceData& data, const CSnapshotTree
     w.Int(s.id);
     WriteTests(w, texts, *s.tests);
   });
+  // Document options after the tests: readers that know nothing of them stop before.
+  w.Int(data.classic ? kOptionClassic : 0);
   return w.Take();
 }
 
 EWorkspaceError CWorkspaceFile::Read(const unsigned char* bytes, size_t size, WorkspaceData* out) {
   CReader r(bytes, size);
+  out->classic = false;
   std::int32_t version, mode, flags;
   KV_READ(r.Int(&version));
   KV_READ(r.Int(&mode));
@@ -322,6 +325,10 @@ EWorkspaceError CWorkspaceFile::Read(const unsigned char* bytes, size_t size, Wo
     KV_READ(ReadTests(r, texts, &set));
     byId[id] = std::move(set);
   }
+  // Document options: optional (older files end before them), unknown bits dropped.
+  std::int32_t options = 0;
+  if (r.Left() >= 4) KV_READ(r.Int(&options));
+  out->classic = (options & kOptionClassic) != 0;
   // Only a complete file gives its tests to the workspace and the records.
   out->tests = std::move(tests);
   for (std::unique_ptr<Snapshot>& s : out->snapshots) {

@@ -10,6 +10,8 @@
 //       written once however many tests (in the workspace and its snapshots) share it;
 //     test set: the workspace's tests;
 //     int32 count K, K times: int32 snapshot id, test set (the snapshots that keep tests).
+//   then, optionally (older files end before it), int32 document options: bit 1 classic
+//     backtracking.
 //   A test set is an int32 count, then the tests:
 //     string name, int32 subject (index into the texts), int32 own options (0 or 1),
 //     int32 options, int32 expectation (ETestExpectation), int32 compare groups (0 or 1),
@@ -46,6 +48,8 @@ struct WorkspaceData {
   // The workspace's tests (version 3; older files have none: an empty set). Never null after
   // a successful Read.
   std::shared_ptr<const TestSet> tests;
+  // Document options kept after the tests (version 3; false when the file ends before them).
+  bool classic = false;  // searches backtrack classically (CMatchContext::m_bClassic)
 };
 
 enum class EWorkspaceError {
@@ -57,6 +61,8 @@ enum class EWorkspaceError {
 class CWorkspaceFile {
  public:
   static constexpr int kVersion = 3;
+  // Bits of the document options word after the tests.
+  static constexpr int kOptionClassic = 1;
   // The match option bits the file keeps; other bits in a file are dropped when it is read.
   static constexpr int kFlagMask = 0x3F;
 

@@ -117,6 +117,7 @@ CommandState CMainFrame::QueryCommand(int id) const {
         case ID_VIEW_TESTS: state.checked = SizingBar(BAR_TESTS)->isVisible(); break;
         case ID_VIEW_EXPLANATION: state.checked = SizingBar(BAR_EXPLANATION)->isVisible(); break;
         case ID_VIEW_DIAGRAM: state.checked = SizingBar(BAR_DIAGRAM)->isVisible(); break;
+        case ID_VIEW_BACKTRACK: state.checked = SizingBar(BAR_BACKTRACK)->isVisible(); break;
         case ID_VIEW_WORK_MODE: state.checked = m_pWorkModeBar->isVisible(); break;
         case ID_VIEW_MATCH_BUTTONS: state.checked = m_pMatchButtonsBar->isVisible(); break;
         case ID_VIEW_MATCH_MODE: state.checked = m_pMatchModeBar->isVisible(); break;
@@ -242,6 +243,7 @@ void CMainFrame::ToggleBar(int id) {
     case ID_VIEW_TESTS: bar = SizingBar(BAR_TESTS); break;
     case ID_VIEW_EXPLANATION: bar = SizingBar(BAR_EXPLANATION); break;
     case ID_VIEW_DIAGRAM: bar = SizingBar(BAR_DIAGRAM); break;
+    case ID_VIEW_BACKTRACK: bar = SizingBar(BAR_BACKTRACK); break;
     case ID_VIEW_WORK_MODE: bar = m_pWorkModeBar; break;
     case ID_VIEW_MATCH_BUTTONS: bar = m_pMatchButtonsBar; break;
     case ID_VIEW_MATCH_MODE: bar = m_pMatchModeBar; break;
@@ -250,6 +252,7 @@ void CMainFrame::ToggleBar(int id) {
   bar->setVisible(!bar->isVisible());
   // The diagram is a tab beside Tests: showing it brings its tab to the front.
   if (id == ID_VIEW_DIAGRAM && bar->isVisible()) SizingBar(BAR_DIAGRAM)->raise();
+  if (id == ID_VIEW_BACKTRACK && bar->isVisible()) bar->raise();  // tabbed with Tests: to the front
 }
 
 void CMainFrame::SwitchPane(bool forward) {

@@ -32,6 +32,7 @@
 #include "app/ui/frame_dialogs.h"
 #include "app/ui/korvane_back.h"
 #include "app/ui/layout_store.h"
+#include "app/ui/results/backtrack_pane.h"
 #include "app/ui/results/clip_list_view.h"
 #include "app/ui/results/explanation_pane.h"
 #include "app/ui/results/snapshot_tree_view.h"
@@ -160,7 +161,8 @@ void CMainFrame::CreateActions() {
                                   ID_VIEW_MATCH_MODE, ID_MATCH_ONLY_CURRENT_NODE, ID_MATCH_ONLY_START_POINT,
                                   ID_MATCH_LOCATE_FAIL_POINT, ID_OPTION_IGNORECASE, ID_OPTION_SINGLELINE,
                                   ID_OPTION_MULTILINE, ID_OPTION_GLOBAL, ID_OPTION_RIGHTTOLEFT, ID_OPTION_EXTENDED,
-                                  ID_MODE_MATCH, ID_MODE_REPLACE, ID_MODE_SPLIT, ID_MODE_OPTIMIZE, ID_MODE_TRACE};
+                                  ID_MODE_MATCH, ID_MODE_REPLACE, ID_MODE_SPLIT, ID_MODE_OPTIMIZE, ID_MODE_TRACE,
+                                  ID_OPTION_CLASSIC, ID_VIEW_BACKTRACK};
   for (int id : checkable) m_actions.value(id)->setCheckable(true);
   m_actions.value(ID_VIEW_DIAGRAM)->setCheckable(true);
   static const struct { int id; const char* icon; } icons[] = {
@@ -235,6 +237,7 @@ void CMainFrame::CreateMenus() {
   add(view, ID_VIEW_TESTS);
   add(view, ID_VIEW_EXPLANATION);
   add(view, ID_VIEW_DIAGRAM);
+  add(view, ID_VIEW_BACKTRACK);
   view->addSeparator();
   add(view, ID_VIEW_WORK_MODE);
   add(view, ID_VIEW_MATCH_BUTTONS);
@@ -260,6 +263,7 @@ void CMainFrame::CreateMenus() {
   add(match, ID_OPTION_GLOBAL);
   add(match, ID_OPTION_RIGHTTOLEFT);
   add(match, ID_OPTION_EXTENDED);
+  add(match, ID_OPTION_CLASSIC);
 
   QMenu* mode = top(IDS_MENU_MODE);
   add(mode, ID_MODE_MATCH);
@@ -354,6 +358,7 @@ void CMainFrame::CreateDialogBars() {
                             {ID_OPTION_MULTILINE, IDS_CHK_MULTILINE},   {ID_OPTION_GLOBAL, IDS_CHK_GLOBAL},
                             {ID_OPTION_RIGHTTOLEFT, IDS_CHK_RIGHTTOLEFT}, {ID_OPTION_EXTENDED, IDS_CHK_EXTENDED}};
   for (const auto& o : options) addControl(m_pMatchModeBar, new QCheckBox(CStringTable::Str(o[1])), o[0]);
+  addControl(m_pMatchModeBar, new QCheckBox(CStringTable::Str(IDS_CHK_CLASSIC)), ID_OPTION_CLASSIC);
 
   m_pMatchButtonsBar = makeBar(BAR_MATCH_BUTTONS, IDS_BAR_MATCH_BUTTONS);
   addControl(m_pMatchButtonsBar, new QPushButton(CStringTable::Str(IDS_BTN_MATCH)), ID_MATCH_FIND);
@@ -379,7 +384,7 @@ void CMainFrame::CreateSizingBars() {
                          {BAR_GROUP, IDS_BAR_GROUP},         {BAR_STACK, IDS_BAR_STACK},
                          {BAR_TEXT_CLIP, IDS_BAR_TEXT_CLIP}, {BAR_SNAPSHOT, IDS_BAR_SNAPSHOT},
                          {BAR_TESTS, IDS_BAR_TESTS},         {BAR_EXPLANATION, IDS_BAR_EXPLANATION},
-                         {BAR_DIAGRAM, IDS_BAR_DIAGRAM}};
+                         {BAR_DIAGRAM, IDS_BAR_DIAGRAM},     {BAR_BACKTRACK, IDS_BAR_BACKTRACK}};
   for (const auto& b : bars) {
     auto* bar = new CSizingControlBarG(b[0], CStringTable::Str(b[1]), this);
     m_bars[b[0] - BAR_STRUCTURE] = bar;
@@ -400,6 +405,7 @@ void CMainFrame::CreateSizingBars() {
         view = pane;
         break;
       }
+      case BAR_BACKTRACK: view = new CBacktrackPane(doc, bar); break;
       default: break;
     }
     if (view) bar->SetView(view);
@@ -462,6 +468,8 @@ void CMainFrame::PlaceBarsByDefault() {
   addDockWidget(Qt::BottomDockWidgetArea, SizingBar(BAR_MESSAGE));
   addDockWidget(Qt::BottomDockWidgetArea, SizingBar(BAR_GROUP));
   splitDockWidget(SizingBar(BAR_GROUP), SizingBar(BAR_TESTS), Qt::Horizontal);
+  tabifyDockWidget(SizingBar(BAR_TESTS), SizingBar(BAR_BACKTRACK));
+  SizingBar(BAR_BACKTRACK)->hide();
   addDockWidget(Qt::RightDockWidgetArea, SizingBar(BAR_STACK));
   addDockWidget(Qt::RightDockWidgetArea, SizingBar(BAR_SNAPSHOT));
   splitDockWidget(SizingBar(BAR_SNAPSHOT), SizingBar(BAR_TEXT_CLIP), Qt::Vertical);
@@ -501,6 +509,7 @@ void CMainFrame::ApplyDefaultLayout(int mode) {
   }
   SizingBar(BAR_MESSAGE)->hide();
   SizingBar(BAR_STACK)->hide();
+  SizingBar(BAR_BACKTRACK)->hide();
   resizeDocks({SizingBar(BAR_STRUCTURE), SizingBar(BAR_SNAPSHOT)}, {220, 220}, Qt::Horizontal);
   resizeDocks({SizingBar(BAR_GROUP)}, {200}, Qt::Vertical);
   // Group and Tests share the bottom: the tests' reasons need the room more than the captures.
@@ -514,7 +523,7 @@ void CMainFrame::ResetAllBars() {
 }
 
 CSizingControlBarG* CMainFrame::SizingBar(int barId) const {
-  if (barId < BAR_STRUCTURE || barId > BAR_DIAGRAM) return nullptr;
+  if (barId < BAR_STRUCTURE || barId > BAR_BACKTRACK) return nullptr;
   return m_bars[barId - BAR_STRUCTURE];
 }
 

@@ -52,6 +52,7 @@ enum FrameBarId {
   BAR_TESTS = 137,
   BAR_EXPLANATION = 138,
   BAR_DIAGRAM = 139,
+  BAR_BACKTRACK = 140,
   BAR_TOOLBAR = 59392,
   BAR_STATUS = 59393
 };
@@ -217,7 +218,7 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   QToolBar* m_pMatchModeBar = nullptr;
   QToolBar* m_pMatchButtonsBar = nullptr;
   QToolBar* m_pWorkModeBar = nullptr;
-  CSizingControlBarG* m_bars[12] = {};  // by bar id - 128
+  CSizingControlBarG* m_bars[13] = {};  // by bar id - 128
   QLabel* m_pMessage = nullptr;
   QLabel* m_pElapsed = nullptr;
   QLabel* m_pResult = nullptr;

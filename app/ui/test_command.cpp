@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/document/workspace_file.h"
+#include "app/ui/backtrack_command.h"
 #include "korvane_ids.h"
 #include "platform/file_io.h"
 #include "platform/worker_thread.h"
@@ -53,7 +54,8 @@ QString OneLine(const QString& s) {
 // The options of a window start; Qt's application object takes its own out of the arguments.
 const char* const kWindowOptions[] = {"--list-menus"};
 // The options the command-line modes read, with or without a value.
-const char* const kModeOptions[] = {"--run-tests", "--snapshot", "--junit", "--help", "--version"};
+const char* const kModeOptions[] = {"--run-tests", "--snapshot", "--junit", "--help", "--version",
+                                    "--check-backtracking", "--flags"};
 // Qt's application options (Qt reads each with one dash or two): a window start hands them on.
 const char* const kQtOptions[] = {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
                                   "qwindowicon", "qwindowtitle", "reverse", "session", "style", "stylesheet",
@@ -86,6 +88,7 @@ int CTestCommand::Wanted(int argc, char** argv) {
     const char* a = argv[i];
     if (!a) continue;
     if (std::strcmp(a, "--run-tests") == 0) return RUN_TESTS;
+    if (std::strcmp(a, "--check-backtracking") == 0) return CHECK_BACKTRACKING;
     if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) return HELP;
     if (std::strcmp(a, "--version") == 0) version = true;
     if (IsUnknownLongOption(a)) unknown = true;
@@ -264,6 +267,7 @@ int CTestCommand::Main(const QStringList& arguments) {
     out << Str(IDS_CLI_USAGE) << Qt::endl;
     return EXIT_PASSED;
   }
+  if (CBacktrackCommand::Wanted(arguments)) return CBacktrackCommand::Main(arguments, out, err);
   if (!arguments.contains(QLatin1String("--run-tests"))) {
     if (arguments.contains(QLatin1String("--version"))) {
       out << "korvane " << QStringLiteral(KORVANE_VERSION_TEXT) << Qt::endl;

@@ -170,6 +170,11 @@ class CMatchContext {
   int m_nEmptyRetries = 0;
 
 #if TARNO_HOST
+  // Classic backtracking: greedy repeats keep no list of offered ends (see CGreedyElement), so
+  // they go on again from positions explored before, as a backtracking engine without that
+  // shortcut does. The matches are the same; step counts, trace and run counters then show the
+  // whole search such an engine makes. PrepareMatch leaves it as it is.
+  bool m_bClassic = false;
   TraceHookProc<CHART> m_pfnTraceHook = nullptr;
   void* m_pUserData = nullptr;
   CBufferT<TraceStackEntry<CHART>> m_traceStack;

@@ -198,7 +198,12 @@ class CGreedyElement : public CRepeatBase<CHART> {
       return 1;
     }
     // The list is taken before the mandatory iterations, so that it outlives their retries.
-    int list = m_bSkipOffered ? ctx->AllocList() : -1;
+#if TARNO_HOST
+    const bool keepList = m_bSkipOffered && !ctx->m_bClassic;
+#else
+    const bool keepList = m_bSkipOffered;
+#endif
+    int list = keepList ? ctx->AllocList() : -1;
     if (!TarnoMatchSequence(ctx, m_nMin, 0, typename Base::Same(e))) {
       if (list >= 0) ctx->FreeList(list);
       return 0;

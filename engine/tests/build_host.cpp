@@ -11,4 +11,8 @@ const Engine& Host16() {
   static const EngineT<unsigned short> e("host16", true);
   return e;
 }
+const Engine& HostClassic16() {
+  static const EngineT<unsigned short> e("host16-classic", true, true);
+  return e;
+}
 }  // namespace tarno_test

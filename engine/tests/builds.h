@@ -1,5 +1,5 @@
-// Test access to the four engines a test can run: the plain and the host build, each with 8-bit
-// and 16-bit characters. The builds are compiled in separate translation units
+// Test access to the engines a test can run: the plain and the host build, each with 8-bit
+// and 16-bit characters, and the 16-bit host build with classic backtracking. The builds are compiled in separate translation units
 // (build_plain.cpp, build_host.cpp), so every test binary that uses this also proves that both
 // builds live in one process without binding to each other's code.
 #ifndef TARNO_TESTS_BUILDS_H
@@ -42,6 +42,9 @@ const Engine& Plain8();
 const Engine& Plain16();
 const Engine& Host8();
 const Engine& Host16();
+// The host build with classic backtracking (greedy repeats do not pass over explored ends):
+// the same matches, more steps.
+const Engine& HostClassic16();
 std::vector<const Engine*> AllEngines();
 
 // UTF-8 to UTF-16 (code points above U+FFFF are not needed by the tests).

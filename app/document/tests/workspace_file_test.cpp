@@ -87,8 +87,9 @@ struct Golden {
   "02000000 01000000 08000000 04030201 01000000 6200 00000000"                           \
   "01000000 00000000 00000000 FFFFFFFF 00000000 02000000 6E00 0000"
 const char* const kGoldenHex = "02000000 " KV_GOLDEN_BODY;
-// The same as this version writes it: no shared texts, no tests, no snapshot test sets.
-const char* const kGoldenV3Hex = "03000000 " KV_GOLDEN_BODY "00000000 00000000 00000000";
+// The same as this version writes it: no shared texts, no tests, no snapshot test sets, and the
+// document options word (no option set).
+const char* const kGoldenV3Hex = "03000000 " KV_GOLDEN_BODY "00000000 00000000 00000000 00000000";
 
 TEST(WorkspaceFile, WritesTheGoldenBytes) {
   Golden g;
@@ -136,7 +137,7 @@ TEST(WorkspaceFile, EmptyTextsHaveZeroCounts) {
   WorkspaceData d;
   CSnapshotTree none;
   EXPECT_EQ(Hex(Bytes("03000000 01000000 CDCC4C3E 0000003F 00000000 00000000 00000000 00000000 "
-                      "00000000 00000000 00000000 00000000 00000000")),
+                      "00000000 00000000 00000000 00000000 00000000 00000000")),
             Hex(CWorkspaceFile::Write(d, none)));
 }
 
@@ -347,7 +348,8 @@ std::string WorkspaceWithTests(size_t* testPartStart) {
   none.pattern = d.pattern;
   CSnapshotTree bare;
   bare.Add(U("a"), 0, U("s"), 0);
-  *testPartStart = CWorkspaceFile::Write(none, bare).size() - 3 * 4;  // before its three empty counts
+  // Before its three empty counts and the document options word.
+  *testPartStart = CWorkspaceFile::Write(none, bare).size() - 4 * 4;
   return withTests;
 }
 
@@ -384,7 +386,8 @@ TEST(WorkspaceFileTests, EveryTruncationOfTheTestPartFailsWithoutReadingPastTheE
   size_t start = 0;
   const std::string file = WorkspaceWithTests(&start);
   ASSERT_LT(start + 100, file.size());
-  for (size_t n = start; n < file.size(); ++n) {
+  // Up to the document options word, which is optional after the tests.
+  for (size_t n = start; n < file.size() - 4; ++n) {
     std::unique_ptr<unsigned char[]> bytes(new unsigned char[n ? n : 1]);
     std::copy(file.begin(), file.begin() + n, bytes.get());
     WorkspaceData d;

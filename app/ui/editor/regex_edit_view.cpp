@@ -277,6 +277,9 @@ QTextCharFormat CRegexEditView::FormatFor(const PatternCharStyle& s, const QPale
   } else if (s.underline == PatternCharStyle::UNDER_FAIL) {
     f.setUnderlineStyle(QTextCharFormat::DashUnderline);
     f.setUnderlineColor(QColor::fromRgb(kFailUnderline));
+  } else if (s.underline == PatternCharStyle::UNDER_BACKTRACK) {
+    f.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+    f.setUnderlineColor(QColor::fromRgb(kBacktrackUnderline));
   }
   return f;
 }
@@ -386,6 +389,13 @@ void CRegexEditView::PaintAll() {
       for (int i = s; i < e; ++i)
         if (styles[i].underline == PatternCharStyle::UNDER_NONE) styles[i].underline = PatternCharStyle::UNDER_FAIL;
     }
+  }
+  // The repeats the backtracking analysis holds responsible: an orange wave, a warning that a
+  // compile error's red wave and the fail dash keep precedence over.
+  for (const std::pair<int, int>& r : m_pDoc->GetBacktrackSpans()) {
+    const int s = qBound(0, r.first, n), e = qBound(s, r.second, n);
+    for (int i = s; i < e; ++i)
+      if (styles[i].underline == PatternCharStyle::UNDER_NONE) styles[i].underline = PatternCharStyle::UNDER_BACKTRACK;
   }
   m_nHighlightStart = m_nHighlightEnd = -1;
   if (mode != MODE_OPTIMIZE && mode != MODE_TRACE) {

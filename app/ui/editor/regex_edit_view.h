@@ -30,7 +30,7 @@ struct ElementRecord;
 // The look of one character of the pattern box.
 struct PatternCharStyle {
   enum { AUTO = 0xFFFFFFFFu };
-  enum Underline : unsigned char { UNDER_NONE = 0, UNDER_WAVE = 1, UNDER_FAIL = 2 };
+  enum Underline : unsigned char { UNDER_NONE = 0, UNDER_WAVE = 1, UNDER_FAIL = 2, UNDER_BACKTRACK = 3 };
   QRgb text = AUTO;
   QRgb back = AUTO;
   unsigned char underline = UNDER_NONE;
@@ -97,6 +97,7 @@ class CRegexEditView : public CRichEdit2WView {
   static constexpr QRgb kTraceRetryFailed = 0xFFCCCCCCu;
   static constexpr QRgb kTraceFailed = 0xFFFF8888u;
   static constexpr QRgb kFailBack = 0xFFFFD8B0u;      // fail element: light orange background
+  static constexpr QRgb kBacktrackUnderline = 0xFFE07000u;  // repeat that backtracks badly: orange wave
   static constexpr QRgb kFailUnderline = 0xFFFF4000u; // ... and an orange-red dash underline
   static constexpr QRgb kErrorUnderline = 0xFFFF0000u;
 

@@ -1,0 +1,84 @@
+// The backtracking analysis: one pattern of 2,000 characters, and every pattern of the corpus
+// (run by hand, not a test; the aim is under 100 ms each in a Release build).
+//
+//   build/app/document/bench/backtrack_analysis_bench [--benchmark_filter=Corpus]
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/document/backtrack_analysis.h"
+
+namespace {
+
+std::u16string U(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
+// A long validator: fields of several shapes joined by separators, with a few nested repeats.
+std::string LongPattern() {
+  std::string p = "^";
+  int i = 0;
+  while (p.size() < 2000) {
+    switch (i % 5) {
+      case 0: p += "(?:field" + std::to_string(i) + "=[a-z0-9_]+;)?"; break;
+      case 1: p += "(?:\\d{1,3}\\.){3}\\d{1,3}\\s*"; break;
+      case 2: p += "(?:\"[^\"]*\"|'[^']*')?,"; break;
+      case 3: p += "[A-Z][a-z]*(?: [A-Z][a-z]*)*\\s+"; break;
+      default: p += "(?:x+y?)+z"; break;
+    }
+    ++i;
+  }
+  return p.substr(0, 2000) + "$";
+}
+
+void BM_LongPattern(benchmark::State& state) {
+  const std::u16string p = U(LongPattern());
+  backtrack::Report r;
+  for (auto _ : state) {
+    r = backtrack::Analyze(p, 0);
+    benchmark::DoNotOptimize(r.verdict);
+  }
+  state.SetLabel(backtrack::VerdictText(r) + ", " + std::to_string(r.states) + " states");
+}
+BENCHMARK(BM_LongPattern)->Unit(benchmark::kMillisecond);
+
+void BM_Corpus(benchmark::State& state, std::string pattern, int flags) {
+  backtrack::Report r;
+  for (auto _ : state) {
+    r = backtrack::Analyze(U(pattern), flags);
+    benchmark::DoNotOptimize(r.verdict);
+  }
+  state.SetLabel(backtrack::VerdictText(r));
+}
+
+void RegisterCorpus() {
+  std::ifstream in(KV_BACKTRACK_CORPUS);
+  std::string line;
+  int n = 0;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    size_t t1 = line.find('\t'), t2 = t1 == std::string::npos ? t1 : line.find('\t', t1 + 1);
+    if (t2 == std::string::npos) continue;
+    int flags = 0;
+    for (char c : line.substr(t1 + 1, t2 - t1 - 1)) {
+      if (c == 'i') flags |= 0x08;
+      if (c == 'm') flags |= 0x02;
+      if (c == 's') flags |= 0x01;
+      if (c == 'x') flags |= 0x20;
+    }
+    std::string pattern = line.substr(t2 + 1);
+    benchmark::RegisterBenchmark(("Corpus/" + std::to_string(++n) + " " + pattern).c_str(), BM_Corpus, pattern,
+                                 flags)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  RegisterCorpus();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  return 0;
+}

@@ -1,0 +1,252 @@
+// The Backtracking pane (see backtrack_pane.h).
+#include "app/ui/results/backtrack_pane.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QLogValueAxis>
+#include <QtCharts/QValueAxis>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "app/document/korvane_doc.h"
+#include "korvane_ids.h"
+#include "stringtable.h"
+
+// One thread for the pane's analyses. Post() replaces the waiting request and stops the running
+// one; the finished report goes to the pane through its event queue, tagged with its generation
+// so that the pane keeps only the newest.
+class CBacktrackPane::Worker {
+ public:
+  explicit Worker(CBacktrackPane* pane) : m_pane(pane), m_thread([this] { Run(); }) {}
+  ~Worker() {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_quit = true;
+      m_abort = true;
+    }
+    m_wake.notify_one();
+    m_thread.join();
+  }
+  void Post(const std::u16string& pattern, int flags, unsigned long long generation) {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_pattern = pattern;
+      m_flags = flags;
+      m_generation = generation;
+      m_pending = true;
+      m_abort = true;  // the running analysis is out of date
+    }
+    m_wake.notify_one();
+  }
+
+ private:
+  void Run() {
+    for (;;) {
+      std::u16string pattern;
+      int flags;
+      unsigned long long generation;
+      {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_wake.wait(lock, [this] { return m_quit || m_pending; });
+        if (m_quit) return;
+        pattern = m_pattern;
+        flags = m_flags;
+        generation = m_generation;
+        m_pending = false;
+        m_abort = false;
+      }
+      backtrack::Report report = backtrack::Analyze(pattern, flags, backtrack::Limits(), &m_abort);
+      if (m_abort) continue;  // a newer request (or the end) came meanwhile
+      CBacktrackPane* pane = m_pane;
+      QMetaObject::invokeMethod(
+          pane, [pane, report, generation] { pane->Show(report, generation); }, Qt::QueuedConnection);
+    }
+  }
+
+  CBacktrackPane* m_pane;
+  std::mutex m_mutex;
+  std::condition_variable m_wake;
+  std::atomic<bool> m_abort{false};
+  bool m_quit = false;
+  bool m_pending = false;
+  std::u16string m_pattern;
+  int m_flags = 0;
+  unsigned long long m_generation = 0;
+  std::thread m_thread;  // last: starts once everything above is ready
+};
+
+namespace {
+
+QString Printable(const std::u16string& s) {
+  QString out;
+  for (char16_t c : s) {
+    if (c == '\n')
+      out += QStringLiteral("\\n");
+    else if (c == '\t')
+      out += QStringLiteral("\\t");
+    else if (c < 32)
+      out += QStringLiteral("\\x%1").arg(static_cast<int>(c), 2, 16, QLatin1Char('0'));
+    else
+      out += QChar(c);
+  }
+  return QLatin1Char('"') + out + QLatin1Char('"');
+}
+
+}  // namespace
+
+CBacktrackPane::CBacktrackPane(CKorvaneDoc* doc, QWidget* parent) : QWidget(parent), m_pDoc(doc) {
+  setObjectName(QStringLiteral("backtrack-pane"));
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(4, 4, 4, 4);
+  m_pVerdict = new QLabel(this);
+  m_pVerdict->setObjectName(QStringLiteral("verdict"));
+  QFont bold = m_pVerdict->font();
+  bold.setBold(true);
+  m_pVerdict->setFont(bold);
+  m_pRepeats = new QLabel(this);
+  m_pRepeats->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  m_pWitness = new QLabel(this);
+  m_pWitness->setObjectName(QStringLiteral("witness"));
+  m_pWitness->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  m_pWitness->setWordWrap(true);
+  auto* row = new QHBoxLayout;
+  m_pPump = new QSpinBox(this);
+  m_pPump->setRange(1, 5000);
+  m_pPump->setValue(20);
+  m_pPump->setPrefix(QStringLiteral("n = "));
+  m_pLoad = new QPushButton(CStringTable::Str(IDS_BT_LOAD_WITNESS), this);
+  m_pLoad->setObjectName(QStringLiteral("load-witness"));
+  connect(m_pLoad, &QPushButton::clicked, this, [this] { LoadWitness(m_pPump->value()); });
+  row->addWidget(m_pPump);
+  row->addWidget(m_pLoad);
+  row->addStretch(1);
+  m_pChart = new QChartView(this);
+  m_pChart->setRenderHint(QPainter::Antialiasing);
+  m_pChart->setMinimumHeight(220);
+  layout->addWidget(m_pVerdict);
+  layout->addWidget(m_pRepeats);
+  layout->addWidget(m_pWitness);
+  layout->addLayout(row);
+  layout->addWidget(m_pChart, 1);
+  m_worker.reset(new Worker(this));
+  m_pDoc->AddView(this);
+  Request();
+}
+
+CBacktrackPane::~CBacktrackPane() {
+  m_pDoc->RemoveView(this);
+  m_worker.reset();  // joins the thread; its queued reports die with this object
+}
+
+void CBacktrackPane::OnUpdate(CDocView*, int hint) {
+  if (hint & (0x1 | 0x8000)) Request();  // recompiled (also after an option change), or replaced
+}
+
+void CBacktrackPane::Request() {
+  const std::vector<unsigned short>& p = m_pDoc->GetPattern();
+  std::u16string pattern(p.begin(), p.end());
+  const int flags = m_pDoc->GetFlags();
+  m_pattern = pattern;
+  m_analysing = true;
+  m_pDoc->SetBacktrackSpans({});  // the marks of the last pattern's report go with it
+  m_pVerdict->setText(CStringTable::Str(IDS_BT_ANALYSING));
+  m_worker->Post(pattern, flags, ++m_nGeneration);
+}
+
+QString CBacktrackPane::VerdictLabel() const { return m_pVerdict->text(); }
+QString CBacktrackPane::WitnessLabel() const { return m_pWitness->text(); }
+
+void CBacktrackPane::Show(const backtrack::Report& report, unsigned long long generation) {
+  if (generation != m_nGeneration) return;  // an older pattern's
+  m_analysing = false;
+  m_report = report;
+  QString verdict;
+  switch (report.verdict) {
+    case backtrack::LINEAR: verdict = CStringTable::Str(IDS_BT_LINEAR); break;
+    case backtrack::POLYNOMIAL:
+      verdict = CStringTable::FormatStrings(CStringTable::Str(IDS_BT_POLYNOMIAL), {QString::number(report.degree)});
+      break;
+    case backtrack::EXPONENTIAL: verdict = CStringTable::Str(IDS_BT_EXPONENTIAL); break;
+    default: verdict = CStringTable::Str(IDS_BT_TOO_LARGE); break;
+  }
+  m_pVerdict->setText(verdict);
+  const int worst = report.Worst();
+  const backtrack::Finding* f = worst >= 0 ? &report.findings[worst] : nullptr;
+  if (!f) {
+    // A prediction the measurement did not bear out is still worth a line.
+    for (const backtrack::Finding& g : report.findings)
+      if (!g.points.empty()) {
+        m_pRepeats->setText(CStringTable::Str(IDS_BT_NOT_CONFIRMED));
+        break;
+      }
+    if (report.findings.empty() || report.verdict == backtrack::TOO_LARGE) m_pRepeats->clear();
+  } else {
+    QStringList repeats;
+    const QString pattern = QString::fromUtf16(m_pattern.data(), static_cast<int>(m_pattern.size()));
+    for (const std::pair<int, int>& s : f->spans) repeats << pattern.mid(s.first, s.second - s.first);
+    m_pRepeats->setText(CStringTable::FormatStrings(CStringTable::Str(IDS_BT_REPEATS), {repeats.join(QStringLiteral(", "))}));
+  }
+  if (f)
+    m_pWitness->setText(CStringTable::FormatStrings(
+        CStringTable::Str(IDS_BT_WITNESS),
+        {Printable(f->witness.prefix), Printable(f->witness.pump), Printable(f->witness.suffix)}));
+  else
+    m_pWitness->clear();
+  m_pLoad->setEnabled(f != nullptr);
+  m_pPump->setEnabled(f != nullptr);
+  m_pDoc->SetBacktrackSpans(f ? f->spans : std::vector<std::pair<int, int>>());
+  m_pDoc->Notify(this, 0x2);  // the pattern box marks the repeats
+  ShowChart(f);
+  emit ReportShown();
+}
+
+void CBacktrackPane::ShowChart(const backtrack::Finding* f) {
+  auto* chart = new QChart;
+  chart->legend()->hide();
+  if (f && !f->points.empty()) {
+    auto* series = new QLineSeries;
+    long long top = 1;
+    int last = 1;
+    for (const backtrack::StepPoint& p : f->points) {
+      if (p.cut) continue;  // stopped at the step budget: not a count
+      series->append(p.n, static_cast<double>(std::max<long long>(1, p.steps)));
+      top = std::max(top, p.steps);
+      last = p.n;
+    }
+    chart->addSeries(series);
+    auto* x = new QValueAxis;
+    x->setTitleText(QStringLiteral("n"));
+    x->setLabelFormat(QStringLiteral("%d"));
+    x->setRange(0, last);
+    auto* y = new QLogValueAxis;
+    y->setTitleText(CStringTable::Str(IDS_BT_STEPS));
+    y->setBase(10);
+    y->setLabelFormat(QStringLiteral("%.0e"));
+    y->setMinorTickCount(0);
+    y->setRange(1, static_cast<double>(top) * 2);
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    series->attachAxis(x);
+    series->attachAxis(y);
+  }
+  QChart* old = m_pChart->chart();
+  m_pChart->setChart(chart);
+  delete old;
+}
+
+void CBacktrackPane::LoadWitness(int n) {
+  const int worst = m_report.Worst();
+  if (worst < 0) return;
+  const std::u16string text = m_report.findings[worst].witness.Text(n);
+  std::vector<unsigned short> units(text.begin(), text.end());
+  m_pDoc->SetSubjectText(units.data(), static_cast<int>(units.size()));
+  m_pDoc->Notify(nullptr, HINT_SUBJECT_REPLACED | HINT_RESULTS | HINT_TEXT_HIGHLIGHTS);
+}

@@ -1,0 +1,65 @@
+// The Backtracking pane: after every change of the pattern or its options the backtracking
+// analysis runs on a thread of its own (the newest request wins, an older one is stopped), and
+// the pane shows the verdict, the repeats responsible, the witness with a command that loads it
+// pumped to a chosen n into the text box, and a chart of the measured steps against n.
+//
+// The UI thread only hands over the pattern and takes the finished report: it never waits for
+// the analysis. Covered by app/ui/results/tests/backtrack_pane_test.cpp.
+#ifndef KORVANE_BACKTRACK_PANE_H
+#define KORVANE_BACKTRACK_PANE_H
+
+#include <QString>
+#include <QWidget>
+#include <memory>
+
+#include "app/document/backtrack_analysis.h"
+#include "app/document/doc_ui.h"
+
+class CKorvaneDoc;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+class QChartView;
+
+class CBacktrackPane : public QWidget, public CDocView {
+  Q_OBJECT
+
+ public:
+  explicit CBacktrackPane(CKorvaneDoc* doc, QWidget* parent = nullptr);
+  ~CBacktrackPane() override;
+
+  void OnUpdate(CDocView* sender, int hint) override;
+
+  // The report on show and the texts of its labels (for tests and the screenshot script).
+  const backtrack::Report& ShownReport() const { return m_report; }
+  QString VerdictLabel() const;
+  QString WitnessLabel() const;
+  bool IsAnalysing() const { return m_analysing; }
+  // Loads the witness pumped `n` times into the text box.
+  void LoadWitness(int n);
+  QSpinBox* PumpBox() const { return m_pPump; }
+
+ signals:
+  void ReportShown();
+
+ private:
+  class Worker;
+  void Request();
+  void Show(const backtrack::Report& report, unsigned long long generation);
+  void ShowChart(const backtrack::Finding* f);
+
+  CKorvaneDoc* m_pDoc;
+  std::unique_ptr<Worker> m_worker;
+  unsigned long long m_nGeneration = 0;
+  bool m_analysing = false;
+  backtrack::Report m_report;
+  std::u16string m_pattern;
+  QLabel* m_pVerdict;
+  QLabel* m_pRepeats;
+  QLabel* m_pWitness;
+  QSpinBox* m_pPump;
+  QPushButton* m_pLoad;
+  QChartView* m_pChart;
+};
+
+#endif

@@ -1,0 +1,124 @@
+// The Backtracking pane: the verdict after an edit (from the worker, without blocking), a newer
+// edit winning over an older analysis, the witness loaded into the text box, and the chart.
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLineSeries>
+#include <QtTest>
+
+#include "app/ui/results/backtrack_pane.h"
+#include "app/ui/results/tests/doc_fixture.h"
+#include "app/ui/results/tests/view_test_main.h"
+#include "resources/korvane_ids.h"
+
+class BacktrackPaneTest : public QObject {
+  Q_OBJECT
+
+  // Waits for the pane to show the report of the pattern in the document.
+  static bool Settle(CBacktrackPane& pane) {
+    for (int i = 0; i < 600 && pane.IsAnalysing(); ++i) QTest::qWait(50);
+    return !pane.IsAnalysing();
+  }
+
+ private slots:
+  void verdictAfterEdit_data() {
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("verdict");
+    QTest::addColumn<bool>("witness");
+    QTest::newRow("nested repeat") << "^(\\w+\\s?)*$" << "Exponential" << true;
+    QTest::newRow("two repeats in sequence") << "\\d+\\d+x" << "Polynomial, degree 2" << true;
+    QTest::newRow("three") << "a*a*a*b" << "Polynomial, degree 3" << true;
+    QTest::newRow("exclusive classes") << "^[a-z]+\\d+$" << "Safe: linear" << false;
+    QTest::newRow("atomic") << "^(?>a+)+$" << "Safe: linear" << false;
+  }
+  void verdictAfterEdit() {
+    QFETCH(QString, pattern);
+    QFETCH(QString, verdict);
+    QFETCH(bool, witness);
+    DocFixture f;
+    CBacktrackPane pane(f.doc.get());
+    QVERIFY(Settle(pane));
+    f.SetPattern(pattern);
+    QCOMPARE(pane.VerdictLabel(), CStringTable::Str(IDS_BT_ANALYSING));  // handed over, not waited for
+    QVERIFY(Settle(pane));
+    QCOMPARE(pane.VerdictLabel(), verdict);
+    QCOMPARE(!pane.WitnessLabel().isEmpty(), witness);
+    // The repeats responsible are handed to the document for the pattern box's marks.
+    QCOMPARE(f.doc->GetBacktrackSpans().empty(), !witness);
+    if (witness) QCOMPARE(f.doc->GetBacktrackSpans(), pane.ShownReport().findings[pane.ShownReport().Worst()].spans);
+    auto* chart = pane.findChild<QChartView*>();
+    QVERIFY(chart);
+    QCOMPARE(chart->chart()->series().size(), witness ? 1 : 0);
+    if (witness) {
+      auto* series = qobject_cast<QLineSeries*>(chart->chart()->series().first());
+      QVERIFY(series && series->count() >= 3);
+      // Runs stopped at the step budget are not drawn as counts.
+      int counted = 0;
+      for (const backtrack::StepPoint& p : pane.ShownReport().findings[pane.ShownReport().Worst()].points)
+        counted += p.cut ? 0 : 1;
+      QCOMPARE(series->count(), counted);
+      // The steps grow along n.
+      QVERIFY(series->at(series->count() - 1).y() > series->at(0).y() * 4);
+    }
+  }
+
+  // Edits in quick succession: only the last pattern's verdict is shown.
+  void newestEditWins() {
+    DocFixture f;
+    CBacktrackPane pane(f.doc.get());
+    QSignalSpy shown(&pane, &CBacktrackPane::ReportShown);
+    f.SetPattern(QStringLiteral("(a+)+b"));
+    f.SetPattern(QStringLiteral("(a|aa)*c"));
+    f.SetPattern(QStringLiteral("abc"));
+    QVERIFY(Settle(pane));
+    QCOMPARE(pane.VerdictLabel(), QStringLiteral("Safe: linear"));
+    QTest::qWait(200);  // nothing older arrives afterwards
+    QCOMPARE(pane.VerdictLabel(), QStringLiteral("Safe: linear"));
+    QCOMPARE(shown.count(), 1);
+  }
+
+  // A change of the options is a new analysis: (A|a)* is ambiguous only ignoring case.
+  void optionsCount() {
+    DocFixture f;
+    CBacktrackPane pane(f.doc.get());
+    f.SetPattern(QStringLiteral("^(A|a)*$"));
+    QVERIFY(Settle(pane));
+    QCOMPARE(pane.VerdictLabel(), QStringLiteral("Safe: linear"));
+    f.SetFlag(IGNORECASE, CMD_IGNORECASE, true);
+    QVERIFY(Settle(pane));
+    QCOMPARE(pane.VerdictLabel(), QStringLiteral("Exponential"));
+  }
+
+  void loadsThePumpedWitness() {
+    DocFixture f;
+    CBacktrackPane pane(f.doc.get());
+    f.SetPattern(QStringLiteral("\\d+\\d+x"));
+    QVERIFY(Settle(pane));
+    const backtrack::Report& r = pane.ShownReport();
+    QVERIFY(r.Worst() >= 0);
+    pane.PumpBox()->setValue(7);
+    QPushButton* load = pane.findChild<QPushButton*>(QStringLiteral("load-witness"));
+    QVERIFY(load && load->isEnabled());
+    load->click();
+    const std::u16string want = r.findings[r.Worst()].witness.Text(7);
+    const std::vector<unsigned short>& got = f.doc->GetSubjectText();
+    QCOMPARE(std::u16string(got.begin(), got.end()), want);
+    QVERIFY(want.size() >= 7);
+  }
+
+  // Too large: said so, no witness, nothing to load.
+  void tooLarge() {
+    DocFixture f;
+    CBacktrackPane pane(f.doc.get());
+    QString p = QStringLiteral("^(?:");
+    for (int i = 0; i < 5000; ++i) p += (i ? QStringLiteral("|x") : QStringLiteral("x")) + QString::number(i);
+    f.SetPattern(p + QStringLiteral(")*$"));
+    QVERIFY(Settle(pane));
+    QCOMPARE(pane.VerdictLabel(), CStringTable::Str(IDS_BT_TOO_LARGE));
+    QVERIFY(!pane.findChild<QPushButton*>(QStringLiteral("load-witness"))->isEnabled());
+  }
+};
+
+KORVANE_VIEW_TEST_MAIN(BacktrackPaneTest)
+#include "backtrack_pane_test.moc"

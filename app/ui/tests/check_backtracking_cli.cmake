@@ -1,0 +1,48 @@
+# Runs "korvane --check-backtracking" on patterns of each class and checks the exit code and
+# the first line of the output. Needs no display.
+#   cmake -DKORVANE=<program> -P check_backtracking_cli.cmake
+# Fields separated by "~": name, exit code, first line, pattern, further arguments.
+set(cases
+  "exp~4~Exponential~(a+)+b"
+  "poly~3~Polynomial, degree 2~\\d+\\d+x"
+  "poly3~3~Polynomial, degree 3~a*a*a*b"
+  "linear~0~Safe: linear~^[a-z]+\\d+$"
+  "atomic~0~Safe: linear~^(?>a+)+$"
+  "case~0~Safe: linear~^(A|a)*$"
+  "flags~4~Exponential~^(A|a)*$~--flags~i")
+set(failures 0)
+foreach(c IN LISTS cases)
+  string(REPLACE "~" ";" parts "${c}")
+  list(GET parts 0 name)
+  list(GET parts 1 want_code)
+  list(GET parts 2 want_text)
+  list(GET parts 3 pattern)
+  list(LENGTH parts n)
+  set(extra "")
+  if(n GREATER 4)
+    list(SUBLIST parts 4 -1 extra)
+  endif()
+  execute_process(COMMAND "${KORVANE}" --check-backtracking "${pattern}" ${extra}
+                  RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 120)
+  string(FIND "${out}" "\n" nl)
+  string(SUBSTRING "${out}" 0 ${nl} first)
+  if(NOT code EQUAL want_code OR NOT first STREQUAL want_text)
+    message(SEND_ERROR "${name}: /${pattern}/ gave ${code} \"${first}\", want ${want_code} \"${want_text}\"\n${out}${err}")
+    math(EXPR failures "${failures} + 1")
+  endif()
+  if(want_code GREATER 0 AND NOT out MATCHES "witness: prefix \"[^\n]*\", pump \"[^\n]+\" x n")
+    message(SEND_ERROR "${name}: no witness in\n${out}")
+    math(EXPR failures "${failures} + 1")
+  endif()
+endforeach()
+# Usage errors: exit 2 and the usage on stderr.
+foreach(args "--check-backtracking" "--check-backtracking;a+;--flags;q" "--check-backtracking;a;--bogus")
+  execute_process(COMMAND "${KORVANE}" ${args} RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 60)
+  if(NOT code EQUAL 2 OR NOT err MATCHES "usage: korvane --check-backtracking")
+    message(SEND_ERROR "arguments '${args}' gave ${code}: ${out}${err}")
+    math(EXPR failures "${failures} + 1")
+  endif()
+endforeach()
+if(failures GREATER 0)
+  message(FATAL_ERROR "${failures} check(s) failed")
+endif()
