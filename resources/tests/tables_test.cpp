@@ -184,6 +184,19 @@ TEST_F(BuiltInTables, SameIdsInSameOrderInBothLanguages)
     EXPECT_EQ(en, zh) << "the two files list their entries in different orders";
 }
 
+// Features land in parallel and each picks its numbers: a number listed twice would make the
+// loader keep the first text and silently show the wrong one for the second.
+TEST_F(BuiltInTables, NoNumberListedTwice)
+{
+    for (int language : {1033, 2052}) {
+        QSet<int> seen;
+        for (int id : IdsInOrder(ReadAll(ResourcePath(language)))) {
+            EXPECT_FALSE(seen.contains(id)) << language << ": " << id << " is listed twice";
+            seen.insert(id);
+        }
+    }
+}
+
 TEST_F(BuiltInTables, FilesHaveNoInvisibleTrailingBlanks)
 {
     for (int language : {1033, 2052}) {
@@ -337,6 +350,19 @@ TEST_F(BuiltInTables, HeaderAndEnglishTableNameTheSameNumbers)
     }
     for (int id : SortedEnglishIds())
         EXPECT_TRUE(covered.contains(id)) << id << " has no name in " << TABLES_IDS_HEADER;
+}
+
+// Two commands on one number would run the same handler and share one prompt.
+TEST_F(BuiltInTables, CommandIdsAreDistinct)
+{
+    QMap<int, QString> byValue;
+    for (const NamedId& n : ParseHeader()) {
+        if (!n.name.startsWith(QStringLiteral("ID_")))
+            continue;
+        EXPECT_FALSE(byValue.contains(n.value))
+            << S(n.name) << " and " << S(byValue.value(n.value)) << " are both " << n.value;
+        byValue.insert(n.value, n.name);
+    }
 }
 
 // ---- Exact texts ---------------------------------------------------------------------------
