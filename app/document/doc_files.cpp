@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "app/document/korvane_doc.h"
+#include "app/document/breakpoints.h"
 #include "app/document/workspace_file.h"
 #include "korvane_ids.h"
 #include "platform/file_io.h"
@@ -88,6 +89,8 @@ std::string CKorvaneDoc::WorkspaceBytes() const {
   data.subject = m_subject;
   data.replaceTo = m_replaceTo;
   data.tests = m_tests;
+  if (m_pStops)
+    for (const Breakpoint& b : m_pStops->List()) data.breakpoints.push_back(WorkspaceBreakpoint{b.start, b.end, b.condition, b.value});
   return CWorkspaceFile::Write(data, m_snapshots);
 }
 
@@ -104,6 +107,11 @@ bool CKorvaneDoc::LoadWorkspaceBytes(const unsigned char* bytes, size_t size) {
     m_replaceTo = std::move(data.replaceTo);
     m_snapshots.LoadRecords(data.snapshots, data.currentSnapshot);
     if (data.tests) m_tests = data.tests;
+    if (!data.breakpoints.empty()) {
+      std::vector<Breakpoint> list;
+      for (const WorkspaceBreakpoint& b : data.breakpoints) list.push_back(Breakpoint{b.start, b.end, b.condition, b.value});
+      DebugStops().SetList(std::move(list));  // bound, and what no element has dropped, by Recompile
+    }
     SetMode(data.mode);
   }
   // On failure nothing of the file is kept: the document is as after New.
