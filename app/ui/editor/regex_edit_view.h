@@ -30,7 +30,7 @@ struct ElementRecord;
 // The look of one character of the pattern box.
 struct PatternCharStyle {
   enum { AUTO = 0xFFFFFFFFu };
-  enum Underline : unsigned char { UNDER_NONE = 0, UNDER_WAVE = 1, UNDER_FAIL = 2 };
+  enum Underline : unsigned char { UNDER_NONE = 0, UNDER_WAVE = 1, UNDER_FAIL = 2, UNDER_BREAK = 3 };
   QRgb text = AUTO;
   QRgb back = AUTO;
   unsigned char underline = UNDER_NONE;
@@ -99,6 +99,7 @@ class CRegexEditView : public CRichEdit2WView {
   static constexpr QRgb kFailBack = 0xFFFFD8B0u;      // fail element: light orange background
   static constexpr QRgb kFailUnderline = 0xFFFF4000u; // ... and an orange-red dash underline
   static constexpr QRgb kErrorUnderline = 0xFFFF0000u;
+  static constexpr QRgb kBreakUnderline = 0xFFB00000u;  // a breakpoint: dark red, thick
 
  protected:
   void CommitEdit() override;
