@@ -25,6 +25,7 @@ void CRegexpT<CHART>::Clear() {
   m_bFilter = false;
   m_nFirstSingle = -1;
   m_nAnchor = 0;
+  m_required.on = false;
 }
 
 template <class CHART>
@@ -1220,13 +1221,14 @@ void CRegexpT<CHART>::Finish() {
   if (m_bFilter && !m_bFirstHigh) {
     int count = 0, last = -1;
     for (int c = 0; c < 256; ++c)
-      if ((m_first[c >> 3] >> (c & 7)) & 1) {
+      if (m_first[c]) {
         ++count;
         last = c;
       }
     if (count == 1) m_nFirstSingle = last;
   }
   m_nAnchor = IsAnchored(m_pRoot, 0) ? 1 : 0;
+  AnalyzeRequired();
 #else
   // The host counts every attempt at every position, so it searches without filters.
   m_bFilter = false;
@@ -1352,7 +1354,7 @@ bool CRegexpT<CHART>::AddFirst(const Element* e, int depth) {
   }
   auto add = [this](unsigned c) {
     if (c < 256)
-      m_first[c >> 3] |= static_cast<unsigned char>(1u << (c & 7));
+      m_first[c] = 1;
     else
       m_bFirstHigh = true;
   };

@@ -169,6 +169,18 @@ class CMatchContext {
   // retry takes the very next way to match, so no greedy repeat may pass over offered ends then.
   int m_nEmptyRetries = 0;
 
+  // The start filter's memory of the required text of the pattern in m_pRequiredOwner (plain
+  // build; CRegexpT::FindRequired): its first occurrence at or after m_nRequiredFrom is at
+  // m_nRequiredAt (-1: there is none); and the run of characters that may come before it ends
+  // there and reaches back to m_nRunFrom, or further than m_nRunBound when m_nRunFrom equals it.
+  // PrepareMatch forgets it.
+  const void* m_pRequiredOwner = nullptr;
+  int m_nRequiredFrom = -1;
+  int m_nRequiredAt = -1;
+  int m_nRunAt = -1;
+  int m_nRunFrom = -1;
+  int m_nRunBound = -1;
+
 #if TARNO_HOST
   TraceHookProc<CHART> m_pfnTraceHook = nullptr;
   void* m_pUserData = nullptr;

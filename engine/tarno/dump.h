@@ -19,7 +19,10 @@
 
 TARNO_NAMESPACE_BEGIN
 
-enum { DUMP_SPANS = 1 };
+// DUMP_FILTERS appends what the plain build's search uses besides the graph: " | required
+// \"text\" at N" for the required string (suffix i ignore case, upper-cased; N its distance from
+// the match start, ? when not fixed, "after any" when the part before it may consume anything).
+enum { DUMP_SPANS = 1, DUMP_FILTERS = 2 };
 
 inline void TarnoDumpChar(std::string& out, unsigned c, bool inClass) {
   static const char kHex[] = "0123456789abcdef";
@@ -226,6 +229,14 @@ template <class CHART>
 std::string TarnoDump(const CRegexpT<CHART>& re, int options = 0) {
   std::string out;
   TarnoDumpElement(out, re.GetRoot(), options);
+  const typename CRegexpT<CHART>::Required& r = re.GetRequired();
+  if ((options & DUMP_FILTERS) && r.on) {
+    out += " | required \"";
+    for (int i = 0; i < r.codes.GetSize(); ++i) TarnoDumpChar(out, r.codes[i], false);
+    out += r.fold ? "\"i" : "\"";
+    out += r.offset >= 0 ? " at " + std::to_string(r.offset) : std::string(" at ?");
+    if (r.beforeAny) out += " after any";
+  }
   return out;
 }
 
