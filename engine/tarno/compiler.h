@@ -1229,6 +1229,24 @@ void CRegexpT<CHART>::Finish() {
   }
   m_nAnchor = IsAnchored(m_pRoot, 0) ? 1 : 0;
   AnalyzeRequired();
+  // Automatic possessive repeats: not where a recursion gives a group other followers than
+  // its own, and not for huge patterns (the analysis asks for first characters per member).
+  bool recursion = false;
+  for (int i = 0; i < m_pool.GetSize() && !recursion; ++i)
+    recursion = m_pool[i]->m_nKind == ELEMENT_DELEGATE && static_cast<const CDelegateElement<CHART>*>(m_pool[i])->m_pTarget;
+  if (!recursion && m_pool.GetSize() <= 1000) {
+    unsigned char saved[256];
+    std::memcpy(saved, m_first, sizeof saved);
+    const bool savedHigh = m_bFirstHigh, savedAny = m_bFirstAny;
+    FirstSet any;
+    std::memset(any.set, 0, sizeof any.set);
+    any.high = false;
+    any.any = true;
+    MarkPossessive(m_pRoot, any, 0);
+    std::memcpy(m_first, saved, sizeof saved);
+    m_bFirstHigh = savedHigh;
+    m_bFirstAny = savedAny;
+  }
 #else
   // The host counts every attempt at every position, so it searches without filters.
   m_bFilter = false;
@@ -1450,6 +1468,104 @@ bool CRegexpT<CHART>::AddFirst(const Element* e, int depth) {
     }
     default:
       return true;  // boundaries, \G, empty, brackets and assertions consume nothing
+  }
+}
+
+// Adds the characters that may come first when `e` matches to `into`; returns whether `e` can
+// match without consuming. Uses the first-character analysis, whose state the caller keeps.
+template <class CHART>
+bool CRegexpT<CHART>::FirstOf(const Element* e, FirstSet& into) {
+  std::memset(m_first, 0, sizeof m_first);
+  m_bFirstHigh = false;
+  m_bFirstAny = false;
+  bool empty = AddFirst(e, 0);
+  for (int c = 0; c < 256; ++c) into.set[c] |= m_first[c];
+  into.high = into.high || m_bFirstHigh;
+  into.any = into.any || m_bFirstAny;
+  return empty;
+}
+
+// Marks the greedy single-character repeats within `e` whose every follower begins with a
+// character the repeat refuses (CGreedyElement::m_bAutoPossessive). `follow` holds the first
+// characters of what may come after `e`, any when that may be nothing (the pattern's or an
+// assertion's end) or is not known. Left-to-right parts only.
+template <class CHART>
+void CRegexpT<CHART>::MarkPossessive(const Element* e, const FirstSet& follow, int depth) {
+  if (!e || depth > 64) return;
+  switch (e->m_nKind) {
+    case ELEMENT_LIST: {
+      const CListElement<CHART>* l = static_cast<const CListElement<CHART>*>(e);
+      if (l->m_bRightLeft) return;
+      FirstSet cur = follow;
+      for (int i = l->m_elements.GetSize() - 1; i >= 0; --i) {
+        MarkPossessive(l->m_elements[i], cur, depth + 1);
+        FirstSet first;
+        std::memset(first.set, 0, sizeof first.set);
+        first.high = false;
+        first.any = false;
+        if (FirstOf(l->m_elements[i], first)) {
+          for (int c = 0; c < 256; ++c) cur.set[c] |= first.set[c];
+          cur.high = cur.high || first.high;
+          cur.any = cur.any || first.any;
+        } else {
+          cur = first;
+        }
+      }
+      return;
+    }
+    case ELEMENT_ALTERNATIVE: {
+      const CAlternativeElement<CHART>* a = static_cast<const CAlternativeElement<CHART>*>(e);
+      for (int i = 0; i < a->m_elements.GetSize(); ++i) MarkPossessive(a->m_elements[i], follow, depth + 1);
+      return;
+    }
+    case ELEMENT_GREEDY:
+    case ELEMENT_POSSESSIVE:
+    case ELEMENT_RELUCTANT:
+    case ELEMENT_FIXED: {
+      CRepeatBase<CHART>* r = static_cast<CRepeatBase<CHART>*>(const_cast<Element*>(e));
+      if (r->m_bRightLeft) return;
+      // After an iteration comes another one or what follows the repeat.
+      FirstSet inner = follow;
+      FirstOf(r->m_pElement, inner);
+      MarkPossessive(r->m_pElement, inner, depth + 1);
+      if (e->m_nKind != ELEMENT_GREEDY || r->m_nFast == FAST_NONE || follow.any) return;
+      const Element* x = r->m_pElement;
+      bool high = false;
+      for (unsigned c = 0; c < 256; ++c) {
+        bool in = r->m_nFast == FAST_CHARSET ? static_cast<const CCharsetElement<CHART>*>(x)->TestCode(c)
+                  : r->m_nFast == FAST_POSIX ? static_cast<const CPosixElement<CHART>*>(x)->TestCode(c)
+                                             : static_cast<const CStringElement<CHART>*>(x)->TestCode(c);
+        if (in && follow.set[c]) return;
+      }
+      if (TarnoChars<CHART>::kWide) {
+        if (r->m_nFast == FAST_CHARSET) {
+          high = CanMatchHigh(static_cast<const CCharsetElement<CHART>*>(x));
+        } else if (r->m_nFast == FAST_POSIX) {
+          high = !static_cast<const CPosixElement<CHART>*>(x)->m_bYes;
+        } else {
+          const CStringElement<CHART>* s = static_cast<const CStringElement<CHART>*>(x);
+          unsigned c = TarnoChars<CHART>::Code(s->m_szPattern[0]);
+          high = c >= 256 || (s->m_bIgnoreCase && (TarnoUpper<CHART>(c) >= 256 || TarnoLower<CHART>(c) >= 256));
+        }
+      }
+      if (high && follow.high) return;
+      static_cast<CGreedyElement<CHART>*>(r)->m_bAutoPossessive = true;
+      return;
+    }
+    case ELEMENT_INDEPENDENT:
+    case ELEMENT_ASSERTION: {
+      // Nothing after them backtracks into their inner element: it ends where they end.
+      FirstSet any;
+      std::memset(any.set, 0, sizeof any.set);
+      any.high = false;
+      any.any = true;
+      MarkPossessive(e->m_nKind == ELEMENT_INDEPENDENT ? static_cast<const CIndependentElement<CHART>*>(e)->m_pElement
+                                                       : static_cast<const CAssertionElement<CHART>*>(e)->m_pElement,
+                     any, depth + 1);
+      return;
+    }
+    default:
+      return;  // conditionals are left as they are
   }
 }
 

@@ -23,6 +23,56 @@ enum MatchStatus {
                             // the search stopped there and has no answer
 };
 
+// The ints of a match result: held in the object itself up to kInline of them (a pattern of up
+// to nine groups, and Replace's four more), so that a search loop allocates nothing per match;
+// on the heap beyond that.
+class ResultValues {
+ public:
+  static const int kInline = 24;
+  ResultValues() = default;
+  explicit ResultValues(const CBufferT<int>& values) { Append(values.GetBuffer(), values.GetSize()); }
+  ResultValues(const ResultValues& other) { Append(other.Data(), other.m_nSize); }
+  ResultValues& operator=(const ResultValues& other) {
+    if (this != &other) {
+      m_nSize = 0;
+      Append(other.Data(), other.m_nSize);
+    }
+    return *this;
+  }
+  int GetSize() const { return m_nSize; }
+  int& operator[](int i) { return Data()[i]; }
+  int operator[](int i) const { return Data()[i]; }
+  // Sets the size; new entries are left uninitialised.
+  void Resize(int size) {
+    if (size < 0) size = 0;
+    if (size > kInline) {
+      if (m_heap.GetSize() == 0 && m_nSize > 0) m_heap.Append(m_inline, m_nSize);
+      m_heap.Resize(size);
+    } else if (m_heap.GetSize() > 0) {
+      m_heap.Resize(size);  // once on the heap, stays there
+    }
+    m_nSize = size;
+  }
+  void Push(int v) {
+    Resize(m_nSize + 1);
+    Data()[m_nSize - 1] = v;
+  }
+
+ private:
+  void Append(const int* values, int count) {
+    if (count <= 0) return;
+    int at = m_nSize;
+    Resize(m_nSize + count);
+    std::memcpy(Data() + at, values, sizeof(int) * static_cast<size_t>(count));
+  }
+  int* Data() { return m_heap.GetSize() > 0 ? m_heap.GetBuffer() : m_inline; }
+  const int* Data() const { return m_heap.GetSize() > 0 ? m_heap.GetBuffer() : m_inline; }
+
+  int m_inline[kInline];
+  CBufferT<int> m_heap;  // in use while its size is above 0
+  int m_nSize = 0;
+};
+
 // The result of one search: [0] matched flag, [1] highest group number, then start and end of
 // group 0 and of each group (-1, -1 for a group that did not take part). A not-matched result is
 // empty. After Replace it may carry four more ints (see CRegexpT::Replace).
@@ -51,7 +101,7 @@ class MatchResult {
   int GetStatus() const { return m_nStatus; }
   bool HitNestingLimit() const { return m_nStatus == MATCH_NESTING_LIMIT; }
 
-  CBufferT<int> m_result;
+  ResultValues m_result;
   int m_nStatus = MATCH_COMPLETE;
 
  private:

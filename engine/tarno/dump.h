@@ -19,7 +19,8 @@
 
 TARNO_NAMESPACE_BEGIN
 
-// DUMP_FILTERS appends what the plain build's search uses besides the graph: " | required
+// DUMP_FILTERS marks greedy repeats that the plain build made possessive ("{1,inf}+auto(x)") and
+// appends what the plain build's search uses besides the graph: " | required
 // \"text\" at N" for the required string (suffix i ignore case, upper-cased; N its distance from
 // the match start, ? when not fixed, "after any" when the part before it may consume anything).
 enum { DUMP_SPANS = 1, DUMP_FILTERS = 2 };
@@ -138,6 +139,9 @@ void TarnoDumpElement(std::string& out, const CPatternElement<CHART>* e, int opt
       out += "{" + num(min) + "," + (max >= TARNO_INFINITE ? std::string("inf") : std::to_string(max)) + "}";
       if (e->m_nKind == ELEMENT_RELUCTANT) out += '?';
       if (e->m_nKind == ELEMENT_POSSESSIVE) out += '+';
+      if ((options & DUMP_FILTERS) && e->m_nKind == ELEMENT_GREEDY &&
+          static_cast<const CGreedyElement<CHART>*>(e)->m_bAutoPossessive)
+        out += "+auto";
       out += '(';
       child(inner);
       out += ')';

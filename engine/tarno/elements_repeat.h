@@ -173,6 +173,10 @@ class CGreedyElement : public CRepeatBase<CHART> {
 
   int m_nMin;
   int m_nExtra;  // maximum minus minimum; TARNO_INFINITE - min when unbounded
+  // Set by the compiler's finishing pass (plain build, fast path only): what follows the repeat
+  // must begin with a character the repeat's own test refuses, so giving back any character it
+  // took can never let the rest match there; the repeat then never gives any back.
+  bool m_bAutoPossessive = false;
   // Set by the compiler's finishing pass: the repeat is unbounded, and the captures its
   // iterations leave cannot change what follows (the inner element holds no group and no
   // recursion, or nothing in the pattern reads captures: no back-reference, conditional,
@@ -212,12 +216,12 @@ class CGreedyElement : public CRepeatBase<CHART> {
 #if !TARNO_HOST
     if (this->m_nFast) {
       int n = st.Pop();
-      if (n > 0) {
+      if (n > 0 && !m_bAutoPossessive) {
         ctx->m_nCurrentPos -= this->Dir();
         st.Push(n - 1);
         return 1;
       }
-      ctx->m_nCurrentPos -= m_nMin * this->Dir();
+      ctx->m_nCurrentPos -= (m_nMin + n) * this->Dir();
       return 0;
     }
 #endif

@@ -49,7 +49,7 @@ typename CRegexpT<CHART>::Context* CRegexpT<CHART>::PrepareMatch(const CHART* te
 template <class CHART>
 MatchResult CRegexpT<CHART>::BuildResult(const Context* ctx) const {
   MatchResult result;
-  CBufferT<int>& r = result.m_result;
+  ResultValues& r = result.m_result;
   r.Resize(2 + 2 * (m_nMaxGroup + 1));
   r[0] = 1;
   r[1] = m_nMaxGroup;

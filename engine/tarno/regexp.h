@@ -234,6 +234,14 @@ class CRegexpT {
   bool SetsCaptures(const Element* e, int depth) const;
   bool IsAnchored(const Element* e, int depth) const;
   static bool CanMatchHigh(const CCharsetElement<CHART>* cs);
+  // Automatic possessive repeats (plain build; compiler.h).
+  struct FirstSet {
+    unsigned char set[256];
+    bool high;
+    bool any;
+  };
+  bool FirstOf(const Element* e, FirstSet& into);
+  void MarkPossessive(const Element* e, const FirstSet& follow, int depth);
   // Required-text analysis for the start-position filter (plain build; required.h).
   struct RequiredScan;
   void AnalyzeRequired();
