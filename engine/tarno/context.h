@@ -260,10 +260,12 @@ class CMatchContext {
   int PushRecord(int group, int open, int close, int fourth) {
     ++m_nCaptureVersion;
     int at = m_captureStack.GetSize();
-    m_captureStack.Push(group);
-    m_captureStack.Push(open);
-    m_captureStack.Push(close);
-    m_captureStack.Push(fourth);
+    m_captureStack.Resize(at + 4);
+    int* r = m_captureStack.GetBuffer() + at;
+    r[0] = group;
+    r[1] = open;
+    r[2] = close;
+    r[3] = fourth;
     int prev = (group >= 0 && group < m_captureIndex.GetSize()) ? m_captureIndex[group] : -1;
     m_capturePrev.Resize(at / 4 + 1);
     m_capturePrev[at / 4] = prev;
