@@ -1192,7 +1192,10 @@ void CRegexpT<CHART>::Finish() {
     CGreedyElement<CHART>* g = static_cast<CGreedyElement<CHART>*>(m_pool[i]);
     g->m_bSkipOffered = g->m_nExtra == TARNO_INFINITE - g->m_nMin &&
                         (!readsCaptures || !SetsCaptures(g->m_pElement, 0));
+    g->m_nKeptList = -1;
   }
+  m_nKeptLists = 0;
+  if (!readsCaptures && m_pRoot) MarkKeptLists(m_pRoot, 0);
 #if !TARNO_HOST
   for (int i = 0; i < m_pool.GetSize(); ++i) {
     int kind = m_pool[i]->m_nKind;
@@ -1314,6 +1317,21 @@ bool CRegexpT<CHART>::AnalyzeRetry(const Element* e) {
   state = retry ? 2 : 1;
   const_cast<Element*>(e)->m_bCanRetry = retry;
   return retry;
+}
+
+// Gives a kept list (CGreedyElement::m_nKeptList) to the greedy repeats with m_bSkipOffered that
+// `e` reaches through sequences of the pattern's direction alone, starting from the root.
+template <class CHART>
+void CRegexpT<CHART>::MarkKeptLists(const Element* e, int depth) {
+  if (depth > 64) return;
+  if (e->m_nKind == ELEMENT_LIST) {
+    const CListElement<CHART>* l = static_cast<const CListElement<CHART>*>(e);
+    if (l->m_bRightLeft != ((m_nFlags & RIGHTTOLEFT) != 0)) return;
+    for (int i = 0; i < l->m_elements.GetSize(); ++i) MarkKeptLists(l->m_elements[i], depth + 1);
+  } else if (e->m_nKind == ELEMENT_GREEDY) {
+    CGreedyElement<CHART>* g = static_cast<CGreedyElement<CHART>*>(const_cast<Element*>(e));
+    if (g->m_bSkipOffered && g->m_nKeptList < 0) g->m_nKeptList = m_nKeptLists++;
+  }
 }
 
 // Whether matching `e` may add or change capture records: it holds a group, or a recursion

@@ -328,13 +328,23 @@ class CMatchContext {
   }
 
   // --- offered-end lists of greedy repeats ---
+  // The first m_nKeptLists lists belong to the repeats on the pattern's top-level path
+  // (CGreedyElement::m_nKeptList): they outlive the attempts of one search, since what follows
+  // such a repeat is the same in every attempt (KeepLists). The others are per attempt.
+  int m_nKeptLists = 0;
+  void KeepLists(int count) {
+    if (static_cast<int>(m_lists.size()) < count) m_lists.resize(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) m_lists[static_cast<size_t>(i)].clear();
+    m_nKeptLists = count;
+    m_nListsUsed = count;
+  }
   int AllocList() {
     if (m_nListsUsed >= static_cast<int>(m_lists.size())) m_lists.emplace_back();
     m_lists[m_nListsUsed].clear();
     return m_nListsUsed++;
   }
   void FreeList(int id) {
-    if (id == m_nListsUsed - 1) --m_nListsUsed;
+    if (id >= m_nKeptLists && id == m_nListsUsed - 1) --m_nListsUsed;
   }
 
   // --- recursion ---
@@ -381,7 +391,7 @@ class CMatchContext {
   void BeginAttempt(int pos) {
     m_stack.Clear();
     TruncateCaptures(0);
-    m_nListsUsed = 0;
+    m_nListsUsed = m_nKeptLists;
     m_nEmptyRetries = 0;
     m_nNesting = 0;
     m_calls.Clear();  // a search cut short leaves its calls behind

@@ -38,6 +38,7 @@ typename CRegexpT<CHART>::Context* CRegexpT<CHART>::PrepareMatch(const CHART* te
   ctx->m_captureIndex.Resize(m_nMaxGroup + 1);
   ctx->m_captureIndex.Fill(-1);
   ctx->m_nListsUsed = 0;
+  ctx->m_nKeptLists = 0;
   ctx->m_nStatus = MATCH_COMPLETE;
   ctx->m_pRequiredOwner = nullptr;
 #ifdef TARNO_WORK_LIMIT
@@ -142,6 +143,8 @@ MatchResult CRegexpT<CHART>::Match(Context* ctx, const Element* root) const {
     ctx->m_captureIndex.Fill(-1);
   }
   const bool filter = !TARNO_HOST && root == m_pRoot && !m_bStartPointOnly;
+  // The top-level repeats' lists of explored ends serve every attempt of this search.
+  ctx->KeepLists(root == m_pRoot ? m_nKeptLists : 0);
   while (ctx->m_nCurrentPos != stop) {
     int pos = ctx->m_nCurrentPos;
     if (rtl ? pos < 0 : (pos < 0 || pos > ctx->m_nLength)) break;

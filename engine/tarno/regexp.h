@@ -229,6 +229,7 @@ class CRegexpT {
   void Resolve();
   void Finish();
   bool AnalyzeRetry(const Element* e);
+  void MarkKeptLists(const Element* e, int depth);
   // First-character analysis for the start-position filter (plain build).
   bool AddFirst(const Element* e, int depth);
   bool SetsCaptures(const Element* e, int depth) const;
@@ -273,6 +274,7 @@ class CRegexpT {
   bool m_bFirstHigh = false;                  // a first character of 256 or above is possible
   bool m_bFirstAny = false;                   // (during the analysis) any character may come first
   int m_nFirstSingle = -1;                    // the only possible first character, or -1
+  int m_nKeptLists = 0;                       // repeats with a list kept across attempts
   int m_nAnchor = 0;                          // 1: matches only at the text start (left to right)
                                               // or the text end (right to left)
   Required m_required;
