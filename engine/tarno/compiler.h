@@ -25,6 +25,7 @@ void CRegexpT<CHART>::Clear() {
   m_bFilter = false;
   m_nFirstSingle = -1;
   m_nAnchor = 0;
+  m_bWordStart = false;
   m_required.on = false;
 }
 
@@ -1231,6 +1232,13 @@ void CRegexpT<CHART>::Finish() {
     if (count == 1) m_nFirstSingle = last;
   }
   m_nAnchor = IsAnchored(m_pRoot, 0) ? 1 : 0;
+  // A match that begins with \b and a word character begins where a word does.
+  m_bWordStart = false;
+  if (m_bFilter && !m_bFirstHigh && !(m_nFlags & RIGHTTOLEFT) && BeginsWithWordBoundary(m_pRoot, 0)) {
+    m_bWordStart = true;
+    for (unsigned c = 0; c < 256; ++c)
+      if (m_first[c] && !TarnoIsWord(c)) m_bWordStart = false;
+  }
   AnalyzeRequired();
   // Automatic possessive repeats: not where a recursion gives a group other followers than
   // its own, and not for huge patterns (the analysis asks for first characters per member).
@@ -1600,6 +1608,37 @@ bool CRegexpT<CHART>::CanMatchHigh(const CCharsetElement<CHART>* cs) {
     if (e->m_nKind == ELEMENT_POSIX && !static_cast<const CPosixElement<CHART>*>(e)->m_bYes) return true;
   }
   return false;
+}
+
+// Whether every match of `e` (left to right) begins with \b or a word-start boundary.
+template <class CHART>
+bool CRegexpT<CHART>::BeginsWithWordBoundary(const Element* e, int depth) const {
+  if (depth > 64) return false;
+  switch (e->m_nKind) {
+    case ELEMENT_BOUNDARY: {
+      const CBoundaryElement<CHART>* b = static_cast<const CBoundaryElement<CHART>*>(e);
+      return b->m_bYes && (b->m_nType == BOUNDARY_WORD || b->m_nType == BOUNDARY_WORD_START);
+    }
+    case ELEMENT_LIST: {
+      const CListElement<CHART>* l = static_cast<const CListElement<CHART>*>(e);
+      if (l->m_bRightLeft) return false;
+      for (int k = 0; k < l->m_elements.GetSize(); ++k) {
+        const Element* m = l->m_elements[k];
+        if (m->m_nKind == ELEMENT_BRACKET || m->m_nKind == ELEMENT_EMPTY) continue;
+        return BeginsWithWordBoundary(m, depth + 1);
+      }
+      return false;
+    }
+    case ELEMENT_ALTERNATIVE: {
+      const CAlternativeElement<CHART>* a = static_cast<const CAlternativeElement<CHART>*>(e);
+      if (a->m_elements.IsEmpty()) return false;
+      for (int i = 0; i < a->m_elements.GetSize(); ++i)
+        if (!BeginsWithWordBoundary(a->m_elements[i], depth + 1)) return false;
+      return true;
+    }
+    default:
+      return false;
+  }
 }
 
 // Whether every match of `e` begins with the text-start anchor (left to right) or, for a

@@ -20,7 +20,8 @@
 TARNO_NAMESPACE_BEGIN
 
 // DUMP_FILTERS marks greedy repeats that the plain build made possessive ("{1,inf}+auto(x)") and
-// appends what the plain build's search uses besides the graph: " | required
+// appends what the plain build's search uses besides the graph: " | word start" when matches
+// begin only where words do, " | required
 // \"text\" at N" for the required string (suffix i ignore case, upper-cased; N its distance from
 // the match start, ? when not fixed, "after any" when the part before it may consume anything).
 enum { DUMP_SPANS = 1, DUMP_FILTERS = 2 };
@@ -233,6 +234,7 @@ template <class CHART>
 std::string TarnoDump(const CRegexpT<CHART>& re, int options = 0) {
   std::string out;
   TarnoDumpElement(out, re.GetRoot(), options);
+  if ((options & DUMP_FILTERS) && re.StartsAtWords()) out += " | word start";
   const typename CRegexpT<CHART>::Required& r = re.GetRequired();
   if ((options & DUMP_FILTERS) && r.on) {
     out += " | required \"";

@@ -122,6 +122,13 @@ int CRegexpT<CHART>::ScanFirst(const CHART* t, int pos, int end) const {
       if (t[pos] == want) return pos;
     return end;
   }
+  if (m_bWordStart) {
+    for (; pos < end; ++pos) {
+      unsigned c = TarnoChars<CHART>::Code(t[pos]);
+      if (c < 256 && m_first[c] && (pos == 0 || !TarnoIsWord(TarnoChars<CHART>::Code(t[pos - 1])))) return pos;
+    }
+    return end;
+  }
   for (; pos < end; ++pos) {
     unsigned c = TarnoChars<CHART>::Code(t[pos]);
     if (c < 256 ? m_first[c] : m_bFirstHigh) return pos;

@@ -133,6 +133,9 @@ class CRegexpT {
     bool beforeAny = false;          // the part before can consume anything
   };
   const Required& GetRequired() const { return m_required; }
+  // Plain build: a match can begin only where a word does (the pattern begins with \b and a
+  // word character), which the start filter checks too.
+  bool StartsAtWords() const { return m_bWordStart; }
   // The host's "only start point": every search tries only one start position.
   void SetStartPointOnly(bool only) { m_bStartPointOnly = only; }
   bool IsStartPointOnly() const { return m_bStartPointOnly; }
@@ -234,6 +237,7 @@ class CRegexpT {
   bool AddFirst(const Element* e, int depth);
   bool SetsCaptures(const Element* e, int depth) const;
   bool IsAnchored(const Element* e, int depth) const;
+  bool BeginsWithWordBoundary(const Element* e, int depth) const;
   static bool CanMatchHigh(const CCharsetElement<CHART>* cs);
   // Automatic possessive repeats (plain build; compiler.h).
   struct FirstSet {
@@ -275,6 +279,7 @@ class CRegexpT {
   bool m_bFirstAny = false;                   // (during the analysis) any character may come first
   int m_nFirstSingle = -1;                    // the only possible first character, or -1
   int m_nKeptLists = 0;                       // repeats with a list kept across attempts
+  bool m_bWordStart = false;                  // a match begins only where a word does
   int m_nAnchor = 0;                          // 1: matches only at the text start (left to right)
                                               // or the text end (right to left)
   Required m_required;

@@ -213,6 +213,33 @@ TEST(AutoPossessive, MatchesStay) {
   CHECK_SEARCHES(rows);
 }
 
+// Patterns that begin with \b and a word character start only where a word does.
+TEST(StartFilter, WordStarts) {
+  static const RequiredCase rows[] = {
+      {"\\b(\\w+)\\s+\\1\\b", 0, " | word start"},
+      {"\\b\\w+ing\\b", 0, " | word start | required \"ing\" at ?"},
+      {"(\\b[a-z]+|\\bx)", 0, " | word start"},
+      {"\\b[a-z-]+", 0, ""},   // '-' is not a word character: \b may lie after it
+      {"\\B\\w+", 0, ""},
+      {"\\b\\w|x", 0, ""},
+      {"\\b\\w+", RIGHTTOLEFT, ""},
+  };
+  for (const RequiredCase& c : rows)
+    for (const Engine* e : AllEngines()) {
+      std::string dump = e->Dump(U(c.pattern), c.flags, DUMP_FILTERS);
+      size_t at = dump.find(" | ");
+      EXPECT_EQ(e->IsHost() ? "" : c.required, at == std::string::npos ? std::string() : dump.substr(at))
+          << e->Name() << " /" << c.pattern << "/";
+    }
+  static const SearchCase searches[] = {
+      {"\\b(\\w+)\\s+\\1\\b", 0, "the the thethe the a a", "0-7,0-3 19-22,19-20"},
+      {"\\b[a-z]+", 0, "ab-cd _x 9y y", "0-2 3-5 12-13"},
+      {"\\b[a-z-]+", 0, "ab-cd -x a-", "0-5 7-8 9-11"},
+      {"\\b\\w+", 0, "\u00e9t\u00e9 ok", "1-2 4-6"},
+  };
+  CHECK_SEARCHES(searches);
+}
+
 // The other operations run the same search loop.
 TEST(Required, OperationsAgree) {
   for (const Engine* e : AllEngines()) {
