@@ -390,7 +390,17 @@ class CMatchContext {
   // Resets everything for a new attempt at `pos`, with group 0 opened there.
   void BeginAttempt(int pos) {
     m_stack.Clear();
+#if TARNO_HOST
     TruncateCaptures(0);
+#else
+    // Without balancing groups no record was taken away, and every group's chain of records
+    // ends at -1: dropping them all leaves every group without one.
+    if (!m_captureStack.IsEmpty()) {
+      ++m_nCaptureVersion;
+      m_captureIndex.Fill(-1);
+      m_captureStack.Clear();
+    }
+#endif
     m_nListsUsed = m_nKeptLists;
     m_nEmptyRetries = 0;
     m_nNesting = 0;
