@@ -29,6 +29,8 @@ const NestedCase kCases[] = {
     {"AltStar", "(?:a|b)*c", "", false},
     {"AltPlusPlus", "((?:a|b)+)+c", "", false},
     {"ShortLong", "(?:a|aa)+c", "", false},
+    // A mandatory iteration, and a follower that no required string answers.
+    {"PlusPlusAlt", "(?:a+)+(?:b|c)", "", false},
     {"StarStar", "(a*)*b", "", false},
     {"OptionalStar", "(?:a?a)*b", "", false},
     // Back-references elsewhere in the pattern: the repeat's inner element sets no capture, so

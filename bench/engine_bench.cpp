@@ -1,23 +1,40 @@
-// engine_bench: the plain build of the engine (CRegexpT<char>) against std::regex and PCRE2 (the
-// interpreter and the JIT), each finding every match of a pattern in the same generated text of
-// 3 MiB. Reports bytes per second and the match count of each run.
+// engine_bench: the engine (CRegexpT<char>, the plain build and, as "tarno_host", the host build
+// without a trace hook) against std::regex, Boost.Regex, RE2 and PCRE2 (the interpreter and the
+// JIT), each finding every match of a pattern in the same generated text of 3 MiB. Reports bytes
+// per second and the match count of each run.
+//
+// The failing searches run on texts of their own, where the character a match needs is missing:
+// `(a|b)*c` on a run of a and b, `.*x` on one long line without x (1 MiB each, --fail_size=BYTES
+// changes it), `(?:x+)+y` on 400 x. Engines that would overflow their stack or run for hours on
+// one of them (they backtrack by recursion, or exponentially) are left out of that row.
 //
 // Before the benchmarks run, every engine counts the matches of every pattern once and the
 // counts are compared; a pattern on which the engines disagree is reported and makes the program
 // exit with status 1 after the benchmarks.
 //
-//   engine_bench [Google Benchmark options]       e.g. --benchmark_filter=Email
+//   engine_bench [--fail_size=BYTES] [Google Benchmark options]    e.g. --benchmark_filter=Email
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <random>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "bench/engine_bench_host.h"
 #include "engine/tarno.h"
+
+#ifdef KORVANE_HAVE_BOOST_REGEX
+#include <boost/regex.hpp>
+#endif
+#ifdef KORVANE_HAVE_RE2
+#include <re2/re2.h>
+#endif
 
 #ifdef KORVANE_HAVE_PCRE2
 #define PCRE2_CODE_UNIT_WIDTH 8
@@ -29,8 +46,9 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // The text: seeded, so that every run and every engine sees the same bytes. Lines of words from
 // a made-up vocabulary, with the words the patterns look for mixed in at known rates: words in
-// -ing, the ten alternation words (some capitalised), e-mail addresses, dotted quads (valid and
-// not) and doubled words.
+// -ing and -ed, the ten alternation words (some capitalised), the name Sherlock Holmes (in three
+// spellings of the case), e-mail addresses, URIs, dates, dotted quads (valid and not) and
+// doubled words.
 
 const size_t kTextSize = 3u << 20;
 
@@ -74,6 +92,21 @@ std::string MakeText() {
     } else if (r < 70) {
       std::string w = vocabulary[rng() % vocabulary.size()];
       piece = w + " " + w;
+    } else if (r < 73) {
+      static const char* const kHolmes[] = {"Sherlock Holmes", "Holmes", "holmes", "HOLMES", "Sherlock"};
+      piece = kHolmes[rng() % 5];
+    } else if (r < 75) {
+      piece = std::string(rng() % 2 ? "https" : "ftp") + "://" + vocabulary[rng() % vocabulary.size()] + ".org/" +
+              vocabulary[rng() % vocabulary.size()];
+      if (rng() % 2) piece += "?q=" + vocabulary[rng() % vocabulary.size()];
+      if (rng() % 3 == 0) piece += "#" + vocabulary[rng() % vocabulary.size()];
+    } else if (r < 78) {
+      char date[16];
+      std::snprintf(date, sizeof date, "%04u-%02u-%02u", 1900 + static_cast<unsigned>(rng() % 200),
+                    1 + static_cast<unsigned>(rng() % 12), 1 + static_cast<unsigned>(rng() % 28));
+      piece = date;
+    } else if (r < 100) {
+      piece = vocabulary[rng() % vocabulary.size()] + "ed";
     } else {
       piece = vocabulary[rng() % vocabulary.size()];
       if (rng() % 10 == 0) piece += rng() % 2 ? "," : ".";
@@ -98,22 +131,65 @@ const std::string& Text() {
 // ---------------------------------------------------------------------------------------------
 // The patterns. Every one means the same in all engines here (ECMAScript for std::regex).
 
+// Which text a pattern runs on.
+enum TextKind { TEXT_PROSE = 0, TEXT_AB = 1, TEXT_LINE = 2, TEXT_X400 = 3 };
+
 struct BenchPattern {
   const char* name;
   const char* pattern;
   bool ignoreCase;
+  TextKind text;
+  const char* skip;  // engines left out of this row (blank-separated names), with the reason above
 };
 
 const BenchPattern kPatterns[] = {
-    {"Literal", "lantern", false},
-    {"LiteralNoCase", "lantern", true},
-    {"TenWords", "lantern|harbor|velvet|copper|meadow|thistle|garnet|falcon|ember|willow", false},
-    {"Email", "[\\w.+-]+@[\\w.-]+\\.[\\w.-]+", false},
-    {"IPv4", "(?:(?:25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)\\.){3}(?:25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)", false},
-    {"WordsIng", "\\b\\w+ing\\b", false},
-    {"TwoWords", "(\\w+)\\s+(\\w+)", false},
-    {"DoubledWord", "\\b(\\w+)\\s+\\1\\b", false},
+    {"Literal", "Sherlock", false, TEXT_PROSE, ""},
+    {"LiteralNoCase", "holmes", true, TEXT_PROSE, ""},
+    {"TenWords", "lantern|harbor|velvet|copper|meadow|thistle|garnet|falcon|ember|willow", false, TEXT_PROSE, ""},
+    {"Email", "[\\w\\.+-]+@[\\w\\.-]+\\.[\\w\\.-]+", false, TEXT_PROSE, ""},
+    {"Uri", "[\\w]+://[^/\\s?#]+[^\\s?#]+(?:\\?[^\\s#]*)?(?:#[^\\s]*)?", false, TEXT_PROSE, ""},
+    {"IPv4", "(?:(?:25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)\\.){3}(?:25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)", false,
+     TEXT_PROSE, ""},
+    {"WordsIng", "\\b\\w+ing\\b", false, TEXT_PROSE, ""},
+    {"WordsEd", "[a-z]+ed\\b", false, TEXT_PROSE, ""},
+    {"Date", "\\d{4}-\\d{2}-\\d{2}", false, TEXT_PROSE, ""},
+    {"TwoWords", "(\\w+)\\s+(\\w+)", false, TEXT_PROSE, ""},
+    {"DoubledWord", "\\b(\\w+)\\s+\\1\\b", false, TEXT_PROSE, "re2"},  // RE2 has no back-references
+    // Failing searches. std::regex recurses once per character of a repeat (its stack overflows on
+    // a long run) and, like Boost.Regex, backtracks (?:x+)+y exponentially. The host build tries
+    // every start position (its trace sees every attempt), which is quadratic on the long texts.
+    {"FailAltStar", "(a|b)*c", false, TEXT_AB, "std_regex tarno_host"},
+    {"FailDotStar", ".*x", false, TEXT_LINE, "std_regex tarno_host"},
+    {"FailNested", "(?:x+)+y", false, TEXT_X400, "std_regex boost"},
 };
+
+size_t g_failSize = 1u << 20;
+
+const std::string& TextFor(TextKind kind) {
+  static const std::string ab = [] {
+    std::mt19937 rng(7654321);
+    std::string t(g_failSize, 'a');
+    for (char& c : t) c = rng() % 2 ? 'a' : 'b';
+    return t;
+  }();
+  static const std::string line = [] {
+    std::mt19937 rng(7654322);
+    std::string t(g_failSize, ' ');
+    for (char& c : t) {
+      unsigned r = rng() % 27;
+      c = r == 26 ? ' ' : static_cast<char>('a' + r);
+      if (c == 'x') c = 'y';
+    }
+    return t;
+  }();
+  static const std::string x400(400, 'x');
+  switch (kind) {
+    case TEXT_AB: return ab;
+    case TEXT_LINE: return line;
+    case TEXT_X400: return x400;
+    default: return Text();
+  }
+}
 
 // ---------------------------------------------------------------------------------------------
 // One matcher per engine: compiled once, then counts every match in a text. After an empty
@@ -139,6 +215,15 @@ class TarnoMatcher : public Matcher {
 
  private:
   CRegexpT<char> m_re;
+};
+
+class TarnoHostMatcher : public Matcher {
+ public:
+  explicit TarnoHostMatcher(const BenchPattern& p) : m_re(MakeHostCounter(p.pattern, p.ignoreCase)) {}
+  long CountAll(const std::string& text) const override { return m_re->CountAll(text); }
+
+ private:
+  std::unique_ptr<HostCounter> m_re;
 };
 
 class StdMatcher : public Matcher {
@@ -197,6 +282,76 @@ class PcreMatcher : public Matcher {
 };
 #endif
 
+#ifdef KORVANE_HAVE_BOOST_REGEX
+class BoostMatcher : public Matcher {
+ public:
+  explicit BoostMatcher(const BenchPattern& p) {
+    try {
+      m_re.assign(p.pattern, p.ignoreCase ? boost::regex::perl | boost::regex::icase : boost::regex::perl);
+      m_ok = true;
+    } catch (const std::exception&) {
+      m_ok = false;
+    }
+  }
+  bool Ok() const override { return m_ok; }
+  // -1 when the engine gives up (its limit on backtracking).
+  long CountAll(const std::string& text) const override {
+    long n = 0;
+    std::string::const_iterator begin = text.begin(), end = text.end(), pos = begin;
+    boost::smatch m;
+    try {
+      while (pos <= end) {
+        boost::match_flag_type flags = pos == begin ? boost::match_default : boost::match_prev_avail;
+        if (!boost::regex_search(pos, end, m, m_re, flags)) break;
+        ++n;
+        if (m[0].first == m[0].second) {
+          if (m[0].second == end) break;
+          pos = m[0].second + 1;
+        } else {
+          pos = m[0].second;
+        }
+      }
+    } catch (const std::exception&) {
+      return -1;
+    }
+    return n;
+  }
+
+ private:
+  boost::regex m_re;
+  bool m_ok = false;
+};
+#endif
+
+#ifdef KORVANE_HAVE_RE2
+class Re2Matcher : public Matcher {
+ public:
+  explicit Re2Matcher(const BenchPattern& p) : m_re(p.pattern, Options(p)) {}
+  bool Ok() const override { return m_re.ok(); }
+  long CountAll(const std::string& text) const override {
+    re2::StringPiece input(text);
+    re2::StringPiece m;
+    size_t pos = 0, len = text.size();
+    long n = 0;
+    while (pos <= len && m_re.Match(input, pos, len, RE2::UNANCHORED, &m, 1)) {
+      ++n;
+      size_t start = static_cast<size_t>(m.data() - text.data()), stop = start + m.size();
+      pos = stop == start ? stop + 1 : stop;
+    }
+    return n;
+  }
+
+ private:
+  static RE2::Options Options(const BenchPattern& p) {
+    RE2::Options o;
+    o.set_case_sensitive(!p.ignoreCase);
+    o.set_log_errors(false);
+    return o;
+  }
+  RE2 m_re;
+};
+#endif
+
 struct EngineKind {
   const char* name;
   Matcher* (*make)(const BenchPattern&);
@@ -204,15 +359,27 @@ struct EngineKind {
 
 const EngineKind kEngines[] = {
     {"tarno", [](const BenchPattern& p) -> Matcher* { return new TarnoMatcher(p); }},
+    {"tarno_host", [](const BenchPattern& p) -> Matcher* { return new TarnoHostMatcher(p); }},
     {"std_regex", [](const BenchPattern& p) -> Matcher* { return new StdMatcher(p); }},
+#ifdef KORVANE_HAVE_BOOST_REGEX
+    {"boost", [](const BenchPattern& p) -> Matcher* { return new BoostMatcher(p); }},
+#endif
+#ifdef KORVANE_HAVE_RE2
+    {"re2", [](const BenchPattern& p) -> Matcher* { return new Re2Matcher(p); }},
+#endif
 #ifdef KORVANE_HAVE_PCRE2
     {"pcre2_interp", [](const BenchPattern& p) -> Matcher* { return new PcreMatcher(p, false); }},
     {"pcre2_jit", [](const BenchPattern& p) -> Matcher* { return new PcreMatcher(p, true); }},
 #endif
 };
 
+bool Skipped(const BenchPattern& p, const EngineKind& e) {
+  std::string list = std::string(" ") + p.skip + " ";
+  return list.find(std::string(" ") + e.name + " ") != std::string::npos;
+}
+
 void RunMatcher(benchmark::State& state, const EngineKind* engine, const BenchPattern* pattern) {
-  const std::string& text = Text();
+  const std::string& text = TextFor(pattern->text);
   std::unique_ptr<Matcher> m(engine->make(*pattern));
   if (!m->Ok()) {
     state.SkipWithError("the engine does not compile this pattern");
@@ -229,9 +396,9 @@ void RunMatcher(benchmark::State& state, const EngineKind* engine, const BenchPa
 
 // Counts each pattern's matches once in every engine; prints the table and whether they agree.
 bool CheckCounts() {
-  const std::string& text = Text();
   bool agree = true;
-  std::printf("Text: %zu bytes. Match counts:\n%-14s", text.size(), "");
+  std::printf("Text: %zu bytes, failing searches %zu. Match counts (-2: left out, -1: gave up):\n%-14s",
+              Text().size(), g_failSize, "");
   for (const EngineKind& e : kEngines) std::printf(" %13s", e.name);
   std::printf("\n");
   for (const BenchPattern& p : kPatterns) {
@@ -239,9 +406,14 @@ bool CheckCounts() {
     long first = -1;
     bool same = true;
     for (const EngineKind& e : kEngines) {
+      if (Skipped(p, e)) {
+        std::printf(" %13d", -2);
+        continue;
+      }
       std::unique_ptr<Matcher> m(e.make(p));
-      long n = m->Ok() ? m->CountAll(text) : -1;
+      long n = m->Ok() ? m->CountAll(TextFor(p.text)) : -2;
       std::printf(" %13ld", n);
+      if (n < 0) continue;
       if (first < 0) first = n;
       same = same && n == first;
     }
@@ -255,12 +427,24 @@ bool CheckCounts() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Our own option first; Google Benchmark refuses what it does not know.
+  int kept = 1;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--fail_size=", 12) == 0) {
+      long size = std::atol(argv[i] + 12);
+      if (size > 0) g_failSize = static_cast<size_t>(size);
+    } else {
+      argv[kept++] = argv[i];
+    }
+  }
+  argc = kept;
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
   bool agree = CheckCounts();
   for (const BenchPattern& p : kPatterns)
     for (const EngineKind& e : kEngines)
-      benchmark::RegisterBenchmark((std::string(p.name) + "/" + e.name).c_str(), RunMatcher, &e, &p)
+      if (!Skipped(p, e))
+        benchmark::RegisterBenchmark((std::string(p.name) + "/" + e.name).c_str(), RunMatcher, &e, &p)
           ->Unit(benchmark::kMillisecond);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

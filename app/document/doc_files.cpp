@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "app/document/korvane_doc.h"
+#include "app/document/breakpoints.h"
 #include "app/document/workspace_file.h"
 #include "korvane_ids.h"
 #include "platform/file_io.h"
@@ -89,6 +90,8 @@ std::string CKorvaneDoc::WorkspaceBytes() const {
   data.replaceTo = m_replaceTo;
   data.tests = m_tests;
   data.classic = m_bClassic;
+  if (m_pStops)
+    for (const Breakpoint& b : m_pStops->List()) data.breakpoints.push_back(WorkspaceBreakpoint{b.start, b.end, b.condition, b.value});
   return CWorkspaceFile::Write(data, m_snapshots);
 }
 
@@ -107,6 +110,11 @@ bool CKorvaneDoc::LoadWorkspaceBytes(const unsigned char* bytes, size_t size) {
     if (data.tests) m_tests = data.tests;
     m_bClassic = data.classic;
     m_ctx.m_bClassic = data.classic;
+    if (!data.breakpoints.empty()) {
+      std::vector<Breakpoint> list;
+      for (const WorkspaceBreakpoint& b : data.breakpoints) list.push_back(Breakpoint{b.start, b.end, b.condition, b.value});
+      DebugStops().SetList(std::move(list));  // bound, and what no element has dropped, by Recompile
+    }
     SetMode(data.mode);
   }
   // On failure nothing of the file is kept: the document is as after New.

@@ -84,6 +84,7 @@ int CKorvaneDoc::RunJob(int kind, bool pauseAtStep, bool waitForIt) {
   m_nJobKind = kind;
   m_bJobIsBackground = !waitForIt;
   m_bRecordHistory = waitForIt && m_nMode == MODE_TRACE;
+  ArmStops(waitForIt && m_nMode == MODE_TRACE);
   m_nViewIndex = -1;
   if (!m_pJobRoot) m_pJobRoot = MatchRoot();
   // The wait dialog starts from where this search stands: the entries found so far and the end

@@ -166,9 +166,11 @@ void CKorvaneDoc::TraceHookProc(int event, HostContext* ctx, const HostElement* 
       throw CMatchBreak(CMatchBreak::RECURSION_LIMIT);
     }
     if (doc->m_bRecordHistory) doc->RecordHistory(TRACE_ENTER, ctx, 0, stack, depth);
+    if (doc->m_bStopsArmed) doc->StopRequested(TRACE_ENTER, ctx, element, 0, stack, depth);
     return;
   }
   if (doc->m_bRecordHistory) doc->RecordHistory(TRACE_EXIT, ctx, outcome, stack, depth);
+  if (doc->m_bStopsArmed) doc->StopRequested(TRACE_EXIT, ctx, element, outcome, stack, depth);
   doc->OnTraceExit(ctx, element, outcome, stack, depth);
 }
 
@@ -197,15 +199,7 @@ void CKorvaneDoc::OnTraceExit(HostContext* ctx, const HostElement* element, int 
     t.elementStart = inner.start;
     t.elementEnd = t.outcome == -1 ? inner.entryPos : ctx->m_nCurrentPos;
     if (t.elementStart == t.elementEnd) t.elementEnd += RightToLeft(element, m_pattern.flags) ? -1 : 1;
-    m_traceStep = t;
-    {
-      std::lock_guard<std::mutex> lock(m_dialogLock);
-      m_bPaused = true;
-      if (m_bDialogOpen && m_pUi) m_pUi->CloseWaitDialog();
-    }
-    m_pausedEvent.Set();
-    m_resumeEvent.Wait();  // whoever sets it has cleared m_bPaused first (ResumeWorker)
-    m_resumeEvent.Reset();
+    PauseInHook(t);
   }
   if (m_nProgressCount.load(std::memory_order_relaxed) == 0) TrackFailPoint(ctx, element, outcome, stack, depth);
 }
@@ -244,6 +238,19 @@ void CKorvaneDoc::TrackFailPoint(HostContext* ctx, const HostElement* element, i
     }
   }
   if (element->m_nKind != ELEMENT_BRACKET) f.previousElement = element;
+}
+
+// Blocks the worker at `t` until the UI resumes it.
+void CKorvaneDoc::PauseInHook(const TraceStep& t) {
+  m_traceStep = t;
+  {
+    std::lock_guard<std::mutex> lock(m_dialogLock);
+    m_bPaused = true;
+    if (m_bDialogOpen && m_pUi) m_pUi->CloseWaitDialog();
+  }
+  m_pausedEvent.Set();
+  m_resumeEvent.Wait();  // whoever sets it has cleared m_bPaused first (ResumeWorker)
+  m_resumeEvent.Reset();
 }
 
 // ---------------------------------------------------------------------------------------------

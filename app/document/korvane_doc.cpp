@@ -1,6 +1,7 @@
 // CKorvaneDoc: state, texts, selections, notifications, the editing token and the command table.
 // Searching is in doc_search.cpp, tracing in doc_trace.cpp.
 #include "app/document/korvane_doc.h"
+#include "app/document/breakpoints.h"
 
 #include <algorithm>
 
@@ -80,6 +81,7 @@ void CKorvaneDoc::Recompile() {
   p.records.Build(p.compiled, p.pattern.data(), static_cast<int>(p.pattern.size()));
   p.explanation.Build(p.records, p.flags);
   RankElements();
+  RebindStops();
   UpdateCurrentElementFromSpan();
 }
 
@@ -414,6 +416,7 @@ void CKorvaneDoc::Clear() {
   m_pEditHolder = m_pEditWaiting = nullptr;
   m_pCurrentElement = nullptr;
   m_nCurrentStart = m_nCurrentEnd = 0;
+  if (m_pStops) m_pStops->Clear();
   m_bOnlyCurrentNode = false;
   m_bOnlyStartPoint = false;
   m_bClassic = false;
@@ -495,6 +498,15 @@ bool CKorvaneDoc::OnCommand(int id) {
       return true;
     case CMD_STEP_BACK:
       StepBack();
+      return true;
+    case CMD_TOGGLE_BREAKPOINT:
+      ToggleBreakpoint();
+      return true;
+    case CMD_RUN_TO_FAILURE:
+    case CMD_RUN_TO_BACKTRACK:
+    case CMD_RUN_TO_NEXT_START:
+    case CMD_RUN_TO_ATTEMPT_END:
+      RunTo(id);
       return true;
     case CMD_ONLY_CURRENT_NODE:
       Reset();
@@ -605,6 +617,14 @@ CommandState CKorvaneDoc::QueryCommand(int id) const {
     case CMD_STEP_BACK:
       s.enabled = m_nMode == MODE_TRACE && IsPaused() && ShownHistoryIndex() > m_history.First();
       break;
+    case CMD_TOGGLE_BREAKPOINT:
+      s.enabled = m_pCurrentElement && (!active || IsPaused());
+      s.checked = m_pCurrentElement && HasBreakpoint(m_pCurrentElement->m_nStart, m_pCurrentElement->m_nEnd);
+      break;
+    case CMD_RUN_TO_FAILURE:
+    case CMD_RUN_TO_BACKTRACK:
+    case CMD_RUN_TO_NEXT_START:
+    case CMD_RUN_TO_ATTEMPT_END: s.enabled = CanRunTo(id); break;
     case CMD_RESET_FIND: s.enabled = GetResultCount() > 0 || m_nMode == MODE_OPTIMIZE || active; break;
     case CMD_ONLY_CURRENT_NODE:
       s.enabled = m_pCurrentElement && m_pCurrentElement->m_nKind != ELEMENT_EMPTY;

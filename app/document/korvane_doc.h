@@ -88,6 +88,11 @@ enum DocCommand {
   CMD_ADD_SNAPSHOT = ID_ADD_SNAPSHOT,
   CMD_STEP_MATCH = ID_MATCH_STEP,
   CMD_STEP_BACK = ID_MATCH_STEP_BACK,
+  CMD_TOGGLE_BREAKPOINT = ID_MATCH_TOGGLE_BREAKPOINT,
+  CMD_RUN_TO_FAILURE = ID_MATCH_RUN_TO_FAILURE,
+  CMD_RUN_TO_BACKTRACK = ID_MATCH_RUN_TO_BACKTRACK,
+  CMD_RUN_TO_NEXT_START = ID_MATCH_RUN_TO_NEXT_START,
+  CMD_RUN_TO_ATTEMPT_END = ID_MATCH_RUN_TO_ATTEMPT_END,
   CMD_BACKGROUND_RESULT = ID_MATCH_BACKGROUND_RESULT,
   CMD_LOCATE_FAIL_POINT = ID_MATCH_LOCATE_FAIL_POINT,
   CMD_TEST_RESULTS = 32850,  // posted by the test runner: results are ready to take
@@ -149,6 +154,8 @@ struct CommandState {
   int textId = 0;  // string id of the menu text when the command changes it, else 0
   int buttonTextId = 0;
 };
+
+class CDebugStops;
 
 class CKorvaneDoc {
  public:
@@ -291,6 +298,16 @@ class CKorvaneDoc {
   bool StepBack();
   // The history's memory ceiling ("TraceHistoryMB" setting, 256 MB by default).
   void SetHistoryCeiling(std::size_t bytes) { m_history.SetCeiling(bytes); }
+
+  // --- breakpoints and the run-to commands (doc_breakpoints.cpp) ---
+  // The breakpoints, kept by pattern span; created on first use. Only while no job runs or it
+  // is paused.
+  CDebugStops& DebugStops();
+  const CDebugStops* GetDebugStops() const { return m_pStops.get(); }
+  // Sets or clears the breakpoint on the current element; false when there is none.
+  bool ToggleBreakpoint();
+  // Whether the element with this span has a breakpoint (marks in the views).
+  bool HasBreakpoint(int spanStart, int spanEnd) const;
   // Only while ShowsFailPoint() or no job runs.
   const FailPoint& GetFailPoint() const { return m_failPoint; }
   // Whether the views should mark the fail point now.
@@ -449,6 +466,15 @@ class CKorvaneDoc {
   void Recompile();
   void ReparseReplaceTo();
   void UpdateCurrentElementFromSpan();
+  // Breakpoints and run-to targets in the hook (match worker): pauses at this event when one
+  // asks for it, and says whether it did.
+  bool StopRequested(int event, HostContext* ctx, const HostElement* element, int outcome,
+                     const TraceStackEntry<unsigned short>* stack, int depth);
+  void PauseInHook(const TraceStep& t);
+  void ArmStops(bool armed);
+  void RunTo(int command);
+  bool CanRunTo(int command) const;
+  void RebindStops();
   void ClearCounters();
   void PrepareFreshSearch();
   const HostElement* MatchRoot() const;
@@ -603,6 +629,10 @@ class CKorvaneDoc {
   std::vector<HistoryCapture> m_viewCaptures;
   std::vector<HistoryCapture> m_liveCaptures;
   std::int64_t m_nNotedDrops = 0;  // dropped steps the status bar has told of
+  // Breakpoints and the pending run-to target: set up by the UI before a job starts or resumes,
+  // read by the worker in the hook while m_bStopsArmed (which the UI writes only then too).
+  std::shared_ptr<CDebugStops> m_pStops;
+  bool m_bStopsArmed = false;
   std::atomic<bool> m_bBackgroundPending{false};  // set by the check: a result waits for the UI
   // Set by the check when its search ran out of time; taken by the UI at the check's end, which
   // then clears the fail element (the check's own thread never touches m_failPoint).

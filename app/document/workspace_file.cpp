@@ -79,6 +79,8 @@ constexpr size_t kMinRecordBytes = 6 * 4;
 constexpr size_t kMinTestBytes = 9 * 4;
 constexpr size_t kMinMatchBytes = 3 * 4;
 constexpr size_t kMinSnapshotTestsBytes = 2 * 4;
+constexpr size_t kBreakpointBytes = 4 * 4;
+constexpr std::int32_t kBreakpointTag = 0x504B5242;  // "BRKP" as little-endian bytes
 
 // The shared texts of the tests, numbered in the order they are first met.
 class CTextTable {
@@ -254,6 +256,16 @@ std::string CWorkspaceFile::Write(const WorkspaceData& data, const CSnapshotTree
   });
   // Document options after the tests: readers that know nothing of them stop before.
   w.Int(data.classic ? kOptionClassic : 0);
+  if (!data.breakpoints.empty()) {
+    w.Int(kBreakpointTag);
+    w.Int(static_cast<std::int32_t>(data.breakpoints.size()));
+    for (const WorkspaceBreakpoint& b : data.breakpoints) {
+      w.Int(b.start);
+      w.Int(b.end);
+      w.Int(b.condition);
+      w.Int(b.value);
+    }
+  }
   return w.Take();
 }
 
@@ -277,6 +289,7 @@ EWorkspaceError CWorkspaceFile::Read(const unsigned char* bytes, size_t size, Wo
   out->currentSnapshot = 0;
   out->snapshots.clear();
   out->tests = std::make_shared<const TestSet>();
+  out->breakpoints.clear();
   if (out->version < 2) return EWorkspaceError::None;
 
   std::int32_t current, count;
@@ -329,7 +342,27 @@ EWorkspaceError CWorkspaceFile::Read(const unsigned char* bytes, size_t size, Wo
   std::int32_t options = 0;
   if (r.Left() >= 4) KV_READ(r.Int(&options));
   out->classic = (options & kOptionClassic) != 0;
+  // The optional breakpoint section: anything else after the tests is ignored, as before it.
+  std::vector<WorkspaceBreakpoint> breakpoints;
+  std::int32_t tag = 0;
+  if (r.Left() >= 4 && r.Int(&tag) == EWorkspaceError::None && tag == kBreakpointTag) {
+    std::int32_t n;
+    KV_READ(Count(r, kBreakpointBytes, &n));
+    breakpoints.reserve(static_cast<size_t>(n));
+    for (std::int32_t i = 0; i < n; ++i) {
+      std::int32_t start, end, condition, value;
+      KV_READ(r.Int(&start));
+      KV_READ(r.Int(&end));
+      KV_READ(r.Int(&condition));
+      KV_READ(r.Int(&value));
+      // A span no element can have is dropped; a condition this program does not know is none.
+      if (start < 0 || end < start) continue;
+      if (condition < 0 || condition > 2) condition = 0;
+      breakpoints.push_back(WorkspaceBreakpoint{start, end, condition, value});
+    }
+  }
   // Only a complete file gives its tests to the workspace and the records.
+  out->breakpoints = std::move(breakpoints);
   out->tests = std::move(tests);
   for (std::unique_ptr<Snapshot>& s : out->snapshots) {
     auto it = byId.find(s->id);

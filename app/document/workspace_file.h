@@ -18,6 +18,10 @@
 //     int32 match count M, M times: int32 start, int32 end, int32 group count G, G strings;
 //     int32 expected replaced text (index into the texts),
 //     int32 piece count P, P strings.
+//   then, only when the workspace has breakpoints, the breakpoint section (older builds ignore
+//   it as bytes after the last record, so the version stays 3):
+//     int32 tag 0x504B5242 ("BRKP"), int32 count B, B times: int32 span start, int32 span end,
+//     int32 condition (0 none, 1 text position, 2 hit count), int32 condition value.
 //   A string is an int32 count of UTF-16 code units, then the units as UTF-16LE.
 //
 // Writer and reader work on bytes in memory; the document does the file and the messages.
@@ -32,6 +36,17 @@
 #include <vector>
 
 #include "app/document/snapshot.h"
+
+// A breakpoint as the file keeps it: the pattern span of its element and its condition.
+struct WorkspaceBreakpoint {
+  int start = 0;
+  int end = 0;
+  int condition = 0;
+  int value = 0;
+  bool operator==(const WorkspaceBreakpoint& o) const {
+    return start == o.start && end == o.end && condition == o.condition && value == o.value;
+  }
+};
 
 struct WorkspaceData {
   int version = 3;
@@ -50,6 +65,9 @@ struct WorkspaceData {
   std::shared_ptr<const TestSet> tests;
   // Document options kept after the tests (version 3; false when the file ends before them).
   bool classic = false;  // searches backtrack classically (CMatchContext::m_bClassic)
+  // Breakpoints (the optional section after the tests; none in older files). Read as written:
+  // the document drops those whose span no element of the pattern has.
+  std::vector<WorkspaceBreakpoint> breakpoints;
 };
 
 enum class EWorkspaceError {

@@ -252,6 +252,12 @@ void CMainFrame::CreateMenus() {
   add(match, ID_MATCH_STEP_BACK);
   add(match, ID_MATCH_RESET);
   match->addSeparator();
+  add(match, ID_MATCH_TOGGLE_BREAKPOINT);
+  add(match, ID_MATCH_RUN_TO_FAILURE);
+  add(match, ID_MATCH_RUN_TO_BACKTRACK);
+  add(match, ID_MATCH_RUN_TO_NEXT_START);
+  add(match, ID_MATCH_RUN_TO_ATTEMPT_END);
+  match->addSeparator();
   add(match, ID_MATCH_ONLY_CURRENT_NODE);
   add(match, ID_MATCH_ONLY_START_POINT);
   add(match, ID_MATCH_SET_START_POINT);

@@ -45,7 +45,7 @@ class CBufferT {
   T& Top() { return m_pData[m_nSize - 1]; }
 
   void Push(const T& v) {
-    if (m_nSize >= m_nCapacity) Grow(m_nSize + 1);
+    if (TARNO_UNLIKELY(m_nSize >= m_nCapacity)) Grow(m_nSize + 1);
     m_pData[m_nSize++] = v;
   }
   T Pop() { return m_pData[--m_nSize]; }
@@ -61,7 +61,7 @@ class CBufferT {
   }
   // Sets the size, growing as needed; new entries are left uninitialised.
   void Resize(int size) {
-    if (size > m_nCapacity) Grow(size);
+    if (TARNO_UNLIKELY(size > m_nCapacity)) Grow(size);
     m_nSize = size < 0 ? 0 : size;
   }
   void Fill(const T& v) {
@@ -109,7 +109,8 @@ class CBufferT {
   }
 
  private:
-  void Grow(int needed) {
+  // Out of line, so that Push stays small enough to inline everywhere.
+  TARNO_NOINLINE void Grow(int needed) {
     if (needed > 0x7FFFFFF0) throw std::bad_alloc();
     int capacity = NextCapacity(m_nCapacity, needed);
     void* p = std::realloc(m_pData, sizeof(T) * static_cast<size_t>(capacity));

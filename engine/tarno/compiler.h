@@ -25,6 +25,8 @@ void CRegexpT<CHART>::Clear() {
   m_bFilter = false;
   m_nFirstSingle = -1;
   m_nAnchor = 0;
+  m_bWordStart = false;
+  m_required.on = false;
 }
 
 template <class CHART>
@@ -1191,7 +1193,10 @@ void CRegexpT<CHART>::Finish() {
     CGreedyElement<CHART>* g = static_cast<CGreedyElement<CHART>*>(m_pool[i]);
     g->m_bSkipOffered = g->m_nExtra == TARNO_INFINITE - g->m_nMin &&
                         (!readsCaptures || !SetsCaptures(g->m_pElement, 0));
+    g->m_nKeptList = -1;
   }
+  m_nKeptLists = 0;
+  if (!readsCaptures && m_pRoot) MarkKeptLists(m_pRoot, 0);
 #if !TARNO_HOST
   for (int i = 0; i < m_pool.GetSize(); ++i) {
     int kind = m_pool[i]->m_nKind;
@@ -1220,13 +1225,39 @@ void CRegexpT<CHART>::Finish() {
   if (m_bFilter && !m_bFirstHigh) {
     int count = 0, last = -1;
     for (int c = 0; c < 256; ++c)
-      if ((m_first[c >> 3] >> (c & 7)) & 1) {
+      if (m_first[c]) {
         ++count;
         last = c;
       }
     if (count == 1) m_nFirstSingle = last;
   }
   m_nAnchor = IsAnchored(m_pRoot, 0) ? 1 : 0;
+  // A match that begins with \b and a word character begins where a word does.
+  m_bWordStart = false;
+  if (m_bFilter && !m_bFirstHigh && !(m_nFlags & RIGHTTOLEFT) && BeginsWithWordBoundary(m_pRoot, 0)) {
+    m_bWordStart = true;
+    for (unsigned c = 0; c < 256; ++c)
+      if (m_first[c] && !TarnoIsWord(c)) m_bWordStart = false;
+  }
+  AnalyzeRequired();
+  // Automatic possessive repeats: not where a recursion gives a group other followers than
+  // its own, and not for huge patterns (the analysis asks for first characters per member).
+  bool recursion = false;
+  for (int i = 0; i < m_pool.GetSize() && !recursion; ++i)
+    recursion = m_pool[i]->m_nKind == ELEMENT_DELEGATE && static_cast<const CDelegateElement<CHART>*>(m_pool[i])->m_pTarget;
+  if (!recursion && m_pool.GetSize() <= 1000) {
+    unsigned char saved[256];
+    std::memcpy(saved, m_first, sizeof saved);
+    const bool savedHigh = m_bFirstHigh, savedAny = m_bFirstAny;
+    FirstSet any;
+    std::memset(any.set, 0, sizeof any.set);
+    any.high = false;
+    any.any = true;
+    MarkPossessive(m_pRoot, any, 0);
+    std::memcpy(m_first, saved, sizeof saved);
+    m_bFirstHigh = savedHigh;
+    m_bFirstAny = savedAny;
+  }
 #else
   // The host counts every attempt at every position, so it searches without filters.
   m_bFilter = false;
@@ -1296,6 +1327,21 @@ bool CRegexpT<CHART>::AnalyzeRetry(const Element* e) {
   return retry;
 }
 
+// Gives a kept list (CGreedyElement::m_nKeptList) to the greedy repeats with m_bSkipOffered that
+// `e` reaches through sequences of the pattern's direction alone, starting from the root.
+template <class CHART>
+void CRegexpT<CHART>::MarkKeptLists(const Element* e, int depth) {
+  if (depth > 64) return;
+  if (e->m_nKind == ELEMENT_LIST) {
+    const CListElement<CHART>* l = static_cast<const CListElement<CHART>*>(e);
+    if (l->m_bRightLeft != ((m_nFlags & RIGHTTOLEFT) != 0)) return;
+    for (int i = 0; i < l->m_elements.GetSize(); ++i) MarkKeptLists(l->m_elements[i], depth + 1);
+  } else if (e->m_nKind == ELEMENT_GREEDY) {
+    CGreedyElement<CHART>* g = static_cast<CGreedyElement<CHART>*>(const_cast<Element*>(e));
+    if (g->m_bSkipOffered && g->m_nKeptList < 0) g->m_nKeptList = m_nKeptLists++;
+  }
+}
+
 // Whether matching `e` may add or change capture records: it holds a group, or a recursion
 // (which may enter any group); true when in doubt.
 template <class CHART>
@@ -1352,7 +1398,7 @@ bool CRegexpT<CHART>::AddFirst(const Element* e, int depth) {
   }
   auto add = [this](unsigned c) {
     if (c < 256)
-      m_first[c >> 3] |= static_cast<unsigned char>(1u << (c & 7));
+      m_first[c] = 1;
     else
       m_bFirstHigh = true;
   };
@@ -1451,6 +1497,104 @@ bool CRegexpT<CHART>::AddFirst(const Element* e, int depth) {
   }
 }
 
+// Adds the characters that may come first when `e` matches to `into`; returns whether `e` can
+// match without consuming. Uses the first-character analysis, whose state the caller keeps.
+template <class CHART>
+bool CRegexpT<CHART>::FirstOf(const Element* e, FirstSet& into) {
+  std::memset(m_first, 0, sizeof m_first);
+  m_bFirstHigh = false;
+  m_bFirstAny = false;
+  bool empty = AddFirst(e, 0);
+  for (int c = 0; c < 256; ++c) into.set[c] |= m_first[c];
+  into.high = into.high || m_bFirstHigh;
+  into.any = into.any || m_bFirstAny;
+  return empty;
+}
+
+// Marks the greedy single-character repeats within `e` whose every follower begins with a
+// character the repeat refuses (CGreedyElement::m_bAutoPossessive). `follow` holds the first
+// characters of what may come after `e`, any when that may be nothing (the pattern's or an
+// assertion's end) or is not known. Left-to-right parts only.
+template <class CHART>
+void CRegexpT<CHART>::MarkPossessive(const Element* e, const FirstSet& follow, int depth) {
+  if (!e || depth > 64) return;
+  switch (e->m_nKind) {
+    case ELEMENT_LIST: {
+      const CListElement<CHART>* l = static_cast<const CListElement<CHART>*>(e);
+      if (l->m_bRightLeft) return;
+      FirstSet cur = follow;
+      for (int i = l->m_elements.GetSize() - 1; i >= 0; --i) {
+        MarkPossessive(l->m_elements[i], cur, depth + 1);
+        FirstSet first;
+        std::memset(first.set, 0, sizeof first.set);
+        first.high = false;
+        first.any = false;
+        if (FirstOf(l->m_elements[i], first)) {
+          for (int c = 0; c < 256; ++c) cur.set[c] |= first.set[c];
+          cur.high = cur.high || first.high;
+          cur.any = cur.any || first.any;
+        } else {
+          cur = first;
+        }
+      }
+      return;
+    }
+    case ELEMENT_ALTERNATIVE: {
+      const CAlternativeElement<CHART>* a = static_cast<const CAlternativeElement<CHART>*>(e);
+      for (int i = 0; i < a->m_elements.GetSize(); ++i) MarkPossessive(a->m_elements[i], follow, depth + 1);
+      return;
+    }
+    case ELEMENT_GREEDY:
+    case ELEMENT_POSSESSIVE:
+    case ELEMENT_RELUCTANT:
+    case ELEMENT_FIXED: {
+      CRepeatBase<CHART>* r = static_cast<CRepeatBase<CHART>*>(const_cast<Element*>(e));
+      if (r->m_bRightLeft) return;
+      // After an iteration comes another one or what follows the repeat.
+      FirstSet inner = follow;
+      FirstOf(r->m_pElement, inner);
+      MarkPossessive(r->m_pElement, inner, depth + 1);
+      if (e->m_nKind != ELEMENT_GREEDY || r->m_nFast == FAST_NONE || follow.any) return;
+      const Element* x = r->m_pElement;
+      bool high = false;
+      for (unsigned c = 0; c < 256; ++c) {
+        bool in = r->m_nFast == FAST_CHARSET ? static_cast<const CCharsetElement<CHART>*>(x)->TestCode(c)
+                  : r->m_nFast == FAST_POSIX ? static_cast<const CPosixElement<CHART>*>(x)->TestCode(c)
+                                             : static_cast<const CStringElement<CHART>*>(x)->TestCode(c);
+        if (in && follow.set[c]) return;
+      }
+      if (TarnoChars<CHART>::kWide) {
+        if (r->m_nFast == FAST_CHARSET) {
+          high = CanMatchHigh(static_cast<const CCharsetElement<CHART>*>(x));
+        } else if (r->m_nFast == FAST_POSIX) {
+          high = !static_cast<const CPosixElement<CHART>*>(x)->m_bYes;
+        } else {
+          const CStringElement<CHART>* s = static_cast<const CStringElement<CHART>*>(x);
+          unsigned c = TarnoChars<CHART>::Code(s->m_szPattern[0]);
+          high = c >= 256 || (s->m_bIgnoreCase && (TarnoUpper<CHART>(c) >= 256 || TarnoLower<CHART>(c) >= 256));
+        }
+      }
+      if (high && follow.high) return;
+      static_cast<CGreedyElement<CHART>*>(r)->m_bAutoPossessive = true;
+      return;
+    }
+    case ELEMENT_INDEPENDENT:
+    case ELEMENT_ASSERTION: {
+      // Nothing after them backtracks into their inner element: it ends where they end.
+      FirstSet any;
+      std::memset(any.set, 0, sizeof any.set);
+      any.high = false;
+      any.any = true;
+      MarkPossessive(e->m_nKind == ELEMENT_INDEPENDENT ? static_cast<const CIndependentElement<CHART>*>(e)->m_pElement
+                                                       : static_cast<const CAssertionElement<CHART>*>(e)->m_pElement,
+                     any, depth + 1);
+      return;
+    }
+    default:
+      return;  // conditionals are left as they are
+  }
+}
+
 template <class CHART>
 bool CRegexpT<CHART>::CanMatchHigh(const CCharsetElement<CHART>* cs) {
   if (!cs->m_bYes) return true;
@@ -1464,6 +1608,37 @@ bool CRegexpT<CHART>::CanMatchHigh(const CCharsetElement<CHART>* cs) {
     if (e->m_nKind == ELEMENT_POSIX && !static_cast<const CPosixElement<CHART>*>(e)->m_bYes) return true;
   }
   return false;
+}
+
+// Whether every match of `e` (left to right) begins with \b or a word-start boundary.
+template <class CHART>
+bool CRegexpT<CHART>::BeginsWithWordBoundary(const Element* e, int depth) const {
+  if (depth > 64) return false;
+  switch (e->m_nKind) {
+    case ELEMENT_BOUNDARY: {
+      const CBoundaryElement<CHART>* b = static_cast<const CBoundaryElement<CHART>*>(e);
+      return b->m_bYes && (b->m_nType == BOUNDARY_WORD || b->m_nType == BOUNDARY_WORD_START);
+    }
+    case ELEMENT_LIST: {
+      const CListElement<CHART>* l = static_cast<const CListElement<CHART>*>(e);
+      if (l->m_bRightLeft) return false;
+      for (int k = 0; k < l->m_elements.GetSize(); ++k) {
+        const Element* m = l->m_elements[k];
+        if (m->m_nKind == ELEMENT_BRACKET || m->m_nKind == ELEMENT_EMPTY) continue;
+        return BeginsWithWordBoundary(m, depth + 1);
+      }
+      return false;
+    }
+    case ELEMENT_ALTERNATIVE: {
+      const CAlternativeElement<CHART>* a = static_cast<const CAlternativeElement<CHART>*>(e);
+      if (a->m_elements.IsEmpty()) return false;
+      for (int i = 0; i < a->m_elements.GetSize(); ++i)
+        if (!BeginsWithWordBoundary(a->m_elements[i], depth + 1)) return false;
+      return true;
+    }
+    default:
+      return false;
+  }
 }
 
 // Whether every match of `e` begins with the text-start anchor (left to right) or, for a

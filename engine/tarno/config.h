@@ -20,6 +20,17 @@
 #endif
 #define TARNO_NAMESPACE_END }
 
+#if defined(__GNUC__) || defined(__clang__)
+#define TARNO_NOINLINE __attribute__((noinline))
+#define TARNO_UNLIKELY(x) __builtin_expect(!!(x), 0)
+#elif defined(_MSC_VER)
+#define TARNO_NOINLINE __declspec(noinline)
+#define TARNO_UNLIKELY(x) (x)
+#else
+#define TARNO_NOINLINE
+#define TARNO_UNLIKELY(x) (x)
+#endif
+
 // Deepest nesting of composite elements (lists, alternatives, groups, repeats, recursion) that
 // one match attempt may reach: each level is one Match or MatchNext on the call stack. An attempt
 // that would go deeper stops the search with MATCH_NESTING_LIMIT (see CMatchContext), so that

@@ -23,6 +23,56 @@ enum MatchStatus {
                             // the search stopped there and has no answer
 };
 
+// The ints of a match result: held in the object itself up to kInline of them (a pattern of up
+// to nine groups, and Replace's four more), so that a search loop allocates nothing per match;
+// on the heap beyond that.
+class ResultValues {
+ public:
+  static const int kInline = 24;
+  ResultValues() = default;
+  explicit ResultValues(const CBufferT<int>& values) { Append(values.GetBuffer(), values.GetSize()); }
+  ResultValues(const ResultValues& other) { Append(other.Data(), other.m_nSize); }
+  ResultValues& operator=(const ResultValues& other) {
+    if (this != &other) {
+      m_nSize = 0;
+      Append(other.Data(), other.m_nSize);
+    }
+    return *this;
+  }
+  int GetSize() const { return m_nSize; }
+  int& operator[](int i) { return Data()[i]; }
+  int operator[](int i) const { return Data()[i]; }
+  // Sets the size; new entries are left uninitialised.
+  void Resize(int size) {
+    if (size < 0) size = 0;
+    if (size > kInline) {
+      if (m_heap.GetSize() == 0 && m_nSize > 0) m_heap.Append(m_inline, m_nSize);
+      m_heap.Resize(size);
+    } else if (m_heap.GetSize() > 0) {
+      m_heap.Resize(size);  // once on the heap, stays there
+    }
+    m_nSize = size;
+  }
+  void Push(int v) {
+    Resize(m_nSize + 1);
+    Data()[m_nSize - 1] = v;
+  }
+
+ private:
+  void Append(const int* values, int count) {
+    if (count <= 0) return;
+    int at = m_nSize;
+    Resize(m_nSize + count);
+    std::memcpy(Data() + at, values, sizeof(int) * static_cast<size_t>(count));
+  }
+  int* Data() { return m_heap.GetSize() > 0 ? m_heap.GetBuffer() : m_inline; }
+  const int* Data() const { return m_heap.GetSize() > 0 ? m_heap.GetBuffer() : m_inline; }
+
+  int m_inline[kInline];
+  CBufferT<int> m_heap;  // in use while its size is above 0
+  int m_nSize = 0;
+};
+
 // The result of one search: [0] matched flag, [1] highest group number, then start and end of
 // group 0 and of each group (-1, -1 for a group that did not take part). A not-matched result is
 // empty. After Replace it may carry four more ints (see CRegexpT::Replace).
@@ -51,7 +101,7 @@ class MatchResult {
   int GetStatus() const { return m_nStatus; }
   bool HitNestingLimit() const { return m_nStatus == MATCH_NESTING_LIMIT; }
 
-  CBufferT<int> m_result;
+  ResultValues m_result;
   int m_nStatus = MATCH_COMPLETE;
 
  private:
@@ -169,6 +219,18 @@ class CMatchContext {
   // retry takes the very next way to match, so no greedy repeat may pass over offered ends then.
   int m_nEmptyRetries = 0;
 
+  // The start filter's memory of the required text of the pattern in m_pRequiredOwner (plain
+  // build; CRegexpT::FindRequired): its first occurrence at or after m_nRequiredFrom is at
+  // m_nRequiredAt (-1: there is none); and the run of characters that may come before it ends
+  // there and reaches back to m_nRunFrom, or further than m_nRunBound when m_nRunFrom equals it.
+  // PrepareMatch forgets it.
+  const void* m_pRequiredOwner = nullptr;
+  int m_nRequiredFrom = -1;
+  int m_nRequiredAt = -1;
+  int m_nRunAt = -1;
+  int m_nRunFrom = -1;
+  int m_nRunBound = -1;
+
 #if TARNO_HOST
   // Classic backtracking: greedy repeats keep no list of offered ends (see CGreedyElement), so
   // they go on again from positions explored before, as a backtracking engine without that
@@ -203,10 +265,12 @@ class CMatchContext {
   int PushRecord(int group, int open, int close, int fourth) {
     ++m_nCaptureVersion;
     int at = m_captureStack.GetSize();
-    m_captureStack.Push(group);
-    m_captureStack.Push(open);
-    m_captureStack.Push(close);
-    m_captureStack.Push(fourth);
+    m_captureStack.Resize(at + 4);
+    int* r = m_captureStack.GetBuffer() + at;
+    r[0] = group;
+    r[1] = open;
+    r[2] = close;
+    r[3] = fourth;
     int prev = (group >= 0 && group < m_captureIndex.GetSize()) ? m_captureIndex[group] : -1;
     m_capturePrev.Resize(at / 4 + 1);
     m_capturePrev[at / 4] = prev;
@@ -269,13 +333,23 @@ class CMatchContext {
   }
 
   // --- offered-end lists of greedy repeats ---
+  // The first m_nKeptLists lists belong to the repeats on the pattern's top-level path
+  // (CGreedyElement::m_nKeptList): they outlive the attempts of one search, since what follows
+  // such a repeat is the same in every attempt (KeepLists). The others are per attempt.
+  int m_nKeptLists = 0;
+  void KeepLists(int count) {
+    if (static_cast<int>(m_lists.size()) < count) m_lists.resize(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) m_lists[static_cast<size_t>(i)].clear();
+    m_nKeptLists = count;
+    m_nListsUsed = count;
+  }
   int AllocList() {
     if (m_nListsUsed >= static_cast<int>(m_lists.size())) m_lists.emplace_back();
     m_lists[m_nListsUsed].clear();
     return m_nListsUsed++;
   }
   void FreeList(int id) {
-    if (id == m_nListsUsed - 1) --m_nListsUsed;
+    if (id >= m_nKeptLists && id == m_nListsUsed - 1) --m_nListsUsed;
   }
 
   // --- recursion ---
@@ -321,8 +395,18 @@ class CMatchContext {
   // Resets everything for a new attempt at `pos`, with group 0 opened there.
   void BeginAttempt(int pos) {
     m_stack.Clear();
+#if TARNO_HOST
     TruncateCaptures(0);
-    m_nListsUsed = 0;
+#else
+    // Without balancing groups no record was taken away, and every group's chain of records
+    // ends at -1: dropping them all leaves every group without one.
+    if (!m_captureStack.IsEmpty()) {
+      ++m_nCaptureVersion;
+      m_captureIndex.Fill(-1);
+      m_captureStack.Clear();
+    }
+#endif
+    m_nListsUsed = m_nKeptLists;
     m_nEmptyRetries = 0;
     m_nNesting = 0;
     m_calls.Clear();  // a search cut short leaves its calls behind

@@ -19,7 +19,12 @@
 
 TARNO_NAMESPACE_BEGIN
 
-enum { DUMP_SPANS = 1 };
+// DUMP_FILTERS marks greedy repeats that the plain build made possessive ("{1,inf}+auto(x)") and
+// appends what the plain build's search uses besides the graph: " | word start" when matches
+// begin only where words do, " | required
+// \"text\" at N" for the required string (suffix i ignore case, upper-cased; N its distance from
+// the match start, ? when not fixed, "after any" when the part before it may consume anything).
+enum { DUMP_SPANS = 1, DUMP_FILTERS = 2 };
 
 inline void TarnoDumpChar(std::string& out, unsigned c, bool inClass) {
   static const char kHex[] = "0123456789abcdef";
@@ -135,6 +140,9 @@ void TarnoDumpElement(std::string& out, const CPatternElement<CHART>* e, int opt
       out += "{" + num(min) + "," + (max >= TARNO_INFINITE ? std::string("inf") : std::to_string(max)) + "}";
       if (e->m_nKind == ELEMENT_RELUCTANT) out += '?';
       if (e->m_nKind == ELEMENT_POSSESSIVE) out += '+';
+      if ((options & DUMP_FILTERS) && e->m_nKind == ELEMENT_GREEDY &&
+          static_cast<const CGreedyElement<CHART>*>(e)->m_bAutoPossessive)
+        out += "+auto";
       out += '(';
       child(inner);
       out += ')';
@@ -226,6 +234,15 @@ template <class CHART>
 std::string TarnoDump(const CRegexpT<CHART>& re, int options = 0) {
   std::string out;
   TarnoDumpElement(out, re.GetRoot(), options);
+  if ((options & DUMP_FILTERS) && re.StartsAtWords()) out += " | word start";
+  const typename CRegexpT<CHART>::Required& r = re.GetRequired();
+  if ((options & DUMP_FILTERS) && r.on) {
+    out += " | required \"";
+    for (int i = 0; i < r.codes.GetSize(); ++i) TarnoDumpChar(out, r.codes[i], false);
+    out += r.fold ? "\"i" : "\"";
+    out += r.offset >= 0 ? " at " + std::to_string(r.offset) : std::string(" at ?");
+    if (r.beforeAny) out += " after any";
+  }
   return out;
 }
 

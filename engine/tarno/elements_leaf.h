@@ -148,7 +148,7 @@ class CCharsetElement : public CPatternElement<CHART> {
     return in == m_bYes;
   }
   bool TestCode(unsigned c) const {
-    if (c < 256) return (m_bitmap[c >> 3] >> (c & 7)) & 1;
+    if (c < 256) return m_table[c] != 0;
     return TestCodeSlow(c);
   }
   static bool TestEmbedded(const CPatternElement<CHART>* e, unsigned c) {
@@ -177,7 +177,10 @@ class CCharsetElement : public CPatternElement<CHART> {
     for (unsigned c = 0; c < 256; ++c)
       if (InOwnLinearSorted(c)) m_ownBitmap[c >> 3] |= static_cast<unsigned char>(1u << (c & 7));
     for (unsigned c = 0; c < 256; ++c)
-      if (TestCodeSlow(c)) m_bitmap[c >> 3] |= static_cast<unsigned char>(1u << (c & 7));
+      if (TestCodeSlow(c)) {
+        m_bitmap[c >> 3] |= static_cast<unsigned char>(1u << (c & 7));
+        m_table[c] = 1;
+      }
   }
 
   int Match(CMatchContext<CHART>* ctx) const override {
@@ -217,6 +220,7 @@ class CCharsetElement : public CPatternElement<CHART> {
   bool m_bYes;  // false for [^...]
   CBufferT<unsigned> m_intervals;      // ranges and characters merged: sorted, disjoint pairs
   unsigned char m_bitmap[32] = {};     // full verdict for codes below 256
+  unsigned char m_table[256] = {};     // the same, one byte per code (the fast paths' lookup)
   unsigned char m_ownBitmap[32] = {};  // ranges and single characters only, not negated
 };
 

@@ -173,11 +173,21 @@ class CGreedyElement : public CRepeatBase<CHART> {
 
   int m_nMin;
   int m_nExtra;  // maximum minus minimum; TARNO_INFINITE - min when unbounded
+  // Set by the compiler's finishing pass (plain build, fast path only): what follows the repeat
+  // must begin with a character the repeat's own test refuses, so giving back any character it
+  // took can never let the rest match there; the repeat then never gives any back.
+  bool m_bAutoPossessive = false;
   // Set by the compiler's finishing pass: the repeat is unbounded, and the captures its
   // iterations leave cannot change what follows (the inner element holds no group and no
   // recursion, or nothing in the pattern reads captures: no back-reference, conditional,
   // recursion or balancing group), so that what follows the repeat depends on the position alone.
   bool m_bSkipOffered = false;
+  // Set by the compiler's finishing pass for a repeat with m_bSkipOffered on the pattern's
+  // top-level path (reached from the root through sequences alone) where nothing in the pattern
+  // reads captures: what follows it is then the same in every attempt of a search and depends on
+  // the position alone, so an end it offered and saw fail in one attempt is explored for the
+  // next ones too. The index of its list among the context's kept lists, else -1.
+  int m_nKeptList = -1;
 
  protected:
   int MatchGreedy(CMatchContext<CHART>* ctx) const {
@@ -198,13 +208,20 @@ class CGreedyElement : public CRepeatBase<CHART> {
       return 1;
     }
     // The list is taken before the mandatory iterations, so that it outlives their retries.
+    // Classic backtracking keeps no list: every end is explored again, as engines without the
+    // shortcut do (the same matches, more steps).
 #if TARNO_HOST
-    const bool keepList = m_bSkipOffered && !ctx->m_bClassic;
+    const bool classic = ctx->m_bClassic;
 #else
-    const bool keepList = m_bSkipOffered;
+    const bool classic = false;
 #endif
-    int list = keepList ? ctx->AllocList() : -1;
-    if (!TarnoMatchSequence(ctx, m_nMin, 0, typename Base::Same(e))) {
+    int list = -1;
+    if (!classic && m_nKeptList >= 0 && m_nKeptList < ctx->m_nKeptLists)
+      list = m_nKeptList;
+    else if (!classic && m_bSkipOffered)
+      list = ctx->AllocList();
+    if (!TarnoMatchSequence(ctx, m_nMin, 0, typename Base::Same(e)) ||
+        !PassOverExploredMandatoryEnds(ctx, list)) {
       if (list >= 0) ctx->FreeList(list);
       return 0;
     }
@@ -217,12 +234,12 @@ class CGreedyElement : public CRepeatBase<CHART> {
 #if !TARNO_HOST
     if (this->m_nFast) {
       int n = st.Pop();
-      if (n > 0) {
+      if (n > 0 && !m_bAutoPossessive) {
         ctx->m_nCurrentPos -= this->Dir();
         st.Push(n - 1);
         return 1;
       }
-      ctx->m_nCurrentPos -= m_nMin * this->Dir();
+      ctx->m_nCurrentPos -= (m_nMin + n) * this->Dir();
       return 0;
     }
 #endif
@@ -275,7 +292,8 @@ class CGreedyElement : public CRepeatBase<CHART> {
         continue;
       }
       // No optional iteration left: the mandatory ones' next alternative, then extend again.
-      if (m_nMin == 0 || !TarnoRetrySequence(ctx, m_nMin, typename Base::Same(e))) {
+      if (m_nMin == 0 || !TarnoRetrySequence(ctx, m_nMin, typename Base::Same(e)) ||
+          !PassOverExploredMandatoryEnds(ctx, list)) {
         if (list >= 0) ctx->FreeList(list);
         return 0;
       }
@@ -286,6 +304,17 @@ class CGreedyElement : public CRepeatBase<CHART> {
     st.Push(list);
     st.Push(n);
     return 1;
+  }
+  // Where the mandatory iterations end at a position offered before, everything from there on
+  // has been tried: extending from it, and what follows the repeat. Their next alternative is
+  // taken instead, until one ends somewhere new (true) or none is left (false: all undone).
+  // Without this, each new end of the mandatory iterations would extend again over the offered
+  // ends one by one: (?:x+)+y on n x's took n^2 steps per attempt.
+  bool PassOverExploredMandatoryEnds(CMatchContext<CHART>* ctx, int list) const {
+    if (list < 0 || ctx->m_nEmptyRetries != 0 || m_nMin == 0) return true;
+    while (Offered(ctx, list, ctx->m_nCurrentPos))
+      if (!TarnoRetrySequence(ctx, m_nMin, typename Base::Same(this->m_pElement))) return false;
+    return true;
   }
   // The list is kept sorted so that the usual new entry, an end nearer to the repeat's start than
   // all before it, goes to the back: descending positions left to right, ascending right to left.

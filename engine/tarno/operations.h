@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "compiler.h"
+#include "required.h"
 
 TARNO_NAMESPACE_BEGIN
 
@@ -37,7 +38,9 @@ typename CRegexpT<CHART>::Context* CRegexpT<CHART>::PrepareMatch(const CHART* te
   ctx->m_captureIndex.Resize(m_nMaxGroup + 1);
   ctx->m_captureIndex.Fill(-1);
   ctx->m_nListsUsed = 0;
+  ctx->m_nKeptLists = 0;
   ctx->m_nStatus = MATCH_COMPLETE;
+  ctx->m_pRequiredOwner = nullptr;
 #ifdef TARNO_WORK_LIMIT
   ctx->m_nWork = 0;
 #endif
@@ -47,7 +50,7 @@ typename CRegexpT<CHART>::Context* CRegexpT<CHART>::PrepareMatch(const CHART* te
 template <class CHART>
 MatchResult CRegexpT<CHART>::BuildResult(const Context* ctx) const {
   MatchResult result;
-  CBufferT<int>& r = result.m_result;
+  ResultValues& r = result.m_result;
   r.Resize(2 + 2 * (m_nMaxGroup + 1));
   r[0] = 1;
   r[1] = m_nMaxGroup;
@@ -73,7 +76,7 @@ MatchResult CRegexpT<CHART>::BuildResult(const Context* ctx) const {
 // The first position from `pos` on (down from `pos` right to left) where a match can start, or
 // the stop position when there is none. Plain build only: the host counts every attempt.
 template <class CHART>
-int CRegexpT<CHART>::NextCandidate(const Context* ctx, int pos) const {
+int CRegexpT<CHART>::NextCandidate(Context* ctx, int pos) const {
   const int len = ctx->m_nLength;
   const CHART* t = ctx->m_pText;
   if (m_nFlags & RIGHTTOLEFT) {
@@ -81,28 +84,56 @@ int CRegexpT<CHART>::NextCandidate(const Context* ctx, int pos) const {
     if (!m_bFilter) return pos;
     for (; pos > 0; --pos) {
       unsigned c = TarnoChars<CHART>::Code(t[pos - 1]);
-      if (c < 256 ? ((m_first[c >> 3] >> (c & 7)) & 1) : m_bFirstHigh) return pos;
+      if (c < 256 ? m_first[c] : m_bFirstHigh) return pos;
     }
     return -1;
   }
   if (m_nAnchor) return pos == 0 ? 0 : len + 1;
-  if (!m_bFilter) return pos;
   if (pos < 0) pos = 0;
-  if (m_nFirstSingle >= 0) {
-    if (sizeof(CHART) == 1) {
-      const void* p = pos < len ? std::memchr(t + pos, m_nFirstSingle, len - pos) : nullptr;
-      return p ? static_cast<int>(static_cast<const CHART*>(p) - t) : len + 1;
-    }
-    const CHART want = static_cast<CHART>(m_nFirstSingle);
-    for (; pos < len; ++pos)
-      if (t[pos] == want) return pos;
-    return len + 1;
+  if (!m_required.on) {
+    if (!m_bFilter) return pos;
+    int at = ScanFirst(t, pos, len);
+    return at < len ? at : len + 1;  // a match holds a character: none starts at the end
   }
-  for (; pos < len; ++pos) {
-    unsigned c = TarnoChars<CHART>::Code(t[pos]);
-    if (c < 256 ? ((m_first[c >> 3] >> (c & 7)) & 1) : m_bFirstHigh) return pos;
+  // Within the stretches that the required string allows, the first-character filter.
+  while (pos <= len) {
+    int last;
+    int from = RequiredWindow(ctx, pos, &last);
+    if (from < 0) break;
+    int at = ScanFirst(t, from, last + 1);
+    if (at <= last) return at;
+    pos = last + 1;
   }
   return len + 1;
+}
+
+// The first position in [pos, end) whose character may begin a match, or `end` when there is
+// none (any position when the pattern has no first-character filter).
+template <class CHART>
+int CRegexpT<CHART>::ScanFirst(const CHART* t, int pos, int end) const {
+  if (!m_bFilter) return pos;
+  if (m_nFirstSingle >= 0) {
+    if (sizeof(CHART) == 1) {
+      const void* p = pos < end ? std::memchr(t + pos, m_nFirstSingle, static_cast<size_t>(end - pos)) : nullptr;
+      return p ? static_cast<int>(static_cast<const CHART*>(p) - t) : end;
+    }
+    const CHART want = static_cast<CHART>(m_nFirstSingle);
+    for (; pos < end; ++pos)
+      if (t[pos] == want) return pos;
+    return end;
+  }
+  if (m_bWordStart) {
+    for (; pos < end; ++pos) {
+      unsigned c = TarnoChars<CHART>::Code(t[pos]);
+      if (c < 256 && m_first[c] && (pos == 0 || !TarnoIsWord(TarnoChars<CHART>::Code(t[pos - 1])))) return pos;
+    }
+    return end;
+  }
+  for (; pos < end; ++pos) {
+    unsigned c = TarnoChars<CHART>::Code(t[pos]);
+    if (c < 256 ? m_first[c] : m_bFirstHigh) return pos;
+  }
+  return end;
 }
 
 template <class CHART>
@@ -119,6 +150,8 @@ MatchResult CRegexpT<CHART>::Match(Context* ctx, const Element* root) const {
     ctx->m_captureIndex.Fill(-1);
   }
   const bool filter = !TARNO_HOST && root == m_pRoot && !m_bStartPointOnly;
+  // The top-level repeats' lists of explored ends serve every attempt of this search.
+  ctx->KeepLists(root == m_pRoot ? m_nKeptLists : 0);
   while (ctx->m_nCurrentPos != stop) {
     int pos = ctx->m_nCurrentPos;
     if (rtl ? pos < 0 : (pos < 0 || pos > ctx->m_nLength)) break;

@@ -119,6 +119,23 @@ class CRegexpT {
   const Element* GetGroupElement(int number) const;
   int GetElementCount() const { return m_pool.GetSize(); }
   const Element* GetElement(int i) const { return (i >= 0 && i < m_pool.GetSize()) ? m_pool[i] : nullptr; }
+  // Required text (plain build, left to right only; see required.h): a string that every match
+  // contains, where its first occurrence in the match lies from the match start, and which
+  // characters the part of a match before it can consume.
+  struct Required {
+    bool on = false;
+    CBufferT<unsigned> codes;        // the string; upper-cased when `fold`
+    bool fold = false;               // compared ignoring case
+    unsigned first[2] = {0, 0};      // the codes its first character can have in the text
+    int offset = -1;                 // its distance from the match start when fixed, else -1
+    unsigned char before[256] = {};  // 1: a character the part before it can consume
+    bool beforeHigh = false;         // ... as can any code of 256 and above
+    bool beforeAny = false;          // the part before can consume anything
+  };
+  const Required& GetRequired() const { return m_required; }
+  // Plain build: a match can begin only where a word does (the pattern begins with \b and a
+  // word character), which the start filter checks too.
+  bool StartsAtWords() const { return m_bWordStart; }
   // The host's "only start point": every search tries only one start position.
   void SetStartPointOnly(bool only) { m_bStartPointOnly = only; }
   bool IsStartPointOnly() const { return m_bStartPointOnly; }
@@ -215,15 +232,34 @@ class CRegexpT {
   void Resolve();
   void Finish();
   bool AnalyzeRetry(const Element* e);
+  void MarkKeptLists(const Element* e, int depth);
   // First-character analysis for the start-position filter (plain build).
   bool AddFirst(const Element* e, int depth);
   bool SetsCaptures(const Element* e, int depth) const;
   bool IsAnchored(const Element* e, int depth) const;
+  bool BeginsWithWordBoundary(const Element* e, int depth) const;
   static bool CanMatchHigh(const CCharsetElement<CHART>* cs);
+  // Automatic possessive repeats (plain build; compiler.h).
+  struct FirstSet {
+    unsigned char set[256];
+    bool high;
+    bool any;
+  };
+  bool FirstOf(const Element* e, FirstSet& into);
+  void MarkPossessive(const Element* e, const FirstSet& follow, int depth);
+  // Required-text analysis for the start-position filter (plain build; required.h).
+  struct RequiredScan;
+  void AnalyzeRequired();
+  bool WalkRequired(const Element* e, RequiredScan& scan, int depth);
+  bool AddConsumed(const Element* e, RequiredScan& scan, int depth) const;
+  int FixedWidth(const Element* e, int depth) const;
+  int FindRequired(Context* ctx, int from) const;
+  int RequiredWindow(Context* ctx, int pos, int* last) const;
 
   // --- search helpers (operations.h) ---
   MatchResult BuildResult(const Context* ctx) const;
-  int NextCandidate(const Context* ctx, int pos) const;
+  int NextCandidate(Context* ctx, int pos) const;
+  int ScanFirst(const CHART* t, int pos, int end) const;
   void AppendPieces(CBufferT<CHART>& out, const std::vector<ReplaceToken>& program,
                     const CHART* replaceTo, const CHART* text, int length, const MatchResult& m) const;
 
@@ -238,12 +274,15 @@ class CRegexpT {
   bool m_bStartPointOnly = false;
   // Start-position filter, computed after compiling (plain build only).
   bool m_bFilter = false;                     // m_first holds every possible first character
-  unsigned char m_first[32] = {};
+  unsigned char m_first[256] = {};            // 1 for each possible first character below 256
   bool m_bFirstHigh = false;                  // a first character of 256 or above is possible
   bool m_bFirstAny = false;                   // (during the analysis) any character may come first
   int m_nFirstSingle = -1;                    // the only possible first character, or -1
+  int m_nKeptLists = 0;                       // repeats with a list kept across attempts
+  bool m_bWordStart = false;                  // a match begins only where a word does
   int m_nAnchor = 0;                          // 1: matches only at the text start (left to right)
                                               // or the text end (right to left)
+  Required m_required;
 
   // --- compiler state ---
   const CHART* m_pPattern = nullptr;  // not owned; valid during Compile only

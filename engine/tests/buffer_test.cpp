@@ -21,6 +21,43 @@ TEST(Buffer, GrowthRule) {
   EXPECT_EQ(120, b.GetCapacity());
 }
 
+// A match result keeps its ints inline up to ResultValues::kInline and on the heap beyond; the
+// values survive every move across that line, copies and shrinking.
+TEST(ResultValues, InlineAndHeap) {
+  const int kLine = ResultValues::kInline;
+  for (int size : {0, 1, kLine - 1, kLine, kLine + 1, 3 * kLine}) {
+    ResultValues v;
+    for (int i = 0; i < size; ++i) v.Push(100 + i);
+    ASSERT_EQ(size, v.GetSize());
+    ResultValues copy(v);
+    ResultValues assigned;
+    assigned.Push(-1);
+    assigned = v;
+    v.Push(7);  // the original grows (maybe across the line); the copies keep their values
+    for (const ResultValues* r : {&copy, &assigned}) {
+      ASSERT_EQ(size, r->GetSize());
+      for (int i = 0; i < size; ++i) ASSERT_EQ(100 + i, (*r)[i]) << size << " " << i;
+    }
+    ASSERT_EQ(7, v[size]);
+    for (int i = 0; i < size; ++i) ASSERT_EQ(100 + i, v[i]) << size << " " << i;
+    v.Resize(1);  // shrinking keeps the front, growing again within the line keeps it too
+    v.Resize(3);
+    v[2] = 9;
+    EXPECT_EQ(size > 0 ? 100 : 7, v[0]) << size;
+    EXPECT_EQ(9, v[2]);
+  }
+  // The result a search gives for many groups reads the same through the accessors.
+  CRegexpT<char> re("(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)(k)(l)(m)");
+  MatchResult m = re.Match("xabcdefghijklm");
+  ASSERT_TRUE(m.IsMatched());
+  EXPECT_EQ(13, m.MaxGroupNumber());
+  EXPECT_EQ(1, m.GetStart());
+  EXPECT_EQ(13, m.GetGroupStart(13));
+  EXPECT_EQ(14, m.GetGroupEnd(13));
+  MatchResult copy = m;
+  EXPECT_EQ(12, copy.GetGroupStart(12));
+}
+
 TEST(Buffer, InsertRemoveRestore) {
   CBufferT<int> b;
   b.Push(1);

@@ -14,6 +14,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
+#include "app/document/breakpoints.h"
 #include "app/document/korvane_doc.h"
 #include "app/ui/editor/element_display.h"
 #include "app/ui/editor/frame_link.h"
@@ -280,6 +281,10 @@ QTextCharFormat CRegexEditView::FormatFor(const PatternCharStyle& s, const QPale
   } else if (s.underline == PatternCharStyle::UNDER_BACKTRACK) {
     f.setUnderlineStyle(QTextCharFormat::WaveUnderline);
     f.setUnderlineColor(QColor::fromRgb(kBacktrackUnderline));
+  } else if (s.underline == PatternCharStyle::UNDER_BREAK) {
+    f.setUnderlineStyle(QTextCharFormat::SingleUnderline);
+    f.setUnderlineColor(QColor::fromRgb(kBreakUnderline));
+    f.setFontWeight(QFont::Bold);
   }
   return f;
 }
@@ -422,6 +427,15 @@ void CRegexEditView::PaintAll() {
       QRgb back = step->outcome == 1 ? kTraceMatched : step->outcome == -1 ? kTraceRetryFailed : kTraceFailed;
       SetBackground(styles, s, e, back);
       caretTo = s;
+    }
+  }
+  // Breakpoints: a dark red underline and bold over the element's span (errors keep their wave).
+  if (const CDebugStops* stops = m_pDoc->GetDebugStops()) {
+    for (const Breakpoint& b : stops->List()) {
+      const int s = qBound(0, b.start, n);
+      const int e = qBound(s, b.end, n);
+      for (int i = s; i < e; ++i)
+        if (styles[i].underline != PatternCharStyle::UNDER_WAVE) styles[i].underline = PatternCharStyle::UNDER_BREAK;
     }
   }
   // What the compiler did not take in.

@@ -30,7 +30,8 @@ struct ElementRecord;
 // The look of one character of the pattern box.
 struct PatternCharStyle {
   enum { AUTO = 0xFFFFFFFFu };
-  enum Underline : unsigned char { UNDER_NONE = 0, UNDER_WAVE = 1, UNDER_FAIL = 2, UNDER_BACKTRACK = 3 };
+  enum Underline : unsigned char {
+    UNDER_NONE = 0, UNDER_WAVE = 1, UNDER_FAIL = 2, UNDER_BACKTRACK = 3, UNDER_BREAK = 4 };
   QRgb text = AUTO;
   QRgb back = AUTO;
   unsigned char underline = UNDER_NONE;
@@ -100,6 +101,7 @@ class CRegexEditView : public CRichEdit2WView {
   static constexpr QRgb kBacktrackUnderline = 0xFFE07000u;  // repeat that backtracks badly: orange wave
   static constexpr QRgb kFailUnderline = 0xFFFF4000u; // ... and an orange-red dash underline
   static constexpr QRgb kErrorUnderline = 0xFFFF0000u;
+  static constexpr QRgb kBreakUnderline = 0xFFB00000u;  // a breakpoint: dark red, thick
 
  protected:
   void CommitEdit() override;

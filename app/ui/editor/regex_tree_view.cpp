@@ -18,6 +18,8 @@ namespace {
 
 // The element identity is kept as the item's data.
 constexpr int kElementRole = Qt::UserRole + 1;
+constexpr int kBreakRole = Qt::UserRole + 2;  // the caption carries the breakpoint mark
+const QString kBreakMark = QStringLiteral("\u25CF ");
 
 bool ByElement(const std::pair<const HostElement*, QTreeWidgetItem*>& a, const HostElement* e) {
   return std::less<const HostElement*>()(a.first, e);
@@ -85,7 +87,22 @@ void CRegexTreeView::OnUpdate(CDocView* sender, int hint) {
   }
   if ((hint & HINT_RECOLOR_PATTERN) && mode == MODE_TRACE)
     if (const TraceStep* step = m_pDoc->PausedTraceStep()) SelectElement(step->element, false);
-  if (hint & HINT_CURRENT_ELEMENT) SelectElement(m_pDoc->GetCurrentElement(), true);
+  if (hint & HINT_CURRENT_ELEMENT) {
+    UpdateBreakpointMarks();
+    SelectElement(m_pDoc->GetCurrentElement(), true);
+  }
+}
+
+// A breakpoint set or cleared changes no record: only the marks in the captions follow.
+void CRegexTreeView::UpdateBreakpointMarks() {
+  for (const auto& entry : m_map) {
+    QTreeWidgetItem* item = entry.second;
+    const bool mark = m_pDoc->HasBreakpoint(entry.first->m_nStart, entry.first->m_nEnd);
+    if (item->data(0, kBreakRole).toBool() == mark) continue;
+    const QString text = item->text(0);
+    item->setText(0, mark ? kBreakMark + text : text.mid(kBreakMark.size()));
+    item->setData(0, kBreakRole, mark);
+  }
 }
 
 void CRegexTreeView::Rebuild() {
@@ -132,6 +149,9 @@ void CRegexTreeView::FillItem(QTreeWidgetItem* item, const ElementRecord* record
       SetItemColor(item, -1, ClrRgb(qRed(heat), qGreen(heat), qBlue(heat)), false);
     }
   }
+  const bool mark = element && m_pDoc->HasBreakpoint(element->m_nStart, element->m_nEnd);
+  if (mark) caption.prepend(kBreakMark);
+  item->setData(0, kBreakRole, mark);
   if (item->text(0) != caption) item->setText(0, caption);
   item->setData(0, kElementRole, QVariant::fromValue(reinterpret_cast<quintptr>(element)));
   if (element) AddToMap(element, item);

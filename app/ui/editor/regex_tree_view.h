@@ -37,6 +37,7 @@ class CRegexTreeView : public CClrTreeView, public CDocView {
   void SetPatternView(QWidget* view) { m_pPatternView = view; }
   // Rebuilds the tree from the document's records (public for the benchmark).
   void Rebuild();
+  void UpdateBreakpointMarks();
   // The tool tip at a point of the viewport: the sentence of the node's element, or empty.
   QString ToolTipAt(const QPoint& viewportPos) const;
 

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Starts the real program under Xvfb, types a pattern and a text, steps a traced match a few
-# times (F10), steps back twice (Shift+F10) and saves the window as docs/screenshot-history.png:
-# the paused trace at an earlier step, the Stack bar's timeline slider short of its end, the
-# stack as it was, and the group list with the captures of that step. Needs Xvfb, xdotool and
+# Starts the real program under Xvfb, types a pattern and a text, sets a breakpoint on the `@`
+# (F9), runs a traced match to it (F10, then F3), steps on a few times (F10), steps back twice
+# (Shift+F10) and saves the window as docs/screenshot-history.png: the paused trace at an
+# earlier step, the breakpoint's mark in the pattern box and the tree, the Stack bar's timeline
+# slider short of its end, the stack as it was, and the group list with the captures of that
+# step. Needs Xvfb, xdotool and
 # ImageMagick:
 #   apt-get install xvfb xdotool imagemagick
 #   app/ui/tools/history_shot.sh [BUILD_DIR] [OUTPUT]
@@ -30,11 +32,22 @@ xdotool mousemove 640 150 click 1
 sleep 0.3
 xdotool type --delay 40 '(\w+)@(\w+)\.com'
 sleep 0.5
+# The caret on the `@` (the sixth character), then the breakpoint on it.
+xdotool key Home
+for _ in 1 2 3 4 5; do xdotool key Right; done
+xdotool key shift+Right
+sleep 0.3
+xdotool key F9
+sleep 0.5
 xdotool mousemove 640 400 click 1
 sleep 0.3
 xdotool type --delay 20 'mail: ann@site.org, bob@home.com'
 sleep 1
-for _ in 1 2 3 4 5 6 7 8 9 10 11 12; do
+xdotool key F10
+sleep 0.5
+xdotool key F3
+sleep 0.5
+for _ in 1 2 3 4 5 6; do
   xdotool key F10
   sleep 0.3
 done
