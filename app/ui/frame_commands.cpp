@@ -13,6 +13,8 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include "app/document/breakpoints.h"
+#include "app/ui/breakpoint_condition_dialog.h"
 #include "app/ui/command_table.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "app/ui/editor/rich_edit_view.h"
@@ -118,6 +120,7 @@ CommandState CMainFrame::QueryCommand(int id) const {
         case ID_VIEW_EXPLANATION: state.checked = SizingBar(BAR_EXPLANATION)->isVisible(); break;
         case ID_VIEW_DIAGRAM: state.checked = SizingBar(BAR_DIAGRAM)->isVisible(); break;
         case ID_VIEW_BACKTRACK: state.checked = SizingBar(BAR_BACKTRACK)->isVisible(); break;
+        case ID_MATCH_BREAKPOINT_CONDITION: state.enabled = CurrentBreakpoint() != nullptr; break;
         case ID_VIEW_WORK_MODE: state.checked = m_pWorkModeBar->isVisible(); break;
         case ID_VIEW_MATCH_BUTTONS: state.checked = m_pMatchButtonsBar->isVisible(); break;
         case ID_VIEW_MATCH_MODE: state.checked = m_pMatchModeBar->isVisible(); break;
@@ -205,6 +208,7 @@ void CMainFrame::OnCommand(int id) {
           case ID_HELP_BUG_REPORT: QDesktopServices::openUrl(QUrl(QLatin1String(kBugReportUrl))); break;
           case ID_NEXT_PANE: SwitchPane(true); break;
           case ID_PREV_PANE: SwitchPane(false); break;
+          case ID_MATCH_BREAKPOINT_CONDITION: EditBreakpointCondition(); break;
           default: ToggleBar(id); break;
         }
         break;
@@ -317,3 +321,21 @@ IPluginTextBox* CMainFrame::ActiveTextBox() {
   return &m_pluginBox;
 }
 
+const Breakpoint* CMainFrame::CurrentBreakpoint() const {
+  if (m_pDoc->IsJobActive() && !m_pDoc->IsPaused()) return nullptr;
+  const HostElement* e = m_pDoc->GetCurrentElement();
+  if (!e) return nullptr;
+  for (const Breakpoint& b : m_pDoc->DebugStops().List())
+    if (b.start == e->m_nStart && b.end == e->m_nEnd) return &b;
+  return nullptr;
+}
+
+void CMainFrame::EditBreakpointCondition() {
+  const Breakpoint* b = CurrentBreakpoint();
+  if (!b) return;
+  const int start = b->start, end = b->end;
+  CBreakpointConditionDialog dialog(b->condition, b->value, this);
+  const bool accepted = conditionDialogHook ? conditionDialogHook(&dialog) : dialog.exec() == QDialog::Accepted;
+  // The list may have changed while the dialog was open (a recompile): the span decides.
+  if (accepted) m_pDoc->DebugStops().SetCondition(start, end, dialog.Condition(), dialog.Value());
+}

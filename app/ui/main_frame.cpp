@@ -253,6 +253,7 @@ void CMainFrame::CreateMenus() {
   add(match, ID_MATCH_RESET);
   match->addSeparator();
   add(match, ID_MATCH_TOGGLE_BREAKPOINT);
+  add(match, ID_MATCH_BREAKPOINT_CONDITION);
   add(match, ID_MATCH_RUN_TO_FAILURE);
   add(match, ID_MATCH_RUN_TO_BACKTRACK);
   add(match, ID_MATCH_RUN_TO_NEXT_START);

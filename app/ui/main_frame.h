@@ -27,7 +27,9 @@
 #include "app/ui/frame_services.h"
 #include "app/ui/recent_files.h"
 
+class CBreakpointConditionDialog;
 class CKorvaneBack;
+struct Breakpoint;
 class CProgressDialog;
 class CProfile;
 class CSizingControlBarG;
@@ -163,6 +165,8 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
 
   // Replaces message boxes (tests): gets text, caption, icon and buttons, returns the answer.
   std::function<int(const QString&, const QString&, int, int)> messageBoxHook;
+  // Replaces running the breakpoint condition dialog (tests): fills it in, returns accepted.
+  std::function<bool(CBreakpointConditionDialog*)> conditionDialogHook;
 
  protected:
   bool event(QEvent* event) override;
@@ -188,6 +192,10 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   QWidget* ViewOf(QWidget* widget) const;
   void MoveActiveAwayFrom(QWidget* widget);
   void ToggleBar(int id);
+  // The breakpoint on the current element's span, or null (also while a search runs unpaused:
+  // the list may change only while the match worker waits).
+  const Breakpoint* CurrentBreakpoint() const;
+  void EditBreakpointCondition();
   void SwitchPane(bool forward);
   CommandState QueryViewCommand(int id) const;
   bool RouteViewCommand(int id);

@@ -12,6 +12,7 @@
 #include "app/document/breakpoints.h"
 #include "app/document/korvane_doc.h"
 #include "app/document/text_clips.h"
+#include "app/ui/breakpoint_condition_dialog.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "app/ui/editor/regex_tree_view.h"
 #include "app/ui/main_frame.h"
@@ -77,6 +78,8 @@ class BreakpointFrameTest : public QObject {
                                 << "Ctrl+F10" << "Run to next start";
     QTest::newRow("attempt end") << ID_MATCH_RUN_TO_ATTEMPT_END << "Run to &End of Attempt\tCtrl+Shift+F10"
                                  << "Ctrl+Shift+F10" << "Run to end of attempt";
+    QTest::newRow("condition") << ID_MATCH_BREAKPOINT_CONDITION << "Breakpoint &Condition...\tShift+F9"
+                               << "Shift+F9" << "Breakpoint condition";
   }
 
   void commandsAreInTheMatchMenuWithKeysAndTips() {
@@ -154,6 +157,71 @@ class BreakpointFrameTest : public QObject {
     QCOMPARE(doc->GetTraceStep().event, int(TRACE_ENTER));
     QCOMPARE(doc->GetTraceStep().elementStart, 1);
     Trigger(frame, ID_MATCH_FIND);
+    QTRY_VERIFY_WITH_TIMEOUT(!doc->IsJobActive(), 20000);
+  }
+
+  // The condition command edits the breakpoint on the current element only; the search then
+  // stops where the condition says. (a|b)*c on "abx" enters c at 2, 1 and 0 from start 0.
+  void conditionThroughTheMenu() {
+    CMainFrame frame;
+    frame.messageBoxHook = [](const QString&, const QString&, int, int) { return int(IDocumentUi::ANSWER_OK); };
+    CKorvaneDoc* doc = frame.Doc();
+    SetTexts(doc, QStringLiteral("(a|b)*c"), QStringLiteral("abx"));
+    doc->Notify(nullptr, ~0);
+    doc->SelectPatternRange(6, 7);
+    frame.UpdateCommandUi();
+    QAction* condition = frame.CommandAction(ID_MATCH_BREAKPOINT_CONDITION);
+    QVERIFY(condition);
+    QVERIFY2(!condition->isEnabled(), "no breakpoint on c yet");
+    Trigger(frame, ID_MATCH_TOGGLE_BREAKPOINT);
+
+    struct Row {
+      bool accept;
+      int condition;
+      int value;
+      int storedCondition;
+      int storedValue;
+    };
+    const Row rows[] = {
+        {true, BREAK_AT_POSITION, 1, BREAK_AT_POSITION, 1},
+        {false, BREAK_ON_HIT, 3, BREAK_AT_POSITION, 1},  // cancelled: unchanged
+        {true, BREAK_ON_HIT, 3, BREAK_ON_HIT, 3},
+        {true, BREAK_ALWAYS, 7, BREAK_ALWAYS, 0},        // "every time" keeps no value
+    };
+    for (const Row& r : rows) {
+      int shownCondition = -1;
+      frame.conditionDialogHook = [&](CBreakpointConditionDialog* d) {
+        shownCondition = d->Condition();
+        d->Choose(r.condition, r.value);
+        return r.accept;
+      };
+      Trigger(frame, ID_MATCH_BREAKPOINT_CONDITION);
+      QVERIFY(shownCondition >= 0);
+      QCOMPARE(doc->DebugStops().List().size(), size_t(1));
+      QCOMPARE(doc->DebugStops().List()[0].condition, r.storedCondition);
+      QCOMPARE(doc->DebugStops().List()[0].value, r.storedValue);
+    }
+    // The dialog opens on the condition in force.
+    frame.conditionDialogHook = [](CBreakpointConditionDialog* d) {
+      d->Choose(BREAK_AT_POSITION, 1);
+      return true;
+    };
+    Trigger(frame, ID_MATCH_BREAKPOINT_CONDITION);
+    int opened = -1;
+    frame.conditionDialogHook = [&](CBreakpointConditionDialog* d) {
+      opened = d->Condition() * 100 + d->Value();
+      return false;
+    };
+    Trigger(frame, ID_MATCH_BREAKPOINT_CONDITION);
+    QCOMPARE(opened, BREAK_AT_POSITION * 100 + 1);
+
+    // Only at position 1: the first stop is c entered at 1, not at 2.
+    Trigger(frame, ID_MODE_TRACE);
+    Trigger(frame, ID_MATCH_FIND);
+    QVERIFY(doc->IsPaused());
+    QCOMPARE(doc->GetTraceStep().element->m_nStart, 6);
+    QCOMPARE(doc->GetTraceStep().elementStart, 1);
+    Trigger(frame, ID_MATCH_RESET);
     QTRY_VERIFY_WITH_TIMEOUT(!doc->IsJobActive(), 20000);
   }
 };
