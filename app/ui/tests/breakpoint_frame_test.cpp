@@ -21,6 +21,7 @@
 #include "platform/profile.h"
 #include "platform/shared_counter.h"
 #include "stringtable.h"
+#include "app/ui/tests/private_settings_main.h"
 
 namespace {
 
@@ -226,28 +227,6 @@ class BreakpointFrameTest : public QObject {
   }
 };
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QStandardPaths::setTestModeEnabled(true);
-  QApplication app(argc, argv);
-  QTemporaryDir settings;
-  if (!settings.isValid()) return 2;
-  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
-  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
-  CStringTable::SetCurrent(CStringTable::kEnglish);
-  CSharedCounter counter;
-  const QString counterName = QStringLiteral("korvane-breakpoint-frame-test-%1").arg(QCoreApplication::applicationPid());
-  counter.Open(counterName);
-  CTextClips::SetDefaultLocation(QDir(settings.path()).filePath(QStringLiteral("test.clips")), &counter);
-  int status = 0;
-  {
-    BreakpointFrameTest test;
-    status = QTest::qExec(&test, argc, argv);
-  }
-  CTextClips::SetDefaultLocation(QString(), nullptr);
-  counter.Close();
-  CSharedCounter::RemoveShared(counterName);
-  return status;
-}
+int main(int argc, char** argv) { return RunWithPrivateSettings<BreakpointFrameTest>(argc, argv, "breakpoint-frame-test"); }
 
 #include "breakpoint_frame_test.moc"

@@ -17,6 +17,7 @@
 #include "platform/profile.h"
 #include "platform/shared_counter.h"
 #include "stringtable.h"
+#include "app/ui/tests/private_settings_main.h"
 
 class ExplanationBarTest : public QObject {
   Q_OBJECT
@@ -92,29 +93,6 @@ class ExplanationBarTest : public QObject {
   }
 };
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QStandardPaths::setTestModeEnabled(true);
-  QApplication app(argc, argv);
-  QTemporaryDir settings;
-  if (!settings.isValid()) return 2;
-  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
-  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
-  CStringTable::SetCurrent(CStringTable::kEnglish);
-  // The clips file and its counter are the test's own, so no running copy is disturbed.
-  CSharedCounter counter;
-  const QString counterName = QStringLiteral("korvane-explanation-bar-test-%1").arg(QCoreApplication::applicationPid());
-  counter.Open(counterName);
-  CTextClips::SetDefaultLocation(QDir(settings.path()).filePath(QStringLiteral("test.clips")), &counter);
-  int status = 0;
-  {
-    ExplanationBarTest test;
-    status = QTest::qExec(&test, argc, argv);
-  }
-  CTextClips::SetDefaultLocation(QString(), nullptr);
-  counter.Close();
-  CSharedCounter::RemoveShared(counterName);
-  return status;
-}
+int main(int argc, char** argv) { return RunWithPrivateSettings<ExplanationBarTest>(argc, argv, "explanation-bar-test"); }
 
 #include "explanation_bar_test.moc"
