@@ -603,7 +603,7 @@ inline constexpr int IDS_DIAGRAM_EXPORT_PNG = 3828;
 inline constexpr int IDS_DIAGRAM_FILTER_SVG = 3829;
 inline constexpr int IDS_DIAGRAM_FILTER_PNG = 3830;
 // ---- 3460-3499: step counts and the debugger ------------------------------------------------
-inline constexpr int IDS_ELAPSED_STEPS = 3460;               // "%1.7f" seconds, "%s" steps
+inline constexpr int IDS_ELAPSED_STEPS = 3460;               // "%1.7f" seconds, "%s" a steps phrase
 inline constexpr int IDS_MSG_FIND_ALL_STEPS = 3461;          // "%s" total, "%s" match number, "%s" its start, "%s" its steps
 inline constexpr int IDS_MSG_STEPS_TOTAL = 3462;             // "%s" total
 inline constexpr int IDS_GROUP_STEPS_TIP = 3463;             // "%s" steps of the shown match
@@ -634,3 +634,5 @@ inline constexpr int IDS_BREAK_CONDITION_ALWAYS = 3477;
 inline constexpr int IDS_BREAK_CONDITION_POSITION = 3478;
 inline constexpr int IDS_BREAK_CONDITION_HIT = 3479;
 inline constexpr int IDS_BREAK_CONDITION_PROMPT = 3480;
+inline constexpr int IDS_STEPS_ONE = 3481;                   // a count of one step
+inline constexpr int IDS_STEPS_MANY = 3482;                  // "%s" a grouped count of steps

@@ -276,13 +276,13 @@ void CKorvaneDoc::ShowFindAllMessage() {
 // The second line of Find All's message: the steps of the whole search and, when it found
 // anything, its costliest match (numbered from 1 as the status bar numbers results).
 QString CKorvaneDoc::FindAllStepsLine() const {
-  const QString total = GroupedCount(m_steps.Total());
+  const QString total = StepsPhrase(m_steps.Total());
   const int best = MostExpensiveResult();
   if (best < 0) return CStringTable::FormatStrings(CStringTable::Str(IDS_MSG_STEPS_TOTAL), {total});
   const MatchHandle h = GetResult(best);
   return CStringTable::FormatStrings(CStringTable::Str(IDS_MSG_FIND_ALL_STEPS),
                                      {total, QString::number(best + 1), QString::number(h->result.GetStart()),
-                                      GroupedCount(h->steps)});
+                                      StepsPhrase(h->steps)});
 }
 
 void CKorvaneDoc::PresentSingleStep(bool fresh, bool messages) {

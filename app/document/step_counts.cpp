@@ -2,6 +2,9 @@
 
 #include <new>
 
+#include "korvane_ids.h"
+#include "stringtable.h"
+
 void CStepCounter::Clear() {
   m_total = 0;
   m_mark = 0;
@@ -53,4 +56,9 @@ QString GroupedCount(std::uint64_t n) {
     if (i > 0 && i % 3 == 0) out += QLatin1Char(',');
   }
   return out;
+}
+
+QString StepsPhrase(std::uint64_t n) {
+  if (n == 1) return CStringTable::Str(IDS_STEPS_ONE);
+  return CStringTable::FormatStrings(CStringTable::Str(IDS_STEPS_MANY), {GroupedCount(n)});
 }

@@ -64,4 +64,7 @@ class CStepCounter {
 // A count with its thousands grouped by commas: 1204 -> "1,204".
 QString GroupedCount(std::uint64_t n);
 
+// "1 step", "1,204 steps" in the user's language.
+QString StepsPhrase(std::uint64_t n);
+
 #endif

@@ -681,7 +681,7 @@ void CMainFrame::ShowElapsedTimeAndSteps(double seconds, unsigned long long step
   char number[64];
   std::snprintf(number, sizeof number, "%1.7f", seconds);
   QString text = CStringTable::Str(IDS_ELAPSED_STEPS).replace(QStringLiteral("%1.7f"), QLatin1String(number));
-  SetPaneText(m_pElapsed, CStringTable::FormatStrings(text, {GroupedCount(steps)}));
+  SetPaneText(m_pElapsed, CStringTable::FormatStrings(text, {StepsPhrase(steps)}));
 }
 
 void CMainFrame::ShowNote(const QString& text) { statusBar()->showMessage(text, 10000); }

@@ -129,6 +129,8 @@ struct FindAllCase {
 const FindAllCase kFindAll[] = {
     {"a", "aba", {1, 2, 1}, "4 steps in all; the costliest match, number 2 at 2, took 2 steps."},
     {"x", "abc", {4}, "4 steps in all."},
+    {"x", "", {1}, "1 step in all."},
+    {"a", "a", {1, 1}, "2 steps in all; the costliest match, number 1 at 0, took 1 step."},
     // "b+" on "abbab": 0 fails (2), 1-3 matches (repeat, b, b, b fails: 4), 3 fails (2),
     // 4 matches (3), 5 fails (2).
     {"b+", "abbab", {6, 5, 2}, "13 steps in all; the costliest match, number 1 at 1, took 6 steps."},

@@ -142,7 +142,7 @@ void CRegexGroupListView::FillCaptures() {
   // pointer rests on the row).
   if (RowCount() > 0) {
     const QString tip = matched ? CStringTable::FormatStrings(CStringTable::Str(IDS_GROUP_STEPS_TIP),
-                                                              {GroupedCount(last->steps)})
+                                                              {StepsPhrase(last->steps)})
                                 : QString();
     for (int column = 0; column < 3; ++column)
       if (Row(0)->toolTip(column) != tip) Row(0)->setToolTip(column, tip);
