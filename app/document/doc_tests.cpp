@@ -197,8 +197,8 @@ void CKorvaneDoc::TakeTestResults() {
   Notify(nullptr, HINT_TEST_RESULTS);
 }
 
-CKorvaneDoc::SnapshotTestTable CKorvaneDoc::RunTestsOnAllSnapshots(const std::function<bool(int, int)>& progress) const {
-  SnapshotTestTable table;
+CKorvaneDoc::SnapshotTestJob CKorvaneDoc::PrepareSnapshotTests() const {
+  SnapshotTestJob job;
   // Tree order: parents before children, siblings in the order they were attached.
   std::vector<int> pending(m_snapshots.Roots().rbegin(), m_snapshots.Roots().rend());
   while (!pending.empty()) {
@@ -206,24 +206,42 @@ CKorvaneDoc::SnapshotTestTable CKorvaneDoc::RunTestsOnAllSnapshots(const std::fu
     pending.pop_back();
     const Snapshot* s = m_snapshots.Lookup(id);
     if (!s) continue;
-    table.snapshotIds.push_back(id);
+    job.snapshotIds.push_back(id);
+    job.patterns.emplace_back(s->pattern, s->flags);
     pending.insert(pending.end(), s->children.rbegin(), s->children.rend());
   }
-  const int total = static_cast<int>(table.snapshotIds.size());
+  job.replaceTo = m_replaceTo;
+  job.tests = m_tests;  // shared and never changed in place
+  job.timeLimitMs = m_nTestTimeLimitMs;
+  return job;
+}
+
+CKorvaneDoc::SnapshotTestTable CKorvaneDoc::RunSnapshotTests(const SnapshotTestJob& job,
+                                                             const std::function<bool(int, int)>& progress,
+                                                             const std::atomic<unsigned>* cancel, unsigned generation) {
+  SnapshotTestTable table;
+  table.snapshotIds = job.snapshotIds;
+  const int total = static_cast<int>(job.snapshotIds.size());
+  static const TestSet kNoTests;
+  const TestSet& tests = job.tests ? *job.tests : kNoTests;
   TestLimits limits;
-  limits.timeLimitMs = m_nTestTimeLimitMs;
+  limits.timeLimitMs = job.timeLimitMs;
+  limits.cancel = cancel;
+  limits.generation = generation;
   for (int row = 0; row < total; ++row) {
-    const Snapshot* s = m_snapshots.Lookup(table.snapshotIds[row]);
     // A test with its own options keeps them; the others take the snapshot's.
-    CTestPatterns patterns(s->pattern, s->flags, m_replaceTo, *m_tests);
+    CTestPatterns patterns(job.patterns[row].first, job.patterns[row].second, job.replaceTo, tests);
     std::vector<TestResult> cells;
-    cells.reserve(m_tests->size());
-    for (const TestCase& t : *m_tests) cells.push_back(RunTestCase(*patterns.For(t), t, limits));
+    cells.reserve(tests.size());
+    for (const TestCase& t : tests) cells.push_back(RunTestCase(*patterns.For(t), t, limits));
+    if (cancel && cancel->load() != generation) break;  // a row cut short is left out
     table.cells.push_back(std::move(cells));
-    if (progress && !progress(row + 1, total)) {
-      table.snapshotIds.resize(row + 1);
-      break;
-    }
+    if (progress && !progress(row + 1, total)) break;
   }
+  table.snapshotIds.resize(table.cells.size());
   return table;
+}
+
+CKorvaneDoc::SnapshotTestTable CKorvaneDoc::RunTestsOnAllSnapshots(const std::function<bool(int, int)>& progress) const {
+  return RunSnapshotTests(PrepareSnapshotTests(), progress);
 }

@@ -442,14 +442,28 @@ class CKorvaneDoc {
   // Starts a run of the current tests now (every change does this by itself).
   void RunTests();
   // "Run tests on all snapshots": the current tests run with each snapshot's pattern and
-  // options (and the current replace-to text), on the calling thread. Rows are the snapshots in
-  // tree order (parents before children), columns the tests. `progress`, when given, is called
-  // after every row with the rows done and the total; returning false stops (the table then
-  // holds the rows done).
+  // options (and the current replace-to text). Rows are the snapshots in tree order (parents
+  // before children), columns the tests. `progress`, when given, is called after every row with
+  // the rows done and the total; returning false stops (the table then holds the rows done).
   struct SnapshotTestTable {
     std::vector<int> snapshotIds;
     std::vector<std::vector<TestResult>> cells;  // [row][test]
   };
+  // Everything such a run reads, copied on the UI thread, so that the run itself can go on a
+  // worker while the document stays free to change.
+  struct SnapshotTestJob {
+    std::vector<int> snapshotIds;
+    std::vector<std::pair<TestText, int>> patterns;  // pattern and options, per row
+    TestText replaceTo;
+    std::shared_ptr<const TestSet> tests;
+    int timeLimitMs = 500;
+  };
+  SnapshotTestJob PrepareSnapshotTests() const;
+  // Runs a prepared job on any thread. `cancel`, when given and no longer equal to
+  // `generation`, abandons the test in progress at once (its cell is then "not run").
+  static SnapshotTestTable RunSnapshotTests(const SnapshotTestJob& job, const std::function<bool(int, int)>& progress,
+                                            const std::atomic<unsigned>* cancel = nullptr, unsigned generation = 0);
+  // Both of the above on the calling thread.
   SnapshotTestTable RunTestsOnAllSnapshots(const std::function<bool(int, int)>& progress = nullptr) const;
 
   // --- the wait dialog's side of the protocol (UI thread) ---

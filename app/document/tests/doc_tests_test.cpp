@@ -4,6 +4,10 @@
 // trips with tests, and the run on all snapshots.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "app/document/tests/headless_ui.h"
 #include "app/document/workspace_file.h"
 #include "stringtable.h"
@@ -368,6 +372,39 @@ TEST_F(DocTestsTest, AllSnapshotsTableShowsWhichVersionBrokeWhichTest) {
   });
   EXPECT_EQ((std::vector<int>{s1}), first.snapshotIds);
   EXPECT_EQ(1u, first.cells.size());
+}
+
+TEST_F(DocTestsTest, APreparedSnapshotRunReadsItsOwnCopyAndCancelsMidTest) {
+  SetPattern("\\d+");
+  doc->AddTest(Make("digits", "a12", EXPECT_MATCH));
+  const int s1 = doc->AddSnapshot(U16("v1"));
+  const CKorvaneDoc::SnapshotTestJob job = doc->PrepareSnapshotTests();
+  // The document goes on changing while a worker runs the job.
+  SetPattern("[a-z]");
+  doc->AddTest(Make("letters", "abc", EXPECT_NO_MATCH));
+  CKorvaneDoc::SnapshotTestTable table;
+  std::thread worker([&] { table = CKorvaneDoc::RunSnapshotTests(job, nullptr); });
+  worker.join();
+  ASSERT_EQ((std::vector<int>{s1}), table.snapshotIds);
+  ASSERT_EQ(1u, table.cells.size());
+  ASSERT_EQ(1u, table.cells[0].size()) << "the tests of the job, not the ones added since";
+  EXPECT_EQ(TEST_PASS, table.cells[0][0].status);
+
+  // A test that would run for minutes is abandoned when cancelled, and its row is left out
+  // (the quick row before it may or may not be done by then).
+  doc->SetTestTimeLimit(300000);
+  SetPattern("(x|x)*\\1y");  // exponential even with the engine's shortcuts
+  doc->AddTest(Make("slow", std::string(60, 'x') + "-y", EXPECT_NO_MATCH));
+  doc->AddSnapshot(U16("v2"));
+  const CKorvaneDoc::SnapshotTestJob slow = doc->PrepareSnapshotTests();
+  std::atomic<unsigned> cancel{0};
+  std::thread runner([&] { table = CKorvaneDoc::RunSnapshotTests(slow, nullptr, &cancel, 0); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  cancel = 1;
+  runner.join();
+  EXPECT_LE(table.cells.size(), 1u);
+  EXPECT_EQ(table.cells.size(), table.snapshotIds.size());
+  if (!table.snapshotIds.empty()) EXPECT_EQ(s1, table.snapshotIds[0]);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -10,6 +11,10 @@
 #include <QSplitter>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <thread>
 
 #include "app/document/korvane_doc.h"
 #include "app/document/test_io.h"
@@ -366,15 +371,51 @@ void CTestCasePane::ExportCsv() {
 }
 
 void CTestCasePane::RunOnAllSnapshots() {
-  QProgressDialog progress(CStringTable::Str(IDS_DLG_SNAPSHOT_TESTS_CAPTION), CStringTable::Str(IDS_BTN_CANCEL), 0, 0, this);
+  // The run goes on a thread of its own over a copy of what it reads; this thread keeps
+  // painting and answers the Cancel button, which abandons even a test in the middle of its
+  // time limit.
+  struct Shared {
+    std::atomic<int> done{0}, total{0};
+    std::atomic<bool> finished{false};
+    std::atomic<unsigned> cancel{0};
+    CKorvaneDoc::SnapshotTestTable table;
+  };
+  auto shared = std::make_shared<Shared>();
+  const CKorvaneDoc::SnapshotTestJob job = m_pDoc->PrepareSnapshotTests();
+  shared->total = static_cast<int>(job.snapshotIds.size());
+  std::thread worker([shared, job] {
+    shared->table = CKorvaneDoc::RunSnapshotTests(
+        job,
+        [&](int done, int total) {
+          shared->done = done;
+          shared->total = total;
+          return shared->cancel.load() == 0;
+        },
+        &shared->cancel, 0);
+    shared->finished = true;
+  });
+
+  QProgressDialog progress(CStringTable::Str(IDS_DLG_SNAPSHOT_TESTS_CAPTION), CStringTable::Str(IDS_BTN_CANCEL), 0,
+                           std::max(1, shared->total.load()), this);
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(300);
-  const CKorvaneDoc::SnapshotTestTable table = m_pDoc->RunTestsOnAllSnapshots([&](int done, int total) {
-    progress.setMaximum(total);
-    progress.setValue(done);
-    return !progress.wasCanceled();
+  progress.setValue(0);
+  QEventLoop loop;
+  QTimer poll;
+  poll.setInterval(30);
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (progress.wasCanceled()) shared->cancel = 1;
+    if (shared->finished) {
+      loop.quit();
+      return;
+    }
+    progress.setMaximum(std::max(1, shared->total.load()));
+    progress.setValue(shared->done.load());
   });
+  poll.start();
+  loop.exec();
+  worker.join();
   progress.reset();
-  CSnapshotTestTable dialog(m_pDoc, table, this);
+  CSnapshotTestTable dialog(m_pDoc, shared->table, this);
   dialog.exec();
 }

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTableWidget>
@@ -597,6 +598,42 @@ class TestPaneTest : public QObject {
     poll.stop();
     QCOMPARE(rows, 2);  // the current pattern and the one snapshot
     QCOMPARE(columns, 2);
+  }
+
+  // The run goes on a worker: the window keeps answering, and Cancel in the progress dialog
+  // abandons a test in the middle of a long time limit; the table then holds the current
+  // pattern's row and the snapshots done, not the one cut short.
+  void snapshotRunCancelledMidTest() {
+    Frame f;
+    QVERIFY(f.Active());
+    f.Doc()->SetTestTimeLimit(300000);
+    // Exponential even with the engine's shortcuts (the back-reference turns them off).
+    f.SetPattern(QStringLiteral("(x|x)*\\1y"));
+    f.Doc()->AddSnapshot(U16(QStringLiteral("slow")));
+    f.Doc()->Notify(nullptr, HINT_SNAPSHOT_TREE | HINT_CURRENT_SNAPSHOT);
+    f.SetPattern(QStringLiteral("x"));
+    // A "y" after the x's, so that no scan for a required "y" can answer at once.
+    f.AddTests({QString(60, QLatin1Char('x')) + QStringLiteral("-y")});
+    QCOMPARE(int(f.Doc()->GetTests().size()), 1);
+    bool sawProgress = false;
+    int rows = -1;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (auto* table = qobject_cast<CSnapshotTestTable*>(modal)) {
+        rows = table->Table()->rowCount();
+        table->reject();
+      } else if (auto* progress = qobject_cast<QProgressDialog*>(modal)) {
+        sawProgress = true;
+        progress->cancel();
+      }
+    });
+    poll.start();
+    f.frame.OnCommand(ID_TEST_RUN_SNAPSHOTS);
+    poll.stop();
+    QVERIFY(sawProgress);
+    QCOMPARE(rows, 1);
   }
 
   // Ten thousand tests: every row gets its mark, the count is right.
