@@ -12,23 +12,11 @@ set -euo pipefail
 cd "$(dirname "$0")/../../.."
 build=${1:-build}
 out=${2:-docs/screenshot-explanation.png}
-for tool in Xvfb xdotool /usr/bin/convert /usr/bin/import; do
-  command -v "$tool" >/dev/null || { echo "explanation_shot: $tool is missing" >&2; exit 2; }
-done
-[ -x "$build/bin/korvane" ] || { echo "explanation_shot: no $build/bin/korvane; build first" >&2; exit 2; }
 
 . app/ui/tools/xvfb_session.sh
+shot_needs explanation_shot "$build" Xvfb xdotool /usr/bin/convert /usr/bin/import
 xvfb_session 90
-sleep 1
-"$build/bin/korvane" >"$work/korvane.log" 2>&1 &
-program=$!
-sleep 4
-window=$(xdotool search --sync --onlyvisible --pid "$program" | head -1)
-xdotool windowmove "$window" 0 0 windowsize "$window" 1280 860
-sleep 2
-geometry=$(xdotool getwindowgeometry --shell "$window")
-eval "$geometry"
-xdotool windowfocus "$window" || true
+korvane_window "$build"
 
 # The pattern box is the first box of the work area, below the three bars.
 xdotool mousemove "$((WIDTH / 2))" 150 click 1

@@ -13,20 +13,11 @@ set -euo pipefail
 cd "$(dirname "$0")/../../.."
 build=${1:-build}
 out=${2:-docs/screenshot-history.png}
-for tool in Xvfb xdotool /usr/bin/convert /usr/bin/import; do
-  command -v "$tool" >/dev/null || { echo "history_shot: $tool is missing" >&2; exit 2; }
-done
-[ -x "$build/bin/korvane" ] || { echo "history_shot: no $build/bin/korvane; build first" >&2; exit 2; }
 
 . app/ui/tools/xvfb_session.sh
+shot_needs history_shot "$build" Xvfb xdotool /usr/bin/convert /usr/bin/import
 xvfb_session 60
-"$build/bin/korvane" >"$work/korvane.log" 2>&1 &
-program=$!
-sleep 4
-window=$(xdotool search --sync --onlyvisible --pid "$program" | head -1)
-xdotool windowmove "$window" 0 0 windowsize "$window" 1280 860
-sleep 2
-xdotool windowfocus "$window" || true
+korvane_window "$build"
 # The pattern box is at the top of the work pane, the text box under it.
 xdotool mousemove 640 150 click 1
 sleep 0.3

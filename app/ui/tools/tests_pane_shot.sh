@@ -11,22 +11,13 @@ set -euo pipefail
 cd "$(dirname "$0")/../../.."
 build=${1:-build}
 out=${2:-docs/screenshot-tests.png}
-for tool in Xvfb xdotool /usr/bin/convert /usr/bin/import; do
-  command -v "$tool" >/dev/null || { echo "tests_pane_shot: $tool is missing" >&2; exit 2; }
-done
-[ -x "$build/bin/korvane" ] || { echo "tests_pane_shot: no $build/bin/korvane; build first" >&2; exit 2; }
+. app/ui/tools/xvfb_session.sh
+shot_needs tests_pane_shot "$build" Xvfb xdotool /usr/bin/convert /usr/bin/import
 ninja -C "$build" tests_shot_workspace >/dev/null
 
-. app/ui/tools/xvfb_session.sh
 xvfb_session 80
 "$build/bin/tests_shot_workspace" "$work/dates.rws"
-sleep 1
-"$build/bin/korvane" "$work/dates.rws" >"$work/korvane.log" 2>&1 &
-program=$!
-sleep 4
-window=$(xdotool search --sync --onlyvisible --pid "$program" | head -1)
-xdotool windowmove "$window" 0 0 windowsize "$window" 1280 860
-sleep 2
+korvane_window "$build" "$work/dates.rws"
 
 # The Tests pane sits at the bottom, its list on the left of its editor. A click into the
 # list's empty part gives it the focus; the keyboard then selects row 7 ("Three dates", which

@@ -9,17 +9,11 @@ set -euo pipefail
 cd "$(dirname "$0")/../../.."
 build=${1:-build}
 out=${2:-docs/screenshot-tools-menus.png}
-for tool in Xvfb xdotool /usr/bin/convert; do
-  command -v "$tool" >/dev/null || { echo "tools_menu_shot: $tool is missing" >&2; exit 2; }
-done
-[ -x "$build/bin/korvane" ] || { echo "tools_menu_shot: no $build/bin/korvane; build first" >&2; exit 2; }
 
 . app/ui/tools/xvfb_session.sh
+shot_needs tools_menu_shot "$build" Xvfb xdotool /usr/bin/convert
 xvfb_session 90
-sleep 1
-"$build/bin/korvane" >"$work/korvane.log" 2>&1 &
-program=$!
-sleep 4
+korvane_window "$build"
 
 # The pattern box lies below the bars; Tools is the sixth menu of the menu bar.
 xdotool mousemove 500 150 click 1

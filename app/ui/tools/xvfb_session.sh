@@ -19,3 +19,30 @@ xvfb_session_cleanup() {
   kill "$xvfb" 2>/dev/null || true
   rm -rf "$work"
 }
+
+# shot_needs NAME BUILD TOOL...: stops the script (exit 2) when a tool or the program is missing.
+shot_needs() {
+  local name=$1 build=$2 tool
+  shift 2
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || { echo "$name: $tool is missing" >&2; exit 2; }
+  done
+  [ -x "$build/bin/korvane" ] || { echo "$name: no $build/bin/korvane; build first" >&2; exit 2; }
+}
+
+# korvane_window BUILD [ARG...]: starts korvane with the arguments inside the session ($program
+# its pid, its output in $work/korvane.log), waits for its window ($window), puts it at the top
+# left at 1280x860, sets WIDTH and HEIGHT to its size and gives it the focus.
+korvane_window() {
+  local build=$1
+  shift
+  sleep 1
+  "$build/bin/korvane" "$@" >"$work/korvane.log" 2>&1 &
+  program=$!
+  sleep 4
+  window=$(xdotool search --sync --onlyvisible --pid "$program" | head -1)
+  xdotool windowmove "$window" 0 0 windowsize "$window" 1280 860
+  sleep 2
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  xdotool windowfocus "$window" || true
+}
