@@ -13,7 +13,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <atomic>
-#include <memory>
 #include <thread>
 
 #include "app/document/korvane_doc.h"
@@ -373,30 +372,26 @@ void CTestCasePane::ExportCsv() {
 void CTestCasePane::RunOnAllSnapshots() {
   // The run goes on a thread of its own over a copy of what it reads; this thread keeps
   // painting and answers the Cancel button, which abandons even a test in the middle of its
-  // time limit.
-  struct Shared {
-    std::atomic<int> done{0}, total{0};
-    std::atomic<bool> finished{false};
-    std::atomic<unsigned> cancel{0};
-    CKorvaneDoc::SnapshotTestTable table;
-  };
-  auto shared = std::make_shared<Shared>();
+  // time limit. The thread is joined before anything here goes out of scope.
   const CKorvaneDoc::SnapshotTestJob job = m_pDoc->PrepareSnapshotTests();
-  shared->total = static_cast<int>(job.snapshotIds.size());
-  std::thread worker([shared, job] {
-    shared->table = CKorvaneDoc::RunSnapshotTests(
+  const int total = static_cast<int>(job.snapshotIds.size());
+  std::atomic<int> done{0};
+  std::atomic<bool> finished{false};
+  std::atomic<unsigned> cancel{0};
+  CKorvaneDoc::SnapshotTestTable table;
+  std::thread worker([&] {
+    table = CKorvaneDoc::RunSnapshotTests(
         job,
-        [&](int done, int total) {
-          shared->done = done;
-          shared->total = total;
-          return shared->cancel.load() == 0;
+        [&](int rows, int) {
+          done = rows;
+          return cancel.load() == 0;
         },
-        &shared->cancel, 0);
-    shared->finished = true;
+        &cancel, 0);
+    finished = true;
   });
 
   QProgressDialog progress(CStringTable::Str(IDS_DLG_SNAPSHOT_TESTS_CAPTION), CStringTable::Str(IDS_BTN_CANCEL), 0,
-                           std::max(1, shared->total.load()), this);
+                           std::max(1, total), this);
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(300);
   progress.setValue(0);
@@ -404,18 +399,17 @@ void CTestCasePane::RunOnAllSnapshots() {
   QTimer poll;
   poll.setInterval(30);
   QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-    if (progress.wasCanceled()) shared->cancel = 1;
-    if (shared->finished) {
+    if (progress.wasCanceled()) cancel = 1;
+    if (finished) {
       loop.quit();
       return;
     }
-    progress.setMaximum(std::max(1, shared->total.load()));
-    progress.setValue(shared->done.load());
+    progress.setValue(done.load());
   });
   poll.start();
   loop.exec();
   worker.join();
   progress.reset();
-  CSnapshotTestTable dialog(m_pDoc, shared->table, this);
+  CSnapshotTestTable dialog(m_pDoc, table, this);
   dialog.exec();
 }
