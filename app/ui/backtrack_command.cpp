@@ -4,6 +4,7 @@
 #include <QTextStream>
 
 #include "app/document/backtrack_analysis.h"
+#include "app/document/backtrack_fixes.h"
 
 namespace {
 
@@ -100,6 +101,17 @@ int CBacktrackCommand::Main(const QStringList& arguments, QTextStream& out, QTex
         << "  steps:";
     for (const backtrack::StepPoint& pt : f.points) out << " n=" << pt.n << ':' << pt.steps << (pt.cut ? "+" : "");
     out << Qt::endl;
+  }
+  if (worst >= 0) {
+    // The same rewrites the pane offers, proven on the witnesses and generated texts.
+    static const char* const kKinds[] = {"possessive", "atomic", "drop branch", "exclusive class"};
+    const std::vector<backtrack::Fix> fixes = backtrack::ProposeFixes(p, flags, r, {});
+    if (fixes.empty()) out << "proven fixes: none" << Qt::endl;
+    for (const backtrack::Fix& fix : fixes)
+      out << "proven fix (" << kKinds[fix.kind] << "): "
+          << QString::fromUtf16(fix.pattern.data(), static_cast<int>(fix.pattern.size())) << "  -> "
+          << QString::fromStdString(backtrack::VerdictText(fix.report)) << ", same matches on " << fix.subjects
+          << " texts" << Qt::endl;
   }
   switch (r.verdict) {
     case backtrack::LINEAR: return EXIT_LINEAR;

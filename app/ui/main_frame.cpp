@@ -412,7 +412,18 @@ void CMainFrame::CreateSizingBars() {
         view = pane;
         break;
       }
-      case BAR_BACKTRACK: view = new CBacktrackPane(doc, bar); break;
+      case BAR_BACKTRACK: {
+        auto* pane = new CBacktrackPane(doc, bar);
+        // A proven fix is an ordinary edit of the pattern box: Undo takes it back.
+        connect(pane, &CBacktrackPane::ApplyPattern, this, [this](const QString& pattern) {
+          if (auto* box = dynamic_cast<CRegexEditView*>(m_patternView.data())) {
+            box->ReplaceTextAsEdit(pattern);
+            box->setFocus();
+          }
+        });
+        view = pane;
+        break;
+      }
       default: break;
     }
     if (view) bar->SetView(view);

@@ -2,6 +2,7 @@
 #include "app/ui/editor/regex_tree_view.h"
 
 #include <QContextMenuEvent>
+#include <QStyle>
 #include <QHelpEvent>
 #include <QToolTip>
 #include <QMouseEvent>
@@ -20,6 +21,7 @@ namespace {
 constexpr int kElementRole = Qt::UserRole + 1;
 constexpr int kBreakRole = Qt::UserRole + 2;  // the caption carries the breakpoint mark
 const QString kBreakMark = QStringLiteral("\u25CF ");
+constexpr int kBacktrackRole = Qt::UserRole + 3;  // the node shows a warning icon
 
 bool ByElement(const std::pair<const HostElement*, QTreeWidgetItem*>& a, const HostElement* e) {
   return std::less<const HostElement*>()(a.first, e);
@@ -87,6 +89,8 @@ void CRegexTreeView::OnUpdate(CDocView* sender, int hint) {
   }
   if ((hint & HINT_RECOLOR_PATTERN) && mode == MODE_TRACE)
     if (const TraceStep* step = m_pDoc->PausedTraceStep()) SelectElement(step->element, false);
+  // The backtracking pane hands its responsible repeats over with a recolouring of the pattern.
+  if (hint & HINT_RECOLOR_PATTERN) UpdateBacktrackMarks();
   if (hint & HINT_CURRENT_ELEMENT) {
     UpdateBreakpointMarks();
     SelectElement(m_pDoc->GetCurrentElement(), true);
@@ -103,6 +107,22 @@ void CRegexTreeView::UpdateBreakpointMarks() {
     item->setText(0, mark ? kBreakMark + text : text.mid(kBreakMark.size()));
     item->setData(0, kBreakRole, mark);
   }
+}
+
+void CRegexTreeView::UpdateBacktrackMarks() {
+  const std::vector<std::pair<int, int>>& spans = m_pDoc->GetBacktrackSpans();
+  for (const auto& entry : m_map) {
+    QTreeWidgetItem* item = entry.second;
+    const std::pair<int, int> span(entry.first->m_nStart, entry.first->m_nEnd);
+    const bool mark = std::find(spans.begin(), spans.end(), span) != spans.end();
+    if (item->data(0, kBacktrackRole).toBool() == mark) continue;
+    item->setData(0, kBacktrackRole, mark);
+    item->setIcon(0, mark ? style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
+  }
+}
+
+bool CRegexTreeView::HasBacktrackMark(const QTreeWidgetItem* item) {
+  return item && item->data(0, kBacktrackRole).toBool();
 }
 
 void CRegexTreeView::Rebuild() {
@@ -122,6 +142,7 @@ void CRegexTreeView::Rebuild() {
   std::sort(m_map.begin(), m_map.end(),
             [](const auto& a, const auto& b) { return std::less<const HostElement*>()(a.first, b.first); });
   m_bMapSorted = true;
+  UpdateBacktrackMarks();
   EndAppend();
   top->setExpanded(true);
   setUpdatesEnabled(true);
@@ -148,6 +169,10 @@ void CRegexTreeView::FillItem(QTreeWidgetItem* item, const ElementRecord* record
       const QRgb heat = HeatColorFor(k, IsDarkPalette(palette()));
       SetItemColor(item, -1, ClrRgb(qRed(heat), qGreen(heat), qBlue(heat)), false);
     }
+  }
+  if (item->data(0, kBacktrackRole).toBool()) {  // a reused item: UpdateBacktrackMarks decides anew
+    item->setData(0, kBacktrackRole, false);
+    item->setIcon(0, QIcon());
   }
   const bool mark = element && m_pDoc->HasBreakpoint(element->m_nStart, element->m_nEnd);
   if (mark) caption.prepend(kBreakMark);
@@ -235,7 +260,10 @@ void CRegexTreeView::contextMenuEvent(QContextMenuEvent* event) {
 
 QString CRegexTreeView::ToolTipAt(const QPoint& viewportPos) const {
   if (!m_pDoc) return QString();
-  return ElementExplanation(*m_pDoc, NodeElement(itemAt(viewportPos)));
+  const QTreeWidgetItem* item = itemAt(viewportPos);
+  const QString text = ElementExplanation(*m_pDoc, NodeElement(item));
+  if (!HasBacktrackMark(item)) return text;
+  return CStringTable::Str(IDS_BT_TREE_TIP) + (text.isEmpty() ? QString() : QStringLiteral("\n") + text);
 }
 
 bool CRegexTreeView::viewportEvent(QEvent* event) {

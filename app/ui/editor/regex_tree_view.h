@@ -38,6 +38,10 @@ class CRegexTreeView : public CClrTreeView, public CDocView {
   // Rebuilds the tree from the document's records (public for the benchmark).
   void Rebuild();
   void UpdateBreakpointMarks();
+  // The warning marks of the repeats the backtracking analysis holds responsible.
+  void UpdateBacktrackMarks();
+  // Whether a node carries that mark.
+  static bool HasBacktrackMark(const QTreeWidgetItem* item);
   // The tool tip at a point of the viewport: the sentence of the node's element, or empty.
   QString ToolTipAt(const QPoint& viewportPos) const;
 

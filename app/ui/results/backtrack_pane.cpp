@@ -35,11 +35,13 @@ class CBacktrackPane::Worker {
     m_wake.notify_one();
     m_thread.join();
   }
-  void Post(const std::u16string& pattern, int flags, unsigned long long generation) {
+  void Post(const std::u16string& pattern, int flags, std::vector<backtrack::Subject> subjects,
+            unsigned long long generation) {
     {
       std::lock_guard<std::mutex> lock(m_mutex);
       m_pattern = pattern;
       m_flags = flags;
+      m_subjects = std::move(subjects);
       m_generation = generation;
       m_pending = true;
       m_abort = true;  // the running analysis is out of date
@@ -52,6 +54,7 @@ class CBacktrackPane::Worker {
     for (;;) {
       std::u16string pattern;
       int flags;
+      std::vector<backtrack::Subject> subjects;
       unsigned long long generation;
       {
         std::unique_lock<std::mutex> lock(m_mutex);
@@ -59,6 +62,7 @@ class CBacktrackPane::Worker {
         if (m_quit) return;
         pattern = m_pattern;
         flags = m_flags;
+        subjects = std::move(m_subjects);
         generation = m_generation;
         m_pending = false;
         m_abort = false;
@@ -68,6 +72,13 @@ class CBacktrackPane::Worker {
       CBacktrackPane* pane = m_pane;
       QMetaObject::invokeMethod(
           pane, [pane, report, generation] { pane->Show(report, generation); }, Qt::QueuedConnection);
+      // The verdict is on show; the rewrites take longer (each is compared on many texts).
+      if (report.Worst() < 0) continue;
+      std::vector<backtrack::Fix> fixes =
+          backtrack::ProposeFixes(pattern, flags, report, subjects, backtrack::Limits(), &m_abort);
+      if (m_abort) continue;
+      QMetaObject::invokeMethod(
+          pane, [pane, fixes, generation] { pane->ShowFixes(fixes, generation); }, Qt::QueuedConnection);
     }
   }
 
@@ -79,6 +90,7 @@ class CBacktrackPane::Worker {
   bool m_pending = false;
   std::u16string m_pattern;
   int m_flags = 0;
+  std::vector<backtrack::Subject> m_subjects;
   unsigned long long m_generation = 0;
   std::thread m_thread;  // last: starts once everything above is ready
 };
@@ -135,6 +147,14 @@ CBacktrackPane::CBacktrackPane(CKorvaneDoc* doc, QWidget* parent) : QWidget(pare
   layout->addWidget(m_pRepeats);
   layout->addWidget(m_pWitness);
   layout->addLayout(row);
+  m_pFixBox = new QWidget(this);
+  m_pFixBox->setObjectName(QStringLiteral("fixes"));
+  auto* fixLayout = new QVBoxLayout(m_pFixBox);
+  fixLayout->setContentsMargins(0, 0, 0, 0);
+  m_pFixHeading = new QLabel(m_pFixBox);
+  fixLayout->addWidget(m_pFixHeading);
+  m_pFixBox->hide();
+  layout->addWidget(m_pFixBox);
   layout->addWidget(m_pChart, 1);
   m_worker.reset(new Worker(this));
   m_pDoc->AddView(this);
@@ -156,9 +176,24 @@ void CBacktrackPane::Request() {
   const int flags = m_pDoc->GetFlags();
   m_pattern = pattern;
   m_analysing = true;
+  m_lookingForFixes = false;
+  m_fixes.clear();
+  ClearFixRows();
+  m_pFixBox->hide();
   m_pDoc->SetBacktrackSpans({});  // the marks of the last pattern's report go with it
   m_pVerdict->setText(CStringTable::Str(IDS_BT_ANALYSING));
-  m_worker->Post(pattern, flags, ++m_nGeneration);
+  // A rewrite must keep the matches on the user's tests (each with its own options) and on the
+  // text box; long texts are cut, so copying them here stays cheap.
+  const size_t kCut = 20000, kMaxTests = 100;
+  std::vector<backtrack::Subject> subjects;
+  auto add = [&](const std::vector<unsigned short>& text, int f) {
+    const size_t n = std::min(text.size(), kCut);
+    subjects.push_back({std::u16string(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(n)), f});
+  };
+  const TestSet& tests = m_pDoc->GetTests();
+  for (size_t i = 0; i < tests.size() && i < kMaxTests; ++i) add(tests[i].Subject(), tests[i].EffectiveFlags(flags));
+  if (!m_pDoc->GetSubjectText().empty()) add(m_pDoc->GetSubjectText(), flags);
+  m_worker->Post(pattern, flags, std::move(subjects), ++m_nGeneration);
 }
 
 QString CBacktrackPane::VerdictLabel() const { return m_pVerdict->text(); }
@@ -168,17 +203,14 @@ void CBacktrackPane::Show(const backtrack::Report& report, unsigned long long ge
   if (generation != m_nGeneration) return;  // an older pattern's
   m_analysing = false;
   m_report = report;
-  QString verdict;
-  switch (report.verdict) {
-    case backtrack::LINEAR: verdict = CStringTable::Str(IDS_BT_LINEAR); break;
-    case backtrack::POLYNOMIAL:
-      verdict = CStringTable::FormatStrings(CStringTable::Str(IDS_BT_POLYNOMIAL), {QString::number(report.degree)});
-      break;
-    case backtrack::EXPONENTIAL: verdict = CStringTable::Str(IDS_BT_EXPONENTIAL); break;
-    default: verdict = CStringTable::Str(IDS_BT_TOO_LARGE); break;
-  }
+  const QString verdict = VerdictText(report);
   m_pVerdict->setText(verdict);
   const int worst = report.Worst();
+  m_lookingForFixes = worst >= 0;
+  if (m_lookingForFixes) {
+    m_pFixHeading->setText(CStringTable::Str(IDS_BT_FIX_LOOKING));
+    m_pFixBox->show();
+  }
   const backtrack::Finding* f = worst >= 0 ? &report.findings[worst] : nullptr;
   if (!f) {
     // A prediction the measurement did not bear out is still worth a line.
@@ -240,6 +272,65 @@ void CBacktrackPane::ShowChart(const backtrack::Finding* f) {
   QChart* old = m_pChart->chart();
   m_pChart->setChart(chart);
   delete old;
+}
+
+QString CBacktrackPane::VerdictText(const backtrack::Report& report) const {
+  switch (report.verdict) {
+    case backtrack::LINEAR: return CStringTable::Str(IDS_BT_LINEAR);
+    case backtrack::POLYNOMIAL:
+      return CStringTable::FormatStrings(CStringTable::Str(IDS_BT_POLYNOMIAL), {QString::number(report.degree)});
+    case backtrack::EXPONENTIAL: return CStringTable::Str(IDS_BT_EXPONENTIAL);
+    default: return CStringTable::Str(IDS_BT_TOO_LARGE);
+  }
+}
+
+void CBacktrackPane::ClearFixRows() {
+  for (QWidget* row : m_fixRows) delete row;
+  m_fixRows.clear();
+}
+
+QString CBacktrackPane::FixLabel(int i) const {
+  if (i < 0 || i >= static_cast<int>(m_fixes.size())) return QString();
+  const backtrack::Fix& f = m_fixes[i];
+  const QString pattern = QString::fromUtf16(m_pattern.data(), static_cast<int>(m_pattern.size()));
+  const QString part = pattern.mid(f.span.first, f.span.second - f.span.first);
+  static const int kWhat[] = {IDS_BT_FIX_POSSESSIVE, IDS_BT_FIX_ATOMIC, IDS_BT_FIX_DROP_BRANCH, IDS_BT_FIX_EXCLUSIVE};
+  const QString what = CStringTable::FormatStrings(CStringTable::Str(kWhat[f.kind]), {part});
+  const QString rewritten = QString::fromUtf16(f.pattern.data(), static_cast<int>(f.pattern.size()));
+  return CStringTable::FormatStrings(CStringTable::Str(IDS_BT_FIX_ROW),
+                                     {what, rewritten, VerdictText(f.report), QString::number(f.subjects)});
+}
+
+void CBacktrackPane::ShowFixes(const std::vector<backtrack::Fix>& fixes, unsigned long long generation) {
+  if (generation != m_nGeneration) return;  // an older pattern's
+  m_lookingForFixes = false;
+  m_fixes = fixes;
+  ClearFixRows();
+  m_pFixHeading->setText(CStringTable::Str(fixes.empty() ? IDS_BT_FIX_NONE : IDS_BT_FIX_HEADING));
+  auto* layout = static_cast<QVBoxLayout*>(m_pFixBox->layout());
+  for (int i = 0; i < static_cast<int>(fixes.size()); ++i) {
+    auto* row = new QWidget(m_pFixBox);
+    auto* h = new QHBoxLayout(row);
+    h->setContentsMargins(0, 0, 0, 0);
+    auto* label = new QLabel(FixLabel(i), row);
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* apply = new QPushButton(CStringTable::Str(IDS_BT_FIX_APPLY), row);
+    apply->setObjectName(QStringLiteral("apply-fix-%1").arg(i));
+    connect(apply, &QPushButton::clicked, this, [this, i] { ApplyFix(i); });
+    h->addWidget(label, 1);
+    h->addWidget(apply);
+    layout->addWidget(row);
+    m_fixRows.push_back(row);
+  }
+  m_pFixBox->show();
+  emit FixesShown();
+}
+
+void CBacktrackPane::ApplyFix(int i) {
+  if (i < 0 || i >= static_cast<int>(m_fixes.size())) return;
+  const std::u16string& p = m_fixes[i].pattern;
+  emit ApplyPattern(QString::fromUtf16(p.data(), static_cast<int>(p.size())));
 }
 
 void CBacktrackPane::LoadWitness(int n) {

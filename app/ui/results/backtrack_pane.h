@@ -1,7 +1,11 @@
 // The Backtracking pane: after every change of the pattern or its options the backtracking
 // analysis runs on a thread of its own (the newest request wins, an older one is stopped), and
 // the pane shows the verdict, the repeats responsible, the witness with a command that loads it
-// pumped to a chosen n into the text box, and a chart of the measured steps against n.
+// pumped to a chosen n into the text box, and a chart of the measured steps against n. Then, on
+// the same thread, the standard rewrites are tried (backtrack_fixes.h); those proven to keep
+// every match on the user's tests, the text box and generated texts are listed, each with its
+// new verdict and an "Apply" button that hands the rewritten pattern on through ApplyPattern()
+// (the frame makes it an undoable edit of the pattern box).
 //
 // The UI thread only hands over the pattern and takes the finished report: it never waits for
 // the analysis. Covered by app/ui/results/tests/backtrack_pane_test.cpp.
@@ -13,6 +17,7 @@
 #include <memory>
 
 #include "app/document/backtrack_analysis.h"
+#include "app/document/backtrack_fixes.h"
 #include "app/document/doc_ui.h"
 
 class CKorvaneDoc;
@@ -38,15 +43,28 @@ class CBacktrackPane : public QWidget, public CDocView {
   // Loads the witness pumped `n` times into the text box.
   void LoadWitness(int n);
   QSpinBox* PumpBox() const { return m_pPump; }
+  // The proven rewrites on show, and whether they are still being looked for.
+  const std::vector<backtrack::Fix>& ShownFixes() const { return m_fixes; }
+  bool IsLookingForFixes() const { return m_lookingForFixes; }
+  // What the row of fix `i` says.
+  QString FixLabel(int i) const;
+  // Hands the rewritten pattern of fix `i` on (as its "Apply" button does).
+  void ApplyFix(int i);
 
  signals:
   void ReportShown();
+  void FixesShown();
+  // A rewritten pattern the user chose to apply.
+  void ApplyPattern(const QString& pattern);
 
  private:
   class Worker;
   void Request();
   void Show(const backtrack::Report& report, unsigned long long generation);
   void ShowChart(const backtrack::Finding* f);
+  void ShowFixes(const std::vector<backtrack::Fix>& fixes, unsigned long long generation);
+  void ClearFixRows();
+  QString VerdictText(const backtrack::Report& report) const;
 
   CKorvaneDoc* m_pDoc;
   std::unique_ptr<Worker> m_worker;
@@ -60,6 +78,11 @@ class CBacktrackPane : public QWidget, public CDocView {
   QSpinBox* m_pPump;
   QPushButton* m_pLoad;
   QChartView* m_pChart;
+  QWidget* m_pFixBox;      // the heading and one row per fix
+  QLabel* m_pFixHeading;
+  std::vector<backtrack::Fix> m_fixes;
+  std::vector<QWidget*> m_fixRows;
+  bool m_lookingForFixes = false;
 };
 
 #endif

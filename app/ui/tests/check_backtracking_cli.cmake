@@ -35,6 +35,18 @@ foreach(c IN LISTS cases)
     math(EXPR failures "${failures} + 1")
   endif()
 endforeach()
+# Proven fixes: a duplicate branch is dropped; where every standard rewrite changes a match
+# (possessive or atomic: "1.5" no longer matches) none is offered.
+execute_process(COMMAND "${KORVANE}" --check-backtracking "(a|a)*c" OUTPUT_VARIABLE out TIMEOUT 120)
+if(NOT out MATCHES "proven fix \\(drop branch\\): \\(a\\)\\*c  -> Safe: linear, same matches on [0-9]+ texts")
+  message(SEND_ERROR "no proven fix for (a|a)*c in\n${out}")
+  math(EXPR failures "${failures} + 1")
+endif()
+execute_process(COMMAND "${KORVANE}" --check-backtracking "^(\\d+|\\d+\\.\\d+)*$" OUTPUT_VARIABLE out TIMEOUT 120)
+if(NOT out MATCHES "^Exponential\n" OR NOT out MATCHES "proven fixes: none")
+  message(SEND_ERROR "a fix that changes matches was offered for ^(\\d+|\\d+\\.\\d+)*$:\n${out}")
+  math(EXPR failures "${failures} + 1")
+endif()
 # Usage errors: exit 2 and the usage on stderr.
 foreach(args "--check-backtracking" "--check-backtracking;a+;--flags;q" "--check-backtracking;a;--bogus")
   execute_process(COMMAND "${KORVANE}" ${args} RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 60)

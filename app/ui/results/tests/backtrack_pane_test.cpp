@@ -107,6 +107,61 @@ class BacktrackPaneTest : public QObject {
     QVERIFY(want.size() >= 7);
   }
 
+  // After the verdict the proven rewrites follow, each with its new verdict and an Apply button
+  // that hands the rewritten pattern on.
+  void offersProvenFixes() {
+    DocFixture f;
+    CBacktrackPane pane(f.doc.get());
+    QSignalSpy fixesShown(&pane, &CBacktrackPane::FixesShown);
+    f.SetPattern(QStringLiteral("(a+)+b"));
+    QVERIFY(Settle(pane));
+    QVERIFY(fixesShown.wait(30000) || fixesShown.count() == 1);
+    QVERIFY(!pane.IsLookingForFixes());
+    QVERIFY(!pane.ShownFixes().empty());
+    for (int i = 0; i < static_cast<int>(pane.ShownFixes().size()); ++i) {
+      const backtrack::Fix& fix = pane.ShownFixes()[i];
+      QCOMPARE(fix.report.verdict, backtrack::LINEAR);
+      const QString rewritten = QString::fromUtf16(fix.pattern.data(), static_cast<int>(fix.pattern.size()));
+      QVERIFY2(pane.FixLabel(i).contains(rewritten), qPrintable(pane.FixLabel(i)));
+    }
+    QSignalSpy applied(&pane, &CBacktrackPane::ApplyPattern);
+    QPushButton* apply = pane.findChild<QPushButton*>(QStringLiteral("apply-fix-0"));
+    QVERIFY(apply);
+    apply->click();
+    QCOMPARE(applied.count(), 1);
+    const std::u16string& first = pane.ShownFixes()[0].pattern;
+    QCOMPARE(applied.at(0).at(0).toString(), QString::fromUtf16(first.data(), static_cast<int>(first.size())));
+    // A safe pattern has nothing to fix: the list goes.
+    f.SetPattern(QStringLiteral("abc"));
+    QVERIFY(Settle(pane));
+    QVERIFY(pane.ShownFixes().empty());
+    QVERIFY(!pane.findChild<QPushButton*>(QStringLiteral("apply-fix-0")));
+  }
+
+  // The text box is one of the subjects a rewrite must keep the matches on.
+  void textBoxDecides() {
+    DocFixture f;
+    CBacktrackPane pane(f.doc.get());
+    const QString pattern = QStringLiteral("(?:[a-z]|[a-\\xff])+!");
+    auto has = [&pane](const char16_t* p) {
+      for (const backtrack::Fix& fix : pane.ShownFixes())
+        if (fix.pattern == p) return true;
+      return false;
+    };
+    QSignalSpy fixesShown(&pane, &CBacktrackPane::FixesShown);
+    f.SetPattern(pattern);
+    QVERIFY(fixesShown.wait(30000));
+    QVERIFY(has(u"(?:[a-z])+!"));
+    const std::u16string text = u"caf\u00e9!";
+    f.doc->SetSubjectText(reinterpret_cast<const unsigned short*>(text.data()), static_cast<int>(text.size()));
+    f.SetPattern(QStringLiteral("abc"));
+    QVERIFY(Settle(pane));
+    f.SetPattern(pattern);
+    QVERIFY(fixesShown.wait(30000));
+    QVERIFY(!has(u"(?:[a-z])+!"));
+    QVERIFY(has(u"(?:[a-\\xff])+!"));
+  }
+
   // Too large: said so, no witness, nothing to load.
   void tooLarge() {
     DocFixture f;
