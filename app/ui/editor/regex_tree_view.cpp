@@ -118,6 +118,7 @@ void CRegexTreeView::UpdateBacktrackMarks() {
     if (item->data(0, kBacktrackRole).toBool() == mark) continue;
     item->setData(0, kBacktrackRole, mark);
     item->setIcon(0, mark ? style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
+    for (QTreeWidgetItem* up = item->parent(); mark && up; up = up->parent()) up->setExpanded(true);
   }
 }
 

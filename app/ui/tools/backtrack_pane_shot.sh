@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Starts the real program under Xvfb, types a pattern that backtracks exponentially, opens
 # View > Backtracking, loads the witness into the text box and saves the window as
-# docs/screenshot-backtracking.png: the verdict, the repeats responsible, the witness and the
-# chart of steps against n. Needs Xvfb, xdotool and ImageMagick:
+# docs/screenshot-backtracking.png: the verdict, the repeats responsible (marked in the pattern
+# box and the Structure tree), the witness, the proven fixes and the chart of steps against n. Needs Xvfb, xdotool and ImageMagick:
 #   apt-get install xvfb xdotool imagemagick
 #   app/ui/tools/backtrack_pane_shot.sh [BUILD_DIR] [OUTPUT]
 # The settings go to a temporary home, so a developer's own layout is not used.
@@ -32,14 +32,15 @@ xdotool mousemove "$((WIDTH / 2))" 135 click 1
 sleep 0.3
 xdotool type --delay 40 '^(\w+\s?)*$'
 sleep 1
-# View > Backtracking: the menu opens from the keyboard on its first item; this is the eighth.
+# View > Backtracking, the tenth item of the menu.
 xdotool key alt+v
 sleep 0.5
-xdotool key Down Down Down Down Down Down Down Return
-sleep 4
-# The pane opens as a tab beside Tests at the bottom, in front. Its button loads the witness,
-# pumped 20 times, into the text box.
-xdotool mousemove 476 "$((HEIGHT - 291))" click 1
+xdotool mousemove 145 229 click 1
+sleep 6
+[ -n "${PROBE:-}" ] && /usr/bin/import -window root "$PROBE"
+# The pane opens as a tab beside Tests at the bottom, in front, with the proven fixes under the
+# witness. Its button loads the witness, pumped 20 times, into the text box.
+xdotool mousemove 476 "$((HEIGHT - 395))" click 1
 sleep 2
 xdotool mousemove "$((WIDTH / 2))" 400
 sleep 0.5
