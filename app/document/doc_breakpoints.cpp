@@ -114,6 +114,13 @@ bool CKorvaneDoc::StopRequested(int event, HostContext* ctx, const HostElement* 
     t.elementEnd = t.outcome == -1 ? inner.entryPos : ctx->m_nCurrentPos;
   }
   if (t.elementStart == t.elementEnd) t.elementEnd += RightToLeftAt(element, m_pattern.flags) ? -1 : 1;
+  // The event was recorded just before (TraceHookProc): stepping back can return here.
+  if (m_bRecordHistory && !m_history.Empty()) {
+    try {
+      m_livePauses.push_back(m_history.End() - 1);
+    } catch (...) {  // out of memory: this stop is only not found again by Step Back
+    }
+  }
   PauseInHook(t);
   return true;
 }

@@ -2,6 +2,8 @@
 // back and jumping through the recorded steps while the search is paused, and the state the
 // views show at the step looked at.
 #include "app/document/korvane_doc.h"
+
+#include <algorithm>
 #include "platform/profile.h"
 #include "stringtable.h"
 
@@ -29,6 +31,7 @@ const std::size_t kMiB = std::size_t(1) << 20;
 
 void CKorvaneDoc::ClearHistory() {
   m_history.Clear();
+  m_livePauses.clear();
   m_nViewIndex = -1;
   m_viewStack.clear();
   m_viewCaptures.clear();
@@ -49,16 +52,24 @@ std::int64_t CKorvaneDoc::ShownHistoryIndex() const {
 
 std::int64_t CKorvaneDoc::PreviousPauseStep(std::int64_t index) const {
   const HostRegexp& re = m_pattern.compiled;
-  return m_history.FindBefore(index, [&re](const HistoryState& s) {
+  std::int64_t step = m_history.FindBefore(index, [&re](const HistoryState& s) {
     return s.event == TRACE_EXIT && ConsumesText(re.GetElement(s.Element()));
   });
+  // A stop of the live search between that step and `index` comes first (one the history has
+  // dropped is no longer there to show).
+  auto it = std::lower_bound(m_livePauses.begin(), m_livePauses.end(), index);
+  if (it != m_livePauses.begin() && *(it - 1) > step && *(it - 1) >= m_history.First()) step = *(it - 1);
+  return step;
 }
 
 std::int64_t CKorvaneDoc::NextPauseStep(std::int64_t index) const {
   const HostRegexp& re = m_pattern.compiled;
-  return m_history.FindAfter(index, [&re](const HistoryState& s) {
+  std::int64_t step = m_history.FindAfter(index, [&re](const HistoryState& s) {
     return s.event == TRACE_EXIT && ConsumesText(re.GetElement(s.Element()));
   });
+  auto it = std::upper_bound(m_livePauses.begin(), m_livePauses.end(), index);
+  if (it != m_livePauses.end() && *it < m_history.End() && (step < 0 || *it < step)) step = *it;
+  return step;
 }
 
 // Builds the view of event `index` as the hook would have paused there (OnTraceExit), or goes
@@ -89,9 +100,16 @@ bool CKorvaneDoc::ViewHistory(std::int64_t index) {
       t.regionStart = m_viewStack[i].start;
       break;
     }
-  t.outcome = s.outcome ? 1 : (inner.retry ? -1 : 0);
   t.elementStart = inner.start;
-  t.elementEnd = t.outcome == -1 ? inner.entryPos : s.position;
+  if (s.event == TRACE_ENTER) {
+    // A breakpoint's stop on entry, shown as it was: the place the element starts from, or on a
+    // retry what it had matched.
+    t.outcome = 1;
+    t.elementEnd = inner.retry ? inner.entryPos : inner.start;
+  } else {
+    t.outcome = s.outcome ? 1 : (inner.retry ? -1 : 0);
+    t.elementEnd = t.outcome == -1 ? inner.entryPos : s.position;
+  }
   if (t.elementStart == t.elementEnd) t.elementEnd += RightToLeft(t.element, m_pattern.flags) ? -1 : 1;
   m_viewStep = t;
   m_viewCaptures = s.captures;

@@ -183,6 +183,7 @@ void CKorvaneDoc::RecordHistory(int event, HostContext* ctx, int outcome, const 
   } catch (...) {
     m_bRecordHistory = false;
     m_history.Clear();
+    m_livePauses.clear();
   }
 }
 

@@ -288,8 +288,8 @@ class CKorvaneDoc {
   bool IsViewingHistory() const { return m_nViewIndex >= 0; }
   // The event shown: the one looked at, else the last recorded (the live pause); -1 when none.
   std::int64_t ShownHistoryIndex() const;
-  // The pause steps of the history (exits of text-consuming elements) before and after an event,
-  // or -1.
+  // The pause steps of the history (exits of text-consuming elements, and the events the search
+  // stopped at for a breakpoint or run-to target) before and after an event, or -1.
   std::int64_t PreviousPauseStep(std::int64_t index) const;
   std::int64_t NextPauseStep(std::int64_t index) const;
   // Shows the history's pause step at or before `index` (the slider); past the last recorded
@@ -636,6 +636,10 @@ class CKorvaneDoc {
   // UI before a job), cleared by the UI with a fresh search and on Reset, read by the UI while
   // the job is paused or no job runs. m_nViewIndex (-1: live) and the view fields are the UI's.
   CTraceHistory m_history;
+  // History indices of the events the live search paused at for a breakpoint or a run-to
+  // target (entries, and exits that are no step), ascending: Step Back and the slider stop there
+  // too. Written by the worker just before it pauses, read by the UI thread only while paused.
+  std::vector<std::int64_t> m_livePauses;
   bool m_bRecordHistory = false;
   std::int64_t m_nViewIndex = -1;
   TraceStep m_viewStep;

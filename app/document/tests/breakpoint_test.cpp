@@ -4,6 +4,8 @@
 // and a run that never reaches its target staying breakable.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/document/breakpoints.h"
 #include "app/document/tests/headless_ui.h"
 #include "app/document/workspace_file.h"
@@ -99,6 +101,44 @@ TEST_F(BreakpointTest, PlainStopsAtEveryEntryThenTheSearchEnds) {
   ASSERT_TRUE(doc->OnCommand(CMD_TOGGLE_BREAKPOINT));
   EXPECT_FALSE(doc->HasBreakpoint(6, 7));
   EXPECT_TRUE(Run(CMD_FIND).empty());
+}
+
+// Step Back from a breakpoint's stop passes the steps in between and stops at the previous
+// breakpoint stop, shown as it was; Step goes forward through them to the live pause, and after
+// a step beyond it Step Back returns to that stop.
+TEST_F(BreakpointTest, StepBackReturnsToBreakpointStops) {
+  Set("(a|b)*c", "abx");
+  ASSERT_NO_FATAL_FAILURE(Toggle(6, 7));
+  doc->OnCommand(CMD_FIND);
+  const Stop first{6, E, 2, 1}, second{6, E, 1, 1};
+  ASSERT_EQ(first, Now());
+  doc->OnCommand(CMD_FIND);
+  ASSERT_EQ(second, Now());
+  // Back: the steps between the two stops (c failing at 2 is one of them), then the first stop.
+  std::vector<Stop> back;
+  for (int i = 0; i < 10 && doc->OnCommand(CMD_STEP_BACK); ++i) {
+    back.push_back(Now());
+    if (back.back() == first) break;
+  }
+  ASSERT_FALSE(back.empty());
+  EXPECT_EQ(first, back.back()) << "never back at the first stop";
+  EXPECT_NE(std::find(back.begin(), back.end(), Stop{6, X, 2, 0}), back.end());
+  EXPECT_TRUE(doc->IsViewingHistory());
+  // Forward again through the same steps to the live pause.
+  for (size_t i = back.size() - 1; i-- > 0;) {
+    doc->OnCommand(CMD_STEP_MATCH);
+    EXPECT_EQ(back[i], Now());
+  }
+  doc->OnCommand(CMD_STEP_MATCH);
+  EXPECT_FALSE(doc->IsViewingHistory());
+  EXPECT_EQ(second, Now());
+  // A step past the live stop (c fails at 1), then back to the stop.
+  doc->OnCommand(CMD_STEP_MATCH);
+  EXPECT_EQ((Stop{6, X, 1, 0}), Now());
+  doc->OnCommand(CMD_STEP_BACK);
+  EXPECT_EQ(second, Now());
+  // Continue still finds the rest of the stops.
+  EXPECT_EQ((std::vector<Stop>{{6, E, 0, 1}, {6, E, 2, 1}, {6, E, 1, 1}, {6, E, 2, 1}, {6, E, 3, 1}}), Run(CMD_FIND));
 }
 
 TEST_F(BreakpointTest, PlainStopThenContinueFindsTheMatch) {
