@@ -167,7 +167,9 @@ CBacktrackPane::~CBacktrackPane() {
 }
 
 void CBacktrackPane::OnUpdate(CDocView*, int hint) {
-  if (hint & (0x1 | 0x8000)) Request();  // recompiled (also after an option change), or replaced
+  // Recompiled (also after an option change), or replaced; or the tests changed, which the
+  // proven fixes are compared on.
+  if (hint & (HINT_RECOMPILED | HINT_PATTERN_REPLACED | HINT_TESTS)) Request();
 }
 
 void CBacktrackPane::Request() {
@@ -177,6 +179,7 @@ void CBacktrackPane::Request() {
   m_pattern = pattern;
   m_analysing = true;
   m_lookingForFixes = false;
+  m_staleNote = false;
   m_fixes.clear();
   ClearFixRows();
   m_pFixBox->hide();
@@ -208,7 +211,7 @@ void CBacktrackPane::Show(const backtrack::Report& report, unsigned long long ge
   const int worst = report.Worst();
   m_lookingForFixes = worst >= 0;
   if (m_lookingForFixes) {
-    m_pFixHeading->setText(CStringTable::Str(IDS_BT_FIX_LOOKING));
+    m_pFixHeading->setText(CStringTable::Str(m_staleNote ? IDS_BT_FIX_STALE : IDS_BT_FIX_LOOKING));
     m_pFixBox->show();
   }
   const backtrack::Finding* f = worst >= 0 ? &report.findings[worst] : nullptr;
@@ -306,7 +309,10 @@ void CBacktrackPane::ShowFixes(const std::vector<backtrack::Fix>& fixes, unsigne
   m_lookingForFixes = false;
   m_fixes = fixes;
   ClearFixRows();
-  m_pFixHeading->setText(CStringTable::Str(fixes.empty() ? IDS_BT_FIX_NONE : IDS_BT_FIX_HEADING));
+  QString heading = CStringTable::Str(fixes.empty() ? IDS_BT_FIX_NONE : IDS_BT_FIX_HEADING);
+  if (m_staleNote) heading = CStringTable::Str(IDS_BT_FIX_STALE) + QLatin1Char('\n') + heading;
+  m_staleNote = false;
+  m_pFixHeading->setText(heading);
   auto* layout = static_cast<QVBoxLayout*>(m_pFixBox->layout());
   for (int i = 0; i < static_cast<int>(fixes.size()); ++i) {
     auto* row = new QWidget(m_pFixBox);
@@ -329,7 +335,20 @@ void CBacktrackPane::ShowFixes(const std::vector<backtrack::Fix>& fixes, unsigne
 
 void CBacktrackPane::ApplyFix(int i) {
   if (i < 0 || i >= static_cast<int>(m_fixes.size())) return;
-  const std::u16string& p = m_fixes[i].pattern;
+  const std::u16string p = m_fixes[i].pattern;
+  // The fix was proven on the text box as it was when the analysis began; the user may have
+  // typed since. One bounded search of each pattern over the box's text as it is now.
+  const std::vector<unsigned short>& box = m_pDoc->GetSubjectText();
+  const std::u16string text(box.begin(), box.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(box.size(), 20000)));
+  bool undecided = false;
+  if (!text.empty() && !backtrack::SameMatches(m_pattern, p, m_pDoc->GetFlags(), text, 400000, &undecided) &&
+      !undecided) {
+    Request();  // proves the fixes again, with the text box as it is
+    m_staleNote = true;
+    m_pFixHeading->setText(CStringTable::Str(IDS_BT_FIX_STALE));
+    m_pFixBox->show();
+    return;
+  }
   emit ApplyPattern(QString::fromUtf16(p.data(), static_cast<int>(p.size())));
 }
 

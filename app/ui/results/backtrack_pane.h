@@ -83,6 +83,7 @@ class CBacktrackPane : public QWidget, public CDocView {
   std::vector<backtrack::Fix> m_fixes;
   std::vector<QWidget*> m_fixRows;
   bool m_lookingForFixes = false;
+  bool m_staleNote = false;  // a fix was refused at Apply: say so until the new list is shown
 };
 
 #endif

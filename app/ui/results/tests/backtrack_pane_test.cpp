@@ -1,5 +1,6 @@
 // The Backtracking pane: the verdict after an edit (from the worker, without blocking), a newer
 // edit winning over an older analysis, the witness loaded into the text box, and the chart.
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -160,6 +161,35 @@ class BacktrackPaneTest : public QObject {
     QVERIFY(fixesShown.wait(30000));
     QVERIFY(!has(u"(?:[a-z])+!"));
     QVERIFY(has(u"(?:[a-\\xff])+!"));
+  }
+
+  // A fix proven before the user typed into the text box is checked again at Apply: one that
+  // changes a match there now is not applied, and the fixes are proven anew.
+  void applyChecksTheTextBoxAsItIsNow() {
+    DocFixture f;
+    CBacktrackPane pane(f.doc.get());
+    QSignalSpy fixesShown(&pane, &CBacktrackPane::FixesShown);
+    f.SetPattern(QStringLiteral("(?:[a-z]|[a-\\xff])+!"));
+    QVERIFY(fixesShown.wait(30000));
+    int narrow = -1;
+    for (int i = 0; i < static_cast<int>(pane.ShownFixes().size()); ++i)
+      if (pane.ShownFixes()[i].pattern == u"(?:[a-z])+!") narrow = i;
+    QVERIFY(narrow >= 0);
+    const std::u16string text = u"caf\u00e9!";
+    f.doc->SetSubjectText(reinterpret_cast<const unsigned short*>(text.data()), static_cast<int>(text.size()));
+    QSignalSpy applied(&pane, &CBacktrackPane::ApplyPattern);
+    pane.ApplyFix(narrow);
+    QCOMPARE(applied.count(), 0);
+    QVERIFY(fixesShown.wait(30000));
+    for (const backtrack::Fix& fix : pane.ShownFixes()) QVERIFY(fix.pattern != u"(?:[a-z])+!");
+    bool told = false;  // the list says why the fix went
+    for (QLabel* label : pane.findChildren<QLabel*>())
+      told = told || label->text().startsWith(CStringTable::Str(IDS_BT_FIX_STALE));
+    QVERIFY(told);
+    // A fix that keeps the match there is applied.
+    QVERIFY(!pane.ShownFixes().empty());
+    pane.ApplyFix(0);
+    QCOMPARE(applied.count(), 1);
   }
 
   // Too large: said so, no witness, nothing to load.
