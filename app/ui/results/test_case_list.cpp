@@ -2,12 +2,15 @@
 
 #include <QContextMenuEvent>
 #include <QDropEvent>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QStyle>
+#include <algorithm>
 
 #include "app/document/test_eval.h"
 #include "resources/korvane_ids.h"
@@ -122,8 +125,26 @@ CTestCaseList::CTestCaseList(QWidget* parent) : QTreeWidget(parent) {
   setDefaultDropAction(Qt::MoveAction);
   setIconSize(QSize(16, 16));
   header()->setStretchLastSection(true);
-  header()->setSectionResizeMode(COL_MARK, QHeaderView::ResizeToContents);
+  // Never sized to its contents: that measures every row again at each row's change, so a run
+  // of thousands of tests froze the window. The widest word a mark can have is known.
+  header()->setSectionResizeMode(COL_MARK, QHeaderView::Interactive);
+  FitMarkColumn();
   header()->resizeSection(COL_NAME, 170);
+}
+
+void CTestCaseList::FitMarkColumn() {
+  const QFontMetrics metrics(font());
+  int widest = header()->fontMetrics().horizontalAdvance(headerItem()->text(COL_MARK));
+  for (int status = TEST_NOT_RUN; status <= TEST_ERROR; ++status)
+    widest = std::max(widest, iconSize().width() + 6 + metrics.horizontalAdvance(MarkText(status)));
+  header()->resizeSection(COL_MARK, widest + 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 12);
+}
+
+void CTestCaseList::changeEvent(QEvent* event) {
+  QTreeWidget::changeEvent(event);
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange ||
+      event->type() == QEvent::LanguageChange)
+    FitMarkColumn();
 }
 
 void CTestCaseList::SetRowCount(int count) {

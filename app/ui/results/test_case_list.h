@@ -49,6 +49,11 @@ class CTestCaseList : public QTreeWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  // Wide enough for the mark and the longest status word in the current font and language.
+  void FitMarkColumn();
 };
 
 #endif
