@@ -634,6 +634,7 @@ inline constexpr int IDS_BT_FIX_LOOKING = 3419;
 inline constexpr int IDS_BT_FIX_NONE = 3420;
 inline constexpr int IDS_BT_TREE_TIP = 3421;
 inline constexpr int IDS_BT_FIX_STALE = 3422;
+inline constexpr int IDS_BT_PATTERN_ERROR = 3423;
 inline constexpr int IDS_MENU_MATCH_TOGGLE_BREAKPOINT = 3470;
 inline constexpr int IDS_MENU_MATCH_RUN_TO_FAILURE = 3471;
 inline constexpr int IDS_MENU_MATCH_RUN_TO_BACKTRACK = 3472;

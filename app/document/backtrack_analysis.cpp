@@ -1096,6 +1096,20 @@ Report Analyze(const std::u16string& pattern, int flags, const Limits& limits, c
     std::vector<unsigned short> p(pattern.begin(), pattern.end());
     p.push_back(0);
     HostRegexp re(p.data(), static_cast<int>(pattern.size()), flags);
+    for (int i = 0; i < re.GetElementCount(); ++i) {
+      const HostElement* e = re.GetElement(i);
+      if (e->m_nError != 0 && (r.errorAt < 0 || e->m_nStart < r.errorAt)) r.errorAt = std::max(0, e->m_nStart);
+    }
+    // A ')' that closes nothing ends the compiled pattern: the rest was never read.
+    const HostElement* root = re.GetRoot();
+    if (root && root->m_nEnd >= 0 && root->m_nEnd < static_cast<int>(pattern.size()) && pattern[root->m_nEnd] == u')' &&
+        (r.errorAt < 0 || root->m_nEnd < r.errorAt))
+      r.errorAt = root->m_nEnd;
+    if (r.errorAt >= 0) {
+      r.verdict = TOO_LARGE;
+      r.reason = "the pattern has an error at " + std::to_string(r.errorAt);
+      return r;
+    }
     Automaton a(limits, abort);
     a.Build(re.GetRoot());
     r.states = static_cast<int>(a.sets.size()) - 1;
@@ -1180,7 +1194,7 @@ std::string VerdictText(const Report& r) {
     case EXPONENTIAL:
       return "Exponential";
     default:
-      return "Not analysed: " + r.reason;
+      return "Not analysed: " + r.reason;  // "too large (...)", "stopped", "the pattern has an error at N"
   }
 }
 

@@ -84,6 +84,7 @@ struct Report {
   Verdict verdict = LINEAR;    // the worst confirmed finding; TOO_LARGE when not analysed
   int degree = 1;              // of a polynomial verdict
   std::string reason;          // why a pattern was not analysed
+  int errorAt = -1;            // where the pattern's first error is (then it is not analysed)
   std::vector<Finding> findings;
   int states = 0;              // size of the automaton (for benchmarks and tests)
   // The finding that makes the verdict, or -1.
@@ -91,7 +92,9 @@ struct Report {
 };
 
 // Analyses the pattern (UTF-16 code units) compiled with the engine flags `flags`. `abort`, when
-// given and set, stops the analysis between steps (the report then says "not analysed").
+// given and set, stops the analysis between steps (the report then says "not analysed"). A
+// pattern with an error is not analysed either: what the engine makes of the rest of it is no
+// verdict on the pattern the user meant.
 Report Analyze(const std::u16string& pattern, int flags, const Limits& limits = Limits(),
                const std::atomic<bool>* abort = nullptr);
 
@@ -100,7 +103,8 @@ Report Analyze(const std::u16string& pattern, int flags, const Limits& limits = 
 long long CountSteps(const std::u16string& pattern, int flags, const std::u16string& text, long long budget,
                      bool* cut = nullptr, bool* matched = nullptr);
 
-// "Safe: linear", "Polynomial, degree 3", "Exponential", "Not analysed: too large".
+// "Safe: linear", "Polynomial, degree 3", "Exponential", "Not analysed: too large (...)",
+// "Not analysed: the pattern has an error at 4".
 std::string VerdictText(const Report& r);
 
 }  // namespace backtrack

@@ -10,6 +10,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -22,6 +23,8 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <iterator>
 
 #include "app/ui/command_table.h"
 #include "app/ui/editor/diagram_view.h"
@@ -432,6 +435,28 @@ void CMainFrame::CreateSizingBars() {
       if (!visible && !bar->isVisible()) MoveActiveAwayFrom(bar);
     });
   }
+}
+
+QMenu* CMainFrame::createPopupMenu() {
+  QMenu* menu = QMainWindow::createPopupMenu();
+  if (!menu) return nullptr;
+  // Qt lists the bars in the order of the window's children, which changes whenever a mode's
+  // layout is restored: the same place in the menu then toggled another bar. Bars by id, then
+  // the tool bars in the order of the window, whatever the children's order.
+  const QToolBar* toolBars[] = {m_pToolBar, m_pWorkModeBar, m_pMatchModeBar, m_pMatchButtonsBar};
+  auto rank = [&](QAction* a) {
+    for (int i = 0; i < static_cast<int>(std::size(m_bars)); ++i)
+      if (m_bars[i] && m_bars[i]->toggleViewAction() == a) return i;
+    if (a->isSeparator()) return 100;
+    for (int i = 0; i < static_cast<int>(std::size(toolBars)); ++i)
+      if (toolBars[i] && toolBars[i]->toggleViewAction() == a) return 101 + i;
+    return 200;
+  };
+  QList<QAction*> actions = menu->actions();
+  std::stable_sort(actions.begin(), actions.end(), [&](QAction* x, QAction* y) { return rank(x) < rank(y); });
+  for (QAction* a : actions) menu->removeAction(a);
+  menu->addActions(actions);
+  return menu;
 }
 
 void CMainFrame::CreateClient() {

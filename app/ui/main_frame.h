@@ -90,6 +90,8 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   // --- bars and layouts ---
   CSizingControlBarG* SizingBar(int barId) const;
   QToolBar* ToolBarOf(int barId) const;  // the tool bar or a dialog bar
+  // The tool bars' and bars' context menu, always in one order (see main_frame.cpp).
+  QMenu* createPopupMenu() override;
   QWidget* Bar(int barId) const;         // any bar by id (status bar included)
   void ResetAllBars();
   // The built-in layout of a mode (ids 130 Match and none, 131 Replace, 132 Split, 133 Trace,

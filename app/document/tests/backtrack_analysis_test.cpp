@@ -208,6 +208,20 @@ TEST(BacktrackBounds, TooLargeOrStopped) {
   r = Analyze(U("(a+)+b"), 0x10);  // right to left
   EXPECT_EQ(backtrack::TOO_LARGE, r.verdict);
 
+  // A pattern with an error is not judged by what the engine makes of the rest.
+  struct {
+    const char* pattern;
+    int at;
+  } broken[] = {{"(", 0}, {"a)b[", 1}, {"(a+)+(?<n", 5}};
+  for (const auto& b : broken) {
+    r = Analyze(U(b.pattern), 0);
+    EXPECT_EQ(backtrack::TOO_LARGE, r.verdict) << b.pattern;
+    EXPECT_EQ(b.at, r.errorAt) << b.pattern;
+    EXPECT_EQ("Not analysed: the pattern has an error at " + std::to_string(b.at), backtrack::VerdictText(r));
+    EXPECT_TRUE(r.findings.empty());
+  }
+  EXPECT_EQ(-1, Analyze(U("(a)b\\["), 0).errorAt);
+
   // Tight limits: a small step budget still gives a verdict or none, never a wrong blow-up.
   backtrack::Limits tight;
   tight.stepBudget = 50;

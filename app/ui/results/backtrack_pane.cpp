@@ -283,7 +283,7 @@ QString CBacktrackPane::VerdictText(const backtrack::Report& report) const {
     case backtrack::POLYNOMIAL:
       return CStringTable::FormatStrings(CStringTable::Str(IDS_BT_POLYNOMIAL), {QString::number(report.degree)});
     case backtrack::EXPONENTIAL: return CStringTable::Str(IDS_BT_EXPONENTIAL);
-    default: return CStringTable::Str(IDS_BT_TOO_LARGE);
+    default: return CStringTable::Str(report.errorAt >= 0 ? IDS_BT_PATTERN_ERROR : IDS_BT_TOO_LARGE);
   }
 }
 

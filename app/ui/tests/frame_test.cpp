@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QMenu>
+#include <memory>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
@@ -1193,6 +1194,32 @@ void LayoutTest::savedStatesAfterSwitching() {
     QVERIFY(profile.Settings().contains(QStringLiteral("BarStates/Match-SCBar-128/sizeVertCX")));
     QVERIFY(profile.Settings().contains(QStringLiteral("BarStates/Replace-SCBar-136/sizeFloatCY")));
     QVERIFY(profile.Settings().contains(QStringLiteral("Settings/PatternHeight")));
+  }
+}
+
+// The context menu of the tool bars lists the bars by id, then the tool bars, in every mode:
+// the same place in it toggles the same bar whatever layout was restored in between.
+void LayoutTest::barMenuKeepsOneOrder() {
+  CMainFrame frame;
+  frame.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&frame));
+  auto texts = [&frame] {
+    std::unique_ptr<QMenu> menu(frame.createPopupMenu());
+    QStringList out;
+    if (menu)
+      for (QAction* a : menu->actions()) out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    return out;
+  };
+  const QStringList first = texts();
+  QStringList bars;
+  for (int id = BAR_STRUCTURE; id <= BAR_BACKTRACK; ++id)
+    if (QWidget* bar = frame.SizingBar(id)) bars << bar->windowTitle();
+  QVERIFY(first.size() > bars.size());
+  QCOMPARE(first.mid(0, bars.size()), bars);
+  for (int mode : {ID_MODE_REPLACE, ID_MODE_TRACE, ID_MODE_SPLIT, ID_MODE_MATCH}) {
+    frame.OnCommand(mode);
+    frame.OnCommand(ID_VIEW_BACKTRACK);  // shown, hidden: docks move among the children
+    QCOMPARE(texts(), first);
   }
 }
 

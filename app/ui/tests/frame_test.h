@@ -60,6 +60,7 @@ class LayoutTest : public QObject {
   void splitDragKeepsReplaceRatio();
   void savedStatesAfterSwitching();
   void modeRestoresItsLayout();
+  void barMenuKeepsOneOrder();
   void resetAllBars();
   void patternHeight_data();
   void patternHeight();

@@ -291,6 +291,7 @@ TEST_F(TestCommandTest, HelpListsTheCommand) {
   EXPECT_EQ(0, Run({"--help"}, &out));
   EXPECT_TRUE(out.contains(QStringLiteral("--run-tests FILE.rws [--snapshot NAME] [--junit FILE.xml]"))) << out.toStdString();
   EXPECT_TRUE(out.contains(QStringLiteral("--version"))) << out.toStdString();
+  EXPECT_TRUE(out.contains(QStringLiteral("--check-backtracking PATTERN [--flags imsxrg]"))) << out.toStdString();
 }
 
 }  // namespace
