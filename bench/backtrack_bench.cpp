@@ -31,6 +31,13 @@ const NestedCase kCases[] = {
     {"ShortLong", "(?:a|aa)+c", "", false},
     // A mandatory iteration, and a follower that no required string answers.
     {"PlusPlusAlt", "(?:a+)+(?:b|c)", "", false},
+    // Two and three mandatory iterations: the states after each are passed over too, else every
+    // split of the run among them is tried (cubic and quartic searches).
+    {"TwoMandatory", "(?:a+){2,}(?:b|c)", "", false},
+    {"ThreeMandatory", "(?:a+){3,}(?:b|c)", "", false},
+    // The same below an alternation, off the top-level path: no list is kept across attempts, so
+    // each attempt costs about the square of the run.
+    {"TwoMandatoryInAlt", "d|(?:a+){2,}(?:b|c)", "", false},
     {"StarStar", "(a*)*b", "", false},
     {"OptionalStar", "(?:a?a)*b", "", false},
     // Back-references elsewhere in the pattern: the repeat's inner element sets no capture, so

@@ -1338,7 +1338,10 @@ void CRegexpT<CHART>::MarkKeptLists(const Element* e, int depth) {
     for (int i = 0; i < l->m_elements.GetSize(); ++i) MarkKeptLists(l->m_elements[i], depth + 1);
   } else if (e->m_nKind == ELEMENT_GREEDY) {
     CGreedyElement<CHART>* g = static_cast<CGreedyElement<CHART>*>(const_cast<Element*>(e));
-    if (g->m_bSkipOffered && g->m_nKeptList < 0) g->m_nKeptList = m_nKeptLists++;
+    if (g->m_bSkipOffered && g->m_nKeptList < 0) {
+      g->m_nKeptList = m_nKeptLists;
+      m_nKeptLists += g->Lists();
+    }
   }
 }
 

@@ -145,7 +145,8 @@ class CRepeatBase : public CPatternElement<CHART> {
 // on from it again cannot give anything new. Such a position is passed over, both as the start
 // of an extension and as an end, and the repeat goes on backtracking into the iteration that
 // reached it: only what lies beyond the position is skipped, never the other alternatives of
-// the iterations before it. One list serves the repeat from its Match to its final failure, so
+// the iterations before it. The mandatory iterations pass over the states they reached before
+// in the same way (MatchMandatory). One list serves the repeat from its Match to its final failure, so
 // that nested repeats such as (a+)+b or (?:a|b)*c do not try every split of a run, and no end is
 // lost. Passing over is sound only for a caller that goes on asking until it finds what it needs;
 // an enclosing repeat that retries an iteration that matched empty asks for the very next way
@@ -188,6 +189,10 @@ class CGreedyElement : public CRepeatBase<CHART> {
   // the position alone, so an end it offered and saw fail in one attempt is explored for the
   // next ones too. The index of its list among the context's kept lists, else -1.
   int m_nKeptList = -1;
+  // The lists a repeat with m_bSkipOffered takes, consecutive from its first: the offered ends,
+  // then the states after 1, 2, ... mandatory iterations (see MatchMandatory).
+  static const int kLevelLists = 8;
+  int Lists() const { return m_nMin <= 1 ? 1 : (m_nMin - 1 < kLevelLists ? m_nMin : kLevelLists + 1); }
 
  protected:
   int MatchGreedy(CMatchContext<CHART>* ctx) const {
@@ -216,13 +221,12 @@ class CGreedyElement : public CRepeatBase<CHART> {
     const bool classic = false;
 #endif
     int list = -1;
-    if (!classic && m_nKeptList >= 0 && m_nKeptList < ctx->m_nKeptLists)
+    if (!classic && m_nKeptList >= 0 && m_nKeptList + Lists() <= ctx->m_nKeptLists)
       list = m_nKeptList;
     else if (!classic && m_bSkipOffered)
-      list = ctx->AllocList();
-    if (!TarnoMatchSequence(ctx, m_nMin, 0, typename Base::Same(e)) ||
-        !PassOverExploredMandatoryEnds(ctx, list)) {
-      if (list >= 0) ctx->FreeList(list);
+      list = ctx->AllocLists(Lists());
+    if (!MatchMandatory(ctx, list, false)) {
+      if (list >= 0) ctx->FreeLists(list, Lists());
       return 0;
     }
     return Settle(ctx, list, this->Extend(ctx, 0, m_nExtra, true), true);
@@ -292,9 +296,8 @@ class CGreedyElement : public CRepeatBase<CHART> {
         continue;
       }
       // No optional iteration left: the mandatory ones' next alternative, then extend again.
-      if (m_nMin == 0 || !TarnoRetrySequence(ctx, m_nMin, typename Base::Same(e)) ||
-          !PassOverExploredMandatoryEnds(ctx, list)) {
-        if (list >= 0) ctx->FreeList(list);
+      if (m_nMin == 0 || !MatchMandatory(ctx, list, true)) {
+        if (list >= 0) ctx->FreeLists(list, Lists());
         return 0;
       }
       n = this->Extend(ctx, 0, m_nExtra, true);
@@ -305,16 +308,57 @@ class CGreedyElement : public CRepeatBase<CHART> {
     st.Push(n);
     return 1;
   }
-  // Where the mandatory iterations end at a position offered before, everything from there on
-  // has been tried: extending from it, and what follows the repeat. Their next alternative is
-  // taken instead, until one ends somewhere new (true) or none is left (false: all undone).
-  // Without this, each new end of the mandatory iterations would extend again over the offered
-  // ends one by one: (?:x+)+y on n x's took n^2 steps per attempt.
-  bool PassOverExploredMandatoryEnds(CMatchContext<CHART>* ctx, int list) const {
-    if (list < 0 || ctx->m_nEmptyRetries != 0 || m_nMin == 0) return true;
-    while (Offered(ctx, list, ctx->m_nCurrentPos))
-      if (!TarnoRetrySequence(ctx, m_nMin, typename Base::Same(this->m_pElement))) return false;
-    return true;
+  // Matches the mandatory iterations, or with `retry` asks them for their next way, passing over
+  // states explored before. With k of them done at a position, what follows depends on k and the
+  // position alone (see above the class), and the search is depth first: a state reached again
+  // was reached before and everything after it has been tried since. So where iteration k ends
+  // at a position it reached before, its next way is taken instead. For k below the minimum the
+  // repeat keeps a list per k (up to kLevelLists of them; beyond that nothing is passed over);
+  // for k at the minimum the state is that of an end the repeat offered (the repeat is
+  // unbounded, so the count no longer matters), and the list of offered ends serves. Without
+  // this, each new end of the mandatory iterations would extend again over the offered ends one
+  // by one ((?:x+)+y on n x's took n^2 steps per attempt), and two or more mandatory iterations
+  // would try every split of a run among themselves ((?:x+){2,}y: n^2 per attempt).
+  // Without a list (classic backtracking, or a repeat that may not pass over) it is the plain
+  // sequence, call for call.
+  int MatchMandatory(CMatchContext<CHART>* ctx, int list, bool retry) const {
+    const CPatternElement<CHART>* e = this->m_pElement;
+    typename Base::Same at(e);
+    if (list < 0) return retry ? TarnoRetrySequence(ctx, m_nMin, at) : TarnoMatchSequence(ctx, m_nMin, 0, at);
+    // An enclosing repeat's retry of an empty iteration asks for the very next way alone: then
+    // nothing is passed over, though the states reached are still recorded (a retry turned down
+    // drops this repeat's lists with everything else it matched).
+    const bool skip = ctx->m_nEmptyRetries == 0;
+    const int levels = Lists() - 1;
+    int k = retry ? m_nMin : 0;  // iterations done
+    bool forward = !retry;
+    for (;;) {
+      if (forward) {
+        if (k == m_nMin) return 1;
+        if (!e->Match(ctx)) {
+          forward = false;
+          continue;
+        }
+        ++k;
+      } else {
+        if (k == 0) return 0;
+        if (!e->MatchNext(ctx)) {
+          --k;  // iteration k is undone: the one before is asked next
+          continue;
+        }
+      }
+      // Iteration k has just ended at the current position, by its first or a next way.
+      const int pos = ctx->m_nCurrentPos;
+      forward = true;
+      if (k == m_nMin) {
+        if (skip && Offered(ctx, list, pos)) forward = false;
+      } else if (k <= levels) {
+        if (skip && Offered(ctx, list + k, pos))
+          forward = false;
+        else
+          Offer(ctx, list + k, pos);
+      }
+    }
   }
   // The list is kept sorted so that the usual new entry, an end nearer to the repeat's start than
   // all before it, goes to the back: descending positions left to right, ascending right to left.
