@@ -184,8 +184,8 @@ class CGreedyElement : public CRepeatBase<CHART> {
   // recursion or balancing group), so that what follows the repeat depends on the position alone.
   bool m_bSkipOffered = false;
   // Set by the compiler's finishing pass for a repeat with m_bSkipOffered on the pattern's
-  // top-level path (reached from the root through sequences alone) where nothing in the pattern
-  // reads captures: what follows it is then the same in every attempt of a search and depends on
+  // top-level path (reached from the root through sequences and alternations alone) where
+  // nothing in the pattern reads captures: what follows it is then the same in every attempt of a search and depends on
   // the position alone, so an end it offered and saw fail in one attempt is explored for the
   // next ones too. The index of its list among the context's kept lists, else -1.
   int m_nKeptList = -1;

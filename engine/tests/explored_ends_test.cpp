@@ -36,6 +36,12 @@ TEST(ExploredEnds, MatchesStay) {
       {"(?:x+)+y|x", "xxx", "0-1 1-2 2-3"},
       {"((?:x+)+)y", "xxw xxxy", "4-8,4-7"},
       {"(?:x+)+\\b", "xx xxx", "0-2 3-6"},
+      // Reached from the root through alternations (and groups): the lists are kept as well.
+      {"(?:d|(?:x+)+)(?:y|z)", "xxxw dz xxz xxd", "5-7 8-11"},
+      {"d|(?:x+){2,}(?:y|z)|x", "xxxw dz xxz xxd", "0-1 1-2 2-3 5-6 8-11 12-13 13-14 14-15"},
+      {"(?:d|a*(?:x+)+w?|x)(?:y|z)", "axxxw dz xxz axxd", "6-8 9-12"},
+      {"(?:(?:x+)+|x)(?:y|z)|xx", "xxxw xxxz", "0-2 5-9"},
+      {"(?:q|(x+)+)(?:y|z)", "xxxw qz xxz", "5-7,- 8-11,8-10"},
       // Not across attempts where something reads captures set before the repeat: the same
       // ends lead elsewhere in a later attempt.
       {"(?:(a)|b)(?:x+)+(?(1)y|z)", "bxxxy axxxy", "6-11,6-7"},
@@ -65,7 +71,8 @@ TEST(ExploredEnds, WorkStaysQuadratic) {
   // trying each mandatory end's extension anew made it eight times, a whole search cubic, and
   // trying every split of the run among two or more mandatory iterations made it more still.
   for (const char* pattern : {"(?:x+)+(?:y|z)", "(?:x+)+y", "(?:xx|x)+y", "a*(?:x+)+y", "(?:x+){2,}(?:y|z)",
-                              "(?:x+){3,}(?:y|z)", "a*(?:x+){3,}(?:y|z)"}) {
+                              "(?:x+){3,}(?:y|z)", "a*(?:x+){3,}(?:y|z)", "q|(?:x+){2,}(?:y|z)",
+                              "(?:q|(?:x+)+)(?:y|z)", "(?:q|(x+)+)(?:y|z)"}) {
     long small = RunsOfSearch(pattern, std::string(100, 'x'));
     long large = RunsOfSearch(pattern, std::string(200, 'x'));
     EXPECT_LT(large, small * 5) << pattern << ": " << small << " then " << large;
