@@ -1191,8 +1191,7 @@ void CRegexpT<CHART>::Finish() {
     int kind = m_pool[i]->m_nKind;
     if (kind != ELEMENT_GREEDY && kind != ELEMENT_POSSESSIVE) continue;
     CGreedyElement<CHART>* g = static_cast<CGreedyElement<CHART>*>(m_pool[i]);
-    g->m_bSkipOffered = g->m_nExtra == TARNO_INFINITE - g->m_nMin &&
-                        (!readsCaptures || !SetsCaptures(g->m_pElement, 0));
+    g->m_bSkipOffered = !readsCaptures || !SetsCaptures(g->m_pElement, 0);
     g->m_nKeptList = -1;
   }
   m_nKeptLists = 0;
@@ -1347,7 +1346,7 @@ void CRegexpT<CHART>::MarkKeptLists(const Element* e, int depth) {
     if (d->m_nGroup == DELEGATE_NONCAPTURE && d->m_pTarget) MarkKeptLists(d->m_pTarget, depth + 1);  // host wrapper
   } else if (e->m_nKind == ELEMENT_GREEDY) {
     CGreedyElement<CHART>* g = static_cast<CGreedyElement<CHART>*>(const_cast<Element*>(e));
-    if (g->m_bSkipOffered && g->m_nKeptList < 0) {
+    if (g->UsesLists() && g->m_nKeptList < 0) {
       g->m_nKeptList = m_nKeptLists;
       m_nKeptLists += g->Lists();
     }

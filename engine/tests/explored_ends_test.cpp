@@ -66,6 +66,17 @@ long RunsOfSearch(const char* pattern, const std::string& text) {
   return runs;
 }
 
+TEST(ExploredEnds, BoundedRepeatsWorkStaysCubic) {
+  // The splits among the mandatory iterations are passed over; those among the optional ones are
+  // still tried for each new end of the mandatory ones. Trying them all made a search of
+  // (?:x+){3,5} grow with the sixth power of the run.
+  for (const char* pattern : {"(?:x+){2,4}(?:y|z)", "(?:x+){3,5}(?:y|z)", "q|(?:x+){2,3}(?:y|z)"}) {
+    long small = RunsOfSearch(pattern, std::string(40, 'x'));
+    long large = RunsOfSearch(pattern, std::string(80, 'x'));
+    EXPECT_LT(large, small * 9) << pattern << ": " << small << " then " << large;
+  }
+}
+
 TEST(ExploredEnds, WorkStaysQuadratic) {
   // Doubling the run at most quadruples the work (and a little more for the lists' lookups);
   // trying each mandatory end's extension anew made it eight times, a whole search cubic, and
@@ -121,7 +132,25 @@ TEST(ExploredEnds, CountedMandatoryIterations) {
       {"(?:|x){3,}(?:y|z)", 0, "xxw xz", "4-6", 478},
       {"(?:x?|xx){2,}y", 0, "xxxxxw xxxy", "7-11", 2381},
       {"(?:x+|(?:xx)+){2,}(?:y|z)", 0, "xxxxxxw xxxxz", "8-13", 4054},
-      // Bounded, exact, lazy and possessive repeats.
+      // Bounded repeats pass over the states after each mandatory iteration (the minimum
+      // included), not their optional ones: with a minimum of none, one, two, beyond the levels
+      // kept; empty and different-length ways; captures set, and read by a back-reference; in an
+      // alternation, a look-ahead, an outer bounded repeat; right to left.
+      {"(?:x+){2,4}(?:y|z)", 0, "xxxxxxw xxxxxz xz xxxxxy", "8-14 18-24", 1301},
+      {"(?:x+){1,3}(?:y|z)", 0, "xxxxxxw xxxxxz xz xxxxxy", "8-14 15-17 18-24", 1088},
+      {"(?:x+){0,3}(?:y|z)", 0, "xxxxxxw xxxxxz xz xxxxxy", "8-14 15-17 18-24", 1143},
+      {"(?:xx|x){2,3}(?:y|z)", 0, "xxxxxxw xxxxxz xz xxxy", "8-14 18-22", 546},
+      {"(?:x*){2,3}(?:y|z)", 0, "xxxw xxxz z", "5-9 10-11", 580},
+      {"(?:x+){2,4}?(?:y|z)", 0, "xxxxxxw xxxxxz xz", "8-14", 1267},
+      {"(?:x+){2,4}+(?:y|z)", 0, "xxxxxxw xxxxxz xz", "8-14", 211},
+      {"(x+){2,4}(?:y|z)", 0, "xxxxxxw xxxxxz xz", "8-14,12-13", 1714},
+      {"(x+){2,4}\\1", 0, "xxxxxxw xxxxxz xz", "0-6,4-5 8-13,11-12", 227},
+      {"q|(?:x+){2,4}(?:y|z)", 0, "xxxxxxw xxxxxz xz", "8-14", 1296},
+      {"(?:x+){2,4}(?:y|z)", RIGHTTOLEFT, "xxxxxxw xxxxxz xz", "8-14", 101},
+      {"(?:(?:x+){2,3}y){1,2}z", 0, "xxyxxxyxw xxyxxyz", "10-17", 408},
+      {"(?:x+){10,12}(?:y|z)", 0, "xxxxxxxxxxxw xxxxxxxxxxxxz", "13-26", 35858},
+      {"(?=(?:x+){2,3}(?:y|z))x", 0, "xxxw xxz", "5-6", 189},
+      // Exact, lazy and possessive repeats.
       {"(?:x+){3,5}(?:y|z)", 0, "xxxxxxxw xxz xxxxxxxz", "13-21", 2503},
       {"(?:x+){2}(?:y|z)", 0, "xxxxxw xz xxz", "10-13", 368},
       {"(?:x+){2,}?(?:y|z)", 0, "xxxxxw xz xxxz", "10-14", 693},
