@@ -31,6 +31,15 @@ const NestedCase kCases[] = {
     {"ShortLong", "(?:a|aa)+c", "", false},
     // A mandatory iteration, and a follower that no required string answers.
     {"PlusPlusAlt", "(?:a+)+(?:b|c)", "", false},
+    // Two and three mandatory iterations: the states after each are passed over too, else every
+    // split of the run among them is tried (cubic and quartic searches).
+    {"TwoMandatory", "(?:a+){2,}(?:b|c)", "", false},
+    {"ThreeMandatory", "(?:a+){3,}(?:b|c)", "", false},
+    // The same below an alternation: the lists are kept across attempts there too.
+    {"TwoMandatoryInAlt", "d|(?:a+){2,}(?:b|c)", "", false},
+    // A bounded repeat passes over the states of its mandatory iterations only: each new end of
+    // them still tries the splits among the optional ones (a cubic search; all splits: n^5).
+    {"BoundedTwoToFour", "(?:a+){2,4}(?:b|c)", "", false},
     {"StarStar", "(a*)*b", "", false},
     {"OptionalStar", "(?:a?a)*b", "", false},
     // Back-references elsewhere in the pattern: the repeat's inner element sets no capture, so

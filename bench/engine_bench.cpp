@@ -5,7 +5,7 @@
 //
 // The failing searches run on texts of their own, where the character a match needs is missing:
 // `(a|b)*c` on a run of a and b, `.*x` on one long line without x (1 MiB each, --fail_size=BYTES
-// changes it), `(?:x+)+y` on 400 x. Engines that would overflow their stack or run for hours on
+// changes it), `(?:x+)+y` and `(?:x+){2,}(?:y|z)` on 400 x. Engines that would overflow their stack or run for hours on
 // one of them (they backtrack by recursion, or exponentially) are left out of that row.
 //
 // Before the benchmarks run, every engine counts the matches of every pattern once and the
@@ -161,6 +161,8 @@ const BenchPattern kPatterns[] = {
     {"FailAltStar", "(a|b)*c", false, TEXT_AB, "std_regex tarno_host"},
     {"FailDotStar", ".*x", false, TEXT_LINE, "std_regex tarno_host"},
     {"FailNested", "(?:x+)+y", false, TEXT_X400, "std_regex boost"},
+    // Two mandatory iterations: every split of the run between them was tried once per attempt.
+    {"FailCounted", "(?:x+){2,}(?:y|z)", false, TEXT_X400, "std_regex boost"},
 };
 
 size_t g_failSize = 1u << 20;

@@ -1191,8 +1191,7 @@ void CRegexpT<CHART>::Finish() {
     int kind = m_pool[i]->m_nKind;
     if (kind != ELEMENT_GREEDY && kind != ELEMENT_POSSESSIVE) continue;
     CGreedyElement<CHART>* g = static_cast<CGreedyElement<CHART>*>(m_pool[i]);
-    g->m_bSkipOffered = g->m_nExtra == TARNO_INFINITE - g->m_nMin &&
-                        (!readsCaptures || !SetsCaptures(g->m_pElement, 0));
+    g->m_bSkipOffered = !readsCaptures || !SetsCaptures(g->m_pElement, 0);
     g->m_nKeptList = -1;
   }
   m_nKeptLists = 0;
@@ -1328,7 +1327,10 @@ bool CRegexpT<CHART>::AnalyzeRetry(const Element* e) {
 }
 
 // Gives a kept list (CGreedyElement::m_nKeptList) to the greedy repeats with m_bSkipOffered that
-// `e` reaches through sequences of the pattern's direction alone, starting from the root.
+// `e` reaches through sequences of the pattern's direction, alternations and (host build) the
+// wrappers of non-capture groups alone, starting from the root. What follows such a repeat is the rest of its sequences and branches out to the
+// root: the same in every attempt. (Not through look-arounds or atomic groups, whose success
+// drops the repeat's state without having tried everything after it, nor through repeats.)
 template <class CHART>
 void CRegexpT<CHART>::MarkKeptLists(const Element* e, int depth) {
   if (depth > 64) return;
@@ -1336,9 +1338,18 @@ void CRegexpT<CHART>::MarkKeptLists(const Element* e, int depth) {
     const CListElement<CHART>* l = static_cast<const CListElement<CHART>*>(e);
     if (l->m_bRightLeft != ((m_nFlags & RIGHTTOLEFT) != 0)) return;
     for (int i = 0; i < l->m_elements.GetSize(); ++i) MarkKeptLists(l->m_elements[i], depth + 1);
+  } else if (e->m_nKind == ELEMENT_ALTERNATIVE) {
+    const CAlternativeElement<CHART>* a = static_cast<const CAlternativeElement<CHART>*>(e);
+    for (int i = 0; i < a->m_elements.GetSize(); ++i) MarkKeptLists(a->m_elements[i], depth + 1);
+  } else if (e->m_nKind == ELEMENT_DELEGATE) {
+    const CDelegateElement<CHART>* d = static_cast<const CDelegateElement<CHART>*>(e);
+    if (d->m_nGroup == DELEGATE_NONCAPTURE && d->m_pTarget) MarkKeptLists(d->m_pTarget, depth + 1);  // host wrapper
   } else if (e->m_nKind == ELEMENT_GREEDY) {
     CGreedyElement<CHART>* g = static_cast<CGreedyElement<CHART>*>(const_cast<Element*>(e));
-    if (g->m_bSkipOffered && g->m_nKeptList < 0) g->m_nKeptList = m_nKeptLists++;
+    if (g->UsesLists() && g->m_nKeptList < 0) {
+      g->m_nKeptList = m_nKeptLists;
+      m_nKeptLists += g->Lists();
+    }
   }
 }
 

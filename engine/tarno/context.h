@@ -211,8 +211,9 @@ class CMatchContext {
   long m_nWork = 0;              // composite elements entered since PrepareMatch
 #endif
 
-  // Sorted lists of end positions that greedy repeats have offered (see CGreedyElement); a repeat
-  // keeps the index of its list on the backtrack stack. Reset at every attempt.
+  // Sorted lists of end positions that greedy repeats have offered, and of the positions their
+  // mandatory iterations reached (see CGreedyElement); a repeat keeps the index of its first list
+  // on the backtrack stack. Reset at every attempt, but for the kept ones below.
   std::vector<std::vector<int>> m_lists;
   int m_nListsUsed = 0;
   // Above 0 while a repeat retries an iteration that matched empty (CRepeatBase::Extend): that
@@ -343,13 +344,17 @@ class CMatchContext {
     m_nKeptLists = count;
     m_nListsUsed = count;
   }
-  int AllocList() {
-    if (m_nListsUsed >= static_cast<int>(m_lists.size())) m_lists.emplace_back();
-    m_lists[m_nListsUsed].clear();
-    return m_nListsUsed++;
+  // `count` consecutive empty lists; the index of the first.
+  int AllocLists(int count) {
+    int first = m_nListsUsed;
+    if (first + count > static_cast<int>(m_lists.size())) m_lists.resize(static_cast<size_t>(first + count));
+    for (int i = first; i < first + count; ++i) m_lists[static_cast<size_t>(i)].clear();
+    m_nListsUsed = first + count;
+    return first;
   }
-  void FreeList(int id) {
-    if (id >= m_nKeptLists && id == m_nListsUsed - 1) --m_nListsUsed;
+  // Gives back the lists AllocLists gave, when they are the last taken.
+  void FreeLists(int first, int count) {
+    if (first >= m_nKeptLists && first + count == m_nListsUsed) m_nListsUsed = first;
   }
 
   // --- recursion ---

@@ -137,7 +137,7 @@ class CRepeatBase : public CPatternElement<CHART> {
 // Extend passes over an empty iteration, so every iteration in the state advances and the search
 // tree is finite.
 //
-// With m_bSkipOffered, a position this repeat has offered before is known to be explored to the
+// With m_bSkipOffered and no bound, a position this repeat has offered before is known to be explored to the
 // end: the pattern after the repeat has been tried from it, and every way of iterating on from
 // it has been offered and has failed. What comes after such a position depends on the position
 // alone (the iterations leave no captures that anything reads, and the repeat is unbounded, so
@@ -145,7 +145,8 @@ class CRepeatBase : public CPatternElement<CHART> {
 // on from it again cannot give anything new. Such a position is passed over, both as the start
 // of an extension and as an end, and the repeat goes on backtracking into the iteration that
 // reached it: only what lies beyond the position is skipped, never the other alternatives of
-// the iterations before it. One list serves the repeat from its Match to its final failure, so
+// the iterations before it. The mandatory iterations pass over the states they reached before
+// in the same way (MatchMandatory). One list serves the repeat from its Match to its final failure, so
 // that nested repeats such as (a+)+b or (?:a|b)*c do not try every split of a run, and no end is
 // lost. Passing over is sound only for a caller that goes on asking until it finds what it needs;
 // an enclosing repeat that retries an iteration that matched empty asks for the very next way
@@ -177,17 +178,31 @@ class CGreedyElement : public CRepeatBase<CHART> {
   // must begin with a character the repeat's own test refuses, so giving back any character it
   // took can never let the rest match there; the repeat then never gives any back.
   bool m_bAutoPossessive = false;
-  // Set by the compiler's finishing pass: the repeat is unbounded, and the captures its
-  // iterations leave cannot change what follows (the inner element holds no group and no
-  // recursion, or nothing in the pattern reads captures: no back-reference, conditional,
-  // recursion or balancing group), so that what follows the repeat depends on the position alone.
+  // Set by the compiler's finishing pass: the captures the repeat's iterations leave cannot
+  // change what follows (the inner element holds no group and no recursion, or nothing in the
+  // pattern reads captures: no back-reference, conditional, recursion or balancing group), so
+  // that what follows a state of the repeat depends on the count of iterations done and the
+  // position alone, and, once the repeat is unbounded and past its minimum, on the position alone.
   bool m_bSkipOffered = false;
   // Set by the compiler's finishing pass for a repeat with m_bSkipOffered on the pattern's
-  // top-level path (reached from the root through sequences alone) where nothing in the pattern
-  // reads captures: what follows it is then the same in every attempt of a search and depends on
-  // the position alone, so an end it offered and saw fail in one attempt is explored for the
-  // next ones too. The index of its list among the context's kept lists, else -1.
+  // top-level path (reached from the root through sequences and alternations alone) where
+  // nothing in the pattern reads captures: what follows it is then the same in every attempt of
+  // a search, so a state explored in one attempt is explored for the next ones too. The index of
+  // its first list among the context's kept lists, else -1.
   int m_nKeptList = -1;
+  // The lists a repeat with m_bSkipOffered takes, consecutive from its first: the offered ends,
+  // then the positions reached after 1, 2, ... mandatory iterations (see MatchMandatory).
+  static const int kLevelLists = 8;
+  // A bounded repeat (x{2,5}) passes over states of its mandatory iterations alone, the minimum
+  // included: what follows its optional iterations depends on their count, which its list of
+  // offered ends does not hold. Its first list stays unused.
+  bool Unbounded() const { return m_nExtra == TARNO_INFINITE - m_nMin; }
+  int Levels() const {
+    int levels = Unbounded() ? m_nMin - 1 : m_nMin;
+    return levels < 0 ? 0 : (levels < kLevelLists ? levels : kLevelLists);
+  }
+  int Lists() const { return 1 + Levels(); }
+  bool UsesLists() const { return m_bSkipOffered && (Unbounded() || m_nMin > 0); }
 
  protected:
   int MatchGreedy(CMatchContext<CHART>* ctx) const {
@@ -216,13 +231,12 @@ class CGreedyElement : public CRepeatBase<CHART> {
     const bool classic = false;
 #endif
     int list = -1;
-    if (!classic && m_nKeptList >= 0 && m_nKeptList < ctx->m_nKeptLists)
+    if (!classic && m_nKeptList >= 0 && m_nKeptList + Lists() <= ctx->m_nKeptLists)
       list = m_nKeptList;
-    else if (!classic && m_bSkipOffered)
-      list = ctx->AllocList();
-    if (!TarnoMatchSequence(ctx, m_nMin, 0, typename Base::Same(e)) ||
-        !PassOverExploredMandatoryEnds(ctx, list)) {
-      if (list >= 0) ctx->FreeList(list);
+    else if (!classic && UsesLists())
+      list = ctx->AllocLists(Lists());
+    if (!MatchMandatory(ctx, list, false)) {
+      if (list >= 0) ctx->FreeLists(list, Lists());
       return 0;
     }
     return Settle(ctx, list, this->Extend(ctx, 0, m_nExtra, true), true);
@@ -266,7 +280,8 @@ class CGreedyElement : public CRepeatBase<CHART> {
   int Settle(CMatchContext<CHART>* ctx, int list, int n, bool fresh) const {
     CBufferT<int>& st = ctx->m_stack;
     const CPatternElement<CHART>* e = this->m_pElement;
-    const bool skip = list >= 0 && ctx->m_nEmptyRetries == 0;
+    const bool unbounded = Unbounded();
+    const bool skip = list >= 0 && unbounded && ctx->m_nEmptyRetries == 0;
     for (;;) {
       if (fresh) {
         if (!skip || !Offered(ctx, list, ctx->m_nCurrentPos)) break;
@@ -292,29 +307,71 @@ class CGreedyElement : public CRepeatBase<CHART> {
         continue;
       }
       // No optional iteration left: the mandatory ones' next alternative, then extend again.
-      if (m_nMin == 0 || !TarnoRetrySequence(ctx, m_nMin, typename Base::Same(e)) ||
-          !PassOverExploredMandatoryEnds(ctx, list)) {
-        if (list >= 0) ctx->FreeList(list);
+      if (m_nMin == 0 || !MatchMandatory(ctx, list, true)) {
+        if (list >= 0) ctx->FreeLists(list, Lists());
         return 0;
       }
       n = this->Extend(ctx, 0, m_nExtra, true);
       fresh = true;
     }
-    if (list >= 0) Offer(ctx, list, ctx->m_nCurrentPos);
+    if (list >= 0 && unbounded) Offer(ctx, list, ctx->m_nCurrentPos);
     st.Push(list);
     st.Push(n);
     return 1;
   }
-  // Where the mandatory iterations end at a position offered before, everything from there on
-  // has been tried: extending from it, and what follows the repeat. Their next alternative is
-  // taken instead, until one ends somewhere new (true) or none is left (false: all undone).
-  // Without this, each new end of the mandatory iterations would extend again over the offered
-  // ends one by one: (?:x+)+y on n x's took n^2 steps per attempt.
-  bool PassOverExploredMandatoryEnds(CMatchContext<CHART>* ctx, int list) const {
-    if (list < 0 || ctx->m_nEmptyRetries != 0 || m_nMin == 0) return true;
-    while (Offered(ctx, list, ctx->m_nCurrentPos))
-      if (!TarnoRetrySequence(ctx, m_nMin, typename Base::Same(this->m_pElement))) return false;
-    return true;
+  // Matches the mandatory iterations, or with `retry` asks them for their next way, passing over
+  // states explored before. With k of them done at a position, what follows depends on k and the
+  // position alone (see above the class), and the search is depth first: a state reached again
+  // was reached before and everything after it has been tried since. So where iteration k ends
+  // at a position it reached before, its next way is taken instead. For k below the minimum (at
+  // it too when the repeat is bounded) the repeat keeps a list per k, up to kLevelLists of them
+  // (beyond that nothing is passed over); for k at the minimum of an unbounded repeat the state
+  // is that of an end the repeat offered (the count no longer matters), and the list of offered
+  // ends serves. Without
+  // this, each new end of the mandatory iterations would extend again over the offered ends one
+  // by one ((?:x+)+y on n x's took n^2 steps per attempt), and two or more mandatory iterations
+  // would try every split of a run among themselves ((?:x+){2,}y: n^2 per attempt).
+  // Without a list (classic backtracking, or a repeat that may not pass over) it is the plain
+  // sequence, call for call.
+  int MatchMandatory(CMatchContext<CHART>* ctx, int list, bool retry) const {
+    const CPatternElement<CHART>* e = this->m_pElement;
+    typename Base::Same at(e);
+    if (list < 0) return retry ? TarnoRetrySequence(ctx, m_nMin, at) : TarnoMatchSequence(ctx, m_nMin, 0, at);
+    // An enclosing repeat's retry of an empty iteration asks for the very next way alone: then
+    // nothing is passed over, though the states reached are still recorded (a retry turned down
+    // drops this repeat's lists with everything else it matched).
+    const bool skip = ctx->m_nEmptyRetries == 0;
+    const int levels = Levels();
+    const bool unbounded = Unbounded();
+    int k = retry ? m_nMin : 0;  // iterations done
+    bool forward = !retry;
+    for (;;) {
+      if (forward) {
+        if (k == m_nMin) return 1;
+        if (!e->Match(ctx)) {
+          forward = false;
+          continue;
+        }
+        ++k;
+      } else {
+        if (k == 0) return 0;
+        if (!e->MatchNext(ctx)) {
+          --k;  // iteration k is undone: the one before is asked next
+          continue;
+        }
+      }
+      // Iteration k has just ended at the current position, by its first or a next way.
+      const int pos = ctx->m_nCurrentPos;
+      forward = true;
+      if (k == m_nMin && unbounded) {
+        if (skip && Offered(ctx, list, pos)) forward = false;
+      } else if (k <= levels) {
+        if (skip && Offered(ctx, list + k, pos))
+          forward = false;
+        else
+          Offer(ctx, list + k, pos);
+      }
+    }
   }
   // The list is kept sorted so that the usual new entry, an end nearer to the repeat's start than
   // all before it, goes to the back: descending positions left to right, ascending right to left.
