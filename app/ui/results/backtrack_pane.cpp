@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
@@ -343,10 +344,14 @@ void CBacktrackPane::ApplyFix(int i) {
   bool undecided = false;
   if (!text.empty() && !backtrack::SameMatches(m_pattern, p, m_pDoc->GetFlags(), text, 400000, &undecided) &&
       !undecided) {
-    Request();  // proves the fixes again, with the text box as it is
-    m_staleNote = true;
-    m_pFixHeading->setText(CStringTable::Str(IDS_BT_FIX_STALE));
-    m_pFixBox->show();
+    // Proves the fixes again with the text box as it is. Not from inside the click: that would
+    // delete the row of the button being clicked.
+    QTimer::singleShot(0, this, [this] {
+      Request();
+      m_staleNote = true;
+      m_pFixHeading->setText(CStringTable::Str(IDS_BT_FIX_STALE));
+      m_pFixBox->show();
+    });
     return;
   }
   emit ApplyPattern(QString::fromUtf16(p.data(), static_cast<int>(p.size())));
