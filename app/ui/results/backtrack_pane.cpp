@@ -21,6 +21,11 @@
 #include "korvane_ids.h"
 #include "stringtable.h"
 
+namespace {
+// Code units of a long test subject or text box that a fix is compared on.
+const size_t kSubjectCut = 20000;
+}  // namespace
+
 // One thread for the pane's analyses. Post() replaces the waiting request and stops the running
 // one; the finished report goes to the pane through its event queue, tagged with its generation
 // so that the pane keeps only the newest.
@@ -36,13 +41,15 @@ class CBacktrackPane::Worker {
     m_wake.notify_one();
     m_thread.join();
   }
-  void Post(const std::u16string& pattern, int flags, std::vector<backtrack::Subject> subjects,
+  // `tests` is shared with the document (never changed in place); `box` is the text box's text.
+  void Post(const std::u16string& pattern, int flags, std::shared_ptr<const TestSet> tests, std::u16string box,
             unsigned long long generation) {
     {
       std::lock_guard<std::mutex> lock(m_mutex);
       m_pattern = pattern;
       m_flags = flags;
-      m_subjects = std::move(subjects);
+      m_tests = std::move(tests);
+      m_box = std::move(box);
       m_generation = generation;
       m_pending = true;
       m_abort = true;  // the running analysis is out of date
@@ -51,11 +58,26 @@ class CBacktrackPane::Worker {
   }
 
  private:
+  // A rewrite must keep the matches on the user's tests (each with its own options) and on the
+  // text box; long texts are cut.
+  static std::vector<backtrack::Subject> Subjects(const TestSet* tests, const std::u16string& box, int flags) {
+    std::vector<backtrack::Subject> out;
+    const size_t kMaxTests = 100;
+    for (size_t i = 0; tests && i < tests->size() && i < kMaxTests; ++i) {
+      const TestText& t = (*tests)[i].Subject();
+      const size_t n = std::min(t.size(), kSubjectCut);
+      out.push_back({std::u16string(t.begin(), t.begin() + static_cast<std::ptrdiff_t>(n)), (*tests)[i].EffectiveFlags(flags)});
+    }
+    if (!box.empty()) out.push_back({box, flags});
+    return out;
+  }
+
   void Run() {
     for (;;) {
       std::u16string pattern;
       int flags;
-      std::vector<backtrack::Subject> subjects;
+      std::shared_ptr<const TestSet> tests;
+      std::u16string box;
       unsigned long long generation;
       {
         std::unique_lock<std::mutex> lock(m_mutex);
@@ -63,7 +85,8 @@ class CBacktrackPane::Worker {
         if (m_quit) return;
         pattern = m_pattern;
         flags = m_flags;
-        subjects = std::move(m_subjects);
+        tests = std::move(m_tests);
+        box = std::move(m_box);
         generation = m_generation;
         m_pending = false;
         m_abort = false;
@@ -75,6 +98,7 @@ class CBacktrackPane::Worker {
           pane, [pane, report, generation] { pane->Show(report, generation); }, Qt::QueuedConnection);
       // The verdict is on show; the rewrites take longer (each is compared on many texts).
       if (report.Worst() < 0) continue;
+      std::vector<backtrack::Subject> subjects = Subjects(tests.get(), box, flags);
       std::vector<backtrack::Fix> fixes =
           backtrack::ProposeFixes(pattern, flags, report, subjects, backtrack::Limits(), &m_abort);
       if (m_abort) continue;
@@ -91,7 +115,8 @@ class CBacktrackPane::Worker {
   bool m_pending = false;
   std::u16string m_pattern;
   int m_flags = 0;
-  std::vector<backtrack::Subject> m_subjects;
+  std::shared_ptr<const TestSet> m_tests;
+  std::u16string m_box;
   unsigned long long m_generation = 0;
   std::thread m_thread;  // last: starts once everything above is ready
 };
@@ -186,18 +211,14 @@ void CBacktrackPane::Request() {
   m_pFixBox->hide();
   m_pDoc->SetBacktrackSpans({});  // the marks of the last pattern's report go with it
   m_pVerdict->setText(CStringTable::Str(IDS_BT_ANALYSING));
-  // A rewrite must keep the matches on the user's tests (each with its own options) and on the
-  // text box; long texts are cut, so copying them here stays cheap.
-  const size_t kCut = 20000, kMaxTests = 100;
-  std::vector<backtrack::Subject> subjects;
-  auto add = [&](const std::vector<unsigned short>& text, int f) {
-    const size_t n = std::min(text.size(), kCut);
-    subjects.push_back({std::u16string(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(n)), f});
-  };
-  const TestSet& tests = m_pDoc->GetTests();
-  for (size_t i = 0; i < tests.size() && i < kMaxTests; ++i) add(tests[i].Subject(), tests[i].EffectiveFlags(flags));
-  if (!m_pDoc->GetSubjectText().empty()) add(m_pDoc->GetSubjectText(), flags);
-  m_worker->Post(pattern, flags, std::move(subjects), ++m_nGeneration);
+  // The tests go to the worker as the document's shared set; of the text box only what a fix is
+  // compared on is copied.
+  m_worker->Post(pattern, flags, m_pDoc->GetSharedTests(), BoxText(), ++m_nGeneration);
+}
+
+std::u16string CBacktrackPane::BoxText() const {
+  const std::vector<unsigned short>& box = m_pDoc->GetSubjectText();
+  return std::u16string(box.begin(), box.begin() + static_cast<std::ptrdiff_t>(std::min(box.size(), kSubjectCut)));
 }
 
 QString CBacktrackPane::VerdictLabel() const { return m_pVerdict->text(); }
@@ -339,8 +360,7 @@ void CBacktrackPane::ApplyFix(int i) {
   const std::u16string p = m_fixes[i].pattern;
   // The fix was proven on the text box as it was when the analysis began; the user may have
   // typed since. One bounded search of each pattern over the box's text as it is now.
-  const std::vector<unsigned short>& box = m_pDoc->GetSubjectText();
-  const std::u16string text(box.begin(), box.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(box.size(), 20000)));
+  const std::u16string text = BoxText();
   bool undecided = false;
   if (!text.empty() && !backtrack::SameMatches(m_pattern, p, m_pDoc->GetFlags(), text, 400000, &undecided) &&
       !undecided) {

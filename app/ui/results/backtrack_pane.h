@@ -64,6 +64,7 @@ class CBacktrackPane : public QWidget, public CDocView {
   void ShowChart(const backtrack::Finding* f);
   void ShowFixes(const std::vector<backtrack::Fix>& fixes, unsigned long long generation);
   void ClearFixRows();
+  std::u16string BoxText() const;  // the text box's text, cut to what a fix is compared on
   QString VerdictText(const backtrack::Report& report) const;
 
   CKorvaneDoc* m_pDoc;
