@@ -290,9 +290,10 @@ CDiagramLayout::Size CDiagramLayout::Lay(const ElementRecord* r, int parent, int
   // A kind this switch does not know that has children: a plain frame with them as branches,
   // so that every record still gets its box.
   if (!kids.empty()) return LayFrame(r, parent, depth);
-  // Text, classes, POSIX classes, back-references and anything else: a terminal with its source.
+  // Text, classes, POSIX classes, back-references and anything else: a terminal with its source,
+  // a blank shown as an open box (a literal space was an empty-looking box).
   const int box = NewBox(r, DIAGRAM_TERMINAL, parent);
-  return TextBox(box, Cut(SourceOf(r)), false);
+  return TextBox(box, Cut(SourceOf(r)).replace(QLatin1Char(' '), QChar(0x2423)), false);
 }
 
 CDiagramLayout::Size CDiagramLayout::LayFrame(const ElementRecord* r, int parent, int depth) {

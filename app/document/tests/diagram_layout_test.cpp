@@ -302,6 +302,14 @@ TEST_F(DiagramTest, LongLabelsAreCut) {
   EXPECT_EQ(d.Boxes()[0].text, QString::fromUtf8("abcdefghi\u2026"));
 }
 
+// A literal blank would draw as an empty box: it shows as an open box sign.
+TEST_F(DiagramTest, BlanksInTerminalsAreVisible) {
+  Pattern p("a b");
+  const CDiagramLayout d = Lay(p);
+  ASSERT_FALSE(d.Boxes().empty());
+  EXPECT_EQ(d.Boxes()[0].text, QString::fromUtf8("a\u2423b"));
+}
+
 TEST_F(DiagramTest, DirectionIsVisible) {
   // Left to right: start on the left, no member arrow points left.
   Pattern ltr("abc|d(e)f");
