@@ -602,6 +602,9 @@ inline constexpr int IDS_DIAGRAM_EXPORT_SVG = 3827;
 inline constexpr int IDS_DIAGRAM_EXPORT_PNG = 3828;
 inline constexpr int IDS_DIAGRAM_FILTER_SVG = 3829;
 inline constexpr int IDS_DIAGRAM_FILTER_PNG = 3830;
+// ---- 3980-3999: class members in the diagram, escape readings in the explanation -------------
+inline constexpr int IDS_DIAGRAM_NONE_OF = 3980;
+inline constexpr int IDS_DIAGRAM_MORE_MEMBERS = 3981;           // "%s" count
 // ---- 3460-3499: step counts and the debugger ------------------------------------------------
 inline constexpr int IDS_ELAPSED_STEPS = 3460;               // "%1.7f" seconds, "%s" a steps phrase
 inline constexpr int IDS_MSG_FIND_ALL_STEPS = 3461;          // "%s" total, "%s" match number, "%s" its start, "%s" its steps

@@ -21,6 +21,8 @@ constexpr double kLoopDrop = 7;   // from an element's bottom down to its loop-b
 constexpr double kSkipW = 16;     // the empty element
 constexpr double kMargin = 10;    // around the whole diagram
 constexpr double kEndR = 5;       // start and end marks
+constexpr double kChipGap = 6;    // between the members of a negated class
+constexpr size_t kChipsPerRow = 8;  // members of a negated class per row
 
 QString Num(long long n) { return QString::number(n); }
 
@@ -39,6 +41,18 @@ QString SourceOf(const ElementRecord* r) {
     s += c < 0x20 ? QChar(0x2400 + c) : (c == 0x7F ? QChar(0x2421) : QChar(c));
   }
   return s;
+}
+
+// A class member's character as the diagram shows it: itself, control characters and the blank
+// as their visible signs, what cannot be shown (a no-break space, a format character) as its code.
+QString MemberChar(unsigned c) {
+  if (c < 0x20) return QString(QChar(static_cast<char16_t>(0x2400 + c)));
+  if (c == 0x7F) return QString(QChar(0x2421));
+  if (c == ' ') return QString(QChar(0x2423));
+  const QChar ch(static_cast<char16_t>(c));
+  if (c > 0xFFFF || !ch.isPrint() || ch.isSpace() || ch.isSurrogate())
+    return QStringLiteral("U+") + QStringLiteral("%1").arg(c, 4, 16, QLatin1Char('0')).toUpper();
+  return QString(ch);
 }
 
 QString NameOf(const ElementRecord* r) {
@@ -266,9 +280,19 @@ CDiagramLayout::Size CDiagramLayout::Lay(const ElementRecord* r, int parent, int
     case ELEMENT_INDEPENDENT:
     case ELEMENT_CONDITIONAL:
       return LayFrame(r, parent, depth);
-    case ELEMENT_CHARSET:
+    case ELEMENT_CHARSET: {
+      // A class written [^...] is one "none of" box; a class with classes inside it shows each
+      // member as a branch; the others (and the shorthands \d, \W, .) stay one terminal with
+      // their source, which lists every member already.
+      const auto* cs = static_cast<const CCharsetElement<unsigned short>*>(e);
+      const bool members = !kids.empty() || !cs->m_ranges.IsEmpty() || !cs->m_chars.IsEmpty();
+      const std::vector<unsigned short>* text = r->text ? &r->text->text : nullptr;
+      const bool bracket = text && r->offset >= 0 && r->offset < static_cast<int>(text->size()) &&
+                           (*text)[r->offset] == '[';
+      if (!cs->m_bYes && bracket && members) return LayNoneOf(r, parent, depth);
       if (!kids.empty()) return LayFrame(r, parent, depth);
       break;
+    }
     case ELEMENT_EMPTY: {
       const int box = NewBox(r, DIAGRAM_SKIP, parent);
       return SetSize(box, kSkipW, 4, 2);
@@ -383,7 +407,9 @@ CDiagramLayout::Size CDiagramLayout::LayFrame(const ElementRecord* r, int parent
     y += c.h + kGapY;
   }
   std::vector<int> laid;
-  if (frame != FRAME_CONDITIONAL) {
+  if (frame == FRAME_CLASS) {
+    laid = LayClassMembers(box, r, depth);
+  } else if (frame != FRAME_CONDITIONAL) {
     laid = LayMembers(box, r, branches, true, depth);
   } else {
     for (ElementRecord* k : branches) {
@@ -400,6 +426,85 @@ CDiagramLayout::Size CDiagramLayout::LayFrame(const ElementRecord* r, int parent
   for (int k : laid) Move(k, m_boxes[k].rect.x() + shift, m_boxes[k].rect.y());
   m_contentShift[box] = shift;
   return SetSize(box, w, h + kFramePad, y + s.axis);
+}
+
+// The members of a class as children of `box`: its ranges and single characters as member boxes,
+// then the classes inside it, in the order the compiler holds them (it keeps ranges and single
+// characters apart, so their order among each other as written is not known). Past the shown
+// limit or the budget one summary takes the rest.
+std::vector<int> CDiagramLayout::LayClassMembers(int box, const ElementRecord* r, int depth) {
+  const auto* cs = static_cast<const CCharsetElement<unsigned short>*>(r->element);
+  std::vector<QString> own;
+  for (int i = 0; i + 1 < cs->m_ranges.GetSize(); i += 2)
+    own.push_back(MemberChar(cs->m_ranges[i]) + QChar(0x2013) + MemberChar(cs->m_ranges[i + 1]));
+  for (int i = 0; i < cs->m_chars.GetSize(); ++i) own.push_back(MemberChar(cs->m_chars[i]));
+  const std::vector<ElementRecord*>& kids = r->children;
+  const size_t total = own.size() + kids.size();
+  auto it = m_expanded.find(KeyOf(r));
+  const size_t shown = static_cast<size_t>(m_limits.maxChildren) +
+                       static_cast<size_t>(it == m_expanded.end() ? 0 : it->second) * m_limits.pageChildren;
+  std::vector<int> out;
+  for (size_t i = 0; i < total; ++i) {
+    out.push_back(static_cast<int>(m_boxes.size()));
+    if (i >= shown || static_cast<int>(m_boxes.size()) >= m_budget) {
+      const int s = NewBox(nullptr, DIAGRAM_SUMMARY, box);
+      m_boxes[s].record = r;
+      m_boxes[s].type = r->type;
+      const size_t firstKid = i > own.size() ? i - own.size() : 0;
+      const std::vector<const ElementRecord*> rest(kids.begin() + static_cast<long>(firstKid), kids.end());
+      int count = 0;
+      ForEachRecord(rest, [&](const ElementRecord* x) {
+        ++count;
+        if (x->element) m_byElement.emplace_back(x->element, s);
+      });
+      m_boxes[s].hidden = count;
+      m_summaryOf[s] = KeyOf(r);
+      TextBox(s, Fmt(IDS_DIAGRAM_MORE_MEMBERS, {Num(static_cast<long long>(total - i))}), false);
+      break;
+    }
+    if (i < own.size()) {
+      const int m = NewBox(nullptr, DIAGRAM_MEMBER, box);
+      m_boxes[m].record = r;
+      m_boxes[m].type = r->type;
+      TextBox(m, Cut(own[i]), false);
+    } else {
+      Lay(kids[i - own.size()], box, depth + 1);
+    }
+  }
+  return out;
+}
+
+// A negated class: one frame that says "none of", its members in rows inside it, off the track.
+CDiagramLayout::Size CDiagramLayout::LayNoneOf(const ElementRecord* r, int parent, int depth) {
+  const int box = NewBox(r, DIAGRAM_FRAME, parent);
+  m_boxes[box].frame = FRAME_CLASS;
+  m_boxes[box].flags |= DIAGRAM_NEGATIVE;
+  m_boxes[box].text = CStringTable::Str(IDS_DIAGRAM_NONE_OF);
+  const double headerH = m_metrics.lineHeight + 4;
+  const double headerW = m_metrics.Width(m_boxes[box].text) + 2 * kFramePad;
+  const std::vector<int> members = LayClassMembers(box, r, depth);
+  double y = headerH, widest = 0, firstAxis = headerH + 2;
+  for (size_t from = 0; from < members.size(); from += kChipsPerRow) {
+    const size_t to = std::min(members.size(), from + kChipsPerRow);
+    double axis = 0, below = 0;
+    for (size_t i = from; i < to; ++i) {
+      const DiagramBox& m = m_boxes[members[i]];
+      axis = std::max(axis, m.axis);
+      below = std::max(below, m.rect.height() - m.axis);
+    }
+    double x = kFramePad;
+    for (size_t i = from; i < to; ++i) {
+      DiagramBox& m = m_boxes[members[i]];
+      m.flags |= DIAGRAM_OFF_TRACK;
+      Move(members[i], x, y + axis - m.axis);
+      x += m.rect.width() + kChipGap;
+    }
+    widest = std::max(widest, x - kChipGap - kFramePad);
+    if (from == 0) firstAxis = y + axis;
+    y += axis + below + kChipGap;
+  }
+  if (!members.empty()) y -= kChipGap;
+  return SetSize(box, std::max(widest + 2 * kFramePad, headerW), y + kFramePad, firstAxis);
 }
 
 void CDiagramLayout::Build(const ElementRecord* root, bool rightToLeft, const DiagramMetrics& metrics,
@@ -524,6 +629,8 @@ void CDiagramLayout::MakeTracks(int index) {
       break;
     }
     case DIAGRAM_FRAME: {
+      // A negated class is one box: the track ends at its sides, nothing runs through it.
+      if (b.frame == FRAME_CLASS && (b.flags & DIAGRAM_NEGATIVE)) break;
       std::vector<int> onTrack;
       for (int k : b.children)
         if (!(m_boxes[k].flags & DIAGRAM_OFF_TRACK)) onTrack.push_back(k);
@@ -574,6 +681,13 @@ int CDiagramLayout::HitTest(const QPointF& p) const {
     if (p.x() >= r.left() && p.x() < r.right() && p.y() >= r.top() && p.y() < r.bottom()) hit = static_cast<int>(i);
   }
   return hit;
+}
+
+const HostElement* CDiagramLayout::ElementOf(int box) const {
+  if (box < 0 || box >= static_cast<int>(m_boxes.size())) return nullptr;
+  const DiagramBox& b = m_boxes[box];
+  if (b.shape == DIAGRAM_MEMBER && b.parent >= 0) return m_boxes[b.parent].element;
+  return b.element;
 }
 
 bool CDiagramLayout::Expand(int box) {

@@ -3,7 +3,10 @@
 // Sequences run left to right, alternatives branch top to bottom from one rail to another,
 // repeats carry a loop-back under their element and optional ones a bypass over it, groups,
 // look-arounds, atomic groups and conditionals are labelled frames around their content,
-// anchors and boundaries are small marks on the track.
+// anchors and boundaries are small marks on the track. A character class shows every member it
+// holds: a class with classes inside it as a frame with each member (character, range, inner class)
+// as a branch, a negated class written with [^ as one "none of" box whose members sit in rows inside
+// it, off the track, since any one character outside all of them passes.
 //
 // The model reads the element records of one compile and keeps pointers into them: rebuild it
 // after every recompile, before the records go. Text widths come from a measure function (the
@@ -38,7 +41,8 @@ enum DiagramShape {
   DIAGRAM_CHOICE = 5,    // children as branches, top to bottom, between two rails
   DIAGRAM_LOOP = 6,      // one child with a loop-back below and/or a bypass above
   DIAGRAM_FRAME = 7,     // a labelled frame around its content
-  DIAGRAM_SUMMARY = 8    // stands for elements that are not drawn; expandable
+  DIAGRAM_SUMMARY = 8,   // stands for elements that are not drawn; expandable
+  DIAGRAM_MEMBER = 9     // a character or range of a class: no element of its own (the class's)
 };
 
 enum DiagramFrameKind {
@@ -49,22 +53,24 @@ enum DiagramFrameKind {
   FRAME_LOOKBEHIND = 4,
   FRAME_ATOMIC = 5,
   FRAME_CONDITIONAL = 6,
-  FRAME_CLASS = 7  // a character class with members of its own (POSIX classes inside)
+  FRAME_CLASS = 7  // a character class drawn member by member (DIAGRAM_NEGATIVE: "none of")
 };
 
 enum DiagramFlag {
   DIAGRAM_RTL = 1,        // a sequence matched last to first
-  DIAGRAM_NEGATIVE = 2,   // a negative look-around
+  DIAGRAM_NEGATIVE = 2,   // a negative look-around; a negated class
   DIAGRAM_BYPASS = 4,     // a loop whose element may be skipped
   DIAGRAM_LOOP_BACK = 8,  // a loop whose element may run again
-  DIAGRAM_OFF_TRACK = 16  // drawn inside a frame but not on its track (a conditional's condition)
+  DIAGRAM_OFF_TRACK = 16  // drawn inside a frame but not on its track (a conditional's condition,
+                          // the members of a negated class)
 };
 
 enum DiagramGreed { GREED_GREEDY = 0, GREED_LAZY = 1, GREED_POSSESSIVE = 2, GREED_FIXED = 3 };
 
 struct DiagramBox {
-  const ElementRecord* record = nullptr;  // the element's record; a summary of siblings: the first one
-  const HostElement* element = nullptr;   // null only for a summary of siblings
+  const ElementRecord* record = nullptr;  // the element's record; a summary of siblings: the first one;
+                                          // a class member: its class's
+  const HostElement* element = nullptr;   // null only for a summary of siblings and a class member
   int type = 0;                           // the record's type
   int shape = 0;                          // DiagramShape
   int frame = FRAME_NONE;
@@ -122,6 +128,9 @@ class CDiagramLayout {
   int BoxOf(const HostElement* element) const;
   // The innermost box under a point, or -1.
   int HitTest(const QPointF& p) const;
+  // The element a click on a box selects: the box's own, a class member's class; null for a
+  // summary of siblings and out of range.
+  const HostElement* ElementOf(int box) const;
   // Asks the next Build to open the summary box `box` (one more level or page); false when the
   // box is no summary. Expansions are remembered by the element's place in the pattern, so they
   // survive a recompile that leaves that place alone; Clear forgets them.
@@ -138,6 +147,8 @@ class CDiagramLayout {
   // Pass one makes the boxes in pre-order, each sized and placed relative to its parent.
   Size Lay(const ElementRecord* r, int parent, int depth);
   Size LayFrame(const ElementRecord* r, int parent, int depth);
+  Size LayNoneOf(const ElementRecord* r, int parent, int depth);
+  std::vector<int> LayClassMembers(int box, const ElementRecord* r, int depth);
   std::vector<int> LayMembers(int box, const ElementRecord* owner, const std::vector<ElementRecord*>& kids,
                               bool branches, int depth);
   Size Summary(const ElementRecord* owner, const std::vector<ElementRecord*>& list, size_t from, int parent,

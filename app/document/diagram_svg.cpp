@@ -71,8 +71,10 @@ void PaintDiagram(const CDiagramLayout& layout, const DiagramStyle& style, const
     const DiagramBox& b = boxes[i];
     if (b.shape != DIAGRAM_FRAME || !Meets(b.rect, clip)) continue;
     const bool dashed = b.frame == FRAME_NONCAPTURE || b.frame == FRAME_LOOKAHEAD || b.frame == FRAME_LOOKBEHIND;
+    // A capture and a negated class ("none of", one box) have a heavier border.
+    const bool heavy = b.frame == FRAME_CAPTURE || (b.frame == FRAME_CLASS && (b.flags & DIAGRAM_NEGATIVE));
     canvas.Rect(b.rect, 6, fillOf(static_cast<int>(i), style.frameFill), FrameStroke(style, b.frame),
-                b.frame == FRAME_CAPTURE ? 1.5 : 1, dashed);
+                heavy ? 1.5 : 1, dashed);
     if (!b.text.isEmpty())
       canvas.Text(QRectF(b.rect.left() + 8, b.rect.top() + 2, b.rect.width() - 16, lh), b.text,
                   FrameStroke(style, b.frame), false, false);
@@ -89,6 +91,7 @@ void PaintDiagram(const CDiagramLayout& layout, const DiagramStyle& style, const
     if (!Meets(b.rect.united(b.noteRect.isEmpty() ? b.rect : b.noteRect), clip)) continue;
     switch (b.shape) {
       case DIAGRAM_TERMINAL:
+      case DIAGRAM_MEMBER:
         canvas.Rect(b.rect, 3, fillOf(index, style.terminalFill), style.terminalStroke, 1, false);
         canvas.Text(b.rect, b.text, style.text, false, true);
         break;

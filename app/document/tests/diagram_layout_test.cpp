@@ -14,6 +14,7 @@
 #include "app/document/diagram_layout.h"
 #include "app/document/diagram_svg.h"
 #include "app/document/tests/record_fixture.h"
+#include "korvane_ids.h"
 #include "stringtable.h"
 
 namespace {
@@ -166,6 +167,10 @@ TEST_F(DiagramTest, InvariantsHoldForEveryPattern) {
       "\t\n",
       "(?<n-m>a)",
       "(?#comment)a",
+      "[\\w.+-]+@[^\\d\\s,]",
+      "(?i)[^a-c\\d]x|[\\s\\S]",
+      "[^abcdefghijklmnopqrstuvwxyz0123456789]",
+      "[^a[:^digit:]]",
   };
   for (const char* text : patterns) {
     for (int flags : {0, int(RIGHTTOLEFT)}) {
@@ -174,6 +179,115 @@ TEST_F(DiagramTest, InvariantsHoldForEveryPattern) {
       EXPECT_EQ(CheckInvariants(p, d), "") << "pattern " << text << " flags " << flags;
     }
   }
+}
+
+// The texts of a class box's members, in box order.
+std::vector<std::string> MemberTexts(const CDiagramLayout& d, int box) {
+  std::vector<std::string> out;
+  for (int k : d.Boxes()[box].children) out.push_back(d.Boxes()[k].text.toStdString());
+  return out;
+}
+
+// Whether a track runs through the inside of a rectangle (not only up to its sides).
+bool TrackInside(const CDiagramLayout& d, const QRectF& r) {
+  const QRectF inner = r.adjusted(1, 1, -1, -1);
+  for (const DiagramTrack& t : d.Tracks())
+    if (QRectF(t.a, t.b).normalized().adjusted(-0.1, -0.1, 0.1, 0.1).intersects(inner)) return true;
+  return false;
+}
+
+// Every member of a class is drawn: characters and ranges as well as the classes inside it; a
+// class with classes inside is a frame with each member a branch on the track, a negated class
+// is one "none of" box with its members off the track and no track through it; a class of
+// plain members stays one terminal with its source, as do the shorthands.
+TEST_F(DiagramTest, ClassesDrawEveryMember) {
+  struct Row {
+    const char* pattern;
+    int shape;        // of the class's own box
+    bool negated;
+    std::vector<std::string> members;  // the texts of its children, in order
+    const char* text; // the box's own text
+  } rows[] = {
+      {"[\\w.+-]", DIAGRAM_FRAME, false, {".", "+", "-", "\\w"}, "[\\w.+-]"},
+      {"[a-z_\\d]", DIAGRAM_FRAME, false, {"a\u2013z", "_", "\\d"}, "[a-z_\\d]"},
+      {"[\\s\\d,]", DIAGRAM_FRAME, false, {",", "\\s", "\\d"}, "[\\s\\d,]"},
+      {"[\\t\\x{A0}\\W]", DIAGRAM_FRAME, false, {"\u2409", "U+00A0", "\\W"}, "[\\t\\x{A0}\\W]"},
+      {"[^\\d]", DIAGRAM_FRAME, true, {"\\d"}, "none of"},
+      {"[^,\\n ]", DIAGRAM_FRAME, true, {",", "\u240a", "\u2423"}, "none of"},
+      {"[^a-c\\s[:digit:]]", DIAGRAM_FRAME, true, {"a\u2013c", "\\s", "[:digit:]"}, "none of"},
+      {"[abc]", DIAGRAM_TERMINAL, false, {}, "[abc]"},
+      {"[^]", DIAGRAM_TERMINAL, false, {}, "[^]"},
+      {"\\D", DIAGRAM_TERMINAL, false, {}, "\\D"},
+      {".", DIAGRAM_TERMINAL, false, {}, "."},
+  };
+  for (const Row& row : rows) {
+    Pattern p(row.pattern);
+    const CDiagramLayout d = Lay(p);
+    ASSERT_EQ(CheckInvariants(p, d), "") << row.pattern;
+    const DiagramBox& b = d.Boxes()[0];
+    EXPECT_EQ(b.shape, row.shape) << row.pattern;
+    EXPECT_EQ(b.text.toStdString(), QString::fromUtf8(row.text).toStdString()) << row.pattern;
+    EXPECT_EQ((b.flags & DIAGRAM_NEGATIVE) != 0, row.negated) << row.pattern;
+    std::vector<std::string> expected;
+    for (const std::string& m : row.members) expected.push_back(QString::fromUtf8(m.c_str()).toStdString());
+    EXPECT_EQ(MemberTexts(d, 0), expected) << row.pattern;
+    if (row.shape != DIAGRAM_FRAME) continue;
+    EXPECT_EQ(b.frame, int(FRAME_CLASS)) << row.pattern;
+    for (int k : b.children) {
+      // A member without an element of its own stands for its class.
+      EXPECT_EQ(d.ElementOf(k), d.Boxes()[k].element ? d.Boxes()[k].element : b.element) << row.pattern;
+      EXPECT_EQ(d.HitTest(d.Boxes()[k].rect.center()), k) << row.pattern;
+      EXPECT_EQ((d.Boxes()[k].flags & DIAGRAM_OFF_TRACK) != 0, row.negated) << row.pattern;
+    }
+    // Alternatives have their rails; "none of" is one box that no track runs through.
+    EXPECT_EQ(TrackInside(d, b.rect), !row.negated) << row.pattern;
+  }
+}
+
+TEST_F(DiagramTest, NegatedClassesWrapTheirMembersAndFollowTheLanguage) {
+  Pattern p("x[^abcdefghijklmnopqrst]y");
+  const CDiagramLayout d = Lay(p);
+  ASSERT_EQ(CheckInvariants(p, d), "");
+  const int box = d.Boxes()[0].children.at(1);
+  const DiagramBox& b = d.Boxes()[box];
+  ASSERT_EQ(b.children.size(), 20u);
+  std::set<double> rows;
+  for (int k : b.children) rows.insert(d.Boxes()[k].rect.top());
+  EXPECT_EQ(rows.size(), 3u);  // 8, 8 and 4 members
+  EXPECT_FALSE(TrackInside(d, b.rect));
+  EXPECT_EQ(b.axis, d.Boxes()[0].axis);  // on the sequence's track
+  CStringTable::SetCurrent(CStringTable::kSimplifiedChinese);
+  const CDiagramLayout zh = Lay(p);
+  EXPECT_EQ(zh.Boxes()[box].text, CStringTable::Str(IDS_DIAGRAM_NONE_OF));
+  EXPECT_NE(zh.Boxes()[box].text, b.text);
+}
+
+// A class with more members than are shown: a summary takes the rest (the classes inside it
+// included) and opens page by page.
+TEST_F(DiagramTest, HugeClassesAreSummarised) {
+  std::string s = "[\\d";
+  for (int c = 0x100; c < 0x100 + 500; ++c) s += "\\x{" + QString::number(c, 16).toStdString() + "}";
+  s += "\\s]";
+  Pattern p(s.c_str());
+  DiagramLimits limits;
+  CDiagramLayout d = Lay(p, limits);
+  ASSERT_EQ(CheckInvariants(p, d), "");
+  const DiagramBox& cls = d.Boxes()[0];
+  ASSERT_EQ(cls.children.size(), static_cast<size_t>(limits.maxChildren + 1));
+  const int summary = cls.children.back();
+  EXPECT_EQ(d.Boxes()[summary].shape, DIAGRAM_SUMMARY);
+  EXPECT_EQ(d.Boxes()[summary].text, QStringLiteral("442 more members (click to show)"));
+  EXPECT_EQ(d.BoxOf(p.tree.Root()->children.back()->element), summary);  // the \s is hidden in it
+  ASSERT_TRUE(d.Expand(summary));
+  d.Build(p.tree.Root(), false, DiagramMetrics(), limits);
+  EXPECT_EQ(CheckInvariants(p, d), "");
+  EXPECT_EQ(d.Boxes()[0].children.size(), static_cast<size_t>(limits.maxChildren + limits.pageChildren + 1));
+  for (int page = 0; page < 2; ++page) {  // 60 + 3 * 200 members cover all 502
+    ASSERT_TRUE(d.Expand(d.Boxes()[0].children.back()));
+    d.Build(p.tree.Root(), false, DiagramMetrics(), limits);
+  }
+  EXPECT_EQ(d.Boxes()[0].children.size(), 502u);  // everything: no summary left
+  EXPECT_NE(d.Boxes()[d.BoxOf(p.tree.Root()->children.back()->element)].shape, DIAGRAM_SUMMARY);
 }
 
 TEST_F(DiagramTest, AnUnknownKindWithChildrenKeepsABoxForEach) {
@@ -457,6 +571,7 @@ TEST_F(DiagramTest, GoldenSvg) {
       {"loops", "a*?b+c{2,3}+(?>d|e)?", 0},
       {"behind", "(?<!\\$)\\b\\d+(?(1)x|y)", 0},
       {"rtl", "ab(c|d)", RIGHTTOLEFT},
+      {"classes", "[^\\d\\s,]+@[\\w.+-]|[^a-c]", 0},
   };
   const bool update = !qEnvironmentVariableIsEmpty("KORVANE_UPDATE_GOLDEN");
   for (const Row& row : rows) {

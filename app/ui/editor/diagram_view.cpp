@@ -129,13 +129,14 @@ class CDiagramCanvas : public QAbstractScrollArea {
   void mouseMoveEvent(QMouseEvent* event) override {
     const int box = m_pPane->BoxAt(event->pos());
     const bool summary = box >= 0 && m_pPane->m_layout.Boxes()[box].shape == DIAGRAM_SUMMARY;
-    viewport()->setCursor(box >= 0 && (summary || m_pPane->m_layout.Boxes()[box].element) ? Qt::PointingHandCursor
-                                                                                         : Qt::ArrowCursor);
+    viewport()->setCursor(box >= 0 && (summary || m_pPane->m_layout.ElementOf(box)) ? Qt::PointingHandCursor
+                                                                                     : Qt::ArrowCursor);
     QAbstractScrollArea::mouseMoveEvent(event);
   }
   bool viewportEvent(QEvent* event) override {
     if (event->type() == QEvent::ToolTip) {
-      // The structure tree's caption of the element under the mouse, or a summary's own text.
+      // The structure tree's caption of the element under the mouse (a class member: its
+      // class), or a summary's own text.
       auto* help = static_cast<QHelpEvent*>(event);
       const int box = m_pPane->BoxAt(help->pos());
       QString tip;
@@ -143,7 +144,8 @@ class CDiagramCanvas : public QAbstractScrollArea {
         const DiagramBox& b = m_pPane->m_layout.Boxes()[box];
         // Through the document's records: the layout's may be gone if a recompile has not
         // reached the pane yet (the wait dialog pumps events).
-        const ElementRecord* r = m_pPane->m_pDoc ? m_pPane->m_pDoc->GetRecords().Lookup(b.element) : nullptr;
+        const HostElement* element = m_pPane->m_layout.ElementOf(box);
+        const ElementRecord* r = m_pPane->m_pDoc && element ? m_pPane->m_pDoc->GetRecords().Lookup(element) : nullptr;
         tip = b.shape == DIAGRAM_SUMMARY ? b.text : (r ? ElementCaption(r) : QString());
       }
       if (tip.isEmpty())
@@ -346,8 +348,10 @@ void CDiagramPane::ActivateBox(int box) {
     if (m_layout.Expand(box)) Relayout();
     return;
   }
-  if (!b.element) return;
-  SelectCurrentElement(m_pDoc, this, b.element);
+  // A class member has no element of its own: it selects its class.
+  const HostElement* element = m_layout.ElementOf(box);
+  if (!element) return;
+  SelectCurrentElement(m_pDoc, this, element);
   UpdateDecor(false);
 }
 

@@ -6,7 +6,8 @@
 // (the pattern box's font), the current element's box is outlined and scrolled into view, the
 // traced element is marked while a trace is paused, and in Optimize mode the boxes carry the
 // structure tree's heat colours. A click on a box makes its element the current one (the
-// pattern box and the tree follow); a click on a summary box opens it. Ctrl+wheel zooms.
+// pattern box and the tree follow; a class member's element is its class); a click on a summary
+// box opens it. Ctrl+wheel zooms.
 //
 // Covered by app/ui/editor/tests/diagram_view_test.cpp.
 #ifndef KORVANE_DIAGRAM_VIEW_H

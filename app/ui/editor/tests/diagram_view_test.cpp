@@ -97,6 +97,52 @@ class DiagramViewTest : public QObject {
     QCOMPARE(pane->CurrentBox(), box);
   }
 
+  // A class's characters and ranges are boxes without an element of their own: a click on one
+  // selects the class, and its tool tip names the class; an inner class selects itself.
+  void clickingAClassMemberSelectsItsClass_data() {
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("member");  // the text of the member box to click
+    QTest::addColumn<int>("type");        // what the click selects
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("length");
+    QTest::newRow("a character of a class") << "x[\\w.+-]" << "+" << int(ZEL_CHARSET) << 1 << 7;
+    QTest::newRow("an inner class") << "x[\\w.+-]" << "\\w" << int(ZEL_CHARSET) << 2 << 2;
+    QTest::newRow("a range of a negated class") << "[^a-z\\d]y" << QString::fromUtf8("a\u2013z") << int(ZEL_CHARSET) << 0
+                                                 << 8;
+  }
+  void clickingAClassMemberSelectsItsClass() {
+    QFETCH(QString, pattern);
+    QFETCH(QString, member);
+    QFETCH(int, type);
+    QFETCH(int, offset);
+    QFETCH(int, length);
+    LoadPattern(doc.get(), pattern);
+    const std::vector<DiagramBox>& boxes = pane->Layout().Boxes();
+    int box = -1;
+    for (size_t i = 0; i < boxes.size(); ++i)
+      if (boxes[i].text == member && (boxes[i].shape == DIAGRAM_MEMBER || boxes[i].shape == DIAGRAM_TERMINAL))
+        box = static_cast<int>(i);
+    QVERIFY(box >= 0);
+    const QPoint at = pane->BoxCentre(box);
+    QCOMPARE(pane->BoxAt(at), box);
+    QCOMPARE(pane->Viewport()->cursor().shape(), Qt::ArrowCursor);
+    QTest::mouseMove(pane->Viewport(), at);
+    QCOMPARE(pane->Viewport()->cursor().shape(), Qt::PointingHandCursor);
+    Click(at);
+    const ElementRecord* selected = doc->GetRecords().Lookup(doc->GetCurrentElement());
+    QVERIFY(selected);
+    QCOMPARE(selected->type, type);
+    QCOMPARE(selected->offset, offset);
+    QCOMPARE(selected->length, length);
+    QCOMPARE(edit->textCursor().selectionStart(), offset);
+    QCOMPARE(edit->textCursor().selectionEnd(), offset + length);
+    QCOMPARE(pane->CurrentBox(), pane->Layout().BoxOf(doc->GetCurrentElement()));
+    QHelpEvent help(QEvent::ToolTip, at, pane->Viewport()->mapToGlobal(at));
+    QApplication::sendEvent(pane->Viewport(), &help);
+    QCOMPARE(QToolTip::text(), ElementCaption(selected));
+    QToolTip::hideText();
+  }
+
   void selectingInTreeOrPatternBoxHighlightsTheBox() {
     LoadPattern(doc.get(), QStringLiteral("a(b)(cd)"));
     // The tree: the second group's node.
