@@ -605,6 +605,15 @@ inline constexpr int IDS_DIAGRAM_FILTER_PNG = 3830;
 // ---- 3980-3999: class members in the diagram, escape readings in the explanation -------------
 inline constexpr int IDS_DIAGRAM_NONE_OF = 3980;
 inline constexpr int IDS_DIAGRAM_MORE_MEMBERS = 3981;           // "%s" count
+inline constexpr int IDS_EXPLAIN_CLASS_ESCAPE_AS = 3982;        // "%1" escape, "%2" the character
+inline constexpr int IDS_EXPLAIN_CLASS_ESCAPE_IGNORED = 3983;   // "%1" escape
+inline constexpr int IDS_EXPLAIN_CLASS_ESCAPE_LETTER = 3984;    // "%1" escape, "%2" the letter
+inline constexpr int IDS_EXPLAIN_CLASS_ESCAPE_DIGIT = 3985;     // "%1" escape, "%2" the digit
+inline constexpr int IDS_EXPLAIN_STRAY_END_QUOTE = 3986;        // "%1" the \E
+inline constexpr int IDS_EXPLAIN_NO_PROPERTY = 3987;            // "%1" escape, "%2" the letter
+inline constexpr int IDS_EXPLAIN_BACKREF_NOT_OCTAL = 3988;      // "%1" the back-reference as written
+inline constexpr int IDS_EXPLAIN_BACKREF_BARE = 3989;           // "%1" the back-reference as written
+inline constexpr int IDS_EXPLAIN_BACKREF_THREE_DIGITS = 3990;   // "%1" the back-reference, "%2" the digits after it
 // ---- 3460-3499: step counts and the debugger ------------------------------------------------
 inline constexpr int IDS_ELAPSED_STEPS = 3460;               // "%1.7f" seconds, "%s" a steps phrase
 inline constexpr int IDS_MSG_FIND_ALL_STEPS = 3461;          // "%s" total, "%s" match number, "%s" its start, "%s" its steps

@@ -132,6 +132,7 @@ void CExplanation::Clear() {
   m_pTree = nullptr;
   m_groupNames.clear();
   m_comments.clear();
+  m_strayEnds.clear();
   m_nStrayParen = -1;
 }
 
@@ -163,6 +164,7 @@ void CExplanation::Build(const CElementTree& tree, int flags) {
   const std::vector<U16>& t = tree.Text();
   const int n = static_cast<int>(t.size());
   std::vector<std::pair<int, int>> comments;
+  std::vector<int> strayEnds;
   bool quote = false;
   for (int i = 0; i < n;) {
     const unsigned c = t[i];
@@ -177,6 +179,8 @@ void CExplanation::Build(const CElementTree& tree, int flags) {
     }
     if (c == '\\') {
       if (i + 1 < n && (t[i + 1] == 'Q' || t[i + 1] == 'L' || t[i + 1] == 'U')) quote = true;
+      // An \E outside quote mode: the tokenizer drops it, in a class too.
+      if (i + 1 < n && t[i + 1] == 'E') strayEnds.push_back(i);
       i += 2;
       continue;
     }
@@ -218,6 +222,14 @@ void CExplanation::Build(const CElementTree& tree, int flags) {
     }
     if (t[pos] == ')') m_nStrayParen = pos;
     break;
+  }
+  // Each \E that the compiler read (not past a ')' that ended the pattern) goes to the innermost
+  // record that spans it; one between elements goes to the root.
+  for (int at : strayEnds) {
+    if (m_nStrayParen >= 0 && at > m_nStrayParen) break;
+    const HostElement* e = tree.FindInnermost(at, at + 2);
+    const ElementRecord* owner = e ? tree.Lookup(e) : nullptr;
+    m_strayEnds.insert(owner ? owner : root);
   }
 }
 
@@ -271,6 +283,7 @@ QString CExplanation::Sentence(const ElementRecord* record) const {
   if (it != m_comments.end())
     for (const auto& span : it->second)
       notes << Fill(Str(IDS_EXPLAIN_COMMENT), {Quote(m_pTree->Text(), span.first, span.second - span.first)});
+  if (m_strayEnds.count(record)) notes << Fill(Str(IDS_EXPLAIN_STRAY_END_QUOTE), {QStringLiteral("`\\E`")});
   if (record == m_pTree->Root() && m_nStrayParen >= 0) {
     const int n = static_cast<int>(m_pTree->Text().size());
     const int rest = m_nStrayParen + 1;
@@ -344,6 +357,7 @@ QString CExplanation::Core(const ElementRecord* r, QStringList* notes, int depth
     case ELEMENT_ASSERTION: return AssertionCore(r, notes, depth);
     case ELEMENT_BACKREF: {
       const auto* b = static_cast<const CBackrefElement<U16>*>(e);
+      BackrefNotes(r, notes);
       if (b->m_nGroup == 0) return Str(IDS_EXPLAIN_BACKREF_WHOLE);
       if (b->m_nGroup < 0) {
         QString name;
@@ -439,6 +453,25 @@ QString CExplanation::ModesText(int from, int to, QStringList* notes) const {
   return JoinList(parts);
 }
 
+// How the compiler read a back-reference written with digits or with a bare \k or \g.
+void CExplanation::BackrefNotes(const ElementRecord* r, QStringList* notes) const {
+  const QString src = Source(r);
+  if (src.size() < 2 || src.at(0) != QLatin1Char('\\')) return;
+  const QChar kind = src.at(1);
+  if (src.size() == 2 && (kind == QLatin1Char('k') || kind == QLatin1Char('g'))) {
+    notes->append(Fill(Str(IDS_EXPLAIN_BACKREF_BARE), {BackQuote(src)}));
+    return;
+  }
+  if (!kind.isDigit()) return;
+  if (kind == QLatin1Char('0')) notes->append(Fill(Str(IDS_EXPLAIN_BACKREF_NOT_OCTAL), {BackQuote(src)}));
+  // Three digits at most: the digits after them are text of their own.
+  const std::vector<U16>& t = m_pTree->Text();
+  int end = r->offset + r->length, rest = end;
+  while (rest < static_cast<int>(t.size()) && t[rest] >= '0' && t[rest] <= '9') ++rest;
+  if (src.size() == 4 && rest > end)
+    notes->append(Fill(Str(IDS_EXPLAIN_BACKREF_THREE_DIGITS), {BackQuote(src), BackQuote(Source(end, rest))}));
+}
+
 QString CExplanation::StringCore(const ElementRecord* r, QStringList* notes) const {
   const auto* s = static_cast<const CStringElement<U16>*>(r->element);
   const U16* chars = s->GetChars();
@@ -450,13 +483,11 @@ QString CExplanation::StringCore(const ElementRecord* r, QStringList* notes) con
   return Fill(Str(s->m_bIgnoreCase ? IDS_EXPLAIN_TEXT_ANY_CASE : IDS_EXPLAIN_TEXT), {quoted});
 }
 
-// The readings of the escapes, quote modes and stray metacharacters written in a string
-// element's span, scanned the way the tokenizer reads them.
+// The readings of the stray metacharacters and the escapes written in a string element's span.
 void CExplanation::EscapeNotes(const ElementRecord* r, QStringList* notes) const {
   const std::vector<U16>& t = m_pTree->Text();
   const int n = static_cast<int>(t.size());
   const int from = r->offset, to = std::min(r->offset + r->length, n);
-  auto at = [&](int i) -> unsigned { return i >= 0 && i < n ? t[i] : 0u; };
   const auto* s = static_cast<const CStringElement<U16>*>(r->element);
   if (to - from == 1 && s->m_nLength == 1 && s->GetChars()[0] == t[from]) {
     const unsigned c = t[from];
@@ -466,9 +497,29 @@ void CExplanation::EscapeNotes(const ElementRecord* r, QStringList* notes) const
       notes->append(Fill(Str(IDS_EXPLAIN_TOO_DEEP), {BackQuote(QString(QChar(c)))}));
     return;
   }
+  ScanEscapes(from, to, false, {}, notes);
+}
+
+// Every escape the tokenizer reads specially gets its reading here, except those that become
+// elements of their own (outside a class: anchors, \d and its kin, back-references; inside one:
+// \d and its kin), whose records explain themselves, and \E outside quote mode, which Build
+// places. Escaped punctuation stands for itself, as everyone expects, and gets no word.
+void CExplanation::ScanEscapes(int from, int to, bool inClass, const std::vector<ElementRecord*>& skip,
+                               QStringList* notes) const {
+  const std::vector<U16>& t = m_pTree->Text();
+  const int n = static_cast<int>(t.size());
+  to = std::min(to, n);
+  auto at = [&](int i) -> unsigned { return i >= 0 && i < n ? t[i] : 0u; };
+  auto quoted = [&](int i, int length) { return BackQuote(Source(i, i + length)); };
   bool quote = false;
   int listed = 0;
+  size_t nextSkip = 0;
   for (int i = from; i < to && listed < kMostNotes;) {
+    while (nextSkip < skip.size() && skip[nextSkip]->offset + skip[nextSkip]->length <= i) ++nextSkip;
+    if (!quote && nextSkip < skip.size() && skip[nextSkip]->offset <= i) {
+      i = std::max(i + 1, skip[nextSkip]->offset + skip[nextSkip]->length);
+      continue;
+    }
     const unsigned c = t[i];
     if (quote) {
       if (c == '\\' && at(i + 1) == 'E') {
@@ -498,6 +549,7 @@ void CExplanation::EscapeNotes(const ElementRecord* r, QStringList* notes) const
       break;
     }
     const unsigned d = t[i + 1];
+    const QString letter = BackQuote(QString(QChar(static_cast<char16_t>(d))));
     int length = 2;
     switch (d) {
       case 'Q':
@@ -513,7 +565,7 @@ void CExplanation::EscapeNotes(const ElementRecord* r, QStringList* notes) const
         static const char kFrom[] = "aefnrtv";
         static const unsigned kTo[] = {7, 27, 12, 10, 13, 9, 11};
         const unsigned v = kTo[std::strchr(kFrom, static_cast<int>(d)) - kFrom];
-        notes->append(Fill(Str(IDS_EXPLAIN_ESCAPE), {BackQuote(Source(i, i + 2)), CharName(v)}));
+        notes->append(Fill(Str(IDS_EXPLAIN_ESCAPE), {quoted(i, 2), CharName(v)}));
         ++listed;
         break;
       }
@@ -532,7 +584,7 @@ void CExplanation::EscapeNotes(const ElementRecord* r, QStringList* notes) const
           while (p < n && t[p] != '}') ++p;
           if (p < n) ++p;
           length = p - i;
-          notes->append(Fill(Str(IDS_EXPLAIN_ESCAPE), {BackQuote(Source(i, p)), CharName(v & 0xFFFF)}));
+          notes->append(Fill(Str(IDS_EXPLAIN_ESCAPE), {quoted(i, length), CharName(v & 0xFFFF)}));
         } else {
           const int most = d == 'x' ? 2 : 4;
           while (digits < most && IsHex(at(p))) {
@@ -542,19 +594,52 @@ void CExplanation::EscapeNotes(const ElementRecord* r, QStringList* notes) const
           }
           if (digits) {
             length = p - i;
-            notes->append(Fill(Str(IDS_EXPLAIN_ESCAPE), {BackQuote(Source(i, p)), CharName(v)}));
+            notes->append(Fill(Str(IDS_EXPLAIN_ESCAPE), {quoted(i, length), CharName(v)}));
           } else {
-            notes->append(Fill(Str(IDS_EXPLAIN_ESCAPE_NO_HEX), {BackQuote(Source(i, i + 2)), BackQuote(QString(QChar(d)))}));
+            notes->append(Fill(Str(IDS_EXPLAIN_ESCAPE_NO_HEX), {quoted(i, 2), letter}));
           }
         }
         ++listed;
         break;
       }
+      case 'p':
+      case 'P':
+        notes->append(Fill(Str(IDS_EXPLAIN_NO_PROPERTY), {quoted(i, 2), letter}));
+        ++listed;
+        break;
+      case 'b':
+        // A word boundary outside a class (an element of its own), a backspace inside one.
+        if (inClass) {
+          notes->append(Fill(Str(IDS_EXPLAIN_CLASS_ESCAPE_AS), {quoted(i, 2), CharName(8)}));
+          ++listed;
+        }
+        break;
+      case 'G':
+        if (inClass) {
+          notes->append(Fill(Str(IDS_EXPLAIN_CLASS_ESCAPE_IGNORED), {quoted(i, 2)}));
+          ++listed;
+        }
+        break;
+      case 'A': case 'B': case 'Z': case 'z': case 'g': case 'k':
+        // Anchors and back-references outside a class; their letters inside one.
+        if (inClass) {
+          notes->append(Fill(Str(IDS_EXPLAIN_CLASS_ESCAPE_LETTER), {quoted(i, 2), letter}));
+          ++listed;
+        }
+        break;
+      case 'd': case 'D': case 's': case 'S': case 'w': case 'W':
+        break;  // classes of their own, in a class as well
       default:
-        // Escaped punctuation stands for itself, as everyone expects; an escaped letter that
-        // means nothing is worth a word.
-        if (IsLetter(d)) {
-          notes->append(Fill(Str(IDS_EXPLAIN_ESCAPE_UNKNOWN), {BackQuote(Source(i, i + 2)), BackQuote(QString(QChar(d)))}));
+        if (d >= '0' && d <= '9') {
+          // A back-reference outside a class; inside one the backslash stands for itself and
+          // the digit follows as a character of its own.
+          if (inClass) {
+            notes->append(Fill(Str(IDS_EXPLAIN_CLASS_ESCAPE_DIGIT), {quoted(i, 2), letter}));
+            ++listed;
+            length = 1;
+          }
+        } else if (IsLetter(d)) {
+          notes->append(Fill(Str(IDS_EXPLAIN_ESCAPE_UNKNOWN), {quoted(i, 2), letter}));
           ++listed;
         }
         break;
@@ -579,6 +664,8 @@ QString CExplanation::CharsetCore(const ElementRecord* r, QStringList* notes, in
     const int close = src.indexOf(QLatin1Char(']'));
     notes->append(Fill(Str(IDS_EXPLAIN_POSIX_UNKNOWN), {BackQuote(close > 0 ? src.left(close + 1) : src)}));
   }
+  // What the escapes between the brackets were read as; the inner classes explain themselves.
+  if (src.startsWith(QLatin1Char('['))) ScanEscapes(r->offset, r->offset + r->length, true, r->children, notes);
   if (bare) return Str(cs->m_bYes ? IDS_EXPLAIN_CLASS_EMPTY : IDS_EXPLAIN_ANY_CHAR);
   QStringList items;
   int total = 0;
@@ -711,7 +798,11 @@ QString CExplanation::EmptyCore(const ElementRecord* r, QStringList* notes) cons
   const QString src = Source(r);
   if (src == QLatin1String("\\G")) {
     notes->append(Str(IDS_EXPLAIN_G_NOT_GLOBAL));
-  } else if (r->element->m_nError != ERROR_QUANTIFIER_BRACE) {
+    return Str(IDS_EXPLAIN_EMPTY);
+  }
+  // An item repeated no times still had its escapes read ("\\p{L}" is `p` at most 0 times).
+  ScanEscapes(r->offset, r->offset + r->length, false, {}, notes);
+  if (r->element->m_nError != ERROR_QUANTIFIER_BRACE) {
     // An item whose quantifier allows no repetition: "a{0}", or "a{,5}" read as at most 0.
     const int brace = src.lastIndexOf(QLatin1Char('{'));
     if (brace >= 0) {

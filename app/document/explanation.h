@@ -1,8 +1,10 @@
 // The plain-words explanation of a compiled pattern: one sentence per element record, in the
 // current language of the string tables, saying what the element matches with its concrete
-// content, and how the compiler read a malformed construct ("`{,5}` does not start with a
-// number ..."). The sentences describe what the engine really compiled: they are read from the
-// compiled elements and the pattern text, never from a second parse of the pattern.
+// content, how the compiler read a malformed construct ("`{,5}` does not start with a
+// number ...") and every escape it reads specially ("inside a class, `\b` is read as a
+// backspace", "`\p` is not a Unicode property class ..."). The sentences describe what the
+// engine really compiled: they are read from the compiled elements and the pattern text, never
+// from a second parse of the pattern.
 //
 // A CExplanation is built over one element tree (after each recompile) and answers sentences on
 // demand, so that a view of a huge pattern pays only for the lines it shows. It keeps pointers
@@ -15,6 +17,7 @@
 
 #include <QString>
 #include <map>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -79,11 +82,17 @@ class CExplanation {
   QString ModesText(int from, int to, QStringList* notes) const;
   QString ShortAt(const ElementRecord* r, int depth) const;
   void EscapeNotes(const ElementRecord* r, QStringList* notes) const;
+  void BackrefNotes(const ElementRecord* r, QStringList* notes) const;
+  // The readings of the escapes written in [from, to), skipping the spans of `skip` (the
+  // records that explain themselves: a class's inner classes), read as the tokenizer reads them
+  // outside a class or inside one.
+  void ScanEscapes(int from, int to, bool inClass, const std::vector<ElementRecord*>& skip, QStringList* notes) const;
 
   const CElementTree* m_pTree = nullptr;
   int m_nFlags = 0;
   std::map<int, QString> m_groupNames;       // capture number -> first name ("" unnamed)
   std::map<const ElementRecord*, std::vector<std::pair<int, int>>> m_comments;  // [from, to)
+  std::set<const ElementRecord*> m_strayEnds;  // records that hold an \E outside quote mode
   int m_nStrayParen = -1;                    // position of a ')' that ended the pattern
 };
 

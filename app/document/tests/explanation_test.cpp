@@ -173,9 +173,9 @@ const Row kRows[] = {
        R"~(以下字符之一:`a` 到 `c`、`A` 到 `C`
 )~"},
       {R"~([\x00-\x1f\xA0])~", 0,
-       R"~(one character of: the null character to the character U+001F, the character U+00A0
+       R"~(one character of: the null character to the character U+001F, the character U+00A0 (`\x00` is read as the null character; `\x1f` is read as the character U+001F; `\xA0` is read as the character U+00A0)
 )~",
-       R"~(以下字符之一:空字符 NUL 到 字符 U+001F、字符 U+00A0
+       R"~(以下字符之一:空字符 NUL 到 字符 U+001F、字符 U+00A0(`\x00` 被读作空字符 NUL;`\x1f` 被读作字符 U+001F;`\xA0` 被读作字符 U+00A0)
 )~"},
       {R"~([:alpha:])~", 0,
        R"~(a character of the POSIX class `alpha` (letters)
@@ -695,6 +695,53 @@ const Row kRows[] = {
   字面文本 `ab`
   一个数字
 )~"},
+      // Escapes the compiler reads specially, inside a class and outside one.
+      {R"~([\p{L}])~", 0,
+       R"~(one character of: `p`, `{`, `L`, `}` (`\p` is not a Unicode property class (the engine has none): it is read as the letter `p`)
+)~",
+       R"~(以下字符之一:`p`、`{`、`L`、`}`(`\p` 不是 Unicode 属性类(引擎没有此类):被读作字母 `p`)
+)~"},
+      {R"~([\b\G\A\d])~", 0,
+       R"~(one character of: a backspace, `A`, a digit (inside a class, `\b` is read as a backspace; inside a class, `\G` is ignored; inside a class, `\A` has no special meaning: it is read as the letter `A`)
+  a digit
+)~",
+       R"~(以下字符之一:退格符、`A`、一个数字(在字符类中,`\b` 被读作退格符;在字符类中,`\G` 被忽略;在字符类中,`\A` 没有特殊含义:被读作字母 `A`)
+  一个数字
+)~"},
+      {R"~([\1])~", 0,
+       R"~(one character of: `\`, `1` (inside a class, `\1` is read as a backslash followed by the digit `1`)
+)~",
+       R"~(以下字符之一:`\`、`1`(在字符类中,`\1` 被读作反斜杠后跟数字 `1`)
+)~"},
+      {R"~(a\Eb)~", 0,
+       R"~(the literal text `ab` (`\E` outside quote mode is ignored)
+)~",
+       R"~(字面文本 `ab`(引用模式之外的 `\E` 被忽略)
+)~"},
+      {R"~(\k)~", 0,
+       R"~(the text matched so far by the whole pattern (`\k` has no group number or name: it is read as a reference to group 0, the whole match)
+)~",
+       R"~(整个模式到此为止匹配的文本(`\k` 没有组号或组名:被读作对组 0(整个匹配)的引用)
+)~"},
+      {R"~(\012)~", 0,
+       R"~(the text captured by group 12, which does not exist: never matches (`\012` is read as a back-reference, not as an octal character code)
+)~",
+       R"~(组 12 捕获的文本,但该组不存在:永不匹配(`\012` 被读作反向引用,而不是八进制字符编码)
+)~"},
+      {R"~(\1234)~", 0,
+       R"~(these 2 parts in order
+  the text captured by group 123, which does not exist: never matches (a back-reference takes at most three digits: `\123` is followed by the plain text `4`)
+  the literal text `4`
+)~",
+       R"~(依次匹配以下 2 个部分
+  组 123 捕获的文本,但该组不存在:永不匹配(反向引用最多取三位数字:`\123` 之后的 `4` 是普通文本)
+  字面文本 `4`
+)~"},
+      {R"~(\p{L})~", 0,
+       R"~(nothing (matches the empty string) (`\p` is not a Unicode property class (the engine has none): it is read as the letter `p`; `{L}` does not start with a number: it is read as at most 0 repetitions, so the whole item matches the empty string)
+)~",
+       R"~(空(匹配空字符串)(`\p` 不是 Unicode 属性类(引擎没有此类):被读作字母 `p`;`{L}` 不以数字开头:被读作最多重复 0 次,因此整个项匹配空字符串)
+)~"},
 };
 
 TEST(ExplainTable, EnglishOutlines) {
@@ -704,6 +751,102 @@ TEST(ExplainTable, EnglishOutlines) {
 TEST(ExplainTable, ChineseOutlines) {
   for (const Row& row : kRows)
     EXPECT_EQ(Outline(row.pattern, row.flags, CStringTable::kSimplifiedChinese), row.chinese) << row.pattern;
+}
+
+// Every escape of a printable ASCII character, outside a class and inside one, against what the
+// compiler built for it: a reading other than the escaped character itself is named (the
+// sentence shows the escape and each character it became), a letter read as itself is said to
+// be read as that letter, escaped punctuation gets no word, and an escape that became an element
+// of its own is never called unknown. Outside a class the escape is written before a `z`, inside
+// one after a `z`, so that escapes that start quote mode or are dropped still hold a place.
+TEST(ExplainEscapes, EveryEscapeGetsTheCompilersReading) {
+  for (int language : {CStringTable::kEnglish, CStringTable::kSimplifiedChinese}) {
+    Language lang(language);
+    for (int inClass = 0; inClass < 2; ++inClass) {
+      for (unsigned c = 0x21; c < 0x7F; ++c) {
+        const std::string pattern =
+            inClass ? std::string("[z\\") + static_cast<char>(c) + "]" : std::string("\\") + static_cast<char>(c) + "z";
+        SCOPED_TRACE(pattern + (language == CStringTable::kEnglish ? " (English)" : " (Chinese)"));
+        Pattern p(pattern.c_str());
+        CExplanation x;
+        x.Build(p.tree, 0);
+        const ElementRecord* root = p.tree.Root();
+        ASSERT_NE(root, nullptr);
+        const QString escape = QStringLiteral("\\") + QChar(c);
+        const QString unknown = CExplanation::Fill(CStringTable::Str(IDS_EXPLAIN_ESCAPE_UNKNOWN),
+                                                   {QStringLiteral("`\\%1`").arg(QChar(c)), QStringLiteral("`%1`").arg(QChar(c))});
+        // The compiler's reading: the characters it holds for the escape, or an element.
+        std::vector<unsigned> held;
+        const ElementRecord* element = nullptr;
+        const ElementRecord* owner = root;  // the record whose sentence explains the escape
+        if (!inClass) {
+          if (root->type == ELEMENT_STRING) {
+            const auto* s = static_cast<const CStringElement<unsigned short>*>(root->element);
+            held.assign(s->GetChars(), s->GetChars() + s->m_nLength - 1);  // without the `z`
+          } else {
+            element = root->type == ELEMENT_LIST ? root->children.front() : root;
+            owner = element;
+          }
+        } else {
+          ASSERT_EQ(root->type, ELEMENT_CHARSET);
+          const auto* cs = static_cast<const CCharsetElement<unsigned short>*>(root->element);
+          ASSERT_TRUE(cs->m_ranges.IsEmpty());
+          ASSERT_GE(cs->m_chars.GetSize(), 1);
+          ASSERT_EQ(cs->m_chars[0], 'z');
+          for (int i = 1; i < cs->m_chars.GetSize(); ++i) held.push_back(cs->m_chars[i]);
+          if (!root->children.empty()) element = root->children.front();
+        }
+        const QString sentence = x.Sentence(owner);
+        if (element) {
+          // An element of its own (an anchor, a class, a back-reference): its sentence says what.
+          EXPECT_FALSE(sentence.contains(unknown)) << sentence.toStdString();
+          if (inClass) EXPECT_TRUE(sentence.contains(x.Short(element))) << sentence.toStdString();
+          EXPECT_NE(x.Sentence(element), CStringTable::Str(IDS_EXPLAIN_EMPTY)) << "no reading";
+        } else if (held.size() == 1 && held[0] == c) {
+          const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+          if (letter) {
+            EXPECT_TRUE(sentence.contains(QLatin1Char('`') + escape + QLatin1Char('`'))) << sentence.toStdString();
+            EXPECT_TRUE(sentence.contains(QStringLiteral("`%1`").arg(QChar(c)))) << sentence.toStdString();
+          } else {
+            EXPECT_FALSE(sentence.contains(escape)) << "escaped punctuation explained: " << sentence.toStdString();
+          }
+        } else {
+          // Read as something else, or dropped: the sentence names the escape and what it became.
+          EXPECT_TRUE(sentence.contains(escape)) << sentence.toStdString();
+          for (unsigned h : held) EXPECT_TRUE(sentence.contains(CExplanation::CharName(h))) << sentence.toStdString();
+          EXPECT_FALSE(sentence.contains(unknown)) << sentence.toStdString();
+        }
+      }
+    }
+  }
+}
+
+// The back-references written with digits or a bare \k or \g, where readers expect otherwise.
+TEST(ExplainEscapes, BackReferencesSayHowTheyWereRead) {
+  struct Row {
+    const char* pattern;
+    int id;  // the note expected on the back-reference, 0 for none
+  } rows[] = {
+      {"\\0", IDS_EXPLAIN_BACKREF_NOT_OCTAL},  {"\\012", IDS_EXPLAIN_BACKREF_NOT_OCTAL},
+      {"\\k", IDS_EXPLAIN_BACKREF_BARE},       {"\\gx", IDS_EXPLAIN_BACKREF_BARE},
+      {"\\1234", IDS_EXPLAIN_BACKREF_THREE_DIGITS}, {"(a)\\1", 0},
+      {"(a)\\k<1>", 0},                        {"\\123", 0},
+  };
+  for (const Row& row : rows) {
+    Pattern p(row.pattern);
+    CExplanation x;
+    x.Build(p.tree, 0);
+    const ElementRecord* backref = nullptr;
+    for (const ElementRecord* r : p.tree.OffsetList())
+      if (r->type == ELEMENT_BACKREF) backref = r;
+    ASSERT_NE(backref, nullptr) << row.pattern;
+    const QString sentence = x.Sentence(backref);
+    const QString written = QStringLiteral("`%1`").arg(QString::fromLatin1(row.pattern).mid(backref->offset, backref->length));
+    for (int id : {IDS_EXPLAIN_BACKREF_NOT_OCTAL, IDS_EXPLAIN_BACKREF_BARE, IDS_EXPLAIN_BACKREF_THREE_DIGITS}) {
+      const QString note = CExplanation::Fill(CStringTable::Str(id), {written, QStringLiteral("`4`")});
+      EXPECT_EQ(sentence.contains(note), id == row.id) << row.pattern << ": " << sentence.toStdString();
+    }
+  }
 }
 
 // One pattern per element kind that a record can have; a kind without a sample, or a record
