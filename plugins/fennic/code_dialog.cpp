@@ -13,12 +13,18 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QSplitter>
 #include <QStringConverter>
+#include <QStyledItemDelegate>
 #include <QTextBlock>
+#include <QTextBoundaryFinder>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 
 #include "plugins/fennic/fennic_text.h"
 #include "resources/fennic_ids.h"
@@ -48,6 +54,82 @@ QFont CodeFont() {
 }
 
 QString Str(int id) { return CStringTable::Str(id); }
+
+// Room between a function name and its row's edges.
+constexpr int kNamePadX = 6;
+constexpr int kNamePadY = 3;
+
+QRect NameRect(const QRect& row) { return row.adjusted(kNamePadX, kNamePadY, -kNamePadX, -kNamePadY); }
+
+// The function names are whole sentences: each row wraps its name at the list's width and is as
+// tall as its lines, so that a name is read whole at whatever width the list gets. The row's
+// background, selection and focus are the style's; the text is drawn here, in the rectangle that
+// sizeHint measured.
+class CWrappedNameDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QStyleOptionViewItem o(option);
+    initStyleOption(&o, index);
+    const auto* view = qobject_cast<const QAbstractItemView*>(o.widget);
+    const int width = view ? view->viewport()->width() : o.rect.width();
+    const QRect text = NameRect(QRect(0, 0, std::max(width, 2 * kNamePadX + 1), 1 << 20));
+    const QRect used = QFontMetrics(o.font).boundingRect(text, Qt::TextWordWrap | Qt::AlignLeft, o.text);
+    return QSize(width, used.height() + 2 * kNamePadY);
+  }
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QStyleOptionViewItem o(option);
+    initStyleOption(&o, index);
+    const QString text = o.text;
+    o.text.clear();
+    QStyle* style = o.widget ? o.widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &o, painter, o.widget);
+    const QPalette::ColorGroup group = !(o.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                       : (o.state & QStyle::State_Active) ? QPalette::Active
+                                                                           : QPalette::Inactive;
+    painter->save();
+    painter->setFont(o.font);
+    painter->setPen(o.palette.color(group, (o.state & QStyle::State_Selected) ? QPalette::HighlightedText : QPalette::Text));
+    painter->drawText(NameRect(o.rect), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignVCenter, text);
+    painter->restore();
+  }
+};
+
+// WCAG contrast ratio of two colours (1 to 21).
+double Contrast(const QColor& a, const QColor& b) {
+  auto luminance = [](const QColor& c) {
+    auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+  };
+  const double x = luminance(a), y = luminance(b);
+  return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+}
+
+// The code colours are chosen for a light background; on a dark one navy and maroon all but
+// vanish. There each is lightened (same hue) until it stands out as text should (contrast 4.5).
+QColor ForBackground(QColor colour, const QColor& background) {
+  if (background.lightness() >= 128) return colour;
+  for (int l = colour.lightness(); Contrast(colour, background) < 4.5 && l < 255;) {
+    l = std::min(255, l + 5);
+    colour = QColor::fromHsl(colour.hslHue(), colour.hslSaturation(), l);
+  }
+  return colour;
+}
+
+// The widest piece of `text` that cannot be broken across lines (a word; one ideograph in
+// Chinese), in the font of `metrics`.
+int WidestUnbreakable(const QString& text, const QFontMetrics& metrics) {
+  QTextBoundaryFinder finder(QTextBoundaryFinder::Line, text);
+  int widest = 0, from = 0;
+  while (finder.toNextBoundary() >= 0) {
+    const int to = finder.position();
+    widest = std::max(widest, metrics.horizontalAdvance(text.mid(from, to - from).trimmed()));
+    from = to;
+  }
+  return widest;
+}
 
 }  // namespace
 
@@ -95,6 +177,10 @@ CCreateCodeDialog::CCreateCodeDialog(int language, const std::u16string& pattern
   m_pEngines->setObjectName(QStringLiteral("engines"));
   m_pFunctions = new QListWidget(this);
   m_pFunctions->setObjectName(QStringLiteral("functions"));
+  m_pFunctions->setItemDelegate(new CWrappedNameDelegate(m_pFunctions));
+  m_pFunctions->setWordWrap(true);
+  m_pFunctions->setResizeMode(QListView::Adjust);  // the rows are measured again at each width
+  m_pFunctions->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   m_pView = new QPlainTextEdit(this);
   m_pView->setObjectName(QStringLiteral("code"));
   m_pView->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -107,24 +193,31 @@ CCreateCodeDialog::CCreateCodeDialog(int language, const std::u16string& pattern
   QPushButton* close = new QPushButton(Str(IDS_DLG_CODE_CLOSE), this);
   close->setDefault(true);
 
-  QVBoxLayout* left = new QVBoxLayout;
-  left->addWidget(new QLabel(Str(IDS_DLG_CODE_ENGINE), this));
+  // The lists on the left and the code on the right, split where the user drags; the lists keep
+  // their width when the window is resized, the code takes the rest.
+  QWidget* lists = new QWidget(this);
+  QVBoxLayout* left = new QVBoxLayout(lists);
+  left->setContentsMargins(0, 0, 0, 0);
+  left->addWidget(new QLabel(Str(IDS_DLG_CODE_ENGINE), lists));
   left->addWidget(m_pEngines);
-  left->addWidget(new QLabel(Str(IDS_DLG_CODE_FUNCTION), this));
+  left->addWidget(new QLabel(Str(IDS_DLG_CODE_FUNCTION), lists));
   left->addWidget(m_pFunctions, 1);
+  m_pSplitter = new QSplitter(Qt::Horizontal, this);
+  m_pSplitter->setObjectName(QStringLiteral("split"));
+  m_pSplitter->addWidget(lists);
+  m_pSplitter->addWidget(m_pView);
+  m_pSplitter->setChildrenCollapsible(false);
+  m_pSplitter->setStretchFactor(0, 0);
+  m_pSplitter->setStretchFactor(1, 1);
   QHBoxLayout* buttons = new QHBoxLayout;
   buttons->addWidget(font);
   buttons->addStretch(1);
   buttons->addWidget(copyAll);
   buttons->addWidget(saveAs);
   buttons->addWidget(close);
-  QVBoxLayout* right = new QVBoxLayout;
-  right->addWidget(m_pView, 1);
-  right->addLayout(buttons);
-  QHBoxLayout* top = new QHBoxLayout(this);
-  top->addLayout(left, 1);
-  top->addLayout(right, 3);
-  resize(760, 420);
+  QVBoxLayout* top = new QVBoxLayout(this);
+  top->addWidget(m_pSplitter, 1);
+  top->addLayout(buttons);
 
   connect(m_pEngines, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &CCreateCodeDialog::OnEngineChanged);
   connect(m_pFunctions, &QListWidget::currentRowChanged, this, &CCreateCodeDialog::OnFunctionChanged);
@@ -137,6 +230,29 @@ CCreateCodeDialog::CCreateCodeDialog(int language, const std::u16string& pattern
   connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
   FillEngines();
+  FitLists();
+}
+
+// Widths from the names of the current language and the dialog's font: the function list never
+// gets narrower than its widest word (plus the scroll bar it may need), and starts wide enough
+// for every name of this code language to take at most two lines.
+void CCreateCodeDialog::FitLists() {
+  const QFontMetrics metrics(m_pFunctions->font());
+  int widestWord = 0, widestName = 0;
+  for (const CodeTemplateRow& row : CodeTemplateTable()) {
+    if (row.language != m_nLanguage) continue;
+    const QString name = Str(row.operation);
+    widestWord = std::max(widestWord, WidestUnbreakable(name, metrics));
+    widestName = std::max(widestName, metrics.horizontalAdvance(name));
+  }
+  const int chrome = 2 * m_pFunctions->frameWidth() + 2 * kNamePadX +
+                     m_pFunctions->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_pFunctions) + 4;
+  m_pFunctions->setMinimumWidth(widestWord + chrome);
+  const int start = std::max({m_pEngines->sizeHint().width(), widestName / 2 + widestWord + chrome,
+                              metrics.averageCharWidth() * 28});
+  const int code = std::max(480, metrics.averageCharWidth() * 64);
+  m_pSplitter->setSizes({start, code});
+  resize(start + code + m_pSplitter->handleWidth() + 2 * layout()->contentsMargins().left(), 460);
 }
 
 void CCreateCodeDialog::FillEngines() {
@@ -198,13 +314,14 @@ void CCreateCodeDialog::Colour() {
   // Extra selections colour the view without touching the document or its undo history.
   std::u16string code = m_pView->toPlainText().toStdU16String();
   QList<QTextEdit::ExtraSelection> selections;
+  const QColor background = m_pView->palette().color(QPalette::Base);
   for (const ColourSpan& span : ColourCode(m_nLanguage, code)) {
     QTextEdit::ExtraSelection s;
     s.cursor = QTextCursor(m_pView->document());
     s.cursor.setPosition(span.start);
     s.cursor.setPosition(span.start + span.length, QTextCursor::KeepAnchor);
     unsigned rgb = ColourRgb(span.colour);
-    s.format.setForeground(QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
+    s.format.setForeground(ForBackground(QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF), background));
     selections.append(s);
   }
   m_pView->setExtraSelections(selections);

@@ -1,6 +1,7 @@
 // The "Create Code" window: an engine list, a function list and an editable, coloured view of
 // the sample code that codegen.h generates, with "&Font...", "Copy &All", "&Save As..." and a
-// context menu. Modal; changes nothing in korvane. Covered by tests/plugin_test.cpp.
+// context menu. The lists and the code share a splitter; the function names (whole sentences)
+// wrap at the list's width. Modal; changes nothing in korvane. Covered by tests/plugin_test.cpp.
 #ifndef FENNIC_CODE_DIALOG_H
 #define FENNIC_CODE_DIALOG_H
 
@@ -14,6 +15,7 @@ class QComboBox;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
+class QSplitter;
 
 namespace fennic {
 
@@ -43,6 +45,7 @@ class CCreateCodeDialog : public QDialog {
 
  private:
   void FillEngines();
+  void FitLists();
   void OnEngineChanged(int index);
   void OnFunctionChanged(int row);
   void Generate();
@@ -57,6 +60,7 @@ class CCreateCodeDialog : public QDialog {
   QComboBox* m_pEngines = nullptr;
   QListWidget* m_pFunctions = nullptr;
   QPlainTextEdit* m_pView = nullptr;
+  QSplitter* m_pSplitter = nullptr;
   bool m_bFilling = false;
 };
 

@@ -7,9 +7,16 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QListWidget>
+#include <QEventLoop>
+#include <QFontMetrics>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTextBoundaryFinder>
 #include <QTimer>
+#include <algorithm>
+#include <cmath>
 #include <functional>
 
 #include "plugins/fennic/tests/plugin_harness.h"
@@ -372,6 +379,159 @@ TEST(Plugin, CreateCodeWindow) {
   // An empty pattern box disables the command.
   Session empty(u"");
   EXPECT_FALSE(empty.Enabled(ROW_CPP_EXPORT_CODE));
+}
+
+
+// Lets the window lay itself out again (a list lays out its rows a moment after a resize).
+void Settle() {
+  QEventLoop loop;
+  QTimer::singleShot(300, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+// Why a function name of the open Create Code window cannot be read whole, or "": each row must
+// lie across the list's viewport without leaving it, hold its name wrapped at the row's width
+// less a small margin on each side, and break no word; at the window's first size every name
+// must also be in view and take at most two lines.
+std::string UnreadableName(QWidget* w, bool firstSize) {
+  QListWidget* list = w->findChild<QListWidget*>(QStringLiteral("functions"));
+  if (!list || list->count() == 0) return "no function list";
+  const QWidget* viewport = list->viewport();
+  const QFontMetrics fm(list->font());
+  const std::string size = " at " + std::to_string(w->width()) + "x" + std::to_string(w->height());
+  if (list->horizontalScrollBar()->isVisible()) return "the list scrolls sideways" + size;
+  for (int i = 0; i < list->count(); ++i) {
+    QListWidgetItem* item = list->item(i);
+    const QString name = item->text();
+    const std::string at = " (" + name.toStdString() + ")" + size;
+    const QRect row = list->visualItemRect(item);
+    if (row.left() < 0 || row.right() >= viewport->width()) return "row leaves the list" + at;
+    const QRect text = row.adjusted(6, 0, -6, 0);
+    const QRect needed = fm.boundingRect(QRect(0, 0, text.width(), 1 << 20), Qt::TextWordWrap, name);
+    if (needed.height() > row.height()) return "name taller than its row" + at;
+    QTextBoundaryFinder words(QTextBoundaryFinder::Line, name);
+    for (int from = 0; words.toNextBoundary() >= 0; from = words.position())
+      if (fm.horizontalAdvance(name.mid(from, words.position() - from).trimmed()) > text.width()) return "a word is cut" + at;
+    if (firstSize) {
+      if (row.top() < 0 || row.bottom() >= viewport->height()) return "row out of view" + at;
+      // One line's height is the name's own: a Chinese name may be drawn in a fallback font.
+      const int line = fm.boundingRect(QRect(0, 0, 1 << 20, 1 << 20), Qt::TextWordWrap, name).height();
+      if (needed.height() > 2 * line) return "more than two lines" + at;
+    }
+  }
+  if (firstSize) {
+    QComboBox* engines = w->findChild<QComboBox*>(QStringLiteral("engines"));
+    if (!engines || engines->width() < fm.horizontalAdvance(engines->currentText())) return "engine name cut" + size;
+  }
+  return std::string();
+}
+
+// The function names are whole sentences ("To replace matched substrings to other substrings in
+// a text."): they were cut to a fifth of the window. They are read whole at the window's first
+// size and after it is made narrow or wide, for every code language. Run in Chinese as well by
+// CodeWindowFunctionNamesAreReadableInChinese, which sets FENNIC_TEST_LANGUAGE.
+TEST(Plugin, CodeWindowFunctionNamesAreReadable) {
+  const bool chinese = qgetenv("FENNIC_TEST_LANGUAGE") == "2052";
+  Session s(u"a+b");
+  std::vector<unsigned short> subject = U16(u"xaab");
+  s.data->subjectText = subject.data();
+  s.data->subjectLength = static_cast<int>(subject.size());
+  for (int row : {ROW_CPP_EXPORT_CODE, ROW_JAVA_EXPORT_CODE, ROW_VB_EXPORT_CODE}) {
+    std::vector<std::string> problems;
+    QString first;
+    WhenCodeWindowOpens([&](QWidget* w) {
+      Settle();
+      QListWidget* list = w->findChild<QListWidget*>(QStringLiteral("functions"));
+      first = list && list->count() ? list->item(0)->text() : QString();
+      problems.push_back(UnreadableName(w, true));
+      for (QSize size : {QSize(420, 300), QSize(1300, 760), QSize(640, 400)}) {
+        w->resize(size);
+        Settle();
+        problems.push_back(UnreadableName(w, false));
+      }
+    });
+    s.Send(row, 3);
+    // The names are in the language the test asked for.
+    EXPECT_TRUE(chinese ? first.contains(QStringLiteral("正则表达式")) : first.startsWith(QStringLiteral("To "))) << first.toStdString();
+    ASSERT_EQ(problems.size(), 4u);
+    for (const std::string& p : problems) EXPECT_EQ(p, "") << "row " << row;
+  }
+}
+
+// The same test in a child process whose locale is Simplified Chinese: the module reads its
+// language once, from the locale, so one process cannot show both.
+TEST(Plugin, CodeWindowFunctionNamesAreReadableInChinese) {
+  QProcess child;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("LC_ALL"), QStringLiteral("zh_CN.UTF-8"));
+  env.insert(QStringLiteral("LANG"), QStringLiteral("zh_CN.UTF-8"));
+  env.insert(QStringLiteral("FENNIC_TEST_LANGUAGE"), QStringLiteral("2052"));
+  child.setProcessEnvironment(env);
+  child.setProcessChannelMode(QProcess::MergedChannels);
+  child.start(QCoreApplication::applicationFilePath(),
+              {QStringLiteral("--gtest_filter=Plugin.CodeWindowFunctionNamesAreReadable")});
+  ASSERT_TRUE(child.waitForFinished(180000));
+  const QByteArray out = child.readAll();
+  EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
+  EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.toStdString();
+}
+
+// WCAG contrast ratio of two colours (1 to 21).
+double Contrast(const QColor& a, const QColor& b) {
+  auto luminance = [](const QColor& c) {
+    auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+  };
+  const double x = luminance(a), y = luminance(b);
+  return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+}
+
+// The code's colours were made for a white background: navy and maroon keywords all but vanished
+// in a dark palette. Every coloured span stands out from the view's background as text should.
+TEST(Plugin, CodeWindowColoursReadInADarkPalette) {
+  const QPalette saved = QApplication::palette();
+  QPalette dark = saved;
+  for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    dark.setColor(group, QPalette::Base, QColor(0x1E, 0x1E, 0x1E));
+    dark.setColor(group, QPalette::Window, QColor(0x2B, 0x2B, 0x2B));
+    dark.setColor(group, QPalette::Text, QColor(0xE8, 0xE8, 0xE8));
+    dark.setColor(group, QPalette::WindowText, QColor(0xE8, 0xE8, 0xE8));
+  }
+  QApplication::setPalette(dark);
+  Session s(u"(a|b)+\\d");
+  std::vector<double> contrasts;
+  for (int row : {ROW_CPP_EXPORT_CODE, ROW_JAVA_EXPORT_CODE, ROW_VB_EXPORT_CODE}) {
+    WhenCodeWindowOpens([&](QWidget* w) {
+      QPlainTextEdit* v = w->findChild<QPlainTextEdit*>(QStringLiteral("code"));
+      QListWidget* f = w->findChild<QListWidget*>(QStringLiteral("functions"));
+      if (!v || !f) return;
+      for (int op = 0; op < f->count(); ++op) {  // every function's code
+        f->setCurrentRow(op);
+        const QColor base = v->palette().color(QPalette::Base);
+        for (const QTextEdit::ExtraSelection& sel : v->extraSelections())
+          contrasts.push_back(Contrast(sel.format.foreground().color(), base));
+      }
+    });
+    s.Send(row, 3);
+  }
+  QApplication::setPalette(saved);
+  ASSERT_GE(contrasts.size(), 20u);
+  for (double c : contrasts) EXPECT_GE(c, 4.5);
+  // A light palette keeps the colours as they are.
+  std::vector<QColor> light;
+  WhenCodeWindowOpens([&](QWidget* w) {
+    QPlainTextEdit* v = w->findChild<QPlainTextEdit*>(QStringLiteral("code"));
+    QListWidget* f = w->findChild<QListWidget*>(QStringLiteral("functions"));
+    if (!v || !f) return;
+    f->setCurrentRow(0);
+    for (const QTextEdit::ExtraSelection& sel : v->extraSelections()) light.push_back(sel.format.foreground().color());
+  });
+  s.Send(ROW_CPP_EXPORT_CODE, 3);
+  ASSERT_FALSE(light.empty());
+  for (const QColor& c : light)
+    EXPECT_TRUE(c == QColor(0x0000FF) || c == QColor(0xFF0000) || c == QColor(0xFF00FF) || c == QColor(0x008000) ||
+                c == QColor(0x800000) || c == QColor(0xFF8000)) << c.name().toStdString();
 }
 
 }  // namespace
