@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Starts the real program under Xvfb, types a date pattern with named groups and a look-ahead
-# into the pattern box, shows the Diagram pane from the View menu (and hides Tests, its tab
-# neighbour, so that it has the bottom to itself), puts the caret into the month group so that
-# its box is outlined, and saves the window as docs/screenshot-diagram.png. Needs Xvfb, xdotool
-# and ImageMagick:
+# for a negated class into the pattern box, shows the Diagram pane from the View menu (and hides
+# Tests, its tab neighbour, so that it has the bottom to itself), puts the caret into the month
+# group so that its box is outlined, and saves the window as docs/screenshot-diagram.png. Needs
+# Xvfb, xdotool and ImageMagick:
 #   apt-get install xvfb xdotool imagemagick
 #   app/ui/tools/diagram_pane_shot.sh [BUILD_DIR] [OUTPUT]
 # The settings go to a temporary home, so a developer's own layout is not used.
@@ -20,7 +20,7 @@ korvane_window "$build"
 # A click into the pattern box, then the pattern.
 xdotool mousemove 640 150 click 1
 sleep 0.5
-pattern='(?<year>\d{4})-(?<month>0[1-9]|1[0-2])-(?<day>\d{2})(?=\s|$)'
+pattern='(?<year>\d{4})-(?<month>0[1-9]|1[0-2])-(?<day>\d{2})(?=[^\d-]|$)'
 xdotool type --delay 20 "$pattern"
 sleep 1.5
 # View > Diagram, then View > Tests to hide the neighbour tab.
