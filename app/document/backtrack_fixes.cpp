@@ -1098,11 +1098,11 @@ bool SameMatches(const std::u16string& a, const std::u16string& b, int flags, co
   Searcher x(a, flags), y(b, flags);
   if (!x.Ok() || !y.Ok() || x.Groups() != y.Groups()) return false;
   std::vector<int> mx, my;
-  if (!x.FindAll(text, budget, &mx)) {
+  if (!x.FindAll(text, budget, &mx) || !y.FindAll(text, budget, &my)) {
     *undecided = true;
     return false;
   }
-  return y.FindAll(text, budget, &my) && mx == my;
+  return mx == my;
 }
 
 bool FindDifference(const std::u16string& a, const std::u16string& b, int flags, const std::u16string& text,
@@ -1128,6 +1128,38 @@ bool ProveRewrite(const std::u16string& original, int flags, Fix::Kind kind, std
     if (whole == rewritten) return Prove(original, flags, c);
   }
   return false;
+}
+
+std::vector<Fix> StandardRewrites(const std::u16string& pattern, int flags) {
+  std::vector<Fix> out;
+  std::vector<std::pair<int, int>> spans;
+  {
+    std::vector<unsigned short> p(pattern.begin(), pattern.end());
+    p.push_back(0);
+    HostRegexp re(p.data(), static_cast<int>(pattern.size()), flags);
+    for (int i = 0; i < re.GetElementCount(); ++i) {
+      const HostElement* e = re.GetElement(i);
+      const int k = e->GetKind();
+      if (k == ELEMENT_GREEDY || k == ELEMENT_RELUCTANT || k == ELEMENT_POSSESSIVE || k == ELEMENT_FIXED) {
+        const std::pair<int, int> s(e->m_nStart, e->m_nEnd);
+        if (std::find(spans.begin(), spans.end(), s) == spans.end()) spans.push_back(s);
+      }
+    }
+  }
+  for (const std::pair<int, int>& s : spans) {
+    std::vector<Candidate> candidates;
+    AddCandidates(pattern, flags, s, &candidates);
+    for (const Candidate& c : candidates) {
+      Fix f;
+      f.kind = c.kind;
+      f.span = c.span;
+      f.replacement = c.replacement;
+      f.pattern = pattern.substr(0, c.span.first) + c.replacement + pattern.substr(c.span.second);
+      f.proven = Prove(pattern, flags, c);
+      out.push_back(std::move(f));
+    }
+  }
+  return out;
 }
 
 bool BetterVerdict(const Report& x, const Report& y) { return Rank(x) < Rank(y); }

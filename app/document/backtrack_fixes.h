@@ -77,8 +77,8 @@ std::vector<Fix> ProposeFixes(const std::u16string& pattern, int flags, const Re
                               const std::atomic<bool>* abort = nullptr);
 
 // Whether `a` and `b` find the same matches (spans and groups) on `text`; false when either
-// cannot be compiled cleanly. `*undecided` is set when `a` runs out of `budget` steps (then the
-// answer says nothing).
+// cannot be compiled cleanly. `*undecided` is set when either runs out of `budget` steps (then
+// the answer, false, says nothing about the matches).
 bool SameMatches(const std::u16string& a, const std::u16string& b, int flags, const std::u16string& text,
                  long long budget, bool* undecided);
 
@@ -86,6 +86,11 @@ bool SameMatches(const std::u16string& a, const std::u16string& b, int flags, co
 // a rewrite of the given kind) keeps every match of `original` under `flags`. No texts are run.
 bool ProveRewrite(const std::u16string& original, int flags, Fix::Kind kind, std::pair<int, int> span,
                   const std::u16string& rewritten);
+
+// Every standard rewrite of every repeat in `pattern` (not only those a finding holds
+// responsible), each with `proven` set by the proof rules alone: no texts are run and no report
+// is made. For tests of the rules on patterns of any kind.
+std::vector<Fix> StandardRewrites(const std::u16string& pattern, int flags);
 
 // Compares the matches of `a` and `b` on `text` (all of a search): true and *d filled in when they
 // differ, false when they are the same or cannot be compared (either does not compile cleanly or
