@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
 #include <unordered_map>
@@ -866,8 +867,7 @@ void AddCandidates(const std::u16string& p, int flags, std::pair<int, int> span,
   }
 }
 
-bool Prove(const std::u16string& pattern, int flags, const Candidate& c) {
-  Prover prover(pattern, flags);
+bool Prove(Prover& prover, const Candidate& c) {
   switch (c.kind) {
     case Fix::POSSESSIVE: return prover.Possessive(c.span);
     case Fix::ATOMIC: return prover.AtomicIteration(c.span);
@@ -1125,7 +1125,9 @@ bool ProveRewrite(const std::u16string& original, int flags, Fix::Kind kind, std
   for (const Candidate& c : candidates) {
     if (c.kind != kind) continue;
     const std::u16string whole = original.substr(0, c.span.first) + c.replacement + original.substr(c.span.second);
-    if (whole == rewritten) return Prove(original, flags, c);
+    if (whole != rewritten) continue;
+    Prover prover(original, flags);
+    return Prove(prover, c);
   }
   return false;
 }
@@ -1146,6 +1148,7 @@ std::vector<Fix> StandardRewrites(const std::u16string& pattern, int flags) {
       }
     }
   }
+  Prover prover(pattern, flags);
   for (const std::pair<int, int>& s : spans) {
     std::vector<Candidate> candidates;
     AddCandidates(pattern, flags, s, &candidates);
@@ -1155,7 +1158,7 @@ std::vector<Fix> StandardRewrites(const std::u16string& pattern, int flags) {
       f.span = c.span;
       f.replacement = c.replacement;
       f.pattern = pattern.substr(0, c.span.first) + c.replacement + pattern.substr(c.span.second);
-      f.proven = Prove(pattern, flags, c);
+      f.proven = Prove(prover, c);
       out.push_back(std::move(f));
     }
   }
@@ -1214,6 +1217,9 @@ std::vector<Fix> ProposeFixes(const std::u16string& pattern, int flags, const Re
   }
   if (static_cast<int>(known.size()) < kMinFixSubjects) return fixes;
 
+  // One prover per set of options (the facts it gathers serve every candidate).
+  std::map<int, std::unique_ptr<Prover>> provers;
+  for (int f : flagSets) provers[f].reset(new Prover(pattern, f));
   std::set<std::u16string> tried;
   for (const Candidate& c : candidates) {
     if (Aborted(abort)) return {};
@@ -1224,7 +1230,7 @@ std::vector<Fix> ProposeFixes(const std::u16string& pattern, int flags, const Re
     if (!plain.Ok() || plain.Groups() != original.Groups()) continue;
     // The argument, for the options of every subject the rewrite is searched with.
     bool proven = true;
-    for (int f : flagSets) proven = proven && Prove(pattern, f, c);
+    for (int f : flagSets) proven = proven && Prove(*provers[f], c);
     // The texts: every one, a second check of a proven rewrite and, for the others, the shortest
     // text on which they differ.
     Fix fix;

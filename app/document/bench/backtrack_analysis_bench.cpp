@@ -46,6 +46,19 @@ void BM_LongPattern(benchmark::State& state) {
 }
 BENCHMARK(BM_LongPattern)->Unit(benchmark::kMillisecond);
 
+// The rewrites of the long pattern: the proof rules gather the facts of many classes once.
+void BM_LongPatternFixes(benchmark::State& state) {
+  const std::u16string p = U(LongPattern());
+  const backtrack::Report r = backtrack::Analyze(p, 0);
+  size_t n = 0;
+  for (auto _ : state) {
+    n = backtrack::ProposeFixes(p, 0, r, {}).size();
+    benchmark::DoNotOptimize(n);
+  }
+  state.SetLabel(std::to_string(n) + " rewrites");
+}
+BENCHMARK(BM_LongPatternFixes)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 // A chain of k repeats that one pump runs through: the common pump's search and the measurement
 // of degree k (four times the step budget per degree above 2).
 void BM_Chain(benchmark::State& state, std::string pattern) {
