@@ -6,8 +6,10 @@
 #include <bitset>
 #include <cmath>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <unordered_map>
 
 #include "app/host_engine.h"
@@ -465,6 +467,19 @@ class Analyzer {
   std::vector<Finding> Polynomial();
 
  private:
+  // Two loops in sequence that one word leads around and from the first into the second.
+  struct Pair {
+    int a, b;  // components
+    int p, q;  // the states of A and B the word was found for
+    Witness w;
+    std::vector<int> loops;
+    std::vector<Witness> otherWitnesses;
+  };
+  bool ChainPump(const std::vector<int>& states, std::vector<Symbols>* steps);
+  const std::vector<bool>& ReachesTo(int state);
+  std::map<int, std::vector<bool>> m_reachesTo;  // per state: the states that lead to it
+  long long m_chainWork = 0;
+
   const Automaton& m_a;
   const Limits& m_limits;
   const std::atomic<bool>* m_abort;
@@ -744,12 +759,6 @@ std::vector<Finding> Analyzer::Polynomial() {
       }
     }
   }
-  struct Pair {
-    int a, b;  // components
-    Witness w;
-    std::vector<int> loops;
-    std::vector<Witness> otherWitnesses;
-  };
   std::vector<Pair> pairs;
   for (int a : looping) {
     for (int b : looping) {
@@ -814,6 +823,8 @@ std::vector<Finding> Analyzer::Polynomial() {
           Pair pr;
           pr.a = a;
           pr.b = b;
+          pr.p = p;
+          pr.q = q;
           std::vector<Symbols> classes;
           for (int k = goal; steps[k].prev >= 0; k = steps[k].prev) {
             const Step& s = steps[k];
@@ -834,36 +845,114 @@ std::vector<Finding> Analyzer::Polynomial() {
     }
   }
   if (pairs.empty()) return {};
+  std::vector<Finding> findings;
   // Longest chains: components are numbered in reverse topological order, so a pair runs from a
   // higher number to a lower one; go up from 0.
   std::vector<int> longest(m_nComps, 0);
   for (int c = 0; c < m_nComps; ++c)
     for (const Pair& pr : pairs)
       if (pr.a == c) longest[c] = std::max(longest[c], 1 + longest[pr.b]);
-  std::vector<Finding> findings;
-  for (const Pair& pr : pairs) {
-    if (1 + longest[pr.b] != longest[pr.a]) continue;  // not the start of a longest chain from A
+  // Chains of three or more loops: a degree k needs one word that leads around each of the k
+  // loops and from each into the next (a.*b.*c.*d: "bca" for three); words found pair by pair
+  // need not fit together. The chains along the pairs, longest first, each with the state
+  // choices the pairs were found for; a chain without a common word gives way to its parts.
+  std::vector<std::vector<int>> chains;  // components, first to last
+  {
+    const size_t kMaxChains = 64;
+    std::vector<int> path;
+    std::function<void(int)> extend = [&](int c) {
+      if (chains.size() >= kMaxChains) return;
+      path.push_back(c);
+      bool further = false;
+      for (const Pair& pr : pairs)
+        if (pr.a == c && 1 + longest[pr.b] == longest[c] && chains.size() < kMaxChains) {
+          further = true;
+          extend(pr.b);
+        }
+      if (!further && path.size() >= 3) chains.push_back(path);
+      path.pop_back();
+    };
+    std::vector<int> starts;
+    for (const Pair& pr : pairs)
+      if (std::find(starts.begin(), starts.end(), pr.a) == starts.end()) starts.push_back(pr.a);
+    std::sort(starts.begin(), starts.end(), [&](int x, int y) { return longest[x] > longest[y]; });
+    for (int c : starts)
+      if (longest[c] >= 2) extend(c);
+  }
+  // Every contiguous part of three or more, longest first, each once.
+  std::vector<std::vector<int>> parts;
+  {
+    std::set<std::vector<int>> seen;
+    size_t most = 0;
+    for (const std::vector<int>& ch : chains) most = std::max(most, ch.size());
+    for (size_t len = most; len >= 3; --len)
+      for (const std::vector<int>& ch : chains)
+        for (size_t from = 0; from + len <= ch.size(); ++from) {
+          std::vector<int> part(ch.begin() + static_cast<std::ptrdiff_t>(from),
+                                ch.begin() + static_cast<std::ptrdiff_t>(from + len));
+          if (seen.insert(part).second) parts.push_back(part);
+        }
+  }
+  auto pairOf = [&](int a, int b) -> const Pair* {
+    for (const Pair& pr : pairs)
+      if (pr.a == a && pr.b == b) return &pr;
+    return nullptr;
+  };
+  const size_t kMaxPerDegree = 3;
+  std::map<size_t, size_t> perDegree;
+  for (const std::vector<int>& part : parts) {
+    const size_t k = part.size();
+    if (perDegree[k] >= kMaxPerDegree) continue;
+    bool linked = true;
+    for (size_t i = 0; i + 1 < k && linked; ++i) linked = pairOf(part[i], part[i + 1]) != nullptr;
+    if (!linked) continue;
+    // State choices: per loop, the states its pairs were found for (two at most).
+    std::vector<std::vector<int>> choices(k);
+    for (size_t i = 0; i < k; ++i) {
+      auto add = [&](int s) {
+        if (std::find(choices[i].begin(), choices[i].end(), s) == choices[i].end() && choices[i].size() < 2)
+          choices[i].push_back(s);
+      };
+      if (i + 1 < k) add(pairOf(part[i], part[i + 1])->p);
+      if (i > 0) add(pairOf(part[i - 1], part[i])->q);
+    }
+    std::vector<size_t> pick(k, 0);
+    bool found = false;
+    std::vector<Symbols> steps;
+    std::vector<int> states(k);
+    for (;;) {
+      for (size_t i = 0; i < k; ++i) states[i] = choices[i][pick[i]];
+      if (m_reached[states[0]] && ChainPump(states, &steps)) {
+        found = true;
+        break;
+      }
+      size_t i = 0;
+      while (i < k && ++pick[i] == choices[i].size()) pick[i++] = 0;
+      if (i == k) break;
+    }
+    if (!found) continue;
+    ++perDegree[k];
     Finding f;
     f.kind = POLYNOMIAL;
-    f.degree = longest[pr.a] + 1;
+    f.degree = static_cast<int>(k);
+    f.witness.prefix = m_prefix[states[0]];
+    for (const Symbols& c : steps) f.witness.pump += static_cast<char16_t>(m_rep[Common(c)]);
+    f.otherWitnesses = OtherWitnesses(states[0], steps);
+    std::vector<int> loops;
+    for (size_t i = 0; i + 1 < k; ++i)
+      for (int l : pairOf(part[i], part[i + 1])->loops)
+        if (std::find(loops.begin(), loops.end(), l) == loops.end()) loops.push_back(l);
+    f.spans = Spans(loops);
+    findings.push_back(f);
+  }
+  // Every pair on its own: degree 2 with the pair's own word.
+  for (const Pair& pr : pairs) {
+    Finding f;
+    f.kind = POLYNOMIAL;
+    f.degree = 2;
     f.witness = pr.w;
     f.otherWitnesses = pr.otherWitnesses;
-    std::vector<int> loops = pr.loops;
-    // The loops further down the chain are responsible too.
-    int c = pr.b;
-    while (longest[c] > 0) {
-      int down = -1;
-      for (const Pair& next : pairs)
-        if (next.a == c && 1 + longest[next.b] == longest[c]) {
-          for (int l : next.loops)
-            if (std::find(loops.begin(), loops.end(), l) == loops.end()) loops.push_back(l);
-          down = next.b;
-          break;
-        }
-      if (down < 0) break;
-      c = down;
-    }
-    f.spans = Spans(loops);
+    f.spans = Spans(pr.loops);
     findings.push_back(f);
   }
   // Worst first; of findings over the same repeats (copies of one counted repeat) the worst alone.
@@ -878,10 +967,113 @@ std::vector<Finding> Analyzer::Polynomial() {
   return kept;
 }
 
+// The states that lead to `state` (itself included).
+const std::vector<bool>& Analyzer::ReachesTo(int state) {
+  auto it = m_reachesTo.find(state);
+  if (it != m_reachesTo.end()) return it->second;
+  const int n = static_cast<int>(m_a.sets.size());
+  std::vector<std::vector<int>> in(n);
+  for (const Edge& e : m_a.edges) in[e.to].push_back(e.from);
+  std::vector<bool> r(n, false);
+  std::deque<int> queue{state};
+  r[state] = true;
+  while (!queue.empty()) {
+    int v = queue.front();
+    queue.pop_front();
+    for (int u : in[v]) {
+      ++m_chainWork;
+      if (!r[u]) {
+        r[u] = true;
+        queue.push_back(u);
+      }
+    }
+  }
+  return m_reachesTo[state] = r;
+}
+
+// A word w on which, for the chain of states q1 ... qk, each qi leads back to itself and to
+// qi+1 (qk to itself): breadth first over the sets of states each qi reaches on a prefix of w,
+// kept to the states that can still lead to qi or qi+1. Bounded by its own work count: a chain
+// whose word is not found in time gives way to shorter ones.
+bool Analyzer::ChainPump(const std::vector<int>& states, std::vector<Symbols>* steps) {
+  const long long kMaxChainWork = 3000000;
+  const size_t kMaxNodes = 20000;
+  const size_t k = states.size();
+  std::vector<const std::vector<bool>*> keep(k);
+  std::vector<std::vector<bool>> both(k);
+  for (size_t i = 0; i < k; ++i) {
+    const std::vector<bool>& to = ReachesTo(states[i]);
+    both[i] = to;
+    if (i + 1 < k) {
+      const std::vector<bool>& next = ReachesTo(states[i + 1]);
+      for (size_t v = 0; v < both[i].size(); ++v) both[i][v] = both[i][v] || next[v];
+    }
+    keep[i] = &both[i];
+  }
+  if (m_chainWork > kMaxChainWork) return false;
+  typedef std::vector<std::vector<int>> Node;
+  std::map<Node, int> seen;
+  std::vector<Node> nodes;
+  std::vector<std::pair<int, int>> from;  // previous node, class read
+  Node start(k);
+  for (size_t i = 0; i < k; ++i) start[i].push_back(states[i]);
+  seen[start] = 0;
+  nodes.push_back(start);
+  from.push_back({-1, -1});
+  const int classes = static_cast<int>(m_rep.size());
+  for (size_t at = 0; at < nodes.size() && nodes.size() < kMaxNodes; ++at) {
+    for (int c = 0; c < classes; ++c) {
+      Node next(k);
+      bool dead = false;
+      for (size_t i = 0; i < k && !dead; ++i) {
+        for (int s : nodes[at][i])
+          for (int ei : m_a.out[s]) {
+            ++m_chainWork;
+            int t = m_a.edges[ei].to;
+            if (m_accept[t].test(c) && (*keep[i])[t]) next[i].push_back(t);
+          }
+        std::sort(next[i].begin(), next[i].end());
+        next[i].erase(std::unique(next[i].begin(), next[i].end()), next[i].end());
+        dead = next[i].empty();
+      }
+      if (m_chainWork > kMaxChainWork) return false;
+      if (m_abort && (m_chainWork & 4095) == 0 && m_abort->load(std::memory_order_relaxed)) throw Aborted();
+      if (dead) continue;
+      auto ins = seen.emplace(next, static_cast<int>(nodes.size()));
+      bool goal = true;
+      for (size_t i = 0; i < k && goal; ++i) {
+        goal = std::binary_search(next[i].begin(), next[i].end(), states[i]) &&
+               (i + 1 == k || std::binary_search(next[i].begin(), next[i].end(), states[i + 1]));
+      }
+      if (!ins.second && !goal) continue;
+      int id = ins.second ? static_cast<int>(nodes.size()) : -1;
+      if (ins.second) {
+        nodes.push_back(next);
+        from.push_back({static_cast<int>(at), c});
+      }
+      if (goal) {
+        steps->clear();
+        Symbols last;
+        last.set(c);
+        steps->push_back(last);
+        for (int v = static_cast<int>(at); from[v].first >= 0; v = from[v].first) {
+          Symbols one;
+          one.set(from[v].second);
+          steps->push_back(one);
+        }
+        std::reverse(steps->begin(), steps->end());
+        (void)id;
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
 // Runs a witness with classic backtracking, one attempt at the text start, counting entries.
 class Runner {
  public:
-  Runner(const std::u16string& pattern, int flags) {
+  Runner(const std::u16string& pattern, int flags, const std::atomic<bool>* abort = nullptr) : m_abort(abort) {
     std::vector<unsigned short> p(pattern.begin(), pattern.end());
     p.push_back(0);
     m_re.Compile(p.data(), static_cast<int>(pattern.size()), flags);
@@ -893,7 +1085,7 @@ class Runner {
     HostContext ctx;
     ctx.m_bClassic = true;
     ctx.m_nMaxNesting = kMaxNesting;
-    Count count{0, budget};
+    Count count{0, budget, m_abort};
     ctx.m_pfnTraceHook = &Hook;
     ctx.m_pUserData = &count;
     *cut = false;
@@ -913,14 +1105,18 @@ class Runner {
   struct Count {
     long long steps;
     long long budget;
+    const std::atomic<bool>* abort;  // looked at every 64K steps: a long run stops soon after
   };
   static void Hook(int event, HostContext*, const HostElement*, int, const TraceStackEntry<unsigned short>*, int,
                    void* user) {
     if (event != TRACE_ENTER) return;
     Count* c = static_cast<Count*>(user);
     if (++c->steps >= c->budget) throw CMatchBreak(CMatchBreak::ABORTED);
+    if ((c->steps & 0xFFFF) == 0 && c->abort && c->abort->load(std::memory_order_relaxed))
+      throw CMatchBreak(CMatchBreak::ABORTED);
   }
   HostRegexp m_re;
+  const std::atomic<bool>* m_abort;
 };
 
 double Slope(const StepPoint& a, const StepPoint& b) {
@@ -961,11 +1157,16 @@ bool ChooseSuffix(Runner* run, Witness* w, const std::vector<unsigned>& extra, c
 void Measure(Runner* run, Finding* f, const Limits& limits, const std::atomic<bool>* abort) {
   const Witness& w = f->witness;
   const int unit = std::max<int>(1, static_cast<int>(w.pump.size()));
+  // A predicted degree k shows its slope only at counts of about n^k: four times the budget for
+  // each degree above 2 (64 times at most), so that degree 5 is measured at n = 32.
+  long long budget = limits.stepBudget;
+  if (f->kind == POLYNOMIAL)
+    for (int k = 2; k < std::min(f->degree, 5); ++k) budget *= 4;
   auto point = [&](int n) {
     StepPoint p;
     p.n = n;
     bool matched = false;
-    p.steps = run->Steps(w.Text(n), limits.stepBudget, &p.cut, &matched);
+    p.steps = run->Steps(w.Text(n), budget, &p.cut, &matched);
     p.matched = matched;
     return p;
   };
@@ -1092,7 +1293,7 @@ Report Analyze(const std::u16string& pattern, int flags, const Limits& limits, c
     return r;
   }
   try {
-    Runner run(pattern, flags);
+    Runner run(pattern, flags, abort);
     std::vector<unsigned short> p(pattern.begin(), pattern.end());
     p.push_back(0);
     HostRegexp re(p.data(), static_cast<int>(pattern.size()), flags);

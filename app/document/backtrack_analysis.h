@@ -9,15 +9,18 @@
 //     body of a repeat matches the same text in two ways: (a|a)*, (a+)+, (\w+\s?)*). Found in
 //     the product of the automaton with itself.
 //   - polynomial of degree k: a chain of k loops where one word w leads around each loop and from
-//     each loop into the next (\d+\d+x, .*.*=.*). Found in the triple product.
+//     each loop into the next (\d+\d+x, .*.*=.*, a.*b.*c.*d with w = "bca"). Pairs of loops are
+//     found in the triple product; for every chain of three or more along the pairs, one word
+//     for the whole chain is searched breadth first over the sets of states each loop reaches.
 //
 // Atomic groups and possessive repeats are single opaque states (nothing inside them is tried
 // again); look-arounds, anchors and captures are transparent; a back-reference is a state that
 // reads any character. Those simplifications can only add findings, never hide one, which is why
 // every finding is then measured: its witness (prefix, pump, suffix) is run for growing pump
 // counts with classic backtracking, counting element entries through the trace hook, and the
-// growth is fitted. Only a measured blow-up makes the verdict; a finding that does not grow is
-// reported as not confirmed.
+// growth is fitted (a predicted degree k with a step budget four times larger per degree above
+// 2, so that the slope shows). Only a measured blow-up makes the verdict, the highest degree a
+// witness confirms; a finding that does not grow is reported as not confirmed.
 //
 // Degrees count the steps of one match attempt at the start of the text. A search that tries
 // every start position can cost one factor of the text length more.

@@ -5,28 +5,13 @@
 
 #include "app/document/backtrack_analysis.h"
 #include "app/document/backtrack_fixes.h"
+#include "app/document/backtrack_text.h"
+#include "korvane_ids.h"
+#include "stringtable.h"
 
 namespace {
 
-// A witness part as a quoted C-like literal, so that blanks and control characters show.
-QString Quote(const std::u16string& s) {
-  QString out = QStringLiteral("\"");
-  for (char16_t c : s) {
-    if (c == '"' || c == '\\') {
-      out += QLatin1Char('\\');
-      out += QChar(c);
-    } else if (c == '\n') {
-      out += QStringLiteral("\\n");
-    } else if (c == '\t') {
-      out += QStringLiteral("\\t");
-    } else if (c < 32 || c == 127) {
-      out += QStringLiteral("\\x%1").arg(static_cast<int>(c), 2, 16, QLatin1Char('0'));
-    } else {
-      out += QChar(c);
-    }
-  }
-  return out + QLatin1Char('"');
-}
+QString Quote(const std::u16string& s) { return backtrack::Quoted(s); }
 
 const char kUsage[] = "usage: korvane --check-backtracking PATTERN [--flags imsxrg]";
 
@@ -103,15 +88,24 @@ int CBacktrackCommand::Main(const QStringList& arguments, QTextStream& out, QTex
     out << Qt::endl;
   }
   if (worst >= 0) {
-    // The same rewrites the pane offers, proven on the witnesses and generated texts.
-    static const char* const kKinds[] = {"possessive", "atomic", "drop branch", "exclusive class"};
+    // The same rewrites the pane offers: the proven ones, then those that change the meaning,
+    // each with the text on which it does.
     const std::vector<backtrack::Fix> fixes = backtrack::ProposeFixes(p, flags, r, {});
-    if (fixes.empty()) out << "proven fixes: none" << Qt::endl;
-    for (const backtrack::Fix& fix : fixes)
-      out << "proven fix (" << kKinds[fix.kind] << "): "
-          << QString::fromUtf16(fix.pattern.data(), static_cast<int>(fix.pattern.size())) << "  -> "
-          << QString::fromStdString(backtrack::VerdictText(fix.report)) << ", same matches on " << fix.subjects
-          << " texts" << Qt::endl;
+    bool proven = false;
+    for (const backtrack::Fix& fix : fixes) proven = proven || fix.proven;
+    if (!proven) out << CStringTable::Str(IDS_BT_CLI_NONE) << Qt::endl;
+    for (const backtrack::Fix& fix : fixes) {
+      const QString rewritten = QString::fromUtf16(fix.pattern.data(), static_cast<int>(fix.pattern.size()));
+      const QString verdict = QString::fromStdString(backtrack::VerdictText(fix.report));
+      if (fix.proven)
+        out << CStringTable::FormatStrings(CStringTable::Str(IDS_BT_CLI_PROVEN),
+                                           {backtrack::FixKindText(fix.kind), rewritten, verdict, QString::number(fix.subjects)});
+      else
+        out << CStringTable::FormatStrings(CStringTable::Str(IDS_BT_CLI_CHANGE),
+                                           {backtrack::FixKindText(fix.kind), rewritten, verdict,
+                                            backtrack::DifferenceText(fix.differs)});
+      out << Qt::endl;
+    }
   }
   switch (r.verdict) {
     case backtrack::LINEAR: return EXIT_LINEAR;

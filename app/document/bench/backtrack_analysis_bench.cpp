@@ -1,6 +1,7 @@
 // The backtracking analysis: one pattern of 2,000 characters, and every pattern of the corpus
-// (run by hand, not a test; the aim is under 100 ms each in a Release build); the search for
-// proven fixes on a few patterns.
+// (run by hand, not a test; the aim is under 100 ms each in a Release build); chains of k
+// overlapping repeats, whose degree k is measured with a larger step budget; the search for
+// proven fixes and rewrites that change the meaning on a few patterns.
 //
 //   build/app/document/bench/backtrack_analysis_bench [--benchmark_filter=Corpus]
 #include <benchmark/benchmark.h>
@@ -16,7 +17,8 @@ namespace {
 
 std::u16string U(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
-// A long validator: fields of several shapes joined by separators, with a few nested repeats.
+// A long validator of about 2,000 characters: fields of several shapes joined by separators,
+// with a few nested repeats.
 std::string LongPattern() {
   std::string p = "^";
   int i = 0;
@@ -30,7 +32,7 @@ std::string LongPattern() {
     }
     ++i;
   }
-  return p.substr(0, 2000) + "$";
+  return p + "$";  // whole pieces: cut inside one, the pattern would have an error and not be analysed
 }
 
 void BM_LongPattern(benchmark::State& state) {
@@ -43,6 +45,35 @@ void BM_LongPattern(benchmark::State& state) {
   state.SetLabel(backtrack::VerdictText(r) + ", " + std::to_string(r.states) + " states");
 }
 BENCHMARK(BM_LongPattern)->Unit(benchmark::kMillisecond);
+
+// The rewrites of the long pattern: the proof rules gather the facts of many classes once.
+void BM_LongPatternFixes(benchmark::State& state) {
+  const std::u16string p = U(LongPattern());
+  const backtrack::Report r = backtrack::Analyze(p, 0);
+  size_t n = 0;
+  for (auto _ : state) {
+    n = backtrack::ProposeFixes(p, 0, r, {}).size();
+    benchmark::DoNotOptimize(n);
+  }
+  state.SetLabel(std::to_string(n) + " rewrites");
+}
+BENCHMARK(BM_LongPatternFixes)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A chain of k repeats that one pump runs through: the common pump's search and the measurement
+// of degree k (four times the step budget per degree above 2).
+void BM_Chain(benchmark::State& state, std::string pattern) {
+  const std::u16string p = U(pattern);
+  backtrack::Report r;
+  for (auto _ : state) {
+    r = backtrack::Analyze(p, 0);
+    benchmark::DoNotOptimize(r.verdict);
+  }
+  state.SetLabel(backtrack::VerdictText(r));
+}
+BENCHMARK_CAPTURE(BM_Chain, k3, std::string("a.*b.*c.*d"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Chain, k4, std::string("a.*b.*c.*d.*e"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Chain, k5, std::string("a.*b.*c.*d.*e.*f"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Chain, k5_digits, std::string("\\d+\\d+\\d+\\d+\\d+x"))->Unit(benchmark::kMillisecond);
 
 // Looking for proven fixes after the analysis (the pane's second step, on its worker): every
 // candidate rewrite compared on some thousands of texts and analysed.
@@ -60,6 +91,7 @@ BENCHMARK_CAPTURE(BM_ProvenFixes, nested, std::string("^(\\w+\\s?)*$"))->Unit(be
 BENCHMARK_CAPTURE(BM_ProvenFixes, duplicate_branch, std::string("(a|a)*c"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ProvenFixes, none_proven, std::string("^(\\d+|\\d+\\.\\d+)*$"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ProvenFixes, exclusive, std::string("x.*=.*=y"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ProvenFixes, changes_meaning, std::string("(.*,){3}x"))->Unit(benchmark::kMillisecond);
 
 void BM_Corpus(benchmark::State& state, std::string pattern, int flags) {
   backtrack::Report r;

@@ -1,12 +1,18 @@
 // The Backtracking pane (see backtrack_pane.h).
 #include "app/ui/results/backtrack_pane.h"
 
+#include <QBoxLayout>
+#include <QEvent>
+#include <QResizeEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QtCharts/QAbstractAxis>
+#include <QtCharts/QAbstractSeries>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
@@ -17,6 +23,7 @@
 #include <mutex>
 #include <thread>
 
+#include "app/document/backtrack_text.h"
 #include "app/document/korvane_doc.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
@@ -24,6 +31,8 @@
 namespace {
 // Code units of a long test subject or text box that a fix is compared on.
 const size_t kSubjectCut = 20000;
+// From this width on the chart stands right of the words.
+const int kSideBySideWidth = 760;
 }  // namespace
 
 // One thread for the pane's analyses. Post() replaces the waiting request and stops the running
@@ -123,65 +132,83 @@ class CBacktrackPane::Worker {
 
 namespace {
 
-QString Printable(const std::u16string& s) {
-  QString out;
-  for (char16_t c : s) {
-    if (c == '\n')
-      out += QStringLiteral("\\n");
-    else if (c == '\t')
-      out += QStringLiteral("\\t");
-    else if (c < 32)
-      out += QStringLiteral("\\x%1").arg(static_cast<int>(c), 2, 16, QLatin1Char('0'));
-    else
-      out += QChar(c);
-  }
-  return QLatin1Char('"') + out + QLatin1Char('"');
-}
+QString Printable(const std::u16string& s) { return backtrack::Quoted(s); }
+
+QString FromU16(const std::u16string& s) { return QString::fromUtf16(s.data(), static_cast<int>(s.size())); }
 
 }  // namespace
 
 CBacktrackPane::CBacktrackPane(CKorvaneDoc* doc, QWidget* parent) : QWidget(parent), m_pDoc(doc) {
   setObjectName(QStringLiteral("backtrack-pane"));
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(4, 4, 4, 4);
-  m_pVerdict = new QLabel(this);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  // Everything scrolls: the pane's own minimum stays small whatever it shows.
+  auto* scroll = new QScrollArea(this);
+  scroll->setObjectName(QStringLiteral("backtrack-scroll"));
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  outer->addWidget(scroll);
+  auto* content = new QWidget(scroll);
+  content->setObjectName(QStringLiteral("backtrack-content"));
+  // The words on the left and the chart on the right where the pane is wide, one under the
+  // other where it is narrow (resizeEvent).
+  m_pColumns = new QBoxLayout(QBoxLayout::TopToBottom, content);
+  m_pColumns->setContentsMargins(4, 4, 4, 4);
+  auto* layout = new QVBoxLayout;
+  m_pColumns->addLayout(layout, 3);
+  m_pVerdict = new QLabel(content);
   m_pVerdict->setObjectName(QStringLiteral("verdict"));
   QFont bold = m_pVerdict->font();
   bold.setBold(true);
   m_pVerdict->setFont(bold);
-  m_pRepeats = new QLabel(this);
-  m_pRepeats->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  m_pWitness = new QLabel(this);
+  m_pNote = new QLabel(content);
+  m_pNote->setObjectName(QStringLiteral("changed-note"));
+  m_pNote->setWordWrap(true);
+  m_pNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  m_pNote->hide();
+  m_pRepeats = new QLabel(content);
+  m_pRepeats->setObjectName(QStringLiteral("repeats"));
+  m_pRepeats->setWordWrap(true);
+  m_pRepeats->setTextFormat(Qt::RichText);
+  m_pRepeats->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::LinksAccessibleByMouse);
+  connect(m_pRepeats, &QLabel::linkActivated, this, [this](const QString& link) { SelectRepeat(link.toInt()); });
+  m_pWitness = new QLabel(content);
   m_pWitness->setObjectName(QStringLiteral("witness"));
   m_pWitness->setTextInteractionFlags(Qt::TextSelectableByMouse);
   m_pWitness->setWordWrap(true);
   auto* row = new QHBoxLayout;
-  m_pPump = new QSpinBox(this);
+  m_pPump = new QSpinBox(content);
   m_pPump->setRange(1, 5000);
   m_pPump->setValue(20);
   m_pPump->setPrefix(QStringLiteral("n = "));
-  m_pLoad = new QPushButton(CStringTable::Str(IDS_BT_LOAD_WITNESS), this);
+  m_pLoad = new QPushButton(CStringTable::Str(IDS_BT_LOAD_WITNESS), content);
   m_pLoad->setObjectName(QStringLiteral("load-witness"));
   connect(m_pLoad, &QPushButton::clicked, this, [this] { LoadWitness(m_pPump->value()); });
   row->addWidget(m_pPump);
   row->addWidget(m_pLoad);
   row->addStretch(1);
-  m_pChart = new QChartView(this);
+  m_pChart = new QChartView(content);
   m_pChart->setRenderHint(QPainter::Antialiasing);
-  m_pChart->setMinimumHeight(220);
+  m_pChart->setMinimumHeight(160);
+  m_pChart->hide();
+  for (QWidget* w : std::initializer_list<QWidget*>{m_pRepeats, m_pWitness, m_pPump, m_pLoad}) w->hide();
   layout->addWidget(m_pVerdict);
+  layout->addWidget(m_pNote);
   layout->addWidget(m_pRepeats);
   layout->addWidget(m_pWitness);
   layout->addLayout(row);
-  m_pFixBox = new QWidget(this);
+  m_pFixBox = new QWidget(content);
   m_pFixBox->setObjectName(QStringLiteral("fixes"));
   auto* fixLayout = new QVBoxLayout(m_pFixBox);
   fixLayout->setContentsMargins(0, 0, 0, 0);
   m_pFixHeading = new QLabel(m_pFixBox);
+  m_pFixHeading->setWordWrap(true);
   fixLayout->addWidget(m_pFixHeading);
   m_pFixBox->hide();
   layout->addWidget(m_pFixBox);
-  layout->addWidget(m_pChart, 1);
+  layout->addStretch(1);
+  m_pColumns->addWidget(m_pChart, 2);
+  scroll->setWidget(content);
   m_worker.reset(new Worker(this));
   m_pDoc->AddView(this);
   Request();
@@ -203,6 +230,10 @@ void CBacktrackPane::Request() {
   std::u16string pattern(p.begin(), p.end());
   const int flags = m_pDoc->GetFlags();
   m_pattern = pattern;
+  if (pattern != m_changedPattern) {  // the pattern a rewrite made is gone: so is its note
+    m_changedPattern.clear();
+    m_changedNote.clear();
+  }
   m_analysing = true;
   m_lookingForFixes = false;
   m_staleNote = false;
@@ -223,6 +254,16 @@ std::u16string CBacktrackPane::BoxText() const {
 
 QString CBacktrackPane::VerdictLabel() const { return m_pVerdict->text(); }
 QString CBacktrackPane::WitnessLabel() const { return m_pWitness->text(); }
+QString CBacktrackPane::AppliedNote() const { return m_pNote->isHidden() ? QString() : m_pNote->text(); }
+QString CBacktrackPane::RepeatsLabel() const { return m_pRepeats->text(); }
+
+void CBacktrackPane::SelectRepeat(int i) {
+  const int worst = m_report.Worst();
+  if (worst < 0 || i < 0 || i >= static_cast<int>(m_report.findings[worst].spans.size())) return;
+  const std::pair<int, int> span = m_report.findings[worst].spans[i];
+  m_pDoc->SelectPatternRange(span.first, span.second);
+  m_pDoc->Notify(this, HINT_CURRENT_ELEMENT);
+}
 
 void CBacktrackPane::Show(const backtrack::Report& report, unsigned long long generation) {
   if (generation != m_nGeneration) return;  // an older pattern's
@@ -239,26 +280,42 @@ void CBacktrackPane::Show(const backtrack::Report& report, unsigned long long ge
   const backtrack::Finding* f = worst >= 0 ? &report.findings[worst] : nullptr;
   if (!f) {
     // A prediction the measurement did not bear out is still worth a line.
-    for (const backtrack::Finding& g : report.findings)
-      if (!g.points.empty()) {
-        m_pRepeats->setText(CStringTable::Str(IDS_BT_NOT_CONFIRMED));
-        break;
-      }
-    if (report.findings.empty() || report.verdict == backtrack::TOO_LARGE) m_pRepeats->clear();
+    m_pRepeats->clear();
+    if (report.verdict != backtrack::TOO_LARGE)
+      for (const backtrack::Finding& g : report.findings)
+        if (!g.points.empty()) {
+          m_pRepeats->setText(CStringTable::Str(IDS_BT_NOT_CONFIRMED).toHtmlEscaped());
+          break;
+        }
   } else {
+    // Each repeat with where it starts, a link that selects it in the pattern box.
     QStringList repeats;
-    const QString pattern = QString::fromUtf16(m_pattern.data(), static_cast<int>(m_pattern.size()));
-    for (const std::pair<int, int>& s : f->spans) repeats << pattern.mid(s.first, s.second - s.first);
-    m_pRepeats->setText(CStringTable::FormatStrings(CStringTable::Str(IDS_BT_REPEATS), {repeats.join(QStringLiteral(", "))}));
+    const QString pattern = FromU16(m_pattern);
+    for (size_t i = 0; i < f->spans.size(); ++i) {
+      const std::pair<int, int>& s = f->spans[i];
+      const QString text = CStringTable::FormatStrings(CStringTable::Str(IDS_BT_REPEAT_AT),
+                                                       {pattern.mid(s.first, s.second - s.first), QString::number(s.first)});
+      repeats << QStringLiteral("<a href=\"%1\">%2</a>").arg(i).arg(text.toHtmlEscaped());
+    }
+    m_pRepeats->setText(CStringTable::FormatStrings(CStringTable::Str(IDS_BT_REPEATS).toHtmlEscaped(),
+                                                    {repeats.join(QStringLiteral(", "))}));
   }
+  m_pRepeats->setVisible(!m_pRepeats->text().isEmpty());
+  const bool changed = !m_changedNote.isEmpty() && m_pattern == m_changedPattern;
+  m_pNote->setText(changed ? CStringTable::FormatStrings(CStringTable::Str(IDS_BT_APPLIED_CHANGE), {m_changedNote}) : QString());
+  m_pNote->setVisible(changed);
   if (f)
     m_pWitness->setText(CStringTable::FormatStrings(
         CStringTable::Str(IDS_BT_WITNESS),
         {Printable(f->witness.prefix), Printable(f->witness.pump), Printable(f->witness.suffix)}));
   else
     m_pWitness->clear();
+  // The witness and its command only where there is one.
+  m_pWitness->setVisible(f != nullptr);
   m_pLoad->setEnabled(f != nullptr);
   m_pPump->setEnabled(f != nullptr);
+  m_pLoad->setVisible(f != nullptr);
+  m_pPump->setVisible(f != nullptr);
   m_pDoc->SetBacktrackSpans(f ? f->spans : std::vector<std::pair<int, int>>());
   m_pDoc->Notify(this, 0x2);  // the pattern box marks the repeats
   ShowChart(f);
@@ -266,37 +323,83 @@ void CBacktrackPane::Show(const backtrack::Report& report, unsigned long long ge
 }
 
 void CBacktrackPane::ShowChart(const backtrack::Finding* f) {
+  // A chart only for a measured blow-up: a safe verdict, a pattern error or a pattern too large
+  // has nothing to draw.
+  int counted = 0;
+  if (f)
+    for (const backtrack::StepPoint& p : f->points) counted += p.cut ? 0 : 1;
+  if (counted == 0) {
+    m_pChart->hide();
+    return;
+  }
   auto* chart = new QChart;
   chart->legend()->hide();
-  if (f && !f->points.empty()) {
-    auto* series = new QLineSeries;
-    long long top = 1;
-    int last = 1;
-    for (const backtrack::StepPoint& p : f->points) {
-      if (p.cut) continue;  // stopped at the step budget: not a count
-      series->append(p.n, static_cast<double>(std::max<long long>(1, p.steps)));
-      top = std::max(top, p.steps);
-      last = p.n;
-    }
-    chart->addSeries(series);
-    auto* x = new QValueAxis;
-    x->setTitleText(QStringLiteral("n"));
-    x->setLabelFormat(QStringLiteral("%d"));
-    x->setRange(0, last);
-    auto* y = new QLogValueAxis;
-    y->setTitleText(CStringTable::Str(IDS_BT_STEPS));
-    y->setBase(10);
-    y->setLabelFormat(QStringLiteral("%.0e"));
-    y->setMinorTickCount(0);
-    y->setRange(1, static_cast<double>(top) * 2);
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    series->attachAxis(x);
-    series->attachAxis(y);
+  auto* series = new QLineSeries;
+  long long top = 1;
+  int last = 1;
+  for (const backtrack::StepPoint& p : f->points) {
+    if (p.cut) continue;  // stopped at the step budget: not a count
+    series->append(p.n, static_cast<double>(std::max<long long>(1, p.steps)));
+    top = std::max(top, p.steps);
+    last = p.n;
   }
+  chart->addSeries(series);
+  auto* x = new QValueAxis;
+  x->setTitleText(QStringLiteral("n"));
+  x->setLabelFormat(QStringLiteral("%d"));
+  x->setRange(0, last);
+  auto* y = new QLogValueAxis;
+  y->setTitleText(CStringTable::Str(IDS_BT_STEPS));
+  y->setBase(10);
+  y->setLabelFormat(QStringLiteral("%.0e"));
+  y->setMinorTickCount(0);
+  y->setRange(1, static_cast<double>(top) * 2);
+  chart->addAxis(x, Qt::AlignBottom);
+  chart->addAxis(y, Qt::AlignLeft);
+  series->attachAxis(x);
+  series->attachAxis(y);
+  StyleChart(chart);
   QChart* old = m_pChart->chart();
   m_pChart->setChart(chart);
   delete old;
+  m_pChart->show();
+}
+
+// The chart in the pane's palette: its base as the background, its text for labels and titles,
+// a mid tone for the grid, the highlight for the line.
+void CBacktrackPane::StyleChart(QChart* chart) const {
+  if (!chart) return;
+  const QPalette& pal = palette();
+  chart->setBackgroundBrush(pal.brush(QPalette::Base));
+  chart->setBackgroundPen(QPen(pal.color(QPalette::Mid)));
+  chart->setPlotAreaBackgroundVisible(false);
+  chart->setTitleBrush(pal.brush(QPalette::Text));
+  QColor grid = pal.color(QPalette::Text);
+  grid.setAlpha(50);
+  for (QAbstractAxis* axis : chart->axes()) {
+    axis->setLabelsBrush(pal.brush(QPalette::Text));
+    axis->setTitleBrush(pal.brush(QPalette::Text));
+    axis->setLinePenColor(pal.color(QPalette::Text));
+    axis->setGridLineColor(grid);
+  }
+  for (QAbstractSeries* s : chart->series())
+    if (auto* line = qobject_cast<QLineSeries*>(s)) {
+      QPen pen(pal.color(QPalette::Highlight));
+      pen.setWidth(2);
+      line->setPen(pen);
+    }
+  m_pChart->setBackgroundBrush(pal.brush(QPalette::Base));
+}
+
+void CBacktrackPane::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  const QBoxLayout::Direction d = width() >= kSideBySideWidth ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom;
+  if (m_pColumns->direction() != d) m_pColumns->setDirection(d);
+}
+
+void CBacktrackPane::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange) StyleChart(m_pChart->chart());
 }
 
 QString CBacktrackPane::VerdictText(const backtrack::Report& report) const {
@@ -310,20 +413,29 @@ QString CBacktrackPane::VerdictText(const backtrack::Report& report) const {
 }
 
 void CBacktrackPane::ClearFixRows() {
-  for (QWidget* row : m_fixRows) delete row;
+  // Later, not now: the row may hold the button whose click led here.
+  for (QWidget* row : m_fixRows) {
+    row->hide();
+    row->setParent(nullptr);
+    row->deleteLater();
+  }
   m_fixRows.clear();
 }
 
 QString CBacktrackPane::FixLabel(int i) const {
   if (i < 0 || i >= static_cast<int>(m_fixes.size())) return QString();
   const backtrack::Fix& f = m_fixes[i];
-  const QString pattern = QString::fromUtf16(m_pattern.data(), static_cast<int>(m_pattern.size()));
-  const QString part = pattern.mid(f.span.first, f.span.second - f.span.first);
+  const QString pattern = FromU16(m_pattern);
+  // The repeat with where it starts: two repeats may be written alike (\d+\d+x).
+  const QString part = CStringTable::FormatStrings(
+      CStringTable::Str(IDS_BT_REPEAT_AT), {pattern.mid(f.span.first, f.span.second - f.span.first), QString::number(f.span.first)});
   static const int kWhat[] = {IDS_BT_FIX_POSSESSIVE, IDS_BT_FIX_ATOMIC, IDS_BT_FIX_DROP_BRANCH, IDS_BT_FIX_EXCLUSIVE};
   const QString what = CStringTable::FormatStrings(CStringTable::Str(kWhat[f.kind]), {part});
-  const QString rewritten = QString::fromUtf16(f.pattern.data(), static_cast<int>(f.pattern.size()));
-  return CStringTable::FormatStrings(CStringTable::Str(IDS_BT_FIX_ROW),
-                                     {what, rewritten, VerdictText(f.report), QString::number(f.subjects)});
+  if (f.proven)
+    return CStringTable::FormatStrings(CStringTable::Str(IDS_BT_FIX_ROW),
+                                       {what, FromU16(f.pattern), VerdictText(f.report), QString::number(f.subjects)});
+  return CStringTable::FormatStrings(CStringTable::Str(IDS_BT_CHANGE_ROW),
+                                     {what, FromU16(f.pattern), VerdictText(f.report), backtrack::DifferenceText(f.differs)});
 }
 
 void CBacktrackPane::ShowFixes(const std::vector<backtrack::Fix>& fixes, unsigned long long generation) {
@@ -331,23 +443,36 @@ void CBacktrackPane::ShowFixes(const std::vector<backtrack::Fix>& fixes, unsigne
   m_lookingForFixes = false;
   m_fixes = fixes;
   ClearFixRows();
-  QString heading = CStringTable::Str(fixes.empty() ? IDS_BT_FIX_NONE : IDS_BT_FIX_HEADING);
+  bool proven = false;
+  for (const backtrack::Fix& f : fixes) proven = proven || f.proven;
+  QString heading = CStringTable::Str(proven ? IDS_BT_FIX_HEADING : IDS_BT_FIX_NONE);
   if (m_staleNote) heading = CStringTable::Str(IDS_BT_FIX_STALE) + QLatin1Char('\n') + heading;
   m_staleNote = false;
   m_pFixHeading->setText(heading);
   auto* layout = static_cast<QVBoxLayout*>(m_pFixBox->layout());
+  bool changeHeading = false;
   for (int i = 0; i < static_cast<int>(fixes.size()); ++i) {
+    if (!fixes[i].proven && !changeHeading) {
+      // The rewrites that change the meaning, apart and under their own heading.
+      changeHeading = true;
+      auto* label = new QLabel(CStringTable::Str(IDS_BT_CHANGE_HEADING), m_pFixBox);
+      label->setObjectName(QStringLiteral("change-heading"));
+      label->setWordWrap(true);
+      layout->addWidget(label);
+      m_fixRows.push_back(label);
+    }
     auto* row = new QWidget(m_pFixBox);
     auto* h = new QHBoxLayout(row);
     h->setContentsMargins(0, 0, 0, 0);
     auto* label = new QLabel(FixLabel(i), row);
     label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* apply = new QPushButton(CStringTable::Str(IDS_BT_FIX_APPLY), row);
+    auto* apply = new QPushButton(CStringTable::Str(fixes[i].proven ? IDS_BT_FIX_APPLY : IDS_BT_APPLY_CHANGE), row);
     apply->setObjectName(QStringLiteral("apply-fix-%1").arg(i));
+    if (!fixes[i].proven) apply->setToolTip(CStringTable::Str(IDS_BT_APPLY_CHANGE_TIP));
     connect(apply, &QPushButton::clicked, this, [this, i] { ApplyFix(i); });
     h->addWidget(label, 1);
-    h->addWidget(apply);
+    h->addWidget(apply, 0, Qt::AlignTop);
     layout->addWidget(row);
     m_fixRows.push_back(row);
   }
@@ -357,9 +482,18 @@ void CBacktrackPane::ShowFixes(const std::vector<backtrack::Fix>& fixes, unsigne
 
 void CBacktrackPane::ApplyFix(int i) {
   if (i < 0 || i >= static_cast<int>(m_fixes.size())) return;
-  const std::u16string p = m_fixes[i].pattern;
-  // The fix was proven on the text box as it was when the analysis began; the user may have
-  // typed since. One bounded search of each pattern over the box's text as it is now.
+  const backtrack::Fix& fix = m_fixes[i];
+  const std::u16string p = fix.pattern;
+  if (!fix.proven) {
+    // Asked for knowing it changes the matches: applied, and the new pattern's verdict says so.
+    m_changedPattern = p;
+    m_changedNote = backtrack::DifferenceText(fix.differs);
+    emit ApplyPattern(FromU16(p));
+    return;
+  }
+  // The fix was proven, and compared on the text box as it was when the analysis began; the
+  // user may have typed since. One bounded search of each pattern over the box's text as it is
+  // now, a last check that a faulty proof would fail.
   const std::u16string text = BoxText();
   bool undecided = false;
   if (!text.empty() && !backtrack::SameMatches(m_pattern, p, m_pDoc->GetFlags(), text, 400000, &undecided) &&
@@ -374,7 +508,7 @@ void CBacktrackPane::ApplyFix(int i) {
     });
     return;
   }
-  emit ApplyPattern(QString::fromUtf16(p.data(), static_cast<int>(p.size())));
+  emit ApplyPattern(FromU16(p));
 }
 
 void CBacktrackPane::LoadWitness(int n) {

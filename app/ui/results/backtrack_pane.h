@@ -1,11 +1,17 @@
 // The Backtracking pane: after every change of the pattern or its options the backtracking
 // analysis runs on a thread of its own (the newest request wins, an older one is stopped), and
-// the pane shows the verdict, the repeats responsible, the witness with a command that loads it
-// pumped to a chosen n into the text box, and a chart of the measured steps against n. Then, on
-// the same thread, the standard rewrites are tried (backtrack_fixes.h); those proven to keep
-// every match on the user's tests, the text box and generated texts are listed, each with its
-// new verdict and an "Apply" button that hands the rewritten pattern on through ApplyPattern()
-// (the frame makes it an undoable edit of the pattern box).
+// the pane shows the verdict, the repeats responsible with where each stands in the pattern (a
+// link that selects it there; the pattern box marks them all), the witness with a command that
+// loads it pumped to a chosen n into the text box, and a chart of the measured steps against n,
+// drawn in the pane's palette, only when there is a measured blow-up to show. Then, on the same
+// thread, the standard rewrites are tried (backtrack_fixes.h): the proven ones are listed with
+// their new verdict and an "Apply" button, then those that change the meaning, each with a text
+// on which it does and an "Apply anyway" button. Either hands the rewritten pattern on through
+// ApplyPattern() (the frame makes it an undoable edit of the pattern box); after a rewrite that
+// changes the meaning, the verdict of the new pattern comes with a note that says so.
+//
+// Everything sits in a scroll area: the pane asks for little room, so opening it never makes
+// the window grow. Where the pane is wide the chart stands right of the words.
 //
 // The UI thread only hands over the pattern and takes the finished report: it never waits for
 // the analysis. Covered by app/ui/results/tests/backtrack_pane_test.cpp.
@@ -24,6 +30,8 @@ class CKorvaneDoc;
 class QLabel;
 class QPushButton;
 class QSpinBox;
+class QBoxLayout;
+class QChart;
 class QChartView;
 
 class CBacktrackPane : public QWidget, public CDocView {
@@ -48,6 +56,12 @@ class CBacktrackPane : public QWidget, public CDocView {
   bool IsLookingForFixes() const { return m_lookingForFixes; }
   // What the row of fix `i` says.
   QString FixLabel(int i) const;
+  // The note under the verdict after a rewrite that changes the meaning was applied (else empty).
+  QString AppliedNote() const;
+  // The text of the line naming the repeats responsible.
+  QString RepeatsLabel() const;
+  // Selects the repeat responsible number `i` in the pattern (as its link does).
+  void SelectRepeat(int i);
   // Hands the rewritten pattern of fix `i` on (as its "Apply" button does).
   void ApplyFix(int i);
 
@@ -62,6 +76,9 @@ class CBacktrackPane : public QWidget, public CDocView {
   void Request();
   void Show(const backtrack::Report& report, unsigned long long generation);
   void ShowChart(const backtrack::Finding* f);
+  void StyleChart(QChart* chart) const;
+  void changeEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void ShowFixes(const std::vector<backtrack::Fix>& fixes, unsigned long long generation);
   void ClearFixRows();
   std::u16string BoxText() const;  // the text box's text, cut to what a fix is compared on
@@ -74,17 +91,23 @@ class CBacktrackPane : public QWidget, public CDocView {
   backtrack::Report m_report;
   std::u16string m_pattern;
   QLabel* m_pVerdict;
+  QLabel* m_pNote;         // after a rewrite that changes the meaning was applied
   QLabel* m_pRepeats;
   QLabel* m_pWitness;
   QSpinBox* m_pPump;
   QPushButton* m_pLoad;
   QChartView* m_pChart;
+  QBoxLayout* m_pColumns;  // words and chart: side by side, or one under the other
   QWidget* m_pFixBox;      // the heading and one row per fix
   QLabel* m_pFixHeading;
   std::vector<backtrack::Fix> m_fixes;
   std::vector<QWidget*> m_fixRows;
   bool m_lookingForFixes = false;
   bool m_staleNote = false;  // a fix was refused at Apply: say so until the new list is shown
+  // The pattern a rewrite that changes the meaning made, and how it does: said under the
+  // verdict while that pattern stands.
+  std::u16string m_changedPattern;
+  QString m_changedNote;
 };
 
 #endif

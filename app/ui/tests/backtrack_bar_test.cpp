@@ -1,6 +1,8 @@
 // The Backtracking bar in the real frame, offscreen: a proven fix applied from the pane is an
 // edit of the pattern box that Undo takes back, and the structure tree marks the repeats the
-// analysis holds responsible. Settings live in a temporary folder.
+// analysis holds responsible; a rewrite that changes the meaning, applied anyway, leaves a note
+// under the new verdict; opening the bar leaves the window's size alone. Settings live in a
+// temporary folder.
 #include <QApplication>
 #include <QPushButton>
 #include <QTest>
@@ -12,6 +14,7 @@
 #include "app/ui/results/backtrack_pane.h"
 #include "app/ui/sizing_bar.h"
 #include "korvane_ids.h"
+#include "stringtable.h"
 #include "platform/profile.h"
 #include "app/ui/tests/private_settings_main.h"
 
@@ -83,6 +86,61 @@ class BacktrackBarTest : public QObject {
     box->undo();
     QCOMPARE(box->GetBoxText(), QStringLiteral("(a|a)*c"));
     QVERIFY(Wait([&] { return PatternOf(frame) == QStringLiteral("(a|a)*c"); }));
+  }
+
+  void appliedRewriteThatChangesMatchesSaysSo() {
+    CMainFrame frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    if (!frame.Bar(BAR_BACKTRACK)->isVisible()) frame.OnCommand(ID_VIEW_BACKTRACK);
+    auto* pane = qobject_cast<CBacktrackPane*>(frame.SizingBar(BAR_BACKTRACK)->View());
+    QVERIFY(pane);
+    auto* box = frame.findChild<CRegexEditView*>(QStringLiteral("pattern"));
+    QVERIFY(box);
+    box->ReplaceTextAsEdit(QStringLiteral("a.*b.*c.*d"));
+    QVERIFY(Wait([&] { return PatternOf(frame) == QStringLiteral("a.*b.*c.*d"); }));
+    QVERIFY(Wait([&] { return !pane->IsAnalysing() && !pane->IsLookingForFixes(); }));
+    QCOMPARE(pane->VerdictLabel(), QStringLiteral("Polynomial, degree 3"));
+    int first = -1;
+    for (int i = 0; i < static_cast<int>(pane->ShownFixes().size()); ++i) {
+      QVERIFY(!pane->ShownFixes()[i].proven);
+      if (pane->ShownFixes()[i].pattern == u"a.*+b.*c.*d") first = i;
+    }
+    QVERIFY(first >= 0);
+    auto* apply = pane->findChild<QPushButton*>(QStringLiteral("apply-fix-%1").arg(first));
+    QVERIFY(apply && apply->isVisible());
+    QCOMPARE(apply->text(), CStringTable::Str(IDS_BT_APPLY_CHANGE));
+    apply->click();
+    QVERIFY(Wait([&] { return PatternOf(frame) == QStringLiteral("a.*+b.*c.*d"); }));
+    QVERIFY(Wait([&] { return !pane->IsAnalysing(); }));
+    QCOMPARE(pane->VerdictLabel(), QStringLiteral("Safe: linear"));
+    QVERIFY2(pane->AppliedNote().contains(QStringLiteral("changes the matches")), qPrintable(pane->AppliedNote()));
+    box->undo();
+    QVERIFY(Wait([&] { return PatternOf(frame) == QStringLiteral("a.*b.*c.*d"); }));
+    QVERIFY(Wait([&] { return !pane->IsAnalysing(); }));
+    QVERIFY(pane->AppliedNote().isEmpty());
+  }
+
+  // View > Backtracking in a small window: the bar opens inside it, the window keeps its size
+  // (also once a blow-up with its chart and fixes is on show).
+  void openingTheBarKeepsTheWindowSize() {
+    CMainFrame frame;
+    frame.resize(900, 560);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    if (frame.Bar(BAR_BACKTRACK)->isVisible()) frame.OnCommand(ID_VIEW_BACKTRACK);
+    QTest::qWait(200);
+    const QSize before = frame.size();
+    frame.OnCommand(ID_VIEW_BACKTRACK);
+    QVERIFY(frame.Bar(BAR_BACKTRACK)->isVisible());
+    auto* pane = qobject_cast<CBacktrackPane*>(frame.SizingBar(BAR_BACKTRACK)->View());
+    QVERIFY(pane);
+    auto* box = frame.findChild<CRegexEditView*>(QStringLiteral("pattern"));
+    box->ReplaceTextAsEdit(QStringLiteral("(a|a)*c"));
+    QVERIFY(Wait([&] { return PatternOf(frame) == QStringLiteral("(a|a)*c"); }));
+    QVERIFY(Wait([&] { return !pane->IsAnalysing() && !pane->IsLookingForFixes(); }));
+    QTest::qWait(200);
+    QCOMPARE(frame.size(), before);
   }
 };
 
