@@ -145,7 +145,7 @@ void FrameTest::commandTable_data() {
   row("save as", 57604, "Save &As...", "", "Save the pattern with a new name", "Save As");
   row("exit", 57665, "E&xit", "", "Quit the application; prompts to save documents", "Exit");
   row("undo", 57643, "&Undo\tCtrl+Z", "Ctrl+Z", "Undo the last action", "Undo");
-  row("redo shown, no key", 57644, "&Redo\tCtrl+Y", "", "Redo the previously undone action", "Redo");
+  row("redo", 57644, "&Redo\tCtrl+Y", "Ctrl+Y", "Redo the previously undone action", "Redo");
   row("cut", 57635, "Cu&t\tCtrl+X", "Ctrl+X", "Cut the selection and put it on the Clipboard", "Cut");
   row("copy", 57634, "&Copy\tCtrl+C", "Ctrl+C", "Copy the selection and put it on the Clipboard", "Copy");
   row("paste", 57637, "&Paste\tCtrl+V", "Ctrl+V", "Insert Clipboard contents", "Paste");
