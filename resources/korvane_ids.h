@@ -680,3 +680,11 @@ inline constexpr int IDS_BREAK_CONDITION_HIT = 3479;
 inline constexpr int IDS_BREAK_CONDITION_PROMPT = 3480;
 inline constexpr int IDS_STEPS_ONE = 3481;                   // a count of one step
 inline constexpr int IDS_STEPS_MANY = 3482;                  // "%s" a grouped count of steps
+// ---- 3960-3979: the window's bars, the status bar's trace step, the run-to targets -----------
+inline constexpr int IDS_MENU_VIEW_STACK = 3960;
+inline constexpr int IDS_STATUS_TRACE_STEP = 3961;             // "%s" the step shown, "%s" the steps recorded
+inline constexpr int IDS_TIP_RUN_TO_FAILURE_OF = 3962;         // "%s" the target element's text
+inline constexpr int IDS_TIP_RUN_TO_BACKTRACK_OF = 3963;       // "%s" the target element's text
+inline constexpr int IDS_PROMPT_RUN_TO_FAILURE_OF = 3964;      // "%s" the target element's text
+inline constexpr int IDS_PROMPT_RUN_TO_BACKTRACK_OF = 3965;    // "%s" the target element's text
+inline constexpr int ID_VIEW_STACK = 32886;

@@ -65,11 +65,31 @@ void CKorvaneDoc::ArmStops(bool armed) {
   if (m_pStops) m_pStops->ResetHits();
 }
 
+void CKorvaneDoc::NoteCurrentElementChosen() {
+  m_bChosenWhilePaused = IsJobActive() && IsPaused();
+  m_nChosenAtStep = m_bChosenWhilePaused ? ShownHistoryIndex() : -1;
+  m_nChosenAtEnd = m_bChosenWhilePaused ? m_history.End() : -1;
+}
+
+// The step a search paused at is what the views show as current (the tree selects its element,
+// the pattern box marks it), so the run-to commands aim there too; a choice the user made at
+// this same step wins. A choice made before the search, or at an earlier step, does not: the
+// caret left at the end of the pattern box must not decide where a run stops.
+const HostElement* CKorvaneDoc::RunToTarget() const {
+  if (IsJobActive() && IsPaused()) {
+    const bool chosenHere =
+        m_bChosenWhilePaused && m_nChosenAtStep == ShownHistoryIndex() && m_nChosenAtEnd == m_history.End();
+    const HostElement* paused = GetTraceStep().element;
+    if (paused && !(chosenHere && m_pCurrentElement)) return paused;
+  }
+  return m_pCurrentElement;
+}
+
 bool CKorvaneDoc::CanRunTo(int command) const {
   const int target = RunTargetOf(command);
   if (target == RUN_NONE || m_nMode != MODE_TRACE || !m_pattern.compiled.GetRoot()) return false;
   if (IsJobActive() && !IsPaused()) return false;
-  if (target == RUN_FAILURE || target == RUN_BACKTRACK) return m_pCurrentElement || (IsPaused() && m_traceStep.element);
+  if (target == RUN_FAILURE || target == RUN_BACKTRACK) return RunToTarget() != nullptr;
   return true;
 }
 
@@ -78,7 +98,7 @@ bool CKorvaneDoc::CanRunTo(int command) const {
 // reaches its target stays breakable.
 void CKorvaneDoc::RunTo(int command) {
   if (!CanRunTo(command)) return;
-  const HostElement* e = m_pCurrentElement ? m_pCurrentElement : m_traceStep.element;
+  const HostElement* e = RunToTarget();
   CDebugStops& stops = DebugStops();
   stops.SetTarget(RunTargetOf(command), e ? e->m_nStart : -1, e ? e->m_nEnd : -1);
   Find();

@@ -237,6 +237,7 @@ void CKorvaneDoc::SelectPatternRange(int start, int end) {
 
 void CKorvaneDoc::SetCurrentElement(const HostElement* element) {
   m_pCurrentElement = element;
+  NoteCurrentElementChosen();
   m_nCurrentStart = element ? element->m_nStart : 0;
   m_nCurrentEnd = element ? element->m_nEnd : 0;
   ElementRecord* r = m_pattern.records.Lookup(element);

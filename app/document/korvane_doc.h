@@ -306,6 +306,10 @@ class CKorvaneDoc {
   const CDebugStops* GetDebugStops() const { return m_pStops.get(); }
   // Sets or clears the breakpoint on the current element; false when there is none.
   bool ToggleBreakpoint();
+  // The element Run to Failure and Run to Backtrack aim at: while a traced search is paused, the
+  // element of the step shown, unless the user has chosen a current element (caret, tree, group
+  // list) at that very step; otherwise the current element. Null when there is none.
+  const HostElement* RunToTarget() const;
   // Whether the element with this span has a breakpoint (marks in the views).
   bool HasBreakpoint(int spanStart, int spanEnd) const;
   // Only while ShowsFailPoint() or no job runs.
@@ -488,6 +492,8 @@ class CKorvaneDoc {
   void ArmStops(bool armed);
   void RunTo(int command);
   bool CanRunTo(int command) const;
+  // Notes the pause (if any) at which the user chose the current element (RunToTarget).
+  void NoteCurrentElementChosen();
   void RebindStops();
   void ClearCounters();
   void PrepareFreshSearch();
@@ -566,6 +572,11 @@ class CKorvaneDoc {
   float m_fPatternShare = 0.2f;
   float m_fTextShare = 0.5f;
   const HostElement* m_pCurrentElement = nullptr;
+  // The pause at which the current element was last chosen: the history step shown and the
+  // events recorded then; not set when it was chosen while no search was paused.
+  bool m_bChosenWhilePaused = false;
+  std::int64_t m_nChosenAtStep = -1;
+  std::int64_t m_nChosenAtEnd = -1;
   int m_nCurrentStart = 0;
   int m_nCurrentEnd = 0;
   bool m_bOnlyCurrentNode = false;

@@ -7,8 +7,9 @@
 #include "korvane_ids.h"
 
 const std::vector<CommandInfo>& CCommandTable::All() {
-  // Redo and Select All show their keys in the caption only (no accelerator entry): the text
-  // boxes handle those keys themselves.
+  // Select All shows its key in the caption only (no accelerator entry): every text box and
+  // list handles Ctrl+A itself. Redo's Ctrl+Y is a window shortcut: the text boxes take
+  // Ctrl+Shift+Z themselves, but Ctrl+Y only on some desktops, and the menu shows Ctrl+Y.
   static const std::vector<CommandInfo> table = {
       {ID_FILE_NEW, IDS_MENU_FILE_NEW, "Ctrl+N", BY_APP},
       {ID_FILE_OPEN, IDS_MENU_FILE_OPEN, "Ctrl+O", BY_APP},
@@ -16,7 +17,7 @@ const std::vector<CommandInfo>& CCommandTable::All() {
       {ID_FILE_SAVE_AS, IDS_MENU_FILE_SAVE_AS, "", BY_DOC},
       {ID_APP_EXIT, IDS_MENU_FILE_EXIT, "", BY_APP},
       {ID_EDIT_UNDO, IDS_MENU_EDIT_UNDO, "Ctrl+Z;Alt+Backspace", BY_VIEW},
-      {ID_EDIT_REDO, IDS_MENU_EDIT_REDO, "", BY_VIEW},
+      {ID_EDIT_REDO, IDS_MENU_EDIT_REDO, "Ctrl+Y", BY_VIEW},
       {ID_EDIT_CUT, IDS_MENU_EDIT_CUT, "Ctrl+X;Shift+Del", BY_VIEW},
       {ID_EDIT_COPY, IDS_MENU_EDIT_COPY, "Ctrl+C;Ctrl+Ins", BY_VIEW},
       {ID_EDIT_PASTE, IDS_MENU_EDIT_PASTE, "Ctrl+V;Shift+Ins", BY_VIEW},
@@ -29,6 +30,7 @@ const std::vector<CommandInfo>& CCommandTable::All() {
       {ID_VIEW_STATUS_BAR, IDS_MENU_VIEW_STATUS_BAR, "", BY_FRAME},
       {ID_VIEW_STRUCTURE, IDS_MENU_VIEW_STRUCTURE, "", BY_FRAME},
       {ID_VIEW_GROUP, IDS_MENU_VIEW_GROUP, "", BY_FRAME},
+      {ID_VIEW_STACK, IDS_MENU_VIEW_STACK, "", BY_FRAME},
       {ID_VIEW_TEXT_CLIP, IDS_MENU_VIEW_TEXT_CLIP, "", BY_FRAME},
       {ID_VIEW_SNAPSHOT, IDS_MENU_VIEW_SNAPSHOT, "", BY_FRAME},
       {ID_VIEW_WORK_MODE, IDS_MENU_VIEW_WORK_MODE, "", BY_FRAME},

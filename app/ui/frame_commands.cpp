@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QDesktopServices>
+#include <QDockWidget>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTimer>
@@ -114,6 +115,7 @@ CommandState CMainFrame::QueryCommand(int id) const {
         case ID_VIEW_STATUS_BAR: state.checked = statusBar()->isVisible(); break;
         case ID_VIEW_STRUCTURE: state.checked = SizingBar(BAR_STRUCTURE)->isVisible(); break;
         case ID_VIEW_GROUP: state.checked = SizingBar(BAR_GROUP)->isVisible(); break;
+        case ID_VIEW_STACK: state.checked = SizingBar(BAR_STACK)->isVisible(); break;
         case ID_VIEW_TEXT_CLIP: state.checked = SizingBar(BAR_TEXT_CLIP)->isVisible(); break;
         case ID_VIEW_SNAPSHOT: state.checked = SizingBar(BAR_SNAPSHOT)->isVisible(); break;
         case ID_VIEW_TESTS: state.checked = SizingBar(BAR_TESTS)->isVisible(); break;
@@ -163,6 +165,8 @@ void CMainFrame::UpdateCommandUi() {
       if (control->text() != text) control->setText(text);
     }
   }
+  UpdateStepPane();
+  UpdateRunToTips();
   UpdateTitle();
 }
 
@@ -242,6 +246,7 @@ void CMainFrame::ToggleBar(int id) {
     case ID_VIEW_STATUS_BAR: bar = statusBar(); break;
     case ID_VIEW_STRUCTURE: bar = SizingBar(BAR_STRUCTURE); break;
     case ID_VIEW_GROUP: bar = SizingBar(BAR_GROUP); break;
+    case ID_VIEW_STACK: bar = SizingBar(BAR_STACK); break;
     case ID_VIEW_TEXT_CLIP: bar = SizingBar(BAR_TEXT_CLIP); break;
     case ID_VIEW_SNAPSHOT: bar = SizingBar(BAR_SNAPSHOT); break;
     case ID_VIEW_TESTS: bar = SizingBar(BAR_TESTS); break;
@@ -253,10 +258,31 @@ void CMainFrame::ToggleBar(int id) {
     case ID_VIEW_MATCH_MODE: bar = m_pMatchModeBar; break;
     default: return;
   }
+  if (auto* dock = qobject_cast<QDockWidget*>(bar)) {
+    // A bar shown behind another's tab is brought forward, not hidden: the user asked to see it.
+    if (dock->isHidden() || !IsBarInFront(dock)) BringBarForward(dock);
+    else dock->hide();
+    return;
+  }
   bar->setVisible(!bar->isVisible());
-  // The diagram is a tab beside Tests: showing it brings its tab to the front.
-  if (id == ID_VIEW_DIAGRAM && bar->isVisible()) SizingBar(BAR_DIAGRAM)->raise();
-  if (id == ID_VIEW_BACKTRACK && bar->isVisible()) bar->raise();  // tabbed with Tests: to the front
+}
+
+bool CMainFrame::IsBarInFront(QDockWidget* dock) const {
+  if (dock->isHidden()) return false;
+  if (dock->isFloating()) return true;
+  // Of the bars sharing a place as tabs, only the current one is visible in a shown window.
+  if (!isVisible()) return true;
+  return dock->isVisible() && !dock->visibleRegion().isEmpty();
+}
+
+void CMainFrame::BringBarForward(QWidget* bar) {
+  bar->show();
+  // Among tabs sharing its place, its own becomes the current one; the window must lay the
+  // tabs out first when the bar was hidden until now.
+  bar->raise();
+  QTimer::singleShot(0, bar, [bar] {
+    if (!bar->isHidden()) bar->raise();
+  });
 }
 
 void CMainFrame::SwitchPane(bool forward) {

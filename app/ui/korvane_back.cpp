@@ -28,6 +28,7 @@ CKorvaneBack::CKorvaneBack(CKorvaneDoc* doc, QWidget* parent) : QWidget(parent),
   m_sepText.kind = CSeparator::VERTICAL;
   makeView = &CKorvaneBack::MakeDefaultView;
   setMouseTracking(true);
+  setMinimumHeight(kMinHeight);
   if (m_pDoc) m_pDoc->AddView(this);
 }
 
@@ -83,6 +84,8 @@ void CKorvaneBack::ReloadRatios() {
   const int mode = m_nMode;
   const float replaceTo = m_pDoc ? m_pDoc->GetPatternShare() : 0.2f;
   const float text = m_pDoc ? m_pDoc->GetTextShare() : 0.5f;
+  m_fPatternShare = replaceTo;
+  m_fTextShare = text;
   if (mode == MODE_REPLACE) {
     m_sepReplaceTo.ratio = replaceTo;
     m_sepReplaceTo.thickness = kSeparatorThickness;
@@ -171,6 +174,8 @@ void CKorvaneBack::WriteRatios() {
   const float replaceTo = m_sepReplaceTo.thickness > 0 ? m_sepReplaceTo.ratio : m_pDoc->GetPatternShare();
   const float text = m_sepText.thickness > 0 ? m_sepText.ratio : m_pDoc->GetTextShare();
   m_pDoc->SetShares(replaceTo, text);
+  m_fPatternShare = replaceTo;
+  m_fTextShare = text;
 }
 
 void CKorvaneBack::resizeEvent(QResizeEvent* event) {

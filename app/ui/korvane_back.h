@@ -51,6 +51,10 @@ class CKorvaneBack : public QWidget, public CDocView {
   // Child slots (pane ids from the first pane id upward).
   enum Slot { SLOT_TEXT = 0, SLOT_REPLACE_TO = 1, SLOT_REPLACE_RESULT = 2, SLOT_SPLIT = 3, SLOT_COUNT = 4 };
   static constexpr int kSeparatorThickness = 7;
+  // The least height the pane asks of the window: when the window shrinks, the bars give up
+  // their room before the text box shrinks below a few lines (Replace mode: the replace-to box
+  // keeps a line).
+  static constexpr int kMinHeight = 110;
 
   explicit CKorvaneBack(CKorvaneDoc* doc, QWidget* parent = nullptr);
   ~CKorvaneBack() override;
@@ -67,6 +71,10 @@ class CKorvaneBack : public QWidget, public CDocView {
   const CSeparator& TextSeparator() const { return m_sepText; }
   // Re-reads the separators' ratios from the document (after a layout load) and lays out.
   void ReloadRatios();
+  // The two shares as the pane last took them from the document or from a drag: what the user
+  // sees, even while the document holds others (it clears them before it reads a workspace).
+  float PatternShare() const { return m_fPatternShare; }
+  float TextShare() const { return m_fTextShare; }
 
   // Called before a view is destroyed, so the frame can move the active view away from it.
   std::function<void(QWidget*)> aboutToDestroyView;
@@ -99,6 +107,8 @@ class CKorvaneBack : public QWidget, public CDocView {
   CSeparator m_sepReplaceTo;
   CSeparator m_sepText;
   int m_nMode = 0;      // the mode laid out last; 0 before the first
+  float m_fPatternShare = 0.2f;
+  float m_fTextShare = 0.5f;
   int m_nDragging = 0;  // separator being dragged (as HitSeparator)
 };
 

@@ -19,6 +19,8 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
@@ -26,8 +28,10 @@
 #include <algorithm>
 #include <iterator>
 
+#include "app/document/step_counts.h"
 #include "app/ui/command_table.h"
 #include "app/ui/editor/diagram_view.h"
+#include "app/ui/editor/item_look.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "app/ui/editor/regex_group_list_view.h"
 #include "app/ui/editor/regex_tree_view.h"
@@ -64,13 +68,71 @@ const int kInitialWorkHeight = 150;
 
 QString ToolBarName(int id) { return QStringLiteral("Bar-%1").arg(id); }
 
+// A button of the work-mode bar. The style draws a checked button only a shade off the others,
+// which a dark palette all but hides: the active mode's button is drawn here, in the palette's
+// selection colour moved until it stands 3:1 from the bar, with its text at 4.5:1 on it.
+class CModeButton : public QPushButton {
+ public:
+  explicit CModeButton(const QString& text) : QPushButton(text) { setCheckable(true); }
+
+  // The face and text colours of the active button on a bar drawn in `palette`.
+  static void ActiveColours(const QPalette& palette, QColor* face, QColor* text) {
+    const QColor window = palette.color(QPalette::Window);
+    const QColor light = palette.color(QPalette::HighlightedText);
+    *face = ReadableTextColor(palette.color(QPalette::Highlight), window, 3.0);
+    *text = light;
+    if (ContrastRatio(light, *face) >= 4.5) return;
+    // The selection's own text when the face can move away from it and still stand out from
+    // the bar (a light bar: a deeper face); else text that reads on this face.
+    const QColor deeper = ReadableTextColor(*face, light, 4.5);
+    if (ContrastRatio(deeper, window) >= 3.0 && ContrastRatio(light, deeper) >= 4.5) *face = deeper;
+    else *text = ReadableTextColor(light, *face, 4.5);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    if (!isChecked()) {
+      QPushButton::paintEvent(event);
+      return;
+    }
+    QColor face, text;
+    ActiveColours(palette(), &face, &text);
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(face.darker(140), 1));
+    painter.setBrush(face);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 2, 2);
+    option.palette.setColor(QPalette::ButtonText, text);
+    painter.drawControl(QStyle::CE_PushButtonLabel, option);
+    if (hasFocus()) {
+      QStyleOptionFocusRect focus;
+      focus.initFrom(this);
+      focus.rect = style()->subElementRect(QStyle::SE_PushButtonFocusRect, &option, this);
+      painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+    }
+  }
+};
+
+// Hands the document's notifications to the frame.
+class CFrameDocWatch : public CDocView {
+ public:
+  explicit CFrameDocWatch(std::function<void(int)> onUpdate) : m_onUpdate(std::move(onUpdate)) {}
+  void OnUpdate(CDocView*, int hint) override { m_onUpdate(hint); }
+
+ private:
+  std::function<void(int)> m_onUpdate;
+};
+
 // The pattern pane: the container of the pattern box, which fills it.
 class CRegexEditBack : public QWidget {
  public:
   explicit CRegexEditBack(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("pattern-pane"));
-    // Below its minimum the splitter would not give the pane the stored height.
-    setMinimumSize(1, 1);
+    // Below its minimum the splitter would not give the pane the stored height (never less than
+    // the least stored one); at it, a line of the pattern still shows in a small window.
+    setMinimumSize(1, CLayoutStore::kMinPatternHeight);
   }
   void SetView(QWidget* view) {
     m_pView = view;
@@ -115,6 +177,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), m_pProfile(std::m
   LoadModeLayout(m_pDoc->GetMode());
   CreateContextMenus();
   FillPluginMenus();
+  m_pDocWatch = std::make_unique<CFrameDocWatch>([this](int) { UpdateStepPane(); });
+  m_pDoc->AddView(m_pDocWatch.get());
 
   // Every view receives its initial update once the frame stands.
   for (CSizingControlBarG* bar : m_bars)
@@ -136,6 +200,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), m_pProfile(std::m
 CMainFrame::~CMainFrame() {
   m_pPlugins.reset();  // unloads the plugins first: they may hold the document's texts
   if (CFrameServices::Get() == this) CFrameServices::Install(nullptr);
+  if (m_pDocWatch) m_pDoc->RemoveView(m_pDocWatch.get());
   m_activeView = nullptr;
   // The views unregister from the document in their destructors: they go before it.
   const QList<QWidget*> children = findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
@@ -159,7 +224,7 @@ void CMainFrame::CreateActions() {
     // Shortcuts work only for actions added to a widget of the window.
     if (!keys.isEmpty()) addAction(action);
   }
-  static const int checkable[] = {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_STRUCTURE, ID_VIEW_GROUP,
+  static const int checkable[] = {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_STRUCTURE, ID_VIEW_GROUP, ID_VIEW_STACK,
                                   ID_VIEW_TEXT_CLIP, ID_VIEW_SNAPSHOT, ID_VIEW_TESTS, ID_VIEW_EXPLANATION, ID_VIEW_WORK_MODE, ID_VIEW_MATCH_BUTTONS,
                                   ID_VIEW_MATCH_MODE, ID_MATCH_ONLY_CURRENT_NODE, ID_MATCH_ONLY_START_POINT,
                                   ID_MATCH_LOCATE_FAIL_POINT, ID_OPTION_IGNORECASE, ID_OPTION_SINGLELINE,
@@ -235,6 +300,7 @@ void CMainFrame::CreateMenus() {
   view->addSeparator();
   add(view, ID_VIEW_STRUCTURE);
   add(view, ID_VIEW_GROUP);
+  add(view, ID_VIEW_STACK);
   add(view, ID_VIEW_TEXT_CLIP);
   add(view, ID_VIEW_SNAPSHOT);
   add(view, ID_VIEW_TESTS);
@@ -249,6 +315,8 @@ void CMainFrame::CreateMenus() {
   add(view, ID_VIEW_RESET_BARS);
 
   QMenu* match = top(IDS_MENU_MATCH);
+  // Run to Failure and Run to Backtrack name their target element in their tool tips.
+  match->setToolTipsVisible(true);
   add(match, ID_MATCH_FIND);
   add(match, ID_MATCH_FIND_ALL);
   add(match, ID_MATCH_STEP);
@@ -304,10 +372,10 @@ void CMainFrame::CreateMenus() {
   help->addSeparator();
   add(help, ID_APP_ABOUT);
 
-  // Split Mode and the Work Mode bar toggle leave the menu; their commands stay (the work-mode
-  // bar's Split button).
+  // Split Mode leaves the menu; its command stays (the work-mode bar's Split button). The View
+  // menu lists every bar that holds something (the Message bar holds nothing): Reset All Bars
+  // hides the work-mode bar, and the menu is where it comes back.
   mode->removeAction(m_actions.value(ID_MODE_SPLIT));
-  view->removeAction(m_actions.value(ID_VIEW_WORK_MODE));
 }
 
 void CMainFrame::CreateToolBar() {
@@ -340,8 +408,16 @@ void CMainFrame::CreateStatusBar() {
   m_pResult->setObjectName(QStringLiteral("result-pane"));
   m_pTests = new QLabel(Blanks(), bar);
   m_pTests->setObjectName(QStringLiteral("tests-pane"));
+  m_pStep = new QLabel(bar);
+  m_pStep->setObjectName(QStringLiteral("step-pane"));
+  m_pStep->hide();
+  // The prompt gives up its width first: a long one must never push the panes beside it out of
+  // a small window, nor make the window wider.
+  m_pMessage->setMinimumWidth(1);
+  m_pMessage->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   bar->addWidget(m_pMessage, 1);
   bar->addPermanentWidget(m_pTests);
+  bar->addPermanentWidget(m_pStep);
   bar->addPermanentWidget(m_pElapsed);
   bar->addPermanentWidget(m_pResult);
 }
@@ -382,11 +458,7 @@ void CMainFrame::CreateDialogBars() {
   const int modes[][2] = {{ID_MODE_MATCH, IDS_MODE_BTN_MATCH}, {ID_MODE_REPLACE, IDS_MODE_BTN_REPLACE},
                           {ID_MODE_SPLIT, IDS_MODE_BTN_SPLIT}, {ID_MODE_OPTIMIZE, IDS_MODE_BTN_OPTIMIZE},
                           {ID_MODE_TRACE, IDS_MODE_BTN_TRACE}};
-  for (const auto& m : modes) {
-    auto* button = new QPushButton(CStringTable::Str(m[1]));
-    button->setCheckable(true);
-    addControl(m_pWorkModeBar, button, m[0]);
-  }
+  for (const auto& m : modes) addControl(m_pWorkModeBar, new CModeButton(CStringTable::Str(m[1])), m[0]);
 }
 
 void CMainFrame::CreateSizingBars() {
@@ -551,16 +623,24 @@ void CMainFrame::ApplyDefaultLayout(int mode) {
     SizingBar(id)->show();
   }
   SizingBar(BAR_MESSAGE)->hide();
-  SizingBar(BAR_STACK)->hide();
+  // Trace mode's main tools: the stack of the paused search and the history slider, on the
+  // right above Snapshot.
+  SizingBar(BAR_STACK)->setFloating(false);
+  SizingBar(BAR_STACK)->setVisible(mode == MODE_TRACE);
   SizingBar(BAR_BACKTRACK)->hide();
   resizeDocks({SizingBar(BAR_STRUCTURE), SizingBar(BAR_SNAPSHOT)}, {220, 220}, Qt::Horizontal);
   resizeDocks({SizingBar(BAR_GROUP)}, {200}, Qt::Vertical);
+  // While tracing, the stack is what one reads most on the right: it gets half the column.
+  if (mode == MODE_TRACE)
+    resizeDocks({SizingBar(BAR_STACK), SizingBar(BAR_SNAPSHOT), SizingBar(BAR_TEXT_CLIP)}, {240, 120, 120}, Qt::Vertical);
   // Group and Tests share the bottom: the tests' reasons need the room more than the captures.
   const int bottom = width() > 400 ? width() : 1000;
   resizeDocks({SizingBar(BAR_GROUP), SizingBar(BAR_TESTS)}, {bottom / 4, bottom * 3 / 4}, Qt::Horizontal);
 }
 
 void CMainFrame::ResetAllBars() {
+  m_nLayoutMode = m_pDoc->GetMode();
+  m_shownSavedState.clear();
   ApplyDefaultLayout(m_pDoc->GetMode());
   m_pWorkModeBar->hide();
 }
@@ -589,21 +669,49 @@ QWidget* CMainFrame::Bar(int barId) const {
 // ---------------------------------------------------------------------------------------------
 // Mode layouts
 
+// The layout on screen is saved under the mode it belongs to. The document may name another
+// one: it clears itself to Match mode, without a switch, before it reads a workspace.
 void CMainFrame::SaveModeLayout(int mode) {
+  if (m_nLayoutMode >= 0) mode = m_nLayoutMode;
   CProfile& profile = *m_pProfile;
   const QString section = CLayoutStore::ModeSection(mode);
-  profile.Settings().setValue(CProfile::KeyPath(section, QLatin1String(kDockStateKey)), saveState(kStateVersion));
+  const QByteArray state = saveState(kStateVersion);
+  profile.Settings().setValue(CProfile::KeyPath(section, QLatin1String(kDockStateKey)), state);
+  m_shownSavedState = state;
   profile.WriteInt(section, QLatin1String(kStatusBarKey), statusBar()->isVisible() ? 1 : 0);
   for (CSizingControlBarG* bar : m_bars)
     if (bar) bar->SaveSizes(profile, section);
-  CLayoutStore::WriteRatios(profile, mode, m_pDoc->GetPatternShare(), m_pDoc->GetTextShare());
+  // The document's shares are those on screen unless it has cleared itself for a file: then the
+  // work pane still shows the user's.
+  float pattern = m_pDoc->GetPatternShare(), text = m_pDoc->GetTextShare();
+  if (m_pDoc->GetMode() != mode && m_pWorkPane) {
+    pattern = m_pWorkPane->PatternShare();
+    text = m_pWorkPane->TextShare();
+  }
+  CLayoutStore::WriteRatios(profile, mode, pattern, text);
   if (m_pPatternPane) CLayoutStore::WritePatternHeight(profile, m_pPatternPane->height());
   CLayoutStore::MarkSaved(profile, mode);
   profile.Flush();
 }
 
+void CMainFrame::SaveShownLayout() {
+  if (m_nLayoutMode >= 0) SaveModeLayout(m_nLayoutMode);
+}
+
 void CMainFrame::LoadModeLayout(int mode) {
   CProfile& profile = *m_pProfile;
+  if (mode == m_nLayoutMode) {
+    // A workspace of the mode on screen was opened: the bars stay as the user left them, and
+    // the work pane's separators where they stand (the document read other shares).
+    if (m_pWorkPane) m_pDoc->SetShares(m_pWorkPane->PatternShare(), m_pWorkPane->TextShare());
+    if (m_pWorkPane && m_pWorkPane->LaidOutMode() == m_pDoc->GetMode()) m_pWorkPane->ReloadRatios();
+    return;
+  }
+  // Another mode's layout replaces the one on screen: keep that one first, as a switch does
+  // (a workspace read in another mode did not switch).
+  if (m_nLayoutMode >= 0 && saveState(kStateVersion) != m_shownSavedState) SaveShownLayout();
+  m_nLayoutMode = mode;
+  m_shownSavedState.clear();
   if (!CLayoutStore::IsSaved(profile, mode)) {
     ApplyDefaultLayout(mode);
     return;
@@ -734,6 +842,66 @@ void CMainFrame::ShowResultPosition(int index, int count) {
   const int second = text.indexOf(QStringLiteral("%d"), first < 0 ? 0 : first);
   if (second >= 0) text.replace(second, 2, QString::number(count));
   SetPaneText(m_pResult, text);
+}
+
+// The step shown, counted from 1 among the events the history holds (entries and exits, as the
+// slider counts them), with the count recorded so far; while the paused search goes on, the count
+// grows and the shown step is the last.
+void CMainFrame::UpdateStepPane() {
+  if (!m_pStep || !m_pDoc) return;
+  QString text;
+  // The history may be read only while the match worker is blocked in the hook.
+  if (m_pDoc->GetMode() == MODE_TRACE && m_pDoc->IsJobActive() && m_pDoc->IsPaused()) {
+    const std::int64_t shown = m_pDoc->ShownHistoryIndex();
+    const std::int64_t count = m_pDoc->GetHistory().End();
+    if (shown >= 0 && count > 0)
+      text = CStringTable::FormatStrings(CStringTable::Str(IDS_STATUS_TRACE_STEP),
+                                         {GroupedCount(static_cast<std::uint64_t>(shown) + 1),
+                                          GroupedCount(static_cast<std::uint64_t>(count))});
+  }
+  if (m_pStep->text() != text) SetPaneText(m_pStep, text);
+  if (m_pStep->isHidden() != text.isEmpty()) m_pStep->setVisible(!text.isEmpty());
+}
+
+QString CMainFrame::StepText() const { return m_pStep->isHidden() ? QString() : m_pStep->text(); }
+
+// Run to Failure and Run to Backtrack name the element they aim at in their tool tips and status
+// prompts: the paused element unless the user chose another at this step (RunToTarget).
+void CMainFrame::UpdateRunToTips() {
+  const HostElement* target = nullptr;
+  if (m_pDoc->GetMode() == MODE_TRACE && (!m_pDoc->IsJobActive() || m_pDoc->IsPaused())) target = m_pDoc->RunToTarget();
+  QString name;
+  if (target) {
+    const std::vector<unsigned short>& pattern = m_pDoc->GetPattern();
+    int start = target->m_nStart, length = target->m_nEnd - target->m_nStart;
+    if (const ElementRecord* r = m_pDoc->GetRecords().Lookup(target)) {
+      start = r->offset;
+      length = r->length;
+    }
+    start = std::clamp(start, 0, static_cast<int>(pattern.size()));
+    length = std::clamp(length, 0, static_cast<int>(pattern.size()) - start);
+    const int kMaxShown = 40;
+    name = QString(reinterpret_cast<const QChar*>(pattern.data() + start), std::min(length, kMaxShown));
+    if (length > kMaxShown) name += CStringTable::Str(IDS_FMT_SNAPSHOT_ELLIPSIS);
+  }
+  const CStringTable& table = CStringTable::Current();
+  const int rows[][3] = {{ID_MATCH_RUN_TO_FAILURE, IDS_TIP_RUN_TO_FAILURE_OF, IDS_PROMPT_RUN_TO_FAILURE_OF},
+                         {ID_MATCH_RUN_TO_BACKTRACK, IDS_TIP_RUN_TO_BACKTRACK_OF, IDS_PROMPT_RUN_TO_BACKTRACK_OF}};
+  for (const auto& row : rows) {
+    QAction* action = m_actions.value(row[0]);
+    if (!action) continue;
+    QString tip, prompt;
+    if (name.isEmpty()) {
+      prompt = table.GetPrompt(row[0]);
+      tip = table.GetToolTip(row[0]);
+      if (tip.isEmpty()) tip = prompt;
+    } else {
+      tip = CStringTable::FormatStrings(CStringTable::Str(row[1]), {name});
+      prompt = CStringTable::FormatStrings(CStringTable::Str(row[2]), {name});
+    }
+    if (action->toolTip() != tip) action->setToolTip(tip);
+    if (action->statusTip() != prompt) action->setStatusTip(prompt);
+  }
 }
 
 QString CMainFrame::MessageText() const { return m_pMessage->text(); }

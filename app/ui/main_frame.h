@@ -1,10 +1,18 @@
 // CMainFrame: the one top-level window of korvane. It owns the menu bar, the tool bar, the
-// status bar, the three dialog bars (match options, match buttons, work mode), the seven docking
-// bars (structure, message, group, stack, text clip, snapshot, tests) and the client area: the pattern
-// pane above the work pane in a splitter. It owns the single document and is the document's
-// user interface (message boxes, the wait dialog, status panes, the mode layouts, the name
-// dialog), routes every command to the active view, itself or the document, and keeps one
-// window layout per work mode in the settings store.
+// status bar, the three dialog bars (match options, match buttons, work mode), the docking bars
+// (structure, message, group, stack, text clip, snapshot, tests, explanation, diagram,
+// backtracking) and the client area: the pattern pane above the work pane in a splitter. It owns
+// the single document and is the document's user interface (message boxes, the wait dialog,
+// status panes, the mode layouts, the name dialog), routes every command to the active view,
+// itself or the document, and keeps one window layout per work mode in the settings store.
+//
+// The layout on screen belongs to one mode (LayoutMode). The document names a mode when it
+// switches; a workspace opened in the mode on screen keeps the user's layout as it stands, and
+// one of another mode brings that mode's saved layout, as switching to it would.
+//
+// Small windows: every mode stays usable down to kSmallWindow (800 x 500). The bars' views and
+// the work pane ask for little height (the test editor scrolls inside its pane), and the status
+// bar's panes give up width before the window must grow.
 //
 // Threads: everything here runs on the UI thread, except CloseWaitDialog and PostCommand,
 // which the match worker calls; both only post to the UI thread.
@@ -35,6 +43,7 @@ class CProfile;
 class CSizingControlBarG;
 class CTestCasePane;
 class QAbstractButton;
+class QDockWidget;
 class QLabel;
 class QMenu;
 class QSplitter;
@@ -95,9 +104,14 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   QWidget* Bar(int barId) const;         // any bar by id (status bar included)
   void ResetAllBars();
   // The built-in layout of a mode (ids 130 Match and none, 131 Replace, 132 Split, 133 Trace,
-  // 134 Optimize).
+  // 134 Optimize). They place the bars alike; Trace mode shows the Stack bar as well.
   void ApplyDefaultLayout(int mode);
   static int DefaultLayoutId(int mode);
+  // The mode whose layout is on screen; -1 before the first.
+  int LayoutMode() const { return m_nLayoutMode; }
+  // The smallest window in which every mode stays usable.
+  static constexpr int kSmallWindowWidth = 800;
+  static constexpr int kSmallWindowHeight = 500;
 
   // --- panes ---
   CKorvaneBack* WorkPane() const { return m_pWorkPane; }
@@ -108,6 +122,8 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   QString MessageText() const;
   QString ElapsedText() const;
   QString ResultText() const;
+  // "Step 1,204 of 1,210" while a traced search is paused, else empty (the pane is hidden).
+  QString StepText() const;
   // The tests' count ("Tests: 11 passed, 1 failed"), blanks while there are no tests.
   QString TestsText() const;
   // The view of the Tests bar, which carries out the Tests menu wherever the focus is.
@@ -194,6 +210,15 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   QWidget* ViewOf(QWidget* widget) const;
   void MoveActiveAwayFrom(QWidget* widget);
   void ToggleBar(int id);
+  // Brings a docking bar forward: shown, and its tab raised when it shares a place with others.
+  void BringBarForward(QWidget* bar);
+  // Whether a docking bar is shown and not behind another bar's tab.
+  bool IsBarInFront(QDockWidget* dock) const;
+  // The status bar's trace step and the run-to commands' tool tips, from the document.
+  void UpdateStepPane();
+  void UpdateRunToTips();
+  // Saves the layout on screen under its own mode, the shares as the work pane shows them.
+  void SaveShownLayout();
   // The breakpoint on the current element's span, or null (also while a search runs unpaused:
   // the list may change only while the match worker waits).
   const Breakpoint* CurrentBreakpoint() const;
@@ -233,6 +258,7 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   QLabel* m_pElapsed = nullptr;
   QLabel* m_pResult = nullptr;
   QLabel* m_pTests = nullptr;
+  QLabel* m_pStep = nullptr;  // the trace step while paused
   QSplitter* m_pSplitter = nullptr;
   QWidget* m_pPatternPane = nullptr;
   CKorvaneBack* m_pWorkPane = nullptr;
@@ -243,6 +269,11 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   std::unique_ptr<PluginManager> m_pPlugins;
   CPlainTextBox m_pluginBox;  // re-attached to the active text box for each plugin call
   QByteArray m_defaultState;  // the built-in placement of every bar, taken at creation
+  int m_nLayoutMode = -1;     // the mode whose layout is on screen
+  QByteArray m_shownSavedState;  // the docking state last saved for that mode
+  // Tells the frame of the document's changes (the status bar's trace step); registered with
+  // the document from the constructor to the destructor.
+  std::unique_ptr<CDocView> m_pDocWatch;
   CRecentFileList m_recent;
   CProgressDialog* m_pWaitDialog = nullptr;
   // Counts opened wait dialogs, so that a close posted for one never closes a later one.

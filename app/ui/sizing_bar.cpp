@@ -1,7 +1,9 @@
 // Covered by app/ui/tests/frame_test.cpp.
 #include "app/ui/sizing_bar.h"
 
+#include <QAbstractScrollArea>
 #include <QMainWindow>
+#include <QScrollArea>
 #include <algorithm>
 
 #include "platform/profile.h"
@@ -19,8 +21,22 @@ CSizingControlBarG::CSizingControlBarG(int barId, const QString& title, QWidget*
 void CSizingControlBarG::SetView(QWidget* view) {
   m_pView = view;
   QWidget* old = widget();
-  setWidget(view);
-  if (old && old != view) old->deleteLater();
+  QWidget* body = view;
+  if (view && !qobject_cast<QAbstractScrollArea*>(view)) {
+    // A form's rows would run over each other below its minimum height, and its minimum would
+    // hold the whole window's size up: it scrolls instead.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("bar-scroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(view);
+    body = scroll;
+  }
+  // A list shows fewer rows in a small window; only a minimum the view sets itself stands.
+  if (body)
+    body->setMinimumSize(std::max(kMinViewCX, view->minimumWidth()), std::max(kMinViewCY, view->minimumHeight()));
+  setWidget(body);
+  if (old && old != body && old != view) old->deleteLater();
 }
 
 QString CSizingControlBarG::SizeSection(const QString& modeSection, int barId) {

@@ -5,6 +5,11 @@
 // bar's own sizes live in the section "<mode section>-SCBar-<bar id>" under "sizeHorzCX" ...
 // "sizeFloatCY", each raised to its minimum when read.
 //
+// Small windows: a bar asks for little room (kMinViewCX x kMinViewCY for its view), so that the
+// window can shrink without bars running over each other. A list or tree view simply shows
+// less; a view laid out as a form (rows of controls, a chart) sits in a scroll area and scrolls
+// when the bar is smaller than the form.
+//
 // Covered by app/ui/tests/frame_test.cpp (layout rows).
 #ifndef KORVANE_SIZING_BAR_H
 #define KORVANE_SIZING_BAR_H
@@ -23,11 +28,14 @@ class CSizingControlBarG : public QDockWidget {
   static constexpr int kMinHorzCX = 33, kMinHorzCY = 32;
   static constexpr int kMinVertCX = 33, kMinVertCY = 32;
   static constexpr int kMinFloatCX = 37, kMinFloatCY = 32;
+  // The least room a bar's view asks for.
+  static constexpr int kMinViewCX = 48, kMinViewCY = 36;
 
   CSizingControlBarG(int barId, const QString& title, QWidget* parent = nullptr);
 
   int BarId() const { return m_nBarId; }
-  // The bar's view (null for the message bar, which holds none).
+  // The bar's view (null for the message bar, which holds none); a form view sits in a scroll
+  // area, which is then the bar's widget().
   QWidget* View() const { return m_pView; }
   void SetView(QWidget* view);
 

@@ -7,6 +7,7 @@
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -190,6 +191,46 @@ void CRichEdit2WView::timerEvent(QTimerEvent* event) {
   m_editTimer.stop();
   CommitEdit();
   if (m_pDoc) m_pDoc->ReleaseEditingToken(this);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Undo steps
+
+namespace {
+bool IsWordChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); }
+}  // namespace
+
+bool CRichEdit2WView::StartsUndoStep(QChar before, QChar typed, qint64 sinceLastMs) {
+  if (sinceLastMs < 0 || sinceLastMs >= kUndoPauseMs) return true;
+  // A word begins: the step before it holds the previous word and what followed it. A line
+  // break counts as a blank (the control starts a step at a new line on its own as well).
+  return IsWordChar(typed) && !IsWordChar(before);
+}
+
+void CRichEdit2WView::keyPressEvent(QKeyEvent* event) {
+  const QString text = event->text();
+  const bool typing = !isReadOnly() && !text.isEmpty() && text.at(0).isPrint() &&
+                      !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
+  if (!typing) {
+    QPlainTextEdit::keyPressEvent(event);
+    return;
+  }
+  const QTextCursor at = textCursor();
+  const QChar before = at.position() > 0 ? document()->characterAt(at.position() - 1) : QChar();
+  const bool newStep =
+      !at.hasSelection() && StartsUndoStep(before, text.at(0), m_lastTyped.isValid() ? m_lastTyped.elapsed() : -1);
+  m_lastTyped.start();
+  if (!newStep) {
+    QPlainTextEdit::keyPressEvent(event);
+    return;
+  }
+  // The control merges a plain insertion into the step before it, but never into an edit
+  // block: typed inside one, this character begins a step, and what is typed after it merges
+  // into that step.
+  QTextCursor block(document());
+  block.beginEditBlock();
+  QPlainTextEdit::keyPressEvent(event);
+  block.endEditBlock();
 }
 
 void CRichEdit2WView::CommitEdit() {}

@@ -8,7 +8,11 @@
 //   - opening text files (byte-order-mark rules) and dropped files;
 //   - the standard edit commands with their enabling rules;
 //   - the 350 ms edit-to-document timer that claims the document's editing token and then calls
-//     CommitEdit() once, after the last keystroke.
+//     CommitEdit() once, after the last keystroke;
+//   - undo steps of a word: the control merges all typing at one place into one undo step, so
+//     one Undo took back minutes of work. A new step starts where a word begins, at a line
+//     break and after a pause in typing (kUndoPauseMs); the caret moving elsewhere starts one
+//     anyway.
 // Colours are never written into the text itself: derived classes paint through a
 // QSyntaxHighlighter or extra selections, so undo and the modified flag stay untouched.
 //
@@ -17,6 +21,7 @@
 #define KORVANE_RICH_EDIT_VIEW_H
 
 #include <QBasicTimer>
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QString>
@@ -110,6 +115,12 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewComm
 
   // Milliseconds between the last keystroke and handing the text to the document.
   static constexpr int kEditDelayMs = 350;
+  // A pause in typing this long starts a new undo step.
+  static constexpr int kUndoPauseMs = 1000;
+  // Whether typing `typed` after `before` (the character before the caret; a null character at
+  // the start) starts a new undo step, `sinceLastMs` after the last typed character (negative:
+  // none yet).
+  static bool StartsUndoStep(QChar before, QChar typed, qint64 sinceLastMs);
   // Whether an edit waits for the timer.
   bool IsEditPending() const { return m_editTimer.isActive(); }
 
@@ -126,6 +137,7 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewComm
   // The filter of this box's Open dialog.
   virtual int OpenFilterId() const;
   void timerEvent(QTimerEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
@@ -152,6 +164,7 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewComm
   int m_nLastSelEnd = -1;
   int m_nLastRevision = -1;  // the document's revision at the last edit seen
   QBasicTimer m_editTimer;
+  QElapsedTimer m_lastTyped;  // since the last character typed (undo steps)
 };
 
 // RAII form of BeginQuietChange / EndQuietChange.

@@ -13,30 +13,33 @@
 #include <algorithm>
 
 #include "app/document/test_eval.h"
+#include "app/ui/editor/view_colours.h"
 #include "resources/korvane_ids.h"
 #include "resources/stringtable.h"
 
 namespace {
 
-QColor MarkColor(int status) {
+// Each circle stands out from the list's base by 3:1 or more, and its white sign from the
+// circle by 3:1 or more, in the light palette and (with the dark variants) in the dark one.
+QColor MarkColor(int status, bool dark) {
   switch (status) {
-    case TEST_PASS: return QColor(0x2e, 0x8b, 0x3a);       // green
-    case TEST_FAIL: return QColor(0xc6, 0x28, 0x28);       // red
-    case TEST_TIMED_OUT: return QColor(0xd9, 0x7a, 0x00);  // amber
-    case TEST_ERROR: return QColor(0x7b, 0x1f, 0xa2);      // purple
-    default: return QColor(0x8a, 0x8a, 0x8a);              // grey
+    case TEST_PASS: return QColor(0x2e, 0x8b, 0x3a);                                        // green
+    case TEST_FAIL: return dark ? QColor(0xe5, 0x48, 0x48) : QColor(0xc6, 0x28, 0x28);     // red
+    case TEST_TIMED_OUT: return QColor(0xd9, 0x7a, 0x00);                                   // amber
+    case TEST_ERROR: return dark ? QColor(0xa8, 0x5c, 0xdc) : QColor(0x7b, 0x1f, 0xa2);    // purple
+    default: return QColor(0x8a, 0x8a, 0x8a);                                               // grey
   }
 }
 
 // One mark at `size` device-independent pixels, drawn at the screen's pixel ratio.
-QPixmap DrawMark(int status, int size, qreal ratio) {
+QPixmap DrawMark(int status, int size, qreal ratio, bool dark) {
   QPixmap pixmap(QSize(size, size) * ratio);
   pixmap.setDevicePixelRatio(ratio);
   pixmap.fill(Qt::transparent);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
   const QRectF box(1, 1, size - 2, size - 2);
-  const QColor color = MarkColor(status);
+  const QColor color = MarkColor(status, dark);
   if (status == TEST_NOT_RUN) {
     // A ring: no result yet.
     p.setPen(QPen(color, size / 8.0));
@@ -44,8 +47,9 @@ QPixmap DrawMark(int status, int size, qreal ratio) {
     p.drawEllipse(box.adjusted(1, 1, -1, -1));
     return pixmap;
   }
-  // A dark rim keeps the circle apart from a selection of a similar colour.
-  p.setPen(QPen(color.darker(150), 1));
+  // A rim keeps the circle apart from a selection of a similar colour: dark on a light base,
+  // light on a dark one, where the selection is as deep as the circles.
+  p.setPen(QPen(dark ? QColor(240, 240, 240) : color.darker(150), 1));
   p.setBrush(color);
   p.drawEllipse(box);
   QPen sign(Qt::white, size / 7.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
@@ -79,13 +83,13 @@ QPixmap DrawMark(int status, int size, qreal ratio) {
 
 }  // namespace
 
-QIcon CTestCaseList::Mark(int status) {
+QIcon CTestCaseList::Mark(int status, bool dark) {
   if (status < TEST_NOT_RUN || status > TEST_ERROR) status = TEST_ERROR;
-  static QIcon marks[TEST_ERROR + 1];
-  QIcon& icon = marks[status];
+  static QIcon marks[2][TEST_ERROR + 1];
+  QIcon& icon = marks[dark ? 1 : 0][status];
   if (icon.isNull()) {
     const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
-    for (int size : {16, 20, 24, 32}) icon.addPixmap(DrawMark(status, size, ratio));
+    for (int size : {16, 20, 24, 32}) icon.addPixmap(DrawMark(status, size, ratio, dark));
   }
   return icon;
 }
@@ -145,6 +149,14 @@ void CTestCaseList::changeEvent(QEvent* event) {
   if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange ||
       event->type() == QEvent::LanguageChange)
     FitMarkColumn();
+  if (event->type() == QEvent::PaletteChange) {
+    // The marks of the other palette.
+    const bool dark = IsDarkPalette(palette());
+    for (int row = 0; row < topLevelItemCount(); ++row) {
+      QTreeWidgetItem* item = topLevelItem(row);
+      item->setIcon(COL_MARK, Mark(item->data(COL_MARK, Qt::UserRole).toInt(), dark));
+    }
+  }
 }
 
 void CTestCaseList::SetRowCount(int count) {
@@ -168,7 +180,7 @@ void CTestCaseList::SetRow(int row, int status, const QString& name, const QStri
   const QString word = MarkText(status);
   if (item->data(COL_MARK, Qt::UserRole).toInt() != status || item->text(COL_MARK) != word) {
     item->setData(COL_MARK, Qt::UserRole, status);
-    item->setIcon(COL_MARK, Mark(status));
+    item->setIcon(COL_MARK, Mark(status, IsDarkPalette(palette())));
     item->setText(COL_MARK, word);
   }
   if (item->text(COL_NAME) != name) item->setText(COL_NAME, name);

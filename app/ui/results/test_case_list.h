@@ -6,7 +6,8 @@
 // refills the list). Its context menu and double click go to the pane through signals.
 //
 // The marks are drawn, not loaded: a filled circle in the status's colour with a white sign,
-// readable on light and dark bases and on the selection colour alike.
+// readable on light and dark bases and on the selection colour alike. In a dark palette the
+// red and purple circles are lighter, so that they stand out from the dark base too.
 //
 // Covered by app/ui/tests/test_pane_test.cpp.
 #ifndef KORVANE_TEST_CASE_LIST_H
@@ -31,8 +32,9 @@ class CTestCaseList : public QTreeWidget {
   int SelectedRow() const;
   void SelectRow(int row);
 
-  // The mark of a status, and its word (the mark's tool tip and the cell's text).
-  static QIcon Mark(int status);
+  // The mark of a status (for a list in a dark palette: `dark`), and its word (the mark's tool
+  // tip and the cell's text).
+  static QIcon Mark(int status, bool dark = false);
   static QString MarkText(int status);
   // The row a test dropped at (`row`, before the row, or the row count for the end) comes to
   // after it left `from`; -1 when it stays where it is.

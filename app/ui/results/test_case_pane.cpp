@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QResizeEvent>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -51,9 +52,18 @@ CTestCasePane::CTestCasePane(CKorvaneDoc* doc, QWidget* parent) : QWidget(parent
   m_pSplitter = new QSplitter(Qt::Vertical, this);
   m_pSplitter->setChildrenCollapsible(false);
   m_pList = new CTestCaseList(m_pSplitter);
-  m_pEditor = new CTestCaseEditor(m_pSplitter);
+  // The editor's rows scroll when the pane is small, instead of running over the list and the
+  // window's tab bar; the list shows fewer rows.
+  m_pEditor = new CTestCaseEditor;
+  auto* editorScroll = new QScrollArea(m_pSplitter);
+  editorScroll->setObjectName(QStringLiteral("test-editor-scroll"));
+  editorScroll->setFrameShape(QFrame::NoFrame);
+  editorScroll->setWidgetResizable(true);
+  editorScroll->setWidget(m_pEditor);
+  editorScroll->setMinimumSize(kMinPartSize, kMinPartSize);
+  m_pList->setMinimumSize(kMinPartSize, kMinPartSize);
   m_pSplitter->addWidget(m_pList);
-  m_pSplitter->addWidget(m_pEditor);
+  m_pSplitter->addWidget(editorScroll);
   m_pSplitter->setStretchFactor(0, 3);
   m_pSplitter->setStretchFactor(1, 2);
   layout->addWidget(m_pSplitter);

@@ -37,6 +37,8 @@ class CTestCasePane : public QWidget, public CDocView, public IViewCommands {
  public:
   // How long after the last change in the editor the test is written back.
   static constexpr int kEditDelayMs = 400;
+  // The least room the list and the editor ask for (the editor scrolls below its own height).
+  static constexpr int kMinPartSize = 40;
 
   explicit CTestCasePane(CKorvaneDoc* doc, QWidget* parent = nullptr);
   ~CTestCasePane() override;

@@ -1,5 +1,6 @@
 #include "app/ui/results/trace_history_pane.h"
 
+#include <QHeaderView>
 #include <QSlider>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -20,6 +21,10 @@ CTraceHistoryPane::CTraceHistoryPane(CKorvaneDoc* doc, QWidget* parent) : QWidge
   m_pStack = new CTraceStackListView(doc, this);
   layout->addWidget(m_pSlider);
   layout->addWidget(m_pStack, 1);
+  // The slider, the header and a few entries stay in sight when the window is small: the stack is
+  // what one reads at every step.
+  setMinimumHeight(m_pSlider->sizeHint().height() + layout->spacing() + m_pStack->header()->sizeHint().height() +
+                   kMinRows * fontMetrics().height() + 2 * m_pStack->frameWidth());
   setFocusProxy(m_pStack);
   connect(m_pSlider, &QSlider::valueChanged, this, &CTraceHistoryPane::OnSliderMoved);
   m_pDoc->AddView(this);

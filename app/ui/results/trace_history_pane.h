@@ -19,6 +19,9 @@ class CTraceStackListView;
 class CTraceHistoryPane : public QWidget, public CDocView {
   Q_OBJECT
  public:
+  // Entries of the stack that stay in sight however small the window.
+  static constexpr int kMinRows = 3;
+
   explicit CTraceHistoryPane(CKorvaneDoc* doc, QWidget* parent = nullptr);
   ~CTraceHistoryPane() override;
 

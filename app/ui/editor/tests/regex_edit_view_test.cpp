@@ -118,6 +118,9 @@ class RegexEditViewTest : public QObject {
     QCOMPARE(view->document()->availableUndoSteps(), steps);
     QVERIFY(!view->document()->isModified());
     QVERIFY(!view->IsEditPending());
+    // Typing is undone a word at a time: "a+)" began a step of its own after "(".
+    view->undo();
+    QCOMPARE(view->toPlainText(), QStringLiteral("("));
     view->undo();
 
     QCOMPARE(view->toPlainText(), QString());
