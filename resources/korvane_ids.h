@@ -648,3 +648,8 @@ inline constexpr int IDS_BREAK_CONDITION_HIT = 3479;
 inline constexpr int IDS_BREAK_CONDITION_PROMPT = 3480;
 inline constexpr int IDS_STEPS_ONE = 3481;                   // a count of one step
 inline constexpr int IDS_STEPS_MANY = 3482;                  // "%s" a grouped count of steps
+// Step counts of the direct search (every search that nothing traces) and what tells them apart.
+inline constexpr int IDS_DIRECT_STEPS_ONE = 3900;            // a count of one direct step
+inline constexpr int IDS_DIRECT_STEPS_MANY = 3901;           // "%s" a grouped count of direct steps
+inline constexpr int IDS_STEPS_TIP = 3902;                   // tool tip of the elapsed time and steps
+inline constexpr int IDS_TRACED_MODE_TIP = 3903;             // added to the Trace and Optimize mode tool tips

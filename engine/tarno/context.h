@@ -40,6 +40,7 @@ class ResultValues {
     return *this;
   }
   int GetSize() const { return m_nSize; }
+  const int* Values() const { return Data(); }  // GetSize() of them
   int& operator[](int i) { return Data()[i]; }
   int operator[](int i) const { return Data()[i]; }
   // Sets the size; new entries are left uninitialised.
@@ -266,12 +267,20 @@ class CMatchContext {
     m_nTick = m_nTickSpan;
   }
   // Element entries since ResetSteps (or the context's making).
-  unsigned long long Steps() const { return m_nStepsBefore + static_cast<unsigned long long>(m_nTickSpan - m_nTick); }
+  unsigned long long Steps() const {
+    return m_nStepsBefore + static_cast<unsigned long long>(static_cast<long long>(m_nTickSpan) - m_nTick);
+  }
   void Tick() {
     if (TARNO_UNLIKELY(--m_nTick < 0)) Poll();
   }
+  // `n` steps at once: the characters a counted repeat tested, so that a long run counts as what
+  // it costs and the poll comes as often as elsewhere.
+  void TickMany(int n) {
+    m_nTick -= n;  // no overflow: m_nTick >= 0 before, n >= 0
+    if (TARNO_UNLIKELY(m_nTick < 0)) Poll();
+  }
   TARNO_NOINLINE void Poll() {
-    m_nStepsBefore += static_cast<unsigned long long>(m_nTickSpan - m_nTick);
+    m_nStepsBefore += static_cast<unsigned long long>(static_cast<long long>(m_nTickSpan) - m_nTick);
     m_nTick = m_nTickSpan;
     if (m_pfnPoll) m_pfnPoll(this, m_pPollData);
   }

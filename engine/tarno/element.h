@@ -152,13 +152,17 @@ class TraceFrame {
 };
 #define TARNO_FRAME(retry) TraceFrame<CHART> tarno_frame_(ctx, this, retry)
 #define TARNO_RESULT(v) return (tarno_frame_.m_nOutcome = ((v) ? 1 : 0))
+#define TARNO_RUN_STEPS(n) ((void)(n))
 #elif TARNO_HOST
-// The untraced host build counts every entry as a step and polls now and then.
+// The untraced host build counts every entry as a step, and every character a counted repeat
+// tests (TARNO_RUN_STEPS), and polls now and then.
 #define TARNO_FRAME(retry) ctx->Tick()
 #define TARNO_RESULT(v) return ((v) ? 1 : 0)
+#define TARNO_RUN_STEPS(n) ctx->TickMany(n)
 #else
 #define TARNO_FRAME(retry) ((void)ctx)  // no frame: the context may then go unused
 #define TARNO_RESULT(v) return ((v) ? 1 : 0)
+#define TARNO_RUN_STEPS(n) ((void)(n))
 #endif
 
 // Composite elements count their nesting so that runaway recursion fails the attempt instead of

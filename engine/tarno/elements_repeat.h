@@ -211,6 +211,7 @@ class CGreedyElement : public CRepeatBase<CHART> {
     if (this->m_nFast) {
       long long max = static_cast<long long>(m_nMin) + m_nExtra;
       int run = this->CountRun(ctx, ctx->m_nCurrentPos, max > TARNO_INFINITE ? TARNO_INFINITE : static_cast<int>(max));
+      TARNO_RUN_STEPS(run);
       if (run < m_nMin) return 0;
       ctx->m_nCurrentPos += run * this->Dir();
       ctx->m_stack.Push(run - m_nMin);
@@ -433,6 +434,7 @@ class CReluctantElement : public CRepeatBase<CHART> {
     TARNO_FRAME(0);
 #if !TARNO_TRACE
     if (this->m_nFast) {
+      TARNO_RUN_STEPS(m_nMin);
       if (this->CountRun(ctx, ctx->m_nCurrentPos, m_nMin) < m_nMin) TARNO_RESULT(0);
       ctx->m_nCurrentPos += m_nMin * this->Dir();
       ctx->m_stack.Push(0);
@@ -510,6 +512,7 @@ class CFixedRepeatElement : public CRepeatBase<CHART> {
     TARNO_FRAME(0);
 #if !TARNO_TRACE
     if (this->m_nFast) {
+      TARNO_RUN_STEPS(m_nCount);
       if (this->CountRun(ctx, ctx->m_nCurrentPos, m_nCount) < m_nCount) TARNO_RESULT(0);
       ctx->m_nCurrentPos += m_nCount * this->Dir();
       TARNO_RESULT(1);
