@@ -13,6 +13,13 @@ namespace {
 // How often the direct search looks at the abort flag and moves the wait dialog's progress: every
 // so many steps (tens of microseconds of searching).
 const int kDirectPollSteps = 4096;
+// How long a direct search may run on the UI thread before the worker takes it over (2 ms, in the
+// clock's 100-ns units), and how many results Find All collects before it hands them to the list.
+const std::int64_t kInlineBudgetUnits = 20000;
+const size_t kResultBatch = 256;
+
+// Thrown by the poll when a direct search on the UI thread has used its budget.
+struct CInlineBudgetSpent {};
 const int kInitialWaitMs = 500;
 const int kContinueWaitMs = 10;
 const int kPollMs = 10;
@@ -83,6 +90,7 @@ void CKorvaneDoc::MoveSearchTo(bool traced) {
 
 void CKorvaneDoc::DirectPoll(void* user, int attemptStart, std::uint64_t) {
   CKorvaneDoc* doc = static_cast<CKorvaneDoc*>(user);
+  if (doc->m_bInline && CTimeStamps::Process().Now() >= doc->m_nInlineUntil) throw CInlineBudgetSpent();
   const int length = static_cast<int>(doc->m_subject.size());
   doc->m_nProgressPosition.store((doc->m_pattern.flags & RIGHTTOLEFT) ? length - attemptStart : attemptStart,
                                  std::memory_order_relaxed);
@@ -180,6 +188,21 @@ int CKorvaneDoc::RunJob(int kind, bool pauseAtStep, bool waitForIt) {
     m_nProgressCount = static_cast<int>(m_results.size());
     m_nProgressPosition = position;
   }
+  m_nJobStart = CTimeStamps::Process().Now();
+  m_nJobEnd = m_nJobStart;
+  // A direct search the user waits for starts on this thread: most end within the budget, and
+  // the hand-over to the worker and back costs more than they do. One that goes on longer stops
+  // at the start of its attempt and the worker takes it up from there.
+  if (waitForIt && !m_bJobTraced && kind != JOB_FAIL_POINT) {
+    m_bInline = true;
+    m_nInlineUntil = m_nJobStart + kInlineBudgetUnits;
+    const bool ended = RunBody();
+    m_bInline = false;
+    if (ended) {
+      FinishJob();
+      return WAIT_DONE;
+    }
+  }
   m_matchWorker.Run([this](void*) { JobBody(); }, nullptr);
   return waitForIt ? WaitForJob(kInitialWaitMs) : WAIT_TIMEOUT;
 }
@@ -237,10 +260,15 @@ void CKorvaneDoc::WaitDialogProgress(int* count, int* position, int* range) cons
 // Job bodies (match worker)
 
 void CKorvaneDoc::JobBody() {
-  // One clock for the whole job, pauses in the hook included (PauseInHook).
+  RunBody();
+  FinishJob();
+}
+
+// Runs the job on the calling thread: true when it ended (with an answer, aborted or at the
+// recursion guard), false when it ran out of the inline budget and stands where the worker can
+// take it up again.
+bool CKorvaneDoc::RunBody() {
   const CTimeStamps& clock = CTimeStamps::Process();
-  m_nJobStart = clock.Now();
-  m_nJobEnd = m_nJobStart;
   try {
     if (m_nJobKind == JOB_FAIL_POINT)
       FailPointJobBody();
@@ -248,6 +276,8 @@ void CKorvaneDoc::JobBody() {
       TracedJobBody();
     else
       DirectJobBody();
+  } catch (const CInlineBudgetSpent&) {
+    return false;
   } catch (const std::bad_alloc&) {
     // Out of memory for the stacks: end the search as the recursion guard does.
     m_bStackOverflow = true;
@@ -272,6 +302,11 @@ void CKorvaneDoc::JobBody() {
       m_nJobEnd = clock.Now();  // Find All's total time runs up to the abort
     }
   }
+  return true;
+}
+
+// The end of a job, on the thread that ran its last part.
+void CKorvaneDoc::FinishJob() {
   m_dTotalElapsed = CTimeStamps::ElapsedSeconds(m_nJobStart, m_nJobEnd);
   std::lock_guard<std::mutex> lock(m_dialogLock);
   m_bDone = true;
@@ -329,7 +364,8 @@ void CKorvaneDoc::TracedJobBody() {
 }
 
 // The direct search gives the same matches; it cannot pause, and ends without an answer where
-// the traced search's recursion guard would fire.
+// the traced search's recursion guard would fire. Find All hands its results to the list in
+// batches, so that a search with many matches takes the list's lock once per batch.
 void CKorvaneDoc::DirectJobBody() {
   const CTimeStamps& clock = CTimeStamps::Process();
   m_direct.SetPoll(&CKorvaneDoc::DirectPoll, this, kDirectPollSteps);
@@ -342,13 +378,45 @@ void CKorvaneDoc::DirectJobBody() {
     StoreStep(h, clock.Now(), false);
     return;
   }
-  for (;;) {
-    SearchHit hit = m_direct.Next();
-    if (hit.HitNestingLimit()) throw CMatchBreak(CMatchBreak::RECURSION_LIMIT);
-    const std::int64_t now = clock.Now();
-    const bool matched = hit.IsMatched() != 0;
-    StoreStep(matched ? m_store.Add(hit) : NotMatchedSentinel(), now, true);
-    if (!matched) break;
+  const bool rtl = (m_pattern.flags & RIGHTTOLEFT) != 0;
+  const int length = static_cast<int>(m_subject.size());
+  std::vector<MatchHandle> batch;
+  batch.reserve(kResultBatch);
+  // The batch goes to the list; its newest result becomes the current and last one.
+  auto flush = [&] {
+    if (batch.empty()) return;
+    const MatchHandle& newest = batch.back();
+    const int position = rtl ? length - newest->result.GetStart() : newest->result.GetEnd();
+    std::lock_guard<std::mutex> lock(m_resultsMutex);
+    m_currentResult = newest;
+    m_lastResult = newest;
+    int index = static_cast<int>(m_results.size());
+    for (MatchHandle& h : batch) {
+      h->sequence = 10 * index++;
+      m_results.push_back(std::move(h));
+    }
+    batch.clear();
+    m_nProgressCount.store(index, std::memory_order_relaxed);
+    m_nProgressPosition.store(position, std::memory_order_relaxed);
+  };
+  try {
+    for (;;) {
+      SearchHit hit = m_direct.Next();
+      if (hit.HitNestingLimit()) throw CMatchBreak(CMatchBreak::RECURSION_LIMIT);
+      const std::int64_t now = clock.Now();
+      const bool matched = hit.IsMatched() != 0;
+      MatchHandle h = matched ? m_store.Add(hit) : NotMatchedSentinel();
+      h->elapsed = CTimeStamps::ElapsedSeconds(m_nJobEnd, now);
+      h->steps = TakeJobSteps();
+      h->traced = 0;
+      m_nJobEnd = now;
+      batch.push_back(std::move(h));
+      if (!matched || batch.size() == kResultBatch) flush();
+      if (!matched) break;
+    }
+  } catch (...) {
+    flush();  // what was found stands, whatever stopped the search
+    throw;
   }
 }
 

@@ -533,6 +533,8 @@ class CKorvaneDoc {
   int RunJob(int kind, bool pauseAtStep, bool waitForIt);
   int WaitForJob(int initialMs);
   void JobBody();
+  bool RunBody();
+  void FinishJob();
   void TracedJobBody();
   void DirectJobBody();
   unsigned TakeJobSteps();
@@ -646,6 +648,10 @@ class CKorvaneDoc {
   // that elapsed times count the search's running time alone.
   std::int64_t m_nJobStart = 0;
   std::int64_t m_nJobEnd = 0;
+  // A direct search starts on the UI thread (RunJob) until this stamp: m_bInline is set and
+  // cleared by the UI thread around that part, and read by the poll on the thread that searches.
+  bool m_bInline = false;
+  std::int64_t m_nInlineUntil = 0;
   std::atomic<bool> m_bAbort{false};         // set by the UI and the check, read by the hook at every entry
   std::atomic<bool> m_bPauseAtStep{false};   // set by the UI and the wait dialog, read by the hook at every exit
   // The worker is blocked in the hook: set by the worker (after it wrote m_traceStep, before it
