@@ -688,3 +688,8 @@ inline constexpr int IDS_TIP_RUN_TO_BACKTRACK_OF = 3963;       // "%s" the targe
 inline constexpr int IDS_PROMPT_RUN_TO_FAILURE_OF = 3964;      // "%s" the target element's text
 inline constexpr int IDS_PROMPT_RUN_TO_BACKTRACK_OF = 3965;    // "%s" the target element's text
 inline constexpr int ID_VIEW_STACK = 32886;
+// Step counts of the direct search (every search that nothing traces) and what tells them apart.
+inline constexpr int IDS_DIRECT_STEPS_ONE = 3900;            // a count of one direct step
+inline constexpr int IDS_DIRECT_STEPS_MANY = 3901;           // "%s" a grouped count of direct steps
+inline constexpr int IDS_STEPS_TIP = 3902;                   // tool tip of the elapsed time and steps
+inline constexpr int IDS_TRACED_MODE_TIP = 3903;             // added to the Trace and Optimize mode tool tips

@@ -10,6 +10,16 @@
 #include "stringtable.h"
 
 namespace {
+// How often the direct search looks at the abort flag and moves the wait dialog's progress: every
+// so many steps (tens of microseconds of searching).
+const int kDirectPollSteps = 4096;
+// How long a direct search may run on the UI thread before the worker takes it over (2 ms, in the
+// clock's 100-ns units), and how many results Find All collects before it hands them to the list.
+const std::int64_t kInlineBudgetUnits = 20000;
+const size_t kResultBatch = 256;
+
+// Thrown by the poll when a direct search on the UI thread has used its budget.
+struct CInlineBudgetSpent {};
 const int kInitialWaitMs = 500;
 const int kContinueWaitMs = 10;
 const int kPollMs = 10;
@@ -28,7 +38,64 @@ class CWaitScope {
  private:
   int* m_pDepth;
 };
+
+SearchPosition TracedPosition(const HostContext& c) {
+  SearchPosition p;
+  p.position = c.m_nCurrentPos;
+  p.lastMatchEnd = c.m_nLastMatchEnd;
+  p.previousLastMatchEnd = c.m_nPrevLastMatchEnd;
+  p.matchBound = c.m_nMatchBound;
+  p.cutShort = c.m_nStatus != MATCH_COMPLETE;
+  return p;
+}
+
+void SetTracedPosition(HostContext& c, const SearchPosition& p) {
+  c.m_nCurrentPos = p.position;
+  c.m_nBeginPos = p.position;
+  c.m_nLastMatchEnd = p.lastMatchEnd;
+  c.m_nPrevLastMatchEnd = p.previousLastMatchEnd;
+  c.m_nMatchBound = p.matchBound;
+  c.m_nStatus = p.cutShort ? MATCH_NESTING_LIMIT : MATCH_COMPLETE;
+}
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The two searches
+
+bool CKorvaneDoc::SearchesTraced() const {
+  return m_nMode == MODE_TRACE || m_nMode == MODE_OPTIMIZE || m_bClassic;
+}
+
+// The direct search's root for `root` of the traced graph: -1 for the whole pattern, else the
+// element's pool index, which stands for the same element when the two graphs are the same.
+bool CKorvaneDoc::DirectRootFor(const HostElement* root, int* index) const {
+  if (!root || root == m_pattern.compiled.GetRoot()) {
+    *index = -1;
+    return true;
+  }
+  if (!m_pattern.sameGraph || root->m_nPoolIndex < 0) return false;
+  *index = root->m_nPoolIndex;
+  return true;
+}
+
+// Before a job: the context that runs it takes the search over from the one that ran the last
+// job, at the position the next match depends on.
+void CKorvaneDoc::MoveSearchTo(bool traced) {
+  if (m_nLive == LIVE_BOTH || m_nLive == (traced ? LIVE_TRACED : LIVE_DIRECT)) return;
+  if (traced)
+    SetTracedPosition(m_ctx, m_direct.Position());
+  else
+    m_direct.SetPosition(TracedPosition(m_ctx));
+}
+
+void CKorvaneDoc::DirectPoll(void* user, int attemptStart, std::uint64_t) {
+  CKorvaneDoc* doc = static_cast<CKorvaneDoc*>(user);
+  if (doc->m_bInline && CTimeStamps::Process().Now() >= doc->m_nInlineUntil) throw CInlineBudgetSpent();
+  const int length = static_cast<int>(doc->m_subject.size());
+  doc->m_nProgressPosition.store((doc->m_pattern.flags & RIGHTTOLEFT) ? length - attemptStart : attemptStart,
+                                 std::memory_order_relaxed);
+  if (doc->m_bAbort.load(std::memory_order_relaxed)) throw CMatchBreak(CMatchBreak::ABORTED);
+}
 
 const HostElement* CKorvaneDoc::MatchRoot() const {
   if (m_bOnlyCurrentNode && m_pCurrentElement && m_pCurrentElement->m_nKind != ELEMENT_EMPTY) return m_pCurrentElement;
@@ -37,7 +104,15 @@ const HostElement* CKorvaneDoc::MatchRoot() const {
 
 void CKorvaneDoc::PrepareFreshSearch() {
   m_pJobRoot = MatchRoot();
+  // Both searches start here; whichever runs first goes on from here, and the other takes over
+  // from where it stood (MoveSearchTo).
   m_pattern.compiled.PrepareMatch(m_subject.data(), static_cast<int>(m_subject.size()), m_nStartPoint, &m_ctx);
+  m_direct.Prepare(m_pattern.direct, m_subject.data(), static_cast<int>(m_subject.size()), m_nStartPoint);
+  // The direct search stops where the traced one's recursion guard would (its nesting counts
+  // the composite elements under way, the trace depth those and the element entered).
+  m_direct.SetMaxNesting(RecursionLimit() - 1);
+  m_nLive = LIVE_BOTH;
+  m_nDirectStepsTaken = 0;
   m_store.Clear();  // a new search starts a block of its own
   m_steps.Clear();
   ClearHistory();
@@ -81,12 +156,25 @@ int CKorvaneDoc::RunJob(int kind, bool pauseAtStep, bool waitForIt) {
   m_pausedEvent.Reset();
   m_resumeEvent.Reset();
   m_bPauseAtStep = pauseAtStep;
+  if (!m_pJobRoot) m_pJobRoot = MatchRoot();
+  // The path: traced where the trace is shown or counted, direct otherwise. The fail-point check
+  // starts direct and traces only a search that finds nothing.
+  int directRoot = -1;
+  const bool directRootKnown = DirectRootFor(m_pJobRoot, &directRoot);
+  m_bJobTraced = pauseAtStep || SearchesTraced() || !directRootKnown;
+  if (kind == JOB_FAIL_POINT && m_bJobTraced) kind = JOB_FIND;
+  if (!m_bJobTraced) {
+    m_nDirectRoot = directRoot;
+    m_direct.SetRoot(directRoot);
+  }
+  MoveSearchTo(m_bJobTraced);
+  m_nLive = m_bJobTraced ? LIVE_TRACED : LIVE_DIRECT;
+  m_bStepsTraced = m_bJobTraced;
   m_nJobKind = kind;
   m_bJobIsBackground = !waitForIt;
   m_bRecordHistory = waitForIt && m_nMode == MODE_TRACE;
   ArmStops(waitForIt && m_nMode == MODE_TRACE);
   m_nViewIndex = -1;
-  if (!m_pJobRoot) m_pJobRoot = MatchRoot();
   // The wait dialog starts from where this search stands: the entries found so far and the end
   // of the last one (its start, counted from the text end, right to left), else nothing.
   {
@@ -99,6 +187,21 @@ int CKorvaneDoc::RunJob(int kind, bool pauseAtStep, bool waitForIt) {
     }
     m_nProgressCount = static_cast<int>(m_results.size());
     m_nProgressPosition = position;
+  }
+  m_nJobStart = CTimeStamps::Process().Now();
+  m_nJobEnd = m_nJobStart;
+  // A direct search the user waits for starts on this thread: most end within the budget, and
+  // the hand-over to the worker and back costs more than they do. One that goes on longer stops
+  // at the start of its attempt and the worker takes it up from there.
+  if (waitForIt && !m_bJobTraced && kind != JOB_FAIL_POINT) {
+    m_bInline = true;
+    m_nInlineUntil = m_nJobStart + kInlineBudgetUnits;
+    const bool ended = RunBody();
+    m_bInline = false;
+    if (ended) {
+      FinishJob();
+      return WAIT_DONE;
+    }
   }
   m_matchWorker.Run([this](void*) { JobBody(); }, nullptr);
   return waitForIt ? WaitForJob(kInitialWaitMs) : WAIT_TIMEOUT;
@@ -157,70 +260,187 @@ void CKorvaneDoc::WaitDialogProgress(int* count, int* position, int* range) cons
 // Job bodies (match worker)
 
 void CKorvaneDoc::JobBody() {
-  const CTimeStamps clock;
-  const std::int64_t start = clock.Now();
-  const bool rtl = (m_pattern.flags & RIGHTTOLEFT) != 0;
-  const int length = static_cast<int>(m_subject.size());
-  std::int64_t previous = start;
+  RunBody();
+  FinishJob();
+}
+
+// Runs the job on the calling thread: true when it ended (with an answer, aborted or at the
+// recursion guard), false when it ran out of the inline budget and stands where the worker can
+// take it up again.
+bool CKorvaneDoc::RunBody() {
+  const CTimeStamps& clock = CTimeStamps::Process();
   try {
-    if (m_nJobKind == JOB_FIND) {
-      SetLastResult(NewMatchRecord());
-      MatchHandle h = NewMatchRecord();
-      h->result = m_pattern.compiled.Match(&m_ctx, m_pJobRoot);
-      h->elapsed = CTimeStamps::ElapsedSeconds(start, clock.Now());
-      h->steps = m_steps.TakeSinceMark();
-      std::lock_guard<std::mutex> lock(m_resultsMutex);
-      m_currentResult = h;
-      m_lastResult = h;
-    } else {
-      for (;;) {
-        SetLastResult(NewMatchRecord());
-        MatchResult found = m_pattern.compiled.Match(&m_ctx, m_pJobRoot);
-        std::int64_t now = clock.Now();
-        const bool matched = found.IsMatched() != 0;
-        MatchHandle h = matched ? m_store.Add(found) : NotMatchedSentinel();
-        h->elapsed = CTimeStamps::ElapsedSeconds(previous, now);
-        h->steps = m_steps.TakeSinceMark();
-        previous = now;
-        {
-          std::lock_guard<std::mutex> lock(m_resultsMutex);
-          m_currentResult = h;
-          m_lastResult = h;
-          h->sequence = 10 * static_cast<int>(m_results.size());
-          m_results.push_back(h);
-        }
-        m_nProgressCount = m_nProgressCount + 1;
-        m_nProgressPosition = rtl ? length - h->result.GetStart() : h->result.GetEnd();
-        if (!matched) break;
-      }
-    }
+    if (m_nJobKind == JOB_FAIL_POINT)
+      FailPointJobBody();
+    else if (m_bJobTraced)
+      TracedJobBody();
+    else
+      DirectJobBody();
+  } catch (const CInlineBudgetSpent&) {
+    return false;
   } catch (const std::bad_alloc&) {
     // Out of memory for the stacks: end the search as the recursion guard does.
     m_bStackOverflow = true;
     std::lock_guard<std::mutex> lock(m_resultsMutex);
     m_currentResult = NewMatchRecord();
-    m_currentResult->steps = m_steps.TakeSinceMark();
+    m_currentResult->steps = TakeJobSteps();
     m_lastResult = m_currentResult;
   } catch (const CMatchBreak& b) {
     std::lock_guard<std::mutex> lock(m_resultsMutex);
     if (b.reason == CMatchBreak::RECURSION_LIMIT) {
+      m_bStackOverflow = true;
       m_currentResult = NewMatchRecord();
-      m_currentResult->steps = m_steps.TakeSinceMark();
+      m_currentResult->steps = TakeJobSteps();
+      m_currentResult->traced = m_bJobTraced ? 1 : 0;
       m_lastResult = m_currentResult;
     } else {
       // The steps of the broken-off search are its own, not the next result's.
       m_lastResult = NewMatchRecord();
-      m_lastResult->steps = m_steps.TakeSinceMark();
+      m_lastResult->steps = TakeJobSteps();
+      m_lastResult->traced = m_bJobTraced ? 1 : 0;
       m_failPoint.failElement = nullptr;
-      previous = clock.Now();  // Find All's total time runs up to the abort
+      m_nJobEnd = clock.Now();  // Find All's total time runs up to the abort
     }
   }
-  m_dTotalElapsed = CTimeStamps::ElapsedSeconds(start, previous);
+  return true;
+}
+
+// The end of a job, on the thread that ran its last part.
+void CKorvaneDoc::FinishJob() {
+  m_dTotalElapsed = CTimeStamps::ElapsedSeconds(m_nJobStart, m_nJobEnd);
   std::lock_guard<std::mutex> lock(m_dialogLock);
   m_bDone = true;
   if (m_bDialogOpen && m_pUi) m_pUi->CloseWaitDialog();
   m_matchWorker.ClearBusy();
   m_doneEvent.Set();
+}
+
+// The steps since the last result, from the search that runs the job (match worker).
+unsigned CKorvaneDoc::TakeJobSteps() {
+  if (!m_bJobTraced) {
+    const std::uint64_t now = m_direct.Steps();
+    m_steps.Add(now - m_nDirectStepsTaken);
+    m_nDirectStepsTaken = now;
+  }
+  return m_steps.TakeSinceMark();
+}
+
+// Stores one search step's result (match worker): as the current and last result, and in Find
+// All also in the results list, which the UI thread may read meanwhile.
+void CKorvaneDoc::StoreStep(const MatchHandle& h, std::int64_t now, bool listed) {
+  const bool rtl = (m_pattern.flags & RIGHTTOLEFT) != 0;
+  h->elapsed = CTimeStamps::ElapsedSeconds(m_nJobEnd, now);
+  h->steps = TakeJobSteps();
+  h->traced = m_bJobTraced ? 1 : 0;
+  m_nJobEnd = now;
+  std::lock_guard<std::mutex> lock(m_resultsMutex);
+  m_currentResult = h;
+  m_lastResult = h;
+  if (!listed) return;
+  h->sequence = 10 * static_cast<int>(m_results.size());
+  m_results.push_back(h);
+  m_nProgressCount.store(static_cast<int>(m_results.size()), std::memory_order_relaxed);
+  m_nProgressPosition.store(rtl ? static_cast<int>(m_subject.size()) - h->result.GetStart() : h->result.GetEnd(),
+                            std::memory_order_relaxed);
+}
+
+void CKorvaneDoc::TracedJobBody() {
+  const CTimeStamps& clock = CTimeStamps::Process();
+  if (m_nJobKind == JOB_FIND) {
+    SetLastResult(NewMatchRecord());
+    MatchHandle h = NewMatchRecord();
+    h->result = m_pattern.compiled.Match(&m_ctx, m_pJobRoot);
+    StoreStep(h, clock.Now(), false);
+    return;
+  }
+  for (;;) {
+    SetLastResult(NewMatchRecord());
+    MatchResult found = m_pattern.compiled.Match(&m_ctx, m_pJobRoot);
+    const std::int64_t now = clock.Now();
+    const bool matched = found.IsMatched() != 0;
+    StoreStep(matched ? m_store.Add(found) : NotMatchedSentinel(), now, true);
+    if (!matched) break;
+  }
+}
+
+// The direct search gives the same matches; it cannot pause, and ends without an answer where
+// the traced search's recursion guard would fire. Find All hands its results to the list in
+// batches, so that a search with many matches takes the list's lock once per batch.
+void CKorvaneDoc::DirectJobBody() {
+  const CTimeStamps& clock = CTimeStamps::Process();
+  m_direct.SetPoll(&CKorvaneDoc::DirectPoll, this, kDirectPollSteps);
+  if (m_nJobKind == JOB_FIND) {
+    SetLastResult(NewMatchRecord());
+    SearchHit hit = m_direct.Next();
+    if (hit.HitNestingLimit()) throw CMatchBreak(CMatchBreak::RECURSION_LIMIT);
+    MatchHandle h = NewMatchRecord();
+    h->result.Assign(hit, nullptr);
+    StoreStep(h, clock.Now(), false);
+    return;
+  }
+  const bool rtl = (m_pattern.flags & RIGHTTOLEFT) != 0;
+  const int length = static_cast<int>(m_subject.size());
+  std::vector<MatchHandle> batch;
+  batch.reserve(kResultBatch);
+  // The batch goes to the list; its newest result becomes the current and last one.
+  auto flush = [&] {
+    if (batch.empty()) return;
+    const MatchHandle& newest = batch.back();
+    const int position = rtl ? length - newest->result.GetStart() : newest->result.GetEnd();
+    std::lock_guard<std::mutex> lock(m_resultsMutex);
+    m_currentResult = newest;
+    m_lastResult = newest;
+    int index = static_cast<int>(m_results.size());
+    for (MatchHandle& h : batch) {
+      h->sequence = 10 * index++;
+      m_results.push_back(std::move(h));
+    }
+    batch.clear();
+    m_nProgressCount.store(index, std::memory_order_relaxed);
+    m_nProgressPosition.store(position, std::memory_order_relaxed);
+  };
+  try {
+    for (;;) {
+      SearchHit hit = m_direct.Next();
+      if (hit.HitNestingLimit()) throw CMatchBreak(CMatchBreak::RECURSION_LIMIT);
+      const std::int64_t now = clock.Now();
+      const bool matched = hit.IsMatched() != 0;
+      MatchHandle h = matched ? m_store.Add(hit) : NotMatchedSentinel();
+      h->elapsed = CTimeStamps::ElapsedSeconds(m_nJobEnd, now);
+      h->steps = TakeJobSteps();
+      h->traced = 0;
+      m_nJobEnd = now;
+      batch.push_back(std::move(h));
+      if (!matched || batch.size() == kResultBatch) flush();
+      if (!matched) break;
+    }
+  } catch (...) {
+    flush();  // what was found stands, whatever stopped the search
+    throw;
+  }
+}
+
+// The fail point is shown only for a search that finds nothing. The direct search answers
+// whether it finds anything; only when it does not, the traced search goes over the same
+// attempts again and tracks how far they got (the trace hook's fail-point tracking).
+void CKorvaneDoc::FailPointJobBody() {
+  const CTimeStamps& clock = CTimeStamps::Process();
+  m_direct.SetPoll(&CKorvaneDoc::DirectPoll, this, kDirectPollSteps);
+  SetLastResult(NewMatchRecord());
+  SearchHit hit = m_direct.Next();
+  if (hit.IsMatched() || hit.HitNestingLimit()) {
+    if (hit.HitNestingLimit()) throw CMatchBreak(CMatchBreak::RECURSION_LIMIT);
+    MatchHandle h = NewMatchRecord();
+    h->result.Assign(hit, nullptr);
+    StoreStep(h, clock.Now(), false);
+    return;
+  }
+  m_bJobTraced = true;
+  m_nLive = LIVE_TRACED;
+  m_pattern.compiled.PrepareMatch(m_subject.data(), static_cast<int>(m_subject.size()), m_nStartPoint, &m_ctx);
+  MatchHandle h = NewMatchRecord();
+  h->result = m_pattern.compiled.Match(&m_ctx, m_pJobRoot);
+  StoreStep(h, clock.Now(), false);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -276,13 +496,13 @@ void CKorvaneDoc::ShowFindAllMessage() {
 // The second line of Find All's message: the steps of the whole search and, when it found
 // anything, its costliest match (numbered from 1 as the status bar numbers results).
 QString CKorvaneDoc::FindAllStepsLine() const {
-  const QString total = StepsPhrase(m_steps.Total());
+  const QString total = StepsPhrase(m_steps.Total(), m_bStepsTraced);
   const int best = MostExpensiveResult();
   if (best < 0) return CStringTable::FormatStrings(CStringTable::Str(IDS_MSG_STEPS_TOTAL), {total});
   const MatchHandle h = GetResult(best);
   return CStringTable::FormatStrings(CStringTable::Str(IDS_MSG_FIND_ALL_STEPS),
                                      {total, QString::number(best + 1), QString::number(h->result.GetStart()),
-                                      StepsPhrase(h->steps)});
+                                      StepsPhrase(h->steps, h->traced != 0)});
 }
 
 void CKorvaneDoc::PresentSingleStep(bool fresh, bool messages) {

@@ -6,6 +6,7 @@
 
 #include "app/document/korvane_doc.h"
 #include "platform/profile.h"
+#include "platform/time_stamps.h"
 
 namespace {
 
@@ -157,8 +158,17 @@ void CKorvaneDoc::TraceHookProc(int event, HostContext* ctx, const HostElement* 
                                 const TraceStackEntry<unsigned short>* stack, int depth, void* user) {
   CKorvaneDoc* doc = static_cast<CKorvaneDoc*>(user);
   if (event == TRACE_ENTER) {
-    // The root's first entry at the bottom of the stack begins an attempt.
-    doc->m_steps.Count(depth == 1 && !stack[0].retry ? stack[0].entryPos : -1);
+    // The root's first entry at the bottom of the stack begins an attempt, which the wait
+    // dialog's progress shows.
+    if (depth == 1 && !stack[0].retry) {
+      const int at = stack[0].entryPos;
+      doc->m_steps.Count(at);
+      doc->m_nProgressPosition.store(
+          (doc->m_pattern.flags & RIGHTTOLEFT) ? static_cast<int>(doc->m_subject.size()) - at : at,
+          std::memory_order_relaxed);
+    } else {
+      doc->m_steps.Count(-1);
+    }
     if (doc->m_bAbort.load(std::memory_order_relaxed)) throw CMatchBreak(CMatchBreak::ABORTED);
     if (depth > RecursionLimit() && ctx->m_nLength >= 0) {
       // The message is shown by the UI thread once the job has ended.
@@ -243,6 +253,8 @@ void CKorvaneDoc::TrackFailPoint(HostContext* ctx, const HostElement* element, i
 
 // Blocks the worker at `t` until the UI resumes it.
 void CKorvaneDoc::PauseInHook(const TraceStep& t) {
+  // The time spent paused is the user's, not the search's: the job's clock skips it.
+  const std::int64_t pausedAt = CTimeStamps::Process().Now();
   m_traceStep = t;
   {
     std::lock_guard<std::mutex> lock(m_dialogLock);
@@ -252,6 +264,9 @@ void CKorvaneDoc::PauseInHook(const TraceStep& t) {
   m_pausedEvent.Set();
   m_resumeEvent.Wait();  // whoever sets it has cleared m_bPaused first (ResumeWorker)
   m_resumeEvent.Reset();
+  const std::int64_t paused = CTimeStamps::Process().Now() - pausedAt;
+  m_nJobStart += paused;
+  m_nJobEnd += paused;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -318,7 +333,7 @@ void CKorvaneDoc::StartBackgroundCheck() {
   m_backgroundDoneEvent.Reset();
   m_bBackgroundPending = false;
   m_bCheckGaveUp = false;
-  RunJob(JOB_FIND, false, false);
+  RunJob(JOB_FAIL_POINT, false, false);
   m_backgroundWorker.Run([this](void*) { BackgroundBody(); }, nullptr);
 }
 

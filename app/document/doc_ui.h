@@ -41,9 +41,11 @@ class IDocumentUi {
   virtual void PostCommand(int id) = 0;
   // Status-bar panes: elapsed seconds (negative clears) and "i of n results".
   virtual void ShowElapsedTime(double seconds) = 0;
-  // The elapsed time with the steps the search took; a UI that shows no steps shows the time.
-  virtual void ShowElapsedTimeAndSteps(double seconds, unsigned long long steps) {
+  // The elapsed time with the steps the search took, counted by the traced search or the direct
+  // one (step_counts.h); a UI that shows no steps shows the time.
+  virtual void ShowElapsedTimeAndSteps(double seconds, unsigned long long steps, bool traced) {
     (void)steps;
+    (void)traced;
     ShowElapsedTime(seconds);
   }
   virtual void ShowResultPosition(int index, int count) = 0;

@@ -65,7 +65,9 @@ void CKorvaneDoc::Notify(CDocView* sender, int hint) {
   UpdateAllViews(sender, hint);
   if ((hint & HINT_RESULTS) && m_pUi) {
     MatchHandle last = GetLastResult();
-    m_pUi->ShowElapsedTimeAndSteps(last->elapsed, ShownSteps());
+    bool traced = true;
+    const std::uint64_t steps = ShownSteps(&traced);
+    m_pUi->ShowElapsedTimeAndSteps(last->elapsed, steps, traced);
     m_pUi->ShowResultPosition(last->sequence / 10 + 1, RealMatchCount());
   }
   if (hint & HINT_CLIPS) ShowClipsNotice();
@@ -76,8 +78,20 @@ void CKorvaneDoc::Notify(CDocView* sender, int hint) {
 
 void CKorvaneDoc::Recompile() {
   PatternState& p = m_pattern;
-  p.compiled.Compile(p.pattern.data(), static_cast<int>(p.pattern.size()), p.flags);
+  const int length = static_cast<int>(p.pattern.size());
+  p.compiled.Compile(p.pattern.data(), length, p.flags);
   p.compiled.SetStartPointOnly(p.startPointOnly);
+  p.direct.Compile(p.pattern.data(), length, p.flags);
+  p.direct.SetStartPointOnly(p.startPointOnly);
+  // The two builds make the same graph from the same text; should they ever not, a search from
+  // one element of it (Only Current Node) stays on the traced path.
+  p.sameGraph = p.direct.ElementCount() == p.compiled.GetElementCount();
+  for (int i = 0; p.sameGraph && i < p.compiled.GetElementCount(); ++i) {
+    const HostElement* e = p.compiled.GetElement(i);
+    int kind = 0, start = 0, end = 0;
+    p.sameGraph = p.direct.ElementAt(i, &kind, &start, &end) && kind == e->m_nKind && start == e->m_nStart &&
+                  end == e->m_nEnd;
+  }
   p.records.Build(p.compiled, p.pattern.data(), static_cast<int>(p.pattern.size()));
   p.explanation.Build(p.records, p.flags);
   RankElements();
@@ -196,9 +210,14 @@ MatchHandle CKorvaneDoc::NotMatchedSentinel() const {
   return h;
 }
 
-std::uint64_t CKorvaneDoc::ShownSteps() const {
-  if (IsPaused()) return m_steps.SinceMark();
-  return GetLastResult()->steps;
+std::uint64_t CKorvaneDoc::ShownSteps(bool* traced) const {
+  if (IsPaused()) {
+    if (traced) *traced = true;
+    return m_steps.SinceMark();
+  }
+  const MatchHandle last = GetLastResult();
+  if (traced) *traced = last->traced != 0;
+  return last->steps;
 }
 
 int CKorvaneDoc::MostExpensiveResult() const {
@@ -519,6 +538,7 @@ bool CKorvaneDoc::OnCommand(int id) {
       m_bOnlyStartPoint = !m_bOnlyStartPoint;
       m_pattern.startPointOnly = m_bOnlyStartPoint;
       m_pattern.compiled.SetStartPointOnly(m_bOnlyStartPoint);
+      m_pattern.direct.SetStartPointOnly(m_bOnlyStartPoint);
       Notify(nullptr, 0x81E32);
       return true;
     case CMD_LOCATE_FAIL_POINT:

@@ -25,6 +25,7 @@
 #include "app/document/doc_ui.h"
 #include "app/document/element_records.h"
 #include "app/document/explanation.h"
+#include "app/document/fast_search.h"
 #include "app/document/match_record.h"
 #include "app/document/replace_result.h"
 #include "app/document/snapshot.h"
@@ -112,6 +113,11 @@ struct PatternState {
   std::vector<unsigned short> pattern;
   int flags = 0;
   HostRegexp compiled;
+  // The same pattern for the direct search (fast_search.h), compiled with it. `sameGraph` says
+  // that its element graph is `compiled`'s element for element (kind and span at every pool
+  // index), so that an element of one stands for the same element of the other.
+  CFastPattern direct;
+  bool sameGraph = false;
   CElementTree records;
   CExplanation explanation;  // the sentences over `records`, rebuilt with them
   // Rank of each element (by pool index) in the order a match walks the pattern: a composite
@@ -247,6 +253,13 @@ class CKorvaneDoc {
   void Clear();
   void Reset();
 
+  // --- the two searches ---
+  // Whether the next search is traced (the trace hook on every element entry and exit: history,
+  // pauses, breakpoints, run counters, fail-point tracking, classic step counts) or direct (the
+  // engine's untraced build, fast_search.h): traced in Trace and Optimize modes, with classic
+  // backtracking, and for Step; direct otherwise. Both give the same matches and groups.
+  bool SearchesTraced() const;
+
   // --- results (UI thread; safe while a job runs) ---
   int GetResultCount() const;
   MatchHandle GetResult(int index) const;
@@ -328,8 +341,10 @@ class CKorvaneDoc {
   // and what each result cost (MatchRecord::steps). Only while IsPaused() or no job runs.
   const CStepCounter& GetStepCounter() const { return m_steps; }
   // The steps the status bar shows: while a search is paused, those of the step under way;
-  // else those of the shown result.
-  std::uint64_t ShownSteps() const;
+  // else those of the shown result. `traced`, when given, receives which search counted them.
+  std::uint64_t ShownSteps(bool* traced = nullptr) const;
+  // Whether the current search's counts come from the traced search (Find All's message).
+  bool StepsAreTraced() const { return m_bStepsTraced; }
   // The index in the results list of the match that cost the most steps (the first of equals),
   // or -1 when the list holds no match.
   int MostExpensiveResult() const;
@@ -478,7 +493,10 @@ class CKorvaneDoc {
 
  private:
   friend struct DocTraceAccess;
-  enum { JOB_FIND = 1, JOB_FIND_ALL = 2 };
+  enum { JOB_FIND = 1, JOB_FIND_ALL = 2, JOB_FAIL_POINT = 3 };
+  // Which search context holds the search under way: both (freshly prepared, nothing found
+  // yet), the traced one (m_ctx) or the direct one (m_direct).
+  enum { LIVE_BOTH = 0, LIVE_TRACED = 1, LIVE_DIRECT = 2 };
   enum { WAIT_DONE = 0, WAIT_PAUSED = 1, WAIT_TIMEOUT = -1 };
 
   void Recompile();
@@ -521,6 +539,19 @@ class CKorvaneDoc {
   int RunJob(int kind, bool pauseAtStep, bool waitForIt);
   int WaitForJob(int initialMs);
   void JobBody();
+  bool RunBody();
+  void FinishJob();
+  void TracedJobBody();
+  void DirectJobBody();
+  unsigned TakeJobSteps();
+  void StoreStep(const MatchHandle& h, std::int64_t now, bool listed);
+  // The fail-point check's job: the direct search's first step, and only when it finds nothing,
+  // the traced search that locates where the pattern fails.
+  void FailPointJobBody();
+  // Hands the search under way to the context of the path about to run it.
+  void MoveSearchTo(bool traced);
+  bool DirectRootFor(const HostElement* root, int* index) const;
+  static void DirectPoll(void* user, int attemptStart, std::uint64_t steps);
   void PresentSingleStep(bool fresh, bool messages);
   void PresentFindAll();
   void ShowFindAllMessage();
@@ -598,6 +629,16 @@ class CKorvaneDoc {
   // the match worker during a job; read by the UI only while the job is paused or done.
   HostContext m_ctx;
   const HostElement* m_pJobRoot = nullptr;  // written by the UI before a job, read by the worker
+  // The direct search, and which context holds the search under way (LIVE_...): written by the
+  // UI thread while no job runs and by the match worker during a job, like m_ctx. The job's
+  // path (m_bJobTraced) and the direct search's root (m_nDirectRoot, -1: the pattern's) are set
+  // by the UI before the job starts.
+  CFastSearch m_direct;
+  int m_nLive = LIVE_BOTH;
+  bool m_bJobTraced = true;
+  int m_nDirectRoot = -1;
+  std::uint64_t m_nDirectStepsTaken = 0;  // the direct search's steps already in m_steps
+  bool m_bStepsTraced = true;             // the current search's counts are the traced search's
 
   // Results. Written by the match worker during a job and by the UI otherwise; guarded by
   // m_resultsMutex for readers on the UI thread while a job runs.
@@ -613,6 +654,15 @@ class CKorvaneDoc {
   bool m_bJobIsBackground = false;           // the job was started by the fail-point check (UI thread only)
   int m_nWaitDepth = 0;                      // waits for a job under way (UI thread only)
   double m_dTotalElapsed = 0;                // Find All's time: written by the worker before done, read by the UI after
+  // The job's clock (CTimeStamps::Process stamps), worker only: its start, and the stamp of the
+  // last result stored (or of the abort). Both move on by the time spent paused in the hook, so
+  // that elapsed times count the search's running time alone.
+  std::int64_t m_nJobStart = 0;
+  std::int64_t m_nJobEnd = 0;
+  // A direct search starts on the UI thread (RunJob) until this stamp: m_bInline is set and
+  // cleared by the UI thread around that part, and read by the poll on the thread that searches.
+  bool m_bInline = false;
+  std::int64_t m_nInlineUntil = 0;
   std::atomic<bool> m_bAbort{false};         // set by the UI and the check, read by the hook at every entry
   std::atomic<bool> m_bPauseAtStep{false};   // set by the UI and the wait dialog, read by the hook at every exit
   // The worker is blocked in the hook: set by the worker (after it wrote m_traceStep, before it

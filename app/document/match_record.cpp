@@ -38,24 +38,31 @@ void StoredMatch::CopyFrom(const StoredMatch& other) {
 }
 
 void StoredMatch::Assign(const MatchResult& result, int* pool) {
+  const int count = result.GetSize();
+  AssignValues(result.m_result.Values(), count, result.GetStatus(), pool);
+}
+
+void StoredMatch::Assign(const SearchHit& hit, int* pool) {
+  AssignValues(hit.values, hit.count, hit.cutShort ? MATCH_NESTING_LIMIT : MATCH_COMPLETE, pool);
+}
+
+void StoredMatch::AssignValues(const int* values, int count, int status, int* pool) {
   Release();
-  m_matched = result.IsMatched() ? 1 : 0;
-  m_status = static_cast<unsigned char>(result.GetStatus());
-  m_start = result.GetStart();
-  m_end = result.GetEnd();
-  int groups = result.MaxGroupNumber();
+  auto at = [values, count](int i) { return i < count ? values[i] : -1; };
+  m_matched = count > 0 && values[0] ? 1 : 0;
+  m_status = static_cast<unsigned char>(status);
+  m_start = at(2);
+  m_end = at(3);
+  int groups = count > 1 ? values[1] : 0;
   if (groups < 0) groups = 0;
   // Never claim groups the engine's array does not hold.
-  const int held = (result.GetSize() - 2) / 2 - 1;
+  const int held = (count - 2) / 2 - 1;
   if (groups > held) groups = held > 0 ? held : 0;
   if (groups == 0) return;
   m_groups = pool ? pool : new int[2 * static_cast<size_t>(groups)];
   m_pooled = pool != nullptr;
   m_maxGroup = groups;
-  for (int n = 1; n <= groups; ++n) {
-    m_groups[2 * (n - 1)] = result.GetGroupStart(n);
-    m_groups[2 * (n - 1) + 1] = result.GetGroupEnd(n);
-  }
+  std::memcpy(m_groups, values + 4, sizeof(int) * 2 * static_cast<size_t>(groups));
 }
 
 void StoredMatch::SetSpan(int matched, int start, int end) {
@@ -67,7 +74,18 @@ void StoredMatch::SetSpan(int matched, int start, int end) {
 }
 
 MatchHandle MatchStore::Add(const MatchResult& result) {
-  int groups = result.MaxGroupNumber();
+  const int count = result.GetSize();
+  return Add(result.m_result.Values(), count, result.GetStatus());
+}
+
+MatchHandle MatchStore::Add(const SearchHit& hit) {
+  return Add(hit.values, hit.count, hit.cutShort ? MATCH_NESTING_LIMIT : MATCH_COMPLETE);
+}
+
+MatchHandle MatchStore::Add(const int* values, int count, int status) {
+  int groups = count > 1 ? values[1] : 0;
+  const int held = (count - 2) / 2 - 1;
+  if (groups > held) groups = held > 0 ? held : 0;
   if (groups < 0 || groups > kMaxPooledGroups) groups = 0;  // kept in the record's own array
   const int need = 2 * groups;
   if (!m_block || m_block->used == kRecordsPerBlock ||
@@ -86,7 +104,7 @@ MatchHandle MatchStore::Add(const MatchResult& result) {
     pool = b.captures.get() + b.capturesUsed;
     b.capturesUsed += need;
   }
-  record->result.Assign(result, pool);
+  record->result.AssignValues(values, count, status, pool);
   return MatchHandle(m_block, record);
 }
 

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+#include "app/document/fast_search.h"
 #include "app/host_engine.h"
 
 // The engine's MatchResult as stored: the same read interface, a fixed part of 24 bytes and
@@ -28,6 +29,8 @@ class StoredMatch {
   // Takes `result`. The groups' spans go to `pool` when given (room for 2 ints per group; the
   // pool must outlive this record, and stays the pool's), else to an array of the record's own.
   void Assign(const MatchResult& result, int* pool);
+  // The same from the fast path's result.
+  void Assign(const SearchHit& hit, int* pool);
   // A result with no groups: matched flag and span (the not-matched entry that ends a search).
   void SetSpan(int matched, int start, int end);
 
@@ -49,8 +52,11 @@ class StoredMatch {
   bool GroupsPooled() const { return m_pooled; }
 
  private:
+  friend class MatchStore;
   void CopyFrom(const StoredMatch& other);
   void Release();
+  // `values`: matched flag, highest group, then start and end of each group from 0 (`count` ints).
+  void AssignValues(const int* values, int count, int status, int* pool);
 
   int m_start = -1;
   int m_end = -1;
@@ -65,10 +71,15 @@ struct MatchRecord {
   StoredMatch result;
   double elapsed = -1.0;  // seconds; -1 when not measured
   int sequence = -1;      // 10 x index in the results list; 10k - 5 between entries k - 1 and k; -1 outside
-  // Elements entered to find this result since the previous one (CStepCounter::TakeSinceMark);
-  // it fills what would be padding, so a record stays 40 bytes.
-  unsigned steps = 0;
+  // Elements entered to find this result since the previous one (CStepCounter::TakeSinceMark),
+  // and whether the traced search counted them (every element entry of every attempt) or the
+  // direct one (fewer: see step_counts.h). They fill what would be padding, so a record stays
+  // 40 bytes.
+  unsigned steps : 31;
+  unsigned traced : 1;
+  MatchRecord() : steps(0), traced(1) {}
 };
+static_assert(sizeof(MatchRecord) <= 40, "a stored match stays 40 bytes");
 
 typedef std::shared_ptr<MatchRecord> MatchHandle;
 
@@ -82,6 +93,7 @@ class MatchStore {
  public:
   enum { kRecordsPerBlock = 1024, kMaxPooledGroups = 64 };
   MatchHandle Add(const MatchResult& result);
+  MatchHandle Add(const SearchHit& hit);
   // Lets go of the block being filled; records still held elsewhere keep theirs alive.
   void Clear() { m_block.reset(); }
 
@@ -93,6 +105,7 @@ class MatchStore {
     int capturesUsed = 0;
     int capturesCapacity = 0;
   };
+  MatchHandle Add(const int* values, int count, int status);
   std::shared_ptr<Block> m_block;
 };
 

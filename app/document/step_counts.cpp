@@ -19,7 +19,7 @@ void CStepCounter::Clear() {
 unsigned CStepCounter::TakeSinceMark() {
   const std::uint64_t d = m_total - m_mark;
   m_mark = m_total;
-  return d > 0xFFFFFFFFu ? ~0u : static_cast<unsigned>(d);
+  return d > kMaxTaken ? kMaxTaken : static_cast<unsigned>(d);
 }
 
 void CStepCounter::BeginAttempt(int start) {
@@ -58,7 +58,8 @@ QString GroupedCount(std::uint64_t n) {
   return out;
 }
 
-QString StepsPhrase(std::uint64_t n) {
-  if (n == 1) return CStringTable::Str(IDS_STEPS_ONE);
-  return CStringTable::FormatStrings(CStringTable::Str(IDS_STEPS_MANY), {GroupedCount(n)});
+QString StepsPhrase(std::uint64_t n, bool traced) {
+  if (n == 1) return CStringTable::Str(traced ? IDS_STEPS_ONE : IDS_DIRECT_STEPS_ONE);
+  return CStringTable::FormatStrings(CStringTable::Str(traced ? IDS_STEPS_MANY : IDS_DIRECT_STEPS_MANY),
+                                     {GroupedCount(n)});
 }

@@ -1,7 +1,13 @@
 // Step counts: what a search cost, in elements entered. One step is one entry into an element's
-// Match or MatchNext, counted by the document's trace hook (the same count the test runner's
-// guard keeps), so every search of the document counts, in every mode, at the price of one
-// increment per entry.
+// Match or MatchNext. Two searches count them:
+// - the traced search (Trace and Optimize modes, classic backtracking) counts in the document's
+//   trace hook every entry of every attempt at every start position, as a classic backtracking
+//   matcher makes them, with the steps of each start position;
+// - the direct search (every other search: fast_search.h) counts the entries it makes, which
+//   are fewer: start positions that its filters rule out cost nothing, and a repeat of one
+//   character class counts one step per character of its run instead of two entries. It keeps
+//   no steps per start position.
+// So the same search gives a smaller count on the direct path; the phrases say which count it is.
 #ifndef KORVANE_STEP_COUNTS_H
 #define KORVANE_STEP_COUNTS_H
 
@@ -40,10 +46,14 @@ class CStepCounter {
     }
   }
 
+  // Steps counted elsewhere (the direct search's own count), added to the total.
+  void Add(std::uint64_t steps) { m_total += steps; }
+
   // Steps since the search began (a Find All goes on counting over all its matches).
   std::uint64_t Total() const { return m_total; }
-  // The steps since the last call (since the search began, for the first), cut to the largest
-  // unsigned value: what one result of the search cost.
+  // The steps since the last call (since the search began, for the first), cut to kMaxTaken:
+  // what one result of the search cost (MatchRecord::steps has 31 bits).
+  static constexpr unsigned kMaxTaken = 0x7FFFFFFFu;
   unsigned TakeSinceMark();
   // Steps since the last TakeSinceMark, without moving the mark (a paused search's step so far).
   std::uint64_t SinceMark() const { return m_total - m_mark; }
@@ -64,7 +74,8 @@ class CStepCounter {
 // A count with its thousands grouped by commas: 1204 -> "1,204".
 QString GroupedCount(std::uint64_t n);
 
-// "1 step", "1,204 steps" in the user's language.
-QString StepsPhrase(std::uint64_t n);
+// "1 step", "1,204 steps" in the user's language: a traced count. With `traced` false, the
+// direct search's phrase ("1,204 direct steps").
+QString StepsPhrase(std::uint64_t n, bool traced = true);
 
 #endif

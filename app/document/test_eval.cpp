@@ -1,6 +1,6 @@
-// Running one test case. Every search goes through a context of our own whose trace hook counts
-// the elements entered and, every so often, looks at the clock and at the cancel generation, so
-// that a test past its time limit or a run overtaken by a newer edit stops inside the engine.
+// Running one test case. Every search is the direct one (fast_search.h): its poll function
+// looks at the clock and at the cancel generation every so many steps, so that a test past its
+// time limit or a run overtaken by a newer edit stops inside the engine.
 // Covered by app/document/tests/test_cases_test.cpp.
 #include "app/document/test_eval.h"
 
@@ -15,7 +15,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The hook's state for one test.
+// How often a test's search looks at the clock: every so many steps (tens of microseconds).
+const int kPollSteps = 1024;
+
+// The poll's state for one test.
 struct RunGuard {
   Clock::time_point deadline;
   long long steps = 0;
@@ -25,20 +28,18 @@ struct RunGuard {
   bool cancelled = false;
 };
 
-// Raised from the hook on entry only (an exit report comes from a destructor, which must not
-// throw); the engine unwinds and the caller catches it.
-void GuardHook(int event, HostContext*, const HostElement*, int, const TraceStackEntry<unsigned short>*, int,
-               void* user) {
-  if (event != TRACE_ENTER) return;
+// A test's search broke off: past its time limit, or cancelled.
+struct Stopped {};
+
+void GuardPoll(void* user, int, std::uint64_t) {
   RunGuard* g = static_cast<RunGuard*>(user);
-  if ((++g->steps & 0x3FF) != 0) return;
   if (g->cancel && g->cancel->load(std::memory_order_relaxed) != g->generation) {
     g->cancelled = true;
-    throw CMatchBreak(CMatchBreak::ABORTED);
+    throw Stopped();
   }
   if (Clock::now() >= g->deadline) {
     g->timedOut = true;
-    throw CMatchBreak(CMatchBreak::ABORTED);
+    throw Stopped();
   }
 }
 
@@ -47,40 +48,44 @@ struct NoAnswer {};
 
 class CSearch {
  public:
-  CSearch(const CTestPattern& p, const TestText& text, RunGuard* guard) : m_p(p), m_text(text) {
-    m_ctx.m_pfnTraceHook = &GuardHook;
-    m_ctx.m_pUserData = guard;
+  CSearch(const CTestPattern& p, const TestText& text, RunGuard* guard) : m_p(p), m_text(text), m_pGuard(guard) {
+    m_search.SetPoll(&GuardPoll, guard, kPollSteps);
   }
-  void Start() { m_p.Regexp().PrepareMatch(Text(), Length(), -1, &m_ctx); }
+  ~CSearch() { Count(); }
+  void Start() {
+    Count();
+    m_search.Prepare(m_p.Direct(), Text(), Length(), -1);
+    m_nCounted = 0;
+  }
   // The next match, or a not-matched result at the end.
-  MatchResult Next() {
-    MatchResult m = m_p.Regexp().Match(&m_ctx);
+  SearchHit Next() {
+    SearchHit m = m_search.Next();
     if (m.HitNestingLimit()) throw NoAnswer();
     return m;
   }
   // One attempt at the text start (the end right to left) that must span the whole text.
   bool Whole() {
-    const HostRegexp& re = m_p.Regexp();
-    if (!re.GetRoot()) return false;
+    if (!m_p.Direct().HasRoot()) return false;
     Start();
-    const bool rtl = (re.GetFlags() & RIGHTTOLEFT) != 0;
-    const int target = rtl ? 0 : Length();
-    m_ctx.BeginAttempt(rtl ? Length() : 0);
-    try {
-      int matched = re.GetRoot()->Match(&m_ctx);
-      while (matched && m_ctx.m_nCurrentPos != target) matched = re.GetRoot()->MatchNext(&m_ctx);
-      return matched != 0;
-    } catch (const CNestingOverflow&) {
-      throw NoAnswer();
-    }
+    SearchHit m = m_search.Whole();
+    if (m.HitNestingLimit()) throw NoAnswer();
+    return m.IsMatched() != 0;
   }
   const unsigned short* Text() const { return m_text.empty() ? nullptr : m_text.data(); }
   int Length() const { return static_cast<int>(m_text.size()); }
 
  private:
+  // Adds the steps of the search so far to the guard's count (a test may search more than once).
+  void Count() {
+    m_pGuard->steps += static_cast<long long>(m_search.Steps() - m_nCounted);
+    m_nCounted = m_search.Steps();
+  }
+
   const CTestPattern& m_p;
   const TestText& m_text;
-  HostContext m_ctx;
+  RunGuard* m_pGuard;
+  CFastSearch m_search;
+  std::uint64_t m_nCounted = 0;
 };
 
 TestText Slice(const TestText& t, int a, int b) {
@@ -89,7 +94,7 @@ TestText Slice(const TestText& t, int a, int b) {
 }
 
 // The replaced text as the engine's Replace builds it, from the parsed replace-to program.
-void AppendPieces(TestText& out, const CTestPattern& p, const TestText& text, const MatchResult& m) {
+void AppendPieces(TestText& out, const CTestPattern& p, const TestText& text, const SearchHit& m) {
   const TestText& rt = p.ReplaceTo();
   const int length = static_cast<int>(text.size());
   auto span = [&](int a, int b) {
@@ -124,7 +129,7 @@ TestText Replaced(CSearch& s, const CTestPattern& p, const TestText& text) {
   if (!(p.Flags() & RIGHTTOLEFT)) {
     int copy = 0;
     for (;;) {
-      MatchResult m = s.Next();
+      SearchHit m = s.Next();
       if (!m.IsMatched()) break;
       const int start = m.GetStart() < copy ? copy : m.GetStart();
       out.insert(out.end(), text.begin() + copy, text.begin() + start);
@@ -139,7 +144,7 @@ TestText Replaced(CSearch& s, const CTestPattern& p, const TestText& text) {
   std::vector<TestText> parts;
   int copy = length;
   for (;;) {
-    MatchResult m = s.Next();
+    SearchHit m = s.Next();
     if (!m.IsMatched()) break;
     const int e = m.GetEnd() > copy ? copy : m.GetEnd();
     const int b = m.GetStart() > e ? e : m.GetStart();
@@ -162,7 +167,7 @@ std::vector<TestText> Pieces(CSearch& s, const CTestPattern& p, const TestText& 
   std::vector<std::pair<int, int>> matches;
   s.Start();
   for (;;) {
-    MatchResult m = s.Next();
+    SearchHit m = s.Next();
     if (!m.IsMatched()) break;
     matches.emplace_back(m.GetStart(), m.GetEnd());
   }
@@ -182,7 +187,7 @@ std::vector<TestMatch> Matches(CSearch& s, const TestText& text, bool withGroups
   std::vector<TestMatch> out;
   s.Start();
   for (;;) {
-    MatchResult m = s.Next();
+    SearchHit m = s.Next();
     if (!m.IsMatched()) break;
     TestMatch t;
     t.start = m.GetStart();
@@ -292,7 +297,7 @@ QString Evaluate(const CTestPattern& p, const TestCase& t, int kind, RunGuard* g
     case EXPECT_MATCH:
     case EXPECT_NO_MATCH: {
       s.Start();
-      MatchResult m = s.Next();
+      SearchHit m = s.Next();
       actual->matched = m.IsMatched() != 0;
       if (actual->matched) {
         actual->firstStart = m.GetStart();
@@ -330,7 +335,7 @@ TestResult Run(const CTestPattern& p, const TestCase& t, int kind, const TestLim
   try {
     r.reason = Evaluate(p, t, kind, &guard, a);
     r.status = r.reason.isEmpty() ? TEST_PASS : TEST_FAIL;
-  } catch (const CMatchBreak&) {
+  } catch (const Stopped&) {
     if (guard.cancelled) {
       r.status = TEST_NOT_RUN;
     } else {
@@ -354,6 +359,7 @@ TestResult Run(const CTestPattern& p, const TestCase& t, int kind, const TestLim
 CTestPattern::CTestPattern(const TestText& pattern, int flags, const TestText& replaceTo)
     : m_nFlags(flags), m_replaceTo(replaceTo) {
   m_regexp.Compile(pattern.empty() ? nullptr : pattern.data(), static_cast<int>(pattern.size()), flags);
+  m_direct.Compile(pattern.empty() ? nullptr : pattern.data(), static_cast<int>(pattern.size()), flags);
   // Compile takes a null pointer with length 0 as the empty pattern.
   m_program = m_regexp.ParseReplaceTo(m_replaceTo.empty() ? nullptr : m_replaceTo.data(),
                                       static_cast<int>(m_replaceTo.size()));

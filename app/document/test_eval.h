@@ -3,10 +3,10 @@
 // (fill a test's expectation from what the pattern gives now).
 //
 // Threads. A CTestPattern is built on the UI thread (parsing the replace-to text goes through an
-// engine pattern shared by the whole process) and is then used by one thread at a time: a
-// search writes the run counters inside the compiled elements. RunTestCase and AcceptResult
-// touch nothing else that is shared; the runner, the command line and the document each use
-// their own copies.
+// engine pattern shared by the whole process) and is then only read: the tests search with the
+// direct search (fast_search.h), which writes nothing into the compiled pattern, so any number
+// of threads may run tests of one CTestPattern. RunTestCase and AcceptResult touch nothing else
+// that is shared; the runner, the command line and the document each use their own copies.
 //
 // Covered by app/document/tests/test_cases_test.cpp.
 #ifndef KORVANE_TEST_EVAL_H
@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 
+#include "app/document/fast_search.h"
 #include "app/document/test_cases.h"
 #include "app/host_engine.h"
 
@@ -31,7 +32,7 @@ enum ETestStatus {
 struct TestResult {
   int status = TEST_NOT_RUN;
   QString reason;        // one line; empty on a pass
-  long long steps = 0;   // elements the search entered
+  long long steps = 0;   // steps of the direct search (step_counts.h)
   double seconds = 0;    // time the test took
   bool operator==(const TestResult& o) const { return status == o.status && reason == o.reason; }
 };
@@ -45,12 +46,15 @@ class CTestPattern {
   CTestPattern& operator=(const CTestPattern&) = delete;
 
   const HostRegexp& Regexp() const { return m_regexp; }
+  // The same pattern for the direct search, which runs the tests.
+  const CFastPattern& Direct() const { return m_direct; }
   int Flags() const { return m_nFlags; }
   const TestText& ReplaceTo() const { return m_replaceTo; }
   const std::vector<ReplaceToken>& ReplaceProgram() const { return m_program; }
 
  private:
   HostRegexp m_regexp;
+  CFastPattern m_direct;
   int m_nFlags;
   TestText m_replaceTo;
   std::vector<ReplaceToken> m_program;

@@ -817,7 +817,7 @@ void CMainFrame::ShowElapsedTime(double seconds) {
   SetPaneText(m_pElapsed, CStringTable::Str(IDS_ELAPSED_TIME).replace(QStringLiteral("%1.7f"), QLatin1String(number)));
 }
 
-void CMainFrame::ShowElapsedTimeAndSteps(double seconds, unsigned long long steps) {
+void CMainFrame::ShowElapsedTimeAndSteps(double seconds, unsigned long long steps, bool traced) {
   if (seconds < 0) {
     ShowElapsedTime(seconds);
     return;
@@ -825,7 +825,8 @@ void CMainFrame::ShowElapsedTimeAndSteps(double seconds, unsigned long long step
   char number[64];
   std::snprintf(number, sizeof number, "%1.7f", seconds);
   QString text = CStringTable::Str(IDS_ELAPSED_STEPS).replace(QStringLiteral("%1.7f"), QLatin1String(number));
-  SetPaneText(m_pElapsed, CStringTable::FormatStrings(text, {StepsPhrase(steps)}));
+  SetPaneText(m_pElapsed, CStringTable::FormatStrings(text, {StepsPhrase(steps, traced)}));
+  m_pElapsed->setToolTip(CStringTable::Str(IDS_STEPS_TIP));
 }
 
 void CMainFrame::ShowNote(const QString& text) { statusBar()->showMessage(text, 10000); }

@@ -160,7 +160,7 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   void PumpEvents() override;
   void PostCommand(int id) override;
   void ShowElapsedTime(double seconds) override;
-  void ShowElapsedTimeAndSteps(double seconds, unsigned long long steps) override;
+  void ShowElapsedTimeAndSteps(double seconds, unsigned long long steps, bool traced) override;
   void ShowNote(const QString& text) override;
   void ShowResultPosition(int index, int count) override;
   void SaveModeLayout(int mode) override;

@@ -1196,7 +1196,7 @@ void CRegexpT<CHART>::Finish() {
   }
   m_nKeptLists = 0;
   if (!readsCaptures && m_pRoot) MarkKeptLists(m_pRoot, 0);
-#if !TARNO_HOST
+#if !TARNO_TRACE
   for (int i = 0; i < m_pool.GetSize(); ++i) {
     int kind = m_pool[i]->m_nKind;
     if (kind != ELEMENT_GREEDY && kind != ELEMENT_POSSESSIVE && kind != ELEMENT_RELUCTANT && kind != ELEMENT_FIXED)
@@ -1243,7 +1243,7 @@ void CRegexpT<CHART>::Finish() {
   // its own, and not for huge patterns (the analysis asks for first characters per member).
   bool recursion = false;
   for (int i = 0; i < m_pool.GetSize() && !recursion; ++i)
-    recursion = m_pool[i]->m_nKind == ELEMENT_DELEGATE && static_cast<const CDelegateElement<CHART>*>(m_pool[i])->m_pTarget;
+    recursion = TarnoIsRecursion(m_pool[i]);
   if (!recursion && m_pool.GetSize() <= 1000) {
     unsigned char saved[256];
     std::memcpy(saved, m_first, sizeof saved);
@@ -1489,6 +1489,9 @@ bool CRegexpT<CHART>::AddFirst(const Element* e, int depth) {
       // can only widen the filter.
       const CDelegateElement<CHART>* d = static_cast<const CDelegateElement<CHART>*>(e);
       if (!d->m_pTarget) return true;
+      // A host wrapper holds its content alone: it is walked like the content itself, every time
+      // (FirstOf starts each question with an empty set, so a remembered answer would be lost).
+      if (d->m_nGroup == DELEGATE_NONCAPTURE) return AddFirst(d->m_pTarget, depth + 1);
       signed char& state = m_firstState[d->m_pTarget->m_nPoolIndex];
       if (state == 1 || state == 2) return true;
       if (state == 3) return false;
@@ -1601,6 +1604,9 @@ void CRegexpT<CHART>::MarkPossessive(const Element* e, const FirstSet& follow, i
                      any, depth + 1);
       return;
     }
+    case ELEMENT_DELEGATE:
+      if (const Element* inner = TarnoWrapped(e)) MarkPossessive(inner, follow, depth + 1);
+      return;
     default:
       return;  // conditionals are left as they are
   }
@@ -1635,7 +1641,7 @@ bool CRegexpT<CHART>::BeginsWithWordBoundary(const Element* e, int depth) const 
       if (l->m_bRightLeft) return false;
       for (int k = 0; k < l->m_elements.GetSize(); ++k) {
         const Element* m = l->m_elements[k];
-        if (m->m_nKind == ELEMENT_BRACKET || m->m_nKind == ELEMENT_EMPTY) continue;
+        if (m->m_nKind == ELEMENT_BRACKET || m->m_nKind == ELEMENT_EMPTY || TarnoIsEmptyDelegate(m)) continue;
         return BeginsWithWordBoundary(m, depth + 1);
       }
       return false;
@@ -1646,6 +1652,10 @@ bool CRegexpT<CHART>::BeginsWithWordBoundary(const Element* e, int depth) const 
       for (int i = 0; i < a->m_elements.GetSize(); ++i)
         if (!BeginsWithWordBoundary(a->m_elements[i], depth + 1)) return false;
       return true;
+    }
+    case ELEMENT_DELEGATE: {
+      const Element* inner = TarnoWrapped(e);
+      return inner && BeginsWithWordBoundary(inner, depth + 1);
     }
     default:
       return false;
@@ -1669,7 +1679,7 @@ bool CRegexpT<CHART>::IsAnchored(const Element* e, int depth) const {
       int n = l->m_elements.GetSize();
       for (int k = 0; k < n; ++k) {
         const Element* m = l->m_elements[rtl ? n - 1 - k : k];
-        if (m->m_nKind == ELEMENT_BRACKET || m->m_nKind == ELEMENT_EMPTY) continue;
+        if (m->m_nKind == ELEMENT_BRACKET || m->m_nKind == ELEMENT_EMPTY || TarnoIsEmptyDelegate(m)) continue;
         return IsAnchored(m, depth + 1);
       }
       return false;
@@ -1693,6 +1703,10 @@ bool CRegexpT<CHART>::IsAnchored(const Element* e, int depth) const {
     case ELEMENT_RELUCTANT: {
       const CReluctantElement<CHART>* r = static_cast<const CReluctantElement<CHART>*>(e);
       return r->m_nMin > 0 && IsAnchored(r->m_pElement, depth + 1);
+    }
+    case ELEMENT_DELEGATE: {
+      const Element* inner = TarnoWrapped(e);
+      return inner && IsAnchored(inner, depth + 1);
     }
     default:
       return false;

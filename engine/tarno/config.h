@@ -1,22 +1,39 @@
 // Build selection for the tarno engine.
 //
-// The engine comes in two builds of the same source. The host build (TARNO_HOST_BUILD defined
-// before the first include) adds per-element run counters, the trace frame and hook, one
-// character-class element per occurrence of . \d \s \w, group wrappers for the structure tree and
-// balancing groups. The plain build pays nothing for any of that.
+// The engine comes in three builds of the same source:
+// - the plain build (the default): what library users and the standard plugin get, with the
+//   fast paths of a search (start filters, required strings, counted and automatic possessive
+//   repeats);
+// - the host build (TARNO_HOST_BUILD defined before the first include): the host's dialect
+//   (balancing groups, one character-class element per occurrence of . \d \s \w, group wrappers
+//   for the structure tree) with everything a trace needs: per-element run counters, the trace
+//   frame and hook, classic backtracking; it has none of the fast paths, since a trace must see
+//   every attempt;
+// - the untraced host build (TARNO_HOST_BUILD and TARNO_UNTRACED): the host's dialect and the same
+//   compiled graph, element for element, without anything a trace needs and with the plain
+//   build's fast paths; it counts the elements it enters and calls a poll function now and then
+//   (CMatchContext::SetPoll), so that a long search can be stopped and watched. The host searches
+//   with it whenever nothing is traced.
+// TARNO_HOST says whether the host's dialect is in; TARNO_TRACE whether the trace is.
 //
 // Each build lives in its own inline namespace, so that one process (or one test binary made of
-// several translation units) can hold both without either binding to the other's code, while
+// several translation units) can hold all of them without one binding to another's code, while
 // users still write CRegexpT, MatchResult and IGNORECASE without qualification.
 #ifndef TARNO_CONFIG_H
 #define TARNO_CONFIG_H
 
-#ifdef TARNO_HOST_BUILD
+#if defined(TARNO_HOST_BUILD) && defined(TARNO_UNTRACED)
+#define TARNO_NAMESPACE_BEGIN inline namespace tarno_host_untraced {
+#define TARNO_HOST 1
+#define TARNO_TRACE 0
+#elif defined(TARNO_HOST_BUILD)
 #define TARNO_NAMESPACE_BEGIN inline namespace tarno_host {
 #define TARNO_HOST 1
+#define TARNO_TRACE 1
 #else
 #define TARNO_NAMESPACE_BEGIN inline namespace tarno_plain {
 #define TARNO_HOST 0
+#define TARNO_TRACE 0
 #endif
 #define TARNO_NAMESPACE_END }
 

@@ -40,6 +40,7 @@ class ResultValues {
     return *this;
   }
   int GetSize() const { return m_nSize; }
+  const int* Values() const { return Data(); }  // GetSize() of them
   int& operator[](int i) { return Data()[i]; }
   int operator[](int i) const { return Data()[i]; }
   // Sets the size; new entries are left uninitialised.
@@ -108,7 +109,7 @@ class MatchResult {
   int Get(int i, int def) const { return (i >= 0 && i < m_result.GetSize()) ? m_result[i] : def; }
 };
 
-#if TARNO_HOST
+#if TARNO_TRACE
 // One element attempt in progress, outermost first on the context's trace stack.
 template <class CHART>
 struct TraceStackEntry {
@@ -126,7 +127,11 @@ using TraceHookProc = void (*)(int event, CMatchContext<CHART>* ctx,
                                const CPatternElement<CHART>* element, int outcome,
                                const TraceStackEntry<CHART>* stack, int depth, void* userData);
 
-// The break signal a hook throws to end a search; the search's caller catches it.
+#endif
+
+#if TARNO_HOST
+// The break signal a hook (or, in the untraced host build, a poll function) throws to end a
+// search; the search's caller catches it.
 struct CMatchBreak {
   enum { RECURSION_LIMIT = 1, ABORTED = 2 };
   explicit CMatchBreak(int r) : reason(r) {}
@@ -162,7 +167,7 @@ struct StackMark {
   int backtrack;
   int captures;
   int lists;
-#if TARNO_HOST
+#if TARNO_TRACE
   int entries;
 #endif
 };
@@ -232,7 +237,7 @@ class CMatchContext {
   int m_nRunFrom = -1;
   int m_nRunBound = -1;
 
-#if TARNO_HOST
+#if TARNO_TRACE
   // Classic backtracking: greedy repeats keep no list of offered ends (see CGreedyElement), so
   // they go on again from positions explored before, as a backtracking engine without that
   // shortcut does. The matches are the same; step counts, trace and run counters then show the
@@ -242,6 +247,48 @@ class CMatchContext {
   void* m_pUserData = nullptr;
   CBufferT<TraceStackEntry<CHART>> m_traceStack;
   CBufferT<int> m_entryPositions;  // start positions of attempts that succeeded, for their retries
+#endif
+
+#if TARNO_HOST && !TARNO_TRACE
+  // --- step count and poll (untraced host build) ---
+  // Every element entry is one step. The count runs down m_nTick; when it passes zero, Poll
+  // adds the span to m_nStepsBefore and calls the poll function, which may throw CMatchBreak to
+  // end the search (the caller catches it) or read the position to show progress. PrepareMatch
+  // leaves the poll function and the count as they are; ResetSteps starts the count again.
+  typedef void (*PollProc)(CMatchContext* ctx, void* user);
+  void SetPoll(PollProc poll, void* user, int interval) {
+    m_pfnPoll = poll;
+    m_pPollData = user;
+    m_nTickSpan = interval > 0 ? interval : 1;
+    m_nTick = m_nTickSpan;
+  }
+  void ResetSteps() {
+    m_nStepsBefore = 0;
+    m_nTick = m_nTickSpan;
+  }
+  // Element entries since ResetSteps (or the context's making).
+  unsigned long long Steps() const {
+    return m_nStepsBefore + static_cast<unsigned long long>(static_cast<long long>(m_nTickSpan) - m_nTick);
+  }
+  void Tick() {
+    if (TARNO_UNLIKELY(--m_nTick < 0)) Poll();
+  }
+  // `n` steps at once: the characters a counted repeat tested, so that a long run counts as what
+  // it costs and the poll comes as often as elsewhere.
+  void TickMany(int n) {
+    m_nTick -= n;  // no overflow: m_nTick >= 0 before, n >= 0
+    if (TARNO_UNLIKELY(m_nTick < 0)) Poll();
+  }
+  TARNO_NOINLINE void Poll() {
+    m_nStepsBefore += static_cast<unsigned long long>(static_cast<long long>(m_nTickSpan) - m_nTick);
+    m_nTick = m_nTickSpan;
+    if (m_pfnPoll) m_pfnPoll(this, m_pPollData);
+  }
+  PollProc m_pfnPoll = nullptr;
+  void* m_pPollData = nullptr;
+  int m_nTickSpan = 1 << 30;
+  int m_nTick = 1 << 30;
+  unsigned long long m_nStepsBefore = 0;
 #endif
 
   CHART CharAt(int pos) const { return m_pText[pos]; }
@@ -310,7 +357,7 @@ class CMatchContext {
     m.backtrack = m_stack.GetSize();
     m.captures = m_captureStack.GetSize();
     m.lists = m_nListsUsed;
-#if TARNO_HOST
+#if TARNO_TRACE
     m.entries = m_entryPositions.GetSize();
 #endif
     return m;
@@ -321,14 +368,14 @@ class CMatchContext {
     m_stack.Restore(m.backtrack);
     TruncateCaptures(m.captures);
     if (m.lists < m_nListsUsed) m_nListsUsed = m.lists;
-#if TARNO_HOST
+#if TARNO_TRACE
     m_entryPositions.Restore(m.entries);
 #endif
   }
   void DiscardBacktrack(const StackMark& m) {
     m_stack.Restore(m.backtrack);
     if (m.lists < m_nListsUsed) m_nListsUsed = m.lists;
-#if TARNO_HOST
+#if TARNO_TRACE
     m_entryPositions.Restore(m.entries);
 #endif
   }
@@ -366,7 +413,7 @@ class CMatchContext {
   // nesting counts of open groups, which only a group's close reads (and a close changes the
   // version). A search with a trace hook is left to the host's own guards, which report it.
   void EnterCall(const void* target) {
-#if TARNO_HOST
+#if TARNO_TRACE
     if (!m_pfnTraceHook)
 #endif
     {
@@ -417,7 +464,7 @@ class CMatchContext {
     m_calls.Clear();  // a search cut short leaves its calls behind
     m_nCurrentPos = pos;
     m_nBeginPos = pos;
-#if TARNO_HOST
+#if TARNO_TRACE
     m_traceStack.Clear();
     m_entryPositions.Clear();
 #endif

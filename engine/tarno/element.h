@@ -1,5 +1,6 @@
 // The element base class, kind codes, boundary types and (host build) the trace frame that every
-// Match and MatchNext opens on entry and closes on every exit.
+// Match and MatchNext opens on entry and closes on every exit (the untraced host build counts
+// the entry instead).
 //
 // Elements are owned by the element pool of the CRegexpT that compiled them; references between
 // elements never own (the graph shares stock elements and a recursion refers back to an enclosing
@@ -92,10 +93,12 @@ class CPatternElement {
   int m_nEnd = 0;         // ... and the character after it
   const int m_nKind;
   int m_nPoolIndex = -1;  // index in the element pool at creation
-#if TARNO_HOST
+#if TARNO_TRACE
   // Successful Match, failed Match, successful MatchNext, failed MatchNext; written only by the
   // trace frame of the host's searches, zeroed by the host between searches.
   mutable int m_nCounters[4] = {0, 0, 0, 0};
+#endif
+#if TARNO_HOST
   // Shift between the element's span and the text it stands for; 0 for ordinary compiles.
   int m_nOffset = 0;
 #endif
@@ -108,7 +111,7 @@ inline void TarnoSetError(CPatternElement<CHART>* e, int code) {
   if (e && e->m_nError == 0) e->m_nError = code;
 }
 
-#if TARNO_HOST
+#if TARNO_TRACE
 // Reports one element attempt to the context's hook: entry on construction, exit (with the
 // outcome the element set) on destruction, also while a break signal unwinds the search.
 template <class CHART>
@@ -149,9 +152,17 @@ class TraceFrame {
 };
 #define TARNO_FRAME(retry) TraceFrame<CHART> tarno_frame_(ctx, this, retry)
 #define TARNO_RESULT(v) return (tarno_frame_.m_nOutcome = ((v) ? 1 : 0))
+#define TARNO_RUN_STEPS(n) ((void)(n))
+#elif TARNO_HOST
+// The untraced host build counts every entry as a step, and every character a counted repeat
+// tests (TARNO_RUN_STEPS), and polls now and then.
+#define TARNO_FRAME(retry) ctx->Tick()
+#define TARNO_RESULT(v) return ((v) ? 1 : 0)
+#define TARNO_RUN_STEPS(n) ctx->TickMany(n)
 #else
 #define TARNO_FRAME(retry) ((void)ctx)  // no frame: the context may then go unused
 #define TARNO_RESULT(v) return ((v) ? 1 : 0)
+#define TARNO_RUN_STEPS(n) ((void)(n))
 #endif
 
 // Composite elements count their nesting so that runaway recursion fails the attempt instead of

@@ -205,6 +205,28 @@ class CDelegateElement : public CPatternElement<CHART> {
   CBufferT<CHART> m_szName;  // for (?R<name>)
 };
 
+// The content of a host wrapper of a non-capture group, else null. The compiler's analyses look
+// through such wrappers, so that the host dialect gets the fast paths the plain build has.
+template <class CHART>
+inline const CPatternElement<CHART>* TarnoWrapped(const CPatternElement<CHART>* e) {
+  if (e->m_nKind != ELEMENT_DELEGATE) return nullptr;
+  const CDelegateElement<CHART>* d = static_cast<const CDelegateElement<CHART>*>(e);
+  return d->m_nGroup == DELEGATE_NONCAPTURE ? d->m_pTarget : nullptr;
+}
+// A delegate without a target (a host mode-modifier mark, a recursion into a missing group)
+// matches the empty string and nothing else.
+template <class CHART>
+inline bool TarnoIsEmptyDelegate(const CPatternElement<CHART>* e) {
+  return e->m_nKind == ELEMENT_DELEGATE && !static_cast<const CDelegateElement<CHART>*>(e)->m_pTarget;
+}
+// A recursion: a delegate into the pattern or a group (not a host wrapper).
+template <class CHART>
+inline bool TarnoIsRecursion(const CPatternElement<CHART>* e) {
+  if (e->m_nKind != ELEMENT_DELEGATE) return false;
+  const CDelegateElement<CHART>* d = static_cast<const CDelegateElement<CHART>*>(e);
+  return d->m_pTarget && d->m_nGroup != DELEGATE_NONCAPTURE;
+}
+
 // (?(cond)yes|no): the condition is either "group n has captured" or an assertion.
 template <class CHART>
 class CConditionalElement : public CPatternElement<CHART> {

@@ -189,7 +189,7 @@ class CCharsetElement : public CPatternElement<CHART> {
     if (m_bRightLeft ? (pos <= 0 || pos > ctx->m_nLength) : (pos < 0 || pos >= ctx->m_nLength))
       TARNO_RESULT(0);
     unsigned c = TarnoChars<CHART>::Code(ctx->m_pText[m_bRightLeft ? pos - 1 : pos]);
-#if TARNO_HOST
+#if TARNO_TRACE
     // The host reports every embedded class as an attempt of its own, so they are tried as
     // elements here; the position is restored after each try.
     bool in = c < 256 ? ((m_ownBitmap[c >> 3] >> (c & 7)) & 1) : InOwn(c);

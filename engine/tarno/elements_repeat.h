@@ -207,10 +207,11 @@ class CGreedyElement : public CRepeatBase<CHART> {
  protected:
   int MatchGreedy(CMatchContext<CHART>* ctx) const {
     const CPatternElement<CHART>* e = this->m_pElement;
-#if !TARNO_HOST
+#if !TARNO_TRACE
     if (this->m_nFast) {
       long long max = static_cast<long long>(m_nMin) + m_nExtra;
       int run = this->CountRun(ctx, ctx->m_nCurrentPos, max > TARNO_INFINITE ? TARNO_INFINITE : static_cast<int>(max));
+      TARNO_RUN_STEPS(run);
       if (run < m_nMin) return 0;
       ctx->m_nCurrentPos += run * this->Dir();
       ctx->m_stack.Push(run - m_nMin);
@@ -225,7 +226,7 @@ class CGreedyElement : public CRepeatBase<CHART> {
     // The list is taken before the mandatory iterations, so that it outlives their retries.
     // Classic backtracking keeps no list: every end is explored again, as engines without the
     // shortcut do (the same matches, more steps).
-#if TARNO_HOST
+#if TARNO_TRACE
     const bool classic = ctx->m_bClassic;
 #else
     const bool classic = false;
@@ -245,7 +246,7 @@ class CGreedyElement : public CRepeatBase<CHART> {
   int RetryGreedy(CMatchContext<CHART>* ctx) const {
     CBufferT<int>& st = ctx->m_stack;
     const CPatternElement<CHART>* e = this->m_pElement;
-#if !TARNO_HOST
+#if !TARNO_TRACE
     if (this->m_nFast) {
       int n = st.Pop();
       if (n > 0 && !m_bAutoPossessive) {
@@ -431,8 +432,9 @@ class CReluctantElement : public CRepeatBase<CHART> {
   int Match(CMatchContext<CHART>* ctx) const override {
     TARNO_NESTED();
     TARNO_FRAME(0);
-#if !TARNO_HOST
+#if !TARNO_TRACE
     if (this->m_nFast) {
+      TARNO_RUN_STEPS(m_nMin);
       if (this->CountRun(ctx, ctx->m_nCurrentPos, m_nMin) < m_nMin) TARNO_RESULT(0);
       ctx->m_nCurrentPos += m_nMin * this->Dir();
       ctx->m_stack.Push(0);
@@ -449,7 +451,7 @@ class CReluctantElement : public CRepeatBase<CHART> {
     TARNO_FRAME(1);
     CBufferT<int>& st = ctx->m_stack;
     int n = st.Pop();
-#if !TARNO_HOST
+#if !TARNO_TRACE
     if (this->m_nFast) {
       if (n < m_nExtra && this->CountRun(ctx, ctx->m_nCurrentPos, 1) == 1) {
         ctx->m_nCurrentPos += this->Dir();
@@ -508,8 +510,9 @@ class CFixedRepeatElement : public CRepeatBase<CHART> {
   int Match(CMatchContext<CHART>* ctx) const override {
     TARNO_NESTED();
     TARNO_FRAME(0);
-#if !TARNO_HOST
+#if !TARNO_TRACE
     if (this->m_nFast) {
+      TARNO_RUN_STEPS(m_nCount);
       if (this->CountRun(ctx, ctx->m_nCurrentPos, m_nCount) < m_nCount) TARNO_RESULT(0);
       ctx->m_nCurrentPos += m_nCount * this->Dir();
       TARNO_RESULT(1);
@@ -520,7 +523,7 @@ class CFixedRepeatElement : public CRepeatBase<CHART> {
   int MatchNext(CMatchContext<CHART>* ctx) const override {
     TARNO_NESTED();
     TARNO_FRAME(1);
-#if !TARNO_HOST
+#if !TARNO_TRACE
     if (this->m_nFast) {
       ctx->m_nCurrentPos -= m_nCount * this->Dir();
       TARNO_RESULT(0);

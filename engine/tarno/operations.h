@@ -74,7 +74,7 @@ MatchResult CRegexpT<CHART>::BuildResult(const Context* ctx) const {
 }
 
 // The first position from `pos` on (down from `pos` right to left) where a match can start, or
-// the stop position when there is none. Plain build only: the host counts every attempt.
+// the stop position when there is none. Not in the traced build, which counts every attempt.
 template <class CHART>
 int CRegexpT<CHART>::NextCandidate(Context* ctx, int pos) const {
   const int len = ctx->m_nLength;
@@ -149,7 +149,7 @@ MatchResult CRegexpT<CHART>::Match(Context* ctx, const Element* root) const {
     ctx->m_captureIndex.Resize(m_nMaxGroup + 1);
     ctx->m_captureIndex.Fill(-1);
   }
-  const bool filter = !TARNO_HOST && root == m_pRoot && !m_bStartPointOnly;
+  const bool filter = !TARNO_TRACE && root == m_pRoot && !m_bStartPointOnly;
   // The top-level repeats' lists of explored ends serve every attempt of this search.
   ctx->KeepLists(root == m_pRoot ? m_nKeptLists : 0);
   while (ctx->m_nCurrentPos != stop) {

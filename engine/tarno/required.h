@@ -1,5 +1,6 @@
 // Required text: a string that every match of a pattern contains, found from the compiled graph,
-// and its use by the start-position filter (plain build, left-to-right patterns).
+// and its use by the start-position filter (plain and untraced host builds, left-to-right
+// patterns).
 //
 // The analysis walks the part of the graph that every match passes through in order: the
 // members of the top-level sequence, into groups and the first iteration of repeats with a
@@ -66,7 +67,7 @@ void CRegexpT<CHART>::AnalyzeRequired() {
   for (int i = 0; i < m_pool.GetSize(); ++i) {
     const Element* e = m_pool[i];
     if (e->m_nKind == ELEMENT_CONDITIONAL) return;
-    if (e->m_nKind == ELEMENT_DELEGATE && static_cast<const CDelegateElement<CHART>*>(e)->m_pTarget) return;
+    if (TarnoIsRecursion(e)) return;
   }
   RequiredScan scan;
   WalkRequired(m_pRoot, scan, 0);
@@ -165,6 +166,9 @@ bool CRegexpT<CHART>::WalkRequired(const Element* e, RequiredScan& scan, int dep
     case ELEMENT_EMPTY:
     case ELEMENT_LASTMATCH:
       return true;
+    case ELEMENT_DELEGATE:  // no recursion gets here (AnalyzeRequired): host wrappers and marks
+      if (const Element* inner = TarnoWrapped(e)) return WalkRequired(inner, scan, depth + 1);
+      return TarnoIsEmptyDelegate(e);
     default:
       return false;
   }
@@ -230,6 +234,11 @@ bool CRegexpT<CHART>::AddConsumed(const Element* e, RequiredScan& scan, int dept
     case ELEMENT_EMPTY:
     case ELEMENT_LASTMATCH:
       return true;
+    case ELEMENT_DELEGATE:
+      if (const Element* inner = TarnoWrapped(e)) return AddConsumed(inner, scan, depth + 1);
+      if (TarnoIsEmptyDelegate(e)) return true;
+      scan.any = true;
+      return false;
     default:  // back-references, recursion, conditionals
       scan.any = true;
       return false;
@@ -297,6 +306,9 @@ int CRegexpT<CHART>::FixedWidth(const Element* e, int depth) const {
     }
     case ELEMENT_INDEPENDENT:
       return FixedWidth(static_cast<const CIndependentElement<CHART>*>(e)->m_pElement, depth + 1);
+    case ELEMENT_DELEGATE:
+      if (const Element* inner = TarnoWrapped(e)) return FixedWidth(inner, depth + 1);
+      return TarnoIsEmptyDelegate(e) ? 0 : -1;
     default:
       return -1;
   }

@@ -11,7 +11,9 @@ const Engine& Plain16() {
   return e;
 }
 
-std::vector<const Engine*> AllEngines() { return {&Plain8(), &Plain16(), &Host8(), &Host16()}; }
+std::vector<const Engine*> AllEngines() {
+  return {&Plain8(), &Plain16(), &Host8(), &Host16(), &Untraced8(), &Untraced16()};
+}
 
 std::u16string U(const std::string& s) {
   std::u16string out;

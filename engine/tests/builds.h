@@ -1,7 +1,8 @@
-// Test access to the engines a test can run: the plain and the host build, each with 8-bit
-// and 16-bit characters, and the 16-bit host build with classic backtracking. The builds are compiled in separate translation units
-// (build_plain.cpp, build_host.cpp), so every test binary that uses this also proves that both
-// builds live in one process without binding to each other's code.
+// Test access to the engines a test can run: the plain, the host and the untraced host build,
+// each with 8-bit and 16-bit characters, and the 16-bit host build with classic backtracking.
+// The builds are compiled in separate translation units (build_plain.cpp, build_host.cpp,
+// build_host_untraced.cpp), so every test binary that uses this also proves that the builds live
+// in one process without binding to each other's code.
 #ifndef TARNO_TESTS_BUILDS_H
 #define TARNO_TESTS_BUILDS_H
 
@@ -15,7 +16,11 @@ class Engine {
  public:
   virtual ~Engine() {}
   virtual const char* Name() const = 0;
+  // The host's dialect (balancing groups, group wrappers in the graph): both host builds.
   virtual bool IsHost() const = 0;
+  // The fast paths of a search (start filters, required strings, counted and automatic
+  // possessive repeats): every build but the traced host build.
+  virtual bool HasFastPaths() const = 0;
   virtual bool IsWide() const = 0;
   // Text dump of the compiled graph (engine/tarno/dump.h).
   virtual std::string Dump(const std::u16string& pattern, int flags, int options = 0) const = 0;
@@ -42,6 +47,9 @@ const Engine& Plain8();
 const Engine& Plain16();
 const Engine& Host8();
 const Engine& Host16();
+// The untraced host build: the host's dialect and graph with the plain build's fast paths.
+const Engine& Untraced8();
+const Engine& Untraced16();
 // The host build with classic backtracking (greedy repeats do not pass over explored ends):
 // the same matches, more steps.
 const Engine& HostClassic16();

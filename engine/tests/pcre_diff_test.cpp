@@ -123,6 +123,33 @@ class PatternGen {
     return c;
   }
 
+  // Patterns in the host's own dialect for comparing the host builds with one another: balancing
+  // groups (the nesting-count idiom, and a balancing group as the other's reference), with a
+  // pattern of Make() before, after or beside them, sometimes right to left.
+  Case MakeHostDialect() {
+    Case c = MakeRecursive();
+    static const char* const kOpen[] = {"\\(", "a", "\\[", "(?:ab)", "[a(]"};
+    static const char* const kClose[] = {"\\)", "b", "\\]", "(?:ba)", "[b)]"};
+    static const char* const kOther[] = {"[^()]", "c", "\\w", "[^()\\[\\]]+", "."};
+    static const char* const kRepeats[] = {"*", "+", "*?", "{0,4}", "*+"};
+    std::string open = Pick(kOpen), close = Pick(kClose);
+    std::string balanced = "(?:(?<o>" + open + ")|(?<c-o>" + close + ")|" + Pick(kOther) + ")" + Pick(kRepeats);
+    if (Chance(0.5)) balanced += Chance(0.5) ? "(?(o)(?!))" : "(?(o)x|)";
+    if (Chance(0.3)) balanced = "(?<p>" + open + ")" + balanced + "(?<q-p>" + close + ")";
+    switch (Rand(4)) {
+      case 0: c.pattern = balanced; break;
+      case 1: c.pattern = balanced + c.pattern; break;
+      case 2: c.pattern = "(?:" + c.pattern + ")" + balanced; break;
+      default: c.pattern = balanced + "|" + c.pattern; break;
+    }
+    for (std::string& subject : c.subjects) {
+      static const char* const kBits[] = {"(", ")", "a", "b", "[", "]", "c", "ab", "ba", "(a)", "x"};
+      int n = Rand(8);
+      for (int i = 0; i < n; ++i) subject.insert(static_cast<size_t>(Rand(static_cast<int>(subject.size()) + 1)), Pick(kBits));
+    }
+    return c;
+  }
+
   Case Make() {
     m_groups = 0;
     m_closed.assign(1, false);
@@ -670,6 +697,50 @@ TEST(BuildsAgree, RecursionAndLookBehind) {
   std::printf("builds agree: seed %llu, %d patterns, %d cases, %d compared (%d with a non-empty match), %d "
               "disagreements\n",
               static_cast<unsigned long long>(g_seed), g_count, cases, compared, withMatch, disagreements);
+  EXPECT_EQ(0, disagreements);
+  EXPECT_GT(compared, cases / 2);
+  EXPECT_GT(withMatch, compared / 5);
+}
+
+// The host's two builds (traced and untraced, 8-bit and 16-bit, and the traced one with classic
+// backtracking) against one another in the host's own dialect, balancing groups included: the
+// untraced build is the host's search whenever nothing is traced, so every match and group must
+// be the same. Cases that a build's nesting limit or work budget cut short are not compared.
+TEST(BuildsAgree, HostDialect) {
+  const std::vector<const Engine*> engines = {&Host16(), &Untraced16(), &HostClassic16(), &Host8(), &Untraced8()};
+  int cases = 0, compared = 0, withMatch = 0, disagreements = 0;
+  const int count = g_count > 1 ? g_count / 2 : 1;  // five engines per case
+  for (int i = 0; i < count; ++i) {
+    uint64_t caseSeed = g_seed * 2000003u + static_cast<uint64_t>(i);
+    PatternGen gen(caseSeed);
+    Case c = gen.MakeHostDialect();
+    for (const std::string& subject : c.subjects) {
+      ++cases;
+      std::vector<std::string> got;
+      bool cut = false;
+      for (const Engine* e : engines) {
+        std::string m = e->Matches(U(c.pattern), c.flags, U(subject));
+        cut = m.find("cut") != std::string::npos;
+        if (cut) break;
+        got.push_back(m);
+      }
+      if (cut) continue;
+      ++compared;
+      if (HasNonEmptyMatch(got[0])) ++withMatch;
+      for (size_t k = 1; k < engines.size(); ++k) {
+        if (got[k] == got[0]) continue;
+        if (++disagreements <= 10)
+          ADD_FAILURE() << engines[0]->Name() << " and " << engines[k]->Name() << " disagree on /" << c.pattern << "/"
+                        << FlagText(c.flags) << " on " << Quote(subject) << "\n  " << engines[0]->Name() << ": "
+                        << got[0] << "\n  " << engines[k]->Name() << ": " << got[k] << "\n  (seed " << g_seed
+                        << ", case " << i << ")";
+        break;
+      }
+    }
+  }
+  std::printf("host builds agree: seed %llu, %d patterns, %d cases, %d compared (%d with a non-empty match), %d "
+              "disagreements\n",
+              static_cast<unsigned long long>(g_seed), count, cases, compared, withMatch, disagreements);
   EXPECT_EQ(0, disagreements);
   EXPECT_GT(compared, cases / 2);
   EXPECT_GT(withMatch, compared / 5);

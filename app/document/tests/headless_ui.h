@@ -101,9 +101,10 @@ class HeadlessUi : public IDocumentUi {
   }
 
   void ShowElapsedTime(double seconds) override { elapsed.push_back(seconds); }
-  void ShowElapsedTimeAndSteps(double seconds, unsigned long long n) override {
+  void ShowElapsedTimeAndSteps(double seconds, unsigned long long n, bool traced) override {
     elapsed.push_back(seconds);
     steps.push_back(n);
+    stepsTraced.push_back(traced);
   }
   void ShowNote(const QString& text) override { notes.push_back(text.toStdString()); }
   void ShowResultPosition(int index, int count) override {
@@ -152,6 +153,7 @@ class HeadlessUi : public IDocumentUi {
   std::vector<int> posted;
   std::vector<double> elapsed;
   std::vector<unsigned long long> steps;  // beside each elapsed time the steps shown with it
+  std::vector<bool> stepsTraced;          // and whether the traced search counted them
   std::vector<std::string> notes;         // status-bar notes
   std::vector<int> saved, loaded;
   int positionIndex = -1, positionCount = -1;

@@ -33,53 +33,94 @@ class StepCountTest : public ::testing::Test {
   std::unique_ptr<CKorvaneDoc> doc;
 };
 
-// Every entry into Match or MatchNext is one step. The host build tries every start position,
-// the one after the last character included.
+// Every entry into Match or MatchNext is one step. The traced search (Trace and Optimize modes)
+// tries every start position, the one after the last character included. The direct search
+// (Match, Replace and Split modes) skips the start positions its filters rule out and counts a
+// repeat of one character class as its entry and one step per character it tests.
 struct Counted {
   const char* pattern;
   const char* subject;
-  unsigned steps;  // of the first Find
+  unsigned steps;  // of the first Find, traced
   std::vector<std::pair<int, unsigned>> perStart;
   const char* why;
+  unsigned direct;  // of the first Find, direct
+  const char* directWhy;
 };
 
 const Counted kCounted[] = {
-    {"abc", "xxabc", 3, {{0, 1}, {1, 1}, {2, 1}}, "one string element: fails at 0 and 1, matches at 2"},
-    {"x", "abc", 4, {{0, 1}, {1, 1}, {2, 1}, {3, 1}}, "fails at all four positions, the text end included"},
-    {"a*", "aa", 4, {{0, 4}}, "the repeat, then \"a\" at 0, at 1, and failing at 2"},
-    {"a+b", "aab", 6, {{0, 6}}, "list, repeat, \"a\" three times (the third fails), \"b\""},
-    {"a|b", "cb", 6, {{0, 3}, {1, 3}}, "each attempt: the alternation, \"a\", \"b\""},
+    {"abc", "xxabc", 3, {{0, 1}, {1, 1}, {2, 1}}, "one string element: fails at 0 and 1, matches at 2",
+     1, "the required string is found at 2: one attempt there"},
+    {"x", "abc", 4, {{0, 1}, {1, 1}, {2, 1}, {3, 1}}, "fails at all four positions, the text end included",
+     0, "no \"x\" in the text: no attempt at all"},
+    {"a*", "aa", 4, {{0, 4}}, "the repeat, then \"a\" at 0, at 1, and failing at 2",
+     3, "the repeat and the two characters of its run"},
+    {"a+b", "aab", 6, {{0, 6}}, "list, repeat, \"a\" three times (the third fails), \"b\"",
+     5, "list, repeat and its run of two, \"b\""},
+    {"a|b", "cb", 6, {{0, 3}, {1, 3}}, "each attempt: the alternation, \"a\", \"b\"",
+     3, "no match can begin with \"c\": one attempt, at 1"},
     // list, repeat; per round: inner list, open bracket, alternation, "a" (and "b" when "a"
     // fails), close bracket: 5 + 6 + 5 + 6; the fifth round fails at "c" after both
     // alternatives and backs into the open bracket: 6; then "c": 2 + 22 + 6 + 1.
-    {"(a|b)*c", "ababc", 31, {{0, 31}}, "four rounds of the group, a failing fifth, then \"c\""},
+    {"(a|b)*c", "ababc", 31, {{0, 31}}, "four rounds of the group, a failing fifth, then \"c\"",
+     31, "the same single attempt: the group is no character class"},
 };
 
 TEST_F(StepCountTest, FindCountsEveryElementEntry) {
   for (const Counted& c : kCounted) {
+    doc->OnCommand(CMD_MODE_TRACE);
     Set(c.pattern, c.subject);
     doc->OnCommand(CMD_FIND);
     ASSERT_TRUE(doc->GetCurrentResult()->result.IsMatched() || std::string(c.pattern) == "x") << c.pattern;
     EXPECT_EQ(c.steps, doc->GetLastResult()->steps) << c.pattern << ": " << c.why;
+    EXPECT_TRUE(doc->GetLastResult()->traced);
     EXPECT_EQ(c.steps, doc->GetStepCounter().Total()) << c.pattern;
     EXPECT_EQ(c.perStart, PerStart()) << c.pattern;
     ASSERT_FALSE(ui.steps.empty());
     EXPECT_EQ(c.steps, ui.steps.back()) << c.pattern << ": the status bar shows the result's steps";
+    EXPECT_TRUE(ui.stepsTraced.back()) << c.pattern << ": and says they are traced steps";
     doc->OnCommand(CMD_RESET_FIND);
   }
 }
 
-TEST_F(StepCountTest, SameCountsInEveryMode) {
-  const int modes[] = {CMD_MODE_MATCH, CMD_MODE_REPLACE, CMD_MODE_SPLIT, CMD_MODE_TRACE, CMD_MODE_OPTIMIZE};
+TEST_F(StepCountTest, TheDirectSearchCountsItsOwnSteps) {
   for (const Counted& c : kCounted) {
-    for (int mode : modes) {
-      doc->OnCommand(mode);
+    doc->OnCommand(CMD_MODE_MATCH);
+    Set(c.pattern, c.subject);
+    doc->OnCommand(CMD_FIND);
+    EXPECT_EQ(c.direct, doc->GetLastResult()->steps) << c.pattern << ": " << c.directWhy;
+    EXPECT_FALSE(doc->GetLastResult()->traced);
+    EXPECT_EQ(c.direct, doc->GetStepCounter().Total()) << c.pattern;
+    EXPECT_TRUE(PerStart().empty()) << c.pattern << ": the direct search keeps no steps per start";
+    ASSERT_FALSE(ui.steps.empty());
+    EXPECT_EQ(c.direct, ui.steps.back()) << c.pattern;
+    EXPECT_FALSE(ui.stepsTraced.back()) << c.pattern << ": the status bar says they are direct steps";
+    doc->OnCommand(CMD_RESET_FIND);
+  }
+}
+
+TEST_F(StepCountTest, SameCountsInEveryModeOfOneSearch) {
+  struct Mode {
+    int command;
+    bool traced;
+  };
+  const Mode modes[] = {{CMD_MODE_MATCH, false}, {CMD_MODE_REPLACE, false}, {CMD_MODE_SPLIT, false},
+                        {CMD_MODE_TRACE, true},  {CMD_MODE_OPTIMIZE, true}};
+  for (const Counted& c : kCounted) {
+    for (const Mode& mode : modes) {
+      doc->OnCommand(mode.command);
+      EXPECT_EQ(mode.traced, doc->SearchesTraced()) << doc->GetMode();
       Set(c.pattern, c.subject);
       doc->OnCommand(CMD_FIND);
-      EXPECT_EQ(c.steps, doc->GetLastResult()->steps) << c.pattern << " in mode " << doc->GetMode();
+      EXPECT_EQ(mode.traced ? c.steps : c.direct, doc->GetLastResult()->steps)
+          << c.pattern << " in mode " << doc->GetMode();
       doc->OnCommand(CMD_RESET_FIND);
     }
   }
+  // Classic backtracking is about the traced counts: with it on, every mode traces.
+  doc->OnCommand(CMD_MODE_MATCH);
+  doc->SetClassic(true);
+  EXPECT_TRUE(doc->SearchesTraced());
+  doc->SetClassic(false);
 }
 
 TEST_F(StepCountTest, SteppingCountsTheSameAsOneFind) {
@@ -106,6 +147,7 @@ TEST_F(StepCountTest, SteppingCountsTheSameAsOneFind) {
 }
 
 TEST_F(StepCountTest, FindGoesOnCountingFromWhereItStood) {
+  doc->OnCommand(CMD_MODE_TRACE);
   Set("abc", "xxabc");
   doc->OnCommand(CMD_FIND);
   EXPECT_EQ(3u, doc->GetLastResult()->steps);
@@ -120,6 +162,7 @@ TEST_F(StepCountTest, FindGoesOnCountingFromWhereItStood) {
 }
 
 struct FindAllCase {
+  int mode;
   const char* pattern;
   const char* subject;
   std::vector<unsigned> perResult;  // the matches, then the not-matched end
@@ -127,17 +170,26 @@ struct FindAllCase {
 };
 
 const FindAllCase kFindAll[] = {
-    {"a", "aba", {1, 2, 1}, "4 steps in all; the costliest match, number 2 at 2, took 2 steps."},
-    {"x", "abc", {4}, "4 steps in all."},
-    {"x", "", {1}, "1 step in all."},
-    {"a", "a", {1, 1}, "2 steps in all; the costliest match, number 1 at 0, took 1 step."},
+    {CMD_MODE_OPTIMIZE, "a", "aba", {1, 2, 1}, "4 steps in all; the costliest match, number 2 at 2, took 2 steps."},
+    {CMD_MODE_OPTIMIZE, "x", "abc", {4}, "4 steps in all."},
+    {CMD_MODE_OPTIMIZE, "x", "", {1}, "1 step in all."},
+    {CMD_MODE_OPTIMIZE, "a", "a", {1, 1}, "2 steps in all; the costliest match, number 1 at 0, took 1 step."},
     // "b+" on "abbab": 0 fails (2), 1-3 matches (repeat, b, b, b fails: 4), 3 fails (2),
     // 4 matches (3), 5 fails (2).
-    {"b+", "abbab", {6, 5, 2}, "13 steps in all; the costliest match, number 1 at 1, took 6 steps."},
+    {CMD_MODE_OPTIMIZE, "b+", "abbab", {6, 5, 2},
+     "13 steps in all; the costliest match, number 1 at 1, took 6 steps."},
+    // The direct search: one attempt at each "a" and none after the last.
+    {CMD_MODE_MATCH, "a", "aba", {1, 1, 0}, "2 direct steps in all; the costliest match, number 1 at 0, took 1 direct step."},
+    {CMD_MODE_MATCH, "x", "abc", {0}, "0 direct steps in all."},
+    // "b+" on "abbab": the repeat and its run of two (3), then the repeat and its run of one
+    // (2); no "b" after 5.
+    {CMD_MODE_REPLACE, "b+", "abbab", {3, 2, 0},
+     "5 direct steps in all; the costliest match, number 1 at 1, took 3 direct steps."},
 };
 
 TEST_F(StepCountTest, FindAllTotalIsTheSumOfItsResults) {
   for (const FindAllCase& c : kFindAll) {
+    doc->OnCommand(c.mode);
     Set(c.pattern, c.subject);
     ui.ClearBoxes();
     doc->OnCommand(CMD_FIND_ALL);

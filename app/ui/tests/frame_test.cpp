@@ -321,10 +321,15 @@ void FrameTest::elapsedPane() {
   frame.ShowElapsedTime(-1.0);
   QCOMPARE(frame.ElapsedText(), QStringLiteral("   "));
   // With the search's steps beside the time, thousands grouped.
-  frame.ShowElapsedTimeAndSteps(0.0000138, 1204);
+  frame.ShowElapsedTimeAndSteps(0.0000138, 1204, true);
   QCOMPARE(frame.ElapsedText(), QStringLiteral("Elapsed time: 0.0000138 sec, 1,204 steps"));
-  frame.ShowElapsedTimeAndSteps(-1.0, 1204);
+  frame.ShowElapsedTimeAndSteps(-1.0, 1204, true);
   QCOMPARE(frame.ElapsedText(), QStringLiteral("   "));
+  // The direct search's count says so.
+  frame.ShowElapsedTimeAndSteps(0.0000138, 1, false);
+  QCOMPARE(frame.ElapsedText(), QStringLiteral("Elapsed time: 0.0000138 sec, 1 direct step"));
+  frame.ShowElapsedTimeAndSteps(0.0000138, 52606737, false);
+  QCOMPARE(frame.ElapsedText(), QStringLiteral("Elapsed time: 0.0000138 sec, 52,606,737 direct steps"));
 }
 
 void FrameTest::statusPrompt() {
@@ -353,8 +358,9 @@ void FrameTest::findThroughMenu() {
   QCOMPARE(frame.Doc()->GetHighlightEnd(), 3);
   QCOMPARE(frame.ResultText(), QStringLiteral("1 of 1 results"));
   QVERIFY2(frame.ElapsedText().startsWith(QStringLiteral("Elapsed time: ")), qPrintable(frame.ElapsedText()));
-  // Two steps at 0 (the repeat, "a" failing), four at 1 (the repeat, "a", "a", "a" failing at y).
-  QVERIFY2(frame.ElapsedText().endsWith(QStringLiteral(" sec, 6 steps")), qPrintable(frame.ElapsedText()));
+  // Match mode searches directly: no attempt at 0 (no match begins with x), then the repeat and
+  // its run of two "a" at 1.
+  QVERIFY2(frame.ElapsedText().endsWith(QStringLiteral(" sec, 3 direct steps")), qPrintable(frame.ElapsedText()));
   // Find is offered to the frame after the document: the group list shows.
   QVERIFY(!frame.SizingBar(BAR_GROUP)->isHidden());
   frame.CommandAction(ID_MATCH_FIND)->trigger();
@@ -693,9 +699,9 @@ void FrameTest::waitDialogShowsAndBreaks() {
   frame.show();
   QList<Box> boxes;
   RecordBoxes(frame, &boxes);
-  // Two ways to take each 'a' and no 'c': 2^60 attempts, far longer than the 500 ms before
-  // the dialog shows.
-  SetTexts(frame.Doc(), QStringLiteral("(?:a|a)*?c"), QString(60, QLatin1Char('a')));
+  // Two ways to take each 'a' and no 'c' or 'd': 2^60 attempts, far longer than the 500 ms before
+  // the dialog shows (and no required character for the direct search to look for first).
+  SetTexts(frame.Doc(), QStringLiteral("(?:a|a)*?(?:c|d)"), QString(60, QLatin1Char('a')));
   QString title;
   bool sawBreak = false;
   QTimer poll;
@@ -741,7 +747,7 @@ void FrameTest::waitDialogClosesAsBreak() {
   frame.CommandAction(ID_MATCH_FIND_ALL)->trigger();
   QCOMPARE(frame.Doc()->RealMatchCount(), 60);
   boxes.clear();
-  SetTexts(frame.Doc(), QStringLiteral("(?:a|a)*?c"), subject);  // 2^60 attempts
+  SetTexts(frame.Doc(), QStringLiteral("(?:a|a)*?(?:c|d)"), subject);  // 2^60 attempts
 
   QList<CProgressDialog*> seen;
   int openedAt = -1, openedWith = -1;
