@@ -8,10 +8,12 @@
 #include <cstring>
 #include <string>
 
+#include "app/document/korvane_doc.h"
 #include "app/document/workspace_file.h"
 #include "app/ui/backtrack_command.h"
 #include "korvane_ids.h"
 #include "platform/file_io.h"
+#include "platform/version.h"
 #include "platform/worker_thread.h"
 #include "stringtable.h"
 

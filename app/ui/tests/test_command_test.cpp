@@ -18,6 +18,7 @@
 #include "app/document/workspace_file.h"
 #include "app/ui/test_command.h"
 #include "platform/file_io.h"
+#include "platform/profile.h"
 #include "stringtable.h"
 
 namespace {
@@ -265,6 +266,11 @@ TEST_F(TestCommandTest, VersionAndUnknownOptionsAnswerWithoutADisplay) {
   EXPECT_EQ(0, Run({"--version"}, &out, &err)) << err.toStdString();
   EXPECT_TRUE(out.startsWith(QStringLiteral("korvane "))) << out.toStdString();
   EXPECT_TRUE(out.trimmed().contains(QRegularExpression(QStringLiteral("^korvane \\d+\\.\\d+")))) << out.toStdString();
+  // One version: the settings store is named after the major and minor version --version shows.
+  const QString shown = out.trimmed().mid(QStringLiteral("korvane ").size());
+  EXPECT_EQ(QStringLiteral("Korvane %1.%2 Free").arg(shown.section(QLatin1Char('.'), 0, 0), shown.section(QLatin1Char('.'), 1, 1)),
+            QLatin1String(CProfile::kApplication))
+      << out.toStdString();
 
   // An unknown option with a file that does not exist: refused with the usage, no window tried
   // (there is no display to try it on).
