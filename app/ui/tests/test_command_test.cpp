@@ -303,8 +303,10 @@ TEST_F(TestCommandTest, VersionAndUnknownOptionsAnswerWithoutADisplay) {
   EXPECT_TRUE(out.trimmed().contains(QRegularExpression(QStringLiteral("^korvane \\d+\\.\\d+")))) << out.toStdString();
   // One version: the settings store is named after the major and minor version --version shows.
   const QString shown = out.trimmed().mid(QStringLiteral("korvane ").size());
-  EXPECT_EQ(QStringLiteral("Korvane %1.%2 Free").arg(shown.section(QLatin1Char('.'), 0, 0), shown.section(QLatin1Char('.'), 1, 1)),
-            QLatin1String(CProfile::kApplication))
+  EXPECT_EQ(QStringLiteral("Korvane %1.%2 Free")
+                .arg(shown.section(QLatin1Char('.'), 0, 0), shown.section(QLatin1Char('.'), 1, 1))
+                .toStdString(),
+            std::string(CProfile::kApplication))
       << out.toStdString();
 
   // An unknown option with a file that does not exist: refused with the usage, no window tried
