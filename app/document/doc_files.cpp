@@ -16,12 +16,6 @@ std::vector<unsigned short> Units(const QString& s) {
   return std::vector<unsigned short>(s.utf16(), s.utf16() + s.size());
 }
 
-// The message of a failed open or save: the file, then the string table's text (as the frame
-// words its own file messages).
-QString FileMessage(int textId, const QString& path) {
-  return QDir::toNativeSeparators(path) + QLatin1Char('\n') + CStringTable::Str(textId);
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -90,59 +84,124 @@ std::string CKorvaneDoc::WorkspaceBytes() const {
   data.replaceTo = m_replaceTo;
   data.tests = m_tests;
   data.classic = m_bClassic;
+  data.testTimeLimitMs = m_nTestTimeLimitMs;
   if (m_pStops)
     for (const Breakpoint& b : m_pStops->List()) data.breakpoints.push_back(WorkspaceBreakpoint{b.start, b.end, b.condition, b.value});
   return CWorkspaceFile::Write(data, m_snapshots);
 }
 
-bool CKorvaneDoc::LoadWorkspaceBytes(const unsigned char* bytes, size_t size) {
-  Clear();
-  WorkspaceData data;
-  const bool ok = CWorkspaceFile::Read(bytes, size, &data) == EWorkspaceError::None;
-  if (ok) {
-    m_fPatternShare = data.patternShare;
-    m_fTextShare = data.textShare;
-    m_pattern.flags = data.flags;
-    m_pattern.pattern = std::move(data.pattern);
-    m_subject = std::move(data.subject);
-    m_replaceTo = std::move(data.replaceTo);
-    m_snapshots.LoadRecords(data.snapshots, data.currentSnapshot);
-    if (data.tests) m_tests = data.tests;
-    m_bClassic = data.classic;
-    m_ctx.m_bClassic = data.classic;
-    if (!data.breakpoints.empty()) {
-      std::vector<Breakpoint> list;
-      for (const WorkspaceBreakpoint& b : data.breakpoints) list.push_back(Breakpoint{b.start, b.end, b.condition, b.value});
-      DebugStops().SetList(std::move(list));  // bound, and what no element has dropped, by Recompile
-    }
-    SetMode(data.mode);
+bool CKorvaneDoc::ParseWorkspace(const unsigned char* bytes, size_t size, WorkspaceData* data, QString* reason) {
+  if (size == 0) {
+    *reason = CStringTable::Str(IDS_REASON_EMPTY_FILE);
+    return false;
   }
-  // On failure nothing of the file is kept: the document is as after New.
+  size_t at = 0;
+  const EWorkspaceError error = CWorkspaceFile::Read(bytes, size, data, &at);
+  if (error == EWorkspaceError::None) {
+    reason->clear();
+    return true;
+  }
+  // The format has no signature: a file whose first fields no version of the program writes
+  // is taken for another kind of file, anything else that fails for a damaged workspace.
+  if (!CWorkspaceFile::LooksLikeWorkspace(bytes, size))
+    *reason = CStringTable::Str(IDS_REASON_NOT_WORKSPACE);
+  else
+    *reason = CStringTable::FormatStrings(
+        CStringTable::Str(error == EWorkspaceError::Truncated ? IDS_REASON_WORKSPACE_CUT : IDS_REASON_WORKSPACE_BAD_VALUE),
+        {QString::number(static_cast<qulonglong>(at))});
+  return false;
+}
+
+bool CKorvaneDoc::ReadWorkspaceFile(const QString& path, WorkspaceData* data, QString* reason) {
+  QByteArray bytes;
+  QString detail;
+  switch (CFileIo::ReadAll(path, CFileIo::kDefaultReadLimit, &bytes, &detail)) {
+    case EFileError::None:
+      break;
+    case EFileError::NotFound:
+      *reason = CStringTable::Str(IDS_REASON_NO_SUCH_FILE);
+      return false;
+    case EFileError::TooLarge:
+      *reason = CStringTable::FormatStrings(CStringTable::Str(IDS_REASON_FILE_TOO_LARGE),
+                                            {QString::number(CFileIo::kDefaultReadLimit >> 20)});
+      return false;
+    default:  // the system's own words ("Permission denied", "Is a directory", ...)
+      *reason = detail.isEmpty() ? CStringTable::Str(IDS_MSG_OPEN_FAILED) : detail;
+      return false;
+  }
+  return ParseWorkspace(reinterpret_cast<const unsigned char*>(bytes.constData()), static_cast<size_t>(bytes.size()),
+                        data, reason);
+}
+
+void CKorvaneDoc::LoadWorkspace(WorkspaceData* data) {
+  Clear();
+  m_fPatternShare = data->patternShare;
+  m_fTextShare = data->textShare;
+  m_pattern.flags = data->flags;
+  m_pattern.pattern = std::move(data->pattern);
+  m_subject = std::move(data->subject);
+  m_replaceTo = std::move(data->replaceTo);
+  // Tests without a name (an older file, a hand-made one) are named as new tests are, here and
+  // in the snapshots, so that no list or report shows a blank.
+  for (std::unique_ptr<Snapshot>& s : data->snapshots)
+    if (s->tests && HasUnnamedTests(*s->tests)) {
+      auto named = std::make_shared<TestSet>(*s->tests);
+      NameUnnamedTests(named.get());
+      s->tests = std::move(named);
+    }
+  m_snapshots.LoadRecords(data->snapshots, data->currentSnapshot);
+  if (data->tests) {
+    if (HasUnnamedTests(*data->tests)) {
+      auto named = std::make_shared<TestSet>(*data->tests);
+      NameUnnamedTests(named.get());
+      m_tests = std::move(named);
+    } else {
+      m_tests = data->tests;
+    }
+  }
+  m_nTestTimeLimitMs = ClampTestTimeLimit(data->testTimeLimitMs);
+  m_bClassic = data->classic;
+  m_ctx.m_bClassic = data->classic;
+  if (!data->breakpoints.empty()) {
+    std::vector<Breakpoint> list;
+    for (const WorkspaceBreakpoint& b : data->breakpoints) list.push_back(Breakpoint{b.start, b.end, b.condition, b.value});
+    DebugStops().SetList(std::move(list));  // bound, and what no element has dropped, by Recompile
+  }
+  SetMode(data->mode);
   Recompile();
   ReparseReplaceTo();
   Reset();
   m_bModified = false;
-  if (ok) StartBackgroundCheck();
+  StartBackgroundCheck();
   ScheduleTests();
-  return ok;
+}
+
+bool CKorvaneDoc::LoadWorkspaceBytes(const unsigned char* bytes, size_t size) {
+  WorkspaceData data;
+  QString reason;
+  if (!ParseWorkspace(bytes, size, &data, &reason)) return false;  // the document stays as it was
+  LoadWorkspace(&data);
+  return true;
+}
+
+void CKorvaneDoc::ReportOpenFailure(const QString& path, const QString& reason) {
+  if (!m_pUi) return;
+  QString text = CStringTable::FormatStrings(CStringTable::Str(IDS_CLI_CANNOT_READ), {QDir::toNativeSeparators(path), reason});
+  // Said only when there is work to keep: a fresh window has nothing the user could miss.
+  const bool fresh = m_strPathName.isEmpty() && !m_bModified && m_pattern.pattern.empty() && m_subject.empty() &&
+                     m_replaceTo.empty() && m_tests->empty() && m_snapshots.Count() == 0;
+  if (!fresh) text += QStringLiteral("\n\n") + CStringTable::Str(IDS_MSG_OPEN_KEPT);
+  m_pUi->MessageBox(text, CStringTable::Str(IDS_APP_NAME), IDocumentUi::ICON_WARNING, IDocumentUi::BUTTONS_OK);
 }
 
 bool CKorvaneDoc::OnOpenDocument(const QString& path) {
-  QByteArray bytes;
-  if (CFileIo::ReadAll(path, CFileIo::kDefaultReadLimit, &bytes) != EFileError::None) {
-    if (m_pUi)
-      m_pUi->MessageBox(FileMessage(IDS_MSG_OPEN_FAILED, path), CStringTable::Str(IDS_APP_NAME),
-                        IDocumentUi::ICON_WARNING, IDocumentUi::BUTTONS_OK);
+  WorkspaceData data;
+  QString reason;
+  if (!ReadWorkspaceFile(path, &data, &reason)) {
+    ReportOpenFailure(path, reason);
     return false;
   }
-  if (!LoadWorkspaceBytes(reinterpret_cast<const unsigned char*>(bytes.constData()),
-                          static_cast<size_t>(bytes.size()))) {
-    m_strPathName.clear();
-    if (m_pUi)
-      m_pUi->MessageBox(FileMessage(IDS_MSG_BAD_FILE_FORMAT, path), CStringTable::Str(IDS_APP_NAME),
-                        IDocumentUi::ICON_WARNING, IDocumentUi::BUTTONS_OK);
-    return false;
-  }
+  LoadWorkspace(&data);
   m_strPathName = path;
   return true;
 }

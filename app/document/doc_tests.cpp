@@ -22,6 +22,13 @@ TestResult CKorvaneDoc::GetTestResult(int index) const {
 }
 
 void CKorvaneDoc::ChangeTests(std::shared_ptr<const TestSet> tests, bool undoable) {
+  // Every way in (imports, clips whose first line is empty, a plugin's edit) ends here: a test
+  // never goes without a name.
+  if (tests && HasUnnamedTests(*tests)) {
+    auto named = std::make_shared<TestSet>(*tests);
+    NameUnnamedTests(named.get());
+    tests = std::move(named);
+  }
   if (undoable) {
     m_testUndo.push_back(m_tests);
     if (m_testUndo.size() > kTestUndoDepth) m_testUndo.erase(m_testUndo.begin());
@@ -68,7 +75,7 @@ int CKorvaneDoc::DuplicateTest(int index) {
 }
 
 bool CKorvaneDoc::RenameTest(int index, const TestText& name) {
-  if (index < 0 || index >= GetTestCount()) return false;
+  if (index < 0 || index >= GetTestCount() || IsBlankTestName(name)) return false;
   TestCase t = (*m_tests)[index];
   t.name = name;
   return EditTest(index, t);
@@ -156,10 +163,12 @@ bool CKorvaneDoc::RedoTestEdit() {
 }
 
 void CKorvaneDoc::SetTestTimeLimit(int ms) {
-  ms = std::max(1, std::min(ms, 3600 * 1000));
+  ms = ClampTestTimeLimit(ms);
   if (ms == m_nTestTimeLimitMs) return;
   m_nTestTimeLimitMs = ms;
+  m_bModified = true;  // saved with the workspace
   ScheduleTests();
+  Notify(nullptr, HINT_TEST_RESULTS);
 }
 
 void CKorvaneDoc::RunTests() {

@@ -458,6 +458,7 @@ void CKorvaneDoc::Clear() {
   ClearTraceState();
   ClearSnapshots();
   m_tests = std::make_shared<const TestSet>();
+  m_nTestTimeLimitMs = kDefaultTestTimeLimitMs;  // a setting of the workspace
   ResetTestHistory();
   ScheduleTests();
 }

@@ -162,6 +162,7 @@ struct CommandState {
 };
 
 class CDebugStops;
+struct WorkspaceData;
 
 class CKorvaneDoc {
  public:
@@ -373,12 +374,23 @@ class CKorvaneDoc {
   // --- workspace files (doc_files.cpp) ---
   // The workspace file's bytes for the document as it is.
   std::string WorkspaceBytes() const;
-  // Clears the document, then loads the bytes; on failure the document is left cleared (as
-  // after New) and false is returned.
+  // Opening is two steps, so that a file is read completely before the open workspace is let
+  // go of: ReadWorkspaceFile (or ParseWorkspace on bytes in memory) checks the whole file
+  // without touching the document and says in words why it cannot be opened: the file does
+  // not exist, cannot be read (the system's reason), is empty, is too large, is not a workspace,
+  // or is damaged at byte N. LoadWorkspace then replaces the document with what was read.
+  static bool ReadWorkspaceFile(const QString& path, WorkspaceData* data, QString* reason);
+  static bool ParseWorkspace(const unsigned char* bytes, size_t size, WorkspaceData* data, QString* reason);
+  // Clears the document and takes `data` over (its texts and snapshots are moved out). Tests
+  // without a name get one ("Test N"); the document is unmodified afterwards.
+  void LoadWorkspace(WorkspaceData* data);
+  // Both steps on bytes in memory; false, with the document as it was, when they do not parse.
   bool LoadWorkspaceBytes(const unsigned char* bytes, size_t size);
-  // File Open: reads and loads the file. A file that cannot be read leaves the document as it
-  // was; a file that does not parse leaves it cleared. Either failure shows a message naming
-  // the file and returns false. On success the file becomes the document's file.
+  // The message of a failed open: "Cannot read FILE: reason", and that the open workspace is
+  // kept (unless the window holds nothing yet).
+  void ReportOpenFailure(const QString& path, const QString& reason);
+  // File Open: both steps on a file. Any failure leaves the document as it was, shows the
+  // message and returns false. On success the file becomes the document's file.
   bool OnOpenDocument(const QString& path);
   // Save: writes the workspace to a new file beside `path`, flushed to the disk, and renames it
   // into place, so a failed save keeps the previous file byte for byte. A failure shows a
@@ -437,7 +449,7 @@ class CKorvaneDoc {
   // Inserts copies of the tests at the end (import); returns how many.
   int AddTests(const TestSet& tests);
   int DuplicateTest(int index);  // the copy goes right after the test; returns its index
-  bool RenameTest(int index, const TestText& name);
+  bool RenameTest(int index, const TestText& name);  // refuses a blank name
   bool DeleteTest(int index);
   bool MoveTest(int from, int to);  // `to` is the index the test has afterwards
   bool EditTest(int index, const TestCase& test);
@@ -455,7 +467,9 @@ class CKorvaneDoc {
   bool CanRedoTestEdit() const { return !m_testRedo.empty(); }
   bool UndoTestEdit();
   bool RedoTestEdit();
-  // The time limit of each test in a run, in milliseconds (the setting; 500 by default).
+  // The time limit of each test in a run, in milliseconds: a setting of the workspace, saved
+  // with it (500 by default, kept within 1 ms and an hour). A change marks the document
+  // modified, runs the tests again and updates all views with HINT_TEST_RESULTS.
   int GetTestTimeLimit() const { return m_nTestTimeLimitMs; }
   void SetTestTimeLimit(int ms);
   // Starts a run of the current tests now (every change does this by itself).
@@ -475,7 +489,7 @@ class CKorvaneDoc {
     std::vector<std::pair<TestText, int>> patterns;  // pattern and options, per row
     TestText replaceTo;
     std::shared_ptr<const TestSet> tests;
-    int timeLimitMs = 500;
+    int timeLimitMs = kDefaultTestTimeLimitMs;
   };
   SnapshotTestJob PrepareSnapshotTests() const;
   // Runs a prepared job on any thread. `cancel`, when given and no longer equal to
@@ -728,7 +742,7 @@ class CKorvaneDoc {
   std::vector<TestResult> m_testResults;
   bool m_bTestsComplete = true;
   unsigned m_nTestGeneration = 0;  // the run the shown results belong to
-  int m_nTestTimeLimitMs = 500;
+  int m_nTestTimeLimitMs = kDefaultTestTimeLimitMs;
   std::unique_ptr<CTestRunner> m_testRunner;
 
   // Snapshots, the document's file and the clips (UI thread only).

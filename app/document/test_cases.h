@@ -23,6 +23,15 @@ enum ETestExpectation {
 };
 constexpr int kExpectationKinds = 6;
 
+// How long one test may run, in milliseconds: a setting of the workspace (saved with it), the
+// same for every test of the set.
+constexpr int kDefaultTestTimeLimitMs = 500;
+constexpr int kMinTestTimeLimitMs = 1;
+constexpr int kMaxTestTimeLimitMs = 3600 * 1000;
+inline int ClampTestTimeLimit(long long ms) {
+  return ms < kMinTestTimeLimitMs ? kMinTestTimeLimitMs : ms > kMaxTestTimeLimitMs ? kMaxTestTimeLimitMs : static_cast<int>(ms);
+}
+
 // One expected match of EXPECT_MATCH_LIST: its span and, when the test compares groups, the
 // text each group 1..n captured (a group that took no part captures the empty text).
 struct TestMatch {

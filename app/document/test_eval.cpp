@@ -325,6 +325,11 @@ QString Evaluate(const CTestPattern& p, const TestCase& t, int kind, RunGuard* g
 
 TestResult Run(const CTestPattern& p, const TestCase& t, int kind, const TestLimits& limits, TestActual* actual) {
   TestResult r;
+  if (kind < 0 || kind >= kExpectationKinds) {
+    r.status = TEST_ERROR;
+    r.reason = Str(IDS_TEST_BAD_EXPECTATION);
+    return r;
+  }
   RunGuard guard;
   const Clock::time_point start = Clock::now();
   guard.deadline = start + std::chrono::milliseconds(limits.timeLimitMs > 0 ? limits.timeLimitMs : 1);
@@ -407,6 +412,27 @@ TestResult AcceptResult(const CTestPattern& pattern, TestCase* test, const TestL
   r.status = TEST_PASS;
   r.reason.clear();
   return r;
+}
+
+bool IsBlankTestName(const TestText& name) {
+  for (unsigned short c : name)
+    if (!QChar(c).isSpace()) return false;
+  return true;
+}
+
+bool HasUnnamedTests(const TestSet& tests) {
+  for (const TestCase& t : tests)
+    if (IsBlankTestName(t.name)) return true;
+  return false;
+}
+
+void NameUnnamedTests(TestSet* tests) {
+  for (size_t i = 0; i < tests->size(); ++i) {
+    TestCase& t = (*tests)[i];
+    if (!IsBlankTestName(t.name)) continue;
+    const QString name = Fmt(IDS_TEST_NEW_NAME, {Num(static_cast<long long>(i) + 1)});
+    t.name = TestText(name.utf16(), name.utf16() + name.size());
+  }
 }
 
 void CountResults(const std::vector<TestResult>& results, int* passed, int* failed) {

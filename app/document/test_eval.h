@@ -92,7 +92,8 @@ struct TestActual {
 };
 
 // Runs one test; never throws. When `actual` is given it receives what the pattern gave
-// (meaningful for TEST_PASS and TEST_FAIL only).
+// (meaningful for TEST_PASS and TEST_FAIL only). A test whose expectation this program does not
+// know (from a newer program's file) is an error, not a failure: nothing was compared.
 TestResult RunTestCase(const CTestPattern& pattern, const TestCase& test, const TestLimits& limits,
                        TestActual* actual = nullptr);
 
@@ -101,6 +102,13 @@ TestResult RunTestCase(const CTestPattern& pattern, const TestCase& test, const 
 // test, a match list, replaced text or split list takes the current one. Returns the run's
 // result; the test is changed only when that is a pass or a fail.
 TestResult AcceptResult(const CTestPattern& pattern, TestCase* test, const TestLimits& limits);
+
+// A name that shows as nothing (empty, or blanks only): a test must not have one, as lists and
+// reports would show a blank.
+bool IsBlankTestName(const TestText& name);
+bool HasUnnamedTests(const TestSet& tests);
+// Names every test whose name is blank "Test N", N its place in the set counted from 1.
+void NameUnnamedTests(TestSet* tests);
 
 // "Tests: N passed, N failed" (timed out and error count as failed); empty for no tests.
 QString TestStatusText(const std::vector<TestResult>& results);

@@ -35,10 +35,10 @@ class CWriter {
 
 class CReader {
  public:
-  CReader(const unsigned char* bytes, size_t size) : m_p(bytes), m_left(bytes ? size : 0) {}
+  CReader(const unsigned char* bytes, size_t size) : m_start(bytes), m_p(bytes), m_left(bytes ? size : 0) {}
 
   EWorkspaceError Int(std::int32_t* v) {
-    if (m_left < 4) return EWorkspaceError::Truncated;
+    if (m_left < 4) return Fail(EWorkspaceError::Truncated, Offset());
     const std::uint32_t u = std::uint32_t(m_p[0]) | std::uint32_t(m_p[1]) << 8 | std::uint32_t(m_p[2]) << 16 |
                             std::uint32_t(m_p[3]) << 24;
     *v = static_cast<std::int32_t>(u);
@@ -57,19 +57,36 @@ class CReader {
     std::int32_t n;
     EWorkspaceError e = Int(&n);
     if (e != EWorkspaceError::None) return e;
-    if (n < 0) return EWorkspaceError::BadCount;
-    if (static_cast<size_t>(n) > m_left / 2) return EWorkspaceError::Truncated;
+    if (n < 0) return Fail(EWorkspaceError::BadCount, Offset() - 4);
+    if (static_cast<size_t>(n) > m_left / 2) return Fail(EWorkspaceError::Truncated, Offset() - 4);
     s->resize(static_cast<size_t>(n));
     for (std::int32_t i = 0; i < n; ++i) (*s)[i] = static_cast<unsigned short>(m_p[2 * i] | m_p[2 * i + 1] << 8);
     m_p += 2 * static_cast<size_t>(n);
     m_left -= 2 * static_cast<size_t>(n);
     return EWorkspaceError::None;
   }
+  void Skip(size_t n) {
+    if (n > m_left) n = m_left;
+    m_p += n;
+    m_left -= n;
+  }
   size_t Left() const { return m_left; }
+  // Where the next field starts, counted from the start of the file.
+  size_t Offset() const { return static_cast<size_t>(m_p - m_start); }
+  // Records where reading failed (the first failure only: the callers pass the error on).
+  EWorkspaceError Fail(EWorkspaceError e, size_t at) {
+    if (!m_bFailed) m_errorAt = at;
+    m_bFailed = true;
+    return e;
+  }
+  size_t ErrorAt() const { return m_errorAt; }
 
  private:
+  const unsigned char* m_start;
   const unsigned char* m_p;
   size_t m_left;
+  bool m_bFailed = false;
+  size_t m_errorAt = 0;
 };
 
 // The smallest snapshot record: four ints and two empty strings.
@@ -80,7 +97,8 @@ constexpr size_t kMinTestBytes = 9 * 4;
 constexpr size_t kMinMatchBytes = 3 * 4;
 constexpr size_t kMinSnapshotTestsBytes = 2 * 4;
 constexpr size_t kBreakpointBytes = 4 * 4;
-constexpr std::int32_t kBreakpointTag = 0x504B5242;  // "BRKP" as little-endian bytes
+constexpr std::int32_t kBreakpointTag = CWorkspaceFile::kBreakpointTag;
+constexpr std::int32_t kTestSettingsTag = CWorkspaceFile::kTestSettingsTag;
 
 // The shared texts of the tests, numbered in the order they are first met.
 class CTextTable {
@@ -146,8 +164,8 @@ std::int32_t TimeField(std::int64_t t) {
 EWorkspaceError Count(CReader& r, size_t minBytes, std::int32_t* n) {
   EWorkspaceError e = r.Int(n);
   if (e != EWorkspaceError::None) return e;
-  if (*n < 0) return EWorkspaceError::BadCount;
-  if (static_cast<size_t>(*n) > r.Left() / minBytes) return EWorkspaceError::Truncated;
+  if (*n < 0) return r.Fail(EWorkspaceError::BadCount, r.Offset() - 4);
+  if (static_cast<size_t>(*n) > r.Left() / minBytes) return r.Fail(EWorkspaceError::Truncated, r.Offset() - 4);
   return EWorkspaceError::None;
 }
 
@@ -156,7 +174,7 @@ EWorkspaceError Text(CReader& r, const std::vector<std::shared_ptr<const TestTex
   std::int32_t index;
   EWorkspaceError e = r.Int(&index);
   if (e != EWorkspaceError::None) return e;
-  if (index < 0 || static_cast<size_t>(index) >= texts.size()) return EWorkspaceError::BadCount;
+  if (index < 0 || static_cast<size_t>(index) >= texts.size()) return r.Fail(EWorkspaceError::BadCount, r.Offset() - 4);
   *out = texts[static_cast<size_t>(index)];
   return EWorkspaceError::None;
 }
@@ -266,12 +284,24 @@ std::string CWorkspaceFile::Write(const WorkspaceData& data, const CSnapshotTree
       w.Int(b.value);
     }
   }
+  // The test settings after the breakpoints: a reader that knows only the breakpoint section
+  // reads it and ignores this one, as any bytes after it.
+  if (data.testTimeLimitMs != kDefaultTestTimeLimitMs) {
+    w.Int(kTestSettingsTag);
+    w.Int(4);
+    w.Int(ClampTestTimeLimit(data.testTimeLimitMs));
+  }
   return w.Take();
 }
 
-EWorkspaceError CWorkspaceFile::Read(const unsigned char* bytes, size_t size, WorkspaceData* out) {
-  CReader r(bytes, size);
+namespace {
+
+EWorkspaceError ReadFields(CReader& r, WorkspaceData* out) {
+  constexpr int kVersion = CWorkspaceFile::kVersion;
+  constexpr int kFlagMask = CWorkspaceFile::kFlagMask;
+  constexpr int kOptionClassic = CWorkspaceFile::kOptionClassic;
   out->classic = false;
+  out->testTimeLimitMs = kDefaultTestTimeLimitMs;
   std::int32_t version, mode, flags;
   KV_READ(r.Int(&version));
   KV_READ(r.Int(&mode));
@@ -295,8 +325,8 @@ EWorkspaceError CWorkspaceFile::Read(const unsigned char* bytes, size_t size, Wo
   std::int32_t current, count;
   KV_READ(r.Int(&current));
   KV_READ(r.Int(&count));
-  if (count < 0) return EWorkspaceError::BadCount;
-  if (static_cast<size_t>(count) > r.Left() / kMinRecordBytes) return EWorkspaceError::Truncated;
+  if (count < 0) return r.Fail(EWorkspaceError::BadCount, r.Offset() - 4);
+  if (static_cast<size_t>(count) > r.Left() / kMinRecordBytes) return r.Fail(EWorkspaceError::Truncated, r.Offset() - 4);
   out->currentSnapshot = current;
   out->snapshots.reserve(static_cast<size_t>(count));
   for (std::int32_t i = 0; i < count; ++i) {
@@ -342,31 +372,74 @@ EWorkspaceError CWorkspaceFile::Read(const unsigned char* bytes, size_t size, Wo
   std::int32_t options = 0;
   if (r.Left() >= 4) KV_READ(r.Int(&options));
   out->classic = (options & kOptionClassic) != 0;
-  // The optional breakpoint section: anything else after the tests is ignored, as before it.
+  // The optional tagged sections: the breakpoints, then the test settings. Anything else after
+  // the tests is ignored, as it always was (older files may hold stray bytes there).
   std::vector<WorkspaceBreakpoint> breakpoints;
-  std::int32_t tag = 0;
-  if (r.Left() >= 4 && r.Int(&tag) == EWorkspaceError::None && tag == kBreakpointTag) {
-    std::int32_t n;
-    KV_READ(Count(r, kBreakpointBytes, &n));
-    breakpoints.reserve(static_cast<size_t>(n));
-    for (std::int32_t i = 0; i < n; ++i) {
-      std::int32_t start, end, condition, value;
-      KV_READ(r.Int(&start));
-      KV_READ(r.Int(&end));
-      KV_READ(r.Int(&condition));
-      KV_READ(r.Int(&value));
-      // A span no element can have is dropped; a condition this program does not know is none.
-      if (start < 0 || end < start) continue;
-      if (condition < 0 || condition > 2) condition = 0;
-      breakpoints.push_back(WorkspaceBreakpoint{start, end, condition, value});
+  int timeLimit = kDefaultTestTimeLimitMs;
+  bool breakpointsRead = false, settingsRead = false;
+  while (r.Left() >= 4) {
+    std::int32_t tag = 0;
+    KV_READ(r.Int(&tag));
+    if (tag == kBreakpointTag && !breakpointsRead && !settingsRead) {
+      breakpointsRead = true;
+      std::int32_t n;
+      KV_READ(Count(r, kBreakpointBytes, &n));
+      breakpoints.reserve(static_cast<size_t>(n));
+      for (std::int32_t i = 0; i < n; ++i) {
+        std::int32_t start, end, condition, value;
+        KV_READ(r.Int(&start));
+        KV_READ(r.Int(&end));
+        KV_READ(r.Int(&condition));
+        KV_READ(r.Int(&value));
+        // A span no element can have is dropped; a condition this program does not know is none.
+        if (start < 0 || end < start) continue;
+        if (condition < 0 || condition > 2) condition = 0;
+        breakpoints.push_back(WorkspaceBreakpoint{start, end, condition, value});
+      }
+    } else if (tag == kTestSettingsTag && !settingsRead) {
+      settingsRead = true;
+      std::int32_t length;
+      KV_READ(Count(r, 1, &length));
+      if (length < 4) return r.Fail(EWorkspaceError::BadCount, r.Offset() - 4);
+      std::int32_t ms;
+      KV_READ(r.Int(&ms));
+      timeLimit = ClampTestTimeLimit(ms);
+      r.Skip(static_cast<size_t>(length) - 4);  // fields of a later version
+    } else {
+      break;
     }
   }
   // Only a complete file gives its tests to the workspace and the records.
   out->breakpoints = std::move(breakpoints);
+  out->testTimeLimitMs = timeLimit;
   out->tests = std::move(tests);
   for (std::unique_ptr<Snapshot>& s : out->snapshots) {
     auto it = byId.find(s->id);
     if (it != byId.end()) s->tests = it->second;
   }
   return EWorkspaceError::None;
+}
+
+}  // namespace
+
+EWorkspaceError CWorkspaceFile::Read(const unsigned char* bytes, size_t size, WorkspaceData* out, size_t* errorAt) {
+  CReader r(bytes, size);
+  const EWorkspaceError e = ReadFields(r, out);
+  if (errorAt) *errorAt = e == EWorkspaceError::None ? 0 : r.ErrorAt();
+  return e;
+}
+
+bool CWorkspaceFile::LooksLikeWorkspace(const unsigned char* bytes, size_t size) {
+  CReader r(bytes, size);
+  std::int32_t version, mode;
+  float patternShare, textShare;
+  if (r.Int(&version) != EWorkspaceError::None || version < 1 || version > 1000) return false;
+  // A file cut inside the first fields still counts as a workspace: its version was right.
+  if (r.Int(&mode) != EWorkspaceError::None) return true;
+  if (mode < 0 || mode > 5) return false;
+  for (float* share : {&patternShare, &textShare}) {
+    if (r.Float(share) != EWorkspaceError::None) return true;
+    if (!std::isfinite(*share) || *share < 0.0f || *share > 1.0f) return false;
+  }
+  return true;
 }

@@ -22,6 +22,10 @@
 //   it as bytes after the last record, so the version stays 3):
 //     int32 tag 0x504B5242 ("BRKP"), int32 count B, B times: int32 span start, int32 span end,
 //     int32 condition (0 none, 1 text position, 2 hit count), int32 condition value.
+//   then, only when the test time limit is not the default, the test settings section (after
+//     the breakpoints, so that a reader that knows only those still finds them first):
+//     int32 tag 0x4D494C54 ("TLIM"), int32 byte count L, L bytes: int32 time limit of each test
+//     in ms (a longer section is read as far as known, the rest skipped).
 //   A string is an int32 count of UTF-16 code units, then the units as UTF-16LE.
 //
 // Writer and reader work on bytes in memory; the document does the file and the messages.
@@ -68,6 +72,9 @@ struct WorkspaceData {
   // Breakpoints (the optional section after the tests; none in older files). Read as written:
   // the document drops those whose span no element of the pattern has.
   std::vector<WorkspaceBreakpoint> breakpoints;
+  // How long each test may run (the optional test settings section; the default in older
+  // files). Clamped to kMinTestTimeLimitMs..kMaxTestTimeLimitMs when read.
+  int testTimeLimitMs = kDefaultTestTimeLimitMs;
 };
 
 enum class EWorkspaceError {
@@ -83,6 +90,9 @@ class CWorkspaceFile {
   static constexpr int kOptionClassic = 1;
   // The match option bits the file keeps; other bits in a file are dropped when it is read.
   static constexpr int kFlagMask = 0x3F;
+  // The tags of the optional sections after the document options word.
+  static constexpr int kBreakpointTag = 0x504B5242;    // "BRKP" as little-endian bytes
+  static constexpr int kTestSettingsTag = 0x4D494C54;  // "TLIM"
 
   // Writes version 3: the fields of `data` except its version and its snapshot list, then the
   // tree's records in the iteration order of its table, then the tests of the workspace and of
@@ -98,8 +108,15 @@ class CWorkspaceFile {
   // finite or lie outside 0..1 take their defaults, unknown flag bits are dropped, snapshot
   // records with an id below 1 are skipped, and of two records with one id the later is kept.
   // Bytes after the last record are ignored. Nothing larger than the file is ever allocated.
-  // On failure `out` holds what was read so far; the caller discards it.
-  static EWorkspaceError Read(const unsigned char* bytes, size_t size, WorkspaceData* out);
+  // On failure `out` holds what was read so far; the caller discards it. `errorAt`, when given,
+  // receives the offset of the field that could not be read (the count or index that is
+  // impossible, or the field the file ends in).
+  static EWorkspaceError Read(const unsigned char* bytes, size_t size, WorkspaceData* out,
+                              size_t* errorAt = nullptr);
+  // Whether the first bytes look like the start of a workspace any version of the program
+  // writes (a version from 1 to 1000, a work mode from 0 to 5, pane shares between 0 and 1): a
+  // file that fails to read is then a damaged workspace, otherwise no workspace at all.
+  static bool LooksLikeWorkspace(const unsigned char* bytes, size_t size);
 };
 
 #endif

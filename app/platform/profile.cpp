@@ -2,9 +2,10 @@
 #include "platform/profile.h"
 
 #include "platform/program_paths.h"
+#include "platform/version.h"
 
 const char CProfile::kOrganization[] = "Korvane";
-const char CProfile::kApplication[] = "Korvane 2.1 Free";
+const char CProfile::kApplication[] = KORVANE_SETTINGS_NAME;
 
 CProfile::CProfile()
     : m_settings(QSettings::NativeFormat, QSettings::UserScope, QLatin1String(kOrganization),

@@ -15,7 +15,8 @@
 class CProfile {
  public:
   // The maker's and the application's key of the per-user store. On Linux the store is the INI
-  // file ~/.config/Korvane/Korvane 2.1 Free.conf.
+  // file ~/.config/Korvane/Korvane 2.1 Free.conf; the number is the program's major and minor
+  // version (platform/version.h).
   static const char kOrganization[];
   static const char kApplication[];
 

@@ -193,7 +193,7 @@ void CMainFrame::OnCommand(int id) {
   ++m_nCommandDepth;
   if (id >= ID_FILE_MRU_FIRST && id <= ID_FILE_MRU_LAST) {
     const int index = id - ID_FILE_MRU_FIRST;
-    if (index < m_recent.Files().size() && AskToSave()) OpenDocumentFile(m_recent.Files()[index]);
+    if (index < m_recent.Files().size()) OpenDocumentFile(m_recent.Files()[index], true);
   } else if (const CommandInfo* info = CCommandTable::Find(id)) {
     switch (info->by) {
       case BY_VIEW: RouteViewCommand(id); break;

@@ -13,6 +13,7 @@
 
 #include "app/document/korvane_doc.h"
 #include "korvane_ids.h"
+#include "platform/version.h"
 #include "stringtable.h"
 
 CProgressDialog::CProgressDialog(CKorvaneDoc* doc, QWidget* parent) : QDialog(parent), m_pDoc(doc) {

@@ -1,53 +1,59 @@
 // The frame's file commands: Open, Save, Save As, the recent files and the command line.
-// Covered by app/ui/tests/frame_test.cpp (file rows).
+// Covered by app/ui/tests/frame_test.cpp (file rows) and app/ui/tests/open_file_test.cpp.
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include "app/document/workspace_file.h"
 #include "app/ui/main_frame.h"
 #include "korvane_ids.h"
 #include "platform/profile.h"
 #include "stringtable.h"
 
-namespace {
-QString FileMessage(int id, const QString& path) {
-  QString text = CStringTable::Str(id);
-  if (text.contains(QStringLiteral("%s"))) return text.replace(QStringLiteral("%s"), path);
-  return QStringLiteral("%1\n%2").arg(path, text);
-}
-}  // namespace
-
-bool CMainFrame::OpenDocumentFile(const QString& path) {
-  const QFileInfo info(path);
-  if (!info.exists() || !info.isFile()) {
-    // Nothing to read: say so, and start from an empty document.
-    MessageBox(FileMessage(IDS_MSG_OPEN_FAILED, path), CStringTable::Str(IDS_APP_NAME), ICON_WARNING, BUTTONS_OK);
-    m_recent.Remove(path);
-    m_pDoc->OnNewDocument();
-    ClearDocumentPath();
-    AfterDocumentLoaded();
+bool CMainFrame::OpenDocumentFile(const QString& path, bool askToSave) {
+  const QString full = QFileInfo(path).absoluteFilePath();
+  // The whole file is read and checked before anything of the open workspace is let go of.
+  WorkspaceData data;
+  QString reason;
+  bool ok = CKorvaneDoc::ReadWorkspaceFile(full, &data, &reason);
+  if (ok && askToSave) {
+    const bool wasModified = m_pDoc->IsModified();
+    if (!AskToSave()) return false;
+    // Saved over the very file being opened: what is opened is what was just written.
+    if (wasModified && !m_pDoc->IsModified() && QFileInfo(DocumentPath()) == QFileInfo(full)) {
+      data = WorkspaceData();
+      ok = CKorvaneDoc::ReadWorkspaceFile(full, &data, &reason);
+    }
+  }
+  if (!ok) {
+    m_pDoc->ReportOpenFailure(full, reason);
+    if (!QFileInfo::exists(full)) {  // a recent file that is gone leaves the list
+      m_recent.Remove(full);
+      m_recent.Save(*m_pProfile);
+      UpdateRecentMenu();
+    }
     return false;
   }
-  const bool ok = m_pDoc->OnOpenDocument(info.absoluteFilePath());
-  if (ok) {
-    m_pDoc->SetModified(false);
-    m_recent.Add(info.absoluteFilePath());
-    m_recent.Save(*m_pProfile);
-  } else {
-    // The document showed its message; what is left of it must not pass for the file.
-    m_pDoc->OnNewDocument();
-    ClearDocumentPath();
-  }
+  m_pDoc->LoadWorkspace(&data);
+  m_pDoc->SetPathName(full);
+  m_pDoc->SetModified(false);
+  m_recent.Add(full);
+  m_recent.Save(*m_pProfile);
   // The loaded mode brings its own layout and pane shares.
   LoadModeLayout(m_pDoc->GetMode());
   AfterDocumentLoaded();
-  return ok;
+  return true;
 }
 
 void CMainFrame::OpenDocumentDialog() {
-  if (!AskToSave()) return;
-  const QStringList filters = CStringTable::ToQtFilters(CStringTable::Str(IDS_FILTER_WORKSPACE));
-  const QString path = QFileDialog::getOpenFileName(this, QString(), QString(), filters.join(QStringLiteral(";;")));
-  if (!path.isEmpty()) OpenDocumentFile(path);
+  // The file first, then (once it is known to be a good workspace) the save question.
+  QString path;
+  if (openPathHook) {
+    path = openPathHook();
+  } else {
+    const QStringList filters = CStringTable::ToQtFilters(CStringTable::Str(IDS_FILTER_WORKSPACE));
+    path = QFileDialog::getOpenFileName(this, QString(), QString(), filters.join(QStringLiteral(";;")));
+  }
+  if (!path.isEmpty()) OpenDocumentFile(path, true);
 }
 
 bool CMainFrame::SaveDocument(bool askName) {

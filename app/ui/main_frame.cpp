@@ -1052,7 +1052,7 @@ void CMainFrame::OpenDroppedFiles(const QStringList& paths) {
   activateWindow();
   for (const QString& path : paths) {
     if (path.right(4).compare(QLatin1String(".rws"), Qt::CaseInsensitive) != 0) continue;
-    if (AskToSave()) OpenDocumentFile(path);
+    OpenDocumentFile(path, true);  // asks to save once the file is known to be good
     return;
   }
 }

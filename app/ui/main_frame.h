@@ -130,9 +130,11 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   CTestCasePane* TestsPane() const;
 
   // --- files ---
-  // Opens a workspace as the document. A file that does not exist or is not a workspace
-  // shows a message and leaves an empty document.
-  bool OpenDocumentFile(const QString& path);
+  // Opens a workspace as the document. The file is read and checked completely first: one that
+  // does not exist, cannot be read, is not a workspace or is damaged gets a message saying why,
+  // and the open workspace stays as it was. With `askToSave`, the save question for the open
+  // workspace comes only once the new file is known to be good (Cancel keeps everything).
+  bool OpenDocumentFile(const QString& path, bool askToSave = false);
   // Opens the first name ending in ".rws" (any case); ignores the others.
   void OpenDroppedFiles(const QStringList& paths);
   // Accepts dropped files from now on (after the first show).
@@ -185,6 +187,8 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   std::function<int(const QString&, const QString&, int, int)> messageBoxHook;
   // Replaces running the breakpoint condition dialog (tests): fills it in, returns accepted.
   std::function<bool(CBreakpointConditionDialog*)> conditionDialogHook;
+  // Replaces File > Open's file dialog (tests): the path chosen, empty when cancelled.
+  std::function<QString()> openPathHook;
 
  protected:
   bool event(QEvent* event) override;

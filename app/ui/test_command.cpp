@@ -8,10 +8,12 @@
 #include <cstring>
 #include <string>
 
+#include "app/document/korvane_doc.h"
 #include "app/document/workspace_file.h"
 #include "app/ui/backtrack_command.h"
 #include "korvane_ids.h"
 #include "platform/file_io.h"
+#include "platform/version.h"
 #include "platform/worker_thread.h"
 #include "stringtable.h"
 
@@ -184,20 +186,13 @@ QByteArray CTestCommand::JUnitXml(const QString& suite, const TestSet& tests, co
 }
 
 int CTestCommand::RunTests(const Options& o, QTextStream& out, QTextStream& err) {
-  QByteArray bytes;
-  QString detail;
-  if (CFileIo::ReadAll(o.workspace, CFileIo::kDefaultReadLimit, &bytes, &detail) != EFileError::None) {
-    if (detail.isEmpty()) detail = Str(IDS_REASON_NO_SUCH_FILE);
-    err << Fmt(IDS_CLI_CANNOT_READ, {o.workspace, detail}) << Qt::endl;
-    return EXIT_UNREADABLE;
-  }
+  // The same reading and the same reasons as File > Open in the window.
   WorkspaceData data;
-  if (CWorkspaceFile::Read(reinterpret_cast<const unsigned char*>(bytes.constData()), static_cast<size_t>(bytes.size()),
-                           &data) != EWorkspaceError::None) {
-    err << Fmt(IDS_CLI_NOT_WORKSPACE, {o.workspace}) << Qt::endl;
+  QString reason;
+  if (!CKorvaneDoc::ReadWorkspaceFile(o.workspace, &data, &reason)) {
+    err << Fmt(IDS_CLI_CANNOT_READ, {o.workspace, reason}) << Qt::endl;
     return EXIT_UNREADABLE;
   }
-  bytes.clear();
 
   TestText pattern = data.pattern;
   int flags = data.flags;
@@ -218,10 +213,17 @@ int CTestCommand::RunTests(const Options& o, QTextStream& out, QTextStream& err)
     suite += QLatin1Char('.') + o.snapshot;
   }
   if (tests->empty()) err << Str(IDS_CLI_NO_TESTS) << Qt::endl;
+  // Tests without a name get the one the window gives them, so that no report line or JUnit
+  // test case is blank.
+  if (HasUnnamedTests(*tests)) {
+    auto named = std::make_shared<TestSet>(*tests);
+    NameUnnamedTests(named.get());
+    tests = std::move(named);
+  }
 
   const CTestPatterns patterns(pattern, flags, data.replaceTo, *tests);
   TestLimits limits;
-  limits.timeLimitMs = o.timeLimitMs;
+  limits.timeLimitMs = data.testTimeLimitMs;  // the workspace's setting
   const QString words = Str(IDS_TEST_STATUS_WORDS);
   std::vector<TestResult> results;
   results.reserve(tests->size());

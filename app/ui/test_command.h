@@ -42,7 +42,6 @@ class CTestCommand {
     QString snapshot;
     bool useSnapshot = false;
     QString junit;
-    int timeLimitMs = 500;
   };
   // Parses "--run-tests FILE [--snapshot NAME] [--junit FILE]" (arguments[0] is the program).
   // False with the offending argument in `bad` when an option is unknown or lacks its value.

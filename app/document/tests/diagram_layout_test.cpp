@@ -3,7 +3,8 @@
 // groups, look-arounds and marks, direction, hit testing, the bounds on huge patterns and their
 // expansion, and golden SVG files.
 //
-// Set KORVANE_UPDATE_GOLDEN=1 to rewrite the golden files after a deliberate change of the look.
+// Set KORVANE_UPDATE_GOLDEN=1 to rewrite the golden files after a deliberate change of the look;
+// a run that rewrites a file fails (so that the change is looked at), the next one passes.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -580,13 +581,20 @@ TEST_F(DiagramTest, GoldenSvg) {
     const QString svg = DiagramToSvg(d, DiagramStyle(), DiagramDecor());
     EXPECT_EQ(svg, DiagramToSvg(Lay(p), DiagramStyle(), DiagramDecor())) << "not deterministic: " << row.name;
     QFile file(QStringLiteral(KV_DIAGRAM_GOLDEN_DIR "/%1.svg").arg(QLatin1String(row.name)));
-    if (update) {
-      ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-      file.write(svg.toUtf8());
+    QString golden;
+    if (file.open(QIODevice::ReadOnly)) golden = QString::fromUtf8(file.readAll());
+    file.close();
+    if (update && golden != svg) {
+      // A rewritten file is a change of the look that someone must look at: the run that wrote
+      // it fails, and the next run (without the variable) compares against the new file.
+      ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << row.name;
+      ASSERT_EQ(file.write(svg.toUtf8()), svg.toUtf8().size()) << row.name;
+      ADD_FAILURE() << "rewrote " << file.fileName().toStdString()
+                    << ": look at the change, then run again without KORVANE_UPDATE_GOLDEN";
       continue;
     }
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << row.name;
-    EXPECT_EQ(svg.toStdString(), QString::fromUtf8(file.readAll()).toStdString()) << row.name;
+    ASSERT_TRUE(file.exists()) << row.name;
+    EXPECT_EQ(svg.toStdString(), golden.toStdString()) << row.name;
   }
 }
 

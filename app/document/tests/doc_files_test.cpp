@@ -1,6 +1,7 @@
 // The document's snapshots, workspace files and clips: the Add Snapshot command and its rule,
 // switching and deleting, a saved workspace reloaded with everything it keeps, a failed load
-// that leaves the document cleared, a save failing at any step of its write that keeps the
+// that leaves the document as it was and says why, the test time limit saved with the
+// workspace, a save failing at any step of its write that keeps the
 // previous file and says why, and the clips: written and announced as they change, a failed
 // clips write or an unreadable clips file told once.
 #include <gtest/gtest.h>
@@ -201,41 +202,84 @@ TEST_F(DocFilesTest, ASavedWorkspaceReloadsWithEverythingItKeeps) {
   EXPECT_EQ(4, other.AddSnapshot(U16("next")));
 }
 
-TEST_F(DocFilesTest, AFileThatDoesNotParseLeavesTheDocumentClearedAndSaysWhichFile) {
+// Opening a file that cannot be opened never costs the open workspace anything: the document
+// stays as it was, modified flag, file name, mode and all, and the message names the file, says
+// why in words (as the command line does) and that the open workspace is kept.
+TEST_F(DocFilesTest, AFileThatCannotBeOpenedLeavesTheDocumentAsItWasAndSaysWhy) {
   SetPattern("keep");
   doc->AddSnapshot(U16("s"));
   const std::string good = doc->WorkspaceBytes();
-  const QString path = Path("cut.rws");
-  // good.size() - 5: one byte short of the tests' end (the 4-byte options word after them is
-  // optional).
-  for (size_t cut : {size_t(3), size_t(30), good.size() - 5}) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(good.data(), static_cast<qint64>(cut));
-    f.close();
+  ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.rws")));
+  struct Row {
+    const char* what;
+    std::string bytes;  // written to the file; "-" for no file
+    std::string reason;
+  };
+  const Row rows[] = {
+      {"missing", "-", "The file does not exist."},
+      {"empty", "", "The file is empty."},
+      {"not a workspace", "These are my notes, not a workspace.\n", "It is not a regex workspace file."},
+      {"cut in the pattern", good.substr(0, 30),
+       "The file is damaged at byte 20: it ends before the content it announces there, as if it had been cut off."},
+      // One byte short of the tests' end (the options word after them is optional).
+      {"cut in the tests", good.substr(0, good.size() - 5), "The file is damaged at byte"},
+      {"a negative count", good.substr(0, 20) + std::string("\xFF\xFF\xFF\xFF", 4) + good.substr(24),
+       "The file is damaged at byte 20: the number there cannot occur in a workspace."},
+      {"a folder", "folder", "directory"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    QString path = Path("bad.rws");
+    if (row.bytes == "-") {
+      path = Path("missing.rws");
+    } else if (row.bytes == "folder") {
+      path = Path("folder.rws");
+    } else {
+      QFile f(path);
+      ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+      f.write(row.bytes.data(), static_cast<qint64>(row.bytes.size()));
+    }
     SetPattern("keep");
     doc->OnCommand(CMD_MODE_REPLACE);
     doc->SetPathName(Path("before.rws"));
+    doc->SetModified(true);
     ui.ClearBoxes();
-    EXPECT_FALSE(doc->OnOpenDocument(path)) << cut;
+    EXPECT_FALSE(doc->OnOpenDocument(path));
     ASSERT_EQ(1u, ui.Boxes().size());
-    EXPECT_NE(std::string::npos, LastBox().find("Unexpected file format.")) << LastBox();
-    EXPECT_NE(std::string::npos, LastBox().find(QDir::toNativeSeparators(path).toStdString())) << LastBox();
-    EXPECT_TRUE(doc->GetPattern().empty());
-    EXPECT_EQ(0, doc->GetSnapshots().Count());
-    EXPECT_EQ(MODE_MATCH, doc->GetMode());
-    EXPECT_FALSE(doc->IsModified());
-    EXPECT_TRUE(doc->GetPathName().isEmpty());
-    EXPECT_EQ(0, doc->GetCompiled().MaxGroupNumber());
+    const std::string box = LastBox();
+    EXPECT_EQ(0u, box.find("Cannot read " + QDir::toNativeSeparators(path).toStdString() + ": ")) << box;
+    EXPECT_NE(std::string::npos, box.find(row.reason)) << box;
+    EXPECT_NE(std::string::npos, box.find("The workspace you had open stays as it was.")) << box;
+    EXPECT_EQ("keep", Pattern());
+    EXPECT_EQ(1, doc->GetSnapshots().Count());
+    EXPECT_EQ(MODE_REPLACE, doc->GetMode());
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(Path("before.rws"), doc->GetPathName());
   }
+  // A fresh window holds nothing to keep, and is not told it kept it.
+  CKorvaneDoc fresh(&ui);
+  ui.ClearBoxes();
+  EXPECT_FALSE(fresh.OnOpenDocument(Path("missing.rws")));
+  ASSERT_EQ(1u, ui.Boxes().size());
+  EXPECT_EQ(std::string::npos, LastBox().find("stays as it was")) << LastBox();
 }
 
-TEST_F(DocFilesTest, AFileThatCannotBeReadLeavesTheDocumentAsItWas) {
-  SetPattern("keep");
-  EXPECT_FALSE(doc->OnOpenDocument(Path("missing.rws")));
-  EXPECT_NE(std::string::npos, LastBox().find("Failed to open document.")) << LastBox();
-  EXPECT_NE(std::string::npos, LastBox().find("missing.rws"));
-  EXPECT_EQ("keep", Pattern());
+// The time limit of each test is a setting of the workspace: saved, loaded, back to its default
+// for a new document, and changing it is a change of the workspace.
+TEST_F(DocFilesTest, TheTestTimeLimitIsSavedWithTheWorkspace) {
+  EXPECT_EQ(kDefaultTestTimeLimitMs, doc->GetTestTimeLimit());
+  doc->SetModified(false);
+  doc->SetTestTimeLimit(4000);
+  EXPECT_TRUE(doc->IsModified());
+  const QString path = Path("limit.rws");
+  ASSERT_TRUE(doc->OnSaveDocument(path));
+  doc->OnNewDocument();
+  EXPECT_EQ(kDefaultTestTimeLimitMs, doc->GetTestTimeLimit());
+  ASSERT_TRUE(doc->OnOpenDocument(path));
+  EXPECT_EQ(4000, doc->GetTestTimeLimit());
+  EXPECT_FALSE(doc->IsModified());
+  doc->SetTestTimeLimit(0);
+  EXPECT_EQ(1, doc->GetTestTimeLimit());
 }
 
 TEST_F(DocFilesTest, AFailedSaveKeepsThePreviousFileAndTheModifiedFlag) {

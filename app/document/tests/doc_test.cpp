@@ -3,6 +3,7 @@
 // token, aborting and the recursion guard.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <regex>
 
 #include "app/document/tests/headless_ui.h"
@@ -429,13 +430,40 @@ TEST_F(DocTest, ChangingTheTextStopsARunningSearchFirst) {
   EXPECT_TRUE(ui.PumpUntil([&] { return !doc->IsJobActive(); }));
 }
 
+// The threads of this process as the kernel lists them; -1 where that list is not to be had.
+int ThreadCount() {
+  QDir tasks(QStringLiteral("/proc/self/task"));
+  if (!tasks.exists()) return -1;
+  return static_cast<int>(tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
 TEST_F(DocTest, ClosingTheDocumentEndsARunningSearch) {
+  // A document made here, so that every thread it starts is counted against those before it.
+  doc->RemoveView(&view);
+  doc.reset();
+  const int before = ThreadCount();
+  if (before < 0) GTEST_SKIP() << "no /proc/self/task to count the threads in";
+  doc.reset(new CKorvaneDoc(&ui));
+  ui.doc = doc.get();
+  if (doc->QueryCommand(CMD_LOCATE_FAIL_POINT).checked) doc->OnCommand(CMD_LOCATE_FAIL_POINT);
   Set(kSlowPattern, kSlowSubject);
-  doc->OnCommand(CMD_LOCATE_FAIL_POINT);  // starts the slow search in the background
-  doc.reset();                            // must not hang or crash
+  doc->OnCommand(CMD_LOCATE_FAIL_POINT);  // on: the slow search starts in the background
+  // The check's search (2^60 attempts) runs on the match worker, its watchdog on the background
+  // worker: both threads stand.
+  ASSERT_GE(ThreadCount(), before + 2) << "the search must be running when the document closes";
+  doc.reset();  // returns only once the search has ended and the document's workers are gone
+  ui.doc = nullptr;
+  EXPECT_EQ(before, ThreadCount()) << "a worker of the closed document is still running";
+  EXPECT_TRUE(ui.Boxes().empty()) << "closing says nothing: " << LastBox();
+
+  // The next document works as usual.
   doc.reset(new CKorvaneDoc(&ui));
   ui.doc = doc.get();
   doc->AddView(&view);
+  if (doc->QueryCommand(CMD_LOCATE_FAIL_POINT).checked) doc->OnCommand(CMD_LOCATE_FAIL_POINT);
+  Set("a+", "baa");
+  doc->OnCommand(CMD_FIND);
+  EXPECT_EQ(std::make_pair(1, 3), Current());
 }
 
 TEST_F(DocTest, RecursionLimitIsClamped) {

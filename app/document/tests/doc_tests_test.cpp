@@ -308,7 +308,7 @@ TEST_F(DocTestsTest, AWorkspaceRoundTripKeepsTheTestsOfTheWorkspaceAndEverySnaps
   EXPECT_FALSE(doc->CanUndoTestEdit());
 }
 
-TEST_F(DocTestsTest, AWorkspaceCutAnywhereInItsTestsLoadsNothingOfIt) {
+TEST_F(DocTestsTest, AWorkspaceCutAnywhereInItsTestsLoadsNothingOfItAndKeepsTheOpenOne) {
   SetPattern("p");
   doc->AddTest(Make("one", "subject one", EXPECT_MATCH));
   TestCase two = Make("two", "subject two", EXPECT_SPLIT);
@@ -325,11 +325,14 @@ TEST_F(DocTestsTest, AWorkspaceCutAnywhereInItsTestsLoadsNothingOfIt) {
   const size_t testPart = at - 8;
   // The tests end 4 bytes before the file: the document options word after them is optional.
   const size_t testsEnd = bytes.size() - 4;
+  doc->OnNewDocument();
+  SetPattern("open");
+  doc->AddTest(Make("before the load", "x", EXPECT_MATCH));
+  const TestSet before = doc->GetTests();
   for (size_t n = testPart; n < testsEnd; ++n) {
-    doc->AddTest(Make("before the load", "x", EXPECT_MATCH));
     EXPECT_FALSE(doc->LoadWorkspaceBytes(reinterpret_cast<const unsigned char*>(bytes.data()), n)) << n;
-    EXPECT_TRUE(doc->GetTests().empty()) << n;
-    EXPECT_TRUE(doc->GetPattern().empty()) << n;
+    EXPECT_TRUE(doc->GetTests() == before) << n;
+    EXPECT_EQ(U16("open"), doc->GetPattern()) << n;
     EXPECT_EQ(0, doc->GetSnapshots().Count()) << n;
   }
   ASSERT_TRUE(doc->LoadWorkspaceBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
@@ -410,6 +413,60 @@ TEST_F(DocTestsTest, APreparedSnapshotRunReadsItsOwnCopyAndCancelsMidTest) {
   EXPECT_LE(table.cells.size(), 1u);
   EXPECT_EQ(table.cells.size(), table.snapshotIds.size());
   if (!table.snapshotIds.empty()) EXPECT_EQ(s1, table.snapshotIds[0]);
+}
+
+// No test goes without a name: a blank name is refused by Rename, and tests that come without
+// one (a workspace written elsewhere, clips whose first line is empty) are named after their
+// place, as new tests are.
+TEST_F(DocTestsTest, TestsAlwaysHaveANameWhereverTheyComeFrom) {
+  doc->AddTest(Make("a", "x", EXPECT_MATCH));
+  EXPECT_FALSE(doc->RenameTest(0, U16("")));
+  EXPECT_FALSE(doc->RenameTest(0, U16("  \t")));
+  EXPECT_EQ((std::vector<std::string>{"a"}), Names(doc->GetTests()));
+  EXPECT_EQ(1, doc->AddTests({Make("", "y", EXPECT_MATCH)}));
+  EXPECT_EQ((std::vector<std::string>{"a", "Test 2"}), Names(doc->GetTests()));
+
+  // A workspace whose tests (its own and a snapshot's) have blank names.
+  WorkspaceData data;
+  data.pattern = U16("x");
+  data.tests = std::make_shared<const TestSet>(TestSet{Make("", "x", EXPECT_MATCH), Make("b", "x", EXPECT_MATCH),
+                                                       Make(" ", "x", EXPECT_MATCH)});
+  CSnapshotTree tree;
+  tree.Add(U16("x"), 0, U16("s"), 0);
+  tree.Lookup(1)->tests = std::make_shared<const TestSet>(TestSet{Make("", "x", EXPECT_MATCH)});
+  const std::string bytes = CWorkspaceFile::Write(data, tree);
+  ASSERT_TRUE(doc->LoadWorkspaceBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+  EXPECT_EQ((std::vector<std::string>{"Test 1", "b", "Test 3"}), Names(doc->GetTests()));
+  ASSERT_TRUE(doc->LookupSnapshot(1) && doc->LookupSnapshot(1)->tests);
+  EXPECT_EQ((std::vector<std::string>{"Test 1"}), Names(*doc->LookupSnapshot(1)->tests));
+  EXPECT_FALSE(doc->IsModified());
+}
+
+// An expectation this program does not know (a newer file's) is kept, and is an error when the
+// test runs: nothing was compared.
+TEST_F(DocTestsTest, AnUnknownExpectationIsAnError) {
+  SetPattern("a");
+  doc->AddTest(Make("future", "a", 42));
+  ASSERT_TRUE(Settle());
+  EXPECT_EQ((std::vector<int>{TEST_ERROR}), Statuses());
+  EXPECT_EQ("unknown kind of expectation", doc->GetTestResult(0).reason.toStdString());
+  EXPECT_EQ(42, doc->GetTests()[0].expectation);
+}
+
+// The time limit is the workspace's: changing it runs the tests again with it.
+TEST_F(DocTestsTest, ChangingTheTimeLimitRunsTheTestsAgain) {
+  // Two ways to take each of twenty a's: millions of steps, far beyond 1 ms, a fraction of a
+  // second without a limit.
+  SetPattern("(?:a|a)*?c");
+  doc->SetTestTimeLimit(1);
+  doc->AddTest(Make("slow", std::string(20, 'a'), EXPECT_NO_MATCH));
+  ASSERT_TRUE(Settle());
+  EXPECT_EQ((std::vector<int>{TEST_TIMED_OUT}), Statuses());
+  EXPECT_NE(std::string::npos, doc->GetTestResult(0).reason.toStdString().find("after 1 ms"));
+  doc->SetTestTimeLimit(kMaxTestTimeLimitMs);
+  EXPECT_TRUE(doc->AreTestsPending());
+  ASSERT_TRUE(Settle());
+  EXPECT_EQ((std::vector<int>{TEST_PASS}), Statuses());
 }
 
 }  // namespace

@@ -113,7 +113,9 @@ TEST_F(TestCaseRuns, EveryExpectationPassesAndFailsWithItsReason) {
        "the second piece is \"cd345\", expected \"cd34\""},
       {"split count differs", "\\s+", "", WithPieces(Make(text, EXPECT_SPLIT), {"ab12", "cd345"}), TEST_FAIL,
        "expected 2 pieces, got 3: the third piece \"ef6\" was not expected"},
-      {"unknown expectation", "a", "", Make(text, 42), TEST_FAIL, "unknown kind of expectation"},
+      // An expectation from a newer program's file: nothing was compared, so no pass or fail.
+      {"unknown expectation", "a", "", Make(text, 42), TEST_ERROR, "unknown kind of expectation"},
+      {"negative expectation", "a", "", Make(text, -1), TEST_ERROR, "unknown kind of expectation"},
   };
   for (const KindCase& c : cases) {
     const TestResult r = RunOne(c.pattern, c.test, 0, c.replaceTo);
@@ -274,6 +276,27 @@ TEST_F(TestCaseRuns, CopiesShareTheSubjectAndStatusTextCounts) {
   results[4].status = TEST_NOT_RUN;
   EXPECT_EQ("Tests: 2 passed, 2 failed", TestStatusText(results).toStdString());
   EXPECT_TRUE(TestStatusText({}).isEmpty());
+}
+
+TEST_F(TestCaseRuns, BlankNamesAreNamedAfterTheirPlace) {
+  struct Row {
+    std::string name;
+    bool blank;
+  } rows[] = {{"", true}, {"   ", true}, {"\t\n", true}, {"a", false}, {" x ", false}};
+  TestSet set;
+  for (const Row& r : rows) {
+    EXPECT_EQ(r.blank, IsBlankTestName(U(r.name))) << "[" << r.name << "]";
+    TestCase t = Make("s", EXPECT_MATCH);
+    t.name = U(r.name);
+    set.push_back(t);
+  }
+  EXPECT_TRUE(HasUnnamedTests(set));
+  NameUnnamedTests(&set);
+  EXPECT_FALSE(HasUnnamedTests(set));
+  const std::vector<std::string> named = {"Test 1", "Test 2", "Test 3", "a", " x "};
+  for (size_t i = 0; i < set.size(); ++i)
+    EXPECT_EQ(named[i], QString::fromUtf16(reinterpret_cast<const char16_t*>(set[i].name.data()),
+                                           static_cast<qsizetype>(set[i].name.size())).toStdString());
 }
 
 }  // namespace

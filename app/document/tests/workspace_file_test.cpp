@@ -415,4 +415,139 @@ TEST(WorkspaceFileTests, UnknownValuesAreKeptOrMaskedAndSetsOfUnknownSnapshotsDr
   EXPECT_TRUE(d.snapshots.empty());
 }
 
+// ---------------------------------------------------------------------------------------------
+// The test settings section and where a damaged file is damaged
+
+TEST(WorkspaceFileSettings, TheTimeLimitIsWrittenAfterEverythingOlderReadersKnow) {
+  Golden g;
+  const std::string plain = CWorkspaceFile::Write(g.data, g.tree);
+  EXPECT_EQ(Hex(Bytes(kGoldenV3Hex)), Hex(plain)) << "the default limit writes no section";
+  g.data.testTimeLimitMs = 5000;
+  const std::string withLimit = CWorkspaceFile::Write(g.data, g.tree);
+  EXPECT_EQ(Hex(Bytes(kGoldenV3Hex)) + "544C494D" "04000000" "88130000", Hex(withLimit));
+  WorkspaceData d;
+  ASSERT_EQ(EWorkspaceError::None, Read(withLimit, &d));
+  EXPECT_EQ(5000, d.testTimeLimitMs);
+  ASSERT_EQ(EWorkspaceError::None, Read(plain, &d));
+  EXPECT_EQ(kDefaultTestTimeLimitMs, d.testTimeLimitMs);
+
+  // With breakpoints, their section stays right after the options word, where a reader that
+  // knows nothing of the time limit looks for it; the limit follows as bytes it ignores.
+  g.data.breakpoints = {WorkspaceBreakpoint{0, 1, 2, 3}};
+  const std::string both = CWorkspaceFile::Write(g.data, g.tree);
+  g.data.testTimeLimitMs = kDefaultTestTimeLimitMs;
+  const std::string breakpointsOnly = CWorkspaceFile::Write(g.data, g.tree);
+  EXPECT_EQ(Hex(breakpointsOnly) + "544C494D" "04000000" "88130000", Hex(both));
+  ASSERT_EQ(EWorkspaceError::None, Read(both, &d));
+  EXPECT_EQ(5000, d.testTimeLimitMs);
+  ASSERT_EQ(1u, d.breakpoints.size());
+  EXPECT_TRUE(d.breakpoints[0] == (WorkspaceBreakpoint{0, 1, 2, 3}));
+}
+
+TEST(WorkspaceFileSettings, SectionsAfterTheOptionsWordGetDefinedReadings) {
+  struct Row {
+    const char* what;
+    const char* hex;  // after the golden file's options word
+    EWorkspaceError error;
+    int limit;
+    size_t breakpoints;
+  } rows[] = {
+      {"no section", "", EWorkspaceError::None, 500, 0},
+      {"a limit", "544C494D 04000000 E8030000", EWorkspaceError::None, 1000, 0},
+      {"zero is raised to 1 ms", "544C494D 04000000 00000000", EWorkspaceError::None, 1, 0},
+      {"negative is raised to 1 ms", "544C494D 04000000 FFFFFFFF", EWorkspaceError::None, 1, 0},
+      {"beyond an hour is an hour", "544C494D 04000000 FFFFFF7F", EWorkspaceError::None, 3600000, 0},
+      {"a longer section of a later version", "544C494D 08000000 E8030000 2A000000", EWorkspaceError::None, 1000, 0},
+      {"stray bytes after it", "544C494D 04000000 E8030000 DEADBEEF 01", EWorkspaceError::None, 1000, 0},
+      {"breakpoints, then the limit",
+       "42524B50 01000000 01000000 02000000 00000000 00000000 544C494D 04000000 E8030000", EWorkspaceError::None,
+       1000, 1},
+      {"an unknown tag ends the sections", "DEADBEEF 544C494D 04000000 E8030000", EWorkspaceError::None, 500, 0},
+      {"cut inside the limit", "544C494D 04000000 E803", EWorkspaceError::Truncated, 500, 0},
+      {"cut after the tag", "544C494D", EWorkspaceError::Truncated, 500, 0},
+      {"a negative length", "544C494D FFFFFFFF E8030000", EWorkspaceError::BadCount, 500, 0},
+      {"a length too short for the limit", "544C494D 02000000 0000", EWorkspaceError::BadCount, 500, 0},
+  };
+  for (const Row& row : rows) {
+    WorkspaceData d;
+    EXPECT_EQ(row.error, Read(Bytes(kGoldenV3Hex) + Bytes(row.hex), &d)) << row.what;
+    if (row.error != EWorkspaceError::None) continue;
+    EXPECT_EQ(row.limit, d.testTimeLimitMs) << row.what;
+    EXPECT_EQ(row.breakpoints, d.breakpoints.size()) << row.what;
+  }
+}
+
+TEST(WorkspaceFileSettings, AFailedReadSaysAtWhichByte) {
+  struct Row {
+    const char* what;
+    std::string bytes;
+    EWorkspaceError error;
+    size_t at;
+  };
+  const std::string v2 = Bytes(kGoldenHex);
+  // The golden version-2 file: version 0, mode 4, shares 8 and 12, flags 16, the pattern's count
+  // at 20 (two units), the subject's at 28, the replace-to text's at 32 (one unit), the current
+  // snapshot at 38, the record count at 42.
+  const Row rows[] = {
+      {"empty", "", EWorkspaceError::Truncated, 0},
+      {"cut in the version", v2.substr(0, 3), EWorkspaceError::Truncated, 0},
+      {"cut in the mode", v2.substr(0, 6), EWorkspaceError::Truncated, 4},
+      {"cut in the pattern's count", v2.substr(0, 22), EWorkspaceError::Truncated, 20},
+      {"cut in the pattern's units", v2.substr(0, 26), EWorkspaceError::Truncated, 20},
+      {"cut in the subject's count", v2.substr(0, 30), EWorkspaceError::Truncated, 28},
+      {"cut in the replace-to text", v2.substr(0, 37), EWorkspaceError::Truncated, 32},
+      {"cut in the record count", v2.substr(0, 44), EWorkspaceError::Truncated, 42},
+      {"a negative pattern count", Bytes("02000000 01000000 00000000 00000000 00000000 FFFFFFFF 6100"),
+       EWorkspaceError::BadCount, 20},
+      {"a negative record count",
+       Bytes("02000000 01000000 00000000 00000000 00000000 00000000 00000000 00000000 00000000 00000080"),
+       EWorkspaceError::BadCount, 36},
+      {"a text index outside the table",
+       Bytes(KV_V3_EMPTY "01000000 00000000 01000000 00000000 01000000" KV_TEST_TAIL_AFTER_SUBJECT),
+       EWorkspaceError::BadCount, 56},
+  };
+  for (const Row& row : rows) {
+    WorkspaceData d;
+    size_t at = 12345;
+    EXPECT_EQ(row.error, CWorkspaceFile::Read(reinterpret_cast<const unsigned char*>(row.bytes.data()),
+                                              row.bytes.size(), &d, &at))
+        << row.what;
+    EXPECT_EQ(row.at, at) << row.what;
+  }
+  // Every cut of a file with tests is reported inside the file, at or before the cut.
+  size_t start = 0;
+  const std::string file = WorkspaceWithTests(&start);
+  for (size_t n = 0; n + 4 < file.size(); ++n) {
+    WorkspaceData d;
+    size_t at = 12345;
+    ASSERT_NE(EWorkspaceError::None,
+              CWorkspaceFile::Read(reinterpret_cast<const unsigned char*>(file.data()), n, &d, &at));
+    EXPECT_LE(at, n) << "length " << n;
+  }
+}
+
+TEST(WorkspaceFileSettings, TheFirstFieldsTellAWorkspaceFromOtherFiles) {
+  struct Row {
+    const char* what;
+    std::string bytes;
+    bool workspace;
+  } rows[] = {
+      {"this version's file", Bytes(kGoldenV3Hex), true},
+      {"version 2", Bytes(kGoldenHex), true},
+      {"a file cut after its version", Bytes("03000000"), true},
+      {"cut inside the shares", Bytes("03000000 01000000 CDCC"), true},
+      {"empty", "", false},
+      {"text", "These are my notes, not a workspace.\n", false},
+      {"version 0", Bytes("00000000 01000000 CDCC4C3E 0000003F"), false},
+      {"a version from far away", Bytes("E9030000 01000000 CDCC4C3E 0000003F"), false},
+      {"mode 9", Bytes("03000000 09000000 CDCC4C3E 0000003F"), false},
+      {"a share above 1", Bytes("03000000 01000000 0000C03F 0000003F"), false},
+      {"a share that is no number", Bytes("03000000 01000000 CDCC4C3E 0000C07F"), false},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(row.workspace, CWorkspaceFile::LooksLikeWorkspace(reinterpret_cast<const unsigned char*>(row.bytes.data()),
+                                                               row.bytes.size()))
+        << row.what;
+}
+
 }  // namespace

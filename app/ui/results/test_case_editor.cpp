@@ -6,9 +6,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QVBoxLayout>
 
 #include "app/host_engine.h"
+#include "app/ui/editor/view_colours.h"
 #include "app/ui/results/view_busy.h"
 #include "resources/korvane_ids.h"
 #include "resources/stringtable.h"
@@ -92,6 +94,11 @@ CTestCaseEditor::CTestCaseEditor(QWidget* parent) : QWidget(parent) {
   m_pExpectedLabel->setBuddy(m_pExpected);
   layout->addWidget(m_pExpectedLabel);
   layout->addWidget(m_pExpected, 1);
+  m_pProblem = new QLabel(this);
+  m_pProblem->setObjectName(QStringLiteral("test-expected-problem"));
+  m_pProblem->setWordWrap(true);
+  m_pProblem->hide();
+  layout->addWidget(m_pProblem);
 
   // Two lines each at the least, so that the pane fits a bottom dock of a few rows' height.
   const int twoLines = fontMetrics().lineSpacing() * 2 + 8;
@@ -103,7 +110,10 @@ CTestCaseEditor::CTestCaseEditor(QWidget* parent) : QWidget(parent) {
   connect(m_pOwnOptions, &QCheckBox::toggled, this, &CTestCaseEditor::OnFieldChanged);
   for (QCheckBox* box : m_options) connect(box, &QCheckBox::toggled, this, &CTestCaseEditor::OnFieldChanged);
   connect(m_pWithGroups, &QCheckBox::toggled, this, &CTestCaseEditor::OnFieldChanged);
-  connect(m_pKind, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &CTestCaseEditor::OnFieldChanged);
+  connect(m_pKind, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this] {
+    if (!m_nBusy) m_bKeepKind = false;  // the user picked a kind
+    OnFieldChanged();
+  });
   Show(nullptr);
 }
 
@@ -111,6 +121,8 @@ void CTestCaseEditor::Show(const TestCase* test) {
   CBusyGuard busy(m_nBusy);
   m_bHasTest = test != nullptr;
   m_bSubjectCut = false;
+  m_bKeepKind = false;
+  MarkBadLine(-1);
   if (!test) {
     m_pSubject->clear();
     m_pSubject->setPlaceholderText(CStringTable::Str(IDS_TEST_EDIT_NONE));
@@ -136,6 +148,7 @@ void CTestCaseEditor::Show(const TestCase* test) {
   for (int i = 0; i < kOptionCount; ++i) m_options[i]->setChecked((test->flags & OptionFlag(i)) != 0);
   const int index = m_pKind->findData(test->expectation);
   m_pKind->setCurrentIndex(index < 0 ? 0 : index);
+  m_bKeepKind = index < 0;
   m_pWithGroups->setChecked(test->withGroups);
   QString expected;
   switch (test->expectation) {
@@ -176,9 +189,35 @@ void CTestCaseEditor::OnFieldChanged() {
   if (m_bHasTest) emit Edited();
 }
 
-bool CTestCaseEditor::Apply(TestCase* test) const {
+void CTestCaseEditor::MarkBadLine(int line) {
+  if (line < 0 || line >= m_pExpected->blockCount()) line = -1;
+  m_nBadLine = line;
+  QList<QTextEdit::ExtraSelection> marks;
+  if (line >= 0) {
+    QTextEdit::ExtraSelection mark;
+    mark.cursor = QTextCursor(m_pExpected->document()->findBlockByNumber(line));
+    mark.format.setBackground(ViewBackColor(qRgb(255, 205, 205), palette()));
+    mark.format.setProperty(QTextFormat::FullWidthSelection, true);
+    marks << mark;
+    QPalette look = m_pProblem->palette();
+    look.setColor(QPalette::WindowText, ViewTextColor(qRgb(176, 0, 0), palette()));
+    m_pProblem->setPalette(look);
+    m_pProblem->setText(
+        CStringTable::FormatStrings(CStringTable::Str(IDS_TEST_EDIT_BAD_LINE), {QString::number(line + 1)}));
+  }
+  m_pExpected->setExtraSelections(marks);
+  m_pProblem->setVisible(line >= 0);
+}
+
+void CTestCaseEditor::RestoreExpected(const QString& text) {
+  CBusyGuard busy(m_nBusy);
+  if (m_pExpected->toPlainText() != text) m_pExpected->setPlainText(text);
+}
+
+bool CTestCaseEditor::Apply(TestCase* test, int* badLine) const {
+  if (badLine) *badLine = -1;
   if (!m_bHasTest) return false;
-  const int kind = m_pKind->currentData().toInt();
+  const int kind = m_bKeepKind ? test->expectation : m_pKind->currentData().toInt();
   const bool withGroups = m_pWithGroups->isChecked();
   const QString expected = m_pExpected->toPlainText();
   // An expected text as the editor showed it keeps the test's own value: the text forms do not
@@ -188,7 +227,10 @@ bool CTestCaseEditor::Apply(TestCase* test) const {
                                       : kind == EXPECT_SPLIT    ? FormatPieces(test->pieces)
                                                                 : QString());
   std::vector<TestMatch> matches;
-  if (kind == EXPECT_MATCH_LIST && !unchanged && !ParseMatches(expected, withGroups, &matches)) return false;
+  int bad = -1;
+  // Matches that do not parse are left out; everything else is written all the same.
+  const bool parsed = kind != EXPECT_MATCH_LIST || unchanged || ParseMatches(expected, withGroups, &matches, &bad);
+  if (badLine) *badLine = bad;
   if (!m_bSubjectCut) {
     TestText subject = ToU16(m_pSubject->toPlainText());
     if (subject != test->Subject()) test->SetSubject(std::move(subject));
@@ -206,7 +248,7 @@ bool CTestCaseEditor::Apply(TestCase* test) const {
   // What another kind expected is kept, so that switching the kind back and forth loses nothing.
   switch (kind) {
     case EXPECT_MATCH_LIST:
-      if (!unchanged) test->matches = std::move(matches);
+      if (!unchanged && parsed) test->matches = std::move(matches);
       break;
     case EXPECT_REPLACED: {
       TestText replaced = ToU16(expected);
@@ -218,7 +260,7 @@ bool CTestCaseEditor::Apply(TestCase* test) const {
       break;
     default: break;
   }
-  return true;
+  return parsed;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -274,9 +316,12 @@ QString CTestCaseEditor::FormatMatches(const std::vector<TestMatch>& matches, bo
   return lines.join(QLatin1Char('\n'));
 }
 
-bool CTestCaseEditor::ParseMatches(const QString& text, bool withGroups, std::vector<TestMatch>* matches) {
+bool CTestCaseEditor::ParseMatches(const QString& text, bool withGroups, std::vector<TestMatch>* matches,
+                                   int* badLine) {
   std::vector<TestMatch> out;
+  int number = -1;
   for (const QString& raw : text.split(QLatin1Char('\n'))) {
+    ++number;
     // Blank lines (a trailing line break, spacing) carry nothing; a line of only blanks neither.
     const QString line = raw.endsWith(QLatin1Char('\r')) ? raw.chopped(1) : raw;
     if (line.trimmed().isEmpty()) continue;
@@ -285,8 +330,10 @@ bool CTestCaseEditor::ParseMatches(const QString& text, bool withGroups, std::ve
     const int dash = span.indexOf(QLatin1Char('-'));
     TestMatch m;
     if (dash < 0 || !ParsePosition(span.left(dash).trimmed(), &m.start) ||
-        !ParsePosition(span.mid(dash + 1).trimmed(), &m.end) || m.end < m.start)
+        !ParsePosition(span.mid(dash + 1).trimmed(), &m.end) || m.end < m.start) {
+      if (badLine) *badLine = number;
       return false;
+    }
     if (withGroups)
       for (int i = 1; i < fields.size(); ++i) m.groups.push_back(ToU16(Unescape(fields[i])));
     out.push_back(std::move(m));

@@ -10,6 +10,12 @@
 // A subject longer than kEditableLength is shown cut short and read-only: a text box holding
 // tens of megabytes would freeze the window, and such subjects come from files, not typing.
 //
+// An expected-matches line that does not parse never costs the other fields their edits: Apply
+// writes everything else and keeps the test's own matches, and the pane marks the line where it
+// stands (MarkBadLine: the line's background, and a note under the box saying what is wrong).
+// An expectation number this program does not know (from a newer file) is kept as long as the
+// user does not pick a kind.
+//
 // Covered by app/ui/tests/test_pane_test.cpp.
 #ifndef KORVANE_TEST_CASE_EDITOR_H
 #define KORVANE_TEST_CASE_EDITOR_H
@@ -38,14 +44,24 @@ class CTestCaseEditor : public QWidget {
   void Show(const TestCase* test);
   bool HasTest() const { return m_bHasTest; }
   // Writes the fields into `test`: everything the editor shows, leaving the rest (the name, a
-  // subject shown cut short) as it is. False, with `test` untouched, when the expected matches
-  // do not parse.
-  bool Apply(TestCase* test) const;
+  // subject shown cut short) as it is. Expected matches that do not parse are not written (the
+  // test keeps its own): false then, with the first such line (from 0) in `badLine`, which is
+  // -1 otherwise. Every other field is written in either case.
+  bool Apply(TestCase* test, int* badLine = nullptr) const;
+  // Marks line `line` (from 0) of the expected box as one that does not parse, with the note
+  // under the box; -1 takes the mark away. Show takes it away too.
+  void MarkBadLine(int line);
+  int MarkedLine() const { return m_nBadLine; }
+  // Puts `text` into the expected box as if the user had typed it, without reporting an edit
+  // (the pane gives back an edit that was left with a line that does not parse).
+  void RestoreExpected(const QString& text);
 
   // The text forms of the expected matches and split pieces (see the note at the top).
   static QString FormatMatches(const std::vector<TestMatch>& matches, bool withGroups);
-  // False when a line is not "start-end[\tgroup...]" with 0 <= start <= end.
-  static bool ParseMatches(const QString& text, bool withGroups, std::vector<TestMatch>* matches);
+  // False when a line is not "start-end[\tgroup...]" with 0 <= start <= end; the first such
+  // line (from 0) then goes to `badLine`.
+  static bool ParseMatches(const QString& text, bool withGroups, std::vector<TestMatch>* matches,
+                           int* badLine = nullptr);
   static QString FormatPieces(const std::vector<TestText>& pieces);
   static std::vector<TestText> ParsePieces(const QString& text);
   static QString Escape(const QString& text);
@@ -58,6 +74,7 @@ class CTestCaseEditor : public QWidget {
   QCheckBox* OwnOptionsBox() const { return m_pOwnOptions; }
   QCheckBox* OptionBox(int index) const { return m_options[index]; }
   QCheckBox* WithGroupsBox() const { return m_pWithGroups; }
+  QLabel* ProblemLabel() const { return m_pProblem; }
   static constexpr int kOptionCount = 6;
   static int OptionFlag(int index);
 
@@ -77,6 +94,9 @@ class CTestCaseEditor : public QWidget {
   QCheckBox* m_pWithGroups = nullptr;
   QLabel* m_pExpectedLabel = nullptr;
   QPlainTextEdit* m_pExpected = nullptr;
+  QLabel* m_pProblem = nullptr;  // what is wrong with the marked line; hidden without one
+  int m_nBadLine = -1;           // the marked line of the expected box, or -1
+  bool m_bKeepKind = false;      // the test's expectation is unknown here and the user left it
   bool m_bHasTest = false;
   bool m_bSubjectCut = false;  // the subject box holds only the start of the subject
   int m_nBusy = 0;             // filling the fields: their change signals are not edits

@@ -4,11 +4,14 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QResizeEvent>
 #include <QScrollArea>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -51,9 +54,33 @@ CTestCasePane::CTestCasePane(CKorvaneDoc* doc, QWidget* parent) : QWidget(parent
   layout->setContentsMargins(0, 0, 0, 0);
   m_pSplitter = new QSplitter(Qt::Vertical, this);
   m_pSplitter->setChildrenCollapsible(false);
-  m_pList = new CTestCaseList(m_pSplitter);
-  // The editor's rows scroll when the pane is small, instead of running over the list and the
+  // The list with the time limit of the whole set under it; the editor beside or below. The
+  // editor's rows scroll when the pane is small, instead of running over the list and the
   // window's tab bar; the list shows fewer rows.
+  auto* listSide = new QWidget(m_pSplitter);
+  auto* listLayout = new QVBoxLayout(listSide);
+  listLayout->setContentsMargins(0, 0, 0, 0);
+  listLayout->setSpacing(2);
+  m_pList = new CTestCaseList(listSide);
+  listLayout->addWidget(m_pList, 1);
+  auto* limitRow = new QHBoxLayout;
+  limitRow->setContentsMargins(2, 0, 2, 2);
+  auto* limitLabel = new QLabel(CStringTable::Str(IDS_TEST_TIME_LIMIT), listSide);
+  m_pTimeLimit = new QSpinBox(listSide);
+  m_pTimeLimit->setObjectName(QStringLiteral("test-time-limit"));
+  m_pTimeLimit->setRange(kMinTestTimeLimitMs, kMaxTestTimeLimitMs);
+  m_pTimeLimit->setSingleStep(100);
+  m_pTimeLimit->setAccelerated(true);
+  m_pTimeLimit->setGroupSeparatorShown(true);
+  m_pTimeLimit->setKeyboardTracking(false);  // typed digits count once the box is left or Enter
+  m_pTimeLimit->setValue(m_pDoc->GetTestTimeLimit());
+  m_pTimeLimit->setToolTip(CStringTable::Str(IDS_TEST_TIME_LIMIT_TIP));
+  limitLabel->setToolTip(m_pTimeLimit->toolTip());
+  limitLabel->setBuddy(m_pTimeLimit);
+  limitRow->addWidget(limitLabel);
+  limitRow->addWidget(m_pTimeLimit);
+  limitRow->addStretch(1);
+  listLayout->addLayout(limitRow);
   m_pEditor = new CTestCaseEditor;
   auto* editorScroll = new QScrollArea(m_pSplitter);
   editorScroll->setObjectName(QStringLiteral("test-editor-scroll"));
@@ -61,8 +88,8 @@ CTestCasePane::CTestCasePane(CKorvaneDoc* doc, QWidget* parent) : QWidget(parent
   editorScroll->setWidgetResizable(true);
   editorScroll->setWidget(m_pEditor);
   editorScroll->setMinimumSize(kMinPartSize, kMinPartSize);
-  m_pList->setMinimumSize(kMinPartSize, kMinPartSize);
-  m_pSplitter->addWidget(m_pList);
+  listSide->setMinimumSize(kMinPartSize, kMinPartSize);
+  m_pSplitter->addWidget(listSide);
   m_pSplitter->addWidget(editorScroll);
   m_pSplitter->setStretchFactor(0, 3);
   m_pSplitter->setStretchFactor(1, 2);
@@ -79,6 +106,9 @@ CTestCasePane::CTestCasePane(CKorvaneDoc* doc, QWidget* parent) : QWidget(parent
     if (row >= 0) OnViewCommand(ID_TEST_LOAD);
   });
   connect(m_pList, &CTestCaseList::ContextMenuWanted, this, &CTestCasePane::OnContextMenu);
+  connect(m_pTimeLimit, QOverload<int>::of(&QSpinBox::valueChanged), this, [this](int ms) {
+    if (!m_nBusy) m_pDoc->SetTestTimeLimit(ms);
+  });
   // The editor's change is written when the focus leaves it for anywhere else.
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
     if (old && m_pEditor->isAncestorOf(old) && !(now && m_pEditor->isAncestorOf(now)) && m_pEditTimer->isActive())
@@ -120,36 +150,69 @@ void CTestCasePane::Refill(bool tests) {
   const TestSet& set = m_pDoc->GetTests();
   const std::vector<TestResult>& results = m_pDoc->GetTestResults();
   const int count = static_cast<int>(set.size());
-  if (m_pList->topLevelItemCount() != count) m_pList->SetRowCount(count);
-  for (int i = 0; i < count; ++i) {
-    const TestResult result = i < static_cast<int>(results.size()) ? results[i] : TestResult();
-    m_pList->SetRow(i, result.status, FromU16(set[i].name), OneLine(result.reason));
-  }
   if (tests) {
     // A test the editor shows that is gone, or was changed by someone else, is shown afresh.
+    if (m_pList->topLevelItemCount() != count) m_pList->SetRowCount(count);
     if (SelectedTest() < 0 && count > 0 && m_nEditedTest >= 0) m_pList->SelectRow(qMin(m_nEditedTest, count - 1));
     ShowSelected();
   }
-  const QString summary = m_pDoc->GetTestStatusText();
+  if (m_pTimeLimit->value() != m_pDoc->GetTestTimeLimit()) m_pTimeLimit->setValue(m_pDoc->GetTestTimeLimit());
+  if (m_pList->topLevelItemCount() != count) m_pList->SetRowCount(count);
+  // A test whose edit was not applied shows that, not a result about what the editor no longer
+  // says; the summary counts it as an error too.
+  std::vector<TestResult> shown(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    shown[i] = i < static_cast<int>(results.size()) ? results[i] : TestResult();
+    const int bad = NotAppliedLine(i);
+    if (bad >= 0) {
+      shown[i].status = TEST_ERROR;
+      shown[i].reason = CStringTable::FormatStrings(CStringTable::Str(IDS_TEST_NOT_APPLIED), {QString::number(bad + 1)});
+    }
+    m_pList->SetRow(i, shown[i].status, FromU16(set[i].name), OneLine(shown[i].reason));
+  }
+  const QString summary = TestStatusText(shown);
   if (summary != m_summary) {
     m_summary = summary;
     emit SummaryChanged(m_summary);
   }
 }
 
-void CTestCasePane::ShowSelected() {
+int CTestCasePane::NotAppliedLine(int row) const {
+  if (row == m_nEditedTest && m_pEditor->HasTest()) return m_pEditor->MarkedLine();
+  const auto it = m_drafts.find(row);
+  const TestSet& set = m_pDoc->GetTests();
+  if (it == m_drafts.end() || row >= static_cast<int>(set.size()) || !(set[row] == it->second.test)) return -1;
+  return it->second.badLine;
+}
+
+void CTestCasePane::ShowSelected(bool force) {
   const int row = SelectedTest();
   const TestSet& set = m_pDoc->GetTests();
-  const int shown = row >= 0 && row < static_cast<int>(set.size()) ? row : -1;
-  if (shown >= 0 && shown == m_nEditedTest && m_pEditor->HasTest() && !m_pEditTimer->isActive()) {
+  const int count = static_cast<int>(set.size());
+  const int shown = row >= 0 && row < count ? row : -1;
+  if (!force && shown >= 0 && shown == m_nEditedTest && m_pEditor->HasTest() && !m_pEditTimer->isActive()) {
     // The editor already says what the test holds (its own edit, just written back): its
-    // fields stay as typed, caret and all ("1-2" and a line break read as the test's "1-2").
+    // fields stay as typed, caret and all ("1-2" and a line break read as the test's "1-2"),
+    // and so do expected matches that do not parse, with their mark.
     TestCase fromEditor = set[shown];
-    if (m_pEditor->Apply(&fromEditor) && fromEditor == set[shown]) return;
+    m_pEditor->Apply(&fromEditor);
+    if (fromEditor == set[shown]) return;
   }
-  if (shown != m_nEditedTest) m_pEditTimer->stop();
+  if (shown != m_nEditedTest) {
+    m_pEditTimer->stop();
+    // An edit left with a line that does not parse waits for the test to come back.
+    if (m_nEditedTest >= 0 && m_nEditedTest < count && m_pEditor->HasTest() && m_pEditor->MarkedLine() >= 0)
+      m_drafts[m_nEditedTest] = Draft{m_pEditor->ExpectedBox()->toPlainText(), m_pEditor->MarkedLine(), set[m_nEditedTest]};
+  }
   m_nEditedTest = shown;
   m_pEditor->Show(shown >= 0 ? &set[shown] : nullptr);
+  const auto draft = m_drafts.find(shown);
+  if (draft == m_drafts.end()) return;
+  if (!force && set[shown] == draft->second.test) {
+    m_pEditor->RestoreExpected(draft->second.expected);
+    m_pEditor->MarkBadLine(draft->second.badLine);
+  }
+  m_drafts.erase(draft);  // the editor holds it now, or it no longer fits the test
 }
 
 void CTestCasePane::OnSelectionChanged() {
@@ -168,9 +231,16 @@ void CTestCasePane::CommitEdit() {
   const int index = m_nEditedTest;
   if (index < 0 || index >= m_pDoc->GetTestCount() || !m_pEditor->HasTest()) return;
   TestCase edited = m_pDoc->GetTests()[index];
-  if (!m_pEditor->Apply(&edited)) return;  // expected matches that do not parse yet
-  if (edited == m_pDoc->GetTests()[index]) return;
-  m_pDoc->EditTest(index, edited);
+  // Every field that parses is written; a line of the expected matches that does not is marked
+  // where it stands, and the test keeps its matches until it parses.
+  int bad = -1;
+  m_pEditor->Apply(&edited, &bad);
+  const bool markChanged = bad != m_pEditor->MarkedLine();
+  m_pEditor->MarkBadLine(bad);
+  if (!(edited == m_pDoc->GetTests()[index]))
+    m_pDoc->EditTest(index, edited);  // refills the list, marks and all
+  else if (markChanged)
+    Refill(false);
 }
 
 void CTestCasePane::OnRowMoved(int from, int to) {
@@ -303,8 +373,13 @@ void CTestCasePane::DuplicateTest() {
 void CTestCasePane::RenameTest() {
   const int row = SelectedTest();
   if (row < 0 || row >= m_pDoc->GetTestCount()) return;
-  QString name = FromU16(m_pDoc->GetTests()[row].name);
+  const QString old = FromU16(m_pDoc->GetTests()[row].name);
+  QString name = old;
   if (!CViewPrompts::AskName(this, name)) return;
+  if (IsBlankTestName(ToU16(name))) {
+    CViewPrompts::Tell(this, CStringTable::FormatStrings(CStringTable::Str(IDS_MSG_TEST_NAME_EMPTY), {old}));
+    return;
+  }
   m_pDoc->RenameTest(row, ToU16(name));
 }
 
@@ -331,8 +406,13 @@ void CTestCasePane::AcceptResult() {
   const int row = SelectedTest();
   if (row < 0) return;
   const TestResult result = m_pDoc->AcceptTestResult(row);
-  if (result.status != TEST_PASS) CViewPrompts::Tell(this, result.reason);
-  ShowSelected();
+  if (result.status != TEST_PASS) {
+    // Nothing was accepted: say so, and for a run out of time what to do about it.
+    const int id = result.status == TEST_TIMED_OUT ? IDS_MSG_ACCEPT_TIMED_OUT : IDS_MSG_ACCEPT_FAILED;
+    CViewPrompts::Tell(this, CStringTable::FormatStrings(CStringTable::Str(id), {result.reason}));
+    return;
+  }
+  ShowSelected(true);  // the accepted expectation replaces what the editor showed
 }
 
 QString CTestCasePane::AskPath(bool save, int filterId) {

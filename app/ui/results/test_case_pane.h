@@ -12,6 +12,14 @@
 // follow. It reports the status bar's count ("Tests: 11 passed, 1 failed") through
 // SummaryChanged.
 //
+// An edit whose expected matches do not parse is written without them (every other field
+// goes to the document); the editor marks the line, and the test's row says "not applied"
+// as an error instead of a result that no longer answers what the editor shows. Left for
+// another test, the unparsed text is kept as a draft and given back when the test is selected
+// again, as long as nothing else changed the test meanwhile.
+//
+// Below the list, the time limit of each test: the workspace's setting (saved with it).
+//
 // Covered by app/ui/tests/test_pane_test.cpp, app/ui/tests/frame_test.cpp (Tests menu)
 // and app/ui/tests/context_menu_test.cpp.
 #ifndef KORVANE_TEST_CASE_PANE_H
@@ -20,6 +28,7 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <map>
 
 #include "app/document/doc_ui.h"
 #include "app/document/test_cases.h"
@@ -28,6 +37,7 @@
 class CKorvaneDoc;
 class CTestCaseEditor;
 class CTestCaseList;
+class QSpinBox;
 class QSplitter;
 class QTimer;
 
@@ -52,6 +62,7 @@ class CTestCasePane : public QWidget, public CDocView, public IViewCommands {
 
   CTestCaseList* List() const { return m_pList; }
   CTestCaseEditor* Editor() const { return m_pEditor; }
+  QSpinBox* TimeLimitBox() const { return m_pTimeLimit; }
   int SelectedTest() const;
   void SelectTest(int index);
   // The status bar's text for the current results (empty without tests).
@@ -70,7 +81,11 @@ class CTestCasePane : public QWidget, public CDocView, public IViewCommands {
  private:
   void resizeEvent(QResizeEvent* event) override;
   void Refill(bool tests);
-  void ShowSelected();
+  // Shows the selected test in the editor, unless the editor already shows it as the document
+  // holds it (its own edit, just written back); `force` shows it afresh in any case.
+  void ShowSelected(bool force = false);
+  // The line of the expected matches that keeps test `row` from being applied, or -1.
+  int NotAppliedLine(int row) const;
   void OnSelectionChanged();
   void OnRowMoved(int from, int to);
   void OnContextMenu(const QPoint& globalPos);
@@ -96,7 +111,17 @@ class CTestCasePane : public QWidget, public CDocView, public IViewCommands {
   CTestCaseList* m_pList = nullptr;      // owned by the splitter
   CTestCaseEditor* m_pEditor = nullptr;  // owned by the splitter
   QTimer* m_pEditTimer = nullptr;
+  QSpinBox* m_pTimeLimit = nullptr;
   int m_nEditedTest = -1;  // the test the editor shows, or -1
+  // An edit left behind with expected matches that do not parse, by test row: the text, its
+  // first bad line, and the test as the document held it then (a test changed since, or a row
+  // that now holds another test, drops the draft).
+  struct Draft {
+    QString expected;
+    int badLine = -1;
+    TestCase test;
+  };
+  std::map<int, Draft> m_drafts;
   QString m_summary;
   int m_nBusy = 0;  // refilling the list: its selection signals are not the user's
 };

@@ -18,6 +18,7 @@
 #include "app/document/workspace_file.h"
 #include "app/ui/test_command.h"
 #include "platform/file_io.h"
+#include "platform/profile.h"
 #include "stringtable.h"
 
 namespace {
@@ -206,6 +207,36 @@ TEST_F(TestCommandTest, ASnapshotRunsWithItsOwnPatternAndTests) {
   EXPECT_TRUE(err.contains(QStringLiteral("no snapshot named \"missing\""))) << err.toStdString();
 }
 
+// A test without a name gets the one the window gives it, in the lines and the JUnit report;
+// an unknown expectation is an error, not a failure; the workspace's time limit is used.
+TEST_F(TestCommandTest, BlankNamesUnknownKindsAndTheWorkspaceTimeLimit) {
+  WorkspaceData data;
+  data.pattern = U("(?:a|a)*?c");
+  data.testTimeLimitMs = 1;
+  auto tests = std::make_shared<TestSet>();
+  tests->push_back(Make("", "aac", EXPECT_MATCH));
+  tests->push_back(Make("future", "aac", 42));
+  // Two ways to take each of twenty a's: millions of steps, far past 1 ms.
+  tests->push_back(Make("slow", std::string(20, 'a'), EXPECT_NO_MATCH));
+  data.tests = tests;
+  const std::string bytes = CWorkspaceFile::Write(data, CSnapshotTree());
+  const QString path = dir.filePath(QStringLiteral("odd.rws"));
+  ASSERT_EQ(EFileError::None, CFileIo::WriteAll(path, QByteArrayView(bytes.data(), qsizetype(bytes.size()))));
+  const QString junit = dir.filePath(QStringLiteral("odd.xml"));
+  QString out, err;
+  EXPECT_EQ(1, Run({"--run-tests", path, "--junit", junit}, &out, &err)) << err.toStdString();
+  EXPECT_TRUE(out.contains(QStringLiteral("PASSED\tTest 1"))) << out.toStdString();
+  EXPECT_TRUE(out.contains(QStringLiteral("ERROR\tfuture\tunknown kind of expectation"))) << out.toStdString();
+  EXPECT_TRUE(out.contains(QStringLiteral("TIMED OUT\tslow\ttimed out after 1 ms"))) << out.toStdString();
+  QByteArray xml;
+  ASSERT_EQ(EFileError::None, CFileIo::ReadAll(junit, 1 << 20, &xml));
+  const JUnitCounts c = ParseJUnit(xml);
+  ASSERT_TRUE(c.wellFormed) << xml.toStdString();
+  EXPECT_EQ(QStringLiteral("Test 1"), c.names.value(0));
+  EXPECT_EQ(1, c.errors);
+  EXPECT_EQ(1, c.failures);
+}
+
 TEST_F(TestCommandTest, UnreadableInputAndOutputExitWithTwoAndSayWhy) {
   QString out, err;
   EXPECT_EQ(2, Run({"--run-tests", dir.filePath(QStringLiteral("nope.rws"))}, &out, &err));
@@ -214,7 +245,12 @@ TEST_F(TestCommandTest, UnreadableInputAndOutputExitWithTwoAndSayWhy) {
   const QString junk = dir.filePath(QStringLiteral("junk.rws"));
   ASSERT_EQ(EFileError::None, CFileIo::WriteAll(junk, QByteArrayView("\x03\x00\x00\x00\x01", 5)));
   EXPECT_EQ(2, Run({"--run-tests", junk}, &out, &err));
-  EXPECT_TRUE(err.contains(QStringLiteral("is not a regex workspace file"))) << err.toStdString();
+  // The window's reasons: a file cut short names the byte where it is damaged.
+  EXPECT_TRUE(err.contains(QStringLiteral("The file is damaged at byte 4"))) << err.toStdString();
+  const QString notes = dir.filePath(QStringLiteral("notes.rws"));
+  ASSERT_EQ(EFileError::None, CFileIo::WriteAll(notes, QByteArrayView("These are my notes, not a workspace.\n")));
+  EXPECT_EQ(2, Run({"--run-tests", notes}, &out, &err));
+  EXPECT_TRUE(err.contains(QStringLiteral("It is not a regex workspace file."))) << err.toStdString();
 
   const QString unwritable = dir.filePath(QStringLiteral("no/such/folder/report.xml"));
   EXPECT_EQ(2, Run({"--run-tests", workspace, "--junit", unwritable}, &out, &err));
@@ -265,6 +301,13 @@ TEST_F(TestCommandTest, VersionAndUnknownOptionsAnswerWithoutADisplay) {
   EXPECT_EQ(0, Run({"--version"}, &out, &err)) << err.toStdString();
   EXPECT_TRUE(out.startsWith(QStringLiteral("korvane "))) << out.toStdString();
   EXPECT_TRUE(out.trimmed().contains(QRegularExpression(QStringLiteral("^korvane \\d+\\.\\d+")))) << out.toStdString();
+  // One version: the settings store is named after the major and minor version --version shows.
+  const QString shown = out.trimmed().mid(QStringLiteral("korvane ").size());
+  EXPECT_EQ(QStringLiteral("Korvane %1.%2 Free")
+                .arg(shown.section(QLatin1Char('.'), 0, 0), shown.section(QLatin1Char('.'), 1, 1))
+                .toStdString(),
+            std::string(CProfile::kApplication))
+      << out.toStdString();
 
   // An unknown option with a file that does not exist: refused with the usage, no window tried
   // (there is no display to try it on).

@@ -9,13 +9,16 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTableWidget>
+#include <QTextBlock>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -349,12 +352,15 @@ class TestPaneTest : public QObject {
     QCOMPARE(t.flags & IGNORECASE, int(IGNORECASE));
     QCOMPARE(f.Doc()->GetFlags() & IGNORECASE, 0);
 
-    // Expected matches that do not parse are not written; once they do, they are.
+    // Expected matches that do not parse are not written (the kind is); once they do, they are.
     f.Pane()->SelectTest(1);
     f.Editor()->KindBox()->setCurrentIndex(f.Editor()->KindBox()->findData(int(EXPECT_MATCH_LIST)));
     f.Editor()->ExpectedBox()->setPlainText(QStringLiteral("1-x"));
     f.Pane()->CommitEdit();
-    QCOMPARE(f.Doc()->GetTests()[1].expectation, int(EXPECT_MATCH));
+    QCOMPARE(f.Doc()->GetTests()[1].expectation, int(EXPECT_MATCH_LIST));
+    QVERIFY(f.Doc()->GetTests()[1].matches.empty());
+    QCOMPARE(f.Editor()->MarkedLine(), 0);
+    QCOMPARE(f.Status(1), int(TEST_ERROR));
     f.Editor()->ExpectedBox()->setPlainText(QStringLiteral("1-2\n3-4\n"));
     f.Pane()->CommitEdit();
     // The box keeps what was typed (the line break after the last match too).
@@ -715,6 +721,21 @@ class TestPaneTest : public QObject {
     QCOMPARE(CTestCaseEditor::FormatMatches(matches, withGroups), canonical);
   }
 
+  // The line that does not parse is the one reported (blank lines count as lines).
+  void badLineNumbers() {
+    const struct {
+      const char* text;
+      int line;
+    } rows[] = {{"x", 0}, {"1-2\n3-x", 1}, {"1-2\n\n  \n9-8\nx", 3}, {"1-2\r\n-\r\n", 1}, {"1-2\n3-4\n", -1}};
+    for (const auto& row : rows) {
+      std::vector<TestMatch> matches;
+      int bad = 99;
+      const bool parses = CTestCaseEditor::ParseMatches(QString::fromLatin1(row.text), false, &matches, &bad);
+      QCOMPARE(parses, row.line < 0);
+      if (!parses) QCOMPARE(bad, row.line);
+    }
+  }
+
   void piecesText_data() {
     QTest::addColumn<QStringList>("pieces");
     QTest::newRow("plain") << QStringList{"a", "b", "c"};
@@ -746,6 +767,158 @@ class TestPaneTest : public QObject {
     QVERIFY(editor.Apply(&edited));
     QCOMPARE(Str(edited.Subject()), QStringLiteral("abcd"));
     QCOMPARE(edited.pieces.size(), size_t(1));
+  }
+
+  // ---------------------------------------------------------------------------------------
+  // An edit with an expected-matches line that does not parse, as a user makes it: every other
+  // field is kept, the line is marked where it stands, the row never shows a stale "Passed",
+  // and the unparsed text waits for the user when they come back to the test.
+  void badMatchLineKeepsTheOtherEdits() {
+    Frame f;
+    QVERIFY(f.Active());
+    f.SetPattern(QStringLiteral("\\d+"));
+    f.AddTests({QStringLiteral("call 555-0123 now"), QStringLiteral("no digits")});
+    f.Pane()->SelectTest(0);
+    f.Editor()->KindBox()->setCurrentIndex(f.Editor()->KindBox()->findData(int(EXPECT_MATCH_LIST)));
+    f.frame.OnCommand(ID_TEST_ACCEPT);
+    QCOMPARE(f.Editor()->ExpectedBox()->toPlainText(), QStringLiteral("5-8\n9-13"));
+    QTRY_COMPARE(f.Status(0), int(TEST_PASS));
+
+    // A line that does not parse at the end of the expected matches, then the subject.
+    QPlainTextEdit* expected = f.Editor()->ExpectedBox();
+    expected->setFocus();
+    expected->moveCursor(QTextCursor::End);
+    QTest::keyClick(expected, Qt::Key_Return);
+    QTest::keyClicks(expected, QStringLiteral("x"));
+    QPlainTextEdit* subject = f.Editor()->SubjectBox();
+    subject->setFocus();
+    subject->moveCursor(QTextCursor::End);
+    QTest::keyClicks(subject, QStringLiteral(" again"));
+    // Another test, then back: both edits were kept, only the bad line was not applied.
+    f.Pane()->SelectTest(1);
+    const TestCase& t = f.Doc()->GetTests()[0];
+    QCOMPARE(Str(t.Subject()), QStringLiteral("call 555-0123 now again"));
+    QCOMPARE(t.matches.size(), size_t(2));
+    QCOMPARE(f.Status(0), int(TEST_ERROR));
+    QVERIFY2(f.Reason(0).contains(QStringLiteral("not applied: line 3")), qPrintable(f.Reason(0)));
+    QTRY_VERIFY(f.Doc()->GetTestResult(0).status == TEST_PASS);  // the run of what was applied...
+    QCOMPARE(f.Status(0), int(TEST_ERROR));                      // ...is not what the row shows
+    QCOMPARE(f.frame.TestsText(), QStringLiteral("Tests: 0 passed, 2 failed"));  // "no digits" fails too
+    f.Pane()->SelectTest(0);
+    QCOMPARE(f.Editor()->SubjectBox()->toPlainText(), QStringLiteral("call 555-0123 now again"));
+    QCOMPARE(f.Editor()->ExpectedBox()->toPlainText(), QStringLiteral("5-8\n9-13\nx"));
+    QCOMPARE(f.Editor()->MarkedLine(), 2);
+    QVERIFY(f.Editor()->ProblemLabel()->isVisibleTo(f.Editor()));
+    QVERIFY2(f.Editor()->ProblemLabel()->text().startsWith(QStringLiteral("Line 3 is not start-end")),
+             qPrintable(f.Editor()->ProblemLabel()->text()));
+    const QList<QTextEdit::ExtraSelection> marks = f.Editor()->ExpectedBox()->extraSelections();
+    QCOMPARE(marks.size(), 1);
+    QCOMPARE(marks[0].cursor.block().text(), QStringLiteral("x"));
+
+    // Mended: the line becomes a match, the mark goes, the test runs on what the box says.
+    expected = f.Editor()->ExpectedBox();
+    expected->setFocus();
+    expected->moveCursor(QTextCursor::End);
+    QTest::keyClick(expected, Qt::Key_Backspace);
+    QTest::keyClicks(expected, QStringLiteral("9-10"));
+    f.Pane()->CommitEdit();
+    QCOMPARE(f.Editor()->MarkedLine(), -1);
+    QVERIFY(!f.Editor()->ProblemLabel()->isVisibleTo(f.Editor()));
+    QCOMPARE(f.Doc()->GetTests()[0].matches.size(), size_t(3));
+    QTRY_COMPARE(f.Status(0), int(TEST_FAIL));  // "9-10" is not a match of \d+ there
+    QVERIFY2(f.Reason(0).contains(QStringLiteral("expected 3 matches, got 2")), qPrintable(f.Reason(0)));
+  }
+
+  // A draft left behind is dropped when the test changes from elsewhere meanwhile, and Accept
+  // replaces what the editor shows with the accepted matches.
+  void aDraftGivesWayToLaterChanges() {
+    Frame f;
+    f.SetPattern(QStringLiteral("a"));
+    f.AddTests({QStringLiteral("aa"), QStringLiteral("b")});
+    f.Pane()->SelectTest(0);
+    f.Editor()->KindBox()->setCurrentIndex(f.Editor()->KindBox()->findData(int(EXPECT_MATCH_LIST)));
+    f.Editor()->ExpectedBox()->setPlainText(QStringLiteral("0-1\nnot a match"));
+    f.Pane()->SelectTest(1);  // commits, keeps the draft
+    QCOMPARE(f.Status(0), int(TEST_ERROR));
+    f.Pane()->SelectTest(0);
+    QCOMPARE(f.Editor()->ExpectedBox()->toPlainText(), QStringLiteral("0-1\nnot a match"));
+    f.frame.OnCommand(ID_TEST_ACCEPT);
+    QCOMPARE(f.Editor()->ExpectedBox()->toPlainText(), QStringLiteral("0-1\n1-2"));
+    QCOMPARE(f.Editor()->MarkedLine(), -1);
+    QTRY_COMPARE(f.Status(0), int(TEST_PASS));
+
+    // Left with a bad line, then renamed from the list: the test is no longer the one the draft
+    // was made for, so coming back shows the test as it is.
+    f.Editor()->ExpectedBox()->setPlainText(QStringLiteral("oops"));
+    f.Pane()->SelectTest(1);
+    f.Doc()->RenameTest(0, U16(QStringLiteral("renamed")));
+    f.Pane()->SelectTest(0);
+    QCOMPARE(f.Editor()->ExpectedBox()->toPlainText(), QStringLiteral("0-1\n1-2"));
+    QCOMPARE(f.Editor()->MarkedLine(), -1);
+    QTRY_COMPARE(f.Status(0), int(TEST_PASS));
+  }
+
+  // The time limit of each test: a box under the list, the workspace's setting; Accept on a run
+  // out of time says that nothing was accepted and what to do.
+  void timeLimitAndAcceptThatTimesOut() {
+    Frame f;
+    QVERIFY(f.Active());
+    QSpinBox* limit = f.Pane()->TimeLimitBox();
+    QCOMPARE(limit->value(), kDefaultTestTimeLimitMs);
+    // Two ways to take each of twenty a's: millions of steps, far beyond 1 ms.
+    f.SetPattern(QStringLiteral("(?:a|a)*?c"));
+    f.AddTests({QString(20, QLatin1Char('a'))});
+    f.Pane()->SelectTest(0);
+    f.Editor()->KindBox()->setCurrentIndex(f.Editor()->KindBox()->findData(int(EXPECT_MATCH_LIST)));
+    f.Pane()->CommitEdit();
+    limit->setFocus();
+    limit->selectAll();
+    QTest::keyClicks(limit, QStringLiteral("1"));
+    QTest::keyClick(limit, Qt::Key_Return);
+    QCOMPARE(f.Doc()->GetTestTimeLimit(), 1);
+    QVERIFY(f.Doc()->IsModified());
+    QTRY_COMPARE(f.Status(0), int(TEST_TIMED_OUT));
+    const TestCase before = f.Doc()->GetTests()[0];
+    f.asked.clear();
+    f.Pane()->SelectTest(0);
+    f.frame.OnCommand(ID_TEST_ACCEPT);
+    QCOMPARE(f.asked.size(), 1);
+    QVERIFY2(f.asked[0].startsWith(QStringLiteral("Nothing was accepted: the test timed out after 1 ms")),
+             qPrintable(f.asked[0]));
+    QVERIFY2(f.asked[0].contains(QStringLiteral("Raise the time limit")), qPrintable(f.asked[0]));
+    QVERIFY(f.Doc()->GetTests()[0] == before);
+
+    // Raised, the run ends and Accept takes its result.
+    limit->setValue(kMaxTestTimeLimitMs);
+    QCOMPARE(f.Doc()->GetTestTimeLimit(), kMaxTestTimeLimitMs);
+    f.asked.clear();
+    f.frame.OnCommand(ID_TEST_ACCEPT);
+    QVERIFY2(f.asked.isEmpty(), qPrintable(f.asked.join(QLatin1Char('\n'))));
+    QTRY_COMPARE(f.Status(0), int(TEST_PASS));
+
+    // The box follows the document: a new one has the default, an opened one its own.
+    f.Doc()->SetTestTimeLimit(2500);
+    const std::string bytes = f.Doc()->WorkspaceBytes();
+    f.Doc()->SetModified(false);
+    f.frame.OnCommand(ID_FILE_NEW);
+    QCOMPARE(limit->value(), kDefaultTestTimeLimitMs);
+    QVERIFY(f.Doc()->LoadWorkspaceBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+    f.Doc()->UpdateAllViews(nullptr, kInitialUpdateHint);
+    QCOMPARE(limit->value(), 2500);
+  }
+
+  // A test keeps a name: Rename to nothing is refused with a word.
+  void renameToNothingIsRefused() {
+    Frame f;
+    f.AddTests({QStringLiteral("a")});
+    f.Pane()->SelectTest(0);
+    const QString before = f.Name(0);
+    f.nameToGive = QStringLiteral("   ");
+    f.asked.clear();
+    f.frame.OnCommand(ID_TEST_RENAME);
+    QCOMPARE(f.Name(0), before);
+    QCOMPARE(f.asked.size(), 1);
+    QCOMPARE(f.asked[0], QStringLiteral("A test needs a name; it keeps the name \"%1\".").arg(before));
   }
 
   // A subject too long to edit is shown cut short and read-only, and kept whole.
