@@ -487,9 +487,8 @@ void CKorvaneDoc::FindAll() {
 void CKorvaneDoc::ShowFindAllMessage() {
   if (IsJobActive()) return;  // left paused
   if (m_bStackOverflow) return;
-  MatchHandle current = GetCurrentResult(), last = GetLastResult();
   int textId = IDS_MSG_FIND_ALL_ABORTED;
-  if (last == current) textId = GetResultCount() < 2 ? IDS_MSG_NO_MATCH_FOUND_TIME : IDS_MSG_FIND_ALL_FINISHED;
+  if (m_bFindAllFinished) textId = GetResultCount() < 2 ? IDS_MSG_NO_MATCH_FOUND_TIME : IDS_MSG_FIND_ALL_FINISHED;
   Message(textId, m_dTotalElapsed, true, FindAllStepsLine());
 }
 
@@ -561,7 +560,11 @@ void CKorvaneDoc::PresentFindAll() {
     std::lock_guard<std::mutex> lock(m_resultsMutex);
     if (m_results.capacity() - m_results.size() > 4096) m_results.shrink_to_fit();
   }
-  if (!IsJobActive()) {
+  // Whether the search ran to the end: the worker leaves the end-of-results record as both the
+  // current and the last result; a Break leaves a fresh last one.
+  const bool ended = !IsJobActive();
+  m_bFindAllFinished = ended && GetLastResult() == GetCurrentResult();
+  if (ended) {
     m_nHighlightStart = m_nHighlightEnd = GetCurrentResult()->result.GetStart();
     m_nReplaceHighlightStart = m_nReplaceHighlightEnd;
   } else {
@@ -574,7 +577,19 @@ void CKorvaneDoc::PresentFindAll() {
     m_replaceResult.Build(static_cast<int>(m_subject.size()), results, count, (m_pattern.flags & RIGHTTOLEFT) != 0);
     m_nReplaceHighlightStart = m_nReplaceHighlightEnd;
   }
+  // A search that has ended shows its first result, as if the user had gone to it: selected in
+  // the subject (and the replace result), its groups in the group list, "1 of N" in the status
+  // bar, so that Next and Previous step from there.
+  if (ended && RealMatchCount() > 0) {
+    const MatchHandle first = GetResult(0);
+    SetLastResult(first);
+    m_nHighlightStart = first->result.GetStart();
+    m_nHighlightEnd = first->result.GetEnd();
+    SetReplaceHighlightFromLast();
+  }
   Notify(nullptr, 0x81E32);
+  // The status bar times the whole search, not its first result, until the user moves on.
+  if (ended && m_pUi && !m_bStackOverflow) m_pUi->ShowElapsedTimeAndSteps(m_dTotalElapsed, m_steps.Total(), m_bStepsTraced);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -683,6 +683,7 @@ class CKorvaneDoc {
   // signals the paused event), cleared by whoever lets it go on, before the resume event
   // (ResumeWorker). So while the UI sees it set, nothing the worker writes can change.
   std::atomic<bool> m_bPaused{false};
+  bool m_bFindAllFinished = false;           // UI thread: the last Find All ran to the end (not broken off)
   std::atomic<bool> m_bStackOverflow{false}; // set by the worker: the recursion guard fired; read by the UI after
   std::mutex m_dialogLock;                   // orders the end of a job against the dialog's start
   bool m_bDone = false;                      // guarded by m_dialogLock

@@ -239,6 +239,47 @@ TEST_F(DocTest, RecordNavigationAndGapsBetweenMatches) {
   EXPECT_EQ(20, doc->GetLastResult()->sequence);
 }
 
+// A Match All that ends shows its first result: selected, its groups readable, "1 of N", and
+// Next and Previous step from there (left to right and right to left); the status bar times the
+// whole search. Without a match nothing is selected.
+TEST_F(DocTest, MatchAllEndsOnItsFirstResult) {
+  struct Case {
+    const char* subject;
+    int flags;
+    std::pair<int, int> first, afterNext;
+    int count;
+  };
+  const Case cases[] = {
+      {"a1 b2 c3", 0, {0, 2}, {3, 5}, 3},
+      {"a1 b2 c3", RIGHTTOLEFT, {6, 8}, {3, 5}, 3},
+      {"a1", 0, {0, 2}, {0, 2}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.subject) + (c.flags ? " right to left" : ""));
+    Set("(\\w)(\\d)", c.subject, c.flags);
+    ui.elapsed.clear();
+    ui.steps.clear();
+    doc->OnCommand(CMD_FIND_ALL);
+    ASSERT_EQ(c.count, doc->RealMatchCount());
+    EXPECT_EQ(0u, LastBox().find("Find and match finished")) << LastBox();
+    EXPECT_EQ(c.first, Shown());
+    EXPECT_EQ(c.first, std::make_pair(doc->GetHighlightStart(), doc->GetHighlightEnd()));
+    EXPECT_EQ(c.first.first + 1, doc->GetLastResult()->result.GetGroupEnd(1));
+    EXPECT_EQ(1, ui.positionIndex);
+    EXPECT_EQ(c.count, ui.positionCount);
+    ASSERT_FALSE(ui.steps.empty());
+    EXPECT_EQ(doc->GetStepCounter().Total(), ui.steps.back());
+    EXPECT_GT(ui.steps.back(), 0u);
+    EXPECT_FALSE(doc->QueryCommand(c.flags ? CMD_NEXT_RECORD : CMD_PREV_RECORD).enabled);
+    doc->OnCommand(c.flags ? CMD_PREV_RECORD : CMD_NEXT_RECORD);
+    EXPECT_EQ(c.afterNext, Shown());
+  }
+  Set("(\\w)(\\d)", "none here");
+  doc->OnCommand(CMD_FIND_ALL);
+  EXPECT_EQ(0, doc->RealMatchCount());
+  EXPECT_FALSE(doc->GetLastResult()->result.IsMatched());
+}
+
 TEST_F(DocTest, GapBeforeTheFirstMatchHasNothingBefore) {
   Set("\\d", "ab1c2");
   doc->OnCommand(CMD_FIND_ALL);

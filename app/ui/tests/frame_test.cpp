@@ -374,16 +374,32 @@ void FrameTest::findAllThroughMenu() {
   CMainFrame frame;
   QList<Box> boxes;
   RecordBoxes(frame, &boxes);
-  SetTexts(frame.Doc(), QStringLiteral("b"), QStringLiteral("abcabcab"));
+  SetTexts(frame.Doc(), QStringLiteral("(b)(c)?"), QStringLiteral("abcabcab"));
   frame.CommandAction(ID_MATCH_FIND_ALL)->trigger();
   QCOMPARE(frame.Doc()->RealMatchCount(), 3);
   QCOMPARE(boxes.size(), 1);
   QVERIFY2(boxes[0].text.startsWith(QStringLiteral("Find and match finished, total elapsed time: ")),
            qPrintable(boxes[0].text));
   QCOMPARE(boxes[0].caption, QStringLiteral("Information"));
-  QVERIFY(frame.ResultText().endsWith(QStringLiteral(" of 3 results")));
   QVERIFY(frame.ElapsedText().startsWith(QStringLiteral("Elapsed time: ")));
-  // The record buttons follow the document: from the first match, Next is possible.
+  // The search ends on its first result: selected, its groups listed, and Previous has nowhere
+  // to go while Next does.
+  QCOMPARE(frame.ResultText(), QStringLiteral("1 of 3 results"));
+  QCOMPARE(frame.Doc()->GetHighlightStart(), 1);
+  QCOMPARE(frame.Doc()->GetHighlightEnd(), 3);
+  auto* groups = frame.findChild<CRegexGroupListView*>();
+  QVERIFY(groups);
+  QVERIFY(groups->topLevelItemCount() >= 3);
+  QCOMPARE(groups->topLevelItem(0)->text(CRegexGroupListView::COL_CAPTURED), QStringLiteral("bc"));
+  QCOMPARE(groups->topLevelItem(1)->text(CRegexGroupListView::COL_CAPTURED), QStringLiteral("b"));
+  frame.UpdateCommandUi();
+  QVERIFY(frame.CommandAction(ID_RECORD_NEXT)->isEnabled());
+  QVERIFY(!frame.CommandAction(ID_RECORD_PREV)->isEnabled());
+  frame.CommandAction(ID_RECORD_NEXT)->trigger();
+  QCOMPARE(frame.ResultText(), QStringLiteral("2 of 3 results"));
+  frame.CommandAction(ID_RECORD_LAST)->trigger();
+  QCOMPARE(frame.ResultText(), QStringLiteral("3 of 3 results"));
+  QCOMPARE(groups->topLevelItem(0)->text(CRegexGroupListView::COL_CAPTURED), QStringLiteral("b"));
   frame.CommandAction(ID_RECORD_FIRST)->trigger();
   frame.UpdateCommandUi();
   QVERIFY(frame.CommandAction(ID_RECORD_NEXT)->isEnabled());
