@@ -421,6 +421,11 @@ void CKorvaneDoc::Reset() {
     m_lastResult = NewMatchRecord();
   }
   DropResults();
+  // The highlights marked a result (or the text between two) that is gone: collapsed, they no
+  // longer select anything, so that a view told of the reset leaves the user's caret alone
+  // (an edit of the subject resets; its text box must not select a stale span under the typing).
+  m_nHighlightEnd = m_nHighlightStart;
+  m_nReplaceHighlightEnd = m_nReplaceHighlightStart;
   ClearCounters();
   UpdateCurrentElementFromSpan();
   ClearTraceState();
