@@ -88,6 +88,10 @@ void WorkerThread::Run(Function function, void* argument) {
       m_busy.store(false, std::memory_order_release);
       return;
     }
+#if defined(__linux__)
+    // Named by its maker, so that the name stands from the moment Run returns.
+    pthread_setname_np(thread->handle, kThreadName);
+#endif
 #else
     thread->handle = std::thread([this] { Loop(); });
 #endif

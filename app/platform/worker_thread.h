@@ -28,6 +28,9 @@ class WorkerThread {
   using Function = std::function<void(void*)>;
   // 64 MiB. Only address space is reserved up front; pages are committed as the stack grows.
   static constexpr std::size_t kStackSize = std::size_t(64) << 20;
+  // The name a worker's thread carries where the system keeps thread names (ps, debuggers, and
+  // the tests that count the workers still running among the runtime's own threads).
+  static constexpr const char* kThreadName = "kv-worker";
 
   WorkerThread();
   // Stops the thread (waiting for a running function to return).

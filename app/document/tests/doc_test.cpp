@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <regex>
 
 #include "app/document/tests/headless_ui.h"
+#include "platform/worker_thread.h"
 #include "stringtable.h"
 
 namespace {
@@ -471,11 +473,18 @@ TEST_F(DocTest, ChangingTheTextStopsARunningSearchFirst) {
   EXPECT_TRUE(ui.PumpUntil([&] { return !doc->IsJobActive(); }));
 }
 
-// The threads of this process as the kernel lists them; -1 where that list is not to be had.
+// The workers' threads of this process as the kernel lists them (by the name a worker gives its
+// thread, so that threads of the runtime, such as a sanitizer's, do not count); -1 where that
+// list is not to be had.
 int ThreadCount() {
   QDir tasks(QStringLiteral("/proc/self/task"));
   if (!tasks.exists()) return -1;
-  return static_cast<int>(tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+  int workers = 0;
+  for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
+    if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == WorkerThread::kThreadName) ++workers;
+  }
+  return workers;
 }
 
 TEST_F(DocTest, ClosingTheDocumentEndsARunningSearch) {
