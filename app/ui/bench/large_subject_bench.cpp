@@ -11,7 +11,8 @@
 // idle, so that their stalls count towards the step.
 //
 //   QT_QPA_PLATFORM=offscreen large_subject_bench [--quick]
-// --quick runs smaller subjects (a tenth), for a check that the bench itself works.
+// --quick runs smaller subjects (a tenth), for a check that the bench itself works; --fold=N
+// cuts folded lines into pieces of N characters instead; subject names (512k, 800k, 50m, break) pick some.
 #include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
@@ -79,6 +80,43 @@ class StallMeter : public QObject {
   std::atomic<qint64> m_maxNs{0};
 };
 
+// The application with every event delivery timed: the slowest delivery of a step, without the
+// time of deliveries nested in it (a nested event loop), names the receiver and the event.
+class TimedApp : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    QElapsedTimer t;
+    t.start();
+    m_nested.push_back(0);
+    const int type = event->type();
+    const char* cls = receiver ? receiver->metaObject()->className() : "?";
+    const QString name = receiver ? receiver->objectName() : QString();
+    const bool result = QApplication::notify(receiver, event);
+    const qint64 total = t.nsecsElapsed();
+    const qint64 own = total - m_nested.back();
+    m_nested.pop_back();
+    if (!m_nested.empty()) m_nested.back() += total;
+    if (own > m_worstNs) {
+      m_worstNs = own;
+      m_worst = QStringLiteral("%1 %2 event %3").arg(QLatin1String(cls), name).arg(type);
+    }
+    return result;
+  }
+  void ResetWorst() {
+    m_worstNs = 0;
+    m_worst.clear();
+  }
+  QString Worst() const { return QStringLiteral("%1 ms in %2").arg(m_worstNs / 1e6, 0, 'f', 1).arg(m_worst); }
+
+ private:
+  std::vector<qint64> m_nested;
+  qint64 m_worstNs = 0;
+  QString m_worst;
+};
+
+TimedApp* g_app = nullptr;
+
 std::vector<unsigned short> U16(const QString& s) {
   return std::vector<unsigned short>(s.utf16(), s.utf16() + s.size());
 }
@@ -108,6 +146,7 @@ class Bench {
   void Step(const QString& subject, const QString& step, const std::function<void()>& fn, const QString& note = {}) {
     Settle(100);
     m_meter.Reset();
+    g_app->ResetWorst();
     QElapsedTimer t;
     t.start();
     fn();
@@ -118,6 +157,7 @@ class Bench {
       std::printf("  (%d matches)\n", m_frame.Doc()->RealMatchCount());
     std::printf("  %-34s %-28s call %9.1f ms  longest stall %9.1f ms %s\n", qPrintable(subject), qPrintable(step),
                 call, m_meter.MaxMs(), qPrintable(note));
+    std::printf("      slowest delivery: %s\n", qPrintable(g_app->Worst()));
     std::fflush(stdout);
   }
 
@@ -302,7 +342,8 @@ class Bench {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QStandardPaths::setTestModeEnabled(true);
-  QApplication app(argc, argv);
+  TimedApp app(argc, argv);
+  g_app = &app;
   // A settings folder of its own: the bench neither reads nor changes the user's layout.
   QTemporaryDir settings;
   if (!settings.isValid()) return 2;
@@ -312,6 +353,9 @@ int main(int argc, char** argv) {
   CTextClips::SetDefaultLocation(settings.filePath(QStringLiteral("bench.clips")), nullptr);
   const bool quick = QCoreApplication::arguments().contains(QStringLiteral("--quick"));
   const QStringList args = QCoreApplication::arguments();
+  // --fold=N: another fold length, to compare (the thresholds' test hook).
+  for (const QString& a : args)
+    if (a.startsWith(QLatin1String("--fold="))) CRichEdit2WView::SetLargeTextLimitsForTest(0, 0, 0, a.mid(7).toInt());
   auto wanted = [&](const char* name) {
     // Subjects by name on the command line (512k, 50m, 800k, break); all when none is named.
     bool any = false;

@@ -45,6 +45,7 @@ std::function<void(const QString&)>& MessageHook() {
 
 // The thresholds of large texts; tests lower them.
 int g_foldAt = CRichEdit2WView::kFoldAt;
+int g_foldPiece = CRichEdit2WView::kFoldPiece;
 int g_noWrapBlocks = CRichEdit2WView::kNoWrapBlocks;
 int g_fillChunk = CRichEdit2WView::kFillChunk;
 
@@ -93,7 +94,8 @@ struct TextPlan {
   bool normalize = false;
 };
 
-TextPlan PlanText(const QString& text, int foldAt) {
+// `foldAt` 0: no folds.
+TextPlan PlanText(const QString& text, int foldAt, int piece) {
   TextPlan plan;
   const qsizetype n = text.size();
   const QChar* p = text.constData();
@@ -107,10 +109,12 @@ TextPlan PlanText(const QString& text, int foldAt) {
         continue;
       }
     }
-    // A paragraph [lineStart, i): a fold every foldAt characters, never inside a surrogate pair.
+    // A paragraph [lineStart, i) longer than foldAt: a fold every piece characters, never inside
+    // a surrogate pair.
     qsizetype at = lineStart;
-    while (foldAt > 0 && i - at > foldAt) {
-      qsizetype f = at + foldAt;
+    const bool fold = foldAt > 0 && piece > 0 && i - lineStart > foldAt;
+    while (fold && i - at > piece) {
+      qsizetype f = at + piece;
       if (p[f].isLowSurrogate() && p[f - 1].isHighSurrogate()) --f;
       plan.folds.push_back(static_cast<int>(f));
       ++plan.blocks;
@@ -235,18 +239,20 @@ void CRichEdit2WView::SetDocSelectionQuietly(int anchor, int position) {
 }
 
 int CRichEdit2WView::FoldAt() { return g_foldAt; }
+int CRichEdit2WView::FoldPiece() { return g_foldPiece; }
 int CRichEdit2WView::NoWrapBlocks() { return g_noWrapBlocks; }
 int CRichEdit2WView::FillChunk() { return g_fillChunk; }
 
-void CRichEdit2WView::SetLargeTextLimitsForTest(int foldAt, int noWrapBlocks, int fillChunk) {
+void CRichEdit2WView::SetLargeTextLimitsForTest(int foldAt, int noWrapBlocks, int fillChunk, int foldPiece) {
   g_foldAt = foldAt > 0 ? foldAt : kFoldAt;
+  g_foldPiece = foldPiece > 0 ? foldPiece : kFoldPiece;
   g_noWrapBlocks = noWrapBlocks > 0 ? noWrapBlocks : kNoWrapBlocks;
   g_fillChunk = fillChunk > 0 ? fillChunk : kFillChunk;
 }
 
-std::vector<int> CRichEdit2WView::FoldPositions(const QString& text, int foldAt) {
-  TextPlan plan = PlanText(text, foldAt);
-  if (plan.normalize) plan = PlanText(NormalizeLikeControl(text), foldAt);
+std::vector<int> CRichEdit2WView::FoldPositions(const QString& text, int foldAt, int piece) {
+  TextPlan plan = PlanText(text, foldAt, piece);
+  if (plan.normalize) plan = PlanText(NormalizeLikeControl(text), foldAt, piece);
   return plan.folds;
 }
 
@@ -282,11 +288,11 @@ void CRichEdit2WView::FillBox(const QString& text, bool fold, int anchor, int po
   m_foldsInBox.clear();
   qsizetype blocks = 0;
   if (large) {
-    TextPlan plan = PlanText(text, fold ? FoldAt() : 0);
+    TextPlan plan = PlanText(text, fold ? FoldAt() : 0, FoldPiece());
     if (plan.normalize) {
       // The document is told the text the control gives back, so that positions agree.
       docText = NormalizeLikeControl(text);
-      plan = PlanText(docText, fold ? FoldAt() : 0);
+      plan = PlanText(docText, fold ? FoldAt() : 0, FoldPiece());
     }
     blocks = plan.blocks;
     m_folds = std::move(plan.folds);
@@ -483,7 +489,7 @@ QMimeData* CRichEdit2WView::createMimeDataFromSelection() const {
 void CRichEdit2WView::ReplaceTextAsEdit(const QString& text) {
   if (HandlesLargeTexts()) {
     const bool large = IsFolded() || IsFilling() || text.size() > 2 * qsizetype(FillChunk()) ||
-                       !PlanText(text, m_bUnfoldedByUser ? 0 : FoldAt()).folds.empty();
+                       !PlanText(text, m_bUnfoldedByUser ? 0 : FoldAt(), FoldPiece()).folds.empty();
     if (large) {
       // Too large for one undoable insertion: set it quietly, then hand it over as the user's
       // edit (the edit timer, the modified flag), as typing would.

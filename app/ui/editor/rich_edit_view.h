@@ -14,7 +14,8 @@
 //     break and after a pause in typing (kUndoPauseMs); the caret moving elsewhere starts one
 //     anyway;
 //   - large texts, in the boxes that hold them (HandlesLargeTexts: the subject and the replace
-//     result): a line longer than FoldAt() characters is shown as several paragraphs (folded),
+//     result): a line longer than FoldAt() characters is shown as paragraphs of FoldPiece()
+//     characters (folded),
 //     because the control lays out a paragraph as one piece and a long wrapped one freezes the
 //     window on every relayout. The folds exist only in the control: every position the box
 //     exchanges with the document goes through DocToBox / BoxToDoc, GetBoxText leaves the
@@ -95,19 +96,24 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewComm
   void Unfold();
   // The read-only state of the box apart from folding and filling.
   bool IsBaseReadOnly() const;
-  // Thresholds: lines longer than FoldAt() are folded; above NoWrapBlocks() paragraphs the box
-  // does not wrap; a text longer than 2 x FillChunk() is put in chunk by chunk.
+  // Thresholds: lines longer than FoldAt() are folded into paragraphs of FoldPiece() characters;
+  // above NoWrapBlocks() paragraphs the box does not wrap; a text longer than 2 x FillChunk() is
+  // put in chunk by chunk. The pieces are shorter than the threshold because painting a wrapped
+  // paragraph costs with the number of its lines times its highlights: 8192 took 100 ms a
+  // repaint with a match every eight characters, 1024 about 30 (large_subject_bench).
   static constexpr int kFoldAt = 8192;
+  static constexpr int kFoldPiece = 1024;
   static constexpr int kNoWrapBlocks = 100000;
   static constexpr int kFillChunk = 262144;
   static int FoldAt();
+  static int FoldPiece();
   static int NoWrapBlocks();
   static int FillChunk();
   // Tests: smaller thresholds (0 restores the default of each).
-  static void SetLargeTextLimitsForTest(int foldAt, int noWrapBlocks, int fillChunk);
-  // The fold positions `text` would get: every FoldAt() characters of a longer paragraph,
-  // never between the halves of a surrogate pair.
-  static std::vector<int> FoldPositions(const QString& text, int foldAt);
+  static void SetLargeTextLimitsForTest(int foldAt, int noWrapBlocks, int fillChunk, int foldPiece = 0);
+  // The fold positions `text` would get: every `piece` characters of a paragraph longer than
+  // `foldAt`, never between the halves of a surrogate pair.
+  static std::vector<int> FoldPositions(const QString& text, int foldAt, int piece);
 
   // --- placeholder ---
   void SetPlaceholder(const QString& text);
