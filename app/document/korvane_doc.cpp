@@ -160,6 +160,11 @@ std::vector<MatchHandle> CKorvaneDoc::GetResults() const {
   return m_results;
 }
 
+void CKorvaneDoc::VisitResults(const std::function<void(const std::vector<MatchHandle>&)>& visit) const {
+  std::lock_guard<std::mutex> lock(m_resultsMutex);
+  visit(m_results);
+}
+
 int CKorvaneDoc::RealMatchCount() const {
   std::lock_guard<std::mutex> lock(m_resultsMutex);
   int n = static_cast<int>(m_results.size());

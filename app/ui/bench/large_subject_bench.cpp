@@ -191,10 +191,13 @@ class Bench {
   void Settle(int ms) {
     QElapsedTimer t;
     t.start();
+    const QList<CRichEdit2WView*> boxes = m_frame.findChildren<CRichEdit2WView*>();
     for (;;) {
       QApplication::processEvents(QEventLoop::AllEvents, 20);
+      // Not a busy loop: the search thread needs the other core.
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
       bool busy = m_frame.Doc()->IsJobActive();
-      for (CRichEdit2WView* box : m_frame.findChildren<CRichEdit2WView*>()) busy = busy || box->IsFilling();
+      for (CRichEdit2WView* box : boxes) busy = busy || box->IsFilling();
       if (!busy && t.elapsed() >= ms) break;
       if (t.elapsed() > 600000) break;  // ten minutes: give up on this step
     }

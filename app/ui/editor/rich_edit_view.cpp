@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -316,6 +317,10 @@ void CRichEdit2WView::FillBox(const QString& text, bool fold, int anchor, int po
   {
     CQuietChange quiet(this);
     if (large) {
+      // Every extra selection holds a cursor that the control moves on each paragraph inserted:
+      // thousands of highlights made a fill quadratic. They describe the old text anyway; the
+      // box repaints its highlights when the text is complete.
+      if (!extraSelections().isEmpty()) setExtraSelections({});
       // The old text goes first, so that a change of the wrap mode lays out an empty box.
       if (!document()->isEmpty()) setPlainText(QString());
       UpdateWrapMode(blocks);
@@ -454,7 +459,15 @@ void CRichEdit2WView::PlaceFoldNote() {
 }
 
 void CRichEdit2WView::resizeEvent(QResizeEvent* event) {
-  QPlainTextEdit::resizeEvent(event);
+  // A change of width makes the control reset the layout of every paragraph, which costs with
+  // their number (hundreds of milliseconds for half a million). Without wrapping the width does
+  // not matter to the layout: the control sees the resize as a change of height only.
+  if (m_bForcedNoWrap && event->oldSize().isValid() && event->oldSize().width() != event->size().width()) {
+    QResizeEvent sameWidth(event->size(), QSize(event->size().width(), event->oldSize().height()));
+    QPlainTextEdit::resizeEvent(&sameWidth);
+  } else {
+    QPlainTextEdit::resizeEvent(event);
+  }
   PlaceFoldNote();
 }
 

@@ -75,6 +75,13 @@ TextWindow CHighlightedEditView::VisibleWindow() const {
 }
 
 void CHighlightedEditView::PaintSpans(std::vector<HighlightSpan> spans) {
+  if (IsFilling()) {
+    // Highlights wait for the end of a fill (OnBoxTextComplete): the control would move the
+    // cursor of every highlight on each paragraph the fill inserts.
+    m_painted.clear();
+    if (!extraSelections().isEmpty()) setExtraSelections({});
+    return;
+  }
   QList<QTextEdit::ExtraSelection> selections;
   selections.reserve(static_cast<int>(spans.size()));
   const int length = document()->characterCount() - 1;
