@@ -162,15 +162,15 @@ TEST_F(DocTest, SwitchingToReplaceBuildsTheReplaceResultFromTheResultsHeld) {
     int finds;      // single Finds, or 0 for one Find All
     bool viaReplace;  // a Find All in Replace mode first, then the switch to `from` and back
     std::string replaced;
-    std::pair<int, int> highlight;  // the replace highlight: the last result's segment; -1, -1
-                                    // collapsed (after Find All the last result is the sentinel)
+    std::pair<int, int> highlight;  // the replace highlight: the shown result's segment (after
+                                    // Find All the first result found); -1, -1 collapsed
   };
   const Case cases[] = {
-      {"Find All in Match mode", MODE_MATCH, 0, 0, false, "1a-2b-3c", {-1, -1}},
+      {"Find All in Match mode", MODE_MATCH, 0, 0, false, "1a-2b-3c", {0, 2}},
       {"one Find in Match mode", MODE_MATCH, 0, 1, false, "1a-b2-c3", {0, 2}},
       {"two Finds in Split mode", MODE_SPLIT, 0, 2, false, "1a-2b-c3", {3, 5}},
-      {"Find All in Trace mode", MODE_TRACE, 0, 0, false, "1a-2b-3c", {-1, -1}},
-      {"right to left, Find All in Optimize mode", MODE_OPTIMIZE, RIGHTTOLEFT, 0, false, "1a-2b-3c", {-1, -1}},
+      {"Find All in Trace mode", MODE_TRACE, 0, 0, false, "1a-2b-3c", {0, 2}},
+      {"right to left, Find All in Optimize mode", MODE_OPTIMIZE, RIGHTTOLEFT, 0, false, "1a-2b-3c", {6, 8}},
       {"right to left, one Find", MODE_MATCH, RIGHTTOLEFT, 1, false, "a1-b2-3c", {6, 8}},
       {"fewer results than the last replace", MODE_MATCH, 0, 1, true, "1a-b2-c3", {0, 2}},
   };

@@ -369,7 +369,7 @@ class TextViewsTest : public QObject {
     QTest::addColumn<int>("finds");  // single Finds, or 0 for Find All
     QTest::addColumn<QString>("shown");
     QTest::addColumn<int>("current");  // spans of the current replacement painted
-    // Match All selects its first result: its replacement is the current one.
+    // Match All ends on its first result, whose replacement is the current one.
     QTest::newRow("Match All in Match mode") << int(MODE_MATCH) << 0 << "x[a]x[a]" << 1;
     QTest::newRow("one Find in Match mode: the current replacement") << int(MODE_MATCH) << 1 << "x[a]xa" << 1;
     QTest::newRow("Match All in Split mode") << int(MODE_SPLIT) << 0 << "x[a]x[a]" << 1;
