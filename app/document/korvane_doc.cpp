@@ -484,9 +484,11 @@ void CKorvaneDoc::SetMode(int mode) {
   if (m_nMode == MODE_REPLACE) {
     // The replace result is kept up to date only in Replace mode: coming from another mode it
     // is built from the results found there (Build passes over the not-matched sentinel).
-    std::vector<MatchHandle> results = GetResults();
-    m_replaceResult.Build(static_cast<int>(m_subject.size()), results, static_cast<int>(results.size()),
-                          (m_pattern.flags & RIGHTTOLEFT) != 0);
+    // Read in place: a copy of hundreds of thousands of handles costs as many count changes.
+    VisitResults([&](const std::vector<MatchHandle>& results) {
+      m_replaceResult.Build(static_cast<int>(m_subject.size()), results, static_cast<int>(results.size()),
+                            (m_pattern.flags & RIGHTTOLEFT) != 0);
+    });
     SetReplaceHighlightFromLast();
   }
   if (m_pUi) m_pUi->LoadModeLayout(m_nMode);
