@@ -12,7 +12,8 @@
 //
 //   QT_QPA_PLATFORM=offscreen large_subject_bench [--quick]
 // --quick runs smaller subjects (a tenth), for a check that the bench itself works; --fold=N
-// cuts folded lines into pieces of N characters instead; subject names (512k, 800k, 50m, break) pick some.
+// cuts folded lines into pieces of N characters instead; --plain turns folding, chunks and the
+// switch to no wrapping off, as the boxes were before them; subject names (512k, 800k, 50m, break) pick some.
 #include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
@@ -27,6 +28,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <thread>
 #include <vector>
 
@@ -359,6 +361,10 @@ int main(int argc, char** argv) {
   // --fold=N: another fold length, to compare (the thresholds' test hook).
   for (const QString& a : args)
     if (a.startsWith(QLatin1String("--fold="))) CRichEdit2WView::SetLargeTextLimitsForTest(0, 0, 0, a.mid(7).toInt());
+  // --plain: no folding, no chunks, no switch to no wrapping (the boxes as they were before).
+  if (args.contains(QStringLiteral("--plain")))
+    CRichEdit2WView::SetLargeTextLimitsForTest(std::numeric_limits<int>::max(), std::numeric_limits<int>::max(),
+                                               std::numeric_limits<int>::max() / 4);
   auto wanted = [&](const char* name) {
     // Subjects by name on the command line (512k, 50m, 800k, break); all when none is named.
     bool any = false;
