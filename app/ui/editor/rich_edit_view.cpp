@@ -225,6 +225,7 @@ void CRichEdit2WView::SetDocSelectionQuietly(int anchor, int position) {
     m_fillAnchor = anchor;
     m_fillPosition = position;
     m_fillKeepSelection = true;
+    m_fillShowSelection = true;  // brought into view when the text is complete
     return;
   }
   const int length = TextLength();
@@ -342,6 +343,7 @@ void CRichEdit2WView::FillBox(const QString& text, bool fold, int anchor, int po
     m_fillPosition = position;
     m_fillScroll = scroll;
     m_fillKeepSelection = keepSelection;
+    m_fillShowSelection = false;
     if (!chunked && keepSelection) {
       const int n = document()->characterCount() - 1;
       const bool forward = anchor <= position;
@@ -383,8 +385,10 @@ void CRichEdit2WView::FinishFill() {
     k.setPosition(qBound(0, DocToBox(m_fillAnchor, !forward && span), n));
     k.setPosition(qBound(0, DocToBox(m_fillPosition, forward && span), n), QTextCursor::KeepAnchor);
     setTextCursor(k);
-    verticalScrollBar()->setValue(m_fillScroll);
+    if (m_fillShowSelection) ensureCursorVisible();
+    else verticalScrollBar()->setValue(m_fillScroll);
   }
+  m_fillShowSelection = false;
   SetLocked(!m_folds.empty());
   UpdateFoldNote();
   OnBoxTextComplete();

@@ -84,7 +84,8 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewComm
   // The control's selection in document positions (start <= end).
   std::pair<int, int> DocSelection() const;
   // Selects [anchor, position) given in document positions, clamped to the text, in a quiet
-  // change; while a fill runs, the selection is set when the text is complete.
+  // change; while a fill runs, the selection is set (and brought into view) when the text is
+  // complete.
   void SetDocSelectionQuietly(int anchor, int position);
   // The fold positions (document positions that start a folded paragraph), ascending.
   const std::vector<int>& Folds() const { return m_folds; }
@@ -258,6 +259,7 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewComm
   int m_fillPosition = 0;
   int m_fillScroll = 0;
   bool m_fillKeepSelection = false;
+  bool m_fillShowSelection = false;  // a selection set during the fill is shown at its end
   bool m_fillUndoWasEnabled = false;
   QLabel* m_pFoldNote = nullptr;  // owned by the box (a child widget)
   QElapsedTimer m_lastTyped;  // since the last character typed (undo steps)

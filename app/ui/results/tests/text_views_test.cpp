@@ -657,10 +657,16 @@ class TextViewsTest : public QObject {
     f.Set(QStringLiteral("line 00399"), normal);
     QVERIFY(view.IsFilling());
     f.FindAll();
+    QVERIFY(view.IsFilling());
+    QVERIFY(view.extraSelections().isEmpty());
     QTRY_VERIFY(!view.IsFilling());
     const int at = static_cast<int>(normal.indexOf(QStringLiteral("line 00399")));
     QCOMPARE(view.DocSelection(), std::make_pair(at, at + 10));
     QCOMPARE(view.textCursor().selectedText(), QStringLiteral("line 00399"));
+    // No highlights while the text went in; at the end the selected match is in view and painted.
+    QVERIFY(view.VisibleWindow().start <= at && at + 10 <= view.VisibleWindow().end);
+    QCOMPARE(CountKind(view.PaintedSpans(), HL_CURRENT), 1);
+    QCOMPARE(view.extraSelections().size(), static_cast<int>(view.PaintedSpans().size()));
   }
 
   // Opening a large file: filled in chunks, handed to the document as the user's edit.
