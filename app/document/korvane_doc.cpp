@@ -2,6 +2,7 @@
 // Searching is in doc_search.cpp, tracing in doc_trace.cpp.
 #include "app/document/korvane_doc.h"
 #include "app/document/breakpoints.h"
+#include "app/document/split_pieces.h"
 
 #include <algorithm>
 
@@ -356,18 +357,13 @@ void CKorvaneDoc::SelectReplaceToPosition(int caret) {
 
 void CKorvaneDoc::SelectSplitPiece(int index) {
   // The pieces in text order: before each real match, then the rest of the text.
-  std::vector<MatchHandle> results = GetResults();
   const bool rtl = (m_pattern.flags & RIGHTTOLEFT) != 0;
-  std::vector<MatchHandle> real;
-  for (const MatchHandle& h : results)
-    if (h->result.IsMatched()) real.push_back(h);
-  if (rtl) std::reverse(real.begin(), real.end());
-  int n = static_cast<int>(real.size());
+  const std::vector<SplitPiece> pieces =
+      SplitAround(MatchSpansInTextOrder(GetResults(), rtl), static_cast<int>(m_subject.size()));
+  const int n = static_cast<int>(pieces.size()) - 1;  // real matches
   if (index < 0 || index > n) return;
-  int from = index == 0 ? 0 : real[index - 1]->result.GetEnd();
-  int to = index < n ? real[index]->result.GetStart() : static_cast<int>(m_subject.size());
-  m_nHighlightStart = from;
-  m_nHighlightEnd = to < from ? from : to;
+  m_nHighlightStart = pieces[static_cast<size_t>(index)].start;
+  m_nHighlightEnd = pieces[static_cast<size_t>(index)].end;
   int before = rtl ? n - index : index;  // real matches before the piece in list order
   SetLastResult(GapResult(10 * before - 5));
 }
@@ -426,6 +422,11 @@ void CKorvaneDoc::Reset() {
     m_lastResult = NewMatchRecord();
   }
   DropResults();
+  // The highlights marked a result (or the text between two) that is gone: collapsed, they no
+  // longer select anything, so that a view told of the reset leaves the user's caret alone
+  // (an edit of the subject resets; its text box must not select a stale span under the typing).
+  m_nHighlightEnd = m_nHighlightStart;
+  m_nReplaceHighlightEnd = m_nReplaceHighlightStart;
   ClearCounters();
   UpdateCurrentElementFromSpan();
   ClearTraceState();

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "app/document/korvane_doc.h"
+#include "app/document/split_pieces.h"
 #include "platform/code_page.h"
 #include "platform/file_io.h"
 
@@ -88,20 +89,25 @@ QByteArray CResultExport::MatchResultFile(const std::vector<MatchHandle>& result
 // the text. Right to left, an unfinished search starts at the end of the current match (the
 // text before it has not been searched yet); a piece whose end would come before its start is
 // empty.
+//
+// The pieces themselves are cut by the program's one split rule (SplitAround), with every entry
+// of the list, the sentinel included, as a span.
 QByteArray CResultExport::SplitResultFile(const std::vector<MatchHandle>& results, const MatchHandle& current,
                                           const unsigned short* subject, int subjectLength, bool rightToLeft,
                                           bool csv) {
   const bool currentMatched = current && current->result.IsMatched();
-  int pos = 0;
-  if (rightToLeft && currentMatched) pos = current->result.GetEnd();
-  QByteArray out;
+  const int from = rightToLeft && currentMatched ? current->result.GetEnd() : 0;
+  std::vector<std::pair<int, int>> spans;
+  spans.reserve(results.size());
   const int n = static_cast<int>(results.size());
   for (int k = 0; k < n; ++k) {
     const StoredMatch& m = results[static_cast<size_t>(rightToLeft ? n - 1 - k : k)]->result;
-    out += Line(Piece(subject, subjectLength, pos, m.GetStart()), csv);
-    pos = m.GetEnd();
+    spans.emplace_back(m.GetStart(), m.GetEnd());
   }
-  if (rightToLeft || !currentMatched) out += Line(Piece(subject, subjectLength, pos, subjectLength), csv);
+  std::vector<SplitPiece> pieces = SplitAround(spans, subjectLength, from);
+  if (!(rightToLeft || !currentMatched)) pieces.pop_back();  // the text after it is not searched yet
+  QByteArray out;
+  for (const SplitPiece& p : pieces) out += Line(Piece(subject, subjectLength, p.start, p.end), csv);
   return out;
 }
 

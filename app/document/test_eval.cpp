@@ -8,6 +8,7 @@
 #include <chrono>
 #include <new>
 
+#include "app/document/split_pieces.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 
@@ -173,13 +174,8 @@ std::vector<TestText> Pieces(CSearch& s, const CTestPattern& p, const TestText& 
   }
   if (p.Flags() & RIGHTTOLEFT) std::reverse(matches.begin(), matches.end());
   std::vector<TestText> pieces;
-  int prev = 0;
-  for (const auto& m : matches) {
-    const int start = m.first < prev ? prev : m.first;
-    pieces.push_back(Slice(text, prev, start));
-    if (m.second > prev) prev = m.second;
-  }
-  pieces.push_back(Slice(text, prev, static_cast<int>(text.size())));
+  for (const SplitPiece& piece : SplitAround(matches, static_cast<int>(text.size())))
+    pieces.push_back(Slice(text, piece.start, piece.end));
   return pieces;
 }
 

@@ -6,8 +6,17 @@
 #   user interface                all of the above
 #   plugins                       engine, resources and the public plugin header only; their
 #                                 tests may also use the host's private plugin headers
+#   fuzz                          engine, platform, resources, document
+#   bench (the engine's benches)  engine; the shared corpus (bench/corpus.h) may be used by
+#                                 the tests and benches of every layer
 #
-# The engine and the public plugin header include no Qt header either. Run as
+# The engine and the public plugin header include no Qt header either. Every include, quoted
+# or in angle brackets, is resolved as the compiler would: a quoted name first beside the
+# including file (`../` included), then, like a bracketed one, in the include folders the
+# targets give (the repository, app/, resources/, engine/). So `#include "ui/main_frame.h"`
+# from the document, which the compiler finds through app/, is seen for what it is. A name
+# found nowhere in the repository is outside the project (the standard library, Qt, a test
+# framework), except the generated platform/version.h. Run as
 #   cmake -DSOURCE_DIR=<repository> -P check_layers.cmake
 # It prints every include that runs against the layers and fails when there is one.
 cmake_minimum_required(VERSION 3.25)
@@ -32,30 +41,43 @@ function(layer_of_file path out)
     set(layer plugin)
   elseif(path MATCHES "^resources/")
     set(layer resources)
+  elseif(path MATCHES "^fuzz/")
+    set(layer fuzz)
+  elseif(path MATCHES "^bench/")
+    set(layer bench)
   endif()
   set(${out} "${layer}" PARENT_SCOPE)
 endfunction()
 
-# The layer an include names; empty for a header beside the including file or outside the
-# project.
-function(layer_of_include name out)
-  set(layer "")
-  if(name MATCHES "^engine/" OR name STREQUAL "app/host_engine.h" OR name MATCHES "^tarno(\\.h|/)")
-    set(layer engine)
-  elseif(name MATCHES "^(app/)?platform/")
-    set(layer platform)
-  elseif(name MATCHES "^app/document/")
-    set(layer document)
-  elseif(name MATCHES "^app/plugin_host/")
-    set(layer plugin_host)
-  elseif(name MATCHES "^app/ui/")
-    set(layer ui)
-  elseif(name MATCHES "^plugins/")
-    set(layer plugin)
-  elseif(name MATCHES "^resources/" OR name MATCHES "^(korvane_ids|fennic_ids|stringtable)\\.h$")
-    set(layer resources)
+# The include folders the targets give, in the compiler's order after the including file's own.
+set(include_roots "" "app/" "resources/" "engine/")
+
+# The repository path an include resolves to, or "" when it is not the project's: `name` as
+# written, `bracket` " or <, `from` the including file's repository path.
+function(resolve_include name bracket from out)
+  set(found "")
+  set(candidates "")
+  if(bracket STREQUAL "\"")
+    get_filename_component(dir "${from}" DIRECTORY)
+    list(APPEND candidates "${dir}/${name}")
   endif()
-  set(${out} "${layer}" PARENT_SCOPE)
+  foreach(root IN LISTS include_roots)
+    list(APPEND candidates "${root}${name}")
+  endforeach()
+  foreach(candidate IN LISTS candidates)
+    cmake_path(NORMAL_PATH candidate)
+    if(candidate MATCHES "^\\.\\./" OR candidate MATCHES "^/")
+      continue()
+    endif()
+    if(EXISTS "${SOURCE_DIR}/${candidate}" AND NOT IS_DIRECTORY "${SOURCE_DIR}/${candidate}")
+      set(found "${candidate}")
+      break()
+    endif()
+  endforeach()
+  if(found STREQUAL "" AND name STREQUAL "platform/version.h")
+    set(found "app/platform/version.h.in")  # made in the build folder from this one
+  endif()
+  set(${out} "${found}" PARENT_SCOPE)
 endfunction()
 
 set(uses_engine "")
@@ -65,13 +87,17 @@ set(uses_document engine platform resources)
 set(uses_plugin_host engine platform resources document)
 set(uses_ui engine platform resources document plugin_host)
 set(uses_plugin engine resources plugin_host)
+set(uses_fuzz engine platform resources document)
+set(uses_bench engine)
 set(public_plugin_header "app/plugin_host/korvane_plugin.h")
 
 file(GLOB_RECURSE sources RELATIVE "${SOURCE_DIR}" LIST_DIRECTORIES false
   "${SOURCE_DIR}/engine/*.h" "${SOURCE_DIR}/engine/*.cpp" "${SOURCE_DIR}/engine/*.inc"
   "${SOURCE_DIR}/app/*.h" "${SOURCE_DIR}/app/*.cpp"
   "${SOURCE_DIR}/plugins/*.h" "${SOURCE_DIR}/plugins/*.cpp"
-  "${SOURCE_DIR}/resources/*.h" "${SOURCE_DIR}/resources/*.cpp")
+  "${SOURCE_DIR}/resources/*.h" "${SOURCE_DIR}/resources/*.cpp"
+  "${SOURCE_DIR}/fuzz/*.h" "${SOURCE_DIR}/fuzz/*.cpp" "${SOURCE_DIR}/fuzz/*.inc"
+  "${SOURCE_DIR}/bench/*.h" "${SOURCE_DIR}/bench/*.cpp")
 
 set(violations 0)
 set(checked 0)
@@ -85,6 +111,10 @@ foreach(path IN LISTS sources)
   if(path MATCHES "/tests/")
     set(in_tests TRUE)
   endif()
+  set(in_tests_or_bench ${in_tests})
+  if(path MATCHES "/bench/")
+    set(in_tests_or_bench TRUE)
+  endif()
   file(STRINGS "${SOURCE_DIR}/${path}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
   foreach(line IN LISTS lines)
     if(NOT line MATCHES "include[ \t]*([\"<])([^\">]+)[\">]")
@@ -93,21 +123,24 @@ foreach(path IN LISTS sources)
     set(bracket "${CMAKE_MATCH_1}")
     set(name "${CMAKE_MATCH_2}")
     set(why "")
-    if(bracket STREQUAL "<")
-      if(name MATCHES "^Q" AND (layer STREQUAL "engine" OR path STREQUAL public_plugin_header))
-        set(why "no Qt here")
-      endif()
-    else()
-      layer_of_include("${name}" target)
-      if(path STREQUAL public_plugin_header AND NOT target STREQUAL "")
-        set(why "the public plugin header stands alone")
-      elseif(NOT target STREQUAL "" AND NOT target STREQUAL layer)
-        if(NOT target IN_LIST uses_${layer})
-          set(why "${layer} may not use ${target}")
-        elseif(layer STREQUAL "plugin" AND target STREQUAL "plugin_host" AND NOT in_tests
-               AND NOT name STREQUAL public_plugin_header)
-          set(why "a plugin reaches the host through ${public_plugin_header} only")
-        endif()
+    resolve_include("${name}" "${bracket}" "${path}" resolved)
+    set(target "")
+    if(NOT resolved STREQUAL "")
+      layer_of_file("${resolved}" target)
+    endif()
+    if(bracket STREQUAL "<" AND name MATCHES "^Q" AND resolved STREQUAL ""
+       AND (layer STREQUAL "engine" OR path STREQUAL public_plugin_header))
+      set(why "no Qt here")
+    elseif(path STREQUAL public_plugin_header AND NOT target STREQUAL "")
+      set(why "the public plugin header stands alone")
+    elseif(NOT target STREQUAL "" AND NOT target STREQUAL layer)
+      if(target STREQUAL "bench" AND resolved STREQUAL "bench/corpus.h" AND in_tests_or_bench)
+        # the shared corpus of the tests and benches
+      elseif(NOT target IN_LIST uses_${layer})
+        set(why "${layer} may not use ${target} (${resolved})")
+      elseif(layer STREQUAL "plugin" AND target STREQUAL "plugin_host" AND NOT in_tests
+             AND NOT resolved STREQUAL public_plugin_header)
+        set(why "a plugin reaches the host through ${public_plugin_header} only")
       endif()
     endif()
     if(NOT why STREQUAL "")

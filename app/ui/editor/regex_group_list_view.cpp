@@ -53,7 +53,8 @@ void CRegexGroupListView::OnUpdate(CDocView* sender, int hint) {
     FillCaptures();  // the rows' elements are new; their captures are too
     SelectCurrent();
   }
-  if (hint & HINT_RESULTS) FillCaptures();
+  // The captures at a paused step belong to Trace mode; leaving it shows the results' again.
+  if (hint & (HINT_RESULTS | HINT_MODE)) FillCaptures();
   if (hint & HINT_CURRENT_ELEMENT) SelectCurrent();
 }
 

@@ -27,6 +27,7 @@
 #include "app/document/test_eval.h"
 #include "app/ui/editor/item_look.h"
 #include "app/ui/editor/regex_edit_view.h"
+#include "app/ui/editor/regex_group_list_view.h"
 #include "app/ui/editor/regex_tree_view.h"
 #include "app/ui/editor/rich_edit_view.h"
 #include "app/ui/editor/view_colours.h"
@@ -245,6 +246,33 @@ class FrameWindowTest : public QObject {
     frame.UpdateCommandUi();
     QVERIFY(frame.StepText().isEmpty());
     QVERIFY(frame.findChild<QLabel*>(QStringLiteral("step-pane"))->isHidden());
+  }
+
+  // The group list shows the captures at the paused step in Trace mode only: another mode,
+  // with the traced search still paused behind it, shows the results' captures (none yet).
+  void groupListLeavesThePausedStepWithTraceMode() {
+    CMainFrame frame;
+    frame.messageBoxHook = [](const QString&, const QString&, int, int) { return int(IDocumentUi::ANSWER_OK); };
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    CKorvaneDoc* doc = frame.Doc();
+    SetTexts(doc, QStringLiteral("(a)+b"), QStringLiteral("xaab"));
+    Trigger(frame, ID_MODE_TRACE);
+    auto* groups = frame.findChild<CRegexGroupListView*>();
+    QVERIFY(groups);
+    auto cells = [groups] {
+      QStringList out;
+      for (int row = 0; row < groups->topLevelItemCount(); ++row) out << groups->topLevelItem(row)->text(2);
+      return out.join(QLatin1Char('|'));
+    };
+    for (int i = 0; i < 6 && !cells().contains(QStringLiteral("open since")); ++i) Trigger(frame, ID_MATCH_STEP);
+    QVERIFY(doc->IsPaused());
+    QVERIFY2(cells().contains(QStringLiteral("open since")), qPrintable(cells()));
+    Trigger(frame, ID_MODE_MATCH);
+    QVERIFY(doc->IsJobActive());
+    QVERIFY2(!cells().contains(QStringLiteral("open since")), qPrintable(cells()));
+    Trigger(frame, ID_MODE_TRACE);
+    QVERIFY2(cells().contains(QStringLiteral("open since")), qPrintable(cells()));
   }
 
   // ---- Run to Failure / Run to Backtrack -------------------------------------------------

@@ -20,6 +20,13 @@ shoot() {
   local kind=$1 out=$2
   "$build/bin/speed_shot_workspace" "$kind" "$work/$kind.rws"
   korvane_window "$build" "$work/$kind.rws"
+  # The second window may come up before the first one's settings let go: size it again, and
+  # click into the pattern box so that the keys go to the window.
+  xdotool windowmove "$window" 0 0 windowsize "$window" 1280 860
+  sleep 1
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  xdotool mousemove 640 150 click 1
+  sleep 0.5
   # Match > Match All; its message box comes up over the window when the search has ended.
   xdotool key alt+m
   sleep 0.5

@@ -278,6 +278,34 @@ class TextViewsTest : public QObject {
     f.doc->RemoveView(&other);
   }
 
+  // After a search has shown a match, typing resets the results; a later notice of results (the
+  // fail-point check's, which follows every edit) must not select the old match under the
+  // caret, where the next key would replace it.
+  void typingAfterASearchKeepsTheCaret_data() {
+    QTest::addColumn<int>("command");
+    QTest::newRow("after Find") << int(CMD_FIND);
+    QTest::newRow("after Match All") << int(CMD_FIND_ALL);
+  }
+  void typingAfterASearchKeepsTheCaret() {
+    QFETCH(int, command);
+    DocFixture f;
+    CTextEditView view(f.doc.get());
+    view.show();
+    view.setFocus();
+    f.Set(QStringLiteral("b\\w+"), QStringLiteral("mail bob now"));
+    f.doc->OnCommand(command);
+    QCOMPARE(view.textCursor().selectedText(), QStringLiteral("bob"));
+    QTextCursor end = view.textCursor();
+    end.movePosition(QTextCursor::End);
+    view.setTextCursor(end);
+    QTest::keyClicks(&view, QStringLiteral(" x"));
+    QTRY_VERIFY(!view.IsEditPending());
+    f.doc->Notify(nullptr, 0x81C32);  // what the check's result sends
+    QVERIFY(!view.textCursor().hasSelection());
+    QTest::keyClicks(&view, QStringLiteral("y"));
+    QCOMPARE(view.toPlainText(), QStringLiteral("mail bob now xy"));
+  }
+
   void placeholderOfAnEmptyTextBox() {
     DocFixture f;
     CTextEditView view(f.doc.get());

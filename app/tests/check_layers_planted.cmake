@@ -1,0 +1,65 @@
+# The layer check on a small tree of its own: clean, it passes; with each kind of wrong include
+# planted in turn (a full path, a short path the app/ include folder resolves, angle brackets,
+# `../`, a fuzz harness and an engine bench reaching too far, Qt in the engine), it fails and
+# names the planted file. Run as
+#   cmake -DCHECK=<check_layers.cmake> -DWORK_DIR=<scratch folder> -P check_layers_planted.cmake
+cmake_minimum_required(VERSION 3.25)
+if(NOT CHECK OR NOT WORK_DIR)
+  message(FATAL_ERROR "CHECK and WORK_DIR must be set")
+endif()
+
+set(tree "${WORK_DIR}/layers_tree")
+file(REMOVE_RECURSE "${tree}")
+# The clean tree: one file per layer, each including what it may.
+file(WRITE "${tree}/engine/tarno.h" "#include <vector>\n#include \"tarno/config.h\"\n")
+file(WRITE "${tree}/engine/tarno/config.h" "#include <cstdint>\n")
+file(WRITE "${tree}/resources/stringtable.h" "#include <QString>\n")
+file(WRITE "${tree}/app/platform/profile.h" "#include <QSettings>\n")
+file(WRITE "${tree}/app/document/korvane_doc.h"
+     "#include \"platform/profile.h\"\n#include \"stringtable.h\"\n#include \"tarno.h\"\n#include <QObject>\n")
+file(WRITE "${tree}/app/document/korvane_doc.cpp" "#include \"korvane_doc.h\"\n#include \"../platform/profile.h\"\n")
+file(WRITE "${tree}/app/ui/main_frame.h" "#include \"app/document/korvane_doc.h\"\n#include <QMainWindow>\n")
+file(WRITE "${tree}/fuzz/harness.h" "#include \"app/document/korvane_doc.h\"\n")
+file(WRITE "${tree}/bench/corpus.h" "#include <string>\n")
+file(WRITE "${tree}/bench/engine_bench.cpp" "#include \"engine/tarno.h\"\n#include \"bench/corpus.h\"\n")
+file(WRITE "${tree}/app/document/tests/doc_test.cpp" "#include \"bench/corpus.h\"\n")
+
+function(run_check out_result out_output)
+  execute_process(COMMAND "${CMAKE_COMMAND}" -DSOURCE_DIR=${tree} -P "${CHECK}"
+                  RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  set(${out_result} "${result}" PARENT_SCOPE)
+  set(${out_output} "${output}" PARENT_SCOPE)
+endfunction()
+
+run_check(result output)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "the clean tree does not pass:\n${output}")
+endif()
+
+# Each plant: file, content.
+set(plants
+  "app/document/plant_full.cpp|#include \"app/ui/main_frame.h\""
+  "app/document/plant_short.cpp|#include \"ui/main_frame.h\""
+  "app/document/plant_angle.cpp|#include <app/ui/main_frame.h>"
+  "app/document/plant_dotdot.cpp|#include \"../ui/main_frame.h\""
+  "fuzz/plant_fuzz.cpp|#include \"app/ui/main_frame.h\""
+  "bench/plant_bench.cpp|#include \"app/document/korvane_doc.h\""
+  "engine/plant_qt.h|#include <QString>"
+  "app/platform/plant_up.h|#include \"document/korvane_doc.h\"")
+set(failures "")
+foreach(plant IN LISTS plants)
+  string(REPLACE "|" ";" parts "${plant}")
+  list(GET parts 0 file)
+  list(GET parts 1 content)
+  file(WRITE "${tree}/${file}" "${content}\n")
+  run_check(result output)
+  file(REMOVE "${tree}/${file}")
+  if(result EQUAL 0 OR NOT output MATCHES "${file}")
+    string(APPEND failures "  ${file} (${content}) was not caught\n")
+  endif()
+endforeach()
+if(NOT failures STREQUAL "")
+  message(FATAL_ERROR "the layer check misses:\n${failures}")
+endif()
+list(LENGTH plants count)
+message(STATUS "the layer check catches all ${count} planted includes")
