@@ -128,7 +128,7 @@ bool CKorvaneDoc::ShowHistoryStep(std::int64_t index) {
     at = pause;
   }
   if (!ViewHistory(at)) return false;
-  Notify(nullptr, 0x81C32);
+  Notify(nullptr, HINTS_SEARCH_STEP);
   return true;
 }
 
@@ -136,7 +136,7 @@ bool CKorvaneDoc::StepBack() {
   if (!IsPaused() || m_nMode != MODE_TRACE) return false;
   const std::int64_t pause = PreviousPauseStep(ShownHistoryIndex());
   if (pause < 0 || !ViewHistory(pause)) return false;
-  Notify(nullptr, 0x81C32);
+  Notify(nullptr, HINTS_SEARCH_STEP);
   return true;
 }
 

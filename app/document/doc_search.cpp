@@ -507,19 +507,19 @@ QString CKorvaneDoc::FindAllStepsLine() const {
 void CKorvaneDoc::PresentSingleStep(bool fresh, bool messages) {
   NoteHistoryDrops();
   if (IsJobActive()) {  // paused
-    Notify(nullptr, 0x81C32);
+    Notify(nullptr, HINTS_SEARCH_STEP);
     return;
   }
   if (m_bStackOverflow) {
     if (m_pUi)
       m_pUi->MessageBox(CStringTable::Str(IDS_MSG_STACK_OVERFLOW), CStringTable::Str(IDS_APP_NAME),
                         IDocumentUi::ICON_NONE, IDocumentUi::BUTTONS_OK);
-    Notify(nullptr, 0x80000);
+    Notify(nullptr, HINT_COUNTERS);
     return;
   }
   MatchHandle current = GetCurrentResult();
   if (GetLastResult() != current) {  // aborted
-    Notify(nullptr, 0x80000);
+    Notify(nullptr, HINT_COUNTERS);
     return;
   }
   if (!current->result.IsMatched()) {
@@ -527,7 +527,7 @@ void CKorvaneDoc::PresentSingleStep(bool fresh, bool messages) {
     AppendResult(current);
     m_nHighlightStart = m_nHighlightEnd = current->result.GetStart();
     m_nReplaceHighlightStart = m_nReplaceHighlightEnd;
-    Notify(nullptr, 0x81C32);
+    Notify(nullptr, HINTS_SEARCH_STEP);
     if (messages) Message(fresh ? IDS_MSG_NO_MATCH_FOUND : IDS_MSG_FIND_FINISHED, 0, false);
     return;
   }
@@ -545,7 +545,7 @@ void CKorvaneDoc::PresentSingleStep(bool fresh, bool messages) {
       m_nReplaceHighlightEnd = s.start + s.length;
     }
   }
-  Notify(nullptr, 0x81E32);
+  Notify(nullptr, HINTS_SEARCH_RESULTS);
 }
 
 void CKorvaneDoc::PresentFindAll() {
@@ -588,7 +588,7 @@ void CKorvaneDoc::PresentFindAll() {
     m_nHighlightEnd = first->result.GetEnd();
     SetReplaceHighlightFromLast();
   }
-  Notify(nullptr, 0x81E32);
+  Notify(nullptr, HINTS_SEARCH_RESULTS);
   // The status bar times the whole search, not its first result, until the user moves on.
   if (ended && m_pUi && !m_bStackOverflow) m_pUi->ShowElapsedTimeAndSteps(m_dTotalElapsed, m_steps.Total(), m_bStepsTraced);
 }
@@ -622,5 +622,5 @@ void CKorvaneDoc::RecordNavigation(int id) {
   m_nHighlightStart = h->result.GetStart();
   m_nHighlightEnd = h->result.GetEnd();
   SetReplaceHighlightFromLast();
-  Notify(nullptr, 0xC30);
+  Notify(nullptr, HINTS_SHOWN_RESULT);
 }

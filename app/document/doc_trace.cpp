@@ -294,7 +294,7 @@ void CKorvaneDoc::StepMatch() {
       // Forward through the history first; its last step is the live pause.
       const std::int64_t next = NextPauseStep(m_nViewIndex);
       if (next < 0 || !ViewHistory(next)) m_nViewIndex = -1;
-      Notify(nullptr, 0x81C32);
+      Notify(nullptr, HINTS_SEARCH_STEP);
       return;
     }
     m_bPauseAtStep = true;
@@ -391,7 +391,7 @@ void CKorvaneDoc::OnBackgroundResult() {
     m_failPoint.failElement = nullptr;
     m_failPoint.previousElement = nullptr;
   }
-  Notify(nullptr, 0x81C32);
+  Notify(nullptr, HINTS_SEARCH_STEP);
   std::lock_guard<std::mutex> lock(m_resultsMutex);
   m_currentResult = NewMatchRecord();
 }

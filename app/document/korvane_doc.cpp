@@ -520,7 +520,7 @@ bool CKorvaneDoc::OnCommand(int id) {
     }
     case CMD_RESET_FIND:
       Reset();
-      Notify(nullptr, 0x81E32);
+      Notify(nullptr, HINTS_SEARCH_RESULTS);
       return false;
     case CMD_STEP_MATCH:
       StepMatch();
@@ -540,7 +540,7 @@ bool CKorvaneDoc::OnCommand(int id) {
     case CMD_ONLY_CURRENT_NODE:
       Reset();
       m_bOnlyCurrentNode = !m_bOnlyCurrentNode;
-      Notify(nullptr, 0x81E32);
+      Notify(nullptr, HINTS_SEARCH_RESULTS);
       return true;
     case CMD_ONLY_START_POINT:
       Reset();
@@ -548,7 +548,7 @@ bool CKorvaneDoc::OnCommand(int id) {
       m_pattern.startPointOnly = m_bOnlyStartPoint;
       m_pattern.compiled.SetStartPointOnly(m_bOnlyStartPoint);
       m_pattern.direct.SetStartPointOnly(m_bOnlyStartPoint);
-      Notify(nullptr, 0x81E32);
+      Notify(nullptr, HINTS_SEARCH_RESULTS);
       return true;
     case CMD_LOCATE_FAIL_POINT:
       m_bLocateFailPoint = !m_bLocateFailPoint;
@@ -586,7 +586,7 @@ bool CKorvaneDoc::OnCommand(int id) {
       AddSnapshotWithDialog();
       return true;
     case CMD_SELECT_FONTS:
-      Notify(nullptr, 0x20082);  // the frame ran the fonts dialog and said OK
+      Notify(nullptr, HINTS_FONTS);  // the frame ran the fonts dialog and said OK
       return true;
     default:
       return false;
@@ -600,7 +600,7 @@ void CKorvaneDoc::ToggleFlag(int bit) {
   ReparseReplaceTo();
   if (!m_pattern.pattern.empty()) m_bModified = true;
   ScheduleTests();
-  Notify(nullptr, 0x1E33);
+  Notify(nullptr, HINTS_OPTION_CHANGED);
 }
 
 void CKorvaneDoc::SetClassic(bool on) {
@@ -610,7 +610,7 @@ void CKorvaneDoc::SetClassic(bool on) {
   m_ctx.m_bClassic = on;
   m_bModified = true;
   StartBackgroundCheck();
-  Notify(nullptr, 0x81E32);
+  Notify(nullptr, HINTS_SEARCH_RESULTS);
 }
 
 // How many real matches come before and after the shown result in the results list. A real

@@ -65,6 +65,40 @@ enum DocHint {
   HINT_TEST_RESULTS = 0x2000000  // test results changed (a run started, progressed or ended)
 };
 
+// The combinations that are sent, named after the event. A search's results, with everything
+// they show in: colours, highlights, the replace result, the split rows, Optimize's counts.
+constexpr int HINTS_SEARCH_RESULTS = HINT_RECOLOR_PATTERN | HINT_TEXT_HIGHLIGHTS | HINT_RESULTS | HINT_REPLACE_RESULT |
+                                     HINT_REPLACE_HIGHLIGHTS | HINT_CURRENT_REPLACEMENT | HINT_SPLIT_ROWS | HINT_COUNTERS;
+// The same while the replace result stands as it was (a paused or single step, a check's result).
+constexpr int HINTS_SEARCH_STEP = HINTS_SEARCH_RESULTS & ~HINT_REPLACE_RESULT;
+// Another result shown (record navigation).
+constexpr int HINTS_SHOWN_RESULT = HINT_TEXT_HIGHLIGHTS | HINT_RESULTS | HINT_REPLACE_HIGHLIGHTS | HINT_CURRENT_REPLACEMENT;
+// A selection in the subject box chose a result or a gap.
+constexpr int HINTS_SUBJECT_SELECTION = HINTS_SHOWN_RESULT & ~HINT_TEXT_HIGHLIGHTS;
+// The pattern was edited or switched: recompiled, and nothing found with it yet.
+constexpr int HINTS_PATTERN_EDITED = HINT_RECOMPILED | HINT_TEXT_HIGHLIGHTS | HINT_RESULTS | HINT_RECOLOR_REPLACE_TO |
+                                     HINT_REPLACE_RESULT | HINT_SPLIT_ROWS;
+// The subject was edited (or its start point moved): the results are gone.
+constexpr int HINTS_SUBJECT_EDITED =
+    HINT_SUBJECT_REPLACED | HINT_RESULTS | HINT_REPLACE_RESULT | HINT_SPLIT_ROWS | HINT_COUNTERS;
+// The replace-to text was edited.
+constexpr int HINTS_REPLACE_TO_EDITED = HINT_TEXT_HIGHLIGHTS | HINT_REPLACE_TO_REPLACED | HINT_REPLACE_RESULT;
+// The replace-to box chose a token; the replace result box chose a replacement.
+constexpr int HINTS_REPLACE_TO_SELECTION = HINT_RESULTS | HINT_CURRENT_TOKEN | HINT_CURRENT_REPLACEMENT;
+constexpr int HINTS_REPLACE_RESULT_SELECTION = HINT_TEXT_HIGHLIGHTS | HINT_RESULTS | HINT_CURRENT_TOKEN;
+// New fonts: every box lays out and recolours.
+constexpr int HINTS_FONTS = HINT_RECOLOR_PATTERN | HINT_RECOLOR_REPLACE_TO | HINT_FONTS;
+// A match option changed: recompiled with it, the results gone; every view shows it afresh.
+constexpr int HINTS_OPTION_CHANGED = HINT_RECOMPILED | HINT_RECOLOR_PATTERN | HINT_TEXT_HIGHLIGHTS | HINT_RESULTS |
+                                  HINT_REPLACE_RESULT | HINT_REPLACE_HIGHLIGHTS | HINT_CURRENT_REPLACEMENT |
+                                  HINT_SPLIT_ROWS;
+static_assert(HINTS_SEARCH_RESULTS == 0x81E32 && HINTS_SEARCH_STEP == 0x81C32 && HINTS_SHOWN_RESULT == 0xC30 &&
+                  HINTS_SUBJECT_SELECTION == 0xC20 && HINTS_PATTERN_EDITED == 0x12B1 &&
+                  HINTS_SUBJECT_EDITED == 0x81228 && HINTS_REPLACE_TO_EDITED == 0x250 &&
+                  HINTS_REPLACE_TO_SELECTION == 0x920 && HINTS_REPLACE_RESULT_SELECTION == 0x130 &&
+                  HINTS_FONTS == 0x20082 && HINTS_OPTION_CHANGED == 0x1E33,
+              "the named combinations are the bits the views were written for");
+
 // Command ids of the menus and bars that the document handles: the numbers of korvane_ids.h,
 // under the names the document uses.
 enum DocCommand {

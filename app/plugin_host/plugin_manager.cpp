@@ -467,7 +467,7 @@ void PluginManager::ApplyResults(CKorvaneDoc* doc, bool faulted, bool replaced, 
   auto refreshViews = [doc](bool textReplaced) {
     if (textReplaced) doc->Notify(nullptr, HINT_PATTERN_REPLACED);
     doc->Notify(nullptr, HINT_RECOLOR_PATTERN);
-    doc->Notify(nullptr, 0x12B1);
+    doc->Notify(nullptr, HINTS_PATTERN_EDITED);
   };
   if (faulted) {
     // Whatever the command had half rewritten is dropped: the records are rebuilt from the

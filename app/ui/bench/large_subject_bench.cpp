@@ -174,17 +174,17 @@ class Bench {
   void SetPattern(const QString& pattern) {
     const auto p = U16(pattern);
     m_frame.Doc()->SetPattern(p.data(), static_cast<int>(p.size()), true);
-    m_frame.Doc()->Notify(nullptr, 0x12B1);
+    m_frame.Doc()->Notify(nullptr, HINTS_PATTERN_EDITED);
   }
   void SetReplaceTo(const QString& replaceTo) {
     const auto r = U16(replaceTo);
     m_frame.Doc()->SetReplaceTo(r.data(), static_cast<int>(r.size()));
-    m_frame.Doc()->Notify(nullptr, 0x250 | HINT_REPLACE_TO_REPLACED);
+    m_frame.Doc()->Notify(nullptr, HINTS_REPLACE_TO_EDITED | HINT_REPLACE_TO_REPLACED);
   }
   // As a workspace or the document gives the subject to the window.
   void SetSubject(const std::vector<unsigned short>& text) {
     m_frame.Doc()->SetSubjectText(text.data(), static_cast<int>(text.size()));
-    m_frame.Doc()->Notify(nullptr, 0x81228 | HINT_SUBJECT_REPLACED);
+    m_frame.Doc()->Notify(nullptr, HINTS_SUBJECT_EDITED | HINT_SUBJECT_REPLACED);
   }
 
   void Mode(int id) { Trigger(id); }

@@ -317,7 +317,7 @@ void CBacktrackPane::Show(const backtrack::Report& report, unsigned long long ge
   m_pLoad->setVisible(f != nullptr);
   m_pPump->setVisible(f != nullptr);
   m_pDoc->SetBacktrackSpans(f ? f->spans : std::vector<std::pair<int, int>>());
-  m_pDoc->Notify(this, 0x2);  // the pattern box marks the repeats
+  m_pDoc->Notify(this, HINT_RECOLOR_PATTERN);  // the pattern box marks the repeats
   ShowChart(f);
   emit ReportShown();
 }

@@ -71,7 +71,7 @@ void CReplaceResultEditView::OnUserSelectionChanged() {
   const std::vector<ReplaceSegment>& segments = m_pDoc->GetReplaceResult().Segments();
   const int seg = replace_trace::SegmentContaining(segments, s, e);
   replace_trace::SetCurrentToken(m_pDoc, seg >= 0 ? replace_trace::PieceAtPosition(segments[seg], s) : -1);
-  m_pDoc->Notify(this, 0x130);
+  m_pDoc->Notify(this, HINTS_REPLACE_RESULT_SELECTION);
   RepaintHighlights();
 }
 

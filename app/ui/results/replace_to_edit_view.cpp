@@ -71,7 +71,7 @@ void CReplaceToEditView::CommitEdit() {
   m_bCommitting = true;
   m_pDoc->SetReplaceTo(text.data(), static_cast<int>(text.size()));
   m_pDoc->Notify(nullptr, HINT_RECOLOR_REPLACE_TO);
-  m_pDoc->Notify(this, 0x250);
+  m_pDoc->Notify(this, HINTS_REPLACE_TO_EDITED);
   m_bCommitting = false;
   m_token = {0, 0};
   RepaintHighlights();
@@ -85,7 +85,7 @@ void CReplaceToEditView::OnUserSelectionChanged() {
   const int piece = m_pDoc->GetReplaceResult().PieceAt(caret);
   m_token = PieceSpan(piece);
   replace_trace::SetCurrentToken(m_pDoc, piece);
-  m_pDoc->Notify(this, 0x920);
+  m_pDoc->Notify(this, HINTS_REPLACE_TO_SELECTION);
   RepaintHighlights();
 }
 

@@ -147,8 +147,8 @@ void CSnapshotTreeView::SwitchToSelected() {
   m_pDoc->SwitchToSnapshot(id);
   m_pDoc->Notify(nullptr, hint | HINT_TESTS | HINT_TEST_RESULTS);  // the snapshot's tests came with it
   // The pattern changed as if edited: recolour it, then everything derived from it.
-  m_pDoc->Notify(nullptr, 0x2);
-  m_pDoc->Notify(nullptr, 0x12B1);
+  m_pDoc->Notify(nullptr, HINT_RECOLOR_PATTERN);
+  m_pDoc->Notify(nullptr, HINTS_PATTERN_EDITED);
 }
 
 void CSnapshotTreeView::RenameSelected() {

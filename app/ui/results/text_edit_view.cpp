@@ -46,7 +46,7 @@ void CTextEditView::CommitEdit() {
   m_bCommitting = true;
   m_pDoc->SetSubjectText(text.data(), static_cast<int>(text.size()));
   m_pDoc->Notify(nullptr, HINT_RECOLOR_PATTERN | HINT_TEXT_HIGHLIGHTS);
-  m_pDoc->Notify(this, 0x81228);
+  m_pDoc->Notify(this, HINTS_SUBJECT_EDITED);
   m_bCommitting = false;
   RepaintHighlights();
   OnUserSelectionChanged();
@@ -58,7 +58,7 @@ void CTextEditView::OnUserSelectionChanged() {
   if (IsEditPending()) return;
   const std::pair<int, int> sel = DocSelection();
   m_pDoc->SelectSubjectRange(sel.first, sel.second);
-  m_pDoc->Notify(this, 0xC20);
+  m_pDoc->Notify(this, HINTS_SUBJECT_SELECTION);
   RepaintHighlights();
 }
 
@@ -68,7 +68,7 @@ void CTextEditView::SetStartPointFromSelection() {
   const int length = TextLength();  // 0 while the placeholder shows
   m_pDoc->SetStartPoint(s != 0 && e < length ? s : -1);
   m_pDoc->Notify(nullptr, HINT_TEXT_HIGHLIGHTS);
-  m_pDoc->Notify(this, 0x81228);
+  m_pDoc->Notify(this, HINTS_SUBJECT_EDITED);
 }
 
 bool CTextEditView::HandlesCommand(int id) const {

@@ -2,6 +2,8 @@
 // fast Match All is in the window:
 //   speed_shot_workspace email OUTPUT.rws   the e-mail pattern on 3 MB of text with addresses
 //   speed_shot_workspace fail OUTPUT.rws    (a|b)*c on 1 MB of "abab...", which has no match
+//   speed_shot_workspace slow OUTPUT.rws    (a|aa)*?(?:b|c) on 10,000 a's: exponential for any
+//                                            backtracker, so the wait dialog and Break show
 // The texts are made here (the same every run) so that the pictures can be remade.
 #include <QCoreApplication>
 #include <QFile>
@@ -50,6 +52,9 @@ int main(int argc, char** argv) {
   } else if (std::strcmp(argv[1], "fail") == 0) {
     pattern = "(a|b)*c";
     for (int i = 0; i < (1 << 19); ++i) subject += "ab";
+  } else if (std::strcmp(argv[1], "slow") == 0) {
+    pattern = "(a|aa)*?(?:b|c)";
+    subject.assign(10000, 'a');
   } else {
     return 2;
   }

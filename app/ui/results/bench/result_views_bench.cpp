@@ -57,7 +57,7 @@ struct BigDoc {
     std::vector<unsigned short> p = U16Of(QStringLiteral("abc")), t = U16Of(BigText());
     doc->SetPattern(p.data(), static_cast<int>(p.size()), true);
     doc->SetSubjectText(t.data(), static_cast<int>(t.size()));
-    doc->Notify(nullptr, 0x8 | 0x81228);
+    doc->Notify(nullptr, HINT_SUBJECT_REPLACED | HINTS_SUBJECT_EDITED);
     if (mode == MODE_REPLACE) {
       std::vector<unsigned short> r = U16Of(QStringLiteral("[$0]"));
       doc->SetReplaceTo(r.data(), static_cast<int>(r.size()));

@@ -750,7 +750,7 @@ class TextViewsTest : public QObject {
     QCOMPARE(result.toPlainText(), QStringLiteral("aXcX"));
     QCOMPARE(result.RebuildCount(), before + 1);
     f.doc->Notify(nullptr, HINT_REPLACE_RESULT);
-    f.doc->Notify(nullptr, 0x81228);
+    f.doc->Notify(nullptr, HINTS_SUBJECT_EDITED);
     QCOMPARE(result.RebuildCount(), before + 1);
     f.SetReplaceTo(QStringLiteral("YY"));
     f.FindAll();
