@@ -692,6 +692,11 @@ inline constexpr int IDS_DIRECT_STEPS_ONE = 3900;            // a count of one d
 inline constexpr int IDS_DIRECT_STEPS_MANY = 3901;           // "%s" a grouped count of direct steps
 inline constexpr int IDS_STEPS_TIP = 3902;                   // tool tip of the elapsed time and steps
 inline constexpr int IDS_TRACED_MODE_TIP = 3903;             // added to the Trace and Optimize mode tool tips
+// The note of a text box that shows long lines folded, and a file too large to hold.
+inline constexpr int IDS_FOLD_NOTE = 3904;                   // "%s" the fold length in characters
+inline constexpr int IDS_FOLD_EDIT_ANYWAY = 3905;            // the note's link in an editable box
+inline constexpr int IDS_FOLD_SHOW_UNFOLDED = 3906;          // the note's link in a read-only box
+inline constexpr int IDS_REASON_OUT_OF_MEMORY = 3907;
 // ---- 3940-3959: opening workspaces, the test time limit, test editor marks ---------------
 inline constexpr int IDS_REASON_EMPTY_FILE = 3940;
 inline constexpr int IDS_REASON_NOT_WORKSPACE = 3941;

@@ -571,10 +571,11 @@ void CKorvaneDoc::PresentFindAll() {
     Notify(nullptr, HINT_RECOLOR_PATTERN);
   }
   if (m_nMode == MODE_REPLACE) {
-    std::vector<MatchHandle> results = GetResults();
-    int count = static_cast<int>(results.size());
-    if (count > 0 && !results.back()->result.IsMatched()) --count;
-    m_replaceResult.Build(static_cast<int>(m_subject.size()), results, count, (m_pattern.flags & RIGHTTOLEFT) != 0);
+    VisitResults([&](const std::vector<MatchHandle>& results) {
+      int count = static_cast<int>(results.size());
+      if (count > 0 && !results.back()->result.IsMatched()) --count;
+      m_replaceResult.Build(static_cast<int>(m_subject.size()), results, count, (m_pattern.flags & RIGHTTOLEFT) != 0);
+    });
     m_nReplaceHighlightStart = m_nReplaceHighlightEnd;
   }
   // A search that has ended shows its first result, as if the user had gone to it: selected in

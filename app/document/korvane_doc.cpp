@@ -161,6 +161,11 @@ std::vector<MatchHandle> CKorvaneDoc::GetResults() const {
   return m_results;
 }
 
+void CKorvaneDoc::VisitResults(const std::function<void(const std::vector<MatchHandle>&)>& visit) const {
+  std::lock_guard<std::mutex> lock(m_resultsMutex);
+  visit(m_results);
+}
+
 int CKorvaneDoc::RealMatchCount() const {
   std::lock_guard<std::mutex> lock(m_resultsMutex);
   int n = static_cast<int>(m_results.size());
@@ -480,9 +485,11 @@ void CKorvaneDoc::SetMode(int mode) {
   if (m_nMode == MODE_REPLACE) {
     // The replace result is kept up to date only in Replace mode: coming from another mode it
     // is built from the results found there (Build passes over the not-matched sentinel).
-    std::vector<MatchHandle> results = GetResults();
-    m_replaceResult.Build(static_cast<int>(m_subject.size()), results, static_cast<int>(results.size()),
-                          (m_pattern.flags & RIGHTTOLEFT) != 0);
+    // Read in place: a copy of hundreds of thousands of handles costs as many count changes.
+    VisitResults([&](const std::vector<MatchHandle>& results) {
+      m_replaceResult.Build(static_cast<int>(m_subject.size()), results, static_cast<int>(results.size()),
+                            (m_pattern.flags & RIGHTTOLEFT) != 0);
+    });
     SetReplaceHighlightFromLast();
   }
   if (m_pUi) m_pUi->LoadModeLayout(m_nMode);

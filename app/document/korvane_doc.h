@@ -299,6 +299,10 @@ class CKorvaneDoc {
   int GetResultCount() const;
   MatchHandle GetResult(int index) const;
   std::vector<MatchHandle> GetResults() const;
+  // Calls `visit` with the results under the results lock, without copying them (a copy of
+  // hundreds of thousands of handles is as many reference count changes). `visit` must not
+  // call back into the document.
+  void VisitResults(const std::function<void(const std::vector<MatchHandle>&)>& visit) const;
   int RealMatchCount() const;
   MatchHandle GetCurrentResult() const;
   MatchHandle GetLastResult() const;

@@ -2,9 +2,17 @@
 #include "app/document/replace_result.h"
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 
+namespace {
+std::atomic<unsigned long long> g_replaceResultVersion{0};
+}  // namespace
+
+void ReplaceResult::Touch() { m_version = ++g_replaceResultVersion; }
+
 void ReplaceResult::ParseReplaceTo(const unsigned short* text, int length, const HostRegexp& pattern) {
+  Touch();
   m_program.pieces.clear();
   if (!text || length < 0) length = 0;
   m_program.text.assign(text, text + length);
@@ -23,7 +31,7 @@ void ReplaceResult::ParseReplaceTo(const unsigned short* text, int length, const
 }
 
 void ReplaceResult::Build(int subjectLength, const std::vector<MatchHandle>& results, int count, bool rightToLeft) {
-  Clear();
+  Clear();  // a new version
   if (count > static_cast<int>(results.size())) count = static_cast<int>(results.size());
   const int L = subjectLength;
   // Exact sizes: a replace over every match of a big text keeps hundreds of thousands of these.
@@ -99,6 +107,7 @@ void OutputPieces::Own(const OutputPiece* data, int count) {
 
 ReplaceResult& ReplaceResult::operator=(const ReplaceResult& other) {
   if (this == &other) return *this;
+  Touch();
   m_program = other.m_program;
   m_pieces = other.m_pieces;
   m_segments = other.m_segments;
@@ -123,13 +132,30 @@ std::vector<unsigned short> ReplaceResult::SegmentText(const unsigned short* sub
 }
 
 std::vector<unsigned short> ReplaceResult::ReplacedText(const unsigned short* subject, int subjectLength) const {
+  // The exact size first: the text between the matches plus every segment's output.
+  size_t size = 0;
+  {
+    int prevEnd = 0;
+    for (const ReplaceSegment& seg : m_segments) {
+      const int start = seg.match->result.GetStart();
+      if (start > prevEnd) size += static_cast<size_t>(start - prevEnd);
+      size += static_cast<size_t>(std::max(seg.length, 0));
+      if (seg.match->result.GetEnd() > prevEnd) prevEnd = seg.match->result.GetEnd();
+    }
+    if (subjectLength > prevEnd) size += static_cast<size_t>(subjectLength - prevEnd);
+  }
   std::vector<unsigned short> out;
+  out.reserve(size);
   int prevEnd = 0;
   for (const ReplaceSegment& seg : m_segments) {
     int start = seg.match->result.GetStart();
     if (start > prevEnd) out.insert(out.end(), subject + prevEnd, subject + start);
-    std::vector<unsigned short> text = SegmentText(subject, seg);
-    out.insert(out.end(), text.begin(), text.end());
+    for (const OutputPiece& p : seg.pieces) {
+      if (p.length <= 0 || p.position < 0) continue;
+      const unsigned short* from = p.source == OutputPiece::FROM_SUBJECT ? subject : m_program.text.data();
+      if (!from) continue;
+      out.insert(out.end(), from + p.position, from + p.position + p.length);
+    }
     if (seg.match->result.GetEnd() > prevEnd) prevEnd = seg.match->result.GetEnd();
   }
   if (subjectLength > prevEnd) out.insert(out.end(), subject + prevEnd, subject + subjectLength);
@@ -137,9 +163,14 @@ std::vector<unsigned short> ReplaceResult::ReplacedText(const unsigned short* su
 }
 
 int ReplaceResult::SegmentOfResult(const MatchHandle& match) const {
-  if (!match) return -1;
-  for (size_t i = 0; i < m_segments.size(); ++i)
-    if (m_segments[i].match == match) return static_cast<int>(i);
+  if (!match || !match->result.IsMatched()) return -1;
+  // Segments are in text order: bisect on the match start, then look at the segments that
+  // start there (an empty match and the match after it may share a start).
+  const int start = match->result.GetStart();
+  auto it = std::lower_bound(m_segments.begin(), m_segments.end(), start,
+                             [](const ReplaceSegment& s, int at) { return s.match->result.GetStart() < at; });
+  for (; it != m_segments.end() && it->match->result.GetStart() == start; ++it)
+    if (it->match == match) return static_cast<int>(it - m_segments.begin());
   return -1;
 }
 

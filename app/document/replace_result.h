@@ -96,18 +96,30 @@ class ReplaceResult {
   void Clear() {
     std::vector<ReplaceSegment>().swap(m_segments);
     std::vector<OutputPiece>().swap(m_pieces);
+    Touch();
   }
+  // Changes with every parse, build, clear or assignment, and is never the same for two
+  // different states of any two results: a view that shows the replaced text rebuilds only when
+  // it differs from the one it showed.
+  unsigned long long Version() const { return m_version; }
 
-  ReplaceResult() = default;
+  ReplaceResult() { Touch(); }
   // A copy's segments read the copy's own array of pieces.
   ReplaceResult(const ReplaceResult& other) { *this = other; }
   ReplaceResult& operator=(const ReplaceResult& other);
-  ReplaceResult(ReplaceResult&&) = default;
-  ReplaceResult& operator=(ReplaceResult&&) = default;
+  ReplaceResult(ReplaceResult&& other) noexcept = default;
+  ReplaceResult& operator=(ReplaceResult&& other) noexcept {
+    m_program = std::move(other.m_program);
+    m_segments = std::move(other.m_segments);
+    m_pieces = std::move(other.m_pieces);
+    Touch();
+    return *this;
+  }
 
   std::vector<unsigned short> SegmentText(const unsigned short* subject, const ReplaceSegment& segment) const;
   std::vector<unsigned short> ReplacedText(const unsigned short* subject, int subjectLength) const;
-  // The index of the segment whose match is `match` (the same record), or -1.
+  // The index of the segment whose match is `match` (the same record), or -1. Bisects on the
+  // match's start (the segments are in text order).
   int SegmentOfResult(const MatchHandle& match) const;
   // The index of the piece of the program under a caret position in the replace-to text, or -1.
   int PieceAt(int caret) const;
@@ -118,7 +130,10 @@ class ReplaceResult {
   const std::vector<ReplaceSegment>& Segments() const { return m_segments; }
 
  private:
+  void Touch();
+
   ReplaceProgram m_program;
+  unsigned long long m_version = 0;
   std::vector<ReplaceSegment> m_segments;
   std::vector<OutputPiece> m_pieces;  // every built segment's pieces, in segment order
 };

@@ -163,6 +163,10 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), m_pProfile(std::m
   m_pDoc->OnNewDocument();
   m_recent.Load(*m_pProfile);
   CFrameServices::Install(this);
+  // A text file a box cannot open (too large, out of memory, unreadable) is reported here.
+  CRichEdit2WView::SetMessageHook([frame = QPointer<CMainFrame>(this)](const QString& text) {
+    if (frame) frame->MessageBox(text, QString(), ICON_WARNING, BUTTONS_OK);
+  });
 
   CreateActions();
   CreateToolBar();

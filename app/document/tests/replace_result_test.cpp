@@ -159,3 +159,46 @@ TEST(ReplaceResult, AgreesWithTheEngine) {
 }
 
 }  // namespace
+
+// The result box rebuilds only when the version changed: every change gives a new one, and no
+// two results share one.
+TEST(ReplaceResult, VersionChangesWithEveryChange) {
+  Fixture f("b", 0, "abcb", "X");
+  const unsigned long long built = f.result.Version();
+  EXPECT_EQ(built, f.result.Version());  // reading does not change it
+  f.result.Build(static_cast<int>(f.subject.size()), f.matches, static_cast<int>(f.matches.size()), false);
+  const unsigned long long rebuilt = f.result.Version();
+  EXPECT_NE(built, rebuilt);
+  f.result.ParseReplaceTo(f.rep.data(), static_cast<int>(f.rep.size()), f.re);
+  EXPECT_NE(rebuilt, f.result.Version());
+  const unsigned long long parsed = f.result.Version();
+  f.result.Clear();
+  EXPECT_NE(parsed, f.result.Version());
+  ReplaceResult other;
+  EXPECT_NE(f.result.Version(), other.Version());
+  other = f.result;
+  EXPECT_NE(f.result.Version(), other.Version());
+}
+
+// Thousands of segments, found by bisection: every match finds its own segment, in both
+// directions, and a record that is not in the result finds none.
+TEST(ReplaceResult, SegmentOfResultFindsEveryMatch) {
+  std::string subject;
+  for (int i = 0; i < 3000; ++i) subject += i % 3 ? "a1 " : "22 ";
+  for (int flags : {0, int(RIGHTTOLEFT)}) {
+    Fixture f("\\d*", flags, subject, "<$&>");  // empty matches too, sharing no start
+    ASSERT_GT(f.result.Segments().size(), 3000u);
+    for (const MatchHandle& m : f.matches) {
+      if (!m->result.IsMatched()) {
+        EXPECT_EQ(-1, f.result.SegmentOfResult(m));
+        continue;
+      }
+      const int seg = f.result.SegmentOfResult(m);
+      ASSERT_GE(seg, 0);
+      EXPECT_TRUE(f.result.Segments()[seg].match == m);
+    }
+    MatchHandle stranger = NewMatchRecord();
+    stranger->result = f.matches.front()->result;  // the same span, another record
+    EXPECT_EQ(-1, f.result.SegmentOfResult(stranger));
+  }
+}

@@ -5,15 +5,20 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMimeData>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTimerEvent>
 #include <QUrl>
+#include <algorithm>
+#include <new>
 
 #include "app/document/korvane_doc.h"
 #include "app/ui/editor/find_replace_dialog.h"
@@ -32,6 +37,102 @@ std::function<bool(const QString&)>& WorkspaceOpener() {
 std::function<bool(const QString&)>& WorkspaceSaver() {
   static std::function<bool(const QString&)> saver;
   return saver;
+}
+
+std::function<void(const QString&)>& MessageHook() {
+  static std::function<void(const QString&)> hook;
+  return hook;
+}
+
+// The thresholds of large texts; tests lower them.
+int g_foldAt = CRichEdit2WView::kFoldAt;
+int g_foldPiece = CRichEdit2WView::kFoldPiece;
+int g_noWrapBlocks = CRichEdit2WView::kNoWrapBlocks;
+int g_fillChunk = CRichEdit2WView::kFillChunk;
+
+// Characters the control turns into a paragraph break or a line feed, or changes otherwise,
+// when text goes in and comes back out through toPlainText.
+inline bool ChangedByControl(char16_t c) {
+  return c == u'\r' || c == 0x2028 || c == 0x2029 || c == 0xFDD0 || c == 0xFDD1 || c == 0x00A0;
+}
+
+// What toPlainText gives back for `text` put in with setPlainText: CR LF and a lone CR become
+// one line feed, paragraph and line separators and frame marks a line feed, no-break spaces
+// spaces.
+QString NormalizeLikeControl(const QString& text) {
+  QString out;
+  out.reserve(text.size());
+  const qsizetype n = text.size();
+  const QChar* p = text.constData();
+  for (qsizetype i = 0; i < n; ++i) {
+    const char16_t c = p[i].unicode();
+    switch (c) {
+      case u'\r':
+        if (i + 1 < n && p[i + 1] == QLatin1Char('\n')) ++i;
+        out += QLatin1Char('\n');
+        break;
+      case 0x2028:
+      case 0x2029:
+      case 0xFDD0:
+      case 0xFDD1:
+        out += QLatin1Char('\n');
+        break;
+      case 0x00A0:
+        out += QLatin1Char(' ');
+        break;
+      default:
+        out += p[i];
+    }
+  }
+  return out;
+}
+
+// One pass over a text that holds only line feeds as breaks: where folds go, how many
+// paragraphs the control gets, whether anything must be normalized first.
+struct TextPlan {
+  std::vector<int> folds;
+  qsizetype blocks = 1;
+  bool normalize = false;
+};
+
+// `foldAt` 0: no folds.
+TextPlan PlanText(const QString& text, int foldAt, int piece) {
+  TextPlan plan;
+  const qsizetype n = text.size();
+  const QChar* p = text.constData();
+  qsizetype lineStart = 0;
+  for (qsizetype i = 0; i <= n; ++i) {
+    const bool end = i == n;
+    if (!end) {
+      const char16_t c = p[i].unicode();
+      if (c != u'\n') {
+        if (ChangedByControl(c)) plan.normalize = true;
+        continue;
+      }
+    }
+    // A paragraph [lineStart, i) longer than foldAt: a fold every piece characters, never inside
+    // a surrogate pair.
+    qsizetype at = lineStart;
+    const bool fold = foldAt > 0 && piece > 0 && i - lineStart > foldAt;
+    while (fold && i - at > piece) {
+      qsizetype f = at + piece;
+      if (p[f].isLowSurrogate() && p[f - 1].isHighSurrogate()) --f;
+      plan.folds.push_back(static_cast<int>(f));
+      ++plan.blocks;
+      at = f;
+    }
+    if (!end) ++plan.blocks;
+    lineStart = i + 1;
+  }
+  return plan;
+}
+
+// The end of the chunk of a fill that starts at `from`: never between a surrogate pair.
+qsizetype ChunkEnd(const QString& text, qsizetype from, int chunk) {
+  qsizetype end = std::min<qsizetype>(text.size(), from + chunk);
+  if (end < text.size() && end > from + 1 && text.at(end).isLowSurrogate() && text.at(end - 1).isHighSurrogate())
+    --end;
+  return end;
 }
 
 }  // namespace
@@ -65,9 +166,24 @@ void CRichEdit2WView::OnUpdate(CDocView* sender, int hint) {}
 // Text
 
 QString CRichEdit2WView::GetBoxText() const {
+  // While a fill puts the text in, the document's text is the whole one, not the part shown.
+  if (IsFilling()) return m_fillDocText;
   // The placeholder is never part of the text (it is Qt's placeholder, drawn over an empty
   // box), so the box's text is the document's view of it. Line breaks become line feeds.
   QString text = toPlainText();
+  if (!m_foldsInBox.empty()) {
+    // Leave out the fold breaks: they are not part of the text.
+    QString out;
+    out.reserve(text.size() - static_cast<qsizetype>(m_foldsInBox.size()));
+    qsizetype from = 0;
+    for (int at : m_foldsInBox) {
+      if (at >= text.size()) break;
+      out.append(QStringView(text).mid(from, at - from));
+      from = at + 1;
+    }
+    if (from < text.size()) out.append(QStringView(text).mid(from));
+    text = std::move(out);
+  }
   text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   return text;
 }
@@ -78,24 +194,329 @@ std::vector<unsigned short> CRichEdit2WView::GetBoxTextU16() const {
   return std::vector<unsigned short>(p, p + text.size());
 }
 
-void CRichEdit2WView::SetBoxText(const QString& text, bool keepSelection) {
-  QTextCursor c = textCursor();
-  int anchor = c.anchor(), position = c.position();
-  int scroll = verticalScrollBar()->value();
-  CQuietChange quiet(this);
-  setPlainText(text);
-  if (keepSelection) {
-    int n = document()->characterCount() - 1;
-    QTextCursor k(document());
-    k.setPosition(qBound(0, anchor, n));
-    k.setPosition(qBound(0, position, n), QTextCursor::KeepAnchor);
-    setTextCursor(k);
-    verticalScrollBar()->setValue(scroll);
+int CRichEdit2WView::TextLength() const {
+  if (IsFilling()) return static_cast<int>(m_fillDocText.size());
+  return std::max(0, document()->characterCount() - 1 - static_cast<int>(m_folds.size()));
+}
+
+int CRichEdit2WView::DocToBox(int position, bool end) const {
+  if (m_folds.empty()) return position;
+  // Folds before the position move it right by one each; a fold at the position itself only
+  // when it is a start (the start of the next paragraph rather than the end of this one).
+  auto it = end ? std::lower_bound(m_folds.begin(), m_folds.end(), position)
+                : std::upper_bound(m_folds.begin(), m_folds.end(), position);
+  return position + static_cast<int>(it - m_folds.begin());
+}
+
+int CRichEdit2WView::BoxToDoc(int position) const {
+  if (m_foldsInBox.empty()) return position;
+  // Every fold break before the position; on either side of a break is the fold position.
+  auto it = std::lower_bound(m_foldsInBox.begin(), m_foldsInBox.end(), position);
+  return position - static_cast<int>(it - m_foldsInBox.begin());
+}
+
+std::pair<int, int> CRichEdit2WView::DocSelection() const {
+  const QTextCursor c = textCursor();
+  return {BoxToDoc(c.selectionStart()), BoxToDoc(c.selectionEnd())};
+}
+
+void CRichEdit2WView::SetDocSelectionQuietly(int anchor, int position) {
+  if (IsFilling()) {
+    m_fillAnchor = anchor;
+    m_fillPosition = position;
+    m_fillKeepSelection = true;
+    m_fillShowSelection = true;  // brought into view when the text is complete
+    return;
   }
+  const int length = TextLength();
+  anchor = qBound(0, anchor, length);
+  position = qBound(0, position, length);
+  const bool span = anchor != position, forward = anchor <= position;
+  const int n = document()->characterCount() - 1;
+  CQuietChange quiet(this);
+  QTextCursor c(document());
+  c.setPosition(qBound(0, DocToBox(anchor, span && !forward), n));
+  c.setPosition(qBound(0, DocToBox(position, span && forward), n), QTextCursor::KeepAnchor);
+  setTextCursor(c);
+}
+
+int CRichEdit2WView::FoldAt() { return g_foldAt; }
+int CRichEdit2WView::FoldPiece() { return g_foldPiece; }
+int CRichEdit2WView::NoWrapBlocks() { return g_noWrapBlocks; }
+int CRichEdit2WView::FillChunk() { return g_fillChunk; }
+
+void CRichEdit2WView::SetLargeTextLimitsForTest(int foldAt, int noWrapBlocks, int fillChunk, int foldPiece) {
+  g_foldAt = foldAt > 0 ? foldAt : kFoldAt;
+  g_foldPiece = foldPiece > 0 ? foldPiece : kFoldPiece;
+  g_noWrapBlocks = noWrapBlocks > 0 ? noWrapBlocks : kNoWrapBlocks;
+  g_fillChunk = fillChunk > 0 ? fillChunk : kFillChunk;
+}
+
+std::vector<int> CRichEdit2WView::FoldPositions(const QString& text, int foldAt, int piece) {
+  TextPlan plan = PlanText(text, foldAt, piece);
+  if (plan.normalize) plan = PlanText(NormalizeLikeControl(text), foldAt, piece);
+  return plan.folds;
+}
+
+void CRichEdit2WView::SetBoxText(const QString& text, bool keepSelection) {
+  int anchor, position, scroll;
+  if (IsFilling()) {
+    // The selection waiting for the end of the fill is the one to keep.
+    anchor = m_fillAnchor;
+    position = m_fillPosition;
+    scroll = m_fillScroll;
+  } else {
+    const QTextCursor c = textCursor();
+    anchor = BoxToDoc(c.anchor());
+    position = BoxToDoc(c.position());
+    scroll = verticalScrollBar()->value();
+  }
+  if (text.isEmpty()) m_bUnfoldedByUser = false;
+  FillBox(text, HandlesLargeTexts() && !m_bUnfoldedByUser, anchor, position, scroll, keepSelection);
+}
+
+void CRichEdit2WView::FillBox(const QString& text, bool fold, int anchor, int position, int scroll,
+                              bool keepSelection) {
+  if (IsFilling()) {
+    m_fillTimer.stop();
+    document()->setUndoRedoEnabled(m_fillUndoWasEnabled);
+  }
+  m_fillBoxText.clear();
+  m_fillDocText.clear();
+  const bool large = HandlesLargeTexts();
+  QString docText = text;
+  QString boxText = text;
+  m_folds.clear();
+  m_foldsInBox.clear();
+  qsizetype blocks = 0;
+  if (large) {
+    TextPlan plan = PlanText(text, fold ? FoldAt() : 0, FoldPiece());
+    if (plan.normalize) {
+      // The document is told the text the control gives back, so that positions agree.
+      docText = NormalizeLikeControl(text);
+      plan = PlanText(docText, fold ? FoldAt() : 0, FoldPiece());
+    }
+    blocks = plan.blocks;
+    m_folds = std::move(plan.folds);
+    if (!m_folds.empty()) {
+      m_foldsInBox.reserve(m_folds.size());
+      boxText.clear();
+      boxText.reserve(docText.size() + static_cast<qsizetype>(m_folds.size()));
+      qsizetype from = 0;
+      for (size_t i = 0; i < m_folds.size(); ++i) {
+        m_foldsInBox.push_back(m_folds[i] + static_cast<int>(i));
+        boxText.append(QStringView(docText).mid(from, m_folds[i] - from));
+        boxText.append(QLatin1Char('\n'));
+        from = m_folds[i];
+      }
+      boxText.append(QStringView(docText).mid(from));
+    } else {
+      boxText = docText;
+    }
+  }
+  const bool chunked = large && boxText.size() > 2 * qsizetype(FillChunk());
+  {
+    CQuietChange quiet(this);
+    if (large) {
+      // Every extra selection holds a cursor that the control moves on each paragraph inserted:
+      // thousands of highlights made a fill quadratic. They describe the old text anyway; the
+      // box repaints its highlights when the text is complete.
+      if (!extraSelections().isEmpty()) setExtraSelections({});
+      // The old text goes first, so that a change of the wrap mode lays out an empty box.
+      if (!document()->isEmpty()) setPlainText(QString());
+      UpdateWrapMode(blocks);
+    }
+    if (!chunked) {
+      setPlainText(boxText);
+    } else {
+      const qsizetype first = ChunkEnd(boxText, 0, FillChunk());
+      setPlainText(boxText.left(first));
+      // The chunks are not steps of the undo history; setPlainText has emptied it already.
+      m_fillUndoWasEnabled = document()->isUndoRedoEnabled();
+      document()->setUndoRedoEnabled(false);
+      m_fillBoxText = boxText;
+      m_fillDocText = docText;
+      m_fillPos = static_cast<int>(first);
+      m_fillTimer.start(0, this);
+    }
+    m_fillAnchor = anchor;
+    m_fillPosition = position;
+    m_fillScroll = scroll;
+    m_fillKeepSelection = keepSelection;
+    m_fillShowSelection = false;
+    if (!chunked && keepSelection) {
+      const int n = document()->characterCount() - 1;
+      const bool forward = anchor <= position;
+      QTextCursor k(document());
+      k.setPosition(qBound(0, DocToBox(anchor, !forward && anchor != position), n));
+      k.setPosition(qBound(0, DocToBox(position, forward && anchor != position), n), QTextCursor::KeepAnchor);
+      setTextCursor(k);
+      verticalScrollBar()->setValue(scroll);
+    }
+  }
+  SetLocked(large && (!m_folds.empty() || chunked));
+  UpdateFoldNote();
   UpdatePlaceholderShown();
 }
 
+void CRichEdit2WView::FillNextChunk() {
+  const qsizetype end = ChunkEnd(m_fillBoxText, m_fillPos, FillChunk());
+  {
+    CQuietChange quiet(this);
+    QTextCursor c(document());
+    c.movePosition(QTextCursor::End);
+    c.insertText(m_fillBoxText.mid(m_fillPos, end - m_fillPos));
+  }
+  m_fillPos = static_cast<int>(end);
+  if (m_fillPos >= m_fillBoxText.size()) FinishFill();
+}
+
+void CRichEdit2WView::FinishFill() {
+  m_fillTimer.stop();
+  document()->setUndoRedoEnabled(m_fillUndoWasEnabled);
+  m_fillBoxText = QString();
+  m_fillDocText = QString();
+  if (m_fillKeepSelection) {
+    CQuietChange quiet(this);
+    const int n = document()->characterCount() - 1;
+    const bool forward = m_fillAnchor <= m_fillPosition;
+    const bool span = m_fillAnchor != m_fillPosition;
+    QTextCursor k(document());
+    k.setPosition(qBound(0, DocToBox(m_fillAnchor, !forward && span), n));
+    k.setPosition(qBound(0, DocToBox(m_fillPosition, forward && span), n), QTextCursor::KeepAnchor);
+    setTextCursor(k);
+    if (m_fillShowSelection) ensureCursorVisible();
+    else verticalScrollBar()->setValue(m_fillScroll);
+  }
+  m_fillShowSelection = false;
+  SetLocked(!m_folds.empty());
+  UpdateFoldNote();
+  OnBoxTextComplete();
+}
+
+void CRichEdit2WView::OnBoxTextComplete() {}
+
+void CRichEdit2WView::SetLocked(bool locked) {
+  if (locked == m_bLocked) return;
+  m_bLocked = locked;
+  // Inside a quiet change EndQuietChange applies the lock; m_bSavedReadOnly holds the base.
+  if (m_nBusy > 0) return;
+  if (locked) {
+    m_bBaseReadOnly = isReadOnly();
+    setReadOnly(true);
+  } else {
+    setReadOnly(m_bBaseReadOnly);
+  }
+}
+
+bool CRichEdit2WView::IsBaseReadOnly() const {
+  if (m_nBusy > 0) return m_bSavedReadOnly;
+  return m_bLocked ? m_bBaseReadOnly : isReadOnly();
+}
+
+void CRichEdit2WView::UpdateWrapMode(qsizetype blocks) {
+  if (blocks > NoWrapBlocks()) {
+    if (!m_bForcedNoWrap) {
+      m_baseWrap = lineWrapMode();
+      m_bForcedNoWrap = true;
+      setLineWrapMode(QPlainTextEdit::NoWrap);
+    }
+  } else if (m_bForcedNoWrap) {
+    m_bForcedNoWrap = false;
+    setLineWrapMode(m_baseWrap);
+  }
+}
+
+void CRichEdit2WView::UpdateFoldNote() {
+  const bool show = !m_folds.empty();
+  if (!show && !m_pFoldNote) return;
+  if (!m_pFoldNote) {
+    m_pFoldNote = new QLabel(this);
+    m_pFoldNote->setObjectName(QStringLiteral("fold-note"));
+    m_pFoldNote->setTextFormat(Qt::RichText);
+    m_pFoldNote->setWordWrap(false);
+    m_pFoldNote->setAutoFillBackground(true);
+    m_pFoldNote->setBackgroundRole(QPalette::ToolTipBase);
+    m_pFoldNote->setForegroundRole(QPalette::ToolTipText);
+    m_pFoldNote->setContentsMargins(4, 1, 4, 1);
+    connect(m_pFoldNote, &QLabel::linkActivated, this, [this] { Unfold(); });
+  }
+  if (show) {
+    const QString note = CStringTable::FormatStrings(CStringTable::Str(IDS_FOLD_NOTE), {QString::number(FoldAt())});
+    const QString link = CStringTable::Str(IsBaseReadOnly() ? IDS_FOLD_SHOW_UNFOLDED : IDS_FOLD_EDIT_ANYWAY);
+    m_pFoldNote->setText(note.toHtmlEscaped() + QStringLiteral(" <a href=\"unfold\">") + link.toHtmlEscaped() +
+                         QStringLiteral("</a>"));
+    setViewportMargins(0, m_pFoldNote->sizeHint().height(), 0, 0);
+    m_pFoldNote->show();
+    m_pFoldNote->raise();
+  } else {
+    setViewportMargins(0, 0, 0, 0);
+    m_pFoldNote->hide();
+  }
+  PlaceFoldNote();
+}
+
+void CRichEdit2WView::PlaceFoldNote() {
+  if (!m_pFoldNote || m_pFoldNote->isHidden()) return;
+  const int fw = frameWidth();
+  m_pFoldNote->setGeometry(fw, fw, std::max(0, width() - 2 * fw), m_pFoldNote->sizeHint().height());
+}
+
+void CRichEdit2WView::resizeEvent(QResizeEvent* event) {
+  // A change of width makes the control reset the layout of every paragraph, which costs with
+  // their number (hundreds of milliseconds for half a million). Without wrapping the width does
+  // not matter to the layout: the control sees the resize as a change of height only.
+  if (m_bForcedNoWrap && event->oldSize().isValid() && event->oldSize().width() != event->size().width()) {
+    QResizeEvent sameWidth(event->size(), QSize(event->size().width(), event->oldSize().height()));
+    QPlainTextEdit::resizeEvent(&sameWidth);
+  } else {
+    QPlainTextEdit::resizeEvent(event);
+  }
+  PlaceFoldNote();
+}
+
+void CRichEdit2WView::Unfold() {
+  if (m_folds.empty()) return;
+  const QString text = GetBoxText();
+  int anchor, position, scroll;
+  if (IsFilling()) {
+    anchor = m_fillAnchor;
+    position = m_fillPosition;
+    scroll = m_fillScroll;
+  } else {
+    const QTextCursor c = textCursor();
+    anchor = BoxToDoc(c.anchor());
+    position = BoxToDoc(c.position());
+    scroll = verticalScrollBar()->value();
+  }
+  m_bUnfoldedByUser = true;
+  FillBox(text, false, anchor, position, scroll, true);
+  if (!IsFilling()) OnBoxTextComplete();
+}
+
+QMimeData* CRichEdit2WView::createMimeDataFromSelection() const {
+  if (m_folds.empty()) return QPlainTextEdit::createMimeDataFromSelection();
+  // The copied text is the document's, without the fold breaks.
+  const std::pair<int, int> sel = DocSelection();
+  QMimeData* data = new QMimeData;
+  data->setText(GetBoxText().mid(sel.first, sel.second - sel.first));
+  return data;
+}
+
 void CRichEdit2WView::ReplaceTextAsEdit(const QString& text) {
+  if (HandlesLargeTexts()) {
+    const bool large = IsFolded() || IsFilling() || text.size() > 2 * qsizetype(FillChunk()) ||
+                       !PlanText(text, m_bUnfoldedByUser ? 0 : FoldAt(), FoldPiece()).folds.empty();
+    if (large) {
+      // Too large for one undoable insertion: set it quietly, then hand it over as the user's
+      // edit (the edit timer, the modified flag), as typing would.
+      FillBox(text, !m_bUnfoldedByUser, 0, 0, 0, true);
+      document()->setModified(true);
+      m_editTimer.start(kEditDelayMs, this);
+      if (m_pDoc) m_pDoc->TakeEditingToken(this);
+      return;
+    }
+  }
   QTextCursor c(document());
   c.beginEditBlock();
   c.select(QTextCursor::Document);
@@ -139,15 +560,17 @@ void CRichEdit2WView::focusOutEvent(QFocusEvent* event) {
 void CRichEdit2WView::BeginQuietChange() {
   if (m_nBusy++ == 0) {
     m_bSavedModified = document()->isModified();
-    m_bSavedReadOnly = isReadOnly();
-    if (m_bSavedReadOnly) setReadOnly(false);
+    // The read-only state to restore is the box's own, not the lock of a folded text.
+    m_bSavedReadOnly = m_bLocked ? m_bBaseReadOnly : isReadOnly();
+    if (isReadOnly()) setReadOnly(false);
   }
 }
 
 void CRichEdit2WView::EndQuietChange() {
   if (m_nBusy <= 0) return;
   if (--m_nBusy == 0) {
-    if (m_bSavedReadOnly) setReadOnly(true);
+    m_bBaseReadOnly = m_bSavedReadOnly;
+    if (m_bSavedReadOnly || m_bLocked) setReadOnly(true);
     document()->setModified(m_bSavedModified);
     // The selection may have moved during the change; the user did not move it.
     QTextCursor c = textCursor();
@@ -182,6 +605,10 @@ void CRichEdit2WView::OnCursorPositionChanged() {
 }
 
 void CRichEdit2WView::timerEvent(QTimerEvent* event) {
+  if (event->timerId() == m_fillTimer.timerId()) {
+    FillNextChunk();
+    return;
+  }
   if (event->timerId() != m_editTimer.timerId()) {
     QPlainTextEdit::timerEvent(event);
     return;
@@ -253,7 +680,7 @@ bool CRichEdit2WView::HandlesCommand(int id) const {
     case ID_EDIT_REPLACE:
       return true;
     case ID_EDIT_OPEN_TEXT:
-      return !isReadOnly();
+      return !IsBaseReadOnly();
     default:
       return false;
   }
@@ -277,8 +704,9 @@ bool CRichEdit2WView::IsCommandEnabled(int id) const {
     case ID_EDIT_REDO:
       return writable && document()->isRedoAvailable();
     case ID_EDIT_REPLACE:
-    case ID_EDIT_OPEN_TEXT:
       return writable;
+    case ID_EDIT_OPEN_TEXT:
+      return !IsBaseReadOnly();  // a folded text can be replaced by a file
     case ID_EDIT_FIND:
     case ID_EDIT_SELECT_ALL:
       return true;
@@ -358,11 +786,42 @@ bool CRichEdit2WView::OpenTextFile(const QString& path) {
     const auto& opener = WorkspaceOpener();
     return opener ? opener(path) : false;
   }
-  QByteArray data;
-  if (CFileIo::ReadAll(path, CFileIo::kDefaultReadLimit, &data) != EFileError::None) return false;
-  ReplaceTextAsEdit(DecodeTextFile(data));
-  return true;
+  QString reason;
+  try {
+    QByteArray data;
+    QString detail;
+    switch (CFileIo::ReadAll(path, CFileIo::kDefaultReadLimit, &data, &detail)) {
+      case EFileError::None: {
+        QString text = DecodeTextFile(data);
+        data = QByteArray();
+        m_bUnfoldedByUser = false;
+        ReplaceTextAsEdit(text);
+        return true;
+      }
+      case EFileError::NotFound:
+        reason = CStringTable::Str(IDS_REASON_NO_SUCH_FILE);
+        break;
+      case EFileError::TooLarge:
+        reason = CStringTable::FormatStrings(CStringTable::Str(IDS_REASON_FILE_TOO_LARGE),
+                                             {QString::number(CFileIo::kDefaultReadLimit >> 20)});
+        break;
+      default:  // the system's own words ("Permission denied", "Is a directory", ...)
+        reason = detail.isEmpty() ? CStringTable::Str(IDS_MSG_OPEN_FAILED) : detail;
+        break;
+    }
+  } catch (const std::bad_alloc&) {
+    // The file, its decoded text or the box's copy did not fit in memory; the box keeps what
+    // it had (the text goes in only after it was decoded in full).
+    reason = CStringTable::Str(IDS_REASON_OUT_OF_MEMORY);
+  }
+  const QString message =
+      CStringTable::FormatStrings(CStringTable::Str(IDS_CLI_CANNOT_READ), {QDir::toNativeSeparators(path), reason});
+  if (const auto& hook = MessageHook()) hook(message);
+  else qWarning("%s", qUtf8Printable(message));
+  return false;
 }
+
+void CRichEdit2WView::SetMessageHook(std::function<void(const QString&)> hook) { MessageHook() = std::move(hook); }
 
 int CRichEdit2WView::OpenFilterId() const { return IDS_FILTER_OPEN_TEXT; }
 
@@ -403,7 +862,7 @@ bool CRichEdit2WView::SaveTextFile(const QString& path, const QString& text, QSt
 }
 
 void CRichEdit2WView::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls() && !isReadOnly()) {
+  if (event->mimeData()->hasUrls() && !IsBaseReadOnly()) {
     event->acceptProposedAction();
     return;
   }
@@ -411,7 +870,7 @@ void CRichEdit2WView::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CRichEdit2WView::dragMoveEvent(QDragMoveEvent* event) {
-  if (event->mimeData()->hasUrls() && !isReadOnly()) {
+  if (event->mimeData()->hasUrls() && !IsBaseReadOnly()) {
     event->acceptProposedAction();
     return;
   }
@@ -420,7 +879,7 @@ void CRichEdit2WView::dragMoveEvent(QDragMoveEvent* event) {
 
 void CRichEdit2WView::dropEvent(QDropEvent* event) {
   const QMimeData* m = event->mimeData();
-  if (m->hasUrls() && !isReadOnly()) {
+  if (m->hasUrls() && !IsBaseReadOnly()) {
     // Only the first file counts.
     for (const QUrl& u : m->urls()) {
       if (u.isLocalFile()) {

@@ -12,7 +12,17 @@
 //   - undo steps of a word: the control merges all typing at one place into one undo step, so
 //     one Undo took back minutes of work. A new step starts where a word begins, at a line
 //     break and after a pause in typing (kUndoPauseMs); the caret moving elsewhere starts one
-//     anyway.
+//     anyway;
+//   - large texts, in the boxes that hold them (HandlesLargeTexts: the subject and the replace
+//     result): a line longer than FoldAt() characters is shown as paragraphs of FoldPiece()
+//     characters (folded),
+//     because the control lays out a paragraph as one piece and a long wrapped one freezes the
+//     window on every relayout. The folds exist only in the control: every position the box
+//     exchanges with the document goes through DocToBox / BoxToDoc, GetBoxText leaves the
+//     folds out, and while folded the box is read-only with a note above the text whose link
+//     puts the real text back. A text longer than two chunks is put in chunk by chunk from a
+//     zero timer (read-only meanwhile; GetBoxText gives the whole text at once), and a text of
+//     more than NoWrapBlocks() paragraphs is not wrapped.
 // Colours are never written into the text itself: derived classes paint through a
 // QSyntaxHighlighter or extra selections, so undo and the modified flag stay untouched.
 //
@@ -26,6 +36,7 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "app/document/doc_ui.h"
@@ -33,6 +44,7 @@
 
 class CKorvaneDoc;
 class CFindReplaceDialog;
+class QLabel;
 
 class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewCommands {
   Q_OBJECT
@@ -54,8 +66,55 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewComm
   // modified flag). The caret and selection are kept where the new text allows. The control's
   // undo history is emptied, since it described the old text.
   void SetBoxText(const QString& text, bool keepSelection = true);
-  // Replaces the whole text as an ordinary, undoable edit of the user (opening a file).
+  // Replaces the whole text as an ordinary, undoable edit of the user (opening a file). A
+  // text this box folds or fills in chunks is set like SetBoxText and then handed over as an
+  // edit; it cannot be undone.
   void ReplaceTextAsEdit(const QString& text);
+
+  // --- large texts ---
+  // Whether this box folds long lines and fills large texts in chunks. The base: no.
+  virtual bool HandlesLargeTexts() const { return false; }
+  // The length of the text as the document sees it (GetBoxText().size(), without building it).
+  int TextLength() const;
+  // Position maps between the document's text and the control's text. A position at a fold
+  // maps to the start of the paragraph after the fold break, or with `end` (the end of a
+  // span) to the end of the paragraph before it. Identity while nothing is folded.
+  int DocToBox(int position, bool end = false) const;
+  int BoxToDoc(int position) const;
+  // The control's selection in document positions (start <= end).
+  std::pair<int, int> DocSelection() const;
+  // Selects [anchor, position) given in document positions, clamped to the text, in a quiet
+  // change; while a fill runs, the selection is set (and brought into view) when the text is
+  // complete.
+  void SetDocSelectionQuietly(int anchor, int position);
+  // The fold positions (document positions that start a folded paragraph), ascending.
+  const std::vector<int>& Folds() const { return m_folds; }
+  bool IsFolded() const { return !m_folds.empty(); }
+  // Whether a chunked fill is still putting the text in.
+  bool IsFilling() const { return m_fillTimer.isActive(); }
+  // Puts the text back without folds and makes the box editable again (the note's link). The
+  // box stays unfolded until it is emptied or a file is opened into it.
+  void Unfold();
+  // The read-only state of the box apart from folding and filling.
+  bool IsBaseReadOnly() const;
+  // Thresholds: lines longer than FoldAt() are folded into paragraphs of FoldPiece() characters;
+  // above NoWrapBlocks() paragraphs the box does not wrap; a text longer than 2 x FillChunk() is
+  // put in chunk by chunk. The pieces are shorter than the threshold because painting a wrapped
+  // paragraph costs with the number of its lines times its highlights: 8192 took 100 ms a
+  // repaint with a match every eight characters, 1024 about 30 (large_subject_bench).
+  static constexpr int kFoldAt = 8192;
+  static constexpr int kFoldPiece = 1024;
+  static constexpr int kNoWrapBlocks = 100000;
+  static constexpr int kFillChunk = 262144;
+  static int FoldAt();
+  static int FoldPiece();
+  static int NoWrapBlocks();
+  static int FillChunk();
+  // Tests: smaller thresholds (0 restores the default of each).
+  static void SetLargeTextLimitsForTest(int foldAt, int noWrapBlocks, int fillChunk, int foldPiece = 0);
+  // The fold positions `text` would get: every `piece` characters of a paragraph longer than
+  // `foldAt`, never between the halves of a surrogate pair.
+  static std::vector<int> FoldPositions(const QString& text, int foldAt, int piece);
 
   // --- placeholder ---
   void SetPlaceholder(const QString& text);
@@ -88,8 +147,12 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewComm
   // mark), anything else in the system code page.
   static QString DecodeTextFile(const QByteArray& bytes);
   // Opens a text file into the box as an ordinary edit. A ".rws" name (any case) goes to the
-  // workspace opener instead. A file that cannot be read leaves the box unchanged (false).
+  // workspace opener instead. A file that cannot be read (missing, too large, out of memory)
+  // leaves the box unchanged and is reported through the message hook as "Cannot read FILE:
+  // reason" (false).
   bool OpenTextFile(const QString& path);
+  // The frame's hook that shows a warning to the user; without one, failures are only logged.
+  static void SetMessageHook(std::function<void(const QString&)> hook);
   // Asks for a file with the open filter (string 293) and opens it.
   void OnOpenText();
   // Hooks the frame installs: open / save a workspace document by path (true when it worked).
@@ -136,6 +199,11 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewComm
   void ShowContextMenu(const QPoint& globalPos);
   // The filter of this box's Open dialog.
   virtual int OpenFilterId() const;
+  // Called when the whole text is in the control (at once, or after the last chunk of a fill),
+  // with the selection restored; derived boxes repaint what depends on the control's text.
+  virtual void OnBoxTextComplete();
+  QMimeData* createMimeDataFromSelection() const override;
+  void resizeEvent(QResizeEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
@@ -151,6 +219,14 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewComm
 
  private:
   void OnContentsChange(int position, int removed, int added);
+  // Puts `text` into the control in a quiet change, folded when `fold`, in chunks when long.
+  void FillBox(const QString& text, bool fold, int anchor, int position, int scroll, bool keepSelection);
+  void FillNextChunk();
+  void FinishFill();
+  void SetLocked(bool locked);
+  void UpdateFoldNote();
+  void UpdateWrapMode(qsizetype blocks);
+  void PlaceFoldNote();
   void OnCursorPositionChanged();
   void UpdatePlaceholderShown();
   bool FindIn(QTextCursor* found, const QString& what, bool matchCase, bool wholeWord, bool down,
@@ -164,6 +240,28 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewComm
   int m_nLastSelEnd = -1;
   int m_nLastRevision = -1;  // the document's revision at the last edit seen
   QBasicTimer m_editTimer;
+  // Large texts. m_folds: document positions that start a folded paragraph; m_foldsInBox: the
+  // control position of each fold's break (m_folds[i] + i).
+  std::vector<int> m_folds;
+  std::vector<int> m_foldsInBox;
+  bool m_bUnfoldedByUser = false;   // "Edit anyway": no folding until emptied or a file opens
+  bool m_bLocked = false;           // read-only because of folding or filling
+  bool m_bBaseReadOnly = false;     // the read-only state without the lock (while locked)
+  bool m_bForcedNoWrap = false;     // wrapping switched off for a text of many paragraphs
+  QPlainTextEdit::LineWrapMode m_baseWrap = QPlainTextEdit::WidgetWidth;
+  // A chunked fill: the control text still to put in from m_fillPos, the document's text it
+  // stands for, and the selection to restore at the end.
+  QBasicTimer m_fillTimer;
+  QString m_fillBoxText;
+  QString m_fillDocText;
+  int m_fillPos = 0;
+  int m_fillAnchor = 0;
+  int m_fillPosition = 0;
+  int m_fillScroll = 0;
+  bool m_fillKeepSelection = false;
+  bool m_fillShowSelection = false;  // a selection set during the fill is shown at its end
+  bool m_fillUndoWasEnabled = false;
+  QLabel* m_pFoldNote = nullptr;  // owned by the box (a child widget)
   QElapsedTimer m_lastTyped;  // since the last character typed (undo steps)
 };
 

@@ -80,7 +80,7 @@ std::vector<HighlightSpan> TextBoxSpans(const CKorvaneDoc& doc, TextWindow w) {
   std::vector<HighlightSpan> out;
   if (w.start >= w.end) return out;
   const bool rtl = (doc.GetFlags() & RIGHTTOLEFT) != 0;
-  AddMatchSpans(doc.GetResults(), rtl, w, &out);
+  doc.VisitResults([&](const std::vector<MatchHandle>& results) { AddMatchSpans(results, rtl, w, &out); });
   const int sp = doc.GetStartPoint();
   if (sp >= 0) {
     if (rtl) AddClipped(sp, w.end, HL_BEFORE_START, w, &out);

@@ -51,8 +51,10 @@ void CHighlightedEditView::ReloadFont() {
 }
 
 TextWindow CHighlightedEditView::VisibleWindow() const {
-  const int length = document()->characterCount() - 1;
-  if (length <= 0) return TextWindow();
+  // Measured in the control's positions, reported in the document's (the folds left out).
+  const int boxLength = document()->characterCount() - 1;
+  const int length = TextLength();
+  if (boxLength <= 0 || length <= 0) return TextWindow();
   // The first character at the top: the position under the viewport's top-left corner.
   const int first = cursorForPosition(QPoint(0, 0)).position();
   // The last: walk the laid-out blocks from the first visible one down to the limit. Only the
@@ -69,19 +71,30 @@ TextWindow CHighlightedEditView::VisibleWindow() const {
     if (last - first > highlight::kMaxWindowLength) break;
     block = block.next();
   }
-  return highlight::WindowAround(first, std::min(last, length - 1), length);
+  return highlight::WindowAround(BoxToDoc(first), std::min(BoxToDoc(last), length - 1), length);
 }
 
 void CHighlightedEditView::PaintSpans(std::vector<HighlightSpan> spans) {
+  if (IsFilling()) {
+    // Highlights wait for the end of a fill (OnBoxTextComplete): the control would move the
+    // cursor of every highlight on each paragraph the fill inserts.
+    m_painted.clear();
+    if (!extraSelections().isEmpty()) setExtraSelections({});
+    return;
+  }
   QList<QTextEdit::ExtraSelection> selections;
   selections.reserve(static_cast<int>(spans.size()));
   const int length = document()->characterCount() - 1;
   for (const HighlightSpan& s : spans) {
-    if (s.start >= s.end || s.start < 0 || s.end > length) continue;
+    if (s.start >= s.end || s.start < 0) continue;
+    // Spans are in document positions; a span that reaches past what the control holds yet
+    // (a fill still running) waits for the repaint at its end.
+    const int start = DocToBox(s.start), end = DocToBox(s.end, true);
+    if (end > length) continue;
     QTextEdit::ExtraSelection sel;
     sel.cursor = QTextCursor(document());
-    sel.cursor.setPosition(s.start);
-    sel.cursor.setPosition(s.end, QTextCursor::KeepAnchor);
+    sel.cursor.setPosition(start);
+    sel.cursor.setPosition(end, QTextCursor::KeepAnchor);
     // The spans carry the light palette's colours; a dark palette draws their dark variants.
     const QColor bg = highlight::Background(s.kind), fg = highlight::Foreground(s.kind);
     if (bg.isValid()) sel.format.setBackground(ViewBackColor(bg.rgb(), palette()));
@@ -104,16 +117,11 @@ void CHighlightedEditView::changeEvent(QEvent* event) {
 void CHighlightedEditView::RepaintHighlights() { PaintSpans(SpansFor(VisibleWindow())); }
 
 void CHighlightedEditView::SelectQuietly(int start, int end) {
-  const int length = document()->characterCount() - 1;
-  start = qBound(0, start, std::max(length, 0));
-  end = qBound(0, end, std::max(length, 0));
-  CQuietChange quiet(this);
-  QTextCursor c(document());
-  c.setPosition(start);
-  c.setPosition(end, QTextCursor::KeepAnchor);
-  setTextCursor(c);
+  SetDocSelectionQuietly(start, end);
   ensureCursorVisible();
 }
+
+void CHighlightedEditView::OnBoxTextComplete() { RepaintHighlights(); }
 
 void CHighlightedEditView::RestartScrollTimer() {
   m_sinceRestart.start();

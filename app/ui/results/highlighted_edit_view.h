@@ -59,6 +59,7 @@ class CHighlightedEditView : public CRichEdit2WView {
   int ContextMenuTemplate() const override;
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void OnBoxTextComplete() override;
   void timerEvent(QTimerEvent* event) override;
 
  private:

@@ -31,6 +31,14 @@ void CReplaceResultEditView::OnUpdate(CDocView* sender, int hint) {
 
 void CReplaceResultEditView::Rebuild() {
   const ReplaceResult& rr = m_pDoc->GetReplaceResult();
+  // Most notifications carry the rebuild hint whether or not the result changed; building a
+  // huge replaced text twice for one change is what made Replace mode slow.
+  const std::vector<unsigned short>& subject = m_pDoc->GetSubjectText();
+  const RebuildKey key{rr.Version(), subject.data(), subject.size(), (m_pDoc->GetFlags() & RIGHTTOLEFT) != 0};
+  if (m_bBuilt && key == m_builtKey) return;
+  m_bBuilt = true;
+  m_builtKey = key;
+  ++m_nRebuilds;
   const std::vector<ReplaceSegment>& segments = rr.Segments();
   replace_trace::SetCurrentToken(m_pDoc, -1);
   if (segments.empty()) {
@@ -56,8 +64,8 @@ std::vector<HighlightSpan> CReplaceResultEditView::SpansFor(TextWindow w) const 
 }
 
 void CReplaceResultEditView::OnUserSelectionChanged() {
-  QTextCursor c = textCursor();
-  const int s = c.selectionStart(), e = c.selectionEnd();
+  const std::pair<int, int> sel = DocSelection();
+  const int s = sel.first, e = sel.second;
   m_pDoc->SelectReplaceResultRange(s, e);
   // The token: the piece of the replace-to program whose output holds the selection's start.
   const std::vector<ReplaceSegment>& segments = m_pDoc->GetReplaceResult().Segments();

@@ -18,10 +18,13 @@ class CReplaceResultEditView : public CHighlightedEditView {
   explicit CReplaceResultEditView(CKorvaneDoc* doc, QWidget* parent = nullptr);
 
   void OnUpdate(CDocView* sender, int hint) override;
-
+  // The replaced text of a huge subject: folded and filled like the subject.
+  bool HandlesLargeTexts() const override { return true; }
 
   // The window painted right after the last rebuild.
   TextWindow RebuildWindow() const { return m_rebuildWindow; }
+  // How many times the box was rebuilt (tests: one change, one rebuild).
+  int RebuildCount() const { return m_nRebuilds; }
 
  protected:
   std::vector<HighlightSpan> SpansFor(TextWindow w) const override;
@@ -30,7 +33,22 @@ class CReplaceResultEditView : public CHighlightedEditView {
  private:
   void Rebuild();
 
+  // What the shown text was built from: the result's version and the subject it read.
+  struct RebuildKey {
+    unsigned long long version = 0;
+    const unsigned short* subject = nullptr;
+    size_t subjectLength = 0;
+    bool rightToLeft = false;
+    bool operator==(const RebuildKey& o) const {
+      return version == o.version && subject == o.subject && subjectLength == o.subjectLength &&
+             rightToLeft == o.rightToLeft;
+    }
+  };
+
   TextWindow m_rebuildWindow;
+  RebuildKey m_builtKey;
+  bool m_bBuilt = false;
+  int m_nRebuilds = 0;
 };
 
 #endif

@@ -102,8 +102,12 @@ void CSplitResultListView::OnUpdate(CDocView* sender, int hint) {
 void CSplitResultListView::Rebuild() {
   CBusyGuard busy(m_nBusy);
   m_bRightToLeft = (m_pDoc->GetFlags() & RIGHTTOLEFT) != 0;
-  std::vector<SplitPiece> pieces = SplitPiecesInTextOrder(m_pDoc->GetResults(),
-                                                          static_cast<int>(m_pDoc->GetSubjectText().size()), m_bRightToLeft);
+  std::vector<SplitPiece> pieces;
+  const int length = static_cast<int>(m_pDoc->GetSubjectText().size());
+  // Read in place: a copy of hundreds of thousands of handles costs as many count changes.
+  m_pDoc->VisitResults([&](const std::vector<MatchHandle>& results) {
+    pieces = SplitPiecesInTextOrder(results, length, m_bRightToLeft);
+  });
   if (m_bRightToLeft) std::reverse(pieces.begin(), pieces.end());
   m_pModel->SetPieces(std::move(pieces));
 }
@@ -125,6 +129,18 @@ void CSplitResultListView::OnCurrentRowChanged(const QModelIndex& current) {
 void CSplitResultListView::FitResultColumn() {
   int width = viewport()->width() - header()->sectionSize(0) - kResultColumnMargin;
   header()->resizeSection(1, std::max(width, kResultColumnMinimum));
+}
+
+void CSplitResultListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                                       const QList<int>& roles) {
+  constexpr int kWideChange = 1000;
+  if (topLeft.isValid() && bottomRight.isValid() && bottomRight.row() - topLeft.row() > kWideChange) {
+    // The first rows go through the tree (its row height comes from the first row).
+    QTreeView::dataChanged(topLeft, model()->index(topLeft.row() + kWideChange, bottomRight.column()), roles);
+    viewport()->update();
+    return;
+  }
+  QTreeView::dataChanged(topLeft, bottomRight, roles);
 }
 
 void CSplitResultListView::resizeEvent(QResizeEvent* event) {

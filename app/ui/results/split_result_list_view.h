@@ -64,6 +64,11 @@ class CSplitResultListView : public QTreeView, public CDocView, public IViewComm
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  // The tree's own handling of a change walks every row of the range (its rectangle and height
+  // cache): for hundreds of thousands of rows overwritten in place it took longer than the
+  // rebuild. A wide range repaints the viewport instead.
+  void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                   const QList<int>& roles = QList<int>()) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:

@@ -56,16 +56,16 @@ void CTextEditView::OnUserSelectionChanged() {
   // While an edit waits for the timer the document still holds the old text; the selection is
   // reported when the edit is handed over.
   if (IsEditPending()) return;
-  QTextCursor c = textCursor();
-  m_pDoc->SelectSubjectRange(c.selectionStart(), c.selectionEnd());
+  const std::pair<int, int> sel = DocSelection();
+  m_pDoc->SelectSubjectRange(sel.first, sel.second);
   m_pDoc->Notify(this, HINTS_SUBJECT_SELECTION);
   RepaintHighlights();
 }
 
 void CTextEditView::SetStartPointFromSelection() {
-  QTextCursor c = textCursor();
-  const int s = c.selectionStart(), e = c.selectionEnd();
-  const int length = static_cast<int>(GetBoxText().size());  // 0 while the placeholder shows
+  const std::pair<int, int> sel = DocSelection();
+  const int s = sel.first, e = sel.second;
+  const int length = TextLength();  // 0 while the placeholder shows
   m_pDoc->SetStartPoint(s != 0 && e < length ? s : -1);
   m_pDoc->Notify(nullptr, HINT_TEXT_HIGHLIGHTS);
   m_pDoc->Notify(this, HINTS_SUBJECT_EDITED);

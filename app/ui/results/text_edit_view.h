@@ -26,6 +26,9 @@ class CTextEditView : public CHighlightedEditView {
   // reaches the end of the text.
   void SetStartPointFromSelection();
 
+  // The subject can be huge: long lines are folded, large texts filled in chunks.
+  bool HandlesLargeTexts() const override { return true; }
+
  protected:
   std::vector<HighlightSpan> SpansFor(TextWindow w) const override;
   void CommitEdit() override;

@@ -1,6 +1,8 @@
 // The text-box base: opening files with each byte-order mark, dropped files, the edit
 // commands' enabling rules, find and replace, quiet changes and the editing token.
 #include <QClipboard>
+#include <QDir>
+#include <QLabel>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -12,6 +14,7 @@
 #include "app/ui/editor/find_replace_dialog.h"
 #include "app/ui/editor/rich_edit_view.h"
 #include "editor_test_util.h"
+#include "platform/file_io.h"
 #include "korvane_ids.h"
 
 Q_DECLARE_METATYPE(QByteArray)
@@ -116,6 +119,45 @@ class RichEditViewTest : public QObject {
     QVERIFY(!box->OpenTextFile(dir.path()));  // a folder
     QCOMPARE(box->GetBoxText(), QStringLiteral("keep"));
     QVERIFY(!box->IsEditPending());
+  }
+
+  // A file too large to hold is refused with the reason, through the frame's hook, and the box
+  // keeps its text. The file is sparse: it takes no disk space.
+  void aFileTooLargeIsRefusedWithAMessage() {
+    QStringList messages;
+    CRichEdit2WView::SetMessageHook([&](const QString& m) { messages << m; });
+    box->SetBoxText(QStringLiteral("keep"));
+    const QString big = dir.filePath(QStringLiteral("big.txt"));
+    {
+      QFile f(big);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      QVERIFY(f.resize((qint64(2) << 30) + 1));
+    }
+    QVERIFY(!box->OpenTextFile(big));
+    const QString missing = dir.filePath(QStringLiteral("missing.txt"));
+    QVERIFY(!box->OpenTextFile(missing));
+    CRichEdit2WView::SetMessageHook(nullptr);
+    QCOMPARE(box->GetBoxText(), QStringLiteral("keep"));
+    QVERIFY(!box->IsEditPending());
+    QCOMPARE(messages.size(), 2);
+    const QString tooLarge = CStringTable::FormatStrings(CStringTable::Str(IDS_REASON_FILE_TOO_LARGE),
+                                                         {QString::number(CFileIo::kDefaultReadLimit >> 20)});
+    QCOMPARE(messages[0], QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(big), tooLarge));
+    QCOMPARE(messages[1], QStringLiteral("Cannot read %1: %2")
+                              .arg(QDir::toNativeSeparators(missing), CStringTable::Str(IDS_REASON_NO_SUCH_FILE)));
+  }
+
+  // The base box, like the pattern and replace-to boxes, never folds: a long line stays one
+  // paragraph, editable, without a note.
+  void boxesWithoutLargeTextsDoNotFold() {
+    const QString line(3 * CRichEdit2WView::kFoldAt, QLatin1Char('x'));
+    box->SetBoxText(line);
+    QVERIFY(!box->HandlesLargeTexts());
+    QVERIFY(!box->IsFolded());
+    QCOMPARE(box->document()->blockCount(), 1);
+    QVERIFY(!box->isReadOnly());
+    QVERIFY(!box->findChild<QLabel*>(QStringLiteral("fold-note")));
+    QCOMPARE(box->GetBoxText(), line);
   }
 
   void workspaceNamesGoToTheOpener() {

@@ -3,6 +3,10 @@
 // selection selecting the match or the gap in the document; Set Start Point; the replace-to
 // token colouring; the read-only replace result box with its placeholder and its selections
 // traced back to the match and the replace-to token.
+#include <QClipboard>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTextBlock>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -39,6 +43,26 @@ bool AllInside(const std::vector<HighlightSpan>& spans, TextWindow w) {
     if (s.start < w.start || s.end > w.end || s.start >= s.end) return false;
   return true;
 }
+
+// A text whose every character tells where it is: digits that count through 0-9, so that a
+// character dropped or doubled at a fold shows in a comparison.
+QString Counting(int length) {
+  QString text(length, QLatin1Char('0'));
+  for (int i = 0; i < length; ++i) text[i] = QLatin1Char(char('0' + i % 10));
+  return text;
+}
+
+QString BoxSelection(QPlainTextEdit* box) {
+  return box->textCursor().selectedText().remove(QChar(QChar::ParagraphSeparator));
+}
+
+// Thresholds lowered for one test; restored when it ends, also when it fails.
+struct LimitsForTest {
+  LimitsForTest(int foldAt, int noWrapBlocks, int fillChunk) {
+    CRichEdit2WView::SetLargeTextLimitsForTest(foldAt, noWrapBlocks, fillChunk);
+  }
+  ~LimitsForTest() { CRichEdit2WView::SetLargeTextLimitsForTest(0, 0, 0); }
+};
 
 void SelectRange(QPlainTextEdit* box, int start, int end) {
   QTextCursor c(box->document());
@@ -477,6 +501,261 @@ class TextViewsTest : public QObject {
     QVERIFY(result.IsScrollRepaintPending());
     QTRY_VERIFY(!result.IsScrollRepaintPending());
     QVERIFY(AllInside(result.PaintedSpans(), result.VisibleWindow()));
+  }
+
+  // --- large texts ---
+  // Long lines are shown folded: paragraphs of at most 8192 characters, the document's text
+  // unchanged, positions mapped both ways around every fold.
+  void foldingKeepsTheText_data() {
+    const int k = CRichEdit2WView::kFoldAt, p = CRichEdit2WView::kFoldPiece;
+    // Folds every `p` characters from `from`, while more than `p` characters of the line remain.
+    auto every = [p](int from, int lineEnd) {
+      QList<int> out;
+      for (int at = from; lineEnd - at > p; at += p) out << at + p;
+      return out;
+    };
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<int>>("folds");
+    QTest::newRow("as long as the threshold: not folded") << Counting(k) << QList<int>{};
+    QTest::newRow("one more: folded in pieces") << Counting(k + 1) << every(0, k + 1);
+    QTest::newRow("three thresholds and a bit") << Counting(3 * k + 5) << every(0, 3 * k + 5);
+    QTest::newRow("a short line, then a long one")
+        << QStringLiteral("abc\n") + Counting(2 * k + 1) + QStringLiteral("\nend") << every(4, 4 + 2 * k + 1);
+    // A surrogate pair across a piece's end: the fold goes before the pair.
+    QString pair = Counting(k + 10);
+    pair[p - 1] = QChar(0xD83D);
+    pair[p] = QChar(0xDE00);
+    QTest::newRow("no fold inside a surrogate pair") << pair << QList<int>{p - 1} + every(p - 1, k + 10);
+  }
+  void foldingKeepsTheText() {
+    QFETCH(QString, text);
+    QFETCH(QList<int>, folds);
+    DocFixture f;
+    CTextEditView view(f.doc.get());
+    f.SetText(text);
+    const std::vector<int> expected(folds.begin(), folds.end());
+    QVERIFY(view.Folds() == expected);
+    QVERIFY(CRichEdit2WView::FoldPositions(text, CRichEdit2WView::kFoldAt, CRichEdit2WView::kFoldPiece) == expected);
+    QCOMPARE(view.GetBoxText(), text);
+    QCOMPARE(view.TextLength(), static_cast<int>(text.size()));
+    QCOMPARE(view.document()->blockCount(), static_cast<int>(text.count(QLatin1Char('\n')) + 1 + folds.size()));
+    for (QTextBlock b = view.document()->begin(); b.isValid(); b = b.next())
+      QVERIFY(b.length() - 1 <= (folds.isEmpty() ? CRichEdit2WView::kFoldAt : CRichEdit2WView::kFoldPiece));
+    QCOMPARE(view.IsFolded(), !folds.isEmpty());
+    QCOMPARE(view.isReadOnly(), !folds.isEmpty());
+    // Around every fold: a start maps after the break, an end before it, and both come back.
+    for (int i = 0; i < folds.size(); ++i) {
+      const int at = folds[i];
+      QCOMPARE(view.DocToBox(at), at + i + 1);
+      QCOMPARE(view.DocToBox(at, true), at + i);
+      QCOMPARE(view.DocToBox(at - 1), at - 1 + i);
+      QCOMPARE(view.DocToBox(at + 1), at + 1 + i + 1);
+      for (int p : {at - 1, at, at + 1}) {
+        QCOMPARE(view.BoxToDoc(view.DocToBox(p)), p);
+        QCOMPARE(view.BoxToDoc(view.DocToBox(p, true)), p);
+      }
+      // The box character after the break is the document's character at the fold.
+      QCOMPARE(view.document()->characterAt(view.DocToBox(at)), text.at(at));
+    }
+  }
+
+  // A match across a fold: the document's selection and the highlight land on its characters,
+  // and a selection of the user across the fold reaches the document in its positions.
+  void selectionAndHighlightsAcrossAFold() {
+    const int k = CRichEdit2WView::kFoldPiece;
+    DocFixture f;
+    CTextEditView view(f.doc.get());
+    view.resize(600, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QString text = QString(CRichEdit2WView::kFoldAt + 1, QLatin1Char('.'));
+    const int start = k - 2;
+    text.replace(start, 5, QStringLiteral("XYZVW"));
+    f.Set(QStringLiteral("XYZVW"), text);
+    QVERIFY(view.Folds().size() >= 2);
+    QCOMPARE(view.Folds()[0], k);
+    f.FindAll();
+    QCOMPARE(f.doc->RealMatchCount(), 1);
+    // Match All selects its first result: in the box, the five characters without the break.
+    QCOMPARE(view.DocSelection(), std::make_pair(start, start + 5));
+    QCOMPARE(BoxSelection(&view), QStringLiteral("XYZVW"));
+    // The highlight: document positions in the spans, the same characters in the control.
+    view.verticalScrollBar()->setValue(0);
+    view.RepaintHighlights();
+    bool found = false;
+    for (int i = 0; i < static_cast<int>(view.PaintedSpans().size()); ++i) {
+      const HighlightSpan& s = view.PaintedSpans()[i];
+      if (s.start != start) continue;
+      QCOMPARE(s.end, start + 5);
+      const QTextCursor c = view.extraSelections().at(i).cursor;
+      QCOMPARE(c.selectedText().remove(QChar(QChar::ParagraphSeparator)), QStringLiteral("XYZVW"));
+      found = true;
+    }
+    QVERIFY(found);
+    // The user selects "ZVW" after the fold: the document gets 2 positions after the fold.
+    SelectRange(&view, view.DocToBox(k), view.DocToBox(k + 3, true));
+    QCOMPARE(view.DocSelection(), std::make_pair(k, k + 3));
+    view.setFocus();
+    view.DoCommand(ID_EDIT_COPY);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("ZVW"));
+  }
+
+  // The note above a folded text; its link puts the real text back and the box is editable.
+  void editAnywayUnfolds() {
+    const int k = CRichEdit2WView::kFoldAt;
+    DocFixture f;
+    CTextEditView view(f.doc.get());
+    view.resize(600, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const QString text = Counting(2 * k + 100);
+    f.SetText(text);
+    QLabel* note = view.findChild<QLabel*>(QStringLiteral("fold-note"));
+    QVERIFY(note);
+    QVERIFY(note->isVisible());
+    QVERIFY(note->text().contains(CStringTable::Str(IDS_FOLD_EDIT_ANYWAY)));
+    QVERIFY(view.isReadOnly());
+    QVERIFY(!view.IsCommandEnabled(ID_EDIT_PASTE));
+    QVERIFY(view.IsCommandEnabled(ID_EDIT_OPEN_TEXT));  // another file may replace it
+    SelectRange(&view, view.DocToBox(k + 1), view.DocToBox(k + 1));
+    emit note->linkActivated(QStringLiteral("unfold"));
+    QVERIFY(!view.IsFolded());
+    QVERIFY(!note->isVisible());
+    QVERIFY(!view.isReadOnly());
+    QCOMPARE(view.document()->blockCount(), 1);
+    QCOMPARE(view.GetBoxText(), text);
+    QCOMPARE(view.textCursor().position(), k + 1);  // the caret stays on its character
+    // Typing is an edit again, handed to the document; the box stays unfolded.
+    view.setFocus();
+    QTest::keyClicks(&view, QStringLiteral("ab"));
+    QCOMPARE(view.GetBoxText(), text.left(k + 1) + QStringLiteral("ab") + text.mid(k + 1));
+    QTRY_VERIFY(!view.IsEditPending());
+    QCOMPARE(f.doc->GetSubjectText().size(), size_t(text.size() + 2));
+    QVERIFY(!view.IsFolded());
+    // The replace result box cannot be edited: its link only shows the text unfolded.
+    CReplaceResultEditView result(f.doc.get());
+    f.doc->OnCommand(CMD_MODE_REPLACE);
+    f.Set(QStringLiteral("5"), text);
+    f.SetReplaceTo(QStringLiteral("55"));
+    f.FindAll();
+    QVERIFY(result.IsFolded());
+    QLabel* resultNote = result.findChild<QLabel*>(QStringLiteral("fold-note"));
+    QVERIFY(resultNote);
+    QVERIFY(resultNote->text().contains(CStringTable::Str(IDS_FOLD_SHOW_UNFOLDED)));
+    const QString replaced = result.GetBoxText();
+    QCOMPARE(replaced.size(), text.size() + text.count(QLatin1Char('5')));
+    emit resultNote->linkActivated(QStringLiteral("unfold"));
+    QVERIFY(!result.IsFolded());
+    QVERIFY(result.isReadOnly());
+    QCOMPARE(result.GetBoxText(), replaced);
+  }
+
+  // A large text goes in chunk by chunk: meanwhile the box is read-only and the document sees
+  // the whole text; at the end every character is there once and the undo history is empty.
+  void largeTextsAreFilledInChunks() {
+    LimitsForTest limits(0, 0, 1000);
+    DocFixture f;
+    CTextEditView view(f.doc.get());
+    view.resize(600, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    // Short lines, a CR LF, a no-break space and a surrogate pair at a chunk's end: what the
+    // document sees during the fill is what the control gives back after it.
+    QString text;
+    for (int i = 0; i < 400; ++i) text += QStringLiteral("line %1 ").arg(i, 5, 10, QLatin1Char('0')) + QLatin1Char('\n');
+    text[999] = QChar(0xD83D);
+    text[1000] = QChar(0xDE00);
+    text.insert(2500, QStringLiteral("\r\n"));
+    text.insert(3000, QChar(0x00A0));
+    view.SetBoxText(text, false);
+    QVERIFY(view.IsFilling());
+    QVERIFY(view.isReadOnly());
+    QVERIFY(view.document()->characterCount() - 1 < text.size());
+    const QString during = view.GetBoxText();
+    QCOMPARE(view.TextLength(), static_cast<int>(during.size()));
+    QTRY_VERIFY(!view.IsFilling());
+    QVERIFY(!view.isReadOnly());
+    QCOMPARE(view.GetBoxText(), during);
+    QString normal = text;
+    normal.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar(0x00A0), QLatin1Char(' '));
+    QCOMPARE(during, normal);
+    QVERIFY(!view.document()->isUndoAvailable());
+    // Handed over by the document: the box shows the document's text, filled the same way,
+    // and the document's selection set meanwhile is there at the end.
+    f.Set(QStringLiteral("line 00399"), normal);
+    QVERIFY(view.IsFilling());
+    f.FindAll();
+    QVERIFY(view.IsFilling());
+    QVERIFY(view.extraSelections().isEmpty());
+    QTRY_VERIFY(!view.IsFilling());
+    const int at = static_cast<int>(normal.indexOf(QStringLiteral("line 00399")));
+    QCOMPARE(view.DocSelection(), std::make_pair(at, at + 10));
+    QCOMPARE(view.textCursor().selectedText(), QStringLiteral("line 00399"));
+    // No highlights while the text went in; at the end the selected match is in view and painted.
+    QVERIFY(view.VisibleWindow().start <= at && at + 10 <= view.VisibleWindow().end);
+    QCOMPARE(CountKind(view.PaintedSpans(), HL_CURRENT), 1);
+    QCOMPARE(view.extraSelections().size(), static_cast<int>(view.PaintedSpans().size()));
+  }
+
+  // Opening a large file: filled in chunks, handed to the document as the user's edit.
+  void openingALargeFileHandsItOver() {
+    LimitsForTest limits(0, 0, 500);
+    DocFixture f;
+    CTextEditView view(f.doc.get());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("large.txt"));
+    const QString text = Counting(20000);
+    {
+      QFile file(path);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write(text.toLatin1());
+    }
+    QVERIFY(view.OpenTextFile(path));
+    QVERIFY(view.IsFilling() || view.IsFolded());
+    QVERIFY(view.IsEditPending());
+    QTRY_VERIFY(!view.IsEditPending());
+    QTRY_VERIFY(!view.IsFilling());
+    const std::vector<unsigned short> want = DocFixture::U16Of(text);
+    QVERIFY(f.doc->GetSubjectText() == want);
+    QVERIFY(view.document()->isModified());
+  }
+
+  // Above the paragraph threshold the box does not wrap; below it, it wraps again.
+  void noWrapAboveTheParagraphThreshold() {
+    LimitsForTest limits(0, 50, 0);
+    DocFixture f;
+    CTextEditView view(f.doc.get());
+    CReplaceToEditView replaceTo(f.doc.get());
+    QCOMPARE(view.lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    f.SetText(LongText(60));
+    QCOMPARE(view.lineWrapMode(), QPlainTextEdit::NoWrap);
+    f.SetText(LongText(10));
+    QCOMPARE(view.lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    // The replace-to box does not handle large texts: it wraps and never folds.
+    f.SetReplaceTo(LongText(60) + Counting(3 * CRichEdit2WView::kFoldAt));
+    QCOMPARE(replaceTo.lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    QVERIFY(!replaceTo.IsFolded());
+    QVERIFY(!replaceTo.IsFilling());
+  }
+
+  // One change of the replace result, one rebuild, however many notifications carry the hint.
+  void replaceResultRebuildsOncePerChange() {
+    DocFixture f;
+    CReplaceResultEditView result(f.doc.get());
+    f.doc->OnCommand(CMD_MODE_REPLACE);
+    f.Set(QStringLiteral("b"), QStringLiteral("abcb"));
+    f.SetReplaceTo(QStringLiteral("X"));
+    const int before = result.RebuildCount();
+    f.FindAll();
+    QCOMPARE(result.toPlainText(), QStringLiteral("aXcX"));
+    QCOMPARE(result.RebuildCount(), before + 1);
+    f.doc->Notify(nullptr, HINT_REPLACE_RESULT);
+    f.doc->Notify(nullptr, HINTS_SUBJECT_EDITED);
+    QCOMPARE(result.RebuildCount(), before + 1);
+    f.SetReplaceTo(QStringLiteral("YY"));
+    f.FindAll();
+    QCOMPARE(result.toPlainText(), QStringLiteral("aYYcYY"));
+    QVERIFY(result.RebuildCount() > before + 1);
   }
 
   void pieceAtPosition_data() {
