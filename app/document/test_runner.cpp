@@ -65,7 +65,9 @@ void CTestRunner::Body() {
   Job job;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_job.generation == m_takenGeneration) return;  // taken up by an earlier body already
     job = m_job;
+    m_takenGeneration = job.generation;
   }
   if (job.generation == 0 || !job.tests || !job.patterns) return;
   TestLimits limits;

@@ -63,6 +63,11 @@ class CTestRunner {
   std::atomic<unsigned> m_generation{0};
   std::mutex m_mutex;  // guards the fields below, written by the UI (job) and the worker (results)
   Job m_job;           // the newest job; the worker takes a copy
+  // The generation of the job the worker took last. Every Start queues one more body, but a body
+  // that begins after a later Start takes that newer job already; the body queued by that Start
+  // then finds nothing new and returns, instead of running the job a second time (which counted
+  // each test twice, so that the run never read as complete).
+  unsigned m_takenGeneration = 0;
   unsigned m_resultGeneration = 0;  // the run the results belong to (0: none)
   std::vector<TestResult> m_results;
   int m_nDone = 0;                  // tests of that run with a result

@@ -182,6 +182,26 @@ TEST_F(TestRunnerTest, TheNewestStartWinsAndAnAbandonedRunNeverHandsOutResults) 
   for (const TestResult& r : t.results) EXPECT_EQ(TEST_PASS, r.status);
 }
 
+// A Start right after another, before the worker has taken up the first: the body queued for
+// the first already finds the second job, and the body queued for the second must not run it
+// again (each test counted twice, the run never complete). A fresh runner each time, so that
+// its thread is still starting when the second Start comes.
+TEST_F(TestRunnerTest, TwoStartsInARowRunTheNewestOnce) {
+  const Prepared first = Prepare("a", {Make("a", EXPECT_MATCH)});
+  const Prepared second = Prepare("b", {Make("b", EXPECT_MATCH), Make("a", EXPECT_NO_MATCH), Make("bb", EXPECT_MATCH)});
+  for (int i = 0; i < 50; ++i) {
+    CTestRunner runner(nullptr);
+    runner.Start(first.patterns, first.tests, 5000);
+    const unsigned newest = runner.Start(second.patterns, second.tests, 5000);
+    Taken t;
+    ASSERT_TRUE(WaitFor([&] { return (t = Take(runner)).complete; })) << "try " << i;
+    EXPECT_EQ(newest, t.generation);
+    EXPECT_EQ((std::vector<int>{TEST_PASS, TEST_PASS, TEST_PASS}), Statuses(t));
+    ASSERT_TRUE(WaitFor([&] { return !runner.IsRunning(); }));
+    EXPECT_TRUE((t = Take(runner)).complete) << "a second body ran the job again (try " << i << ")";
+  }
+}
+
 TEST_F(TestRunnerTest, AfterCancelThereIsNothingToTake) {
   std::atomic<int> notified{0};
   CTestRunner runner([&] { ++notified; });
