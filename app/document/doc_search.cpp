@@ -1,5 +1,6 @@
 // Searching: preparing a search, running jobs on the match worker, waiting for them with the wait
 // dialog, presenting their results, record navigation.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <new>
@@ -210,7 +211,19 @@ int CKorvaneDoc::RunJob(int kind, bool pauseAtStep, bool waitForIt) {
 int CKorvaneDoc::WaitForJob(int initialMs) {
   const CWaitScope waiting(&m_nWaitDepth);
   CEvent* events[2] = {&m_doneEvent, &m_pausedEvent};
-  int r = CEvent::WaitAny(events, 2, initialMs);
+  // Until the dialog opens, the window goes on painting and its timers run (no user input: a
+  // command of the user waits for the dialog), so that a search of half a second does not
+  // freeze it.
+  const auto dialogAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(initialMs);
+  int r = CEvent::kTimedOut;
+  for (;;) {
+    const long long left = std::max<long long>(
+        0, std::chrono::duration_cast<std::chrono::milliseconds>(dialogAt - std::chrono::steady_clock::now()).count());
+    const bool last = !m_pUi || left <= kPollMs;
+    r = CEvent::WaitAny(events, 2, static_cast<int>(last ? left : kPollMs));
+    if (r != CEvent::kTimedOut || last) break;
+    m_pUi->PumpEvents();
+  }
   while (r == CEvent::kTimedOut) {
     if (m_pUi) m_pUi->RunWaitDialog(this);
     // The dialog has closed: the job ended or paused, or the user broke it off, and then it ends

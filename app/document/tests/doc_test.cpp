@@ -570,6 +570,19 @@ TEST_F(DocTest, NothingRunsInsideTheWaitForAJob) {
   doc->RemoveView(&editor);
 }
 
+// While a search is waited for and its dialog is not open yet, the window goes on with its
+// events (painting, timers): the wait pumps them, and does not sit blocked for half a second.
+TEST_F(DocTest, TheWaitBeforeTheDialogKeepsTheWindowGoing) {
+  Set(kSlowPattern, kSlowSubject);
+  ui.pumps = 0;
+  ui.dialogAction = 1;  // Break as soon as the dialog opens
+  doc->OnCommand(CMD_FIND);
+  ui.dialogAction = 0;
+  EXPECT_EQ(1, ui.dialogsOpened);
+  EXPECT_GE(ui.pumpsBeforeDialog, 5) << "the UI thread sat in one blocking wait";
+  EXPECT_TRUE(ui.PumpUntil([&] { return !doc->IsJobActive(); }));
+}
+
 TEST_F(DocTest, TheWaitDialogStartsFromWhereTheSearchStands) {
   struct Case {
     const char* name;

@@ -43,6 +43,7 @@ class HeadlessUi : public IDocumentUi {
 
   void RunWaitDialog(CKorvaneDoc* d) override {
     ++dialogsOpened;
+    pumpsBeforeDialog = pumps;
     {
       std::lock_guard<std::mutex> lock(m_mutex);
       m_closeRequested = false;
@@ -83,6 +84,7 @@ class HeadlessUi : public IDocumentUi {
   }
 
   void PumpEvents() override {
+    ++pumps;
     std::deque<int> pending;
     {
       std::lock_guard<std::mutex> lock(m_mutex);
@@ -159,6 +161,8 @@ class HeadlessUi : public IDocumentUi {
   int positionIndex = -1, positionCount = -1;
   std::vector<std::string> askedWith;  // the prefilled text of each name dialog
   int dialogsOpened = 0;
+  int pumps = 0;              // calls of PumpEvents (the UI thread's)
+  int pumpsBeforeDialog = -1; // of those, the ones before the last wait dialog opened
   int commandsDispatched = 0;
 
  private:
