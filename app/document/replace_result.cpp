@@ -11,12 +11,11 @@ std::atomic<unsigned long long> g_replaceResultVersion{0};
 
 void ReplaceResult::Touch() { m_version = ++g_replaceResultVersion; }
 
-void ReplaceResult::ParseReplaceTo(const unsigned short* text, int length, const HostRegexp& pattern) {
-  Touch();
-  m_program.pieces.clear();
+ReplaceProgram ParseReplaceProgram(const unsigned short* text, int length, const HostRegexp& pattern) {
+  ReplaceProgram program;
   if (!text || length < 0) length = 0;
-  m_program.text.assign(text, text + length);
-  std::vector<ReplaceToken> tokens = pattern.ParseReplaceTo(m_program.text.data(), length);
+  program.text.assign(text, text + length);
+  std::vector<ReplaceToken> tokens = pattern.ParseReplaceTo(program.text.data(), length);
   for (const ReplaceToken& t : tokens) {
     ReplacePiece p;
     p.end = t.end;
@@ -26,8 +25,14 @@ void ReplaceResult::ParseReplaceTo(const unsigned short* text, int length, const
       case REPLACE_DOLLAR: p.kind = ReplacePiece::LITERAL; p.value = '$'; break;
       default: p.kind = ReplacePiece::LITERAL; p.value = 0; break;
     }
-    m_program.pieces.push_back(p);
+    program.pieces.push_back(p);
   }
+  return program;
+}
+
+void ReplaceResult::ParseReplaceTo(const unsigned short* text, int length, const HostRegexp& pattern) {
+  Touch();
+  m_program = ParseReplaceProgram(text, length, pattern);
 }
 
 void ReplaceResult::Build(int subjectLength, const std::vector<MatchHandle>& results, int count, bool rightToLeft) {
@@ -51,36 +56,7 @@ void ReplaceResult::Build(int subjectLength, const std::vector<MatchHandle>& res
     seg.start = p;
     int pieceStart = 0;
     for (const ReplacePiece& piece : m_program.pieces) {
-      OutputPiece out = {0, OutputPiece::FROM_SUBJECT, 0};
-      switch (piece.kind) {
-        case ReplacePiece::LITERAL:
-          out.source = OutputPiece::FROM_REPLACE_TO;
-          out.position = pieceStart;
-          out.length = piece.value == '$' ? 1 : piece.end - pieceStart;  // "$$" keeps one '$'
-          break;
-        case ReplacePiece::GROUP: {
-          int a = m.GetGroupStart(piece.value), b = m.GetGroupEnd(piece.value);
-          out.position = a;
-          out.length = (a >= 0 && b >= a) ? b - a : 0;
-          break;
-        }
-        default:
-          switch (piece.value) {
-            case '&': out.position = m.GetStart(); out.length = m.GetEnd() - m.GetStart(); break;
-            case '`': out.position = 0; out.length = m.GetStart(); break;
-            case '\'': out.position = m.GetEnd(); out.length = L - m.GetEnd(); break;
-            case '_': out.position = 0; out.length = L; break;
-            case '+': {
-              int g = m.MaxGroupNumber();
-              while (g > 0 && m.GetGroupStart(g) < 0) --g;
-              out.position = m.GetGroupStart(g);
-              out.length = m.GetGroupEnd(g) - m.GetGroupStart(g);
-              break;
-            }
-            default: break;
-          }
-      }
-      if (out.length < 0) out.length = 0;
+      const OutputPiece out = ExpandPiece(piece, pieceStart, m, L);
       m_pieces.push_back(out);
       seg.length += out.length;
       pieceStart = piece.end;

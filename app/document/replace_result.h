@@ -31,6 +31,49 @@ struct OutputPiece {
   int length;
 };
 
+// The replace-to program of `text` for `pattern` (its group numbers and names).
+ReplaceProgram ParseReplaceProgram(const unsigned short* text, int length, const HostRegexp& pattern);
+
+// What one piece of a replace-to program gives for one match: a span of the replace-to text or
+// of the subject. The one place where the escapes are read: the replace result and the tests'
+// Replaced expectation both expand with it. `pieceStart` is where the piece begins in the
+// replace-to text (the previous piece's end); `MATCH` reads like the engine's results
+// (GetStart, GetEnd, GetGroupStart, GetGroupEnd, MaxGroupNumber).
+template <class MATCH>
+OutputPiece ExpandPiece(const ReplacePiece& piece, int pieceStart, const MATCH& m, int subjectLength) {
+  OutputPiece out = {0, OutputPiece::FROM_SUBJECT, 0};
+  switch (piece.kind) {
+    case ReplacePiece::LITERAL:
+      out.source = OutputPiece::FROM_REPLACE_TO;
+      out.position = pieceStart;
+      out.length = piece.value == '$' ? 1 : piece.end - pieceStart;  // "$$" keeps one '$'
+      break;
+    case ReplacePiece::GROUP: {
+      const int a = m.GetGroupStart(piece.value), b = m.GetGroupEnd(piece.value);
+      out.position = a;
+      out.length = (a >= 0 && b >= a) ? b - a : 0;
+      break;
+    }
+    default:
+      switch (piece.value) {
+        case '&': out.position = m.GetStart(); out.length = m.GetEnd() - m.GetStart(); break;
+        case '`': out.position = 0; out.length = m.GetStart(); break;
+        case '\'': out.position = m.GetEnd(); out.length = subjectLength - m.GetEnd(); break;
+        case '_': out.position = 0; out.length = subjectLength; break;
+        case '+': {
+          int g = m.MaxGroupNumber();
+          while (g > 0 && m.GetGroupStart(g) < 0) --g;
+          out.position = m.GetGroupStart(g);
+          out.length = m.GetGroupEnd(g) - m.GetGroupStart(g);
+          break;
+        }
+        default: break;
+      }
+  }
+  if (out.length < 0 || out.position < 0) out.length = 0;
+  return out;
+}
+
 // The output pieces of one segment, read like a vector. Those of a built replace result are a
 // run in the result's one array of pieces (no allocation per segment); pieces given by hand (a
 // list) are owned. A copy of a built segment reads the result's array, so it is valid while the

@@ -94,32 +94,18 @@ TestText Slice(const TestText& t, int a, int b) {
   return TestText(t.begin() + a, t.begin() + b);
 }
 
-// The replaced text as the engine's Replace builds it, from the parsed replace-to program.
+// One match's replacement, expanded piece by piece as the replace result expands it.
 void AppendPieces(TestText& out, const CTestPattern& p, const TestText& text, const SearchHit& m) {
-  const TestText& rt = p.ReplaceTo();
+  const ReplaceProgram& program = p.Program();
   const int length = static_cast<int>(text.size());
-  auto span = [&](int a, int b) {
-    if (a >= 0 && b > a && b <= length) out.insert(out.end(), text.begin() + a, text.begin() + b);
-  };
-  for (const ReplaceToken& t : p.ReplaceProgram()) {
-    switch (t.kind) {
-      case REPLACE_LITERAL: out.insert(out.end(), rt.begin() + t.start, rt.begin() + t.end); break;
-      case REPLACE_DOLLAR: out.push_back(rt[t.start]); break;
-      case REPLACE_GROUP: span(m.GetGroupStart(t.value), m.GetGroupEnd(t.value)); break;
-      default:
-        switch (t.value) {
-          case '&': span(m.GetStart(), m.GetEnd()); break;
-          case '`': span(0, m.GetStart()); break;
-          case '\'': span(m.GetEnd(), length); break;
-          case '_': span(0, length); break;
-          case '+': {
-            int g = m.MaxGroupNumber();
-            while (g > 0 && m.GetGroupStart(g) < 0) --g;
-            span(m.GetGroupStart(g), m.GetGroupEnd(g));
-            break;
-          }
-        }
-    }
+  int pieceStart = 0;
+  for (const ReplacePiece& piece : program.pieces) {
+    const OutputPiece o = ExpandPiece(piece, pieceStart, m, length);
+    pieceStart = piece.end;
+    if (o.length <= 0) continue;
+    const std::vector<unsigned short>& from = o.source == OutputPiece::FROM_SUBJECT ? text : program.text;
+    if (o.position < 0 || o.position + o.length > static_cast<int>(from.size())) continue;
+    out.insert(out.end(), from.begin() + o.position, from.begin() + o.position + o.length);
   }
 }
 
@@ -362,8 +348,8 @@ CTestPattern::CTestPattern(const TestText& pattern, int flags, const TestText& r
   m_regexp.Compile(pattern.empty() ? nullptr : pattern.data(), static_cast<int>(pattern.size()), flags);
   m_direct.Compile(pattern.empty() ? nullptr : pattern.data(), static_cast<int>(pattern.size()), flags);
   // Compile takes a null pointer with length 0 as the empty pattern.
-  m_program = m_regexp.ParseReplaceTo(m_replaceTo.empty() ? nullptr : m_replaceTo.data(),
-                                      static_cast<int>(m_replaceTo.size()));
+  m_program = ParseReplaceProgram(m_replaceTo.empty() ? nullptr : m_replaceTo.data(),
+                                  static_cast<int>(m_replaceTo.size()), m_regexp);
 }
 
 CTestPatterns::CTestPatterns(const TestText& pattern, int workspaceFlags, const TestText& replaceTo,

@@ -18,6 +18,7 @@
 #include <memory>
 
 #include "app/document/fast_search.h"
+#include "app/document/replace_result.h"
 #include "app/document/test_cases.h"
 #include "app/host_engine.h"
 
@@ -50,14 +51,14 @@ class CTestPattern {
   const CFastPattern& Direct() const { return m_direct; }
   int Flags() const { return m_nFlags; }
   const TestText& ReplaceTo() const { return m_replaceTo; }
-  const std::vector<ReplaceToken>& ReplaceProgram() const { return m_program; }
+  const ::ReplaceProgram& Program() const { return m_program; }
 
  private:
   HostRegexp m_regexp;
   CFastPattern m_direct;
   int m_nFlags;
   TestText m_replaceTo;
-  std::vector<ReplaceToken> m_program;
+  ::ReplaceProgram m_program;
 };
 
 // The compiled copies a test set needs: one per distinct set of options, all built on the UI
