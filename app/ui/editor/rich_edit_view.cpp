@@ -258,19 +258,24 @@ std::vector<int> CRichEdit2WView::FoldPositions(const QString& text, int foldAt,
   return plan.folds;
 }
 
+// The selection (in document positions) and the scroll position to keep across a refill: while
+// a fill runs, the one waiting for its end.
+void CRichEdit2WView::CurrentPlace(int* anchor, int* position, int* scroll) const {
+  if (IsFilling()) {
+    *anchor = m_fillAnchor;
+    *position = m_fillPosition;
+    *scroll = m_fillScroll;
+    return;
+  }
+  const QTextCursor c = textCursor();
+  *anchor = BoxToDoc(c.anchor());
+  *position = BoxToDoc(c.position());
+  *scroll = verticalScrollBar()->value();
+}
+
 void CRichEdit2WView::SetBoxText(const QString& text, bool keepSelection) {
   int anchor, position, scroll;
-  if (IsFilling()) {
-    // The selection waiting for the end of the fill is the one to keep.
-    anchor = m_fillAnchor;
-    position = m_fillPosition;
-    scroll = m_fillScroll;
-  } else {
-    const QTextCursor c = textCursor();
-    anchor = BoxToDoc(c.anchor());
-    position = BoxToDoc(c.position());
-    scroll = verticalScrollBar()->value();
-  }
+  CurrentPlace(&anchor, &position, &scroll);
   if (text.isEmpty()) m_bUnfoldedByUser = false;
   FillBox(text, HandlesLargeTexts() && !m_bUnfoldedByUser, anchor, position, scroll, keepSelection);
 }
@@ -479,16 +484,7 @@ void CRichEdit2WView::Unfold() {
   if (m_folds.empty()) return;
   const QString text = GetBoxText();
   int anchor, position, scroll;
-  if (IsFilling()) {
-    anchor = m_fillAnchor;
-    position = m_fillPosition;
-    scroll = m_fillScroll;
-  } else {
-    const QTextCursor c = textCursor();
-    anchor = BoxToDoc(c.anchor());
-    position = BoxToDoc(c.position());
-    scroll = verticalScrollBar()->value();
-  }
+  CurrentPlace(&anchor, &position, &scroll);
   m_bUnfoldedByUser = true;
   FillBox(text, false, anchor, position, scroll, true);
   if (!IsFilling()) OnBoxTextComplete();

@@ -221,6 +221,7 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewComm
   void OnContentsChange(int position, int removed, int added);
   // Puts `text` into the control in a quiet change, folded when `fold`, in chunks when long.
   void FillBox(const QString& text, bool fold, int anchor, int position, int scroll, bool keepSelection);
+  void CurrentPlace(int* anchor, int* position, int* scroll) const;
   void FillNextChunk();
   void FinishFill();
   void SetLocked(bool locked);
