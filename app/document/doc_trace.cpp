@@ -378,6 +378,7 @@ void CKorvaneDoc::StopBackgroundCheck() {
     std::lock_guard<std::mutex> lock(m_resultsMutex);
     m_currentResult = NewMatchRecord();
     m_lastResult = NewMatchRecord();
+    m_nLastSequence = -1;
     m_bJobIsBackground = false;
   }
   m_bBackgroundPending = false;

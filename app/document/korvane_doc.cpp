@@ -3,6 +3,7 @@
 #include "app/document/korvane_doc.h"
 #include "app/document/breakpoints.h"
 #include "app/document/split_pieces.h"
+#include "platform/time_stamps.h"
 
 #include <algorithm>
 
@@ -13,6 +14,7 @@ CKorvaneDoc::CKorvaneDoc(IDocumentUi* ui) : m_pUi(ui), m_tests(std::make_shared<
   m_testRunner.reset(new CTestRunner([this] {
     if (m_pUi) m_pUi->PostCommand(CMD_TEST_RESULTS);
   }));
+  CTickClock::CountsProcessorTicks();  // starts the stretch the tick rate is measured over
   m_ctx.m_pfnTraceHook = &CKorvaneDoc::TraceHookProc;
   m_ctx.m_pUserData = this;
   m_currentResult = NewMatchRecord();
@@ -69,7 +71,7 @@ void CKorvaneDoc::Notify(CDocView* sender, int hint) {
     bool traced = true;
     const std::uint64_t steps = ShownSteps(&traced);
     m_pUi->ShowElapsedTimeAndSteps(last->elapsed, steps, traced);
-    m_pUi->ShowResultPosition(last->sequence / 10 + 1, RealMatchCount());
+    m_pUi->ShowResultPosition(LastResultSequence() / 10 + 1, RealMatchCount());
   }
   if (hint & HINT_CLIPS) ShowClipsNotice();
 }
@@ -183,14 +185,29 @@ MatchHandle CKorvaneDoc::GetLastResult() const {
   return m_lastResult;
 }
 
-void CKorvaneDoc::SetLastResult(const MatchHandle& h) {
+int CKorvaneDoc::LastResultSequence() const {
+  std::lock_guard<std::mutex> lock(m_resultsMutex);
+  return m_nLastSequence;
+}
+
+void CKorvaneDoc::SetLastResult(const MatchHandle& h, int sequence) {
   std::lock_guard<std::mutex> lock(m_resultsMutex);
   m_lastResult = h;
+  m_nLastSequence = sequence;
+}
+
+void CKorvaneDoc::SetLastGap(int sequence) { SetLastResult(NewMatchRecord(), sequence); }
+
+int CKorvaneDoc::IndexOfResult(const MatchHandle& h) const {
+  std::lock_guard<std::mutex> lock(m_resultsMutex);
+  for (size_t i = 0; i < m_results.size(); ++i)
+    if (m_results[i] == h) return static_cast<int>(i);
+  return -1;
 }
 
 void CKorvaneDoc::AppendResult(const MatchHandle& h) {
   std::lock_guard<std::mutex> lock(m_resultsMutex);
-  h->sequence = 10 * static_cast<int>(m_results.size());
+  if (h == m_lastResult) m_nLastSequence = 10 * static_cast<int>(m_results.size());
   m_results.push_back(h);
 }
 
@@ -233,12 +250,6 @@ int CKorvaneDoc::MostExpensiveResult() const {
     if (m_results[i]->result.IsMatched() && (best < 0 || m_results[i]->steps > m_results[best]->steps))
       best = static_cast<int>(i);
   return best;
-}
-
-MatchHandle CKorvaneDoc::GapResult(int sequence) const {
-  MatchHandle h = NewMatchRecord();
-  h->sequence = sequence;
-  return h;
 }
 
 void CKorvaneDoc::SetReplaceHighlightFromLast() {
@@ -301,17 +312,17 @@ void CKorvaneDoc::SelectSubjectRange(int start, int end) {
   const bool rtl = (m_pattern.flags & RIGHTTOLEFT) != 0;
   int n = static_cast<int>(results.size());
   if (n > 0 && !results.back()->result.IsMatched()) --n;
-  MatchHandle chosen;
   int k = 0;
   for (int i = 0; i < n; ++i) {
     const StoredMatch& m = results[i]->result;
     if (m.GetStart() <= start && start <= m.GetEnd() && end <= m.GetEnd()) {
-      chosen = results[i];
-      break;
+      SetLastResult(results[i], 10 * i);
+      SetReplaceHighlightFromLast();
+      return;
     }
     if (rtl ? m.GetStart() >= end : m.GetEnd() <= start) ++k;
   }
-  SetLastResult(chosen ? chosen : GapResult(10 * k - 5));
+  SetLastGap(10 * k - 5);
   SetReplaceHighlightFromLast();
 }
 
@@ -329,7 +340,10 @@ void CKorvaneDoc::SelectReplaceResultRange(int start, int end) {
     if (e <= start) ++k;
   }
   int n = static_cast<int>(segs.size());
-  SetLastResult(chosen ? chosen : GapResult(rtl ? 10 * (n - k) - 5 : 10 * k - 5));
+  if (chosen)
+    SetLastResult(chosen, 10 * IndexOfResult(chosen));
+  else
+    SetLastGap(rtl ? 10 * (n - k) - 5 : 10 * k - 5);
   SetReplaceHighlightFromLast();
 }
 
@@ -365,7 +379,7 @@ void CKorvaneDoc::SelectSplitPiece(int index) {
   m_nHighlightStart = pieces[static_cast<size_t>(index)].start;
   m_nHighlightEnd = pieces[static_cast<size_t>(index)].end;
   int before = rtl ? n - index : index;  // real matches before the piece in list order
-  SetLastResult(GapResult(10 * before - 5));
+  SetLastGap(10 * before - 5);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -420,6 +434,7 @@ void CKorvaneDoc::Reset() {
     std::lock_guard<std::mutex> lock(m_resultsMutex);
     m_currentResult = NewMatchRecord();
     m_lastResult = NewMatchRecord();
+    m_nLastSequence = -1;
   }
   DropResults();
   // The highlights marked a result (or the text between two) that is gone: collapsed, they no
@@ -459,6 +474,7 @@ void CKorvaneDoc::Clear() {
     std::lock_guard<std::mutex> lock(m_resultsMutex);
     m_currentResult = NewMatchRecord();
     m_lastResult = NewMatchRecord();
+    m_nLastSequence = -1;
   }
   DropResults();
   ClearTraceState();
@@ -617,7 +633,7 @@ void CKorvaneDoc::SetClassic(bool on) {
 // entry has the sequence 10 i; a place between entries k - 1 and k has 10 k - 5.
 void CKorvaneDoc::PlaceOfShownResult(int* before, int* after) const {
   int n = RealMatchCount();
-  int q = GetLastResult()->sequence;
+  int q = LastResultSequence();
   int b, self = 0;
   if (q < 0) {
     b = 0;

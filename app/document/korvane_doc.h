@@ -306,6 +306,9 @@ class CKorvaneDoc {
   int RealMatchCount() const;
   MatchHandle GetCurrentResult() const;
   MatchHandle GetLastResult() const;
+  // Where the shown (last) result stands in the results list: 10 i for entry i, 10 k - 5 for
+  // the place between entries k - 1 and k, -1 outside the list.
+  int LastResultSequence() const;
   const ReplaceResult& GetReplaceResult() const { return m_replaceResult; }
   std::vector<unsigned short> GetReplacedText() const;
 
@@ -569,10 +572,14 @@ class CKorvaneDoc {
   void PrepareFreshSearch();
   const HostElement* MatchRoot() const;
   MatchHandle NotMatchedSentinel() const;
-  // An empty result standing for a place between matches (sequence 10 k - 5: between entries
+  // Shows `h`, which stands at `sequence` (as LastResultSequence tells it).
+  void SetLastResult(const MatchHandle& h, int sequence = -1);
+  // Shows a place between matches: an empty result at `sequence` 10 k - 5 (between entries
   // k - 1 and k of the results list).
-  MatchHandle GapResult(int sequence) const;
-  void SetLastResult(const MatchHandle& h);
+  void SetLastGap(int sequence);
+  // The index of `h` in the results list, or -1.
+  int IndexOfResult(const MatchHandle& h) const;
+  // Appends `h` to the results list; when it is the shown result, its place is the new entry.
   void AppendResult(const MatchHandle& h);
   // Empties the results list and gives its memory back (UI thread, no job running).
   void DropResults();
@@ -699,6 +706,7 @@ class CKorvaneDoc {
   MatchStore m_store;  // where Find All's records live: the worker's during a job
   MatchHandle m_currentResult;
   MatchHandle m_lastResult;
+  int m_nLastSequence = -1;  // m_lastResult's place in m_results (LastResultSequence)
 
   // The job. Unless said otherwise a field is written by the UI thread before the job starts
   // (WorkerThread::Run orders that before the job) and read by the worker during it.
@@ -711,6 +719,9 @@ class CKorvaneDoc {
   // that elapsed times count the search's running time alone.
   std::int64_t m_nJobStart = 0;
   std::int64_t m_nJobEnd = 0;
+  // The direct Find All times each result with the cheaper tick clock (CTickClock): the tick of
+  // the last result stored, or of the job's start. Worker only, like m_nJobEnd.
+  std::uint64_t m_nJobEndTick = 0;
   // A direct search starts on the UI thread (RunJob) until this stamp: m_bInline is set and
   // cleared by the UI thread around that part, and read by the poll on the thread that searches.
   bool m_bInline = false;

@@ -1,5 +1,5 @@
 // One search step's result as the document keeps it: the span of the match and of each group,
-// with its elapsed time and its place in the results list, shared by counted handles (the
+// with its elapsed time and step count, shared by counted handles (the
 // results list, the current and last result, the replace result's segments).
 //
 // Find All keeps hundreds of thousands of these, so a record is small: the match's own span
@@ -67,19 +67,22 @@ class StoredMatch {
   int* m_groups = nullptr;
 };
 
+// A record does not know its place in the results list: one record can stand in several lists
+// (the results, the replace result's segments), and the document keeps the place of the result
+// it shows beside it (CKorvaneDoc::LastResultSequence).
 struct MatchRecord {
   StoredMatch result;
-  double elapsed = -1.0;  // seconds; -1 when not measured
-  int sequence = -1;      // 10 x index in the results list; 10k - 5 between entries k - 1 and k; -1 outside
+  float elapsed = -1.0f;  // seconds since the previous result; -1 when not measured
   // Elements entered to find this result since the previous one (CStepCounter::TakeSinceMark),
   // and whether the traced search counted them (every element entry of every attempt) or the
-  // direct one (fewer: see step_counts.h). They fill what would be padding, so a record stays
-  // 40 bytes.
+  // direct one (fewer: see step_counts.h).
   unsigned steps : 31;
   unsigned traced : 1;
   MatchRecord() : steps(0), traced(1) {}
 };
-static_assert(sizeof(MatchRecord) <= 40, "a stored match stays 40 bytes");
+// Find All keeps one per match: with the results list's handle (16 bytes) and two groups'
+// spans in the pool (16), a match costs 64 bytes.
+static_assert(sizeof(MatchRecord) <= 32, "a stored match stays 32 bytes");
 
 typedef std::shared_ptr<MatchRecord> MatchHandle;
 

@@ -1,6 +1,7 @@
 // Memory held by the document's results over a 5 MiB text with about 845,000 matches: heap in
-// use (mallinfo2) and resident set size, before the search, after Find All, after the replace
-// result is built, after the text is replaced and after the pattern is changed. Run by hand:
+// use (mallinfo2) and resident set size, before the search, after Find All (with the heap's
+// growth per match), after the replace result is built, after the text is replaced and after the
+// pattern is changed; once with a pattern of one group and once with two. Run by hand:
 //   build/app/document/bench/findall_memory
 #include <malloc.h>
 
@@ -15,8 +16,9 @@
 
 namespace {
 
-// A pattern with one group, so that the stored captures are part of the figures.
-const char kPattern[] = "\\b(\\w)\\w*\\b";
+// Patterns with groups, so that the stored captures are part of the figures; both match every
+// word.
+const char* const kPatterns[] = {"\\b(\\w)\\w*\\b", "\\b(\\w)\\w*?(\\w?)\\b"};
 const char kReplaceTo[] = "<$1>";
 const size_t kUnits = 5u << 20;  // 5 MiB of text as UTF-16 units
 
@@ -53,16 +55,14 @@ void Report(const char* stage, const Figures& f, const Figures& base, int result
               f.heapMiB - base.heapMiB, f.rssMiB, f.rssMiB - base.rssMiB, results);
 }
 
-}  // namespace
-
-int main() {
-  CStringTable::SetCurrent(CStringTable::kEnglish);
+void Run(const char* pattern) {
+  std::printf("pattern %s\n", pattern);
   HeadlessUi ui;
   CKorvaneDoc doc(&ui);
   ui.doc = &doc;
   if (doc.IsLocateFailPoint()) doc.OnCommand(CMD_LOCATE_FAIL_POINT);
   std::vector<unsigned short> first = MakeText(20261209), second = MakeText(7);
-  std::vector<unsigned short> p = U16(kPattern), r = U16(kReplaceTo);
+  std::vector<unsigned short> p = U16(pattern), r = U16(kReplaceTo);
   doc.SetPattern(p.data(), static_cast<int>(p.size()), false);
   doc.SetReplaceTo(r.data(), static_cast<int>(r.size()));
   doc.SetSubjectText(first.data(), static_cast<int>(first.size()));
@@ -70,7 +70,9 @@ int main() {
   const Figures base = Measure();
   Report("before Find All", base, base, doc.GetResultCount());
   doc.OnCommand(CMD_FIND_ALL);
-  Report("after Find All", Measure(), base, doc.RealMatchCount());
+  const Figures found = Measure();
+  Report("after Find All", found, base, doc.RealMatchCount());
+  std::printf("%-28s %.1f bytes per match\n", "", (found.heapMiB - base.heapMiB) * (1 << 20) / doc.RealMatchCount());
   doc.SetMode(MODE_REPLACE);
   Report("after the replace result", Measure(), base, static_cast<int>(doc.GetReplaceResult().Segments().size()));
   doc.SetSubjectText(second.data(), static_cast<int>(second.size()));
@@ -81,5 +83,13 @@ int main() {
   std::vector<unsigned short> q = U16("\\b\\w\\b");
   doc.SetPattern(q.data(), static_cast<int>(q.size()), false);
   Report("after changing the pattern", Measure(), base, doc.GetResultCount());
+  std::printf("\n");
+}
+
+}  // namespace
+
+int main() {
+  CStringTable::SetCurrent(CStringTable::kEnglish);
+  for (const char* pattern : kPatterns) Run(pattern);
   return 0;
 }

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <cstdio>
 #include <regex>
 
 #include "app/document/tests/headless_ui.h"
@@ -64,7 +65,7 @@ TEST_F(DocTest, FindStepsThroughTheMatchesThenSaysFinished) {
   doc->OnCommand(CMD_FIND);
   EXPECT_EQ(std::make_pair(0, 2), Current());
   EXPECT_EQ(1, doc->GetResultCount());
-  EXPECT_EQ(0, doc->GetLastResult()->sequence);
+  EXPECT_EQ(0, doc->LastResultSequence());
   EXPECT_GE(doc->GetLastResult()->elapsed, 0.0);
   EXPECT_EQ(0x81E32, view.Union());
   EXPECT_TRUE(ui.Boxes().empty());
@@ -72,7 +73,7 @@ TEST_F(DocTest, FindStepsThroughTheMatchesThenSaysFinished) {
 
   doc->OnCommand(CMD_FIND);
   EXPECT_EQ(std::make_pair(3, 5), Current());
-  EXPECT_EQ(10, doc->GetLastResult()->sequence);
+  EXPECT_EQ(10, doc->LastResultSequence());
   EXPECT_EQ(2, ui.positionIndex);
   EXPECT_EQ(2, ui.positionCount);
 
@@ -133,13 +134,43 @@ TEST_F(DocTest, FindAllCollectsEveryMatchAndReportsTheTime) {
     for (size_t i = 0; i < c.spans.size(); ++i) {
       EXPECT_EQ(c.spans[i].first, results[i]->result.GetStart()) << i;
       EXPECT_EQ(c.spans[i].second, results[i]->result.GetEnd()) << i;
-      EXPECT_EQ(static_cast<int>(10 * i), results[i]->sequence);
     }
+    // It shows its first entry: the first match, or the not-matched entry when there is none.
+    EXPECT_EQ(0, doc->LastResultSequence());
     EXPECT_FALSE(results.back()->result.IsMatched());
     EXPECT_EQ(c.sentinelAt, results.back()->result.GetStart());
     ASSERT_EQ(1u, ui.Boxes().size());
     EXPECT_TRUE(std::regex_match(LastBox(), c.spans.empty() ? none : finished)) << LastBox();
     EXPECT_FALSE(doc->IsJobActive());
+  }
+}
+
+// Each result of a Find All carries the time since the one before (the first: since the start),
+// so together they make up the search's total, which the message reports: in both paths (the
+// direct one times its results with a different clock than the total, so a wrong tick rate
+// shows here).
+TEST_F(DocTest, FindAllResultTimesAddUpToTheTotal) {
+  std::string subject;
+  for (int i = 0; i < 60000; ++i) subject += "ab1 ";
+  for (const bool traced : {false, true}) {
+    SCOPED_TRACE(traced ? "traced" : "direct");
+    if (traced) doc->OnCommand(CMD_MODE_OPTIMIZE);
+    Set("\\d", subject.c_str(), 0);
+    ui.ClearBoxes();
+    doc->OnCommand(CMD_FIND_ALL);
+    const std::vector<MatchHandle> results = doc->GetResults();
+    ASSERT_EQ(60001u, results.size());
+    double sum = 0;
+    for (const MatchHandle& h : results) {
+      ASSERT_GE(h->elapsed, 0.0f);
+      sum += h->elapsed;
+    }
+    double total = -1;
+    ASSERT_EQ(1, std::sscanf(LastBox().c_str(), "Find and match finished, total elapsed time: %lf", &total)) << LastBox();
+    // The total is printed to 1e-7 s; the tick rate is measured to far better than 1%.
+    EXPECT_LE(sum, total * 1.01 + 2e-7) << total;
+    EXPECT_GE(sum, total * 0.99 - 2e-7) << total;
+    doc->OnCommand(CMD_MODE_MATCH);
   }
 }
 
@@ -211,34 +242,64 @@ TEST_F(DocTest, RecordNavigationAndGapsBetweenMatches) {
   auto enabled = [&](int id) { return doc->QueryCommand(id).enabled; };
 
   doc->OnCommand(CMD_LAST_RECORD);
-  EXPECT_EQ(20, doc->GetLastResult()->sequence);
+  EXPECT_EQ(20, doc->LastResultSequence());
   EXPECT_FALSE(enabled(CMD_NEXT_RECORD));
   EXPECT_TRUE(enabled(CMD_PREV_RECORD));
   doc->OnCommand(CMD_PREV_RECORD);
   EXPECT_EQ(std::make_pair(3, 4), Shown());
   doc->OnCommand(CMD_FIRST_RECORD);
-  EXPECT_EQ(0, doc->GetLastResult()->sequence);
+  EXPECT_EQ(0, doc->LastResultSequence());
   EXPECT_FALSE(enabled(CMD_PREV_RECORD));
   doc->OnCommand(CMD_PREV_RECORD);
-  EXPECT_EQ(0, doc->GetLastResult()->sequence);
+  EXPECT_EQ(0, doc->LastResultSequence());
 
   // A caret between the first and the second match stands between entries 0 and 1.
   doc->SelectSubjectRange(2, 2);
-  EXPECT_EQ(5, doc->GetLastResult()->sequence);
+  EXPECT_EQ(5, doc->LastResultSequence());
   EXPECT_FALSE(doc->GetLastResult()->result.IsMatched());
   EXPECT_TRUE(enabled(CMD_PREV_RECORD));
   EXPECT_TRUE(enabled(CMD_NEXT_RECORD));
   doc->OnCommand(CMD_NEXT_RECORD);
   EXPECT_EQ(std::make_pair(3, 4), Shown());
   doc->SelectSubjectRange(4, 5);  // "c": past the second match, before the third
-  EXPECT_EQ(15, doc->GetLastResult()->sequence);
+  EXPECT_EQ(15, doc->LastResultSequence());
   doc->OnCommand(CMD_PREV_RECORD);
   EXPECT_EQ(std::make_pair(3, 4), Shown());
   // A caret at either end of a match, or a selection inside it, selects that match.
   doc->SelectSubjectRange(1, 1);
-  EXPECT_EQ(0, doc->GetLastResult()->sequence);
+  EXPECT_EQ(0, doc->LastResultSequence());
   doc->SelectSubjectRange(5, 6);
-  EXPECT_EQ(20, doc->GetLastResult()->sequence);
+  EXPECT_EQ(20, doc->LastResultSequence());
+}
+
+// A selection in the replace result shows the result whose replacement it lies in, at that
+// result's place in the list, or the place between two results (left to right and right to left).
+TEST_F(DocTest, SelectingInTheReplaceResultShowsItsResult) {
+  struct Case {
+    int flags;
+    int start, end;
+    int sequence;
+    bool matched;
+  } const cases[] = {
+      // "1ab2c3" with each digit replaced by "<>": "<>ab<>c<>"
+      {0, 0, 2, 0, true},   {0, 4, 5, 10, true}, {0, 3, 3, 5, false},
+      {0, 6, 7, 15, false}, {0, 7, 9, 20, true},
+      // right to left the list runs from the last digit back
+      {RIGHTTOLEFT, 7, 9, 0, true}, {RIGHTTOLEFT, 0, 1, 20, true}, {RIGHTTOLEFT, 3, 3, 15, false},
+  };
+  for (const Case& c : cases) {
+    Set("\\d", "1ab2c3", c.flags);
+    const std::vector<unsigned short> to = U16("<>");
+    doc->SetReplaceTo(to.data(), static_cast<int>(to.size()));
+    doc->SetMode(MODE_REPLACE);
+    doc->OnCommand(CMD_FIND_ALL);
+    ASSERT_EQ(3, doc->RealMatchCount());
+    doc->SelectReplaceResultRange(c.start, c.end);
+    EXPECT_EQ(c.sequence, doc->LastResultSequence()) << c.flags << " " << c.start;
+    EXPECT_EQ(c.matched, doc->GetLastResult()->result.IsMatched() != 0) << c.flags << " " << c.start;
+    if (c.matched) EXPECT_EQ(doc->GetResult(c.sequence / 10), doc->GetLastResult());
+    doc->SetMode(MODE_MATCH);
+  }
 }
 
 // A Match All that ends shows its first result: selected, its groups readable, "1 of N", and
@@ -286,7 +347,7 @@ TEST_F(DocTest, GapBeforeTheFirstMatchHasNothingBefore) {
   Set("\\d", "ab1c2");
   doc->OnCommand(CMD_FIND_ALL);
   doc->SelectSubjectRange(0, 1);
-  EXPECT_EQ(-5, doc->GetLastResult()->sequence);
+  EXPECT_EQ(-5, doc->LastResultSequence());
   EXPECT_FALSE(doc->QueryCommand(CMD_PREV_RECORD).enabled);
   EXPECT_TRUE(doc->QueryCommand(CMD_NEXT_RECORD).enabled);
   doc->OnCommand(CMD_NEXT_RECORD);
@@ -316,7 +377,7 @@ TEST_F(DocTest, SplitPieceSelectsTheTextBetweenMatches) {
     doc->SelectSplitPiece(i);
     EXPECT_EQ(pieces[i].first, doc->GetHighlightStart()) << i;
     EXPECT_EQ(pieces[i].second, doc->GetHighlightEnd()) << i;
-    EXPECT_EQ(10 * i - 5, doc->GetLastResult()->sequence) << i;
+    EXPECT_EQ(10 * i - 5, doc->LastResultSequence()) << i;
   }
 }
 

@@ -71,3 +71,19 @@ TEST(TimeStamps, ProcessStartIsOneObject) {
 }
 
 }  // namespace
+
+// The tick clock against a sleep: the sleep lasts at least what was asked, so the ticks, turned
+// into seconds at the measured rate, must say at least that (less a small margin for the rate's
+// error), and never run backwards.
+TEST(TickClock, TicksTurnIntoTheSecondsThatPassed) {
+  const double perTick = CTickClock::SecondsPerTick();
+  ASSERT_GT(perTick, 0.0);
+  if (!CTickClock::CountsProcessorTicks()) EXPECT_EQ(1e-9, perTick);
+  const std::uint64_t a = CTickClock::Now();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  const std::uint64_t b = CTickClock::Now();
+  ASSERT_GE(b, a);
+  const double seconds = static_cast<double>(b - a) * CTickClock::SecondsPerTick();
+  EXPECT_GE(seconds, 0.049);
+  EXPECT_LT(seconds, 30.0);
+}

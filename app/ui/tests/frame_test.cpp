@@ -877,7 +877,7 @@ void FrameTest::nothingStartsInsideTheWait() {
   QVERIFY(tried);
   const std::vector<MatchHandle> results = frame.Doc()->GetResults();
   QCOMPARE(int(results.size()), 1);
-  QCOMPARE(results[0]->sequence, 0);
+  QCOMPARE(frame.Doc()->LastResultSequence(), 0);
   QCOMPARE(results[0]->result.GetStart(), 0);
   QCOMPARE(results[0]->result.GetEnd(), 1);
   QCOMPARE(frame.ResultText(), QStringLiteral("1 of 1 results"));

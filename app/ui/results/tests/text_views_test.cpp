@@ -252,7 +252,7 @@ class TextViewsTest : public QObject {
     SelectRange(&view, start, end);
     MatchHandle last = f.doc->GetLastResult();
     QCOMPARE(last->result.IsMatched() != 0, matched);
-    QCOMPARE(last->sequence, sequence);
+    QCOMPARE(f.doc->LastResultSequence(), sequence);
     QVERIFY(!other.hints.empty());
     QCOMPARE(other.hints.back(), 0xC20);
     f.doc->RemoveView(&other);
@@ -476,7 +476,7 @@ class TextViewsTest : public QObject {
     QCOMPARE(result.toPlainText(), QStringLiteral("aXYcXY"));
     SelectRange(&result, 3, 4);  // the "c"
     QVERIFY(!f.doc->GetLastResult()->result.IsMatched());
-    QCOMPARE(f.doc->GetLastResult()->sequence, 5);
+    QCOMPARE(f.doc->LastResultSequence(), 5);
     QCOMPARE(replace_trace::CurrentToken(f.doc.get()), -1);
   }
 
