@@ -8,29 +8,17 @@
 #include <set>
 #include <unordered_map>
 
+#include "app/document/budgeted_search.h"
 #include "app/host_engine.h"
 
 namespace backtrack {
 namespace {
 
-const int kMaxNesting = 8000;          // of one search: fits a worker thread's stack
 const long long kSubjectBudget = 20000;     // element entries per search of a generated subject
 const long long kUserBudget = 400000;       // of a subject the caller gave
 const size_t kMaxUserText = 20000;          // code units of a caller's subject looked at
 const int kRandomSubjects = 600;
 const int kMaxCandidates = 12;
-
-struct Budget {
-  long long steps;
-  long long limit;
-};
-
-void CountHook(int event, HostContext*, const HostElement*, int, const TraceStackEntry<unsigned short>*, int,
-               void* user) {
-  if (event != TRACE_ENTER) return;
-  Budget* b = static_cast<Budget*>(user);
-  if (++b->steps >= b->limit) throw CMatchBreak(CMatchBreak::ABORTED);
-}
 
 // A compiled pattern and the matches of a whole search, spans and groups in one list.
 class Searcher {
@@ -48,29 +36,15 @@ class Searcher {
   // False when the search ran out of `budget` element entries or nested too deep.
   bool FindAll(const std::u16string& text, long long budget, std::vector<int>* out) {
     out->clear();
-    std::vector<unsigned short> t(text.begin(), text.end());
-    t.push_back(0);
-    HostContext ctx;
-    ctx.m_nMaxNesting = kMaxNesting;
-    Budget b{0, budget};
-    ctx.m_pfnTraceHook = &CountHook;
-    ctx.m_pUserData = &b;
-    try {
-      if (!m_re.PrepareMatch(t.data(), static_cast<int>(text.size()), -1, &ctx)) return true;
-      for (int guard = 0; guard <= static_cast<int>(text.size()) + 1; ++guard) {
-        MatchResult m = m_re.Match(&ctx);
-        if (m.HitNestingLimit()) return false;
-        if (!m.IsMatched()) return true;
-        for (int g = 0; g <= m.MaxGroupNumber(); ++g) {
-          out->push_back(m.GetGroupStart(g));
-          out->push_back(m.GetGroupEnd(g));
-        }
-        out->push_back(-2);  // a separator: matches with different group counts never compare equal
+    auto record = [out](const MatchResult& m) {
+      for (int g = 0; g <= m.MaxGroupNumber(); ++g) {
+        out->push_back(m.GetGroupStart(g));
+        out->push_back(m.GetGroupEnd(g));
       }
-    } catch (const CMatchBreak&) {
-      return false;
-    }
-    return true;
+      out->push_back(-2);  // a separator: matches with different group counts never compare equal
+      return true;
+    };
+    return !BudgetedSearch(m_re, text, -1, false, budget, nullptr, record).cut;
   }
 
  private:

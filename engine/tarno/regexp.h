@@ -1,5 +1,6 @@
 // CRegexpT: a compiled pattern. Owns every element of its graph in the element pool, the root,
-// the flags, the group table and the stock table. The compiler is in compiler.h, the search and
+// the flags, the group table and the stock table. The compiler is in compiler.h (which ties
+// together tokenizer.h, parser.h, name_resolution.h and optimization_passes.h), the search and
 // the public operations in operations.h. Covered by engine/tests/compile_test.cpp,
 // match_test.cpp and operations_test.cpp.
 #ifndef TARNO_REGEXP_H
@@ -239,7 +240,7 @@ class CRegexpT {
   bool IsAnchored(const Element* e, int depth) const;
   bool BeginsWithWordBoundary(const Element* e, int depth) const;
   static bool CanMatchHigh(const CCharsetElement<CHART>* cs);
-  // Automatic possessive repeats (plain build; compiler.h).
+  // Automatic possessive repeats (plain build; optimization_passes.h).
   struct FirstSet {
     unsigned char set[256];
     bool high;

@@ -1,63 +1,83 @@
-// Qt Test tests of the main frame, offscreen. Each test starts from an empty settings store
-// (a temporary folder, see frame_test_main.cpp).
-#include "app/ui/tests/frame_test.h"
-
-#include <QAbstractButton>
+// Qt Test tests of the main frame, offscreen: commands, menus, bars, status panes, routing to the
+// document, the wait dialog. Each test starts from an empty settings store (a temporary folder,
+// see private_settings_main.h).
 #include <cmath>
 #include <functional>
+
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QFontDatabase>
-#include <QFontDialog>
-#include <QFontInfo>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSlider>
 #include <QMenu>
-#include <memory>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
-#include <QSettings>
-#include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
-#include <QTranslator>
 
 #include "app/plugin_host/plugin_manager.h"
 #include "app/ui/command_table.h"
 #include "app/ui/editor/regex_group_list_view.h"
 #include "app/ui/editor/rich_edit_view.h"
-#include "app/ui/fonts_dialog.h"
 #include "app/ui/frame_dialogs.h"
 #include "app/ui/korvane_app.h"
 #include "app/ui/korvane_back.h"
-#include "app/ui/layout_store.h"
 #include "app/ui/main_frame.h"
-#include "app/ui/recent_files.h"
 #include "app/ui/results/trace_history_pane.h"
-#include "app/ui/saved_font.h"
 #include "app/ui/sizing_bar.h"
 #include "korvane_ids.h"
-#include "platform/profile.h"
-#include "stringtable.h"
+#include "app/ui/tests/private_settings_main.h"
+
+class FrameTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void init();
+  void commandTable_data();
+  void commandTable();
+  void menusHoldEveryCommand();
+  void removedMenuItems();
+  void resultPositionPane_data();
+  void resultPositionPane();
+  void elapsedPane();
+  void statusPrompt();
+  void findThroughMenu();
+  void findAllThroughMenu();
+  void findButtonReadsContinueWhilePaused();
+  void stepBackThroughMenuAndSlider();
+  void optionCheckBoxFollowsDocument();
+  void barToggles_data();
+  void barToggles();
+  void submenuGreying();
+  void standardPluginFillsTheMenus();
+  void describeFrameListsMenusPluginsAndClips();
+  void pluginFaultsAreReported();
+  void contextMenus_data();
+  void contextMenus();
+  void droppedFiles();
+  void waitDialogShowsAndBreaks();
+  void waitDialogClosesAsBreak_data();
+  void waitDialogClosesAsBreak();
+  void nothingStartsInsideTheWait_data();
+  void nothingStartsInsideTheWait();
+  void exitThroughMenu_data();
+  void exitThroughMenu();
+  void unsavedClipsAskBeforeClosing_data();
+  void unsavedClipsAskBeforeClosing();
+  void missingCommandLineFile();
+  void garbageCommandLineFile();
+  void editCommandsGoToActiveView();
+  void paneSwitching();
+};
 
 // The scripted test plugins report their events to the program that loads them.
 extern "C" __attribute__((visibility("default"))) void PmTestRecord(const char*) {}
 
 namespace {
-
-void ClearSettings() {
-  CProfile profile;
-  profile.Settings().clear();
-  profile.Flush();
-}
 
 std::vector<unsigned short> U16(const QString& s) {
   std::vector<unsigned short> v;
@@ -1089,709 +1109,6 @@ void FrameTest::paneSwitching() {
   QVERIFY(frame.ActiveView() != frame.WorkPane()->View(CKorvaneBack::SLOT_TEXT));
 }
 
-// =============================================================================================
-// LayoutTest
+int main(int argc, char** argv) { return RunWithPrivateSettings<FrameTest>(argc, argv, "frame-test"); }
 
-void LayoutTest::init() { ClearSettings(); }
-
-void LayoutTest::separatorDrag_data() {
-  QTest::addColumn<int>("extent");
-  QTest::addColumn<int>("offset");
-  QTest::addColumn<int>("mouse");
-  QTest::addColumn<float>("ratio");
-  QTest::addColumn<int>("position");
-  QTest::newRow("follows the mouse") << 400 << 0 << 200 << 0.5f << 200;
-  QTest::newRow("grab offset") << 400 << 3 << 203 << 0.5f << 200;
-  QTest::newRow("beyond 90 per cent stops there") << 400 << 0 << 390 << 0.9f << 360;
-  QTest::newRow("below 10 per cent stops there") << 400 << 0 << 10 << 0.1f << 40;
-  QTest::newRow("negative") << 400 << 0 << -50 << 0.1f << 40;
-  QTest::newRow("80 pixels count as 100") << 80 << 0 << 40 << 0.4f << 40;
-  QTest::newRow("80 pixels, clamped against 100") << 80 << 0 << 95 << 0.9f << 90;
-  QTest::newRow("exactly 100") << 100 << 0 << 50 << 0.5f << 50;
-  QTest::newRow("101 pixels are their own") << 101 << 0 << 50 << float(50.0f / 101.0f) << 50;
-}
-
-void LayoutTest::separatorDrag() {
-  QFETCH(int, extent);
-  QFETCH(int, offset);
-  QFETCH(int, mouse);
-  QFETCH(float, ratio);
-  QFETCH(int, position);
-  CSeparator sep;
-  sep.grabOffset = offset;
-  QCOMPARE(sep.Drag(mouse, extent), position);
-  QCOMPARE(sep.ratio, ratio);
-}
-
-void LayoutTest::modesChangeViews_data() {
-  QTest::addColumn<int>("command");
-  QTest::addColumn<QList<int>>("present");
-  QTest::newRow("match") << int(ID_MODE_MATCH) << QList<int>{0};
-  QTest::newRow("replace") << int(ID_MODE_REPLACE) << QList<int>{0, 1, 2};
-  QTest::newRow("split") << int(ID_MODE_SPLIT) << QList<int>{0, 3};
-  QTest::newRow("trace") << int(ID_MODE_TRACE) << QList<int>{0};
-  QTest::newRow("optimize") << int(ID_MODE_OPTIMIZE) << QList<int>{0};
-}
-
-void LayoutTest::modesChangeViews() {
-  QFETCH(int, command);
-  QFETCH(QList<int>, present);
-  CMainFrame frame;
-  frame.show();
-  // From a mode with every other set of views.
-  frame.OnCommand(command == ID_MODE_REPLACE ? ID_MODE_SPLIT : ID_MODE_REPLACE);
-  frame.OnCommand(command);
-  CKorvaneBack* pane = frame.WorkPane();
-  QCOMPARE(pane->LaidOutMode(), command - 32770);
-  for (int slot = 0; slot < CKorvaneBack::SLOT_COUNT; ++slot) {
-    QCOMPARE(pane->View(slot) != nullptr, present.contains(slot));
-    if (pane->View(slot)) QVERIFY(pane->View(slot)->isVisible());
-  }
-  // Only the views of the mode remain as children of the pane.
-  QCOMPARE(pane->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly).size(), present.size());
-}
-
-void LayoutTest::workPaneGeometry() {
-  CKorvaneDoc doc(nullptr);
-  doc.SetMode(MODE_REPLACE);
-  doc.SetShares(0.2f, 0.5f);
-  CKorvaneBack pane(&doc);
-  pane.resize(600, 400);
-  pane.ApplyMode();
-  pane.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&pane));
-  QCOMPARE(pane.size(), QSize(600, 400));
-  QCOMPARE(pane.View(CKorvaneBack::SLOT_REPLACE_TO)->geometry(), QRect(0, 0, 600, 80));
-  QCOMPARE(pane.View(CKorvaneBack::SLOT_TEXT)->geometry(), QRect(0, 87, 300, 313));
-  QCOMPARE(pane.View(CKorvaneBack::SLOT_REPLACE_RESULT)->geometry(), QRect(307, 87, 293, 313));
-  QVERIFY(!pane.View(CKorvaneBack::SLOT_SPLIT));
-  QCOMPARE(pane.TextSeparator().rect.top(), 87);
-  // Dragging the horizontal separator beyond 90 per cent stops there and tells the document.
-  QVERIFY(pane.BeginDrag(QPoint(10, 82)));
-  pane.DragTo(QPoint(10, 395));
-  pane.EndDrag();
-  QCOMPARE(pane.ReplaceToSeparator().rect.top(), 360);
-  QCOMPARE(doc.GetPatternShare(), 0.9f);
-  QCOMPARE(doc.GetTextShare(), 0.5f);
-  QCOMPARE(pane.View(CKorvaneBack::SLOT_TEXT)->geometry().top(), 367);
-  QCOMPARE(pane.TextSeparator().rect.top(), 367);
-  // On resize the separators follow their ratios.
-  pane.resize(300, 200);
-  QTRY_COMPARE(pane.ReplaceToSeparator().rect.top(), 180);
-  QCOMPARE(pane.TextSeparator().rect.left(), 150);
-  // Match mode: the text box fills the pane and there is nothing to drag.
-  doc.SetMode(MODE_MATCH);
-  pane.OnUpdate(nullptr, 0x40000);
-  QCOMPARE(pane.View(CKorvaneBack::SLOT_TEXT)->geometry(), QRect(0, 0, 300, 200));
-  QVERIFY(!pane.View(CKorvaneBack::SLOT_REPLACE_TO));
-  QVERIFY(!pane.BeginDrag(QPoint(150, 0)));
-  QVERIFY(!pane.BeginDrag(QPoint(299, 100)));
-}
-
-void LayoutTest::splitDragKeepsReplaceRatio() {
-  CKorvaneDoc doc(nullptr);
-  doc.SetMode(MODE_SPLIT);
-  doc.SetShares(0.25f, 0.5f);
-  CKorvaneBack pane(&doc);
-  pane.resize(500, 300);
-  pane.ApplyMode();
-  pane.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&pane));
-  QCOMPARE(pane.TextSeparator().rect.left(), 250);
-  QCOMPARE(pane.ReplaceToSeparator().thickness, 0);
-  QVERIFY(pane.BeginDrag(QPoint(252, 100)));
-  pane.DragTo(QPoint(352, 100));
-  pane.EndDrag();
-  QCOMPARE(doc.GetTextShare(), 0.7f);
-  // The hidden replace-to separator's ratio 0 must not overwrite the one Replace mode shows.
-  QCOMPARE(doc.GetPatternShare(), 0.25f);
-  QCOMPARE(pane.View(CKorvaneBack::SLOT_SPLIT)->geometry().left(), 357);
-  QCOMPARE(pane.View(CKorvaneBack::SLOT_TEXT)->geometry(), QRect(0, 0, 350, 300));
-}
-
-void LayoutTest::savedStatesAfterSwitching() {
-  {
-    CMainFrame frame;
-    QCOMPARE(CLayoutStore::SavedStates(CProfile()), 0);
-    frame.OnCommand(ID_MODE_REPLACE);
-    frame.OnCommand(ID_MODE_MATCH);
-    CProfile profile;
-    QCOMPARE(CLayoutStore::SavedStates(profile), 0x6);
-    QVERIFY(profile.Settings().contains(QStringLiteral("BarStates/Match/DockState")));
-    QVERIFY(profile.Settings().contains(QStringLiteral("BarStates/Replace-Summary/ReplaceToHeight")));
-    QVERIFY(profile.Settings().contains(QStringLiteral("BarStates/Match-SCBar-128/sizeVertCX")));
-    QVERIFY(profile.Settings().contains(QStringLiteral("BarStates/Replace-SCBar-136/sizeFloatCY")));
-    QVERIFY(profile.Settings().contains(QStringLiteral("Settings/PatternHeight")));
-  }
-}
-
-// The context menu of the tool bars lists the bars by id, then the tool bars, in every mode:
-// the same place in it toggles the same bar whatever layout was restored in between.
-void LayoutTest::barMenuKeepsOneOrder() {
-  CMainFrame frame;
-  frame.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&frame));
-  auto texts = [&frame] {
-    std::unique_ptr<QMenu> menu(frame.createPopupMenu());
-    QStringList out;
-    if (menu)
-      for (QAction* a : menu->actions()) out << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    return out;
-  };
-  const QStringList first = texts();
-  QStringList bars;
-  for (int id = BAR_STRUCTURE; id <= BAR_BACKTRACK; ++id)
-    if (QWidget* bar = frame.SizingBar(id)) bars << bar->windowTitle();
-  QVERIFY(first.size() > bars.size());
-  QCOMPARE(first.mid(0, bars.size()), bars);
-  for (int mode : {ID_MODE_REPLACE, ID_MODE_TRACE, ID_MODE_SPLIT, ID_MODE_MATCH}) {
-    frame.OnCommand(mode);
-    frame.OnCommand(ID_VIEW_BACKTRACK);  // shown, hidden: docks move among the children
-    QCOMPARE(texts(), first);
-  }
-}
-
-void LayoutTest::modeRestoresItsLayout() {
-  CMainFrame frame;
-  frame.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&frame));
-  frame.OnCommand(ID_VIEW_STRUCTURE);  // hide it in Match mode
-  QVERIFY(frame.SizingBar(BAR_STRUCTURE)->isHidden());
-  frame.OnCommand(ID_MODE_REPLACE);  // never saved: the built-in layout
-  QVERIFY(!frame.SizingBar(BAR_STRUCTURE)->isHidden());
-  frame.OnCommand(ID_VIEW_SNAPSHOT);  // hide it in Replace mode
-  frame.OnCommand(ID_MODE_MATCH);
-  QVERIFY(frame.SizingBar(BAR_STRUCTURE)->isHidden());
-  QVERIFY(!frame.SizingBar(BAR_SNAPSHOT)->isHidden());
-  frame.OnCommand(ID_MODE_REPLACE);
-  QVERIFY(!frame.SizingBar(BAR_STRUCTURE)->isHidden());
-  QVERIFY(frame.SizingBar(BAR_SNAPSHOT)->isHidden());
-  // The ratios of each mode come back with it.
-  frame.Doc()->SetShares(0.35f, 0.6f);
-  frame.OnCommand(ID_MODE_MATCH);
-  frame.Doc()->SetShares(0.5f, 0.5f);
-  frame.OnCommand(ID_MODE_REPLACE);
-  QCOMPARE(frame.Doc()->GetPatternShare(), 0.35f);
-  QCOMPARE(frame.Doc()->GetTextShare(), 0.6f);
-  // A new frame opens in the saved layout of its mode.
-  frame.close();
-  CMainFrame again;
-  again.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&again));
-  QVERIFY(again.SizingBar(BAR_STRUCTURE)->isHidden());
-}
-
-void LayoutTest::resetAllBars() {
-  CMainFrame frame;
-  frame.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&frame));
-  frame.OnCommand(ID_VIEW_STRUCTURE);
-  frame.OnCommand(ID_VIEW_GROUP);
-  frame.OnCommand(ID_VIEW_MATCH_MODE);
-  frame.SizingBar(BAR_STACK)->show();
-  frame.OnCommand(ID_VIEW_TESTS);
-  frame.OnCommand(ID_VIEW_RESET_BARS);
-  for (int id : {int(BAR_STRUCTURE), int(BAR_GROUP), int(BAR_TEXT_CLIP), int(BAR_SNAPSHOT), int(BAR_TESTS),
-                 int(BAR_TOOLBAR), int(BAR_MATCH_MODE), int(BAR_MATCH_BUTTONS)})
-    QVERIFY2(frame.Bar(id)->isVisible(), qPrintable(QString::number(id)));
-  QVERIFY(!frame.Bar(BAR_MESSAGE)->isVisible());
-  QVERIFY(!frame.Bar(BAR_STACK)->isVisible());
-  QVERIFY(!frame.Bar(BAR_WORK_MODE)->isVisible());
-  QCOMPARE(frame.dockWidgetArea(frame.SizingBar(BAR_STRUCTURE)), Qt::LeftDockWidgetArea);
-  QCOMPARE(frame.dockWidgetArea(frame.SizingBar(BAR_GROUP)), Qt::BottomDockWidgetArea);
-  QCOMPARE(frame.dockWidgetArea(frame.SizingBar(BAR_SNAPSHOT)), Qt::RightDockWidgetArea);
-  QCOMPARE(frame.dockWidgetArea(frame.SizingBar(BAR_TEXT_CLIP)), Qt::RightDockWidgetArea);
-  QVERIFY(frame.SizingBar(BAR_SNAPSHOT)->geometry().top() < frame.SizingBar(BAR_TEXT_CLIP)->geometry().top());
-  // Group and Tests share the whole width at the bottom, below Structure, Tests on the right.
-  QVERIFY(frame.SizingBar(BAR_GROUP)->geometry().top() >= frame.SizingBar(BAR_STRUCTURE)->geometry().bottom());
-  QCOMPARE(frame.dockWidgetArea(frame.SizingBar(BAR_TESTS)), Qt::BottomDockWidgetArea);
-  QCOMPARE(frame.SizingBar(BAR_TESTS)->geometry().top(), frame.SizingBar(BAR_GROUP)->geometry().top());
-  QVERIFY(frame.SizingBar(BAR_TESTS)->geometry().left() > frame.SizingBar(BAR_GROUP)->geometry().right());
-  QCOMPARE(frame.toolBarArea(frame.ToolBarOf(BAR_MATCH_MODE)), Qt::TopToolBarArea);
-  QVERIFY(frame.ToolBarOf(BAR_MATCH_MODE)->geometry().top() < frame.ToolBarOf(BAR_MATCH_BUTTONS)->geometry().top());
-  QVERIFY(frame.ToolBarOf(BAR_TOOLBAR)->geometry().top() < frame.ToolBarOf(BAR_MATCH_MODE)->geometry().top());
-}
-
-void LayoutTest::patternHeight_data() {
-  QTest::addColumn<QString>("stored");
-  QTest::addColumn<int>("height");
-  QTest::newRow("10 opens at 30") << "10" << 30;
-  QTest::newRow("29") << "29" << 30;
-  QTest::newRow("30") << "30" << 30;
-  QTest::newRow("150") << "150" << 150;
-  QTest::newRow("garbage") << "tall" << 100;
-  QTest::newRow("missing") << "" << 100;
-  QTest::newRow("negative") << "-5" << 30;
-}
-
-void LayoutTest::patternHeight() {
-  QFETCH(QString, stored);
-  QFETCH(int, height);
-  {
-    CProfile profile;
-    if (!stored.isEmpty()) profile.WriteString(QStringLiteral("Settings"), QStringLiteral("PatternHeight"), stored);
-    profile.Flush();
-  }
-  QCOMPARE(CLayoutStore::ReadPatternHeight(CProfile()), height);
-  CMainFrame frame;
-  frame.resize(900, 700);
-  frame.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&frame));
-  QCOMPARE(frame.PatternPane()->height(), height);
-}
-
-void LayoutTest::sizeLoadsRaisedToMinimum_data() {
-  QTest::addColumn<QString>("key");
-  QTest::addColumn<int>("stored");
-  QTest::addColumn<int>("loaded");
-  QTest::newRow("sizeVertCX 5 loads as 33") << "sizeVertCX" << 5 << 33;
-  QTest::newRow("sizeVertCY 0") << "sizeVertCY" << 0 << 32;
-  QTest::newRow("sizeHorzCX -7") << "sizeHorzCX" << -7 << 33;
-  QTest::newRow("sizeHorzCY 31") << "sizeHorzCY" << 31 << 32;
-  QTest::newRow("sizeFloatCX 36") << "sizeFloatCX" << 36 << 37;
-  QTest::newRow("sizeFloatCY 300") << "sizeFloatCY" << 300 << 300;
-}
-
-void LayoutTest::sizeLoadsRaisedToMinimum() {
-  QFETCH(QString, key);
-  QFETCH(int, stored);
-  QFETCH(int, loaded);
-  CProfile profile;
-  const QString section = CLayoutStore::ModeSection(MODE_MATCH);
-  profile.WriteInt(CSizingControlBarG::SizeSection(section, 130), key, stored);
-  CSizingControlBarG bar(130, QStringLiteral("Group"));
-  bar.LoadSizes(profile, section);
-  const QHash<QString, int> sizes = {{"sizeHorzCX", bar.HorzSize().width()},  {"sizeHorzCY", bar.HorzSize().height()},
-                                     {"sizeVertCX", bar.VertSize().width()},  {"sizeVertCY", bar.VertSize().height()},
-                                     {"sizeFloatCX", bar.FloatSize().width()}, {"sizeFloatCY", bar.FloatSize().height()}};
-  for (auto it = sizes.begin(); it != sizes.end(); ++it)
-    QCOMPARE(it.value(), it.key() == key ? loaded : 200);  // missing values keep the current size
-  QCOMPARE(CSizingControlBarG::SizeSection(QStringLiteral("BarStates\\Trace"), 131), QStringLiteral("BarStates\\Trace-SCBar-131"));
-}
-
-void LayoutTest::ratioStoredAsPercent_data() {
-  QTest::addColumn<float>("ratio");
-  QTest::addColumn<int>("percent");
-  QTest::newRow("0.456 stores as 45") << 0.456f << 45;
-  QTest::newRow("0.45 read back stays 45") << 0.45f << 45;
-  QTest::newRow("0.2") << 0.2f << 20;
-  QTest::newRow("0.1") << 0.1f << 10;
-  QTest::newRow("0.9") << 0.9f << 90;
-  QTest::newRow("0.999") << 0.999f << 99;
-  QTest::newRow("0.57") << 0.57f << 57;
-}
-
-void LayoutTest::ratioStoredAsPercent() {
-  QFETCH(float, ratio);
-  QFETCH(int, percent);
-  QCOMPARE(CLayoutStore::RatioToPercent(ratio), percent);
-  CProfile profile;
-  CLayoutStore::WriteRatios(profile, MODE_REPLACE, ratio, 0.5f);
-  QCOMPARE(profile.GetInt(QStringLiteral("BarStates\\Replace-Summary"), QStringLiteral("ReplaceToHeight"), -1), percent);
-  float replaceTo = 0, text = 0;
-  CLayoutStore::ReadRatios(profile, MODE_REPLACE, &replaceTo, &text);
-  QCOMPARE(replaceTo, qBound(0.1f, CLayoutStore::PercentToRatio(percent), 0.9f));
-  QCOMPARE(text, 0.5f);
-}
-
-void LayoutTest::garbageLayoutFallsBack() {
-  {
-    CProfile profile;
-    CLayoutStore::MarkSaved(profile, MODE_MATCH);
-    profile.Settings().setValue(QStringLiteral("BarStates/Match/DockState"), QByteArray("not a layout"));
-    profile.WriteString(QStringLiteral("BarStates\\Match-Summary"), QStringLiteral("ReplaceToHeight"), QStringLiteral("wide"));
-    profile.WriteString(QStringLiteral("BarStates\\Match-Summary"), QStringLiteral("TextEditWidth"), QStringLiteral("250"));
-    profile.WriteString(QStringLiteral("BarStates\\Match-SCBar-128"), QStringLiteral("sizeVertCX"), QStringLiteral("x"));
-    profile.WriteString(QStringLiteral("BarStates"), QStringLiteral("SavedStates"), QStringLiteral("3"));
-    profile.Flush();
-  }
-  CMainFrame frame;
-  frame.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&frame));
-  // The built-in layout stands in; the ratios fall back or are kept inside their range.
-  QVERIFY(frame.SizingBar(BAR_STRUCTURE)->isVisible());
-  QVERIFY(frame.SizingBar(BAR_GROUP)->isVisible());
-  QVERIFY(!frame.SizingBar(BAR_STACK)->isVisible());
-  QCOMPARE(frame.Doc()->GetPatternShare(), 0.2f);
-  QCOMPARE(frame.Doc()->GetTextShare(), 0.9f);
-  QCOMPARE(frame.SizingBar(BAR_STRUCTURE)->VertSize().width(), 200);
-  // A garbage "SavedStates" means nothing was saved.
-  {
-    CProfile profile;
-    profile.WriteString(QStringLiteral("BarStates"), QStringLiteral("SavedStates"), QStringLiteral("lots"));
-    QCOMPARE(CLayoutStore::SavedStates(profile), 0);
-  }
-}
-
-// The window comes back at the size it was closed with; a placement Qt cannot read gives the
-// default size.
-void LayoutTest::windowPlacementIsKept() {
-  {
-    CMainFrame frame;
-    QCOMPARE(frame.size(), QSize(1000, 720));  // nothing stored yet
-    frame.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&frame));
-    frame.resize(820, 610);
-    QTRY_COMPARE(frame.size(), QSize(820, 610));
-    QVERIFY(frame.close());
-  }
-  {
-    CMainFrame again;
-    QCOMPARE(again.size(), QSize(820, 610));
-  }
-  {
-    CProfile profile;
-    profile.Settings().setValue(QStringLiteral("Settings/WindowPlacement"), QByteArray("not a placement"));
-    profile.Flush();
-  }
-  CMainFrame garbage;
-  QCOMPARE(garbage.size(), QSize(1000, 720));
-}
-
-void LayoutTest::activeViewLeavesDestroyedView() {
-  CMainFrame frame;
-  frame.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&frame));
-  frame.OnCommand(ID_MODE_REPLACE);
-  QWidget* replaceTo = frame.WorkPane()->View(CKorvaneBack::SLOT_REPLACE_TO);
-  QVERIFY(replaceTo);
-  frame.SetActiveView(replaceTo);
-  replaceTo->setFocus();
-  QCOMPARE(frame.ActiveView(), replaceTo);
-  frame.OnCommand(ID_MODE_MATCH);
-  QCOMPARE(frame.ActiveView(), frame.PatternEditView());
-  QVERIFY(frame.PatternEditView());
-}
-
-// =============================================================================================
-// SettingsTest
-
-void SettingsTest::init() { ClearSettings(); }
-
-void SettingsTest::fontParse_data() {
-  QTest::addColumn<QString>("text");
-  QTest::addColumn<int>("fields");
-  QTest::addColumn<int>("height");
-  QTest::addColumn<int>("weight");
-  QTest::addColumn<bool>("italic");
-  QTest::addColumn<QString>("face");
-  QTest::newRow("default") << "-14/700/0/0/Tahoma/" << 5 << -14 << 700 << false << "Tahoma";
-  QTest::newRow("only a height") << "-20" << 1 << -20 << 0 << false << "";
-  QTest::newRow("height and slash") << "-18/" << 1 << -18 << 0 << false << "";
-  QTest::newRow("no face") << "-16/400/1/0/" << 4 << -16 << 400 << true << "";
-  QTest::newRow("face without final slash") << "-13/400/0/0/Mono" << 5 << -13 << 400 << false << "Mono";
-  QTest::newRow("blanks before numbers") << " -15/ 700/0/0/Sans/" << 5 << -15 << 700 << false << "Sans";
-  QTest::newRow("positive cell height") << "20/400/0/0/Sans/" << 5 << 20 << 400 << false << "Sans";
-  QTest::newRow("junk after height") << "-12x/700/" << 1 << -12 << 0 << false << "";
-  QTest::newRow("long face cut to 31")
-      << "-12/700/0/0/A face name that runs on well past the limit/" << 5 << -12 << 700 << false
-      << "A face name that runs on well p";
-  QTest::newRow("huge height clamps") << "-99999999999/400/0/0/Sans/" << 5 << INT_MIN << 400 << false << "Sans";
-}
-
-void SettingsTest::fontParse() {
-  QFETCH(QString, text);
-  QFETCH(int, fields);
-  QFETCH(int, height);
-  QFETCH(int, weight);
-  QFETCH(bool, italic);
-  QFETCH(QString, face);
-  FontDescription d;
-  QCOMPARE(CSavedFont::Parse(text, &d), fields);
-  QCOMPARE(d.height, height);
-  QCOMPARE(d.weight, weight);
-  QCOMPARE(d.italic != 0, italic);
-  QCOMPARE(d.face, face);
-  CSavedFont font(QStringLiteral("korvane_test"));
-  QVERIFY(font.SetText(text));
-  QVERIFY(!font.IsFallback());
-  const int px = font.Font().pixelSize();
-  QVERIFY2(px >= 1 && px <= 1000, qPrintable(QString::number(px)));
-  if (height < 0 && height > -1000) QCOMPARE(px, -height);
-  QCOMPARE(font.Font().italic(), italic);
-  if (weight == 700) QCOMPARE(font.Font().weight(), QFont::Bold);
-  if (!face.isEmpty()) QCOMPARE(font.Font().families().value(0), face);
-}
-
-void SettingsTest::fontRoundTrip() {
-  CSavedFont font(QLatin1String(CSavedFont::kRegex));
-  QVERIFY(font.Load());  // nothing stored: the default
-  QCOMPARE(font.Text(), QStringLiteral("-14/700/0/0/Tahoma/"));
-  QCOMPARE(font.Font().pixelSize(), 14);
-  QVERIFY(font.Font().bold());
-  // Not even a height: the system's GUI font.
-  QVERIFY(!font.SetText(QStringLiteral("big")));
-  QVERIFY(font.IsFallback());
-  QVERIFY(!font.SetText(QString()));
-  QFont chosen(QStringLiteral("Sans"));
-  chosen.setPixelSize(17);
-  chosen.setItalic(true);
-  font.SetFont(chosen);
-  font.Save();
-  CSavedFont again(QLatin1String(CSavedFont::kRegex));
-  QVERIFY(again.Load());
-  QCOMPARE(again.Text(), font.Text());
-  QCOMPARE(again.Font().pixelSize(), 17);
-  QVERIFY(again.Font().italic());
-  QCOMPARE(CProfile().GetString(QStringLiteral("Fonts"), QStringLiteral("korvane_regex"), QString()), font.Text());
-  CSavedFont copy(QLatin1String(CSavedFont::kText));
-  copy.CopyFrom(again);
-  QCOMPARE(copy.Text(), again.Text());
-  QCOMPARE(copy.Key(), QStringLiteral("korvane_text"));
-}
-
-void SettingsTest::fontsDialogRules() {
-  {
-    CFontsDialog dialog;
-    // Nothing stored: four equal defaults, so the box starts ticked and three rows are off.
-    QVERIFY(dialog.IsSameFont());
-    for (int row = 1; row < CFontsDialog::ROW_COUNT; ++row) {
-      QVERIFY(!dialog.SelectButton(row)->isEnabled());
-      QVERIFY(!dialog.Sample(row)->isEnabled());
-    }
-    QVERIFY(dialog.SelectButton(0)->isEnabled());
-    QCOMPARE(dialog.Sample(0)->text(), CFontsDialog::SampleText(dialog.Font(0)));
-    QVERIFY(dialog.Sample(0)->text().contains(QStringLiteral("Tahoma")));
-    // The regex font, chosen while ticked, goes to all four.
-    QFont chosen(QStringLiteral("Serif"));
-    chosen.setPixelSize(19);
-    dialog.FontChosen(CFontsDialog::ROW_REGEX, chosen);
-    for (int row = 0; row < CFontsDialog::ROW_COUNT; ++row) QCOMPARE(dialog.Font(row).Font().pixelSize(), 19);
-    QCOMPARE(dialog.Sample(2)->font().pixelSize(), 19);
-    dialog.SaveAll();
-  }
-  CProfile profile;
-  const QString regex = profile.GetString(QStringLiteral("Fonts"), QStringLiteral("korvane_regex"), QString());
-  QVERIFY(regex.startsWith(QStringLiteral("-19/")));
-  for (const char* key : {"korvane_text", "korvane_replaceto", "korvane_result"})
-    QCOMPARE(profile.GetString(QStringLiteral("Fonts"), QLatin1String(key), QString()), regex);
-
-  // Different fonts: unticked, every row on; the text row's choice stays its own.
-  profile.WriteString(QStringLiteral("Fonts"), QStringLiteral("korvane_text"), QStringLiteral("-11/400/0/0/Mono/"));
-  profile.Flush();
-  CFontsDialog dialog;
-  QVERIFY(!dialog.IsSameFont());
-  QVERIFY(dialog.SelectButton(CFontsDialog::ROW_TEXT)->isEnabled());
-  QCOMPARE(dialog.Sample(CFontsDialog::ROW_TEXT)->text(), CFontsDialog::SampleText(dialog.Font(CFontsDialog::ROW_TEXT)));
-  QVERIFY(dialog.Sample(CFontsDialog::ROW_TEXT)->text().contains(QStringLiteral("Mono")));
-  QFont chosen(QStringLiteral("Serif"));
-  chosen.setPixelSize(23);
-  dialog.FontChosen(CFontsDialog::ROW_TEXT, chosen);
-  QCOMPARE(dialog.Font(CFontsDialog::ROW_TEXT).Font().pixelSize(), 23);
-  QCOMPARE(dialog.Font(CFontsDialog::ROW_REGEX).Font().pixelSize(), 19);
-  // Ticking the box shows the regex font everywhere; OK then saves it everywhere.
-  dialog.SetSameFont(true);
-  QCOMPARE(dialog.Sample(CFontsDialog::ROW_TEXT)->font().pixelSize(), 19);
-  // Restore Default: all four back to the default, ticked.
-  dialog.SetSameFont(false);
-  dialog.RestoreDefault();
-  QVERIFY(dialog.IsSameFont());
-  for (int row = 0; row < CFontsDialog::ROW_COUNT; ++row)
-    QCOMPARE(dialog.Font(row).Text(), QStringLiteral("-14/700/0/0/Tahoma/"));
-}
-
-// A face that is not installed is drawn in the system's general font, or its fixed-pitch font
-// for a fixed role or a fixed-pitch name, at the saved size, weight and slant; the saved text
-// keeps the face.
-void SettingsTest::fontStandsInForAMissingFace_data() {
-  QTest::addColumn<QString>("text");
-  QTest::addColumn<bool>("fixedRole");
-  QTest::addColumn<int>("drawn");  // 0 the face itself, 1 the general stand-in, 2 the fixed one
-  const QString installed = QFontDatabase::families().value(0);
-  QTest::newRow("missing face: the general font") << "-14/700/0/0/Korvane No Such Face/" << false << 1;
-  QTest::newRow("missing face, fixed role: the fixed font") << "-14/700/0/0/Korvane No Such Face/" << true << 2;
-  QTest::newRow("missing fixed-pitch name: the fixed font") << "-16/400/1/0/Korvane Mono Nowhere/" << false << 2;
-  QTest::newRow("installed face: drawn itself") << QStringLiteral("-15/400/0/0/%1/").arg(installed) << true << 0;
-  QTest::newRow("the default, Tahoma")
-      << "-14/700/0/0/Tahoma/" << false << (QFontDatabase::hasFamily(QStringLiteral("Tahoma")) ? 0 : 1);
-}
-
-void SettingsTest::fontStandsInForAMissingFace() {
-  QFETCH(QString, text);
-  QFETCH(bool, fixedRole);
-  QFETCH(int, drawn);
-  CSavedFont font(QStringLiteral("korvane_test"), fixedRole ? CSavedFont::ROLE_FIXED : CSavedFont::ROLE_GENERAL);
-  QVERIFY(font.SetText(text));
-  FontDescription d;
-  CSavedFont::Parse(text, &d);
-  const QString expected = drawn == 0   ? d.face
-                           : drawn == 1 ? QFontInfo(QFontDatabase::systemFont(QFontDatabase::GeneralFont)).family()
-                                        : QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).family();
-  QCOMPARE(font.DrawnFamily(), expected);
-  QCOMPARE(font.IsStandIn(), drawn != 0);
-  QCOMPARE(font.Font().pixelSize(), -d.height);
-  QCOMPARE(static_cast<int>(font.Font().weight()), d.weight);
-  QCOMPARE(font.Font().italic(), d.italic != 0);
-  QCOMPARE(font.Text(), text);  // what is saved again: the face as it was
-  font.Save();
-  QCOMPARE(CProfile().GetString(QStringLiteral("Fonts"), QStringLiteral("korvane_test"), QString()), text);
-}
-
-// "Select..." opens the font dialog on the font the row shows: the family drawn, its size in
-// points, its weight; and a font dialog opened on that font shows it.
-void SettingsTest::fontDialogStartsFromTheCurrentFont() {
-  CFontsDialog dialog;
-  QList<QFont> initials;
-  QFont next(QFontDatabase::families().value(0));
-  next.setPointSize(12);
-  dialog.chooseFont = [&](const QFont& initial, QFont* chosen) {
-    initials << initial;
-    *chosen = next;
-    return true;
-  };
-  const QString drawn = dialog.Font(CFontsDialog::ROW_REGEX).DrawnFamily();
-  dialog.SelectButton(CFontsDialog::ROW_REGEX)->click();
-  QCOMPARE(initials.size(), 1);
-  QCOMPARE(initials[0].family(), drawn);
-  QVERIFY(QFontDatabase::hasFamily(initials[0].family()));  // one the dialog lists
-  QCOMPARE(initials[0].pointSizeF(), 10.5);  // 14 pixels
-  QCOMPARE(initials[0].weight(), QFont::Bold);
-  QFontDialog shown(initials[0]);
-  QCOMPARE(shown.currentFont().family(), initials[0].family());
-  QVERIFY(qAbs(shown.currentFont().pointSizeF() - 10.5) <= 0.5);  // the dialog's nearest size
-  // OK on the dialog as it opened leaves the font as it was: 14 pixels, not 11 points.
-  CSavedFont unchanged(QStringLiteral("korvane_test"));
-  unchanged.SetChosenFont(shown.currentFont());
-  QCOMPARE(unchanged.Font().pixelSize(), 14);
-  QCOMPARE(unchanged.DrawnFamily(), drawn);
-  QCOMPARE(shown.currentFont().weight(), QFont::Bold);
-  // The next time it starts from the font chosen.
-  dialog.SelectButton(CFontsDialog::ROW_REGEX)->click();
-  QCOMPARE(initials.size(), 2);
-  QCOMPARE(initials[1].family(), QFontInfo(next).family());
-  QCOMPARE(initials[1].pointSizeF(), 12.0);
-}
-
-// Opening the dialog and pressing OK without choosing keeps the saved face, even one that is
-// not installed here.
-void SettingsTest::fontsDialogKeepsAMissingFace() {
-  CProfile profile;
-  profile.WriteString(QStringLiteral("Fonts"), QStringLiteral("korvane_regex"), QStringLiteral("-13/400/0/0/Korvane No Such Face/"));
-  profile.Flush();
-  {
-    CFontsDialog dialog;
-    QVERIFY(dialog.Font(CFontsDialog::ROW_REGEX).IsStandIn());
-    QVERIFY(!dialog.IsSameFont());
-    dialog.SaveAll();
-  }
-  QCOMPARE(CProfile().GetString(QStringLiteral("Fonts"), QStringLiteral("korvane_regex"), QString()),
-           QStringLiteral("-13/400/0/0/Korvane No Such Face/"));
-}
-
-void SettingsTest::fontsDialogCancelSavesNothing() {
-  CFontsDialog dialog;
-  QFont chosen(QStringLiteral("Serif"));
-  chosen.setPixelSize(30);
-  dialog.FontChosen(CFontsDialog::ROW_REGEX, chosen);
-  dialog.reject();
-  QVERIFY(!CProfile().Settings().contains(QStringLiteral("Fonts/korvane_regex")));
-  // OK through the frame's command: the document broadcasts the font-changed hints.
-  CMainFrame frame;
-  struct Recorder : CDocView {
-    int hints = 0;
-    void OnUpdate(CDocView*, int hint) override { hints |= hint; }
-  } recorder;
-  frame.Doc()->AddView(&recorder);
-  QTimer::singleShot(0, [&] {
-    if (auto* d = qobject_cast<CFontsDialog*>(QApplication::activeModalWidget())) d->accept();
-  });
-  QTimer::singleShot(2000, [&] {  // never leave a dialog hanging
-    if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
-  });
-  frame.OnCommand(ID_SELECT_FONTS);
-  frame.Doc()->RemoveView(&recorder);
-  QCOMPARE(recorder.hints & 0x20082, 0x20082);
-}
-
-void SettingsTest::languageFromIni_data() {
-  QTest::addColumn<QByteArray>("ini");
-  QTest::addColumn<int>("lcid");
-  QTest::newRow("Chinese") << QByteArray("[Settings]\nLCID=2052\n") << 2052;
-  QTest::newRow("English") << QByteArray("[Settings]\nLCID=1033\n") << 1033;
-  QTest::newRow("zero") << QByteArray("[Settings]\nLCID=0\n") << 0;
-  QTest::newRow("garbage") << QByteArray("[Settings]\nLCID=chinese\n") << 0;
-  QTest::newRow("other section") << QByteArray("[Other]\nLCID=2052\n") << 0;
-  QTest::newRow("not an ini") << QByteArray("\x00\xff\xfe binary", 10) << 0;
-  QTest::newRow("unknown language") << QByteArray("[Settings]\nLCID=1041\n") << 1041;
-}
-
-void SettingsTest::languageFromIni() {
-  QFETCH(QByteArray, ini);
-  QFETCH(int, lcid);
-  QTemporaryDir dir;
-  const QString path = dir.filePath(QStringLiteral("korvane.ini"));
-  {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(ini);
-  }
-  QCOMPARE(CKorvaneApp::ReadLanguageSetting(path), lcid);
-  QCOMPARE(CKorvaneApp::ReadLanguageSetting(dir.filePath(QStringLiteral("missing.ini"))), 0);
-  const int language = CKorvaneApp::ChooseLanguage(lcid);
-  if (lcid == 2052) QCOMPARE(language, 2052);
-  else if (lcid != 0) QCOMPARE(language, 1033);
-  else QCOMPARE(language, CStringTable::LanguageFromLocale(QLocale::system()));
-}
-
-void SettingsTest::chineseMenus() {
-  QTemporaryDir dir;
-  const QString path = dir.filePath(QStringLiteral("korvane.ini"));
-  {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("[Settings]\r\nLCID=2052\r\n");
-  }
-  const CStringTable chinese(CStringTable::kSimplifiedChinese);
-  const CStringTable english(CStringTable::kEnglish);
-  CKorvaneApp::InstallLanguage(CKorvaneApp::ChooseLanguage(CKorvaneApp::ReadLanguageSetting(path)));
-  {
-    CMainFrame frame;
-    QCOMPARE(frame.TopMenu(IDS_MENU_FILE)->title(), chinese.Get(IDS_MENU_FILE));
-    QVERIFY(frame.TopMenu(IDS_MENU_FILE)->title() != english.Get(IDS_MENU_FILE));
-    QCOMPARE(frame.CommandAction(ID_MATCH_FIND)->text(), chinese.Get(IDS_MENU_MATCH_FIND));
-    QCOMPARE(frame.CommandAction(ID_MATCH_FIND)->statusTip(), chinese.GetPrompt(ID_MATCH_FIND));
-    QCOMPARE(frame.MessageText(), chinese.Get(IDS_READY));
-    QCOMPARE(frame.SizingBar(BAR_STRUCTURE)->windowTitle(), chinese.Get(IDS_BAR_STRUCTURE));
-    QCOMPARE(frame.SizingBar(BAR_TESTS)->windowTitle(), chinese.Get(IDS_BAR_TESTS));
-    QCOMPARE(frame.TopMenu(IDS_MENU_TESTS)->title(), chinese.Get(IDS_MENU_TESTS));
-    QCOMPARE(frame.CommandAction(ID_TEST_ACCEPT)->text(), chinese.Get(IDS_MENU_TEST_ACCEPT));
-    frame.ShowResultPosition(1, 2);
-    QString expected = chinese.Get(IDS_RESULT_POSITION);
-    expected.replace(expected.indexOf(QStringLiteral("%d")), 2, QStringLiteral("1"));
-    expected.replace(expected.indexOf(QStringLiteral("%d")), 2, QStringLiteral("2"));
-    QCOMPARE(frame.ResultText(), expected);
-    // Qt's own dialogs follow.
-    QCOMPARE(QLocale().language(), QLocale::Chinese);
-    QVERIFY(QCoreApplication::translate("QPlatformTheme", "Cancel") != QStringLiteral("Cancel"));
-  }
-  CKorvaneApp::InstallLanguage(CStringTable::kEnglish);
-  CMainFrame frame;
-  QCOMPARE(frame.TopMenu(IDS_MENU_FILE)->title(), QStringLiteral("&File"));
-}
-
-void SettingsTest::recentFiles() {
-  CRecentFileList list;
-  for (int i = 0; i < 11; ++i) list.Add(QStringLiteral("/tmp/w%1.rws").arg(i));
-  QCOMPARE(list.Files().size(), 9);
-  QCOMPARE(list.Files().first(), QStringLiteral("/tmp/w10.rws"));
-  QCOMPARE(list.Files().last(), QStringLiteral("/tmp/w2.rws"));
-  list.Add(QStringLiteral("/tmp/w5.rws"));
-  QCOMPARE(list.Files().size(), 9);
-  QCOMPARE(list.Files().first(), QStringLiteral("/tmp/w5.rws"));
-  {
-    CProfile profile;
-    list.Save(profile);
-    profile.WriteString(QStringLiteral("Recent File List"), QStringLiteral("File3"), QStringLiteral("  "));
-    profile.Flush();
-  }
-  CRecentFileList loaded;
-  loaded.Load(CProfile());
-  QCOMPARE(loaded.Files().size(), 8);  // the blank entry is skipped
-  QCOMPARE(loaded.Files().first(), QStringLiteral("/tmp/w5.rws"));
-  QCOMPARE(CRecentFileList::Caption(0, QStringLiteral("/a/b&c.rws")), QStringLiteral("&1 /a/b&&c.rws"));
-  // The File menu lists them as commands 57616 ...
-  CMainFrame frame;
-  QVERIFY(frame.QueryCommand(ID_FILE_MRU_FIRST).enabled);
-  QVERIFY(!frame.QueryCommand(ID_FILE_MRU_LAST).enabled);
-  QVERIFY(frame.CommandAction(ID_FILE_MRU_FIRST)->text().startsWith(QStringLiteral("&1 ")));
-}
+#include "frame_test.moc"

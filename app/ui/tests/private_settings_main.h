@@ -12,8 +12,16 @@
 #include <QTest>
 
 #include "app/document/text_clips.h"
+#include "platform/profile.h"
 #include "platform/shared_counter.h"
 #include "stringtable.h"
+
+// Empties the settings store: the private one while the test runs (each test's init() calls it).
+inline void ClearSettings() {
+  CProfile profile;
+  profile.Settings().clear();
+  profile.Flush();
+}
 
 // Runs the test object `Test` (made after the application); `name` names the shared counter.
 template <class Test>
