@@ -14,6 +14,14 @@
 
 #include "config.h"
 
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#define TARNO_HAVE_SSE2 1
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <intrin.h>
+#endif
+#endif
+
 TARNO_NAMESPACE_BEGIN
 
 template <class CHART>
@@ -112,6 +120,45 @@ inline const char* TarnoPosixName(int cls) {
                                                   "graph:", "lower:", "print:", "punct:", "space:",
                                                   "upper:", "xdigit:", "blank:"};
   return (cls >= 0 && cls < POSIX_COUNT) ? kNames[cls] : "";
+}
+
+#ifdef TARNO_HAVE_SSE2
+// Index of the lowest set bit of a non-zero mask.
+inline int TarnoLowestBit(unsigned mask) {
+#if defined(_MSC_VER) && !defined(__clang__)
+  unsigned long i;
+  _BitScanForward(&i, mask);
+  return static_cast<int>(i);
+#else
+  return __builtin_ctz(mask);
+#endif
+}
+#endif
+
+// The first position in [from, to) whose unit is `a` or `b`, or -1. Used by the required-string
+// filter for 16-bit text, where memchr does not apply: with SSE2 it compares eight units at a
+// time, unaligned loads only over whole blocks inside [from, to), the rest one by one; without
+// it (or for other unit widths) one by one throughout. Never reads outside [from, to).
+template <class CHART>
+inline int TarnoFindEither(const CHART* t, int from, int to, unsigned a, unsigned b) {
+  int p = from;
+#ifdef TARNO_HAVE_SSE2
+  if (sizeof(CHART) == 2 && a <= 0xFFFF && b <= 0xFFFF) {
+    const __m128i va = _mm_set1_epi16(static_cast<short>(a));
+    const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
+    for (; p + 8 <= to; p += 8) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + p));
+      const __m128i eq = _mm_or_si128(_mm_cmpeq_epi16(v, va), _mm_cmpeq_epi16(v, vb));
+      const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(eq));
+      if (mask) return p + TarnoLowestBit(mask) / 2;
+    }
+  }
+#endif
+  for (; p < to; ++p) {
+    const unsigned c = TarnoChars<CHART>::Code(t[p]);
+    if (c == a || c == b) return p;
+  }
+  return -1;
 }
 
 TARNO_NAMESPACE_END

@@ -327,7 +327,8 @@ int CRegexpT<CHART>::FindRequired(Context* ctx, int from) const {
   const int n = r.codes.GetSize();
   const int lastStart = ctx->m_nLength - n;
   int found = -1;
-  // 8-bit text: memchr for each of the two first codes, each asked again only once passed.
+  // 8-bit text: memchr for each of the two first codes, each asked again only once passed;
+  // wider text: a scan for either of them.
   int next[2] = {-2, -2};
   auto seek = [&](int k, int p) {
     if (next[k] >= p || next[k] == -1) return;
@@ -342,8 +343,8 @@ int CRegexpT<CHART>::FindRequired(Context* ctx, int from) const {
       if (a < 0 && b < 0) break;
       p = a < 0 ? b : b < 0 ? a : (a < b ? a : b);
     } else {
-      unsigned c = TarnoChars<CHART>::Code(t[p]);
-      if (c != r.first[0] && c != r.first[1]) continue;
+      p = TarnoFindEither(t, p, lastStart + 1, r.first[0], r.first[1]);
+      if (p < 0) break;
     }
     int i = 1;
     if (r.fold) {

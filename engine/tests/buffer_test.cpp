@@ -1,6 +1,8 @@
 // Tests of the growable array and the character helpers.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "engine/tarno.h"
 
 namespace {
@@ -93,6 +95,46 @@ TEST(Chars, CaseMappingIsAPairing) {
   EXPECT_EQ(0xE9u, TarnoUpper<char>(0xE9));  // 8-bit text maps ASCII only
   EXPECT_EQ(0x178u, TarnoUpperWide(0xFF));
   EXPECT_EQ(0x130u, TarnoUpperWide(0x130));
+}
+
+// The vector scan against a plain loop: every start alignment, every range length up to five
+// blocks, the hit at every place (or none), with units equal to the targets just outside the
+// range that must not be reported, high units (0x8000 and up compare as equal, not as signed),
+// and a == b. The text lives in a heap block of exactly its size, so a read past either end shows
+// under the address sanitizer.
+TEST(Chars, FindEitherAgreesWithAScanByHand) {
+  const unsigned kTargets[][2] = {{'x', 'X'}, {0xD800, 0xD800}, {0xFFFF, 0x41}};
+  for (const auto& ab : kTargets) {
+    for (int from = 0; from < 9; ++from) {
+      for (int len = 0; len <= 40; ++len) {
+        for (int hit = -1; hit < len; ++hit) {
+          const int size = from + len + 1;
+          std::unique_ptr<unsigned short[]> text(new unsigned short[size]);
+          for (int i = 0; i < size; ++i) text[i] = static_cast<unsigned short>('a' + i % 7);
+          if (from > 0) text[from - 1] = static_cast<unsigned short>(ab[0]);
+          text[from + len] = static_cast<unsigned short>(ab[1]);
+          if (hit >= 0) {
+            text[from + hit] = static_cast<unsigned short>(hit % 2 ? ab[1] : ab[0]);
+            if (hit + 3 < len) text[from + hit + 3] = static_cast<unsigned short>(ab[0]);
+          }
+          int expected = -1;
+          for (int i = from; i < from + len; ++i)
+            if (text[i] == ab[0] || text[i] == ab[1]) {
+              expected = i;
+              break;
+            }
+          ASSERT_EQ(expected, TarnoFindEither(text.get(), from, from + len, ab[0], ab[1]))
+              << std::hex << ab[0] << std::dec << " from " << from << " len " << len << " hit " << hit;
+        }
+      }
+    }
+  }
+  // 8-bit and 32-bit units take the plain loop.
+  const char narrow[] = "abcdefghijklmnopqrstuvwxyz";
+  EXPECT_EQ(23, TarnoFindEither(narrow, 3, 26, 'x', 'y'));
+  EXPECT_EQ(-1, TarnoFindEither(narrow, 3, 23, 'x', 'y'));
+  const wchar_t wide[] = L"abcdefghijklmnopqrstuvwxyz";
+  EXPECT_EQ(24, TarnoFindEither(wide, 0, 26, 'y', 'z'));
 }
 
 TEST(Chars, PosixClasses) {
