@@ -2,6 +2,7 @@
 #include "app/document/replace_result.h"
 
 #include <algorithm>
+#include <cstring>
 #include <atomic>
 #include <utility>
 
@@ -108,34 +109,47 @@ std::vector<unsigned short> ReplaceResult::SegmentText(const unsigned short* sub
 }
 
 std::vector<unsigned short> ReplaceResult::ReplacedText(const unsigned short* subject, int subjectLength) const {
-  // The exact size first: the text between the matches plus every segment's output.
+  std::vector<unsigned short> out(ReplacedLength(subjectLength));
+  out.resize(WriteReplacedText(subject, subjectLength, out.data()));
+  return out;
+}
+
+// The text between the matches plus every segment's output.
+size_t ReplaceResult::ReplacedLength(int subjectLength) const {
   size_t size = 0;
-  {
-    int prevEnd = 0;
-    for (const ReplaceSegment& seg : m_segments) {
-      const int start = seg.match->result.GetStart();
-      if (start > prevEnd) size += static_cast<size_t>(start - prevEnd);
-      size += static_cast<size_t>(std::max(seg.length, 0));
-      if (seg.match->result.GetEnd() > prevEnd) prevEnd = seg.match->result.GetEnd();
-    }
-    if (subjectLength > prevEnd) size += static_cast<size_t>(subjectLength - prevEnd);
-  }
-  std::vector<unsigned short> out;
-  out.reserve(size);
   int prevEnd = 0;
   for (const ReplaceSegment& seg : m_segments) {
-    int start = seg.match->result.GetStart();
-    if (start > prevEnd) out.insert(out.end(), subject + prevEnd, subject + start);
+    const int start = seg.match->result.GetStart();
+    if (start > prevEnd) size += static_cast<size_t>(start - prevEnd);
+    size += static_cast<size_t>(std::max(seg.length, 0));
+    if (seg.match->result.GetEnd() > prevEnd) prevEnd = seg.match->result.GetEnd();
+  }
+  if (subjectLength > prevEnd) size += static_cast<size_t>(subjectLength - prevEnd);
+  return size;
+}
+
+// Writes what ReplacedLength counts, in the same order (a segment's length is the sum of its
+// pieces' lengths), less any piece without a source.
+size_t ReplaceResult::WriteReplacedText(const unsigned short* subject, int subjectLength, unsigned short* out) const {
+  unsigned short* const begin = out;
+  auto put = [&out](const unsigned short* from, int length) {
+    std::memcpy(out, from, static_cast<size_t>(length) * sizeof *out);
+    out += length;
+  };
+  int prevEnd = 0;
+  for (const ReplaceSegment& seg : m_segments) {
+    const int start = seg.match->result.GetStart();
+    if (start > prevEnd) put(subject + prevEnd, start - prevEnd);
     for (const OutputPiece& p : seg.pieces) {
       if (p.length <= 0 || p.position < 0) continue;
       const unsigned short* from = p.source == OutputPiece::FROM_SUBJECT ? subject : m_program.text.data();
       if (!from) continue;
-      out.insert(out.end(), from + p.position, from + p.position + p.length);
+      put(from + p.position, p.length);
     }
     if (seg.match->result.GetEnd() > prevEnd) prevEnd = seg.match->result.GetEnd();
   }
-  if (subjectLength > prevEnd) out.insert(out.end(), subject + prevEnd, subject + subjectLength);
-  return out;
+  if (subjectLength > prevEnd) put(subject + prevEnd, subjectLength - prevEnd);
+  return static_cast<size_t>(out - begin);
 }
 
 int ReplaceResult::SegmentOfResult(const MatchHandle& match) const {

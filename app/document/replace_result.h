@@ -161,6 +161,11 @@ class ReplaceResult {
 
   std::vector<unsigned short> SegmentText(const unsigned short* subject, const ReplaceSegment& segment) const;
   std::vector<unsigned short> ReplacedText(const unsigned short* subject, int subjectLength) const;
+  // The replaced text's length (at most), and the text written into `out`, which holds that many
+  // units, returning the number written: for a caller that keeps the text in a buffer of its own
+  // (the result box's string), so that a text of tens of megabytes is not built twice.
+  size_t ReplacedLength(int subjectLength) const;
+  size_t WriteReplacedText(const unsigned short* subject, int subjectLength, unsigned short* out) const;
   // The index of the segment whose match is `match` (the same record), or -1. Bisects on the
   // match's start (the segments are in text order).
   int SegmentOfResult(const MatchHandle& match) const;

@@ -18,6 +18,9 @@
 #include <QTimerEvent>
 #include <QUrl>
 #include <algorithm>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <new>
 
 #include "app/document/korvane_doc.h"
@@ -87,6 +90,28 @@ QString NormalizeLikeControl(const QString& text) {
   return out;
 }
 
+// The first position at or after `i` (or `n`) whose character is a line feed or may be one the
+// control changes: everything from U+000E to U+009F is neither, so a text of log lines is
+// crossed eight characters at a time. Half of loading a 50 MB text went into the scan.
+qsizetype SkipPlain(const QChar* p, qsizetype i, qsizetype n) {
+#ifdef __SSE2__
+  const __m128i below = _mm_set1_epi16(0x0E);
+  const __m128i above = _mm_set1_epi16(0x9F);
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 8 <= n; i += 8) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    // Saturating differences: non-zero where c < 0x0E, and where c > 0x9F.
+    const __m128i special = _mm_or_si128(_mm_subs_epu16(below, v), _mm_subs_epu16(v, above));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(special, zero)) != 0xFFFF) break;
+  }
+#endif
+  for (; i < n; ++i) {
+    const char16_t c = p[i].unicode();
+    if (c < 0x0E || c > 0x9F) break;
+  }
+  return i;
+}
+
 // One pass over a text that holds only line feeds as breaks: where folds go, how many
 // paragraphs the control gets, whether anything must be normalized first.
 struct TextPlan {
@@ -102,6 +127,7 @@ TextPlan PlanText(const QString& text, int foldAt, int piece) {
   const QChar* p = text.constData();
   qsizetype lineStart = 0;
   for (qsizetype i = 0; i <= n; ++i) {
+    i = SkipPlain(p, i, n);
     const bool end = i == n;
     if (!end) {
       const char16_t c = p[i].unicode();
@@ -166,6 +192,7 @@ void CRichEdit2WView::OnUpdate(CDocView* sender, int hint) {}
 // Text
 
 QString CRichEdit2WView::GetBoxText() const {
+  if (m_pendingText) return m_pendingBuilt ? m_pendingBuiltText : m_pendingText();
   // While a fill puts the text in, the document's text is the whole one, not the part shown.
   if (IsFilling()) return m_fillDocText;
   // The placeholder is never part of the text (it is Qt's placeholder, drawn over an empty
@@ -195,6 +222,7 @@ std::vector<unsigned short> CRichEdit2WView::GetBoxTextU16() const {
 }
 
 int CRichEdit2WView::TextLength() const {
+  if (m_pendingText) return static_cast<int>((m_pendingBuilt ? m_pendingBuiltText : m_pendingText()).size());
   if (IsFilling()) return static_cast<int>(m_fillDocText.size());
   return std::max(0, document()->characterCount() - 1 - static_cast<int>(m_folds.size()));
 }
@@ -280,8 +308,68 @@ void CRichEdit2WView::SetBoxText(const QString& text, bool keepSelection) {
   FillBox(text, HandlesLargeTexts() && !m_bUnfoldedByUser, anchor, position, scroll, keepSelection);
 }
 
+void CRichEdit2WView::SetBoxTextSoon(std::function<QString()> make, bool keepSelection) {
+  int anchor, position, scroll;
+  CurrentPlace(&anchor, &position, &scroll);
+  if (IsFilling() && !m_pendingText) {
+    // A chunked fill of an older text stops here; the box keeps what it has put in so far.
+    m_fillTimer.stop();
+    document()->setUndoRedoEnabled(m_fillUndoWasEnabled);
+  }
+  m_fillBoxText.clear();
+  m_fillDocText.clear();
+  m_pendingText = std::move(make);
+  m_pendingBuilt = false;
+  m_pendingBuiltText = QString();
+  m_fillAnchor = anchor;
+  m_fillPosition = position;
+  m_fillScroll = scroll;
+  m_fillKeepSelection = keepSelection;
+  m_fillShowSelection = false;
+  // Undo is left as it is until the fill, which saves it again.
+  m_fillUndoWasEnabled = document()->isUndoRedoEnabled();
+  m_fillTimer.start(0, this);
+}
+
+// Three steps, each an event of its own, so that none holds the window for long: the old text
+// goes (emptying a box of a million paragraphs takes a while), the new one is built, the fill
+// starts.
+void CRichEdit2WView::BuildPendingText() {
+  if (!document()->isEmpty()) {
+    CQuietChange quiet(this);
+    if (!extraSelections().isEmpty()) setExtraSelections({});
+    setPlainText(QString());
+    m_folds.clear();
+    m_foldsInBox.clear();
+    return;
+  }
+  if (!m_pendingBuilt) {
+    m_pendingBuiltText = m_pendingText();
+    m_pendingBuilt = true;
+    return;
+  }
+  m_pendingText = nullptr;
+  m_pendingBuilt = false;
+  const QString text = std::move(m_pendingBuiltText);
+  m_pendingBuiltText = QString();
+  m_fillTimer.stop();
+  const bool show = m_fillShowSelection;
+  if (text.isEmpty()) m_bUnfoldedByUser = false;
+  FillBox(text, HandlesLargeTexts() && !m_bUnfoldedByUser, m_fillAnchor, m_fillPosition, m_fillScroll,
+          m_fillKeepSelection);
+  if (IsFilling()) {
+    m_fillShowSelection = show;
+  } else {
+    if (show) ensureCursorVisible();
+    OnBoxTextComplete();
+  }
+}
+
 void CRichEdit2WView::FillBox(const QString& text, bool fold, int anchor, int position, int scroll,
                               bool keepSelection) {
+  m_pendingText = nullptr;
+  m_pendingBuilt = false;
+  m_pendingBuiltText = QString();
   if (IsFilling()) {
     m_fillTimer.stop();
     document()->setUndoRedoEnabled(m_fillUndoWasEnabled);
@@ -602,7 +690,8 @@ void CRichEdit2WView::OnCursorPositionChanged() {
 
 void CRichEdit2WView::timerEvent(QTimerEvent* event) {
   if (event->timerId() == m_fillTimer.timerId()) {
-    FillNextChunk();
+    if (m_pendingText) BuildPendingText();
+    else FillNextChunk();
     return;
   }
   if (event->timerId() != m_editTimer.timerId()) {

@@ -66,6 +66,11 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewComm
   // modified flag). The caret and selection are kept where the new text allows. The control's
   // undo history is emptied, since it described the old text.
   void SetBoxText(const QString& text, bool keepSelection = true);
+  // As SetBoxText with the text that `make` returns, built in an event of its own soon after:
+  // for a text of tens of megabytes, whose building and fill planning would otherwise hold the
+  // window in the same call as the change that asked for it. Until then the box counts as
+  // filling (IsFilling); GetBoxText and TextLength build the text at once when asked.
+  void SetBoxTextSoon(std::function<QString()> make, bool keepSelection = true);
   // Replaces the whole text as an ordinary, undoable edit of the user (opening a file). A
   // text this box folds or fills in chunks is set like SetBoxText and then handed over as an
   // edit; it cannot be undone.
@@ -90,7 +95,8 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewComm
   // The fold positions (document positions that start a folded paragraph), ascending.
   const std::vector<int>& Folds() const { return m_folds; }
   bool IsFolded() const { return !m_folds.empty(); }
-  // Whether a chunked fill is still putting the text in.
+  // Whether a chunked fill is still putting the text in, or a text set with SetBoxTextSoon is
+  // still to be built.
   bool IsFilling() const { return m_fillTimer.isActive(); }
   // Puts the text back without folds and makes the box editable again (the note's link). The
   // box stays unfolded until it is emptied or a file is opened into it.
@@ -223,6 +229,7 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewComm
   void FillBox(const QString& text, bool fold, int anchor, int position, int scroll, bool keepSelection);
   void CurrentPlace(int* anchor, int* position, int* scroll) const;
   void FillNextChunk();
+  void BuildPendingText();
   void FinishFill();
   void SetLocked(bool locked);
   void UpdateFoldNote();
@@ -262,6 +269,10 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewComm
   bool m_fillKeepSelection = false;
   bool m_fillShowSelection = false;  // a selection set during the fill is shown at its end
   bool m_fillUndoWasEnabled = false;
+  // A text set with SetBoxTextSoon and not built yet (the fill timer runs meanwhile).
+  std::function<QString()> m_pendingText;
+  bool m_pendingBuilt = false;  // m_pendingBuiltText holds what it returned
+  QString m_pendingBuiltText;
   QLabel* m_pFoldNote = nullptr;  // owned by the box (a child widget)
   QElapsedTimer m_lastTyped;  // since the last character typed (undo steps)
 };

@@ -47,12 +47,31 @@ void CReplaceResultEditView::Rebuild() {
     PaintSpans({});
     return;
   }
-  std::vector<unsigned short> text = m_pDoc->GetReplacedText();
-  SetBoxText(QString(reinterpret_cast<const QChar*>(text.data()), static_cast<int>(text.size())), true);
+  // Written straight into the box's string: a replaced text of tens of megabytes built twice
+  // was a third of a rebuild. The result and the subject it reads stay as they are until the
+  // next rebuild, which replaces a pending text before it is built.
+  const int subjectLength = static_cast<int>(subject.size());
+  const int length = static_cast<int>(rr.ReplacedLength(subjectLength));
+  auto build = [this, &rr, &subject, key, subjectLength, length] {
+    // A pending text is built after the change that asked for it; should the subject or the
+    // result have changed in between without a rebuild, its segments no longer fit the text.
+    const RebuildKey now{rr.Version(), subject.data(), subject.size(), (m_pDoc->GetFlags() & RIGHTTOLEFT) != 0};
+    if (!(now == key)) {
+      m_bBuilt = false;  // the next notification rebuilds
+      return QString();
+    }
+    QString text(static_cast<qsizetype>(length), Qt::Uninitialized);
+    text.truncate(static_cast<qsizetype>(
+        rr.WriteReplacedText(subject.data(), subjectLength, reinterpret_cast<unsigned short*>(text.data()))));
+    return text;
+  };
+  // A text the box fills in chunks anyway is built in an event of its own, not inside the mode
+  // switch or the search's end that asked for it.
+  if (HandlesLargeTexts() && length > 2 * FillChunk()) SetBoxTextSoon(build, true);
+  else SetBoxText(build(), true);
   // The newest replacement: the last one, or the first when matching right to left.
   const bool rtl = (m_pDoc->GetFlags() & RIGHTTOLEFT) != 0;
   const ReplaceSegment& newest = rtl ? segments.front() : segments.back();
-  const int length = static_cast<int>(text.size());
   m_rebuildWindow.start = std::max(newest.start - kRebuildMargin, 0);
   m_rebuildWindow.end = std::min(newest.start + newest.length + kRebuildMargin, length);
   PaintSpans(highlight::ReplaceResultSpans(*m_pDoc, m_rebuildWindow));

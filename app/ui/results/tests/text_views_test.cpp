@@ -426,6 +426,38 @@ class TextViewsTest : public QObject {
     QCOMPARE(CountKind(box.PaintedSpans(), HL_CURRENT), current);
   }
 
+  // A replaced text the box fills in chunks is built in an event after the change that asked for
+  // it: until then the box is filling, and its text is still the whole replaced text when asked.
+  // Should the subject change before the build without a rebuild, the box shows nothing rather
+  // than pieces of the old result read from the new text, and the next rebuild shows the new one.
+  void largeReplaceResultIsBuiltInALaterEvent() {
+    LimitsForTest limits(1000, 1000, 16);
+    DocFixture f;
+    f.doc->SetMode(MODE_REPLACE);
+    f.Set(QStringLiteral("\\d+"), QStringLiteral("a1 b22 c333 d4444 e55555 f666666"));
+    f.SetReplaceTo(QStringLiteral("<$&>"));
+    f.FindAll();
+    CReplaceResultEditView box(f.doc.get());
+    const QString expected = QStringLiteral("a<1> b<22> c<333> d<4444> e<55555> f<666666>");
+    QVERIFY(box.IsFilling());
+    QCOMPARE(box.GetBoxText(), expected);
+    QCOMPARE(box.TextLength(), static_cast<int>(expected.size()));
+    QTRY_VERIFY(!box.IsFilling());
+    QCOMPARE(box.GetBoxText(), expected);
+    QCOMPARE(box.toPlainText(), expected);
+
+    // The subject is cut short while a build waits; the old segments reach past its end.
+    f.SetReplaceTo(QStringLiteral("[$&]"));
+    f.FindAll();
+    QVERIFY(box.IsFilling());
+    const unsigned short shortText[] = {'7'};
+    f.doc->SetSubjectText(shortText, 1);
+    QTRY_VERIFY(!box.IsFilling());
+    QCOMPARE(box.GetBoxText(), QString());
+    f.FindAll();
+    QTRY_COMPARE(box.GetBoxText(), QStringLiteral("[7]"));
+  }
+
   void replaceResultSelectionTracesToMatchAndToken_data() {
     QTest::addColumn<int>("position");
     QTest::addColumn<int>("matchStart");
@@ -526,6 +558,36 @@ class TextViewsTest : public QObject {
     pair[p - 1] = QChar(0xD83D);
     pair[p] = QChar(0xDE00);
     QTest::newRow("no fold inside a surrogate pair") << pair << QList<int>{p - 1} + every(p - 1, k + 10);
+  }
+  // The scan for line breaks crosses ordinary characters in blocks: a break, or a character that
+  // the control turns into one, must be seen at every place in a line, and characters that are
+  // not breaks (a no-break space, a letter outside ASCII) must not end the line.
+  void foldsSeeEveryBreakAtEveryAlignment() {
+    const int k = 10, p = 10, n = 45;
+    auto every = [p](int from, int lineEnd) {
+      std::vector<int> out;
+      for (int at = from; lineEnd - at > p; at += p) out.push_back(at + p);
+      return out;
+    };
+    const char16_t kBreaks[] = {u'\n', u'\r', 0x2028, 0x2029};
+    const char16_t kOthers[] = {0x00A0, 0x00E9, 0x0009, 0x000E, 0x009F, 0x4E2D};
+    for (int at = 0; at < n; ++at) {
+      for (char16_t c : kBreaks) {
+        QString text(n, QLatin1Char('x'));
+        text[at] = QChar(c);
+        std::vector<int> expected = every(0, at);
+        const std::vector<int> after = every(at + 1, n);
+        expected.insert(expected.end(), after.begin(), after.end());
+        QVERIFY2(CRichEdit2WView::FoldPositions(text, k, p) == expected,
+                 qPrintable(QStringLiteral("break %1 at %2").arg(int(c), 0, 16).arg(at)));
+      }
+      for (char16_t c : kOthers) {
+        QString text(n, QLatin1Char('x'));
+        text[at] = QChar(c);
+        QVERIFY2(CRichEdit2WView::FoldPositions(text, k, p) == every(0, n),
+                 qPrintable(QStringLiteral("character %1 at %2").arg(int(c), 0, 16).arg(at)));
+      }
+    }
   }
   void foldingKeepsTheText() {
     QFETCH(QString, text);
