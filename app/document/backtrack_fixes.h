@@ -8,10 +8,10 @@
 // verdict is then one of two kinds:
 //
 //   - proven: an argument over the compiled pattern shows that it keeps every match, its span
-//     and every group's, on every text (the rules are stated above Prove() in the source:
-//     a greedy repeat given nothing back where nothing after it could start inside its run, an
-//     iteration of fixed width made atomic, a branch dropped that repeats an earlier one or
-//     whose single characters other single-character branches take). Texts are a second check
+//     and every group's, on every text (the rules are stated at the top of
+//     backtrack_fix_proof.cpp: a greedy repeat given nothing back where nothing after it could
+//     start inside its run, an iteration of fixed width made atomic, a branch dropped that
+//     repeats an earlier one or whose single characters other single-character branches take). Texts are a second check
 //     only: the caller's subjects (the user's tests, the text box), the witnesses at several pump
 //     counts, every short text over the pattern's characters, texts strung from the pattern's
 //     literals repeated more often than any count in it, and random texts. A proven rewrite
@@ -24,6 +24,9 @@
 //
 // Everything is bounded (step budgets, subject counts and lengths, the number of candidates) and
 // stops between steps when `abort` is set. Pure C++ on the host engine, any thread.
+//
+// The parts (reading the pattern text, the proof rules, the generated texts) are described in
+// backtrack_fix_parts.h; backtrack_fixes.cpp ties them together.
 #ifndef KORVANE_BACKTRACK_FIXES_H
 #define KORVANE_BACKTRACK_FIXES_H
 

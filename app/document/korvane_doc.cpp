@@ -1,6 +1,7 @@
 // CKorvaneDoc: state, texts, selections, notifications, the editing token and the command table.
 // Searching is in doc_search.cpp, tracing in doc_trace.cpp.
 #include "app/document/korvane_doc.h"
+#include "app/document/backtrack_session.h"
 #include "app/document/breakpoints.h"
 #include "app/document/split_pieces.h"
 #include "platform/time_stamps.h"
@@ -13,6 +14,10 @@ CKorvaneDoc::CKorvaneDoc(IDocumentUi* ui) : m_pUi(ui), m_tests(std::make_shared<
   // The runner's worker only posts; the command takes the results on the UI thread.
   m_testRunner.reset(new CTestRunner([this] {
     if (m_pUi) m_pUi->PostCommand(CMD_TEST_RESULTS);
+  }));
+  // So does the backtracking session's.
+  m_backtrack.reset(new CBacktrackSession([this] {
+    if (m_pUi) m_pUi->PostCommand(CMD_BACKTRACK_RESULTS);
   }));
   CTickClock::CountsProcessorTicks();  // starts the stretch the tick rate is measured over
   m_ctx.m_pfnTraceHook = &CKorvaneDoc::TraceHookProc;
@@ -27,6 +32,7 @@ CKorvaneDoc::CKorvaneDoc(IDocumentUi* ui) : m_pUi(ui), m_tests(std::make_shared<
 
 CKorvaneDoc::~CKorvaneDoc() {
   m_testRunner.reset();  // abandons a run and ends its worker before anything it reads goes
+  m_backtrack.reset();   // the same for an analysis
   StopBackgroundCheck();
   m_bAbort = true;
   m_bPauseAtStep = false;
@@ -521,6 +527,12 @@ bool CKorvaneDoc::OnCommand(int id) {
     TakeTestResults();
     return true;
   }
+  // So does taking what the backtracking session finished.
+  if (id == CMD_BACKTRACK_RESULTS) {
+    const int taken = m_backtrack->Collect();
+    if (taken) Notify(nullptr, HINT_BACKTRACK | ((taken & CBacktrackSession::TOOK_REPORT) ? HINT_RECOLOR_PATTERN : 0));
+    return true;
+  }
   if (IsWaiting()) return true;  // a command from inside the wait for a job
   switch (id) {
     case CMD_FIND: {
@@ -628,6 +640,8 @@ void CKorvaneDoc::SetClassic(bool on) {
   StartBackgroundCheck();
   Notify(nullptr, HINTS_SEARCH_RESULTS);
 }
+
+const std::vector<std::pair<int, int>>& CKorvaneDoc::GetBacktrackSpans() const { return m_backtrack->ResponsibleSpans(); }
 
 // How many real matches come before and after the shown result in the results list. A real
 // entry has the sequence 10 i; a place between entries k - 1 and k has 10 k - 5.

@@ -62,7 +62,8 @@ enum DocHint {
   HINT_SNAPSHOT_TREE = 0x100000,
   HINT_CURRENT_SNAPSHOT = 0x400000,
   HINT_TESTS = 0x1000000,        // the test set changed (added, removed, moved, renamed, edited, replaced)
-  HINT_TEST_RESULTS = 0x2000000  // test results changed (a run started, progressed or ended)
+  HINT_TEST_RESULTS = 0x2000000,  // test results changed (a run started, progressed or ended)
+  HINT_BACKTRACK = 0x4000000      // the backtracking session took a report, rewrites or a check
 };
 
 // The combinations that are sent, named after the event. A search's results, with everything
@@ -131,6 +132,7 @@ enum DocCommand {
   CMD_BACKGROUND_RESULT = ID_MATCH_BACKGROUND_RESULT,
   CMD_LOCATE_FAIL_POINT = ID_MATCH_LOCATE_FAIL_POINT,
   CMD_TEST_RESULTS = 32850,  // posted by the test runner: results are ready to take
+  CMD_BACKTRACK_RESULTS = 32851,  // posted by the backtracking session's worker: the same
   CMD_FIRST_RECORD = ID_RECORD_FIRST,
   CMD_LAST_RECORD = ID_RECORD_LAST,
   CMD_NEXT_RECORD = ID_RECORD_NEXT,
@@ -195,6 +197,7 @@ struct CommandState {
   int buttonTextId = 0;
 };
 
+class CBacktrackSession;
 class CDebugStops;
 struct WorkspaceData;
 
@@ -250,11 +253,15 @@ class CKorvaneDoc {
   // document option, saved in the workspace; off after New.
   bool IsClassic() const { return m_bClassic; }
   void SetClassic(bool on);
+  // The backtracking session (backtrack_session.h): the analysis of a pattern and the rewrites
+  // that fix it, on a worker of its own, asked for by the Backtracking pane. What its worker
+  // finishes comes back as CMD_BACKTRACK_RESULTS, which the document takes (also inside the wait
+  // for a job) and tells the views of with HINT_BACKTRACK (and 0x2 when a report came).
+  CBacktrackSession& Backtrack() { return *m_backtrack; }
+  const CBacktrackSession& Backtrack() const { return *m_backtrack; }
   // Spans of the repeats the backtracking analysis holds responsible, which the pattern box
-  // marks. Set by the Backtracking pane for the pattern it analysed, cleared when it starts on
-  // another; views repaint on hint 0x2.
-  const std::vector<std::pair<int, int>>& GetBacktrackSpans() const { return m_backtrackSpans; }
-  void SetBacktrackSpans(std::vector<std::pair<int, int>> spans) { m_backtrackSpans = std::move(spans); }
+  // marks: those of the session's newest report; empty from a new request until its report.
+  const std::vector<std::pair<int, int>>& GetBacktrackSpans() const;
 
   // --- editing token: a view handing its edit to the document ---
   bool TakeEditingToken(CDocView* view);
@@ -672,7 +679,6 @@ class CKorvaneDoc {
   bool m_bOnlyCurrentNode = false;
   bool m_bOnlyStartPoint = false;
   bool m_bClassic = false;  // mirrored into m_ctx.m_bClassic
-  std::vector<std::pair<int, int>> m_backtrackSpans;
   int m_nStartPoint = -1;
   int m_nHighlightStart = 0;
   int m_nHighlightEnd = 0;
@@ -794,6 +800,9 @@ class CKorvaneDoc {
   unsigned m_nTestGeneration = 0;  // the run the shown results belong to
   int m_nTestTimeLimitMs = kDefaultTestTimeLimitMs;
   std::unique_ptr<CTestRunner> m_testRunner;
+
+  // The backtracking session and its worker (its own threading note).
+  std::unique_ptr<CBacktrackSession> m_backtrack;
 
   // Snapshots, the document's file and the clips (UI thread only).
   CSnapshotTree m_snapshots;

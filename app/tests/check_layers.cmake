@@ -2,8 +2,10 @@
 #
 #   engine, platform, resources   use none of the others
 #   document                      engine, platform, resources
+#   command line (app/cli/)       engine, platform, resources, document
 #   plugin host                   engine, platform, resources, document
-#   user interface                all of the above
+#   user interface                all of the above; the command line only from app/ui/main.cpp,
+#                                 the program's entry, which picks a mode before any window
 #   plugins                       engine, resources and the public plugin header only; their
 #                                 tests may also use the host's private plugin headers
 #   fuzz                          engine, platform, resources, document
@@ -33,6 +35,8 @@ function(layer_of_file path out)
     set(layer platform)
   elseif(path MATCHES "^app/document/")
     set(layer document)
+  elseif(path MATCHES "^app/cli/")
+    set(layer cli)
   elseif(path MATCHES "^app/plugin_host/")
     set(layer plugin_host)
   elseif(path MATCHES "^app/ui/")
@@ -84,8 +88,11 @@ set(uses_engine "")
 set(uses_platform "")
 set(uses_resources "")
 set(uses_document engine platform resources)
+set(uses_cli engine platform resources document)
 set(uses_plugin_host engine platform resources document)
-set(uses_ui engine platform resources document plugin_host)
+set(uses_ui engine platform resources document plugin_host cli)
+# The one file of the user interface that may use the command line.
+set(cli_entry "app/ui/main.cpp")
 set(uses_plugin engine resources plugin_host)
 set(uses_fuzz engine platform resources document)
 set(uses_bench engine)
@@ -138,6 +145,8 @@ foreach(path IN LISTS sources)
         # the shared corpus of the tests and benches
       elseif(NOT target IN_LIST uses_${layer})
         set(why "${layer} may not use ${target} (${resolved})")
+      elseif(layer STREQUAL "ui" AND target STREQUAL "cli" AND NOT path STREQUAL cli_entry)
+        set(why "only ${cli_entry} may use cli (${resolved})")
       elseif(layer STREQUAL "plugin" AND target STREQUAL "plugin_host" AND NOT in_tests
              AND NOT resolved STREQUAL public_plugin_header)
         set(why "a plugin reaches the host through ${public_plugin_header} only")

@@ -1,7 +1,9 @@
 # The layer check on a small tree of its own: clean, it passes; with each kind of wrong include
 # planted in turn (a full path, a short path the app/ include folder resolves, angle brackets,
-# `../`, a fuzz harness and an engine bench reaching too far, Qt in the engine), it fails and
-# names the planted file. Run as
+# `../`, a fuzz harness and an engine bench reaching too far, Qt in the engine, the command line
+# used from the user interface outside main.cpp or from a layer below it, the command line
+# reaching up into the user interface or the plugin host), it fails and names the planted file.
+# Run as
 #   cmake -DCHECK=<check_layers.cmake> -DWORK_DIR=<scratch folder> -P check_layers_planted.cmake
 cmake_minimum_required(VERSION 3.25)
 if(NOT CHECK OR NOT WORK_DIR)
@@ -19,6 +21,11 @@ file(WRITE "${tree}/app/document/korvane_doc.h"
      "#include \"platform/profile.h\"\n#include \"stringtable.h\"\n#include \"tarno.h\"\n#include <QObject>\n")
 file(WRITE "${tree}/app/document/korvane_doc.cpp" "#include \"korvane_doc.h\"\n#include \"../platform/profile.h\"\n")
 file(WRITE "${tree}/app/ui/main_frame.h" "#include \"app/document/korvane_doc.h\"\n#include <QMainWindow>\n")
+file(WRITE "${tree}/app/cli/test_command.h"
+     "#include \"app/document/korvane_doc.h\"\n#include \"platform/profile.h\"\n#include <QString>\n")
+file(WRITE "${tree}/app/cli/test_command.cpp" "#include \"test_command.h\"\n#include \"tarno.h\"\n")
+file(WRITE "${tree}/app/ui/main.cpp" "#include \"app/cli/test_command.h\"\n#include \"ui/main_frame.h\"\n")
+file(WRITE "${tree}/app/plugin_host/plugin_manager.h" "#include \"app/document/korvane_doc.h\"\n")
 file(WRITE "${tree}/fuzz/harness.h" "#include \"app/document/korvane_doc.h\"\n")
 file(WRITE "${tree}/bench/corpus.h" "#include <string>\n")
 file(WRITE "${tree}/bench/engine_bench.cpp" "#include \"engine/tarno.h\"\n#include \"bench/corpus.h\"\n")
@@ -45,7 +52,15 @@ set(plants
   "fuzz/plant_fuzz.cpp|#include \"app/ui/main_frame.h\""
   "bench/plant_bench.cpp|#include \"app/document/korvane_doc.h\""
   "engine/plant_qt.h|#include <QString>"
-  "app/platform/plant_up.h|#include \"document/korvane_doc.h\"")
+  "app/platform/plant_up.h|#include \"document/korvane_doc.h\""
+  "app/ui/plant_cli.cpp|#include \"app/cli/test_command.h\""
+  "app/ui/results/plant_cli.cpp|#include \"cli/test_command.h\""
+  "app/document/plant_cli.cpp|#include \"cli/test_command.h\""
+  "app/platform/plant_cli.h|#include <app/cli/test_command.h>"
+  "engine/plant_cli.h|#include \"app/cli/test_command.h\""
+  "app/plugin_host/plant_cli.cpp|#include \"../cli/test_command.h\""
+  "app/cli/plant_ui.cpp|#include \"app/ui/main_frame.h\""
+  "app/cli/plant_host.cpp|#include \"plugin_host/plugin_manager.h\"")
 set(failures "")
 foreach(plant IN LISTS plants)
   string(REPLACE "|" ";" parts "${plant}")

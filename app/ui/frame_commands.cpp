@@ -23,6 +23,7 @@
 #include "app/ui/frame_dialogs.h"
 #include "app/ui/korvane_back.h"
 #include "app/ui/main_frame.h"
+#include "app/ui/pane_table.h"
 #include "app/ui/results/replace_to_edit_view.h"
 #include "app/ui/results/test_case_pane.h"
 #include "app/ui/results/text_edit_view.h"
@@ -110,18 +111,13 @@ CommandState CMainFrame::QueryCommand(int id) const {
       if (id == ID_SELECT_FONTS || id == ID_FILE_SAVE_AS) return state;
       return m_pDoc->QueryCommand(id);
     case BY_FRAME:
+      if (const PaneRegistration* pane = CPaneTable::ByCommand(id)) {
+        state.checked = SizingBar(pane->barId)->isVisible();
+        return state;
+      }
       switch (id) {
         case ID_VIEW_TOOLBAR: state.checked = m_pToolBar->isVisible(); break;
         case ID_VIEW_STATUS_BAR: state.checked = statusBar()->isVisible(); break;
-        case ID_VIEW_STRUCTURE: state.checked = SizingBar(BAR_STRUCTURE)->isVisible(); break;
-        case ID_VIEW_GROUP: state.checked = SizingBar(BAR_GROUP)->isVisible(); break;
-        case ID_VIEW_STACK: state.checked = SizingBar(BAR_STACK)->isVisible(); break;
-        case ID_VIEW_TEXT_CLIP: state.checked = SizingBar(BAR_TEXT_CLIP)->isVisible(); break;
-        case ID_VIEW_SNAPSHOT: state.checked = SizingBar(BAR_SNAPSHOT)->isVisible(); break;
-        case ID_VIEW_TESTS: state.checked = SizingBar(BAR_TESTS)->isVisible(); break;
-        case ID_VIEW_EXPLANATION: state.checked = SizingBar(BAR_EXPLANATION)->isVisible(); break;
-        case ID_VIEW_DIAGRAM: state.checked = SizingBar(BAR_DIAGRAM)->isVisible(); break;
-        case ID_VIEW_BACKTRACK: state.checked = SizingBar(BAR_BACKTRACK)->isVisible(); break;
         case ID_MATCH_BREAKPOINT_CONDITION: state.enabled = CurrentBreakpoint() != nullptr; break;
         case ID_VIEW_WORK_MODE: state.checked = m_pWorkModeBar->isVisible(); break;
         case ID_VIEW_MATCH_BUTTONS: state.checked = m_pMatchButtonsBar->isVisible(); break;
@@ -241,22 +237,17 @@ void CMainFrame::OnCommand(int id) {
 
 void CMainFrame::ToggleBar(int id) {
   QWidget* bar = nullptr;
-  switch (id) {
-    case ID_VIEW_TOOLBAR: bar = m_pToolBar; break;
-    case ID_VIEW_STATUS_BAR: bar = statusBar(); break;
-    case ID_VIEW_STRUCTURE: bar = SizingBar(BAR_STRUCTURE); break;
-    case ID_VIEW_GROUP: bar = SizingBar(BAR_GROUP); break;
-    case ID_VIEW_STACK: bar = SizingBar(BAR_STACK); break;
-    case ID_VIEW_TEXT_CLIP: bar = SizingBar(BAR_TEXT_CLIP); break;
-    case ID_VIEW_SNAPSHOT: bar = SizingBar(BAR_SNAPSHOT); break;
-    case ID_VIEW_TESTS: bar = SizingBar(BAR_TESTS); break;
-    case ID_VIEW_EXPLANATION: bar = SizingBar(BAR_EXPLANATION); break;
-    case ID_VIEW_DIAGRAM: bar = SizingBar(BAR_DIAGRAM); break;
-    case ID_VIEW_BACKTRACK: bar = SizingBar(BAR_BACKTRACK); break;
-    case ID_VIEW_WORK_MODE: bar = m_pWorkModeBar; break;
-    case ID_VIEW_MATCH_BUTTONS: bar = m_pMatchButtonsBar; break;
-    case ID_VIEW_MATCH_MODE: bar = m_pMatchModeBar; break;
-    default: return;
+  if (const PaneRegistration* pane = CPaneTable::ByCommand(id)) {
+    bar = SizingBar(pane->barId);
+  } else {
+    switch (id) {
+      case ID_VIEW_TOOLBAR: bar = m_pToolBar; break;
+      case ID_VIEW_STATUS_BAR: bar = statusBar(); break;
+      case ID_VIEW_WORK_MODE: bar = m_pWorkModeBar; break;
+      case ID_VIEW_MATCH_BUTTONS: bar = m_pMatchButtonsBar; break;
+      case ID_VIEW_MATCH_MODE: bar = m_pMatchModeBar; break;
+      default: return;
+    }
   }
   if (auto* dock = qobject_cast<QDockWidget*>(bar)) {
     // A bar shown behind another's tab is brought forward, not hidden: the user asked to see it.

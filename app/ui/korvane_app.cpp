@@ -17,7 +17,6 @@
 #include "app/document/korvane_doc.h"
 #include "app/plugin_host/plugin_manager.h"
 #include "app/ui/main_frame.h"
-#include "app/ui/test_command.h"
 #include "korvane_ids.h"
 #include "platform/profile.h"
 #include "platform/program_paths.h"
@@ -111,14 +110,6 @@ int CKorvaneApp::Run(QApplication& app) {
   // KORVANE_PALETTE=dark (or light) overrides the desktop's palette; with -style Fusion that
   // gives a dark program on any desktop.
   ApplyPaletteFromEnvironment();
-
-  // Qt has taken its own options out of the arguments by now; what is left and looks like an
-  // option is one nobody knows: refuse it before a window stands.
-  const QString unknown = CTestCommand::UnknownWindowOption(app.arguments());
-  if (!unknown.isEmpty()) {
-    QTextStream err(stderr);
-    return CTestCommand::RefuseOption(unknown, err);
-  }
 
   CMainFrame frame;
   const QString file = CommandLineFile(app.arguments());

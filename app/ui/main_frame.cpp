@@ -30,21 +30,14 @@
 
 #include "app/document/step_counts.h"
 #include "app/ui/command_table.h"
-#include "app/ui/editor/diagram_view.h"
 #include "app/ui/editor/item_look.h"
 #include "app/ui/editor/regex_edit_view.h"
-#include "app/ui/editor/regex_group_list_view.h"
-#include "app/ui/editor/regex_tree_view.h"
 #include "app/ui/fonts_dialog.h"
 #include "app/ui/frame_dialogs.h"
 #include "app/ui/korvane_back.h"
 #include "app/ui/layout_store.h"
-#include "app/ui/results/backtrack_pane.h"
-#include "app/ui/results/clip_list_view.h"
-#include "app/ui/results/explanation_pane.h"
-#include "app/ui/results/snapshot_tree_view.h"
+#include "app/ui/pane_table.h"
 #include "app/ui/results/test_case_pane.h"
-#include "app/ui/results/trace_history_pane.h"
 #include "app/ui/results/trace_stack_list_view.h"
 #include "app/ui/sizing_bar.h"
 #include "korvane_ids.h"
@@ -228,15 +221,16 @@ void CMainFrame::CreateActions() {
     // Shortcuts work only for actions added to a widget of the window.
     if (!keys.isEmpty()) addAction(action);
   }
-  static const int checkable[] = {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_STRUCTURE, ID_VIEW_GROUP, ID_VIEW_STACK,
-                                  ID_VIEW_TEXT_CLIP, ID_VIEW_SNAPSHOT, ID_VIEW_TESTS, ID_VIEW_EXPLANATION, ID_VIEW_WORK_MODE, ID_VIEW_MATCH_BUTTONS,
+  static const int checkable[] = {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_WORK_MODE, ID_VIEW_MATCH_BUTTONS,
                                   ID_VIEW_MATCH_MODE, ID_MATCH_ONLY_CURRENT_NODE, ID_MATCH_ONLY_START_POINT,
                                   ID_MATCH_LOCATE_FAIL_POINT, ID_OPTION_IGNORECASE, ID_OPTION_SINGLELINE,
                                   ID_OPTION_MULTILINE, ID_OPTION_GLOBAL, ID_OPTION_RIGHTTOLEFT, ID_OPTION_EXTENDED,
                                   ID_MODE_MATCH, ID_MODE_REPLACE, ID_MODE_SPLIT, ID_MODE_OPTIMIZE, ID_MODE_TRACE,
-                                  ID_OPTION_CLASSIC, ID_VIEW_BACKTRACK};
+                                  ID_OPTION_CLASSIC};
   for (int id : checkable) m_actions.value(id)->setCheckable(true);
-  m_actions.value(ID_VIEW_DIAGRAM)->setCheckable(true);
+  // A pane's View-menu entry is checked while the pane is shown.
+  for (const PaneRegistration& pane : CPaneTable::All())
+    if (pane.commandId) m_actions.value(pane.commandId)->setCheckable(true);
   static const struct { int id; const char* icon; } icons[] = {
       {ID_FILE_NEW, "new"}, {ID_FILE_OPEN, "open"}, {ID_FILE_SAVE, "save"}, {ID_EDIT_CUT, "cut"},
       {ID_EDIT_COPY, "copy"}, {ID_EDIT_PASTE, "paste"}, {ID_EDIT_UNDO, "undo"}, {ID_EDIT_REDO, "redo"},
@@ -302,15 +296,9 @@ void CMainFrame::CreateMenus() {
   add(view, ID_VIEW_TOOLBAR);
   add(view, ID_VIEW_STATUS_BAR);
   view->addSeparator();
-  add(view, ID_VIEW_STRUCTURE);
-  add(view, ID_VIEW_GROUP);
-  add(view, ID_VIEW_STACK);
-  add(view, ID_VIEW_TEXT_CLIP);
-  add(view, ID_VIEW_SNAPSHOT);
-  add(view, ID_VIEW_TESTS);
-  add(view, ID_VIEW_EXPLANATION);
-  add(view, ID_VIEW_DIAGRAM);
-  add(view, ID_VIEW_BACKTRACK);
+  // The panes, by bar id.
+  for (const PaneRegistration* pane : CPaneTable::ById())
+    if (pane->commandId) add(view, pane->commandId);
   view->addSeparator();
   add(view, ID_VIEW_WORK_MODE);
   add(view, ID_VIEW_MATCH_BUTTONS);
@@ -465,47 +453,14 @@ void CMainFrame::CreateDialogBars() {
   for (const auto& m : modes) addControl(m_pWorkModeBar, new CModeButton(CStringTable::Str(m[1])), m[0]);
 }
 
+// One bar per row of the pane table, in the order of the bar ids (the order of the frame's
+// children, which the bars' context menu and the pane cycle follow).
 void CMainFrame::CreateSizingBars() {
-  const int bars[][2] = {{BAR_STRUCTURE, IDS_BAR_STRUCTURE}, {BAR_MESSAGE, IDS_BAR_MESSAGE},
-                         {BAR_GROUP, IDS_BAR_GROUP},         {BAR_STACK, IDS_BAR_STACK},
-                         {BAR_TEXT_CLIP, IDS_BAR_TEXT_CLIP}, {BAR_SNAPSHOT, IDS_BAR_SNAPSHOT},
-                         {BAR_TESTS, IDS_BAR_TESTS},         {BAR_EXPLANATION, IDS_BAR_EXPLANATION},
-                         {BAR_DIAGRAM, IDS_BAR_DIAGRAM},     {BAR_BACKTRACK, IDS_BAR_BACKTRACK}};
-  for (const auto& b : bars) {
-    auto* bar = new CSizingControlBarG(b[0], CStringTable::Str(b[1]), this);
-    m_bars[b[0] - BAR_STRUCTURE] = bar;
-    QWidget* view = nullptr;
-    CKorvaneDoc* doc = m_pDoc.get();
-    switch (b[0]) {
-      case BAR_STRUCTURE: view = new CRegexTreeView(doc, bar); break;
-      case BAR_GROUP: view = new CRegexGroupListView(doc, bar); break;
-      case BAR_STACK: view = new CTraceHistoryPane(doc, bar); break;
-      case BAR_TEXT_CLIP: view = new CClipListView(doc, bar); break;
-      case BAR_SNAPSHOT: view = new CSnapshotTreeView(doc, bar); break;
-      case BAR_EXPLANATION: view = new CExplanationPane(doc, bar); break;
-      case BAR_DIAGRAM: view = new CDiagramPane(doc, bar); break;
-      case BAR_TESTS: {
-        auto* pane = new CTestCasePane(doc, bar);
-        connect(pane, &CTestCasePane::SummaryChanged, this,
-                [this](const QString& text) { SetPaneText(m_pTests, text.isEmpty() ? Blanks() : text); });
-        view = pane;
-        break;
-      }
-      case BAR_BACKTRACK: {
-        auto* pane = new CBacktrackPane(doc, bar);
-        // A proven fix is an ordinary edit of the pattern box: Undo takes it back.
-        connect(pane, &CBacktrackPane::ApplyPattern, this, [this](const QString& pattern) {
-          if (auto* box = dynamic_cast<CRegexEditView*>(m_patternView.data())) {
-            box->ReplaceTextAsEdit(pattern);
-            box->setFocus();
-          }
-        });
-        view = pane;
-        break;
-      }
-      default: break;
-    }
-    if (view) bar->SetView(view);
+  for (const PaneRegistration* pane : CPaneTable::ById()) {
+    auto* bar = new CSizingControlBarG(pane->barId, CStringTable::Str(pane->captionId), this);
+    m_bars.push_back(bar);
+    if (pane->create)
+      if (QWidget* view = pane->create(*this, m_pDoc.get(), bar)) bar->SetView(view);
     // A bar that closes while its view is active hands the activity to the pattern box.
     connect(bar, &QDockWidget::visibilityChanged, this, [this, bar](bool visible) {
       if (!visible && !bar->isVisible()) MoveActiveAwayFrom(bar);
@@ -570,9 +525,9 @@ void CMainFrame::CreateContextMenus() {
 }
 
 // The placement every built-in layout shares: tool bar and work-mode bar in the first top row,
-// match-mode bar in the second, match-buttons bar in the third; Structure left, Group at the
-// bottom across the whole width with Tests beside it, Snapshot above Text clip on the right;
-// Message, Stack and Explanation hidden. Taken once as the framework's state, which the built-in layouts restore.
+// match-mode bar in the second, match-buttons bar in the third; the docking bars as the pane
+// table places them (pane_table.cpp), in its order, each hidden unless it is shown in every
+// mode. Taken once as the framework's state, which the built-in layouts restore.
 void CMainFrame::PlaceBarsByDefault() {
   addToolBar(Qt::TopToolBarArea, m_pToolBar);
   addToolBar(Qt::TopToolBarArea, m_pWorkModeBar);
@@ -583,24 +538,15 @@ void CMainFrame::PlaceBarsByDefault() {
   setCorner(Qt::BottomLeftCorner, Qt::BottomDockWidgetArea);
   setCorner(Qt::BottomRightCorner, Qt::BottomDockWidgetArea);
   setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
-  addDockWidget(Qt::LeftDockWidgetArea, SizingBar(BAR_STRUCTURE));
-  addDockWidget(Qt::BottomDockWidgetArea, SizingBar(BAR_MESSAGE));
-  addDockWidget(Qt::BottomDockWidgetArea, SizingBar(BAR_GROUP));
-  splitDockWidget(SizingBar(BAR_GROUP), SizingBar(BAR_TESTS), Qt::Horizontal);
-  tabifyDockWidget(SizingBar(BAR_TESTS), SizingBar(BAR_BACKTRACK));
-  SizingBar(BAR_BACKTRACK)->hide();
-  addDockWidget(Qt::RightDockWidgetArea, SizingBar(BAR_STACK));
-  addDockWidget(Qt::RightDockWidgetArea, SizingBar(BAR_SNAPSHOT));
-  splitDockWidget(SizingBar(BAR_SNAPSHOT), SizingBar(BAR_TEXT_CLIP), Qt::Vertical);
-  // Explanation waits at the bottom right, where its long lines have room, until the View menu
-  // shows it.
-  splitDockWidget(SizingBar(BAR_TESTS), SizingBar(BAR_EXPLANATION), Qt::Horizontal);
-  SizingBar(BAR_EXPLANATION)->hide();
-  SizingBar(BAR_MESSAGE)->hide();
-  SizingBar(BAR_STACK)->hide();
-  // The diagram shares the bottom with Tests as a tab, hidden until the View menu shows it.
-  tabifyDockWidget(SizingBar(BAR_TESTS), SizingBar(BAR_DIAGRAM));
-  SizingBar(BAR_DIAGRAM)->hide();
+  for (const PaneRegistration& pane : CPaneTable::All()) {
+    CSizingControlBarG* bar = SizingBar(pane.barId);
+    switch (pane.place) {
+      case PaneRegistration::DOCK: addDockWidget(pane.area, bar); break;
+      case PaneRegistration::SPLIT_AFTER: splitDockWidget(SizingBar(pane.beside), bar, pane.direction); break;
+      case PaneRegistration::TAB_WITH: tabifyDockWidget(SizingBar(pane.beside), bar); break;
+    }
+    if (pane.shownInModes != CPaneTable::kAllModes) bar->hide();
+  }
   m_defaultState = saveState(kStateVersion);
 }
 
@@ -622,16 +568,17 @@ void CMainFrame::ApplyDefaultLayout(int mode) {
   m_pMatchModeBar->show();
   m_pMatchButtonsBar->show();
   statusBar()->show();
-  for (int id : {BAR_STRUCTURE, BAR_GROUP, BAR_TEXT_CLIP, BAR_SNAPSHOT, BAR_TESTS}) {
-    SizingBar(id)->setFloating(false);
-    SizingBar(id)->show();
+  // Each pane docked and shown in the modes its row names (Trace mode's main tools, the stack of
+  // the paused search and the history slider, on the right above Snapshot), else hidden.
+  for (const PaneRegistration* pane : CPaneTable::ById()) {
+    CSizingControlBarG* bar = SizingBar(pane->barId);
+    if (pane->shownInModes == 0) {
+      bar->hide();
+      continue;
+    }
+    bar->setFloating(false);
+    bar->setVisible((pane->shownInModes & CPaneTable::ModeBit(mode)) != 0);
   }
-  SizingBar(BAR_MESSAGE)->hide();
-  // Trace mode's main tools: the stack of the paused search and the history slider, on the
-  // right above Snapshot.
-  SizingBar(BAR_STACK)->setFloating(false);
-  SizingBar(BAR_STACK)->setVisible(mode == MODE_TRACE);
-  SizingBar(BAR_BACKTRACK)->hide();
   resizeDocks({SizingBar(BAR_STRUCTURE), SizingBar(BAR_SNAPSHOT)}, {220, 220}, Qt::Horizontal);
   resizeDocks({SizingBar(BAR_GROUP)}, {200}, Qt::Vertical);
   // While tracing, the stack is what one reads most on the right: it gets half the column.
@@ -650,8 +597,9 @@ void CMainFrame::ResetAllBars() {
 }
 
 CSizingControlBarG* CMainFrame::SizingBar(int barId) const {
-  if (barId < BAR_STRUCTURE || barId > BAR_BACKTRACK) return nullptr;
-  return m_bars[barId - BAR_STRUCTURE];
+  for (CSizingControlBarG* bar : m_bars)
+    if (bar->BarId() == barId) return bar;
+  return nullptr;
 }
 
 QToolBar* CMainFrame::ToolBarOf(int barId) const {
@@ -913,6 +861,16 @@ QString CMainFrame::MessageText() const { return m_pMessage->text(); }
 QString CMainFrame::ElapsedText() const { return m_pElapsed->text(); }
 QString CMainFrame::ResultText() const { return m_pResult->text(); }
 QString CMainFrame::TestsText() const { return m_pTests->text(); }
+
+void CMainFrame::ShowTestsSummary(const QString& text) { SetPaneText(m_pTests, text.isEmpty() ? Blanks() : text); }
+
+// A proven fix is an ordinary edit of the pattern box: Undo takes it back.
+void CMainFrame::ReplacePatternAsEdit(const QString& pattern) {
+  if (auto* box = dynamic_cast<CRegexEditView*>(m_patternView.data())) {
+    box->ReplaceTextAsEdit(pattern);
+    box->setFocus();
+  }
+}
 
 CTestCasePane* CMainFrame::TestsPane() const {
   CSizingControlBarG* bar = SizingBar(BAR_TESTS);

@@ -1,7 +1,9 @@
 // CMainFrame: the one top-level window of korvane. It owns the menu bar, the tool bar, the
 // status bar, the three dialog bars (match options, match buttons, work mode), the docking bars
-// (structure, message, group, stack, text clip, snapshot, tests, explanation, diagram,
-// backtracking) and the client area: the pattern pane above the work pane in a splitter. It owns
+// of the pane table (pane_table.h: structure, message, group, stack, text clip, snapshot, tests,
+// explanation, diagram, backtracking; each made, listed in the View menu, toggled and placed in
+// the built-in layout from its row) and the client area: the pattern pane above the work pane in
+// a splitter. It owns
 // the single document and is the document's user interface (message boxes, the wait dialog,
 // status panes, the mode layouts, the name dialog), routes every command to the active view,
 // itself or the document, and keeps one window layout per work mode in the settings store.
@@ -128,6 +130,13 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   QString TestsText() const;
   // The view of the Tests bar, which carries out the Tests menu wherever the focus is.
   CTestCasePane* TestsPane() const;
+  // Shows the tests' count in its status pane (the Tests pane reports it; blanks when empty).
+  void ShowTestsSummary(const QString& text);
+
+  // --- the pattern box ---
+  // Puts `pattern` into the pattern box as an edit of the user's, which Undo takes back (a
+  // rewrite the Backtracking pane applies).
+  void ReplacePatternAsEdit(const QString& pattern);
 
   // --- files ---
   // Opens a workspace as the document. The file is read and checked completely first: one that
@@ -257,7 +266,8 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   QToolBar* m_pMatchModeBar = nullptr;
   QToolBar* m_pMatchButtonsBar = nullptr;
   QToolBar* m_pWorkModeBar = nullptr;
-  CSizingControlBarG* m_bars[13] = {};  // by bar id - 128
+  // The docking bars, in the order of their ids (CPaneTable::ById); owned by the frame (Qt).
+  std::vector<CSizingControlBarG*> m_bars;
   QLabel* m_pMessage = nullptr;
   QLabel* m_pElapsed = nullptr;
   QLabel* m_pResult = nullptr;

@@ -97,10 +97,16 @@ class HeadlessUi : public IDocumentUi {
   }
 
   void PostCommand(int id) override {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_posted.push_back(id);
-    posted.push_back(id);
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_posted.push_back(id);
+      posted.push_back(id);
+    }
+    if (onPost) onPost();
   }
+  // Called on the posting thread after a command was queued (a view test hands PumpEvents to its
+  // event loop here, as the frame's PostCommand does).
+  std::function<void()> onPost;
 
   void ShowElapsedTime(double seconds) override { elapsed.push_back(seconds); }
   void ShowElapsedTimeAndSteps(double seconds, unsigned long long n, bool traced) override {

@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSpinBox>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <QtCharts/QAbstractAxis>
 #include <QtCharts/QAbstractSeries>
@@ -18,117 +17,17 @@
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QLogValueAxis>
 #include <QtCharts/QValueAxis>
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 
+#include "app/document/backtrack_session.h"
 #include "app/document/backtrack_text.h"
 #include "app/document/korvane_doc.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 
 namespace {
-// Code units of a long test subject or text box that a fix is compared on.
-const size_t kSubjectCut = 20000;
 // From this width on the chart stands right of the words.
 const int kSideBySideWidth = 760;
 }  // namespace
-
-// One thread for the pane's analyses. Post() replaces the waiting request and stops the running
-// one; the finished report goes to the pane through its event queue, tagged with its generation
-// so that the pane keeps only the newest.
-class CBacktrackPane::Worker {
- public:
-  explicit Worker(CBacktrackPane* pane) : m_pane(pane), m_thread([this] { Run(); }) {}
-  ~Worker() {
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      m_quit = true;
-      m_abort = true;
-    }
-    m_wake.notify_one();
-    m_thread.join();
-  }
-  // `tests` is shared with the document (never changed in place); `box` is the text box's text.
-  void Post(const std::u16string& pattern, int flags, std::shared_ptr<const TestSet> tests, std::u16string box,
-            unsigned long long generation) {
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      m_pattern = pattern;
-      m_flags = flags;
-      m_tests = std::move(tests);
-      m_box = std::move(box);
-      m_generation = generation;
-      m_pending = true;
-      m_abort = true;  // the running analysis is out of date
-    }
-    m_wake.notify_one();
-  }
-
- private:
-  // A rewrite must keep the matches on the user's tests (each with its own options) and on the
-  // text box; long texts are cut.
-  static std::vector<backtrack::Subject> Subjects(const TestSet* tests, const std::u16string& box, int flags) {
-    std::vector<backtrack::Subject> out;
-    const size_t kMaxTests = 100;
-    for (size_t i = 0; tests && i < tests->size() && i < kMaxTests; ++i) {
-      const TestText& t = (*tests)[i].Subject();
-      const size_t n = std::min(t.size(), kSubjectCut);
-      out.push_back({std::u16string(t.begin(), t.begin() + static_cast<std::ptrdiff_t>(n)), (*tests)[i].EffectiveFlags(flags)});
-    }
-    if (!box.empty()) out.push_back({box, flags});
-    return out;
-  }
-
-  void Run() {
-    for (;;) {
-      std::u16string pattern;
-      int flags;
-      std::shared_ptr<const TestSet> tests;
-      std::u16string box;
-      unsigned long long generation;
-      {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_wake.wait(lock, [this] { return m_quit || m_pending; });
-        if (m_quit) return;
-        pattern = m_pattern;
-        flags = m_flags;
-        tests = std::move(m_tests);
-        box = std::move(m_box);
-        generation = m_generation;
-        m_pending = false;
-        m_abort = false;
-      }
-      backtrack::Report report = backtrack::Analyze(pattern, flags, backtrack::Limits(), &m_abort);
-      if (m_abort) continue;  // a newer request (or the end) came meanwhile
-      CBacktrackPane* pane = m_pane;
-      QMetaObject::invokeMethod(
-          pane, [pane, report, generation] { pane->Show(report, generation); }, Qt::QueuedConnection);
-      // The verdict is on show; the rewrites take longer (each is compared on many texts).
-      if (report.Worst() < 0) continue;
-      std::vector<backtrack::Subject> subjects = Subjects(tests.get(), box, flags);
-      std::vector<backtrack::Fix> fixes =
-          backtrack::ProposeFixes(pattern, flags, report, subjects, backtrack::Limits(), &m_abort);
-      if (m_abort) continue;
-      QMetaObject::invokeMethod(
-          pane, [pane, fixes, generation] { pane->ShowFixes(fixes, generation); }, Qt::QueuedConnection);
-    }
-  }
-
-  CBacktrackPane* m_pane;
-  std::mutex m_mutex;
-  std::condition_variable m_wake;
-  std::atomic<bool> m_abort{false};
-  bool m_quit = false;
-  bool m_pending = false;
-  std::u16string m_pattern;
-  int m_flags = 0;
-  std::shared_ptr<const TestSet> m_tests;
-  std::u16string m_box;
-  unsigned long long m_generation = 0;
-  std::thread m_thread;  // last: starts once everything above is ready
-};
 
 namespace {
 
@@ -209,26 +108,22 @@ CBacktrackPane::CBacktrackPane(CKorvaneDoc* doc, QWidget* parent) : QWidget(pare
   layout->addStretch(1);
   m_pColumns->addWidget(m_pChart, 2);
   scroll->setWidget(content);
-  m_worker.reset(new Worker(this));
   m_pDoc->AddView(this);
   Request();
 }
 
-CBacktrackPane::~CBacktrackPane() {
-  m_pDoc->RemoveView(this);
-  m_worker.reset();  // joins the thread; its queued reports die with this object
-}
+CBacktrackPane::~CBacktrackPane() { m_pDoc->RemoveView(this); }
 
 void CBacktrackPane::OnUpdate(CDocView*, int hint) {
   // Recompiled (also after an option change), or replaced; or the tests changed, which the
   // proven fixes are compared on.
   if (hint & (HINT_RECOMPILED | HINT_PATTERN_REPLACED | HINT_TESTS)) Request();
+  if (hint & HINT_BACKTRACK) TakeFromSession();
 }
 
 void CBacktrackPane::Request() {
   const std::vector<unsigned short>& p = m_pDoc->GetPattern();
   std::u16string pattern(p.begin(), p.end());
-  const int flags = m_pDoc->GetFlags();
   m_pattern = pattern;
   if (pattern != m_changedPattern) {  // the pattern a rewrite made is gone: so is its note
     m_changedPattern.clear();
@@ -240,16 +135,40 @@ void CBacktrackPane::Request() {
   m_fixes.clear();
   ClearFixRows();
   m_pFixBox->hide();
-  m_pDoc->SetBacktrackSpans({});  // the marks of the last pattern's report go with it
   m_pVerdict->setText(CStringTable::Str(IDS_BT_ANALYSING));
-  // The tests go to the worker as the document's shared set; of the text box only what a fix is
-  // compared on is copied.
-  m_worker->Post(pattern, flags, m_pDoc->GetSharedTests(), BoxText(), ++m_nGeneration);
+  // The session drops the marks of the last pattern's report, and takes the tests as the
+  // document's shared set and of the text box what a fix is compared on.
+  m_pDoc->Backtrack().Request(pattern, m_pDoc->GetFlags(), m_pDoc->GetSharedTests(), m_pDoc->GetSubjectText());
 }
 
-std::u16string CBacktrackPane::BoxText() const {
-  const std::vector<unsigned short>& box = m_pDoc->GetSubjectText();
-  return std::u16string(box.begin(), box.begin() + static_cast<std::ptrdiff_t>(std::min(box.size(), kSubjectCut)));
+void CBacktrackPane::TakeFromSession() {
+  CBacktrackSession& session = m_pDoc->Backtrack();
+  const unsigned newest = session.Generation();
+  if (session.ReportGeneration() == newest && m_nShownReport != newest) {
+    m_nShownReport = newest;
+    m_pattern = session.Pattern();
+    Show(session.TakenReport());
+  }
+  if (session.FixesGeneration() == newest && m_nShownFixes != newest) {
+    m_nShownFixes = newest;
+    ShowFixes(session.TakenFixes());
+  }
+  std::u16string rewritten;
+  switch (session.TakeApplyCheck(&rewritten)) {
+    case CBacktrackSession::APPLY_READY:
+      emit ApplyPattern(FromU16(rewritten));
+      break;
+    case CBacktrackSession::APPLY_STALE:
+      // The text box tells the rewrite apart from the pattern: the rewrites are proven again
+      // with the text box as it is.
+      Request();
+      m_staleNote = true;
+      m_pFixHeading->setText(CStringTable::Str(IDS_BT_FIX_STALE));
+      m_pFixBox->show();
+      break;
+    default:
+      break;
+  }
 }
 
 QString CBacktrackPane::VerdictLabel() const { return m_pVerdict->text(); }
@@ -265,8 +184,7 @@ void CBacktrackPane::SelectRepeat(int i) {
   m_pDoc->Notify(this, HINT_CURRENT_ELEMENT);
 }
 
-void CBacktrackPane::Show(const backtrack::Report& report, unsigned long long generation) {
-  if (generation != m_nGeneration) return;  // an older pattern's
+void CBacktrackPane::Show(const backtrack::Report& report) {
   m_analysing = false;
   m_report = report;
   const QString verdict = VerdictText(report);
@@ -316,8 +234,7 @@ void CBacktrackPane::Show(const backtrack::Report& report, unsigned long long ge
   m_pPump->setEnabled(f != nullptr);
   m_pLoad->setVisible(f != nullptr);
   m_pPump->setVisible(f != nullptr);
-  m_pDoc->SetBacktrackSpans(f ? f->spans : std::vector<std::pair<int, int>>());
-  m_pDoc->Notify(this, HINT_RECOLOR_PATTERN);  // the pattern box marks the repeats
+  // The pattern box marks the repeats: the document told it so with this report.
   ShowChart(f);
   emit ReportShown();
 }
@@ -438,8 +355,7 @@ QString CBacktrackPane::FixLabel(int i) const {
                                      {what, FromU16(f.pattern), VerdictText(f.report), backtrack::DifferenceText(f.differs)});
 }
 
-void CBacktrackPane::ShowFixes(const std::vector<backtrack::Fix>& fixes, unsigned long long generation) {
-  if (generation != m_nGeneration) return;  // an older pattern's
+void CBacktrackPane::ShowFixes(const std::vector<backtrack::Fix>& fixes) {
   m_lookingForFixes = false;
   m_fixes = fixes;
   ClearFixRows();
@@ -492,23 +408,10 @@ void CBacktrackPane::ApplyFix(int i) {
     return;
   }
   // The fix was proven, and compared on the text box as it was when the analysis began; the
-  // user may have typed since. One bounded search of each pattern over the box's text as it is
-  // now, a last check that a faulty proof would fail.
-  const std::u16string text = BoxText();
-  bool undecided = false;
-  if (!text.empty() && !backtrack::SameMatches(m_pattern, p, m_pDoc->GetFlags(), text, 400000, &undecided) &&
-      !undecided) {
-    // Proves the fixes again with the text box as it is. Not from inside the click: that would
-    // delete the row of the button being clicked.
-    QTimer::singleShot(0, this, [this] {
-      Request();
-      m_staleNote = true;
-      m_pFixHeading->setText(CStringTable::Str(IDS_BT_FIX_STALE));
-      m_pFixBox->show();
-    });
-    return;
-  }
-  emit ApplyPattern(FromU16(p));
+  // user may have typed since. The session searches both patterns over the box's text as it is
+  // now on its worker, a last check that a faulty proof would fail; the answer comes back as
+  // HINT_BACKTRACK (TakeFromSession). An empty box has nothing to check.
+  if (!m_pDoc->Backtrack().CheckBeforeApply(p, m_pDoc->GetSubjectText())) emit ApplyPattern(FromU16(p));
 }
 
 void CBacktrackPane::LoadWitness(int n) {

@@ -1,26 +1,29 @@
-// The Backtracking pane: after every change of the pattern or its options the backtracking
-// analysis runs on a thread of its own (the newest request wins, an older one is stopped), and
-// the pane shows the verdict, the repeats responsible with where each stands in the pattern (a
+// The Backtracking pane: after every change of the pattern, its options or the tests it asks the
+// document's backtracking session (CKorvaneDoc::Backtrack(), backtrack_session.h) for an
+// analysis, which runs on the session's worker (the newest request wins, an older one is
+// stopped), and the pane shows the verdict, the repeats responsible with where each stands in the pattern (a
 // link that selects it there; the pattern box marks them all), the witness with a command that
 // loads it pumped to a chosen n into the text box, and a chart of the measured steps against n,
-// drawn in the pane's palette, only when there is a measured blow-up to show. Then, on the same
-// thread, the standard rewrites are tried (backtrack_fixes.h): the proven ones are listed with
-// their new verdict and an "Apply" button, then those that change the meaning, each with a text
-// on which it does and an "Apply anyway" button. Either hands the rewritten pattern on through
-// ApplyPattern() (the frame makes it an undoable edit of the pattern box); after a rewrite that
-// changes the meaning, the verdict of the new pattern comes with a note that says so.
+// drawn in the pane's palette, only when there is a measured blow-up to show. Then the session
+// tries the standard rewrites (backtrack_fixes.h) on the texts it chooses: the proven ones are
+// listed with their new verdict and an "Apply" button, then those that change the meaning, each
+// with a text on which it does and an "Apply anyway" button. Either hands the rewritten pattern
+// on through ApplyPattern() (the frame makes it an undoable edit of the pattern box); a proven
+// one only once the session's worker has checked it on the text box as it is then (the user may
+// have typed since), and when the check fails the rewrites are looked for again. After a rewrite
+// that changes the meaning, the verdict of the new pattern comes with a note that says so.
 //
 // Everything sits in a scroll area: the pane asks for little room, so opening it never makes
 // the window grow. Where the pane is wide the chart stands right of the words.
 //
-// The UI thread only hands over the pattern and takes the finished report: it never waits for
-// the analysis. Covered by app/ui/results/tests/backtrack_pane_test.cpp.
+// The pane only asks and shows what the session took (HINT_BACKTRACK): it never waits for the
+// analysis. Covered by app/ui/results/tests/backtrack_pane_test.cpp.
 #ifndef KORVANE_BACKTRACK_PANE_H
 #define KORVANE_BACKTRACK_PANE_H
 
 #include <QString>
 #include <QWidget>
-#include <memory>
+#include <vector>
 
 #include "app/document/backtrack_analysis.h"
 #include "app/document/backtrack_fixes.h"
@@ -62,7 +65,8 @@ class CBacktrackPane : public QWidget, public CDocView {
   QString RepeatsLabel() const;
   // Selects the repeat responsible number `i` in the pattern (as its link does).
   void SelectRepeat(int i);
-  // Hands the rewritten pattern of fix `i` on (as its "Apply" button does).
+  // Hands the rewritten pattern of fix `i` on (as its "Apply" button does): at once, or for a
+  // proven fix and a text box that is not empty once the session's check has come back.
   void ApplyFix(int i);
 
  signals:
@@ -72,21 +76,23 @@ class CBacktrackPane : public QWidget, public CDocView {
   void ApplyPattern(const QString& pattern);
 
  private:
-  class Worker;
   void Request();
-  void Show(const backtrack::Report& report, unsigned long long generation);
+  // Shows what the session took for its newest request that is not on show yet, and acts on
+  // the answer of a check before Apply.
+  void TakeFromSession();
+  void Show(const backtrack::Report& report);
   void ShowChart(const backtrack::Finding* f);
   void StyleChart(QChart* chart) const;
   void changeEvent(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
-  void ShowFixes(const std::vector<backtrack::Fix>& fixes, unsigned long long generation);
+  void ShowFixes(const std::vector<backtrack::Fix>& fixes);
   void ClearFixRows();
-  std::u16string BoxText() const;  // the text box's text, cut to what a fix is compared on
   QString VerdictText(const backtrack::Report& report) const;
 
   CKorvaneDoc* m_pDoc;
-  std::unique_ptr<Worker> m_worker;
-  unsigned long long m_nGeneration = 0;
+  // The session's requests whose report and rewrites are on show (0: none).
+  unsigned m_nShownReport = 0;
+  unsigned m_nShownFixes = 0;
   bool m_analysing = false;
   backtrack::Report m_report;
   std::u16string m_pattern;

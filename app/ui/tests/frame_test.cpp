@@ -28,6 +28,7 @@
 #include "app/ui/korvane_app.h"
 #include "app/ui/korvane_back.h"
 #include "app/ui/main_frame.h"
+#include "app/ui/pane_table.h"
 #include "app/ui/results/trace_history_pane.h"
 #include "app/ui/sizing_bar.h"
 #include "korvane_ids.h"
@@ -52,6 +53,7 @@ class FrameTest : public QObject {
   void optionCheckBoxFollowsDocument();
   void barToggles_data();
   void barToggles();
+  void paneTableMakesTheBars();
   void submenuGreying();
   void standardPluginFillsTheMenus();
   void describeFrameListsMenusPluginsAndClips();
@@ -547,6 +549,50 @@ void FrameTest::barToggles() {
   frame.OnCommand(command);
   QVERIFY(widget->isVisible());
   QVERIFY(frame.CommandAction(command)->isChecked());
+}
+
+// Every row of the pane table, as the frame makes it: the bar with its title and view, its entry
+// in the View menu (the panes by bar id), its toggle, its place in the built-in layout (the dock
+// area, the tab it shares) and its visibility in each mode's built-in layout.
+void FrameTest::paneTableMakesTheBars() {
+  CMainFrame frame;
+  frame.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&frame));
+  QList<int> menuOrder;
+  for (const PaneRegistration* pane : CPaneTable::ById())
+    if (pane->commandId) menuOrder.append(pane->commandId);
+  QList<int> inMenu;
+  for (int id : CommandsOf(frame.TopMenu(IDS_MENU_VIEW)))
+    if (CPaneTable::ByCommand(id)) inMenu.append(id);
+  QCOMPARE(inMenu, menuOrder);
+  for (const PaneRegistration& pane : CPaneTable::All()) {
+    const QByteArray name = CStringTable::Str(pane.captionId).toUtf8();
+    CSizingControlBarG* bar = frame.SizingBar(pane.barId);
+    QVERIFY2(bar, name.constData());
+    QCOMPARE(bar->BarId(), pane.barId);
+    QCOMPARE(bar->windowTitle(), CStringTable::Str(pane.captionId));
+    QVERIFY2((bar->View() != nullptr) == (pane.create != nullptr), name.constData());
+    QVERIFY2(CPaneTable::Find(pane.barId) == &pane, name.constData());
+    QCOMPARE(frame.dockWidgetArea(bar), pane.area);
+    for (int mode : {MODE_MATCH, MODE_REPLACE, MODE_SPLIT, MODE_TRACE, MODE_OPTIMIZE}) {
+      frame.ApplyDefaultLayout(mode);
+      QCOMPARE(bar->isHidden(), (pane.shownInModes & CPaneTable::ModeBit(mode)) == 0);
+      QVERIFY(!bar->isFloating());
+    }
+    if (!pane.commandId) continue;
+    QCOMPARE(CPaneTable::ByCommand(pane.commandId), &pane);
+    // Shown (and in front of any tab it shares) by its command, hidden by it again.
+    bar->hide();
+    frame.OnCommand(pane.commandId);
+    QTRY_VERIFY2(bar->isVisible() && !bar->visibleRegion().isEmpty(), name.constData());
+    QVERIFY(frame.CommandAction(pane.commandId)->isChecked());
+    // A tab of the bar it is placed beside (a hidden bar is in no tab group).
+    if (pane.place == PaneRegistration::TAB_WITH)
+      QVERIFY2(frame.tabifiedDockWidgets(frame.SizingBar(pane.beside)).contains(bar), name.constData());
+    frame.OnCommand(pane.commandId);
+    QVERIFY2(bar->isHidden(), name.constData());
+    QVERIFY(!frame.CommandAction(pane.commandId)->isChecked());
+  }
 }
 
 void FrameTest::submenuGreying() {

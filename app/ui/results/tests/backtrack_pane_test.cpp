@@ -1,6 +1,6 @@
-// The Backtracking pane: the verdict after an edit (from the worker, without blocking), a newer
-// edit winning over an older analysis, the repeats responsible with their positions, the
-// witness loaded into the text box, the chart (only for a blow-up, in the pane's palette), the
+// The Backtracking pane: the verdict after an edit (from the document's backtracking session,
+// without blocking), a newer edit winning over an older analysis, the repeats responsible with
+// their positions, the witness loaded into the text box, the chart (only for a blow-up, in the pane's palette), the
 // proven rewrites and those that change the meaning, and a small minimum size.
 #include <QLabel>
 #include <QPushButton>
@@ -11,6 +11,7 @@
 #include <QtCharts/QLineSeries>
 #include <QtTest>
 
+#include "app/document/backtrack_session.h"
 #include "app/ui/results/backtrack_pane.h"
 #include "app/ui/results/tests/doc_fixture.h"
 #include "app/ui/results/tests/row_look.h"
@@ -41,7 +42,7 @@ class BacktrackPaneTest : public QObject {
     QFETCH(QString, pattern);
     QFETCH(QString, verdict);
     QFETCH(bool, witness);
-    DocFixture f;
+    LiveDocFixture f;
     CBacktrackPane pane(f.doc.get());
     QVERIFY(Settle(pane));
     f.SetPattern(pattern);
@@ -72,7 +73,7 @@ class BacktrackPaneTest : public QObject {
 
   // Edits in quick succession: only the last pattern's verdict is shown.
   void newestEditWins() {
-    DocFixture f;
+    LiveDocFixture f;
     CBacktrackPane pane(f.doc.get());
     QSignalSpy shown(&pane, &CBacktrackPane::ReportShown);
     f.SetPattern(QStringLiteral("(a+)+b"));
@@ -87,7 +88,7 @@ class BacktrackPaneTest : public QObject {
 
   // A change of the options is a new analysis: (A|a)* is ambiguous only ignoring case.
   void optionsCount() {
-    DocFixture f;
+    LiveDocFixture f;
     CBacktrackPane pane(f.doc.get());
     f.SetPattern(QStringLiteral("^(A|a)*$"));
     QVERIFY(Settle(pane));
@@ -98,7 +99,7 @@ class BacktrackPaneTest : public QObject {
   }
 
   void loadsThePumpedWitness() {
-    DocFixture f;
+    LiveDocFixture f;
     CBacktrackPane pane(f.doc.get());
     f.SetPattern(QStringLiteral("\\d+\\d+x"));
     QVERIFY(Settle(pane));
@@ -117,7 +118,7 @@ class BacktrackPaneTest : public QObject {
   // After the verdict the proven rewrites follow, each with its new verdict and an Apply button
   // that hands the rewritten pattern on.
   void offersProvenFixes() {
-    DocFixture f;
+    LiveDocFixture f;
     CBacktrackPane pane(f.doc.get());
     QSignalSpy fixesShown(&pane, &CBacktrackPane::FixesShown);
     f.SetPattern(QStringLiteral("(a+)+b"));
@@ -149,7 +150,7 @@ class BacktrackPaneTest : public QObject {
   // the letters above z, which no generated text spells, so that rewrite is not offered at all
   // until the text box shows the difference; then it comes as one that changes the meaning.
   void textBoxDecides() {
-    DocFixture f;
+    LiveDocFixture f;
     CBacktrackPane pane(f.doc.get());
     const QString pattern = QStringLiteral("(?:[a-z]|[a-\\xff])+!");
     auto find = [&pane](const char16_t* p) -> const backtrack::Fix* {
@@ -177,7 +178,7 @@ class BacktrackPaneTest : public QObject {
   // A proven fix is applied as it is, also after the user typed into the text box (the check at
   // Apply finds the same matches there).
   void appliesAProvenFixAfterTyping() {
-    DocFixture f;
+    LiveDocFixture f;
     CBacktrackPane pane(f.doc.get());
     QSignalSpy fixesShown(&pane, &CBacktrackPane::FixesShown);
     f.SetPattern(QStringLiteral("(a|a)*c"));
@@ -186,7 +187,13 @@ class BacktrackPaneTest : public QObject {
     f.SetText(QStringLiteral("aaac aac ac c"));
     QSignalSpy applied(&pane, &CBacktrackPane::ApplyPattern);
     pane.ApplyFix(0);
+    // Checked on the text box on the session's worker first: not from inside the click.
+    QCOMPARE(applied.count(), 0);
+    QVERIFY(f.doc->Backtrack().IsChecking());
+    QVERIFY(applied.wait(30000));
     QCOMPARE(applied.count(), 1);
+    const std::u16string& first = pane.ShownFixes()[0].pattern;
+    QCOMPARE(applied.at(0).at(0).toString(), QString::fromUtf16(first.data(), static_cast<int>(first.size())));
     QVERIFY(pane.AppliedNote().isEmpty());
   }
 
@@ -195,7 +202,7 @@ class BacktrackPaneTest : public QObject {
   // one is applied, the new pattern's verdict comes with a note that the matches changed, which
   // goes with the next edit.
   void rewritesThatChangeTheMeaning() {
-    DocFixture f;
+    LiveDocFixture f;
     CBacktrackPane pane(f.doc.get());
     QSignalSpy fixesShown(&pane, &CBacktrackPane::FixesShown);
     f.SetPattern(QStringLiteral("(.*,){3}x"));
@@ -241,7 +248,7 @@ class BacktrackPaneTest : public QObject {
 
   // "Responsible" names each repeat with where it starts; its link selects it in the pattern.
   void repeatsWithPositions() {
-    DocFixture f;
+    LiveDocFixture f;
     CBacktrackPane pane(f.doc.get());
     f.SetPattern(QStringLiteral("\\d+\\d+x"));
     QVERIFY(Settle(pane));
@@ -263,7 +270,7 @@ class BacktrackPaneTest : public QObject {
 
   // The chart only for a measured blow-up: hidden for a safe verdict and a pattern error.
   void chartOnlyForABlowUp() {
-    DocFixture f;
+    LiveDocFixture f;
     CBacktrackPane pane(f.doc.get());
     auto* chart = pane.findChild<QChartView*>();
     QVERIFY(chart);
@@ -281,7 +288,7 @@ class BacktrackPaneTest : public QObject {
 
   // The chart is drawn in the pane's palette, also after the palette changes.
   void chartFollowsThePalette() {
-    DocFixture f;
+    LiveDocFixture f;
     CBacktrackPane pane(f.doc.get());
     pane.setPalette(row_look::DarkPalette());
     f.SetPattern(QStringLiteral("(a+)+b"));
@@ -316,7 +323,7 @@ class BacktrackPaneTest : public QObject {
   // The pane asks for little room whatever it shows (it scrolls), so opening it never makes a
   // window grow.
   void smallMinimumSize() {
-    DocFixture f;
+    LiveDocFixture f;
     CBacktrackPane pane(f.doc.get());
     QSignalSpy fixesShown(&pane, &CBacktrackPane::FixesShown);
     f.SetPattern(QStringLiteral("(a|a)*c"));
@@ -330,7 +337,7 @@ class BacktrackPaneTest : public QObject {
 
   // Too large: said so, no witness, nothing to load.
   void tooLarge() {
-    DocFixture f;
+    LiveDocFixture f;
     CBacktrackPane pane(f.doc.get());
     QString p = QStringLiteral("^(?:");
     for (int i = 0; i < 5000; ++i) p += (i ? QStringLiteral("|x") : QStringLiteral("x")) + QString::number(i);

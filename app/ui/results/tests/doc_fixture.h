@@ -3,6 +3,7 @@
 #ifndef KORVANE_RESULT_DOC_FIXTURE_H
 #define KORVANE_RESULT_DOC_FIXTURE_H
 
+#include <QObject>
 #include <QString>
 #include <memory>
 
@@ -50,6 +51,22 @@ struct DocFixture {
     SetText(text);
   }
   void FindAll() { doc->OnCommand(CMD_FIND_ALL); }
+};
+
+// A DocFixture whose posted commands reach the document through the Qt event loop, as the
+// frame's do, for views that wait for a worker of the document with QSignalSpy::wait or
+// QTest::qWait (the Backtracking pane and the session's results).
+struct LiveDocFixture : DocFixture {
+  QObject dispatcher;  // a dispatch still queued when the fixture goes dies with it
+
+  LiveDocFixture() {
+    ui.onPost = [this] { QMetaObject::invokeMethod(&dispatcher, [this] { ui.PumpEvents(); }, Qt::QueuedConnection); };
+  }
+  ~LiveDocFixture() {
+    ui.doc = nullptr;
+    doc.reset();  // ends the document's workers: nothing posts any more
+    ui.onPost = nullptr;
+  }
 };
 
 #endif

@@ -10,7 +10,7 @@
 // no answer, 2 the workspace cannot be read, is not a workspace, has no such snapshot, the
 // arguments are wrong, or the JUnit file cannot be written.
 //
-// Covered by app/ui/tests/test_command_test.cpp.
+// Covered by app/cli/tests/test_command_test.cpp.
 #ifndef KORVANE_TEST_COMMAND_H
 #define KORVANE_TEST_COMMAND_H
 

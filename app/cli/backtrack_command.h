@@ -5,7 +5,7 @@
 // Exit codes: 0 linear, 3 polynomial, 4 exponential, 2 wrong arguments, 1 not analysed (the
 // pattern is beyond the analysis' bounds).
 //
-// Covered by app/ui/tests/check_backtracking_cli.cmake.
+// Covered by app/cli/tests/check_backtracking_cli.cmake.
 #ifndef KORVANE_BACKTRACK_COMMAND_H
 #define KORVANE_BACKTRACK_COMMAND_H
 

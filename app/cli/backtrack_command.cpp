@@ -1,5 +1,5 @@
 // The --check-backtracking command-line mode (see backtrack_command.h).
-#include "app/ui/backtrack_command.h"
+#include "app/cli/backtrack_command.h"
 
 #include <QTextStream>
 

@@ -15,8 +15,8 @@
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
+#include "app/cli/test_command.h"
 #include "app/document/workspace_file.h"
-#include "app/ui/test_command.h"
 #include "platform/file_io.h"
 #include "platform/profile.h"
 #include "stringtable.h"

@@ -1,5 +1,5 @@
-// Covered by app/ui/tests/test_command_test.cpp.
-#include "app/ui/test_command.h"
+// Covered by app/cli/tests/test_command_test.cpp.
+#include "app/cli/test_command.h"
 
 #include <QFileInfo>
 #include <QThread>
@@ -8,9 +8,9 @@
 #include <cstring>
 #include <string>
 
+#include "app/cli/backtrack_command.h"
 #include "app/document/korvane_doc.h"
 #include "app/document/workspace_file.h"
-#include "app/ui/backtrack_command.h"
 #include "korvane_ids.h"
 #include "platform/file_io.h"
 #include "platform/version.h"
