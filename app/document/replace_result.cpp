@@ -2,8 +2,8 @@
 #include "app/document/replace_result.h"
 
 #include <algorithm>
-#include <cstring>
 #include <atomic>
+#include <cstring>
 #include <utility>
 
 namespace {

@@ -192,7 +192,7 @@ void CRichEdit2WView::OnUpdate(CDocView* sender, int hint) {}
 // Text
 
 QString CRichEdit2WView::GetBoxText() const {
-  if (m_pendingText) return m_pendingBuilt ? m_pendingBuiltText : m_pendingText();
+  if (m_pendingText) return m_pendingBuilt ? *m_pendingBuilt : m_pendingText();
   // While a fill puts the text in, the document's text is the whole one, not the part shown.
   if (IsFilling()) return m_fillDocText;
   // The placeholder is never part of the text (it is Qt's placeholder, drawn over an empty
@@ -222,7 +222,7 @@ std::vector<unsigned short> CRichEdit2WView::GetBoxTextU16() const {
 }
 
 int CRichEdit2WView::TextLength() const {
-  if (m_pendingText) return static_cast<int>((m_pendingBuilt ? m_pendingBuiltText : m_pendingText()).size());
+  if (m_pendingText) return static_cast<int>((m_pendingBuilt ? *m_pendingBuilt : m_pendingText()).size());
   if (IsFilling()) return static_cast<int>(m_fillDocText.size());
   return std::max(0, document()->characterCount() - 1 - static_cast<int>(m_folds.size()));
 }
@@ -319,8 +319,7 @@ void CRichEdit2WView::SetBoxTextSoon(std::function<QString()> make, bool keepSel
   m_fillBoxText.clear();
   m_fillDocText.clear();
   m_pendingText = std::move(make);
-  m_pendingBuilt = false;
-  m_pendingBuiltText = QString();
+  m_pendingBuilt.reset();
   m_fillAnchor = anchor;
   m_fillPosition = position;
   m_fillScroll = scroll;
@@ -344,14 +343,12 @@ void CRichEdit2WView::BuildPendingText() {
     return;
   }
   if (!m_pendingBuilt) {
-    m_pendingBuiltText = m_pendingText();
-    m_pendingBuilt = true;
+    m_pendingBuilt = m_pendingText();
     return;
   }
+  const QString text = std::move(*m_pendingBuilt);
   m_pendingText = nullptr;
-  m_pendingBuilt = false;
-  const QString text = std::move(m_pendingBuiltText);
-  m_pendingBuiltText = QString();
+  m_pendingBuilt.reset();
   m_fillTimer.stop();
   const bool show = m_fillShowSelection;
   if (text.isEmpty()) m_bUnfoldedByUser = false;
@@ -368,8 +365,7 @@ void CRichEdit2WView::BuildPendingText() {
 void CRichEdit2WView::FillBox(const QString& text, bool fold, int anchor, int position, int scroll,
                               bool keepSelection) {
   m_pendingText = nullptr;
-  m_pendingBuilt = false;
-  m_pendingBuiltText = QString();
+  m_pendingBuilt.reset();
   if (IsFilling()) {
     m_fillTimer.stop();
     document()->setUndoRedoEnabled(m_fillUndoWasEnabled);

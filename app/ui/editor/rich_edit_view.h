@@ -36,6 +36,7 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -271,8 +272,7 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewComm
   bool m_fillUndoWasEnabled = false;
   // A text set with SetBoxTextSoon and not built yet (the fill timer runs meanwhile).
   std::function<QString()> m_pendingText;
-  bool m_pendingBuilt = false;  // m_pendingBuiltText holds what it returned
-  QString m_pendingBuiltText;
+  std::optional<QString> m_pendingBuilt;  // what it returned, once it has run
   QLabel* m_pFoldNote = nullptr;  // owned by the box (a child widget)
   QElapsedTimer m_lastTyped;  // since the last character typed (undo steps)
 };

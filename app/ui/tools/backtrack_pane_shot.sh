@@ -30,7 +30,7 @@ sleep 6
 [ -n "${PROBE:-}" ] && /usr/bin/import -window root "$PROBE"
 # The pane opens as a tab beside Tests at the bottom, in front. Its button loads the witness,
 # pumped 20 times, into the text box.
-xdotool mousemove 476 "$((HEIGHT - 205))" click 1
+xdotool mousemove 476 "$((HEIGHT - 129))" click 1
 sleep 2
 xdotool mousemove 640 120
 sleep 0.5
