@@ -61,7 +61,7 @@ void SetPattern(CKorvaneDoc* doc, const QString& pattern) {
   const auto p = U16(pattern);
   doc->SetPattern(p.data(), static_cast<int>(p.size()), true);
   doc->Notify(nullptr, HINT_PATTERN_REPLACED | HINT_RECOLOR_PATTERN);
-  doc->Notify(nullptr, 0x12B1);
+  doc->Notify(nullptr, HINTS_PATTERN_EDITED);
 }
 
 void SetSubject(CKorvaneDoc* doc, const QString& text) {

@@ -132,7 +132,7 @@ void LayoutTest::workPaneGeometry() {
   QCOMPARE(pane.TextSeparator().rect.left(), 150);
   // Match mode: the text box fills the pane and there is nothing to drag.
   doc.SetMode(MODE_MATCH);
-  pane.OnUpdate(nullptr, 0x40000);
+  pane.OnUpdate(nullptr, HINT_MODE);
   QCOMPARE(pane.View(CKorvaneBack::SLOT_TEXT)->geometry(), QRect(0, 0, 300, 200));
   QVERIFY(!pane.View(CKorvaneBack::SLOT_REPLACE_TO));
   QVERIFY(!pane.BeginDrag(QPoint(150, 0)));

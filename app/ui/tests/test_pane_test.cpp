@@ -100,7 +100,7 @@ struct Frame {
     const TestText p = U16(text);
     Doc()->SetPattern(p.data(), static_cast<int>(p.size()), true);
     Doc()->Notify(nullptr, HINT_PATTERN_REPLACED | HINT_RECOLOR_PATTERN);
-    Doc()->Notify(nullptr, 0x12B1);
+    Doc()->Notify(nullptr, HINTS_PATTERN_EDITED);
   }
   int Status(int row) const {
     QTreeWidgetItem* item = List()->topLevelItem(row);

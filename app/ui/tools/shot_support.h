@@ -30,14 +30,14 @@ inline void SetTexts(CMainFrame& frame, const QString& pattern, const QString& t
   CKorvaneDoc* doc = frame.Doc();
   std::vector<unsigned short> p = U16Of(pattern), t = U16Of(text), r = U16Of(replaceTo);
   doc->SetPattern(p.data(), static_cast<int>(p.size()), true);
-  doc->Notify(nullptr, 0x2 | 0x8000);
-  doc->Notify(nullptr, 0x12B1);
+  doc->Notify(nullptr, HINT_RECOLOR_PATTERN | HINT_PATTERN_REPLACED);
+  doc->Notify(nullptr, HINTS_PATTERN_EDITED);
   doc->SetSubjectText(t.data(), static_cast<int>(t.size()));
-  doc->Notify(nullptr, 0x12 | 0x8);
-  doc->Notify(nullptr, 0x81228);
+  doc->Notify(nullptr, HINT_RECOLOR_PATTERN | HINT_TEXT_HIGHLIGHTS | HINT_SUBJECT_REPLACED);
+  doc->Notify(nullptr, HINTS_SUBJECT_EDITED);
   doc->SetReplaceTo(r.data(), static_cast<int>(r.size()));
-  doc->Notify(nullptr, 0x80 | 0x40);
-  doc->Notify(nullptr, 0x250);
+  doc->Notify(nullptr, HINT_RECOLOR_REPLACE_TO | HINT_REPLACE_TO_REPLACED);
+  doc->Notify(nullptr, HINTS_REPLACE_TO_EDITED);
 }
 
 inline bool Save(CMainFrame& frame, const QString& path, int settleMs = 400) {

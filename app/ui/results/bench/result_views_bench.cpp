@@ -77,7 +77,7 @@ void BM_RepaintAfterFindAll(benchmark::State& state) {
   if (big.doc->RealMatchCount() != kLines) state.SkipWithError("Find All did not give 20000 matches");
   for (auto _ : state) {
     // What the box does on the hint of a finished Find All, then a real paint of the viewport.
-    big.view->OnUpdate(nullptr, 0x81E32);
+    big.view->OnUpdate(nullptr, HINTS_SEARCH_RESULTS);
     big.view->viewport()->repaint();
   }
   state.counters["spans"] = static_cast<double>(big.view->PaintedSpans().size());
@@ -142,7 +142,7 @@ void BM_ReplaceResultRebuild(benchmark::State& state) {
   result.resize(600, 700);
   result.show();
   for (auto _ : state) {
-    result.OnUpdate(nullptr, 0x81E32);
+    result.OnUpdate(nullptr, HINTS_SEARCH_RESULTS);
     result.viewport()->repaint();
   }
   state.counters["chars"] = result.document()->characterCount();

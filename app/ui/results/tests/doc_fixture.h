@@ -29,17 +29,17 @@ struct DocFixture {
   void SetPattern(const QString& p) {
     std::vector<unsigned short> u = U16Of(p);
     doc->SetPattern(u.data(), static_cast<int>(u.size()), true);
-    doc->Notify(nullptr, 0x12B1);
+    doc->Notify(nullptr, HINTS_PATTERN_EDITED);
   }
   void SetText(const QString& t) {
     std::vector<unsigned short> u = U16Of(t);
     doc->SetSubjectText(u.data(), static_cast<int>(u.size()));
-    doc->Notify(nullptr, 0x81228 | HINT_SUBJECT_REPLACED);
+    doc->Notify(nullptr, HINTS_SUBJECT_EDITED | HINT_SUBJECT_REPLACED);
   }
   void SetReplaceTo(const QString& t) {
     std::vector<unsigned short> u = U16Of(t);
     doc->SetReplaceTo(u.data(), static_cast<int>(u.size()));
-    doc->Notify(nullptr, 0x250 | HINT_REPLACE_TO_REPLACED);
+    doc->Notify(nullptr, HINTS_REPLACE_TO_EDITED | HINT_REPLACE_TO_REPLACED);
   }
   // Turns the option on or off through its command, as the option check boxes do.
   void SetFlag(int bit, int command, bool on) {

@@ -300,7 +300,7 @@ class TextViewsTest : public QObject {
     view.setTextCursor(end);
     QTest::keyClicks(&view, QStringLiteral(" x"));
     QTRY_VERIFY(!view.IsEditPending());
-    f.doc->Notify(nullptr, 0x81C32);  // what the check's result sends
+    f.doc->Notify(nullptr, HINTS_SEARCH_STEP);  // what the check's result sends
     QVERIFY(!view.textCursor().hasSelection());
     QTest::keyClicks(&view, QStringLiteral("y"));
     QCOMPARE(view.toPlainText(), QStringLiteral("mail bob now xy"));
