@@ -225,10 +225,22 @@ void CKorvaneDoc::DropResults() {
   }
   m_store.Clear();
   const bool large = dropped.size() + m_replaceResult.Segments().size() >= 4096;
-  m_replaceResult.Clear();
-  dropped = std::vector<MatchHandle>();
-  if (large) ReleaseFreedMemory();
+  if (!large) {
+    m_replaceResult.Clear();
+    return;
+  }
+  // Hundreds of thousands of handles and tens of megabytes: freed, and the pages given back to
+  // the system, on the disposal thread, while the user goes on editing.
+  auto results = std::make_shared<std::vector<MatchHandle>>(std::move(dropped));
+  auto replaced = std::make_shared<std::vector<ReplaceSegment>>(m_replaceResult.TakeSegments());
+  m_disposal.Post([results, replaced]() mutable {
+    results.reset();
+    replaced.reset();
+    ReleaseFreedMemory();
+  });
 }
+
+void CKorvaneDoc::WaitForDisposal() { m_disposal.WaitIdle(); }
 
 // The entry that ends a search without a further match: matched 0, highest group 0, start and
 // end both at the text end (0 right to left).
@@ -362,7 +374,9 @@ void CKorvaneDoc::SelectReplaceToPosition(int caret) {
   int seg = m_replaceResult.SegmentOfResult(last);
   if (!last->result.IsMatched() || seg < 0) return;
   const ReplaceSegment& s = m_replaceResult.Segments()[seg];
-  const OutputPiece& out = s.pieces[piece];
+  const OutputPieces pieces = m_replaceResult.PiecesOf(s);
+  if (piece >= static_cast<int>(pieces.size())) return;
+  const OutputPiece& out = pieces[piece];
   if (out.source == OutputPiece::FROM_SUBJECT && out.position >= 0) {
     m_nHighlightStart = out.position;
     m_nHighlightEnd = out.position + out.length;
@@ -370,7 +384,7 @@ void CKorvaneDoc::SelectReplaceToPosition(int caret) {
     m_nHighlightStart = m_nHighlightEnd;
   }
   int at = s.start;
-  for (int i = 0; i < piece; ++i) at += s.pieces[i].length;
+  for (int i = 0; i < piece; ++i) at += pieces[i].length;
   m_nReplaceHighlightStart = at;
   m_nReplaceHighlightEnd = at + out.length;
 }

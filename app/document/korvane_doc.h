@@ -36,6 +36,7 @@
 #include "app/document/trace_history.h"
 #include "app/document/text_clips.h"
 #include "korvane_ids.h"
+#include "platform/disposal_thread.h"
 #include "platform/events.h"
 #include "platform/worker_thread.h"
 
@@ -317,6 +318,9 @@ class CKorvaneDoc {
   // the place between entries k - 1 and k, -1 outside the list.
   int LastResultSequence() const;
   const ReplaceResult& GetReplaceResult() const { return m_replaceResult; }
+  // Waits until the results dropped so far are freed and their memory given back (a large
+  // results list is freed on a thread of its own): for figures of memory use.
+  void WaitForDisposal();
   std::vector<unsigned short> GetReplacedText() const;
 
   // --- job and trace state (UI thread) ---
@@ -588,7 +592,8 @@ class CKorvaneDoc {
   int IndexOfResult(const MatchHandle& h) const;
   // Appends `h` to the results list; when it is the shown result, its place is the new entry.
   void AppendResult(const MatchHandle& h);
-  // Empties the results list and gives its memory back (UI thread, no job running).
+  // Empties the results list and gives its memory back (UI thread, no job running); a large
+  // list, and the replace result built from it, are freed on the disposal thread.
   void DropResults();
   void SetReplaceHighlightFromLast();
   void StopJob(int waitMs);
@@ -789,6 +794,8 @@ class CKorvaneDoc {
 
   WorkerThread m_matchWorker;
   WorkerThread m_backgroundWorker;
+  // Frees dropped results on a thread of its own (DropResults); holds nothing the UI reads.
+  DisposalThread m_disposal;
 
   // Test cases (UI thread only; the runner has its own threading note). The set is shared with
   // the undo history, snapshots and the runner, and never changed in place.

@@ -76,12 +76,14 @@ void Run(const char* pattern) {
   doc.SetMode(MODE_REPLACE);
   Report("after the replace result", Measure(), base, static_cast<int>(doc.GetReplaceResult().Segments().size()));
   doc.SetSubjectText(second.data(), static_cast<int>(second.size()));
+  doc.WaitForDisposal();
   Report("after replacing the text", Measure(), base, doc.GetResultCount());
 
   doc.OnCommand(CMD_FIND_ALL);
   Report("second Find All (replace)", Measure(), base, doc.RealMatchCount());
   std::vector<unsigned short> q = U16("\\b\\w\\b");
   doc.SetPattern(q.data(), static_cast<int>(q.size()), false);
+  doc.WaitForDisposal();
   Report("after changing the pattern", Measure(), base, doc.GetResultCount());
   std::printf("\n");
 }
