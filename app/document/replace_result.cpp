@@ -39,12 +39,22 @@ void ReplaceResult::ParseReplaceTo(const unsigned short* text, int length, const
 void ReplaceResult::Build(int subjectLength, const std::vector<MatchHandle>& results, int count, bool rightToLeft) {
   Clear();  // a new version
   if (count > static_cast<int>(results.size())) count = static_cast<int>(results.size());
+  m_subjectLength = subjectLength;
   const int L = subjectLength;
-  // Exact sizes: a replace over every match of a big text keeps hundreds of thousands of these.
+  // A literal piece gives the same length for every match: summed once. Only the pieces that
+  // read the match (groups, $&, $`, ...) are expanded per segment.
+  int literalLength = 0;
+  std::vector<std::pair<ReplacePiece, int>> perMatch;  // piece, its start in the replace-to text
+  int pieceStart = 0;
+  for (const ReplacePiece& piece : m_program.pieces) {
+    if (piece.kind == ReplacePiece::LITERAL)
+      literalLength += ExpandPiece(piece, pieceStart, StoredMatch(), L).length;
+    else
+      perMatch.emplace_back(piece, pieceStart);
+    pieceStart = piece.end;
+  }
+  // Exact size: a replace over every match of a big text keeps hundreds of thousands of these.
   m_segments.reserve(static_cast<size_t>(count > 0 ? count : 0));
-  // Reserved in full before the first segment points into it: it never moves while building.
-  const size_t perSegment = m_program.pieces.size();
-  m_pieces.reserve(static_cast<size_t>(count > 0 ? count : 0) * perSegment);
   int p = 0, prevEnd = 0;
   for (int k = 0; k < count; ++k) {
     const MatchHandle& h = results[rightToLeft ? count - 1 - k : k];
@@ -52,59 +62,53 @@ void ReplaceResult::Build(int subjectLength, const std::vector<MatchHandle>& res
     const StoredMatch& m = h->result;
     ReplaceSegment seg;
     seg.match = h;
-    const size_t first = m_pieces.size();
     p += m.GetStart() - prevEnd;
     seg.start = p;
-    int pieceStart = 0;
-    for (const ReplacePiece& piece : m_program.pieces) {
-      const OutputPiece out = ExpandPiece(piece, pieceStart, m, L);
-      m_pieces.push_back(out);
-      seg.length += out.length;
-      pieceStart = piece.end;
-    }
-    seg.pieces.m_data = m_pieces.data() + first;
-    seg.pieces.m_count = static_cast<int>(perSegment);
+    seg.length = literalLength;
+    for (const auto& piece : perMatch) seg.length += ExpandPiece(piece.first, piece.second, m, L).length;
     prevEnd = m.GetEnd();
     p += seg.length;
     m_segments.push_back(std::move(seg));
   }
 }
 
+OutputPieces ReplaceResult::PiecesOf(const ReplaceSegment& segment) const {
+  std::vector<OutputPiece> pieces;
+  pieces.reserve(m_program.pieces.size());
+  VisitPieces(segment, [&pieces](const OutputPiece& p) { pieces.push_back(p); });
+  OutputPieces out;
+  out.Own(pieces.data(), static_cast<int>(pieces.size()));
+  return out;
+}
+
 void OutputPieces::Own(const OutputPiece* data, int count) {
   m_data = nullptr;
   m_count = 0;
-  m_owned = false;
   if (count <= 0) return;
   OutputPiece* own = new OutputPiece[static_cast<size_t>(count)];
   std::copy(data, data + count, own);
   m_data = own;
   m_count = count;
-  m_owned = true;
 }
 
 ReplaceResult& ReplaceResult::operator=(const ReplaceResult& other) {
   if (this == &other) return *this;
   Touch();
   m_program = other.m_program;
-  m_pieces = other.m_pieces;
   m_segments = other.m_segments;
-  // Built segments read the other result's array: point them at this one's.
-  for (ReplaceSegment& seg : m_segments) {
-    if (seg.pieces.m_owned || !seg.pieces.m_data) continue;
-    seg.pieces.m_data = m_pieces.data() + (seg.pieces.m_data - other.m_pieces.data());
-  }
+  m_subjectLength = other.m_subjectLength;
   return *this;
 }
 
 std::vector<unsigned short> ReplaceResult::SegmentText(const unsigned short* subject, const ReplaceSegment& segment) const {
   std::vector<unsigned short> out;
   out.reserve(segment.length);
-  for (const OutputPiece& p : segment.pieces) {
-    if (p.length <= 0 || p.position < 0) continue;
+  VisitPieces(segment, [&](const OutputPiece& p) {
+    if (p.length <= 0 || p.position < 0) return;
     const unsigned short* from = p.source == OutputPiece::FROM_SUBJECT ? subject : m_program.text.data();
-    if (!from) continue;
+    if (!from) return;
     out.insert(out.end(), from + p.position, from + p.position + p.length);
-  }
+  });
   return out;
 }
 
@@ -140,12 +144,12 @@ size_t ReplaceResult::WriteReplacedText(const unsigned short* subject, int subje
   for (const ReplaceSegment& seg : m_segments) {
     const int start = seg.match->result.GetStart();
     if (start > prevEnd) put(subject + prevEnd, start - prevEnd);
-    for (const OutputPiece& p : seg.pieces) {
-      if (p.length <= 0 || p.position < 0) continue;
+    VisitPieces(seg, [&](const OutputPiece& p) {
+      if (p.length <= 0 || p.position < 0) return;
       const unsigned short* from = p.source == OutputPiece::FROM_SUBJECT ? subject : m_program.text.data();
-      if (!from) continue;
+      if (!from) return;
       put(from + p.position, p.length);
-    }
+    });
     if (seg.match->result.GetEnd() > prevEnd) prevEnd = seg.match->result.GetEnd();
   }
   if (subjectLength > prevEnd) put(subject + prevEnd, subjectLength - prevEnd);

@@ -74,15 +74,28 @@ OutputPiece ExpandPiece(const ReplacePiece& piece, int pieceStart, const MATCH& 
   return out;
 }
 
-// The output pieces of one segment, read like a vector. Those of a built replace result are a
-// run in the result's one array of pieces (no allocation per segment); pieces given by hand (a
-// list) are owned. A copy of a built segment reads the result's array, so it is valid while the
-// result is not rebuilt or cleared.
+// The output pieces of one segment, read like a vector; they own their array. A built replace
+// result does not store them (ReplaceResult::PiecesOf expands a segment's pieces when asked):
+// only pieces given by hand (tests, tools) live in a segment.
 class OutputPieces {
  public:
   OutputPieces() = default;
   OutputPieces(std::initializer_list<OutputPiece> pieces) { Own(pieces.begin(), static_cast<int>(pieces.size())); }
   OutputPieces(const OutputPieces& other) { CopyFrom(other); }
+  OutputPieces(OutputPieces&& other) noexcept : m_data(other.m_data), m_count(other.m_count) {
+    other.m_data = nullptr;
+    other.m_count = 0;
+  }
+  OutputPieces& operator=(OutputPieces&& other) noexcept {
+    if (this != &other) {
+      Release();
+      m_data = other.m_data;
+      m_count = other.m_count;
+      other.m_data = nullptr;
+      other.m_count = 0;
+    }
+    return *this;
+  }
   OutputPieces& operator=(const OutputPieces& other) {
     if (this != &other) {
       Release();
@@ -101,31 +114,26 @@ class OutputPieces {
  private:
   friend class ReplaceResult;
   void Own(const OutputPiece* data, int count);
-  void CopyFrom(const OutputPieces& other) {
-    if (other.m_owned) {
-      Own(other.m_data, other.m_count);
-    } else {
-      m_data = other.m_data;
-      m_count = other.m_count;
-    }
-  }
+  void CopyFrom(const OutputPieces& other) { Own(other.m_data, other.m_count); }
   void Release() {
-    if (m_owned) delete[] m_data;
+    delete[] m_data;
     m_data = nullptr;
     m_count = 0;
-    m_owned = false;
   }
 
   const OutputPiece* m_data = nullptr;
   int m_count = 0;
-  bool m_owned = false;
 };
 
+// One match's part of the replaced text. A built result's segments keep only the span and the
+// match: their output pieces follow from the program and the match, and a big replace (hundreds
+// of thousands of matches) would otherwise write and keep tens of megabytes of them.
 struct ReplaceSegment {
   int start = 0;   // in the replaced text
   int length = 0;  // sum of the output pieces
   MatchHandle match;
-  OutputPieces pieces;  // one per ReplacePiece, same order
+  // Pieces given by hand, one per ReplacePiece; empty in a built result (see PiecesOf).
+  OutputPieces pieces;
 };
 
 class ReplaceResult {
@@ -135,10 +143,16 @@ class ReplaceResult {
   // Rebuilds the segments from `count` results (in the order found; right to left they are
   // visited last first so that the segments come out in text order).
   void Build(int subjectLength, const std::vector<MatchHandle>& results, int count, bool rightToLeft);
+  // Hands the segments over (to be freed elsewhere) and leaves this empty.
+  std::vector<ReplaceSegment> TakeSegments() {
+    std::vector<ReplaceSegment> taken = std::move(m_segments);
+    m_segments.clear();
+    Touch();
+    return taken;
+  }
   // Drops the segments and gives their memory back.
   void Clear() {
     std::vector<ReplaceSegment>().swap(m_segments);
-    std::vector<OutputPiece>().swap(m_pieces);
     Touch();
   }
   // Changes with every parse, build, clear or assignment, and is never the same for two
@@ -147,17 +161,21 @@ class ReplaceResult {
   unsigned long long Version() const { return m_version; }
 
   ReplaceResult() { Touch(); }
-  // A copy's segments read the copy's own array of pieces.
   ReplaceResult(const ReplaceResult& other) { *this = other; }
   ReplaceResult& operator=(const ReplaceResult& other);
   ReplaceResult(ReplaceResult&& other) noexcept = default;
   ReplaceResult& operator=(ReplaceResult&& other) noexcept {
     m_program = std::move(other.m_program);
     m_segments = std::move(other.m_segments);
-    m_pieces = std::move(other.m_pieces);
+    m_subjectLength = other.m_subjectLength;
     Touch();
     return *this;
   }
+
+  // The output pieces of `segment`, one per piece of the program: its own when it was given
+  // pieces by hand, else expanded from the program and its match (over the subject length of
+  // the last Build).
+  OutputPieces PiecesOf(const ReplaceSegment& segment) const;
 
   std::vector<unsigned short> SegmentText(const unsigned short* subject, const ReplaceSegment& segment) const;
   std::vector<unsigned short> ReplacedText(const unsigned short* subject, int subjectLength) const;
@@ -180,10 +198,24 @@ class ReplaceResult {
  private:
   void Touch();
 
+  // Calls `visit` with each output piece of `segment` in order (PiecesOf without the array).
+  template <class VISIT>
+  void VisitPieces(const ReplaceSegment& segment, VISIT&& visit) const {
+    if (!segment.pieces.empty() || !segment.match) {
+      for (const OutputPiece& p : segment.pieces) visit(p);
+      return;
+    }
+    int pieceStart = 0;
+    for (const ReplacePiece& piece : m_program.pieces) {
+      visit(ExpandPiece(piece, pieceStart, segment.match->result, m_subjectLength));
+      pieceStart = piece.end;
+    }
+  }
+
   ReplaceProgram m_program;
   unsigned long long m_version = 0;
   std::vector<ReplaceSegment> m_segments;
-  std::vector<OutputPiece> m_pieces;  // every built segment's pieces, in segment order
+  int m_subjectLength = 0;  // of the last Build: `$'` and `$_` expand over it
 };
 
 #endif

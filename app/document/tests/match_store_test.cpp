@@ -243,8 +243,9 @@ TEST_F(DocResultsMemoryTest, ClearingTheResultsLetsGoOfEveryRecord) {
 
 namespace {
 
-// The segments' pieces live in one array of the replace result: a copy of the result must read
-// its own array, and a segment given its pieces by hand owns them.
+// A built result's pieces are expanded from its program and the matches when asked: a copy of
+// the result must give the same pieces once the original is gone (the program and the subject
+// length go with the copy), and a segment given its pieces by hand owns them.
 TEST(ReplacePiecesTest, CopiesOfTheResultAndHandMadeSegmentsReadTheirOwnPieces) {
   const std::vector<unsigned short> text = Words(300);
   const std::string pattern = "(\\w)(\\w*?)(\\d)?\\b";
@@ -263,12 +264,12 @@ TEST(ReplacePiecesTest, CopiesOfTheResultAndHandMadeSegmentsReadTheirOwnPieces) 
   ReplaceResult copy(*built);
   ReplaceResult assigned;
   assigned = *built;
-  built.reset();  // its array of pieces goes with it
+  built.reset();  // its program goes with it
   for (const ReplaceResult* c : {&copy, &assigned}) {
     EXPECT_EQ(want, c->ReplacedText(text.data(), static_cast<int>(text.size())));
     ASSERT_EQ(pieces.size(), c->Segments().size());
     for (size_t i = 0; i < pieces.size(); ++i) {
-      EXPECT_EQ(6u, c->Segments()[i].pieces.size());  // < $3 $1 | $2 >
+      EXPECT_EQ(6u, c->PiecesOf(c->Segments()[i]).size());  // < $3 $1 | $2 >
       EXPECT_EQ(pieces[i], c->SegmentText(text.data(), c->Segments()[i])) << "segment " << i;
     }
   }

@@ -57,8 +57,9 @@ TEST(ReplaceResult, EmptyCaptureOfTheOtherGroup) {
   EXPECT_EQ("[a][]", f.Replaced());
   ASSERT_EQ(2u, f.result.Segments().size());
   const ReplaceSegment& second = f.result.Segments()[1];
-  ASSERT_EQ(3u, second.pieces.size());
-  EXPECT_EQ(0, second.pieces[1].length);  // group 1 did not take part in the second match
+  const OutputPieces secondPieces = f.result.PiecesOf(second);
+  ASSERT_EQ(3u, secondPieces.size());
+  EXPECT_EQ(0, secondPieces[1].length);  // group 1 did not take part in the second match
   EXPECT_EQ(3, second.start);
   EXPECT_EQ(2, second.length);
 }
@@ -98,13 +99,23 @@ TEST(ReplaceResult, ProgramPiecesAndTheirOutput) {
   EXPECT_EQ(ReplacePiece::LITERAL, pieces[6].kind);  // "$5" with one group: the '$' alone
   EXPECT_EQ(ReplacePiece::SPECIAL, pieces[8].kind);
   EXPECT_EQ("ax$acb${m}$5babcc", f.Replaced());
-  const ReplaceSegment& s = f.result.Segments()[0];
-  EXPECT_EQ(OutputPiece::FROM_REPLACE_TO, s.pieces[1].source);
-  EXPECT_EQ(1, s.pieces[1].position);
-  EXPECT_EQ(1, s.pieces[1].length);
-  EXPECT_EQ(OutputPiece::FROM_SUBJECT, s.pieces[2].source);
-  EXPECT_EQ(0, s.pieces[2].position);
-  EXPECT_EQ(1, s.pieces[2].length);
+  const OutputPieces s = f.result.PiecesOf(f.result.Segments()[0]);
+  ASSERT_EQ(10u, s.size());
+  EXPECT_EQ(OutputPiece::FROM_REPLACE_TO, s[1].source);
+  EXPECT_EQ(1, s[1].position);
+  EXPECT_EQ(1, s[1].length);
+  EXPECT_EQ(OutputPiece::FROM_SUBJECT, s[2].source);
+  EXPECT_EQ(0, s[2].position);
+  EXPECT_EQ(1, s[2].length);
+  // $' runs to the end of the subject the result was built over, $_ is all of it.
+  EXPECT_EQ(2, s[3].position);
+  EXPECT_EQ(1, s[3].length);
+  EXPECT_EQ(0, s[9].position);
+  EXPECT_EQ(3, s[9].length);
+  // The segment's length is the sum of what the pieces give.
+  int sum = 0;
+  for (const OutputPiece& p : s) sum += p.length;
+  EXPECT_EQ(f.result.Segments()[0].length, sum);
   // The piece under a caret position.
   EXPECT_EQ(0, f.result.PieceAt(0));
   EXPECT_EQ(1, f.result.PieceAt(2));
@@ -151,7 +162,7 @@ TEST(ReplaceResult, AgreesWithTheEngine) {
         EXPECT_GE(s.start, prev);
         prev = s.start;
         int sum = 0;
-        for (const OutputPiece& o : s.pieces) sum += o.length;
+        for (const OutputPiece& o : f.result.PiecesOf(s)) sum += o.length;
         EXPECT_EQ(s.length, sum);
       }
     }

@@ -89,7 +89,7 @@ void CReplaceResultEditView::OnUserSelectionChanged() {
   // The token: the piece of the replace-to program whose output holds the selection's start.
   const std::vector<ReplaceSegment>& segments = m_pDoc->GetReplaceResult().Segments();
   const int seg = replace_trace::SegmentContaining(segments, s, e);
-  replace_trace::SetCurrentToken(m_pDoc, seg >= 0 ? replace_trace::PieceAtPosition(segments[seg], s) : -1);
+  replace_trace::SetCurrentToken(m_pDoc, seg >= 0 ? replace_trace::PieceAtPosition(segments[seg], m_pDoc->GetReplaceResult().PiecesOf(segments[seg]), s) : -1);
   m_pDoc->Notify(this, HINTS_REPLACE_RESULT_SELECTION);
   RepaintHighlights();
 }

@@ -4,12 +4,12 @@
 
 namespace replace_trace {
 
-int PieceAtPosition(const ReplaceSegment& segment, int position) {
+int PieceAtPosition(const ReplaceSegment& segment, const OutputPieces& pieces, int position) {
   const int end = segment.start + segment.length;
   if (position < segment.start || position > end) return -1;
   int at = segment.start, lastNonEmpty = -1;
-  for (int i = 0; i < static_cast<int>(segment.pieces.size()); ++i) {
-    const int length = segment.pieces[i].length;
+  for (int i = 0; i < static_cast<int>(pieces.size()); ++i) {
+    const int length = pieces[i].length;
     if (length <= 0) continue;
     if (position < at + length) return i;
     lastNonEmpty = i;

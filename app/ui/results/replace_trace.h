@@ -13,10 +13,11 @@ class CKorvaneDoc;
 
 namespace replace_trace {
 
-// The index of the output piece of `segment` that holds `position` of the replaced text, or -1
+// The index of the output piece of `segment` (its `pieces`, ReplaceResult::PiecesOf) that
+// holds `position` of the replaced text, or -1
 // when the position is outside the segment. A position at the end of a piece belongs to the next
 // non-empty piece, the end of the segment to its last non-empty piece.
-int PieceAtPosition(const ReplaceSegment& segment, int position);
+int PieceAtPosition(const ReplaceSegment& segment, const OutputPieces& pieces, int position);
 // The segment of `segments` (sorted by start) that contains [start, end), or -1.
 int SegmentContaining(const std::vector<ReplaceSegment>& segments, int start, int end);
 

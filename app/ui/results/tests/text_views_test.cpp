@@ -840,7 +840,7 @@ class TextViewsTest : public QObject {
     s.length = 4;
     s.pieces = {{0, OutputPiece::FROM_REPLACE_TO, 1}, {0, OutputPiece::FROM_SUBJECT, 0},
                 {0, OutputPiece::FROM_SUBJECT, 2}, {0, OutputPiece::FROM_REPLACE_TO, 1}};
-    QCOMPARE(replace_trace::PieceAtPosition(s, position), piece);
+    QCOMPARE(replace_trace::PieceAtPosition(s, s.pieces, position), piece);
   }
 };
 
