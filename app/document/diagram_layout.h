@@ -31,7 +31,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/document/element_records.h"
+#include "app/document/pattern/element_records.h"
 
 enum DiagramShape {
   DIAGRAM_TERMINAL = 1,  // text, a class, a back-reference, a recursion: a box on the track

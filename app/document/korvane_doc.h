@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "app/document/doc_ui.h"
-#include "app/document/element_records.h"
-#include "app/document/explanation.h"
+#include "app/document/pattern/element_records.h"
+#include "app/document/pattern/explanation.h"
 #include "app/document/fast_search.h"
 #include "app/document/match_record.h"
 #include "app/document/replace_result.h"

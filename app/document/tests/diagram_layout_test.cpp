@@ -14,7 +14,7 @@
 
 #include "app/document/diagram_layout.h"
 #include "app/document/diagram_svg.h"
-#include "app/document/tests/record_fixture.h"
+#include "app/document/pattern/tests/record_fixture.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 

@@ -1,5 +1,5 @@
 // Element records: building the tree after a compile, the two lookups, clearing.
-#include "app/document/element_records.h"
+#include "app/document/pattern/element_records.h"
 
 #include <algorithm>
 

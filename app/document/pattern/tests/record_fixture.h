@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "app/document/element_records.h"
+#include "app/document/pattern/element_records.h"
 
 namespace record_test {
 

@@ -7,8 +7,8 @@
 #include <QString>
 #include <string>
 
-#include "app/document/explanation.h"
-#include "app/document/tests/record_fixture.h"
+#include "app/document/pattern/explanation.h"
+#include "app/document/pattern/tests/record_fixture.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 

@@ -1,5 +1,5 @@
 // The sentence of every element kind, read from the compiled elements and the pattern text.
-#include "app/document/explanation.h"
+#include "app/document/pattern/explanation.h"
 
 #include <QStringList>
 #include <algorithm>

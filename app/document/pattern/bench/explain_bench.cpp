@@ -4,7 +4,7 @@
 //   edit_to_outline  SetPattern (compile, records, explanation) plus the whole outline
 //   outline_only     the outline alone, over records that are already built
 // Run by hand (not a test):
-//   build/app/document/bench/explain_bench
+//   build/app/document/pattern/bench/explain_bench
 #include <benchmark/benchmark.h>
 
 #include <string>

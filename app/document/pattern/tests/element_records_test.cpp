@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/document/element_records.h"
-#include "app/document/tests/record_fixture.h"
+#include "app/document/pattern/element_records.h"
+#include "app/document/pattern/tests/record_fixture.h"
 
 namespace {
 

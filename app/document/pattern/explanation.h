@@ -11,7 +11,7 @@
 // into the tree: rebuild it whenever the tree is rebuilt, and do not use it after the tree is
 // cleared.
 //
-// Covered by app/document/tests/explanation_test.cpp.
+// Covered by app/document/pattern/tests/explanation_test.cpp.
 #ifndef KORVANE_EXPLANATION_H
 #define KORVANE_EXPLANATION_H
 
@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/document/element_records.h"
+#include "app/document/pattern/element_records.h"
 
 class CExplanation {
  public:
