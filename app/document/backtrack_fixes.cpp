@@ -9,7 +9,7 @@
 #include <set>
 
 #include "app/document/backtrack_fix_parts.h"
-#include "app/document/budgeted_search.h"
+#include "app/document/matching/budgeted_search.h"
 #include "app/host_engine.h"
 
 namespace backtrack {

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "app/document/backtrack_stages.h"
-#include "app/document/budgeted_search.h"
+#include "app/document/matching/budgeted_search.h"
 
 namespace backtrack {
 namespace stages {

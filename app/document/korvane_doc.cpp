@@ -3,7 +3,7 @@
 #include "app/document/korvane_doc.h"
 #include "app/document/backtrack_session.h"
 #include "app/document/breakpoints.h"
-#include "app/document/split_pieces.h"
+#include "app/document/matching/split_pieces.h"
 #include "platform/time_stamps.h"
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "app/document/korvane_doc.h"
-#include "app/document/split_pieces.h"
+#include "app/document/matching/split_pieces.h"
 #include "platform/code_page.h"
 #include "platform/file_io.h"
 

@@ -16,8 +16,8 @@
 #include <QStringView>
 #include <vector>
 
-#include "app/document/match_record.h"
-#include "app/document/replace_result.h"
+#include "app/document/matching/match_record.h"
+#include "app/document/matching/replace_result.h"
 
 class CKorvaneDoc;
 

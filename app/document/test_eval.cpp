@@ -8,7 +8,7 @@
 #include <chrono>
 #include <new>
 
-#include "app/document/split_pieces.h"
+#include "app/document/matching/split_pieces.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 

@@ -17,8 +17,8 @@
 #include <map>
 #include <memory>
 
-#include "app/document/fast_search.h"
-#include "app/document/replace_result.h"
+#include "app/document/matching/fast_search.h"
+#include "app/document/matching/replace_result.h"
 #include "app/document/test_cases.h"
 #include "app/host_engine.h"
 

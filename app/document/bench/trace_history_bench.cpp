@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/document/step_counts.h"
+#include "app/document/matching/step_counts.h"
 #include "app/document/trace_history.h"
 
 namespace {

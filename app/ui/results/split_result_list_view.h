@@ -14,7 +14,7 @@
 
 #include "app/document/doc_ui.h"
 #include "app/ui/frame_services.h"
-#include "app/document/split_pieces.h"
+#include "app/document/matching/split_pieces.h"
 
 class CKorvaneDoc;
 

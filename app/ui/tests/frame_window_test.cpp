@@ -23,7 +23,7 @@
 #include <QWindow>
 #include <functional>
 
-#include "app/document/step_counts.h"
+#include "app/document/matching/step_counts.h"
 #include "app/document/test_eval.h"
 #include "app/ui/editor/item_look.h"
 #include "app/ui/editor/regex_edit_view.h"

@@ -1,4 +1,4 @@
-#include "app/document/split_pieces.h"
+#include "app/document/matching/split_pieces.h"
 
 #include <algorithm>
 

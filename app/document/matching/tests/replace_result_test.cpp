@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "app/document/replace_result.h"
+#include "app/document/matching/replace_result.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 // far never moves backwards, so a match that begins before that end leaves an empty piece and
 // no text is given twice.
 //
-// Covered by app/document/tests/split_pieces_test.cpp (against the engine's Split, both
+// Covered by app/document/matching/tests/split_pieces_test.cpp (against the engine's Split, both
 // directions) and by the views' tests.
 #ifndef KORVANE_SPLIT_PIECES_H
 #define KORVANE_SPLIT_PIECES_H
@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/document/match_record.h"
+#include "app/document/matching/match_record.h"
 
 struct SplitPiece {
   int start;

@@ -1,5 +1,5 @@
 // Stored results and the blocks Find All keeps them in.
-#include "app/document/match_record.h"
+#include "app/document/matching/match_record.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // The replace result: program, segments and the texts built from them.
-#include "app/document/replace_result.h"
+#include "app/document/matching/replace_result.h"
 
 #include <algorithm>
 #include <atomic>

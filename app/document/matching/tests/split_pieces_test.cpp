@@ -6,7 +6,7 @@
 #include <QList>
 
 #include "app/document/result_export.h"
-#include "app/document/split_pieces.h"
+#include "app/document/matching/split_pieces.h"
 #include "app/document/test_eval.h"
 #include "app/document/tests/headless_ui.h"
 

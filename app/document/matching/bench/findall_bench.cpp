@@ -8,7 +8,7 @@
 // medians, the fastest runs and the document's median over the plain build's. The match counts
 // must agree (exit status 1 otherwise). Meaningful figures need a Release build:
 //   cmake -S . -B build-rel -G Ninja -DCMAKE_BUILD_TYPE=Release && cmake --build build-rel --target findall_bench
-//   build-rel/app/document/bench/findall_bench [--runs=N] [--rows=Name,Name] [--traced]
+//   build-rel/app/document/matching/bench/findall_bench [--runs=N] [--rows=Name,Name] [--traced]
 // --traced measures the traced search instead (Optimize mode: every element entry reported).
 #include <algorithm>
 #include <chrono>

@@ -4,7 +4,7 @@
 #define TARNO_UNTRACED
 #include "engine/tarno.h"
 
-#include "app/document/fast_search.h"
+#include "app/document/matching/fast_search.h"
 
 namespace {
 typedef CRegexpT<unsigned short> FastRegexp;

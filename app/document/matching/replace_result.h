@@ -7,7 +7,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "app/document/match_record.h"
+#include "app/document/matching/match_record.h"
 
 // One piece of the parsed replace-to text; it covers the text from the previous piece's end (or
 // 0) to `end`.

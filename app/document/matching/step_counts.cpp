@@ -1,4 +1,4 @@
-#include "app/document/step_counts.h"
+#include "app/document/matching/step_counts.h"
 
 #include <new>
 

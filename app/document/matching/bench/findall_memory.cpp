@@ -2,7 +2,7 @@
 // use (mallinfo2) and resident set size, before the search, after Find All (with the heap's
 // growth per match), after the replace result is built, after the text is replaced and after the
 // pattern is changed; once with a pattern of one group and once with two. Run by hand:
-//   build/app/document/bench/findall_memory
+//   build/app/document/matching/bench/findall_memory
 #include <malloc.h>
 
 #include <cstdio>

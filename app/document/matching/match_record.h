@@ -10,7 +10,7 @@
 
 #include <memory>
 
-#include "app/document/fast_search.h"
+#include "app/document/matching/fast_search.h"
 #include "app/host_engine.h"
 
 // The engine's MatchResult as stored: the same read interface, a fixed part of 24 bytes and

@@ -1,5 +1,5 @@
 // The step-budgeted search (see budgeted_search.h).
-#include "app/document/budgeted_search.h"
+#include "app/document/matching/budgeted_search.h"
 
 #include <vector>
 
