@@ -2,7 +2,7 @@
 // stops the trace hook makes for them, and running a traced search on to a target.
 #include <memory>
 
-#include "app/document/breakpoints.h"
+#include "app/document/debugger/breakpoints.h"
 #include "app/document/korvane_doc.h"
 
 namespace {

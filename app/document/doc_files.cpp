@@ -4,7 +4,7 @@
 #include <ctime>
 
 #include "app/document/korvane_doc.h"
-#include "app/document/breakpoints.h"
+#include "app/document/debugger/breakpoints.h"
 #include "app/document/workspace_file.h"
 #include "korvane_ids.h"
 #include "platform/file_io.h"

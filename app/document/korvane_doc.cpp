@@ -2,7 +2,7 @@
 // Searching is in doc_search.cpp, tracing in doc_trace.cpp.
 #include "app/document/korvane_doc.h"
 #include "app/document/backtrack_session.h"
-#include "app/document/breakpoints.h"
+#include "app/document/debugger/breakpoints.h"
 #include "app/document/matching/split_pieces.h"
 #include "platform/time_stamps.h"
 

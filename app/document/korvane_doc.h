@@ -33,7 +33,7 @@
 #include "app/document/test_cases.h"
 #include "app/document/test_eval.h"
 #include "app/document/test_runner.h"
-#include "app/document/trace_history.h"
+#include "app/document/debugger/trace_history.h"
 #include "app/document/text_clips.h"
 #include "korvane_ids.h"
 #include "platform/events.h"

@@ -9,7 +9,7 @@
 #include <QTest>
 #include <QTreeWidgetItemIterator>
 
-#include "app/document/breakpoints.h"
+#include "app/document/debugger/breakpoints.h"
 #include "app/document/korvane_doc.h"
 #include "app/document/text_clips.h"
 #include "app/ui/breakpoint_condition_dialog.h"

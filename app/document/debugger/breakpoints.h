@@ -5,7 +5,7 @@
 //
 // Threads: the UI thread changes the list, binds it and sets the target while no job runs or
 // the job is paused; the match worker reads them and counts hits in the trace hook.
-// Covered by app/document/tests/breakpoint_test.cpp.
+// Covered by app/document/debugger/tests/breakpoint_test.cpp.
 #ifndef KORVANE_BREAKPOINTS_H
 #define KORVANE_BREAKPOINTS_H
 

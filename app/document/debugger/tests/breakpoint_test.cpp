@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "app/document/breakpoints.h"
+#include "app/document/debugger/breakpoints.h"
 #include "app/document/tests/headless_ui.h"
 #include "app/document/workspace_file.h"
 #include "korvane_ids.h"

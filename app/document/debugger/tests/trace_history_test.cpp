@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "app/document/trace_history.h"
+#include "app/document/debugger/trace_history.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/document/trace_history.h"
+#include "app/document/debugger/trace_history.h"
 
 #include <algorithm>
 

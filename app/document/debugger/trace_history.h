@@ -15,7 +15,7 @@
 //
 // Threads. The match worker records (in the hook); the UI thread reads only while the worker
 // cannot record: while the search is paused or no search runs. Covered by
-// app/document/tests/trace_history_test.cpp.
+// app/document/debugger/tests/trace_history_test.cpp.
 #ifndef KORVANE_TRACE_HISTORY_H
 #define KORVANE_TRACE_HISTORY_H
 

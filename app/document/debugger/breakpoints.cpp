@@ -1,4 +1,4 @@
-#include "app/document/breakpoints.h"
+#include "app/document/debugger/breakpoints.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,5 +1,5 @@
 // The trace history on a long trace (run by hand, not a test):
-//   build/app/document/bench/trace_history_bench [steps]
+//   build/app/document/debugger/bench/trace_history_bench [steps]
 // Records a search of `steps` element entries (10,000,000 by default) of a pattern that
 // backtracks without end, and reports:
 //   - the history's bytes per step (aim: under 16),
@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/document/matching/step_counts.h"
-#include "app/document/trace_history.h"
+#include "app/document/debugger/trace_history.h"
 
 namespace {
 
