@@ -33,7 +33,7 @@
 
 #include "app/document/backtrack_analysis.h"
 #include "app/document/backtrack_fixes.h"
-#include "app/document/test_cases.h"
+#include "app/document/testing/test_cases.h"
 #include "platform/worker_thread.h"
 
 class CBacktrackSession {

@@ -1,6 +1,6 @@
 // CKorvaneDoc: the test cases, their live runs and the run on all snapshots. The model is in
 // test_cases.h, running one test in test_eval.h, the worker in test_runner.h. Covered by
-// app/document/tests/doc_tests_test.cpp.
+// app/document/testing/tests/doc_tests_test.cpp.
 #include <algorithm>
 
 #include "app/document/korvane_doc.h"

@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/document/test_cases.h"
+#include "app/document/testing/test_cases.h"
 
 struct Snapshot {
   int id = 0;        // 1, 2, 3, ... in order of creation; never 0

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/document/clips_format.h"
-#include "app/document/test_eval.h"
+#include "app/document/testing/test_eval.h"
 
 class CTestIo {
  public:

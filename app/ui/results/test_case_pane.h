@@ -31,7 +31,7 @@
 #include <map>
 
 #include "app/document/doc_ui.h"
-#include "app/document/test_cases.h"
+#include "app/document/testing/test_cases.h"
 #include "app/ui/frame_services.h"
 
 class CKorvaneDoc;

@@ -6,7 +6,7 @@
 #include <QList>
 
 #include "app/document/result_export.h"
-#include "app/document/test_eval.h"
+#include "app/document/testing/test_eval.h"
 #include "app/document/tests/headless_ui.h"
 
 namespace {

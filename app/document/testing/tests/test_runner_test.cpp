@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/document/test_runner.h"
+#include "app/document/testing/test_runner.h"
 #include "stringtable.h"
 
 namespace {

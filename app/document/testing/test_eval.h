@@ -8,7 +8,7 @@
 // of threads may run tests of one CTestPattern. RunTestCase and AcceptResult touch nothing else
 // that is shared; the runner, the command line and the document each use their own copies.
 //
-// Covered by app/document/tests/test_cases_test.cpp.
+// Covered by app/document/testing/tests/test_cases_test.cpp.
 #ifndef KORVANE_TEST_EVAL_H
 #define KORVANE_TEST_EVAL_H
 
@@ -19,7 +19,7 @@
 
 #include "app/document/matching/fast_search.h"
 #include "app/document/matching/replace_result.h"
-#include "app/document/test_cases.h"
+#include "app/document/testing/test_cases.h"
 #include "app/host_engine.h"
 
 enum ETestStatus {

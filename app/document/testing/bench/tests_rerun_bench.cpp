@@ -5,7 +5,7 @@
 //   longest_ui_call    the longest single call the UI thread made: the edit itself (which
 //                      compiles the copies and hands the run to the worker) or taking results
 // Run by hand (not a test):
-//   build/app/document/bench/tests_rerun_bench
+//   build/app/document/testing/bench/tests_rerun_bench
 // Patterns alternate between two ordinary ones so that every edit changes the results. The UI
 // side polls the posted commands every 0.2 ms, as an idle event loop would take them at once.
 #include <benchmark/benchmark.h>

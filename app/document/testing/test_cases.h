@@ -3,7 +3,7 @@
 // snapshot keep. Standard library only, so that the workspace reader and its fuzz target need
 // nothing else; running a test is in test_eval.h.
 //
-// Covered by app/document/tests/test_cases_test.cpp and workspace_file_test.cpp.
+// Covered by app/document/testing/tests/test_cases_test.cpp and workspace_file_test.cpp.
 #ifndef KORVANE_TEST_CASES_H
 #define KORVANE_TEST_CASES_H
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "app/document/test_eval.h"
+#include "app/document/testing/test_eval.h"
 #include "stringtable.h"
 
 namespace {

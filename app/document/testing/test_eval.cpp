@@ -1,8 +1,8 @@
 // Running one test case. Every search is the direct one (fast_search.h): its poll function
 // looks at the clock and at the cancel generation every so many steps, so that a test past its
 // time limit or a run overtaken by a newer edit stops inside the engine.
-// Covered by app/document/tests/test_cases_test.cpp.
-#include "app/document/test_eval.h"
+// Covered by app/document/testing/tests/test_cases_test.cpp.
+#include "app/document/testing/test_eval.h"
 
 #include <algorithm>
 #include <chrono>

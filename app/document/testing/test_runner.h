@@ -10,7 +10,7 @@
 // IDocumentUi::PostCommand) when results are ready to take: at most about every 50 ms while a
 // run goes on, and once when it ends.
 //
-// Covered by app/document/tests/test_runner_test.cpp.
+// Covered by app/document/testing/tests/test_runner_test.cpp.
 #ifndef KORVANE_TEST_RUNNER_H
 #define KORVANE_TEST_RUNNER_H
 
@@ -20,7 +20,7 @@
 #include <mutex>
 #include <vector>
 
-#include "app/document/test_eval.h"
+#include "app/document/testing/test_eval.h"
 #include "platform/worker_thread.h"
 
 class CTestRunner {

@@ -1,5 +1,5 @@
-// Covered by app/document/tests/test_runner_test.cpp.
-#include "app/document/test_runner.h"
+// Covered by app/document/testing/tests/test_runner_test.cpp.
+#include "app/document/testing/test_runner.h"
 
 #include <chrono>
 
