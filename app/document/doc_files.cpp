@@ -1,11 +1,11 @@
 // CKorvaneDoc: snapshots, workspace files, the text clips' version check and their messages. The formats are in
-// snapshot.h, workspace_file.h and text_clips.h. Covered by app/document/tests/doc_files_test.cpp.
+// snapshot.h, workspace_file.h and text_clips.h. Covered by app/document/files/tests/doc_files_test.cpp.
 #include <QDir>
 #include <ctime>
 
 #include "app/document/korvane_doc.h"
 #include "app/document/debugger/breakpoints.h"
-#include "app/document/workspace_file.h"
+#include "app/document/files/workspace_file.h"
 #include "korvane_ids.h"
 #include "platform/file_io.h"
 #include "stringtable.h"

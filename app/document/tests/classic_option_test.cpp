@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/document/tests/headless_ui.h"
-#include "app/document/workspace_file.h"
+#include "app/document/files/workspace_file.h"
 #include "stringtable.h"
 
 namespace {

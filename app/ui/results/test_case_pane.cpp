@@ -20,7 +20,7 @@
 #include <thread>
 
 #include "app/document/korvane_doc.h"
-#include "app/document/test_io.h"
+#include "app/document/files/test_io.h"
 #include "app/ui/results/snapshot_test_table.h"
 #include "app/ui/results/test_case_editor.h"
 #include "app/ui/results/test_case_list.h"

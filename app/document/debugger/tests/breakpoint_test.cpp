@@ -8,7 +8,7 @@
 
 #include "app/document/debugger/breakpoints.h"
 #include "app/document/tests/headless_ui.h"
-#include "app/document/workspace_file.h"
+#include "app/document/files/workspace_file.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 

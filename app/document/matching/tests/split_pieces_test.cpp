@@ -5,7 +5,7 @@
 
 #include <QList>
 
-#include "app/document/result_export.h"
+#include "app/document/files/result_export.h"
 #include "app/document/matching/split_pieces.h"
 #include "app/document/testing/test_eval.h"
 #include "app/document/tests/headless_ui.h"

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "app/document/tests/headless_ui.h"
-#include "app/document/workspace_file.h"
+#include "app/document/files/workspace_file.h"
 #include "stringtable.h"
 
 namespace {

@@ -1,5 +1,5 @@
-// Covered by app/document/tests/clips_test.cpp and doc_files_test.cpp.
-#include "app/document/text_clips.h"
+// Covered by app/document/files/tests/clips_test.cpp and doc_files_test.cpp.
+#include "app/document/files/text_clips.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -20,7 +20,7 @@
 // run and keeps its clips in the fallback file (the same name in the per-user data folder), or,
 // when there is none or that cannot be read either, only in memory. The user is told once.
 //
-// UI thread only. Covered by app/document/tests/clips_test.cpp (with other processes,
+// UI thread only. Covered by app/document/files/tests/clips_test.cpp (with other processes,
 // clips_peer.cpp) and doc_files_test.cpp.
 #ifndef KORVANE_TEXT_CLIPS_H
 #define KORVANE_TEXT_CLIPS_H
@@ -28,7 +28,7 @@
 #include <QString>
 #include <vector>
 
-#include "app/document/clips_format.h"
+#include "app/document/files/clips_format.h"
 #include "platform/file_io.h"
 
 class CSharedCounter;

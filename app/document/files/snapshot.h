@@ -2,7 +2,7 @@
 // tree over them (roots, children, current snapshot, highest id). Standard library only, so
 // that the workspace reader and its fuzz target need nothing else.
 //
-// Covered by app/document/tests/snapshot_test.cpp.
+// Covered by app/document/files/tests/snapshot_test.cpp.
 #ifndef KORVANE_SNAPSHOT_H
 #define KORVANE_SNAPSHOT_H
 

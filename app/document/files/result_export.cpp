@@ -1,9 +1,8 @@
-// Covered by app/document/tests/result_export_test.cpp.
-#include "app/document/result_export.h"
+// Covered by app/document/files/tests/result_export_test.cpp.
+#include "app/document/files/result_export.h"
 
 #include <algorithm>
 
-#include "app/document/korvane_doc.h"
 #include "app/document/matching/split_pieces.h"
 #include "platform/code_page.h"
 #include "platform/file_io.h"
@@ -28,18 +27,6 @@ QByteArray Line(QStringView text, bool csv) {
 
 bool EndsWith(const QString& path, const char* tail) {
   return path.endsWith(QLatin1String(tail), Qt::CaseInsensitive);
-}
-
-bool Write(const QString& path, const QByteArray& bytes, QString* reason) {
-  QString detail;
-  const bool written = CFileIo::WriteAll(path, bytes, &detail) == EFileError::None;
-  if (reason) *reason = written ? QString() : detail;
-  return written;
-}
-
-bool Nothing(QString* reason) {
-  if (reason) reason->clear();
-  return false;
 }
 
 }  // namespace
@@ -131,99 +118,13 @@ QByteArray CResultExport::TextFile(QStringView text) {
   return out;
 }
 
-bool CResultExport::SaveMatchResult(const CKorvaneDoc& doc, const QString& path, QString* reason) {
-  const std::vector<MatchHandle> results = doc.GetResults();
-  if (results.empty()) return Nothing(reason);
-  const std::vector<unsigned short>& subject = doc.GetSubjectText();
-  return Write(path,
-               MatchResultFile(results, subject.data(), static_cast<int>(subject.size()),
-                               (doc.GetFlags() & RIGHTTOLEFT) != 0, IsCsvPath(path)),
-               reason);
-}
-
-bool CResultExport::SaveSplitResult(const CKorvaneDoc& doc, const QString& path, QString* reason) {
-  const std::vector<MatchHandle> results = doc.GetResults();
-  if (results.empty()) return Nothing(reason);
-  const std::vector<unsigned short>& subject = doc.GetSubjectText();
-  return Write(path,
-               SplitResultFile(results, doc.GetCurrentResult(), subject.data(), static_cast<int>(subject.size()),
-                               (doc.GetFlags() & RIGHTTOLEFT) != 0, IsCsvPath(path)),
-               reason);
-}
-
-bool CResultExport::SaveReplaceResult(const CKorvaneDoc& doc, const QString& path, QString* reason) {
-  if (doc.GetReplaceResult().Segments().empty()) return Nothing(reason);
-  return Write(path, ReplaceResultFile(doc.GetReplaceResult(), doc.GetSubjectText().data(), IsCsvPath(path)),
-               reason);
-}
-
 bool CResultExport::SaveTextFile(const QString& path, QStringView text, QString* reason) {
-  return Write(path, TextFile(text), reason);
+  return WriteFile(path, TextFile(text), reason);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Save As
-
-bool CSaveAs::HasExtension(const QString& path) {
-  qsizetype nameStart = path.lastIndexOf(QLatin1Char('/')) + 1;
-#if defined(Q_OS_WIN)
-  nameStart = std::max(nameStart, path.lastIndexOf(QLatin1Char('\\')) + 1);
-#endif
-  return path.lastIndexOf(QLatin1Char('.')) > nameStart;
-}
-
-SaveAsChoice CSaveAs::Choose(ESaveAsBox box, int filterIndex, const QString& path) {
-  // The extension each filter adds when none was typed, by box; filters count from 1.
-  static const char* const kSubject[] = {".txt", ".csv", ".csv", ".rws", ".txt"};
-  static const char* const kReplace[] = {".txt", ".csv", ".rws", ".txt"};
-  static const char* const kSplit[] = {".csv", ".rws", ".csv"};
-  static const char* const kPattern[] = {".txt", ".rws", ".txt"};
-  const char* const* added = kPattern;
-  int filters = 3;
-  switch (box) {
-    case ESaveAsBox::SubjectText: added = kSubject; filters = 5; break;
-    case ESaveAsBox::ReplaceResult: added = kReplace; filters = 4; break;
-    case ESaveAsBox::SplitResult: added = kSplit; filters = 3; break;
-    case ESaveAsBox::Pattern:
-    case ESaveAsBox::ReplaceTo: break;
-  }
-  SaveAsChoice choice{path, ESaveAsKind::TextFile};
-  if (!HasExtension(path) && filterIndex >= 1 && filterIndex <= filters)
-    choice.path += QLatin1String(added[filterIndex - 1]);
-  if (CResultExport::IsWorkspacePath(choice.path)) {
-    choice.kind = ESaveAsKind::Workspace;
-    return choice;
-  }
-  const bool csv = CResultExport::IsCsvPath(choice.path);
-  switch (box) {
-    case ESaveAsBox::SubjectText:
-      if (filterIndex == 2 || (filterIndex != 3 && csv))
-        choice.kind = ESaveAsKind::MatchResult;
-      else if (filterIndex == 3)
-        choice.kind = ESaveAsKind::SplitResult;
-      break;
-    case ESaveAsBox::ReplaceResult:
-      if (filterIndex == 2 || csv) choice.kind = ESaveAsKind::ReplaceResult;
-      break;
-    case ESaveAsBox::SplitResult: choice.kind = ESaveAsKind::SplitResult; break;
-    case ESaveAsBox::Pattern:
-    case ESaveAsBox::ReplaceTo: break;
-  }
-  return choice;
-}
-
-bool CSaveAs::Run(CKorvaneDoc& doc, ESaveAsBox box, int filterIndex, const QString& path, QStringView boxText) {
-  const SaveAsChoice choice = Choose(box, filterIndex, path);
-  QString reason;
-  bool written = false;
-  switch (choice.kind) {
-    case ESaveAsKind::Workspace: return doc.OnSaveDocument(choice.path);  // reports its own failure
-    case ESaveAsKind::MatchResult: written = CResultExport::SaveMatchResult(doc, choice.path, &reason); break;
-    case ESaveAsKind::SplitResult: written = CResultExport::SaveSplitResult(doc, choice.path, &reason); break;
-    case ESaveAsKind::ReplaceResult: written = CResultExport::SaveReplaceResult(doc, choice.path, &reason); break;
-    case ESaveAsKind::TextFile: written = CResultExport::SaveTextFile(choice.path, boxText, &reason); break;
-  }
-  // Nothing to export is no failure; a write that failed is, and the user chose the file.
-  if (!written && !reason.isEmpty()) doc.ReportWriteFailure(choice.path, reason);
+bool CResultExport::WriteFile(const QString& path, const QByteArray& bytes, QString* reason) {
+  QString detail;
+  const bool written = CFileIo::WriteAll(path, bytes, &detail) == EFileError::None;
+  if (reason) *reason = written ? QString() : detail;
   return written;
 }

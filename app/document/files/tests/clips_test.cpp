@@ -21,7 +21,7 @@
 #include <memory>
 #include <random>
 
-#include "app/document/clips_format.h"
+#include "app/document/files/clips_format.h"
 #include "app/document/tests/headless_ui.h"
 #include "platform/file_io.h"
 #include "platform/shared_counter.h"

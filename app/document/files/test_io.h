@@ -3,7 +3,7 @@
 // exported as CSV for people (system code page, CR LF line ends, written beside the target and
 // renamed into place).
 //
-// Covered by app/document/tests/test_io_test.cpp.
+// Covered by app/document/files/tests/test_io_test.cpp.
 #ifndef KORVANE_TEST_IO_H
 #define KORVANE_TEST_IO_H
 
@@ -11,7 +11,7 @@
 #include <QString>
 #include <vector>
 
-#include "app/document/clips_format.h"
+#include "app/document/files/clips_format.h"
 #include "app/document/testing/test_eval.h"
 
 class CTestIo {

@@ -1,5 +1,5 @@
-// Covered by app/document/tests/snapshot_test.cpp.
-#include "app/document/snapshot.h"
+// Covered by app/document/files/tests/snapshot_test.cpp.
+#include "app/document/files/snapshot.h"
 
 #include <algorithm>
 #include <climits>

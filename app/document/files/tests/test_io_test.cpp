@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include "app/document/test_io.h"
+#include "app/document/files/test_io.h"
 #include "platform/file_io.h"
 #include "stringtable.h"
 

@@ -9,7 +9,8 @@
 #include <QTemporaryDir>
 #include <cerrno>
 
-#include "app/document/result_export.h"
+#include "app/document/files/result_export.h"
+#include "app/document/save_as.h"
 #include "app/document/tests/headless_ui.h"
 #include "platform/code_page.h"
 #include "platform/file_io.h"
@@ -157,23 +158,23 @@ TEST(TextFile, LinesJoinedByCrLfWithoutAFinalLineEnd) {
 
 TEST_F(ExportTest, WritersSkipEmptyResultsAndChooseCsvByExtension) {
   Set("a", "a");
-  EXPECT_FALSE(CResultExport::SaveMatchResult(*doc, Path("m.txt")));
-  EXPECT_FALSE(CResultExport::SaveSplitResult(*doc, Path("s.txt")));
-  EXPECT_FALSE(CResultExport::SaveReplaceResult(*doc, Path("r.txt")));
+  EXPECT_FALSE(CSaveAs::SaveMatchResult(*doc, Path("m.txt")));
+  EXPECT_FALSE(CSaveAs::SaveSplitResult(*doc, Path("s.txt")));
+  EXPECT_FALSE(CSaveAs::SaveReplaceResult(*doc, Path("r.txt")));
   EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
   doc->OnCommand(CMD_FIND_ALL);
-  EXPECT_TRUE(CResultExport::SaveMatchResult(*doc, Path("m.CSV")));
+  EXPECT_TRUE(CSaveAs::SaveMatchResult(*doc, Path("m.CSV")));
   EXPECT_EQ("\"a\"\r\n", FileText(Path("m.CSV")));
-  EXPECT_TRUE(CResultExport::SaveMatchResult(*doc, Path("m.txt")));
+  EXPECT_TRUE(CSaveAs::SaveMatchResult(*doc, Path("m.txt")));
   EXPECT_EQ("a\r\n", FileText(Path("m.txt")));
   // A file that cannot be created is not written, and the writer says why; nothing to write
   // gives no reason.
   QString reason = QStringLiteral("left over");
-  EXPECT_FALSE(CResultExport::SaveMatchResult(*doc, Path("no/such/dir/m.txt"), &reason));
+  EXPECT_FALSE(CSaveAs::SaveMatchResult(*doc, Path("no/such/dir/m.txt"), &reason));
   EXPECT_EQ(qt_error_string(ENOENT), reason);
   EXPECT_FALSE(CResultExport::SaveTextFile(dir.path(), u"x", &reason));
   EXPECT_EQ(qt_error_string(EISDIR), reason);
-  EXPECT_FALSE(CResultExport::SaveReplaceResult(*doc, Path("r.txt"), &reason));
+  EXPECT_FALSE(CSaveAs::SaveReplaceResult(*doc, Path("r.txt"), &reason));
   EXPECT_TRUE(reason.isEmpty());
 }
 

@@ -1,9 +1,9 @@
-// Covered by app/document/tests/test_io_test.cpp.
-#include "app/document/test_io.h"
+// Covered by app/document/files/tests/test_io_test.cpp.
+#include "app/document/files/test_io.h"
 
 #include <QStringDecoder>
 
-#include "app/document/result_export.h"
+#include "app/document/files/result_export.h"
 #include "korvane_ids.h"
 #include "platform/code_page.h"
 #include "platform/file_io.h"

@@ -5,9 +5,10 @@
 // CR LF, and every line ends with CR LF. Result files and text files are written to a new file
 // beside the target and renamed into place (CFileIo::WriteAll), so a failed write leaves the
 // old file as it was; the writers say whether they wrote and why not, and Save As tells the
-// user about a write that failed.
+// user about a write that failed. The writers that take their content from the document, and
+// Save As, are the document's (app/document/save_as.h); this folder knows no document.
 //
-// Covered by app/document/tests/result_export_test.cpp.
+// Covered by app/document/files/tests/result_export_test.cpp.
 #ifndef KORVANE_RESULT_EXPORT_H
 #define KORVANE_RESULT_EXPORT_H
 
@@ -18,8 +19,6 @@
 
 #include "app/document/matching/match_record.h"
 #include "app/document/matching/replace_result.h"
-
-class CKorvaneDoc;
 
 class CResultExport {
  public:
@@ -45,39 +44,11 @@ class CResultExport {
   // A quoted field: the text with each double quote doubled, between double quotes.
   static QString QuotedField(QStringView text);
 
-  // --- the document's writers; true when a file was written ---
-  // `reason` receives the system's reason when a write failed, and is emptied when nothing was
-  // written because there was nothing to write.
-  // Nothing is written when the results list is empty.
-  static bool SaveMatchResult(const CKorvaneDoc& doc, const QString& path, QString* reason = nullptr);
-  static bool SaveSplitResult(const CKorvaneDoc& doc, const QString& path, QString* reason = nullptr);
-  // Nothing is written when the replace result has no segment.
-  static bool SaveReplaceResult(const CKorvaneDoc& doc, const QString& path, QString* reason = nullptr);
+  // --- writing; true when a file was written ---
+  // `reason` receives the system's reason when a write failed.
+  // `bytes` written to `path` through a new file renamed into place (CFileIo::WriteAll).
+  static bool WriteFile(const QString& path, const QByteArray& bytes, QString* reason = nullptr);
   static bool SaveTextFile(const QString& path, QStringView text, QString* reason = nullptr);
-};
-
-// The boxes that offer Save As, each with its own filter list (the string ids are in
-// korvane_ids.h: subject text IDS_FILTER_SAVE_TEXT, replace result
-// IDS_FILTER_SAVE_REPLACE_RESULT, split result IDS_FILTER_SAVE_SPLIT_RESULT, pattern and
-// replace-to IDS_FILTER_SAVE_PATTERN).
-enum class ESaveAsBox { SubjectText, ReplaceResult, SplitResult, Pattern, ReplaceTo };
-enum class ESaveAsKind { Workspace, MatchResult, SplitResult, ReplaceResult, TextFile };
-
-struct SaveAsChoice {
-  QString path;  // with the filter's extension added when the user typed none
-  ESaveAsKind kind;
-};
-
-class CSaveAs {
- public:
-  // What the box's Save As does for the chosen file and filter (counted from 1).
-  static SaveAsChoice Choose(ESaveAsBox box, int filterIndex, const QString& path);
-  // Chooses, then writes: the workspace (through the document, which then has that file), a
-  // result export, or `boxText` as a text file. Returns whether a file was written. A write
-  // that failed is reported to the user through the document (ReportWriteFailure).
-  static bool Run(CKorvaneDoc& doc, ESaveAsBox box, int filterIndex, const QString& path, QStringView boxText);
-  // Whether the file name (not the folders) has an extension.
-  static bool HasExtension(const QString& path);
 };
 
 #endif

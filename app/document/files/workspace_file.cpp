@@ -1,5 +1,5 @@
-// Covered by app/document/tests/workspace_file_test.cpp and fuzz/workspace_fuzz.cpp.
-#include "app/document/workspace_file.h"
+// Covered by app/document/files/tests/workspace_file_test.cpp and fuzz/workspace_fuzz.cpp.
+#include "app/document/files/workspace_file.h"
 
 #include <climits>
 #include <cmath>

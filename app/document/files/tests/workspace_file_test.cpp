@@ -10,7 +10,7 @@
 #include <new>
 #include <string>
 
-#include "app/document/workspace_file.h"
+#include "app/document/files/workspace_file.h"
 
 // The largest single allocation while g_watch is set, so that the tests can show the reader
 // never allocates more than the file could hold.

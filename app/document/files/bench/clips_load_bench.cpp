@@ -1,7 +1,7 @@
 // Loading a clips file at start-up: the time the document's constructor spends in the clips
 // (CTextClips::Open, on the UI thread) for files of several sizes, and the process's peak
 // resident memory afterwards. Run by hand:
-//   build/app/document/bench/clips_load_bench
+//   build/app/document/files/bench/clips_load_bench
 // The files are written once to a temporary folder: lines of about 70 code units with escapes
 // and a name, as a user's clips look. 16 MB is just below the largest file the program reads
 // (CTextClips::kReadLimit, 16 MiB); 200 MB is far beyond it and shows what a start-up with such
@@ -18,7 +18,7 @@
 #include <sys/resource.h>
 #endif
 
-#include "app/document/text_clips.h"
+#include "app/document/files/text_clips.h"
 #include "platform/file_io.h"
 #include "platform/shared_counter.h"
 

@@ -7,7 +7,7 @@
 // A clips file is UTF-16LE without byte-order mark: one line per clip, ended by CR LF, made of
 // the clip text as a literal and then the clip's name, raw, up to the line end.
 //
-// Covered by app/document/tests/clips_test.cpp and fuzz/clips_fuzz.cpp.
+// Covered by app/document/files/tests/clips_test.cpp and fuzz/clips_fuzz.cpp.
 #ifndef KORVANE_CLIPS_FORMAT_H
 #define KORVANE_CLIPS_FORMAT_H
 

@@ -6,7 +6,7 @@
 #include <climits>
 #include <string>
 
-#include "app/document/snapshot.h"
+#include "app/document/files/snapshot.h"
 
 namespace {
 

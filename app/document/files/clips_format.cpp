@@ -1,5 +1,5 @@
-// Covered by app/document/tests/clips_test.cpp and fuzz/clips_fuzz.cpp.
-#include "app/document/clips_format.h"
+// Covered by app/document/files/tests/clips_test.cpp and fuzz/clips_fuzz.cpp.
+#include "app/document/files/clips_format.h"
 
 #include <string>
 #include <unordered_set>

@@ -30,7 +30,7 @@
 //
 // Writer and reader work on bytes in memory; the document does the file and the messages.
 // Standard library only (the reader is fuzzed on its own). Covered by
-// app/document/tests/workspace_file_test.cpp and fuzz/workspace_fuzz.cpp.
+// app/document/files/tests/workspace_file_test.cpp and fuzz/workspace_fuzz.cpp.
 #ifndef KORVANE_WORKSPACE_FILE_H
 #define KORVANE_WORKSPACE_FILE_H
 
@@ -39,7 +39,7 @@
 #include <string>
 #include <vector>
 
-#include "app/document/snapshot.h"
+#include "app/document/files/snapshot.h"
 
 // A breakpoint as the file keeps it: the pattern span of its element and its condition.
 struct WorkspaceBreakpoint {
