@@ -18,8 +18,8 @@
 #include <QtCharts/QLogValueAxis>
 #include <QtCharts/QValueAxis>
 
-#include "app/document/backtrack_session.h"
-#include "app/document/backtrack_text.h"
+#include "app/document/backtrack/backtrack_session.h"
+#include "app/document/backtrack/backtrack_text.h"
 #include "app/document/korvane_doc.h"
 #include "korvane_ids.h"
 #include "stringtable.h"

@@ -25,8 +25,8 @@
 #include <QWidget>
 #include <vector>
 
-#include "app/document/backtrack_analysis.h"
-#include "app/document/backtrack_fixes.h"
+#include "app/document/backtrack/backtrack_analysis.h"
+#include "app/document/backtrack/backtrack_fixes.h"
 #include "app/document/doc_ui.h"
 
 class CKorvaneDoc;

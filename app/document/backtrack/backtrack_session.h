@@ -18,7 +18,7 @@
 // m_mutex tagged with the request's generation, and then calls the notify function, which must
 // only post (the document posts CMD_BACKTRACK_RESULTS); Collect takes them on the UI thread.
 //
-// Covered by app/document/tests/backtrack_session_test.cpp and, for the stack, by
+// Covered by app/document/backtrack/tests/backtrack_session_test.cpp and, for the stack, by
 // backtrack_stack_test.cpp.
 #ifndef KORVANE_BACKTRACK_SESSION_H
 #define KORVANE_BACKTRACK_SESSION_H
@@ -31,8 +31,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/document/backtrack_analysis.h"
-#include "app/document/backtrack_fixes.h"
+#include "app/document/backtrack/backtrack_analysis.h"
+#include "app/document/backtrack/backtrack_fixes.h"
 #include "app/document/testing/test_cases.h"
 #include "platform/worker_thread.h"
 

@@ -1,5 +1,5 @@
 // The backtracking session (see backtrack_session.h).
-#include "app/document/backtrack_session.h"
+#include "app/document/backtrack/backtrack_session.h"
 
 #include <algorithm>
 

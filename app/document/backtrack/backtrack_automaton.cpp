@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-#include "app/document/backtrack_stages.h"
+#include "app/document/backtrack/backtrack_stages.h"
 
 namespace backtrack {
 namespace stages {

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/document/backtrack_session.h"
+#include "app/document/backtrack/backtrack_session.h"
 #include "app/document/tests/headless_ui.h"
 
 namespace {

@@ -3,15 +3,15 @@
 // overlapping repeats, whose degree k is measured with a larger step budget; the search for
 // proven fixes and rewrites that change the meaning on a few patterns.
 //
-//   build/app/document/bench/backtrack_analysis_bench [--benchmark_filter=Corpus]
+//   build/app/document/backtrack/bench/backtrack_analysis_bench [--benchmark_filter=Corpus]
 #include <benchmark/benchmark.h>
 
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "app/document/backtrack_analysis.h"
-#include "app/document/backtrack_fixes.h"
+#include "app/document/backtrack/backtrack_analysis.h"
+#include "app/document/backtrack/backtrack_fixes.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Rewrites of costly patterns: which are proven and offered as such, that a rewrite that changes a
 // match is never called proven but offered with a text on which it does, and the proof rules
 // one by one.
-#include "app/document/backtrack_fixes.h"
+#include "app/document/backtrack/backtrack_fixes.h"
 
 #include <gtest/gtest.h>
 

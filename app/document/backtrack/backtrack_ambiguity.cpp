@@ -9,7 +9,7 @@
 #include <set>
 #include <unordered_map>
 
-#include "app/document/backtrack_stages.h"
+#include "app/document/backtrack/backtrack_stages.h"
 
 namespace backtrack {
 namespace stages {

@@ -1,14 +1,14 @@
 // Rewrites of a costly pattern, proven or shown to change the meaning (see backtrack_fixes.h):
 // the candidates of the repeats responsible, their proof, and the comparison of the matches on
 // every text. The parts live beside it (backtrack_fix_parts.h).
-#include "app/document/backtrack_fixes.h"
+#include "app/document/backtrack/backtrack_fixes.h"
 
 #include <algorithm>
 #include <map>
 #include <memory>
 #include <set>
 
-#include "app/document/backtrack_fix_parts.h"
+#include "app/document/backtrack/backtrack_fix_parts.h"
 #include "app/document/matching/budgeted_search.h"
 #include "app/host_engine.h"
 

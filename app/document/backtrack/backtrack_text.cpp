@@ -1,5 +1,5 @@
 // The words for the backtracking analysis' findings and rewrites (see backtrack_text.h).
-#include "app/document/backtrack_text.h"
+#include "app/document/backtrack/backtrack_text.h"
 
 #include "korvane_ids.h"
 #include "stringtable.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/document/backtrack_fix_parts.h"
+#include "app/document/backtrack/backtrack_fix_parts.h"
 
 namespace backtrack {
 namespace fixparts {

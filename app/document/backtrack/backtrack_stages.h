@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/document/backtrack_analysis.h"
+#include "app/document/backtrack/backtrack_analysis.h"
 #include "app/host_engine.h"
 
 namespace backtrack {

@@ -1,11 +1,11 @@
 // Catastrophic-backtracking analysis (see backtrack_analysis.h): the pattern compiled and checked
 // for errors, then the three stages of backtrack_stages.h in order.
-#include "app/document/backtrack_analysis.h"
+#include "app/document/backtrack/backtrack_analysis.h"
 
 #include <algorithm>
 #include <new>
 
-#include "app/document/backtrack_stages.h"
+#include "app/document/backtrack/backtrack_stages.h"
 
 namespace backtrack {
 

@@ -35,7 +35,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/document/backtrack_analysis.h"
+#include "app/document/backtrack/backtrack_analysis.h"
 
 namespace backtrack {
 

@@ -9,7 +9,7 @@
 #include <QString>
 #include <string>
 
-#include "app/document/backtrack_fixes.h"
+#include "app/document/backtrack/backtrack_fixes.h"
 
 namespace backtrack {
 

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "app/document/backtrack_analysis.h"
-#include "app/document/backtrack_fixes.h"
+#include "app/document/backtrack/backtrack_analysis.h"
+#include "app/document/backtrack/backtrack_fixes.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/document/backtrack_stages.h"
+#include "app/document/backtrack/backtrack_stages.h"
 #include "app/document/matching/budgeted_search.h"
 
 namespace backtrack {

@@ -12,8 +12,8 @@
 #include <string>
 #include <thread>
 
-#include "app/document/backtrack_analysis.h"
-#include "app/document/backtrack_session.h"
+#include "app/document/backtrack/backtrack_analysis.h"
+#include "app/document/backtrack/backtrack_session.h"
 
 namespace {
 

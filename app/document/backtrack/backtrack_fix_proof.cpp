@@ -37,7 +37,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/document/backtrack_fix_parts.h"
+#include "app/document/backtrack/backtrack_fix_parts.h"
 #include "app/host_engine.h"
 
 namespace backtrack {

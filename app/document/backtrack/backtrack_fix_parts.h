@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/document/backtrack_fixes.h"
+#include "app/document/backtrack/backtrack_fixes.h"
 
 namespace backtrack {
 namespace fixparts {
