@@ -12,8 +12,8 @@
 #include <set>
 #include <string>
 
-#include "app/document/diagram_layout.h"
-#include "app/document/diagram_svg.h"
+#include "app/document/diagram/diagram_layout.h"
+#include "app/document/diagram/diagram_svg.h"
 #include "app/document/pattern/tests/record_fixture.h"
 #include "korvane_ids.h"
 #include "stringtable.h"

@@ -1,6 +1,6 @@
 // The railroad diagram model: sizes bottom-up while the boxes are made (relative to the parent),
 // then absolute places top-down, then the tracks from the final geometry.
-#include "app/document/diagram_layout.h"
+#include "app/document/diagram/diagram_layout.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 // Painting order and the SVG canvas.
-#include "app/document/diagram_svg.h"
+#include "app/document/diagram/diagram_svg.h"
 
 #include <cmath>
 

@@ -12,7 +12,7 @@
 #include <QString>
 #include <functional>
 
-#include "app/document/diagram_layout.h"
+#include "app/document/diagram/diagram_layout.h"
 
 class IDiagramCanvas {
  public:
