@@ -17,8 +17,8 @@
 # it, and core/ (the document itself) is on top, so the folders' libraries link without a cycle.
 # A folder's tests and benches may use any folder of the document (most drive the feature
 # through the document with core/tests/headless_ui.h); they are not part of its library. A
-# source in a folder of app/document/ that is not in the list is reported, so a new feature
-# folder takes its place in the order before it can be used.
+# source directly in app/document/ or in a folder that is not in the list is reported, so a new
+# feature folder takes its place in the order before it can be used.
 #
 # The engine and the public plugin header include no Qt header either. Every include, quoted
 # or in angle brackets, is resolved as the compiler would: a quoted name first beside the
@@ -61,21 +61,15 @@ function(layer_of_file path out)
   set(${out} "${layer}" PARENT_SCOPE)
 endfunction()
 
-# The document's feature folders, bottom to top. Sources directly in app/document/ and in its
-# tests/ and bench/ count as core/ until the document itself moves there.
+# The document's feature folders, bottom to top.
 set(document_folders pattern matching debugger testing files backtrack diagram core)
 
-# The feature folder of a document source: one of document_folders, or "?" for a folder that is
-# not in the list.
+# The feature folder of a document source: one of document_folders, or "?" for a source outside
+# them (directly in app/document/, or in a folder that is not in the list).
 function(document_folder_of path out)
-  set(folder core)
-  if(path MATCHES "^app/document/([^/]+)/")
+  set(folder "?")
+  if(path MATCHES "^app/document/([^/]+)/" AND CMAKE_MATCH_1 IN_LIST document_folders)
     set(folder "${CMAKE_MATCH_1}")
-    if(folder STREQUAL "tests" OR folder STREQUAL "bench")
-      set(folder core)
-    elseif(NOT folder IN_LIST document_folders)
-      set(folder "?")
-    endif()
   endif()
   set(${out} "${folder}" PARENT_SCOPE)
 endfunction()

@@ -6,7 +6,7 @@
 // beside the target and renamed into place (CFileIo::WriteAll), so a failed write leaves the
 // old file as it was; the writers say whether they wrote and why not, and Save As tells the
 // user about a write that failed. The writers that take their content from the document, and
-// Save As, are the document's (app/document/save_as.h); this folder knows no document.
+// Save As, are the document's (app/document/core/save_as.h); this folder knows no document.
 //
 // Covered by app/document/files/tests/result_export_test.cpp.
 #ifndef KORVANE_RESULT_EXPORT_H

@@ -18,7 +18,7 @@
 
 #include "app/document/diagram/diagram_layout.h"
 #include "app/document/diagram/diagram_svg.h"
-#include "app/document/doc_ui.h"
+#include "app/document/core/doc_ui.h"
 
 class CKorvaneDoc;
 class QToolButton;

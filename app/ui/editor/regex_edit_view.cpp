@@ -15,7 +15,7 @@
 #include <QTextDocument>
 
 #include "app/document/debugger/breakpoints.h"
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/ui/editor/element_display.h"
 #include "app/ui/editor/frame_link.h"
 #include "app/ui/editor/item_look.h"

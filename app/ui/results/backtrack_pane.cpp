@@ -20,7 +20,7 @@
 
 #include "app/document/backtrack/backtrack_session.h"
 #include "app/document/backtrack/backtrack_text.h"
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 

@@ -9,7 +9,7 @@
 #include <QString>
 #include <QStringView>
 
-#include "app/document/save_as.h"
+#include "app/document/core/save_as.h"
 
 class CKorvaneDoc;
 class QWidget;

@@ -12,7 +12,7 @@
 #include <QTreeView>
 #include <vector>
 
-#include "app/document/doc_ui.h"
+#include "app/document/core/doc_ui.h"
 #include "app/ui/frame_services.h"
 #include "app/document/matching/split_pieces.h"
 

@@ -10,7 +10,7 @@
 #include <QTreeWidgetItemIterator>
 
 #include "app/document/debugger/breakpoints.h"
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/document/files/text_clips.h"
 #include "app/ui/breakpoint_condition_dialog.h"
 #include "app/ui/editor/regex_edit_view.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/document/backtrack/backtrack_session.h"
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/tests/headless_ui.h"
 
 namespace {
 

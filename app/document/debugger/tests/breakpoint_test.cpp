@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "app/document/debugger/breakpoints.h"
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/tests/headless_ui.h"
 #include "app/document/files/workspace_file.h"
 #include "korvane_ids.h"
 #include "stringtable.h"

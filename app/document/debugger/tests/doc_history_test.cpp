@@ -6,7 +6,7 @@
 
 #include <random>
 
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/tests/headless_ui.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 

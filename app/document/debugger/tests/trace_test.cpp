@@ -2,7 +2,7 @@
 // paused, the fail-point tracker and the time-limited background check.
 #include <gtest/gtest.h>
 
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/tests/headless_ui.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 

@@ -22,7 +22,7 @@
 #include <string>
 #include <thread>
 
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/tests/headless_ui.h"
 #include "platform/shared_counter.h"
 
 namespace {

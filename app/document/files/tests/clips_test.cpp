@@ -22,7 +22,7 @@
 #include <random>
 
 #include "app/document/files/clips_format.h"
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/tests/headless_ui.h"
 #include "platform/file_io.h"
 #include "platform/shared_counter.h"
 #include "stringtable.h"

@@ -18,7 +18,7 @@
 #include <sys/resource.h>
 #endif
 
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/tests/headless_ui.h"
 #include "platform/file_io.h"
 #include "platform/shared_counter.h"
 #include "stringtable.h"

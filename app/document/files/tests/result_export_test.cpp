@@ -10,8 +10,8 @@
 #include <cerrno>
 
 #include "app/document/files/result_export.h"
-#include "app/document/save_as.h"
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/save_as.h"
+#include "app/document/core/tests/headless_ui.h"
 #include "platform/code_page.h"
 #include "platform/file_io.h"
 #include "platform/shared_counter.h"

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/tests/headless_ui.h"
 #include "bench/corpus.h"
 #include "stringtable.h"
 

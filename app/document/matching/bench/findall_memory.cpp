@@ -11,7 +11,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/tests/headless_ui.h"
 #include "stringtable.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/tests/headless_ui.h"
 #include "stringtable.h"
 
 namespace {

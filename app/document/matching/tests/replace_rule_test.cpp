@@ -7,7 +7,7 @@
 
 #include "app/document/files/result_export.h"
 #include "app/document/testing/test_eval.h"
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/tests/headless_ui.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "app/document/files/result_export.h"
 #include "app/document/matching/split_pieces.h"
 #include "app/document/testing/test_eval.h"
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/tests/headless_ui.h"
 
 namespace {
 

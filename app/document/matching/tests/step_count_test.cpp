@@ -3,7 +3,7 @@
 // and the message, and the counter's own limits.
 #include <gtest/gtest.h>
 
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/tests/headless_ui.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 

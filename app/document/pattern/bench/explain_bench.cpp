@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/tests/headless_ui.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <chrono>
 #include <random>
 
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/tests/headless_ui.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/tests/headless_ui.h"
 #include "app/document/files/workspace_file.h"
 #include "stringtable.h"
 

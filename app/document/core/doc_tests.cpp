@@ -3,7 +3,7 @@
 // app/document/testing/tests/doc_tests_test.cpp.
 #include <algorithm>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 
 class HeadlessUi : public IDocumentUi {
  public:

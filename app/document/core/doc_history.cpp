@@ -1,7 +1,7 @@
 // The trace history in the document: recording while a search is traced in Trace mode, stepping
 // back and jumping through the recorded steps while the search is paused, and the state the
 // views show at the step looked at.
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 
 #include <algorithm>
 #include "platform/profile.h"

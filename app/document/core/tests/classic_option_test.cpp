@@ -2,7 +2,7 @@
 // in the workspace file (old files without it still load).
 #include <gtest/gtest.h>
 
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/tests/headless_ui.h"
 #include "app/document/files/workspace_file.h"
 #include "stringtable.h"
 

@@ -1,6 +1,6 @@
 // CKorvaneDoc: state, texts, selections, notifications, the editing token and the command table.
 // Searching is in doc_search.cpp, tracing in doc_trace.cpp.
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/document/backtrack/backtrack_session.h"
 #include "app/document/debugger/breakpoints.h"
 #include "app/document/matching/split_pieces.h"

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <regex>
 
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/tests/headless_ui.h"
 #include "platform/worker_thread.h"
 #include "stringtable.h"
 

@@ -3,7 +3,7 @@
 #include <QDir>
 #include <ctime>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/document/debugger/breakpoints.h"
 #include "app/document/files/workspace_file.h"
 #include "korvane_ids.h"

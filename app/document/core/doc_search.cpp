@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <new>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "korvane_ids.h"
 #include "platform/time_stamps.h"
 #include "stringtable.h"

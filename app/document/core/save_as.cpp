@@ -1,9 +1,9 @@
 // Covered by app/document/files/tests/result_export_test.cpp.
-#include "app/document/save_as.h"
+#include "app/document/core/save_as.h"
 
 #include <algorithm>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 
 namespace {
 

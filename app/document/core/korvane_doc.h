@@ -10,7 +10,7 @@
 // worker never sees the pattern, the texts or the match context change under it. Fields shared
 // between threads say so next to them.
 //
-// Covered by app/document/tests/doc_test.cpp and trace_test.cpp.
+// Covered by app/document/core/tests/doc_test.cpp and trace_test.cpp.
 #ifndef KORVANE_KORVANE_DOC_H
 #define KORVANE_KORVANE_DOC_H
 
@@ -22,7 +22,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/document/doc_ui.h"
+#include "app/document/core/doc_ui.h"
 #include "app/document/pattern/element_records.h"
 #include "app/document/pattern/explanation.h"
 #include "app/document/matching/fast_search.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <new>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "platform/profile.h"
 #include "platform/time_stamps.h"
 

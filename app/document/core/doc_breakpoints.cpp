@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "app/document/debugger/breakpoints.h"
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 
 namespace {
 
