@@ -1,5 +1,5 @@
 // The benchmark corpus: a seeded text and the patterns searched in it, shared by
-// bench/engine_bench (the engine against its peers) and app/document/bench/findall_bench (the
+// bench/engine_bench (the engine against its peers) and app/document/matching/bench/findall_bench (the
 // document's Find All against the engine), and by the tests that compare the document's two
 // searches on the same rows. Header-only, standard library only.
 #ifndef KORVANE_BENCH_CORPUS_H

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/document/clips_format.h"
+#include "app/document/files/clips_format.h"
 
 namespace korvane_fuzz {
 namespace {

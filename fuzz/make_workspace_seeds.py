@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the seeds of workspace_fuzz that carry test cases (fuzz/corpus/workspace_fuzz/tests_*).
 
-The layout is the one app/document/workspace_file.h describes (version 3): the fields of the
+The layout is the one app/document/files/workspace_file.h describes (version 3): the fields of the
 workspace, the snapshot records, the shared texts, the workspace's tests and the snapshots'
 test sets. Run it from anywhere; it replaces the files it owns (tests_*) and leaves the others.
 """

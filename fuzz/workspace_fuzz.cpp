@@ -9,7 +9,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "app/document/workspace_file.h"
+#include "app/document/files/workspace_file.h"
 
 namespace korvane_fuzz {
 namespace {

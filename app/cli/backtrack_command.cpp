@@ -3,9 +3,9 @@
 
 #include <QTextStream>
 
-#include "app/document/backtrack_analysis.h"
-#include "app/document/backtrack_fixes.h"
-#include "app/document/backtrack_text.h"
+#include "app/document/backtrack/backtrack_analysis.h"
+#include "app/document/backtrack/backtrack_fixes.h"
+#include "app/document/backtrack/backtrack_text.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "app/cli/backtrack_command.h"
-#include "app/document/korvane_doc.h"
-#include "app/document/workspace_file.h"
+#include "app/document/core/korvane_doc.h"
+#include "app/document/files/workspace_file.h"
 #include "korvane_ids.h"
 #include "platform/file_io.h"
 #include "platform/version.h"

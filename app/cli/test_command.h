@@ -18,7 +18,7 @@
 #include <QStringList>
 #include <vector>
 
-#include "app/document/test_eval.h"
+#include "app/document/testing/test_eval.h"
 
 class QTextStream;
 

@@ -4,7 +4,7 @@
 #ifndef KORVANE_ELEMENT_HANDLES_H
 #define KORVANE_ELEMENT_HANDLES_H
 
-#include "app/document/element_records.h"
+#include "app/document/pattern/element_records.h"
 #include "app/plugin_host/korvane_plugin.h"
 
 // CElement::GetElementType answers a record's type unchanged, so the public codes must stay the

@@ -10,7 +10,7 @@
 #include <QTextCursor>
 #include <algorithm>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/plugin_host/plugin_context_data.h"
 #include "platform/code_page.h"
 #include "platform/dynamic_library.h"

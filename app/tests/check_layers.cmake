@@ -12,6 +12,14 @@
 #   bench (the engine's benches)  engine; the shared corpus (bench/corpus.h) may be used by
 #                                 the tests and benches of every layer
 #
+# Inside the document the feature folders are sub-layers in one order, bottom to top (the list
+# `document_folders` below): a folder's sources include only their own folder and folders below
+# it, and core/ (the document itself) is on top, so the folders' libraries link without a cycle.
+# A folder's tests and benches may use any folder of the document (most drive the feature
+# through the document with core/tests/headless_ui.h); they are not part of its library. A
+# source directly in app/document/ or in a folder that is not in the list is reported, so a new
+# feature folder takes its place in the order before it can be used.
+#
 # The engine and the public plugin header include no Qt header either. Every include, quoted
 # or in angle brackets, is resolved as the compiler would: a quoted name first beside the
 # including file (`../` included), then, like a bracketed one, in the include folders the
@@ -51,6 +59,19 @@ function(layer_of_file path out)
     set(layer bench)
   endif()
   set(${out} "${layer}" PARENT_SCOPE)
+endfunction()
+
+# The document's feature folders, bottom to top.
+set(document_folders pattern matching debugger testing files backtrack diagram core)
+
+# The feature folder of a document source: one of document_folders, or "?" for a source outside
+# them (directly in app/document/, or in a folder that is not in the list).
+function(document_folder_of path out)
+  set(folder "?")
+  if(path MATCHES "^app/document/([^/]+)/" AND CMAKE_MATCH_1 IN_LIST document_folders)
+    set(folder "${CMAKE_MATCH_1}")
+  endif()
+  set(${out} "${folder}" PARENT_SCOPE)
 endfunction()
 
 # The include folders the targets give, in the compiler's order after the including file's own.
@@ -122,6 +143,15 @@ foreach(path IN LISTS sources)
   if(path MATCHES "/bench/")
     set(in_tests_or_bench TRUE)
   endif()
+  set(folder "")
+  if(layer STREQUAL "document")
+    document_folder_of("${path}" folder)
+    if(folder STREQUAL "?")
+      message("${path}: not in a feature folder of the document (document_folders)")
+      math(EXPR violations "${violations} + 1")
+    endif()
+    list(FIND document_folders "${folder}" folder_rank)
+  endif()
   file(STRINGS "${SOURCE_DIR}/${path}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
   foreach(line IN LISTS lines)
     if(NOT line MATCHES "include[ \t]*([\"<])([^\">]+)[\">]")
@@ -140,6 +170,13 @@ foreach(path IN LISTS sources)
       set(why "no Qt here")
     elseif(path STREQUAL public_plugin_header AND NOT target STREQUAL "")
       set(why "the public plugin header stands alone")
+    elseif(layer STREQUAL "document" AND target STREQUAL "document" AND NOT in_tests_or_bench
+           AND NOT folder STREQUAL "?")
+      document_folder_of("${resolved}" target_folder)
+      list(FIND document_folders "${target_folder}" target_rank)
+      if(target_rank GREATER folder_rank OR target_rank LESS 0)
+        set(why "document/${folder} may not use document/${target_folder} (${resolved})")
+      endif()
     elseif(NOT target STREQUAL "" AND NOT target STREQUAL layer)
       if(target STREQUAL "bench" AND resolved STREQUAL "bench/corpus.h" AND in_tests_or_bench)
         # the shared corpus of the tests and benches

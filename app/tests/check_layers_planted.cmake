@@ -2,7 +2,9 @@
 # planted in turn (a full path, a short path the app/ include folder resolves, angle brackets,
 # `../`, a fuzz harness and an engine bench reaching too far, Qt in the engine, the command line
 # used from the user interface outside main.cpp or from a layer below it, the command line
-# reaching up into the user interface or the plugin host), it fails and names the planted file.
+# reaching up into the user interface or the plugin host, a feature folder of the document
+# reaching up to a folder above it or to the document itself, a source of the document outside
+# its feature folders), it fails and names the planted file.
 # Run as
 #   cmake -DCHECK=<check_layers.cmake> -DWORK_DIR=<scratch folder> -P check_layers_planted.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -17,19 +19,24 @@ file(WRITE "${tree}/engine/tarno.h" "#include <vector>\n#include \"tarno/config.
 file(WRITE "${tree}/engine/tarno/config.h" "#include <cstdint>\n")
 file(WRITE "${tree}/resources/stringtable.h" "#include <QString>\n")
 file(WRITE "${tree}/app/platform/profile.h" "#include <QSettings>\n")
-file(WRITE "${tree}/app/document/korvane_doc.h"
-     "#include \"platform/profile.h\"\n#include \"stringtable.h\"\n#include \"tarno.h\"\n#include <QObject>\n")
-file(WRITE "${tree}/app/document/korvane_doc.cpp" "#include \"korvane_doc.h\"\n#include \"../platform/profile.h\"\n")
-file(WRITE "${tree}/app/ui/main_frame.h" "#include \"app/document/korvane_doc.h\"\n#include <QMainWindow>\n")
+file(WRITE "${tree}/app/document/core/korvane_doc.h"
+     "#include \"platform/profile.h\"\n#include \"stringtable.h\"\n#include \"tarno.h\"\n#include <QObject>\n"
+     "#include \"app/document/matching/match_record.h\"\n")
+file(WRITE "${tree}/app/document/core/korvane_doc.cpp" "#include \"korvane_doc.h\"\n#include \"../../platform/profile.h\"\n")
+file(WRITE "${tree}/app/document/pattern/element_records.h" "#include \"tarno.h\"\n")
+file(WRITE "${tree}/app/document/matching/match_record.h"
+     "#include \"app/document/pattern/element_records.h\"\n#include \"../pattern/element_records.h\"\n")
+file(WRITE "${tree}/app/document/matching/tests/match_test.cpp" "#include \"app/document/core/korvane_doc.h\"\n")
+file(WRITE "${tree}/app/ui/main_frame.h" "#include \"app/document/core/korvane_doc.h\"\n#include <QMainWindow>\n")
 file(WRITE "${tree}/app/cli/test_command.h"
-     "#include \"app/document/korvane_doc.h\"\n#include \"platform/profile.h\"\n#include <QString>\n")
+     "#include \"app/document/core/korvane_doc.h\"\n#include \"platform/profile.h\"\n#include <QString>\n")
 file(WRITE "${tree}/app/cli/test_command.cpp" "#include \"test_command.h\"\n#include \"tarno.h\"\n")
 file(WRITE "${tree}/app/ui/main.cpp" "#include \"app/cli/test_command.h\"\n#include \"ui/main_frame.h\"\n")
-file(WRITE "${tree}/app/plugin_host/plugin_manager.h" "#include \"app/document/korvane_doc.h\"\n")
-file(WRITE "${tree}/fuzz/harness.h" "#include \"app/document/korvane_doc.h\"\n")
+file(WRITE "${tree}/app/plugin_host/plugin_manager.h" "#include \"app/document/core/korvane_doc.h\"\n")
+file(WRITE "${tree}/fuzz/harness.h" "#include \"app/document/core/korvane_doc.h\"\n")
 file(WRITE "${tree}/bench/corpus.h" "#include <string>\n")
 file(WRITE "${tree}/bench/engine_bench.cpp" "#include \"engine/tarno.h\"\n#include \"bench/corpus.h\"\n")
-file(WRITE "${tree}/app/document/tests/doc_test.cpp" "#include \"bench/corpus.h\"\n")
+file(WRITE "${tree}/app/document/core/tests/doc_test.cpp" "#include \"bench/corpus.h\"\n")
 
 function(run_check out_result out_output)
   execute_process(COMMAND "${CMAKE_COMMAND}" -DSOURCE_DIR=${tree} -P "${CHECK}"
@@ -45,22 +52,27 @@ endif()
 
 # Each plant: file, content.
 set(plants
-  "app/document/plant_full.cpp|#include \"app/ui/main_frame.h\""
-  "app/document/plant_short.cpp|#include \"ui/main_frame.h\""
-  "app/document/plant_angle.cpp|#include <app/ui/main_frame.h>"
-  "app/document/plant_dotdot.cpp|#include \"../ui/main_frame.h\""
+  "app/document/core/plant_full.cpp|#include \"app/ui/main_frame.h\""
+  "app/document/core/plant_short.cpp|#include \"ui/main_frame.h\""
+  "app/document/core/plant_angle.cpp|#include <app/ui/main_frame.h>"
+  "app/document/core/plant_dotdot.cpp|#include \"../../ui/main_frame.h\""
   "fuzz/plant_fuzz.cpp|#include \"app/ui/main_frame.h\""
-  "bench/plant_bench.cpp|#include \"app/document/korvane_doc.h\""
+  "bench/plant_bench.cpp|#include \"app/document/core/korvane_doc.h\""
   "engine/plant_qt.h|#include <QString>"
-  "app/platform/plant_up.h|#include \"document/korvane_doc.h\""
+  "app/platform/plant_up.h|#include \"document/core/korvane_doc.h\""
   "app/ui/plant_cli.cpp|#include \"app/cli/test_command.h\""
   "app/ui/results/plant_cli.cpp|#include \"cli/test_command.h\""
-  "app/document/plant_cli.cpp|#include \"cli/test_command.h\""
+  "app/document/core/plant_cli.cpp|#include \"cli/test_command.h\""
   "app/platform/plant_cli.h|#include <app/cli/test_command.h>"
   "engine/plant_cli.h|#include \"app/cli/test_command.h\""
   "app/plugin_host/plant_cli.cpp|#include \"../cli/test_command.h\""
   "app/cli/plant_ui.cpp|#include \"app/ui/main_frame.h\""
-  "app/cli/plant_host.cpp|#include \"plugin_host/plugin_manager.h\"")
+  "app/cli/plant_host.cpp|#include \"plugin_host/plugin_manager.h\""
+  "app/document/pattern/plant_up.cpp|#include \"app/document/matching/match_record.h\""
+  "app/document/matching/plant_core.h|#include \"../core/korvane_doc.h\""
+  "app/document/pattern/plant_short.cpp|#include <document/matching/match_record.h>"
+  "app/document/stray/plant_stray.cpp|#include <vector>"
+  "app/document/plant_flat.h|#include <vector>")
 set(failures "")
 foreach(plant IN LISTS plants)
   string(REPLACE "|" ";" parts "${plant}")

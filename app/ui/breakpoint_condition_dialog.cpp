@@ -8,7 +8,7 @@
 
 #include <climits>
 
-#include "app/document/breakpoints.h"
+#include "app/document/debugger/breakpoints.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 

@@ -14,7 +14,7 @@
 #include <QToolBar>
 #include <QUrl>
 
-#include "app/document/breakpoints.h"
+#include "app/document/debugger/breakpoints.h"
 #include "app/ui/breakpoint_condition_dialog.h"
 #include "app/ui/command_table.h"
 #include "app/ui/editor/regex_edit_view.h"

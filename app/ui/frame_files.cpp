@@ -3,7 +3,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-#include "app/document/workspace_file.h"
+#include "app/document/files/workspace_file.h"
 #include "app/ui/main_frame.h"
 #include "korvane_ids.h"
 #include "platform/profile.h"

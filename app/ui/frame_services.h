@@ -19,7 +19,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/ui/menu_resources.h"
 
 // The hint a view gets as its initial update, when it is created after the document already

@@ -14,7 +14,7 @@
 #include <QTranslator>
 
 #include "app/ui/editor/view_colours.h"
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/plugin_host/plugin_manager.h"
 #include "app/ui/main_frame.h"
 #include "korvane_ids.h"

@@ -4,7 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/ui/frame_services.h"
 #include "app/ui/results/replace_result_edit_view.h"
 #include "app/ui/results/replace_to_edit_view.h"

@@ -21,7 +21,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "app/document/doc_ui.h"
+#include "app/document/core/doc_ui.h"
 
 class CKorvaneDoc;
 

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "platform/profile.h"
 
 namespace {

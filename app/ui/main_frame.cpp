@@ -28,7 +28,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "app/document/step_counts.h"
+#include "app/document/matching/step_counts.h"
 #include "app/ui/command_table.h"
 #include "app/ui/editor/item_look.h"
 #include "app/ui/editor/regex_edit_view.h"

@@ -32,7 +32,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/plugin_host/plugin_manager.h"
 #include "app/ui/frame_services.h"
 #include "app/ui/recent_files.h"

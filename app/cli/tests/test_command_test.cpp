@@ -16,7 +16,7 @@
 #include <QXmlStreamReader>
 
 #include "app/cli/test_command.h"
-#include "app/document/workspace_file.h"
+#include "app/document/files/workspace_file.h"
 #include "platform/file_io.h"
 #include "platform/profile.h"
 #include "stringtable.h"

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/document/tests/record_fixture.h"
+#include "app/document/pattern/tests/record_fixture.h"
 #include "app/plugin_host/element_handles.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <QLibrary>
 
-#include "app/document/tests/record_fixture.h"
+#include "app/document/pattern/tests/record_fixture.h"
 #include "app/plugin_host/plugin_context_data.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/plugin_host/plugin_context_data.h"
 #include "app/plugin_host/plugin_manager.h"
 #include "platform/dynamic_library.h"

@@ -32,8 +32,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/document/korvane_doc.h"
-#include "app/document/text_clips.h"
+#include "app/document/core/korvane_doc.h"
+#include "app/document/files/text_clips.h"
 #include "app/ui/editor/rich_edit_view.h"
 #include "app/ui/main_frame.h"
 #include "korvane_ids.h"

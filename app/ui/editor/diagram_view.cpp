@@ -20,7 +20,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/platform/file_io.h"
 #include "app/ui/editor/element_display.h"
 #include "app/ui/editor/regex_edit_view.h"

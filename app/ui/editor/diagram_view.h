@@ -1,6 +1,6 @@
 // CDiagramPane: the railroad diagram of the compiled pattern in a docking bar. A row of buttons
 // (zoom in, zoom out, fit to width, actual size, export SVG, export PNG) over a scrolling canvas
-// that draws the layout model (app/document/diagram_layout.h) through a QPainter canvas.
+// that draws the layout model (app/document/diagram/diagram_layout.h) through a QPainter canvas.
 //
 // It follows the document: the layout is rebuilt after every recompile and on a font change
 // (the pattern box's font), the current element's box is outlined and scrolled into view, the
@@ -16,9 +16,9 @@
 #include <QAbstractScrollArea>
 #include <QWidget>
 
-#include "app/document/diagram_layout.h"
-#include "app/document/diagram_svg.h"
-#include "app/document/doc_ui.h"
+#include "app/document/diagram/diagram_layout.h"
+#include "app/document/diagram/diagram_svg.h"
+#include "app/document/core/doc_ui.h"
 
 class CKorvaneDoc;
 class QToolButton;

@@ -12,7 +12,7 @@
 #include <QRgb>
 #include <QString>
 
-#include "app/document/element_records.h"
+#include "app/document/pattern/element_records.h"
 #include "app/plugin_host/korvane_plugin.h"  // the element codes (ZEL_...)
 
 class CDocView;

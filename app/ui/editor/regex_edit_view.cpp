@@ -14,8 +14,8 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
-#include "app/document/breakpoints.h"
-#include "app/document/korvane_doc.h"
+#include "app/document/debugger/breakpoints.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/ui/editor/element_display.h"
 #include "app/ui/editor/frame_link.h"
 #include "app/ui/editor/item_look.h"

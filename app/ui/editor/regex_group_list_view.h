@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/document/doc_ui.h"
-#include "app/document/trace_history.h"
+#include "app/document/core/doc_ui.h"
+#include "app/document/debugger/trace_history.h"
 #include "app/host_engine.h"
 #include "app/ui/editor/clr_list_ctrl.h"
 

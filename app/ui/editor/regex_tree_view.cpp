@@ -8,7 +8,7 @@
 #include <QMouseEvent>
 #include <algorithm>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/ui/editor/element_display.h"
 #include "app/ui/editor/view_colours.h"
 #include "app/ui/editor/regex_edit_view.h"

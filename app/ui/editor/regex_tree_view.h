@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/document/doc_ui.h"
+#include "app/document/core/doc_ui.h"
 #include "app/host_engine.h"
 #include "app/ui/editor/clr_tree_ctrl.h"
 

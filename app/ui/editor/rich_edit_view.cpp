@@ -23,7 +23,7 @@
 #endif
 #include <new>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/ui/editor/find_replace_dialog.h"
 #include "korvane_ids.h"
 #include "platform/code_page.h"

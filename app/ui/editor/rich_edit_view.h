@@ -40,7 +40,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/document/doc_ui.h"
+#include "app/document/core/doc_ui.h"
 #include "app/ui/frame_services.h"
 
 class CKorvaneDoc;

@@ -18,9 +18,9 @@
 #include <QtCharts/QLogValueAxis>
 #include <QtCharts/QValueAxis>
 
-#include "app/document/backtrack_session.h"
-#include "app/document/backtrack_text.h"
-#include "app/document/korvane_doc.h"
+#include "app/document/backtrack/backtrack_session.h"
+#include "app/document/backtrack/backtrack_text.h"
+#include "app/document/core/korvane_doc.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 

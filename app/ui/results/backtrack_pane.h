@@ -25,9 +25,9 @@
 #include <QWidget>
 #include <vector>
 
-#include "app/document/backtrack_analysis.h"
-#include "app/document/backtrack_fixes.h"
-#include "app/document/doc_ui.h"
+#include "app/document/backtrack/backtrack_analysis.h"
+#include "app/document/backtrack/backtrack_fixes.h"
+#include "app/document/core/doc_ui.h"
 
 class CKorvaneDoc;
 class QLabel;

@@ -8,7 +8,7 @@
 #include <QMimeData>
 #include <QPainter>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/ui/editor/item_look.h"
 #include "app/ui/results/view_busy.h"
 #include "app/ui/results/view_prompts.h"

@@ -12,7 +12,7 @@
 #include <QTreeWidget>
 #include <vector>
 
-#include "app/document/doc_ui.h"
+#include "app/document/core/doc_ui.h"
 #include "app/ui/frame_services.h"
 
 class CKorvaneDoc;

@@ -4,7 +4,7 @@
 #include <QHeaderView>
 #include <deque>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/ui/editor/element_display.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "korvane_ids.h"

@@ -15,7 +15,7 @@
 #include <QTreeWidget>
 #include <unordered_map>
 
-#include "app/document/doc_ui.h"
+#include "app/document/core/doc_ui.h"
 #include "app/host_engine.h"
 
 class CKorvaneDoc;

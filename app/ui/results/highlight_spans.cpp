@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 
 namespace highlight {
 

@@ -11,7 +11,7 @@
 #include <QColor>
 #include <vector>
 
-#include "app/document/match_record.h"
+#include "app/document/matching/match_record.h"
 
 class CKorvaneDoc;
 struct ReplaceSegment;

@@ -12,7 +12,7 @@
 #include <QElapsedTimer>
 #include <vector>
 
-#include "app/document/result_export.h"
+#include "app/document/core/save_as.h"
 #include "app/ui/editor/rich_edit_view.h"
 #include "app/ui/results/highlight_spans.h"
 

@@ -1,7 +1,7 @@
 #include "app/ui/results/replace_to_edit_view.h"
 
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/ui/frame_services.h"
 #include "app/ui/results/replace_trace.h"
 #include "app/ui/saved_font.h"

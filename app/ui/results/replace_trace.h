@@ -7,7 +7,7 @@
 #ifndef KORVANE_REPLACE_TRACE_H
 #define KORVANE_REPLACE_TRACE_H
 
-#include "app/document/replace_result.h"
+#include "app/document/matching/replace_result.h"
 
 class CKorvaneDoc;
 

@@ -9,7 +9,7 @@
 #include <QString>
 #include <QStringView>
 
-#include "app/document/result_export.h"
+#include "app/document/core/save_as.h"
 
 class CKorvaneDoc;
 class QWidget;

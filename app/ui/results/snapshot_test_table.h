@@ -10,7 +10,7 @@
 
 #include <QDialog>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 
 class QTableWidget;
 

@@ -4,7 +4,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/ui/results/view_busy.h"
 #include "app/ui/results/view_prompts.h"
 #include "resources/korvane_ids.h"

@@ -12,7 +12,7 @@
 #include <QHash>
 #include <QTreeWidget>
 
-#include "app/document/doc_ui.h"
+#include "app/document/core/doc_ui.h"
 #include "app/ui/frame_services.h"
 
 class CKorvaneDoc;

@@ -5,7 +5,7 @@
 #include <QItemSelectionModel>
 #include <algorithm>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/ui/editor/item_look.h"
 #include "app/ui/results/save_dispatch.h"
 #include "app/ui/results/view_busy.h"

@@ -12,9 +12,9 @@
 #include <QTreeView>
 #include <vector>
 
-#include "app/document/doc_ui.h"
+#include "app/document/core/doc_ui.h"
 #include "app/ui/frame_services.h"
-#include "app/document/split_pieces.h"
+#include "app/document/matching/split_pieces.h"
 
 class CKorvaneDoc;
 

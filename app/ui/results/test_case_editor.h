@@ -24,7 +24,7 @@
 #include <QWidget>
 #include <vector>
 
-#include "app/document/test_cases.h"
+#include "app/document/testing/test_cases.h"
 
 class QCheckBox;
 class QComboBox;

@@ -12,7 +12,7 @@
 #include <QStyle>
 #include <algorithm>
 
-#include "app/document/test_eval.h"
+#include "app/document/testing/test_eval.h"
 #include "app/ui/editor/view_colours.h"
 #include "resources/korvane_ids.h"
 #include "resources/stringtable.h"

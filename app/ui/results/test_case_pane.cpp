@@ -19,8 +19,8 @@
 #include <atomic>
 #include <thread>
 
-#include "app/document/korvane_doc.h"
-#include "app/document/test_io.h"
+#include "app/document/core/korvane_doc.h"
+#include "app/document/files/test_io.h"
 #include "app/ui/results/snapshot_test_table.h"
 #include "app/ui/results/test_case_editor.h"
 #include "app/ui/results/test_case_list.h"

@@ -30,8 +30,8 @@
 #include <functional>
 #include <map>
 
-#include "app/document/doc_ui.h"
-#include "app/document/test_cases.h"
+#include "app/document/core/doc_ui.h"
+#include "app/document/testing/test_cases.h"
 #include "app/ui/frame_services.h"
 
 class CKorvaneDoc;

@@ -1,7 +1,7 @@
 #include "app/ui/results/text_edit_view.h"
 
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/ui/frame_services.h"
 #include "app/ui/saved_font.h"
 #include "resources/korvane_ids.h"

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/ui/results/trace_stack_list_view.h"
 #include "resources/korvane_ids.h"
 #include "resources/stringtable.h"

@@ -10,7 +10,7 @@
 #include <QWidget>
 #include <cstdint>
 
-#include "app/document/doc_ui.h"
+#include "app/document/core/doc_ui.h"
 
 class CKorvaneDoc;
 class QSlider;

@@ -9,7 +9,7 @@
 
 #include <QTreeWidget>
 
-#include "app/document/doc_ui.h"
+#include "app/document/core/doc_ui.h"
 
 class CKorvaneDoc;
 

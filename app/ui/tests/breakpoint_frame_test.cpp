@@ -9,9 +9,9 @@
 #include <QTest>
 #include <QTreeWidgetItemIterator>
 
-#include "app/document/breakpoints.h"
-#include "app/document/korvane_doc.h"
-#include "app/document/text_clips.h"
+#include "app/document/debugger/breakpoints.h"
+#include "app/document/core/korvane_doc.h"
+#include "app/document/files/text_clips.h"
 #include "app/ui/breakpoint_condition_dialog.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "app/ui/editor/regex_tree_view.h"

@@ -17,7 +17,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 
-#include "app/document/text_clips.h"
+#include "app/document/files/text_clips.h"
 #include "app/ui/editor/regex_tree_view.h"
 #include "app/ui/korvane_back.h"
 #include "app/ui/main_frame.h"

@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/document/text_clips.h"
+#include "app/document/files/text_clips.h"
 #include "app/ui/main_frame.h"
 #include "app/ui/results/explanation_pane.h"
 #include "app/ui/sizing_bar.h"

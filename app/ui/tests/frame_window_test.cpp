@@ -23,8 +23,8 @@
 #include <QWindow>
 #include <functional>
 
-#include "app/document/step_counts.h"
-#include "app/document/test_eval.h"
+#include "app/document/matching/step_counts.h"
+#include "app/document/testing/test_eval.h"
 #include "app/ui/editor/item_look.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "app/ui/editor/regex_group_list_view.h"

@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/document/workspace_file.h"
+#include "app/document/files/workspace_file.h"
 #include "app/ui/main_frame.h"
 #include "app/ui/tests/private_settings_main.h"
 #include "korvane_ids.h"

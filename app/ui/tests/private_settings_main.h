@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/document/text_clips.h"
+#include "app/document/files/text_clips.h"
 #include "platform/profile.h"
 #include "platform/shared_counter.h"
 #include "stringtable.h"

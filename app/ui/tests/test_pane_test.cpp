@@ -23,7 +23,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/document/text_clips.h"
+#include "app/document/files/text_clips.h"
 #include "app/ui/korvane_back.h"
 #include "app/ui/main_frame.h"
 #include "app/ui/menu_resources.h"

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/ui/main_frame.h"
 
 namespace shots {

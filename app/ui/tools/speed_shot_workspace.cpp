@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "stringtable.h"
 
 namespace {

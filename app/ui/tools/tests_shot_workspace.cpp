@@ -5,7 +5,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "stringtable.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <QApplication>
 #include <memory>
 
-#include "app/document/diagram_layout.h"
-#include "app/document/korvane_doc.h"
-#include "app/document/tests/headless_ui.h"
+#include "app/document/diagram/diagram_layout.h"
+#include "app/document/core/korvane_doc.h"
+#include "app/document/core/tests/headless_ui.h"
 #include "app/ui/editor/diagram_view.h"
 #include "stringtable.h"
 

@@ -7,7 +7,7 @@
 #include <QApplication>
 #include <memory>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "app/ui/editor/regex_tree_view.h"
 #include "stringtable.h"

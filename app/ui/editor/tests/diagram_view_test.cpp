@@ -11,7 +11,7 @@
 #include <memory>
 #include <set>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/platform/profile.h"
 #include "app/ui/editor/diagram_view.h"
 #include "app/ui/editor/element_display.h"

@@ -10,8 +10,8 @@
 #include <QTest>
 #include <vector>
 
-#include "app/document/korvane_doc.h"
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/korvane_doc.h"
+#include "app/document/core/tests/headless_ui.h"
 #include "stringtable.h"
 
 // The document's headless interface (message boxes answered at once, the wait dialog as a loop

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <memory>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/ui/editor/element_display.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "editor_test_util.h"

@@ -10,7 +10,7 @@
 #include <QUrl>
 #include <memory>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/ui/editor/find_replace_dialog.h"
 #include "app/ui/editor/rich_edit_view.h"
 #include "editor_test_util.h"

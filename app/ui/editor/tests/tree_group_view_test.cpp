@@ -4,7 +4,7 @@
 #include <QTest>
 #include <memory>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/ui/editor/clr_list_ctrl.h"
 #include "app/ui/editor/clr_tree_ctrl.h"
 #include "app/ui/editor/element_display.h"

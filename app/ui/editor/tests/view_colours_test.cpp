@@ -8,7 +8,7 @@
 #include <QTextLayout>
 #include <memory>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/ui/editor/clr_tree_ctrl.h"
 #include "app/ui/editor/element_display.h"
 #include "app/ui/editor/item_look.h"

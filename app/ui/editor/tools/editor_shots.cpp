@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 #include <thread>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "app/ui/editor/regex_group_list_view.h"
 #include "app/ui/editor/regex_tree_view.h"

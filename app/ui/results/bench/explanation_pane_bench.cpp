@@ -8,8 +8,8 @@
 #include <QApplication>
 #include <string>
 
-#include "app/document/korvane_doc.h"
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/korvane_doc.h"
+#include "app/document/core/tests/headless_ui.h"
 #include "app/ui/results/explanation_pane.h"
 
 namespace {

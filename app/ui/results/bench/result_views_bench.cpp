@@ -11,7 +11,7 @@
 #include <memory>
 #include <random>
 
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/tests/headless_ui.h"
 #include "app/ui/results/replace_result_edit_view.h"
 #include "app/ui/results/split_result_list_view.h"
 #include "app/ui/results/text_edit_view.h"

@@ -7,7 +7,7 @@
 
 #include <QApplication>
 
-#include "app/document/test_eval.h"
+#include "app/document/testing/test_eval.h"
 #include "app/ui/results/test_case_list.h"
 
 namespace {

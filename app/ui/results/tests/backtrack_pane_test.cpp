@@ -11,7 +11,7 @@
 #include <QtCharts/QLineSeries>
 #include <QtTest>
 
-#include "app/document/backtrack_session.h"
+#include "app/document/backtrack/backtrack_session.h"
 #include "app/ui/results/backtrack_pane.h"
 #include "app/ui/results/tests/doc_fixture.h"
 #include "app/ui/results/tests/row_look.h"

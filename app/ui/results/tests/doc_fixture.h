@@ -7,7 +7,7 @@
 #include <QString>
 #include <memory>
 
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/tests/headless_ui.h"
 
 struct DocFixture {
   HeadlessUi ui;

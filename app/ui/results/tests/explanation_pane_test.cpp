@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/ui/editor/element_display.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "app/ui/editor/regex_tree_view.h"

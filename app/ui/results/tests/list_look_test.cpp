@@ -18,7 +18,7 @@
 #include "app/ui/results/clip_list_view.h"
 #include "app/ui/results/snapshot_tree_view.h"
 #include "app/ui/results/split_result_list_view.h"
-#include "app/document/test_eval.h"
+#include "app/document/testing/test_eval.h"
 #include "app/ui/results/test_case_list.h"
 #include "app/ui/results/tests/row_look.h"
 #include "app/ui/results/tests/side_fixture.h"

@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/document/result_export.h"
+#include "app/document/core/save_as.h"
 #include "app/ui/results/replace_result_edit_view.h"
 #include "app/ui/results/split_result_list_view.h"
 #include "app/ui/results/tests/doc_fixture.h"

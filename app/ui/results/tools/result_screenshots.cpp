@@ -11,7 +11,7 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "app/document/korvane_doc.h"
+#include "app/document/core/korvane_doc.h"
 #include "app/ui/editor/view_colours.h"
 #include "app/ui/korvane_app.h"
 #include "app/ui/main_frame.h"

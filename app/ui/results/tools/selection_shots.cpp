@@ -17,8 +17,8 @@
 #include <cstdio>
 #include <functional>
 
-#include "app/document/korvane_doc.h"
-#include "app/document/tests/headless_ui.h"
+#include "app/document/core/korvane_doc.h"
+#include "app/document/core/tests/headless_ui.h"
 #include "app/ui/editor/regex_group_list_view.h"
 #include "app/ui/editor/regex_tree_view.h"
 #include "app/ui/results/clip_list_view.h"
