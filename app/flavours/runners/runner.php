@@ -81,7 +81,7 @@ function compile_pattern(array $request): array
     $pattern = $request['pattern'];
     // A delimiter the pattern does not hold, so that the pattern goes in unchanged.
     $delimiter = null;
-    foreach (["\x01", '~', '!', '%', '@', ';', ',', '`', '"', "'", '=', '/'] as $candidate) {
+    foreach (["\x01", "\x02", "\x03", "\x04", '~', '!', '%', '@', ';', ',', '`', '"', "'", '=', '/'] as $candidate) {
         if (strpos($pattern, $candidate) === false) { $delimiter = $candidate; break; }
     }
     if ($delimiter === null) throw new PatternError('the pattern holds every delimiter this runner can use');
