@@ -96,7 +96,7 @@ public final class KorvaneRunner {
         } catch (PatternSyntaxException e) {
             StringBuilder answer = new StringBuilder(head).append(",\"compiled\":false,\"error\":");
             Json.appendString(answer, e.getDescription());
-            answer.append(",\"offset\":").append(e.getIndex()).append('}');
+            answer.append(",\"offset\":").append(utf16Offset(request.pattern, e.getIndex())).append('}');
             writeLine(answer.toString());
             writeLine(head + ",\"done\":true}");
             return;
@@ -131,6 +131,15 @@ public final class KorvaneRunner {
             writeLine(out + runSubject(pattern, subject, groups, request) + "}");
         }
         writeLine(head + ",\"done\":true}");
+    }
+
+    // Pattern counts its error index in code points (it parses an array of them); the protocol
+    // wants UTF-16 units of the pattern.
+    private static int utf16Offset(String pattern, int codePoints) {
+        if (codePoints < 0) {
+            return -1;
+        }
+        return pattern.offsetByCodePoints(0, Math.min(codePoints, pattern.codePointCount(0, pattern.length())));
     }
 
     // Generic letters first, then Java's own: U = UNICODE_CHARACTER_CLASS, u = UNICODE_CASE,
