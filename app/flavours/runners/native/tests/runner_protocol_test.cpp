@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -167,6 +168,12 @@ const std::vector<SRunnerSpec>& Runners()
         {"dotnet", "mono", {"KorvaneRunner.exe"}, "utf16", true, false, false, true, true, true, "^(a+)+$"},
     };
     return runners;
+}
+
+// Test names and failure messages show the flavour rather than the struct's bytes.
+void PrintTo(const SRunnerSpec& spec, std::ostream* out)
+{
+    *out << spec.flavour;
 }
 
 bool OnPath(const char* program)
