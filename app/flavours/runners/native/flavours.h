@@ -1,0 +1,17 @@
+// flavours.h: the flavours korvane-runner-native serves, chosen by its first argument.
+#pragma once
+
+#include "runner_protocol.h"
+
+#include <memory>
+#include <string>
+
+namespace korvane_runner {
+
+std::unique_ptr<CFlavour> MakePcre2Flavour();
+// `extended`: ERE (posix-ere) or BRE (posix-bre).
+std::unique_ptr<CFlavour> MakePosixFlavour(bool extended);
+// `grammar`: ecmascript, basic, extended, awk, grep or egrep; nullptr for any other name.
+std::unique_ptr<CFlavour> MakeStdRegexFlavour(const std::string& grammar);
+
+}  // namespace korvane_runner

@@ -1,0 +1,130 @@
+// std_regex_flavour.cpp: the cpp-* flavours, the C++ standard library's std::wregex in each of
+// its six grammars. wchar_t is 32 bits here, so offsets are code points. Covered by
+// app/flavours/runners/native/tests/runner_protocol_test.cpp.
+#include "flavours.h"
+#include "runner_json.h"
+
+#include <optional>
+#include <regex>
+#include <string>
+
+namespace korvane_runner {
+
+namespace {
+
+static_assert(sizeof(wchar_t) == 4, "code point offsets need a 32-bit wchar_t");
+
+std::wstring ToWide(const std::u16string& text)
+{
+    const std::u32string points = Utf16ToCodePoints(text);
+    return std::wstring(points.begin(), points.end());
+}
+
+class CStdRegexFlavour final : public CFlavour {
+public:
+    CStdRegexFlavour(std::string grammar, std::regex_constants::syntax_option_type syntax)
+        : m_grammar(std::move(grammar)), m_syntax(syntax) {}
+
+    SHello Hello() const override
+    {
+        std::string version = "GCC " __VERSION__;
+#ifdef __GLIBCXX__
+        version += " (libstdc++ " + std::to_string(__GLIBCXX__) + ")";
+#endif
+        return {"cpp-" + m_grammar, "libstdc++ std::wregex (" + m_grammar + ")", version, "codepoint", true};
+    }
+
+    SCompileResult Compile(const SRequest& request) override
+    {
+        m_regex.reset();
+        SCompileResult result;
+        const std::string engine = "std::regex " + m_grammar;
+        for (const char f : request.flags) {
+            if (f == 's' || f == 'x' || (f == 'm' && m_grammar != "ecmascript")) {
+                result.error = engine + " has no " + f + " flag";
+                return result;
+            }
+        }
+        std::string bad = CheckFlagLetters(request.flags, "im", engine, true);
+        if (bad.empty())
+            bad = CheckFlagLetters(request.nativeFlags, "", engine, false);
+        if (!bad.empty()) {
+            result.error = bad;
+            return result;
+        }
+        auto syntax = m_syntax;
+        for (const char f : request.flags)
+            syntax |= f == 'i' ? std::regex_constants::icase : std::regex_constants::multiline;
+        try {
+            m_regex.emplace(ToWide(request.pattern), syntax);
+        } catch (const std::regex_error& e) {
+            result.error = e.what();
+            return result;
+        } catch (const std::exception& e) {
+            result.error = e.what();
+            return result;
+        }
+        result.compiled = true;
+        result.groups = static_cast<int>(m_regex->mark_count());
+        return result;
+    }
+
+    SSubjectResult Run(const std::u16string& subject16, const SRequest& request) override
+    {
+        SSubjectResult result;
+        const std::wstring subject = ToWide(subject16);
+        const CDeadline deadline(request.timeoutMs);
+        try {
+            const std::wsregex_iterator end;
+            for (std::wsregex_iterator it(subject.begin(), subject.end(), *m_regex); it != end; ++it) {
+                if (static_cast<long long>(result.matches.size()) >= request.maxMatches) {
+                    result.truncated = true;
+                    break;
+                }
+                const std::wsmatch& m = *it;
+                std::vector<long long> match;
+                for (size_t g = 0; g < m.size(); ++g) {
+                    if (m[g].matched) {
+                        match.push_back(m.position(g));
+                        match.push_back(m.position(g) + m.length(g));
+                    } else {
+                        match.push_back(-1);
+                        match.push_back(-1);
+                    }
+                }
+                result.matches.push_back(std::move(match));
+                if (deadline.Passed()) {
+                    result.matches.clear();
+                    result.status = SSubjectResult::EStatus::Timeout;
+                    return result;
+                }
+            }
+        } catch (const std::exception& e) {
+            result.matches.clear();
+            result.status = SSubjectResult::EStatus::Error;
+            result.error = e.what();
+        }
+        return result;
+    }
+
+private:
+    std::string m_grammar;
+    std::regex_constants::syntax_option_type m_syntax;
+    std::optional<std::wregex> m_regex;
+};
+
+}  // namespace
+
+std::unique_ptr<CFlavour> MakeStdRegexFlavour(const std::string& grammar)
+{
+    using namespace std::regex_constants;
+    if (grammar == "ecmascript") return std::make_unique<CStdRegexFlavour>(grammar, ECMAScript);
+    if (grammar == "basic") return std::make_unique<CStdRegexFlavour>(grammar, basic);
+    if (grammar == "extended") return std::make_unique<CStdRegexFlavour>(grammar, extended);
+    if (grammar == "awk") return std::make_unique<CStdRegexFlavour>(grammar, awk);
+    if (grammar == "grep") return std::make_unique<CStdRegexFlavour>(grammar, grep);
+    if (grammar == "egrep") return std::make_unique<CStdRegexFlavour>(grammar, egrep);
+    return nullptr;
+}
+
+}  // namespace korvane_runner
