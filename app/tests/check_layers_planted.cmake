@@ -2,7 +2,8 @@
 # planted in turn (a full path, a short path the app/ include folder resolves, angle brackets,
 # `../`, a fuzz harness and an engine bench reaching too far, Qt in the engine, the command line
 # used from the user interface outside main.cpp or from a layer below it, the command line
-# reaching up into the user interface or the plugin host), it fails and names the planted file.
+# reaching up into the user interface or the plugin host, the flavours reaching up into the
+# document, the command line or the user interface), it fails and names the planted file.
 # Run as
 #   cmake -DCHECK=<check_layers.cmake> -DWORK_DIR=<scratch folder> -P check_layers_planted.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -30,6 +31,10 @@ file(WRITE "${tree}/fuzz/harness.h" "#include \"app/document/korvane_doc.h\"\n")
 file(WRITE "${tree}/bench/corpus.h" "#include <string>\n")
 file(WRITE "${tree}/bench/engine_bench.cpp" "#include \"engine/tarno.h\"\n#include \"bench/corpus.h\"\n")
 file(WRITE "${tree}/app/document/tests/doc_test.cpp" "#include \"bench/corpus.h\"\n")
+file(WRITE "${tree}/app/flavours/flavour_pool.h"
+     "#include \"platform/profile.h\"\n#include \"stringtable.h\"\n#include \"tarno.h\"\n#include <QProcess>\n")
+file(WRITE "${tree}/app/document/doc_flavours.cpp" "#include \"flavours/flavour_pool.h\"\n")
+file(WRITE "${tree}/app/cli/flavour_command.cpp" "#include \"app/flavours/flavour_pool.h\"\n")
 
 function(run_check out_result out_output)
   execute_process(COMMAND "${CMAKE_COMMAND}" -DSOURCE_DIR=${tree} -P "${CHECK}"
@@ -60,7 +65,13 @@ set(plants
   "engine/plant_cli.h|#include \"app/cli/test_command.h\""
   "app/plugin_host/plant_cli.cpp|#include \"../cli/test_command.h\""
   "app/cli/plant_ui.cpp|#include \"app/ui/main_frame.h\""
-  "app/cli/plant_host.cpp|#include \"plugin_host/plugin_manager.h\"")
+  "app/cli/plant_host.cpp|#include \"plugin_host/plugin_manager.h\""
+  "app/flavours/plant_doc.cpp|#include \"document/korvane_doc.h\""
+  "app/flavours/tests/plant_doc.cpp|#include \"app/document/korvane_doc.h\""
+  "app/flavours/plant_cli.h|#include \"../cli/test_command.h\""
+  "app/flavours/plant_ui.cpp|#include <app/ui/main_frame.h>"
+  "app/platform/plant_flavours.h|#include \"flavours/flavour_pool.h\""
+  "engine/plant_flavours.h|#include \"app/flavours/flavour_pool.h\"")
 set(failures "")
 foreach(plant IN LISTS plants)
   string(REPLACE "|" ";" parts "${plant}")
