@@ -57,9 +57,24 @@ QString MatchesText(const SubjectAnswer& a) {
   return parts.join(QStringLiteral("  "));
 }
 
+// The engine and its version as the runner reported them, cut to a column's width (Mono's
+// version alone runs to 80 characters); --json gives them whole.
 QString Header(const FlavourAnswer& a) {
   if (a.engine.isEmpty()) return QStringLiteral("-");
-  return a.version.isEmpty() ? a.engine : a.engine + QLatin1Char(' ') + a.version;
+  const QString h = a.version.isEmpty() ? a.engine : a.engine + QLatin1Char(' ') + a.version;
+  const int kMax = 44;
+  return h.size() > kMax ? h.left(kMax - 3) + QStringLiteral("...") : h;
+}
+
+// A message on one line: breaks and other controls written as escapes, the rest as it is.
+QString OneLine(const QString& s) {
+  QString out;
+  for (QChar c : s) {
+    if (c == QLatin1Char('\n')) out += QStringLiteral("\\n");
+    else if (c.unicode() < 0x20) out += QLatin1Char(' ');
+    else out += c;
+  }
+  return out;
 }
 
 QString Padded(const QString& s, int width) { return s.size() >= width ? s + QLatin1Char(' ') : s.leftJustified(width); }
@@ -228,7 +243,7 @@ QString CFlavourCommand::Matrix(const Options& o, const std::vector<FlavourAnswe
           case CellStatus::Differs: row << QStringLiteral("differs: ") + MatchesText(sa); break;
           case CellStatus::Timeout: row << QStringLiteral("timeout"); break;
           case CellStatus::Unrepresentable: row << QStringLiteral("text not representable"); break;
-          default: row << QStringLiteral("error: ") + cell.message; break;
+          default: row << QStringLiteral("error: ") + OneLine(cell.message); break;
         }
       }
       if (allSame) ++same;
@@ -248,7 +263,7 @@ QString CFlavourCommand::Matrix(const Options& o, const std::vector<FlavourAnswe
     const bool whole = !wholeRow[r].isEmpty();
     for (int c = 0; c < rows[r].size(); ++c)
       line += c + 1 < rows[r].size() || whole ? Padded(rows[r][c], widths[static_cast<size_t>(c)]) : rows[r][c];
-    if (!wholeRow[r].isEmpty()) line += Escaped(wholeRow[r]);
+    if (!wholeRow[r].isEmpty()) line += OneLine(wholeRow[r]);
     out << line.trimmed() << Qt::endl;
   }
   out << Qt::endl << QStringLiteral("compiles in %1 of %2 flavours, same results in %3").arg(compiled).arg(ran).arg(same) << Qt::endl;

@@ -44,7 +44,7 @@ class CFlavourPool : public QObject {
   void SetRunnerLimits(const CFlavourRunner::Limits& limits);
 
   // Asks every flavour named (korvane among them when named) for `request`; returns the
-  // request's number. An unknown flavour name is answered at once as a failed runner.
+  // request's number. An unknown flavour name is answered as not installed ("no flavour ...").
   quint64 Request(const QStringList& flavours, const FlavourRequest& request);
   // Request() and wait for every answer in a local event loop; answers in the order asked.
   std::vector<FlavourAnswer> RunBlocking(const QStringList& flavours, const FlavourRequest& request);

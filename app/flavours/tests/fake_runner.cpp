@@ -7,7 +7,8 @@
 //     SURROGATES  yes | no: what its hello says
 //     BEHAVIOUR   good (default); crash (aborts on a subject "CRASH"); hang (never answers a
 //                 subject "HANG"); garbage (prints a line that is not JSON for every request);
-//                 huge (prints a line of 100 MB for every request); slow (200 ms before each
+//                 huge (prints a line of 100 MB for every request); endless (prints
+//                 without end and never a line break); slow (200 ms before each
 //                 subject's answer); nohello (never says hello); fatal (answers every request
 //                 with a fatal line); exit (exits with code 3 on the first request)
 //   fake_runner ANYTHING-ELSE...   (started in place of an interpreter) a good utf16 runner
@@ -82,6 +83,10 @@ int main(int argc, char** argv) {
       std::fputc('\n', stdout);
       std::fflush(stdout);
       continue;
+    }
+    if (behaviour == "endless") {
+      const std::string chunk(1 << 20, 'x');
+      for (;;) std::fwrite(chunk.data(), 1, chunk.size(), stdout);
     }
     if (behaviour == "fatal") {
       Print(QJsonObject{{"id", QJsonValue::Null}, {"fatal", "bad request: told to refuse"}});

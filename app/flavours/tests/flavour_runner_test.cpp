@@ -142,6 +142,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FailCase{"crash", FlavourOutcome::RunnerFailed, "crashed", true},
                       FailCase{"garbage", FlavourOutcome::RunnerFailed, "not JSON: this is not JSON", true},
                       FailCase{"huge", FlavourOutcome::RunnerFailed, "longer than 64 MiB", true},
+                      // cut off at the limit, long before the watchdog
+                      FailCase{"endless", FlavourOutcome::RunnerFailed, "longer than 64 MiB", true},
                       FailCase{"nohello", FlavourOutcome::RunnerFailed, "no hello within 500 ms", true},
                       FailCase{"exit", FlavourOutcome::RunnerFailed, "exited with code 3", true},
                       // A refusal leaves the runner reading: no restart.
