@@ -1,8 +1,9 @@
 # The layering of the sources, checked on their #include lines (docs/ARCHITECTURE.md draws it):
 #
 #   engine, platform, resources   use none of the others
-#   document                      engine, platform, resources
-#   command line (app/cli/)       engine, platform, resources, document
+#   flavours (app/flavours/)      engine, platform, resources
+#   document                      engine, platform, resources, flavours
+#   command line (app/cli/)       engine, platform, resources, flavours, document
 #   plugin host                   engine, platform, resources, document
 #   user interface                all of the above; the command line only from app/ui/main.cpp,
 #                                 the program's entry, which picks a mode before any window
@@ -41,6 +42,8 @@ function(layer_of_file path out)
     set(layer engine)
   elseif(path MATCHES "^app/platform/")
     set(layer platform)
+  elseif(path MATCHES "^app/flavours/")
+    set(layer flavours)
   elseif(path MATCHES "^app/document/")
     set(layer document)
   elseif(path MATCHES "^app/cli/")
@@ -108,10 +111,11 @@ endfunction()
 set(uses_engine "")
 set(uses_platform "")
 set(uses_resources "")
-set(uses_document engine platform resources)
-set(uses_cli engine platform resources document)
+set(uses_flavours engine platform resources)
+set(uses_document engine platform resources flavours)
+set(uses_cli engine platform resources flavours document)
 set(uses_plugin_host engine platform resources document)
-set(uses_ui engine platform resources document plugin_host cli)
+set(uses_ui engine platform resources flavours document plugin_host cli)
 # The one file of the user interface that may use the command line.
 set(cli_entry "app/ui/main.cpp")
 set(uses_plugin engine resources plugin_host)

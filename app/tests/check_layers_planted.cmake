@@ -4,7 +4,8 @@
 # used from the user interface outside main.cpp or from a layer below it, the command line
 # reaching up into the user interface or the plugin host, a feature folder of the document
 # reaching up to a folder above it or to the document itself, a source of the document outside
-# its feature folders), it fails and names the planted file.
+# its feature folders, the flavours reaching up into the document, the command line or the user
+# interface), it fails and names the planted file.
 # Run as
 #   cmake -DCHECK=<check_layers.cmake> -DWORK_DIR=<scratch folder> -P check_layers_planted.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -37,6 +38,10 @@ file(WRITE "${tree}/fuzz/harness.h" "#include \"app/document/core/korvane_doc.h\
 file(WRITE "${tree}/bench/corpus.h" "#include <string>\n")
 file(WRITE "${tree}/bench/engine_bench.cpp" "#include \"engine/tarno.h\"\n#include \"bench/corpus.h\"\n")
 file(WRITE "${tree}/app/document/core/tests/doc_test.cpp" "#include \"bench/corpus.h\"\n")
+file(WRITE "${tree}/app/flavours/flavour_pool.h"
+     "#include \"platform/profile.h\"\n#include \"stringtable.h\"\n#include \"tarno.h\"\n#include <QProcess>\n")
+file(WRITE "${tree}/app/document/core/doc_flavours.cpp" "#include \"flavours/flavour_pool.h\"\n")
+file(WRITE "${tree}/app/cli/flavour_command.cpp" "#include \"app/flavours/flavour_pool.h\"\n")
 
 function(run_check out_result out_output)
   execute_process(COMMAND "${CMAKE_COMMAND}" -DSOURCE_DIR=${tree} -P "${CHECK}"
@@ -72,7 +77,13 @@ set(plants
   "app/document/matching/plant_core.h|#include \"../core/korvane_doc.h\""
   "app/document/pattern/plant_short.cpp|#include <document/matching/match_record.h>"
   "app/document/stray/plant_stray.cpp|#include <vector>"
-  "app/document/plant_flat.h|#include <vector>")
+  "app/document/plant_flat.h|#include <vector>"
+  "app/flavours/plant_doc.cpp|#include \"document/core/korvane_doc.h\""
+  "app/flavours/tests/plant_doc.cpp|#include \"app/document/core/korvane_doc.h\""
+  "app/flavours/plant_cli.h|#include \"../cli/test_command.h\""
+  "app/flavours/plant_ui.cpp|#include <app/ui/main_frame.h>"
+  "app/platform/plant_flavours.h|#include \"flavours/flavour_pool.h\""
+  "engine/plant_flavours.h|#include \"app/flavours/flavour_pool.h\"")
 set(failures "")
 foreach(plant IN LISTS plants)
   string(REPLACE "|" ";" parts "${plant}")
