@@ -13,8 +13,10 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 class DisposalThread {
  public:
@@ -31,7 +33,7 @@ class DisposalThread {
   template <class T>
   void Dispose(T&& garbage) {
     auto held = std::make_shared<typename std::decay<T>::type>(std::forward<T>(garbage));
-    Post([held]() mutable { held.reset(); });
+    Post([held = std::move(held)]() mutable { held.reset(); });
   }
   // Waits until every job posted so far has run (for figures and tests that need the memory
   // given back before they look).

@@ -233,7 +233,8 @@ void CKorvaneDoc::DropResults() {
   // the system, on the disposal thread, while the user goes on editing.
   auto results = std::make_shared<std::vector<MatchHandle>>(std::move(dropped));
   auto replaced = std::make_shared<std::vector<ReplaceSegment>>(m_replaceResult.TakeSegments());
-  m_disposal.Post([results, replaced]() mutable {
+  // Moved into the job, so that the last reference, and with it the freeing, is the job's.
+  m_disposal.Post([results = std::move(results), replaced = std::move(replaced)]() mutable {
     results.reset();
     replaced.reset();
     ReleaseFreedMemory();
