@@ -56,13 +56,9 @@ public:
         // Generic letters, then the library's own option letters as Perl and PHP spell them:
         // u = Unicode properties for \d \w \s \b, U = ungreedy, n = no auto capture, J = duplicate
         // names, A = anchored, D = dollar only at the very end.
-        std::string bad = CheckFlagLetters(request.flags, "imsx", "PCRE2", true);
-        if (bad.empty())
-            bad = CheckFlagLetters(request.nativeFlags, "uUnJAD", "PCRE2", false);
-        if (!bad.empty()) {
-            result.error = bad;
+        result.error = CheckRequestFlags(request, "imsx", "uUnJAD", "PCRE2");
+        if (!result.error.empty())
             return result;
-        }
         // UTF so that an astral character is one character; an invalid subject (a lone
         // surrogate) is still matched, with the invalid unit matching nothing, instead of being
         // refused as a whole.

@@ -34,19 +34,9 @@ public:
     {
         Release();
         SCompileResult result;
-        for (const char f : request.flags) {
-            if (f == 's' || f == 'x') {
-                result.error = std::string("POSIX has no ") + f + " flag";
-                return result;
-            }
-        }
-        std::string bad = CheckFlagLetters(request.flags, "im", "POSIX", true);
-        if (bad.empty())
-            bad = CheckFlagLetters(request.nativeFlags, "", "POSIX", false);
-        if (!bad.empty()) {
-            result.error = bad;
+        result.error = CheckRequestFlags(request, "im", "", "POSIX");
+        if (!result.error.empty())
             return result;
-        }
         std::string pattern;
         if (!Utf16ToUtf8(request.pattern, pattern)) {
             result.error = "the pattern holds a lone surrogate, which has no UTF-8 form";

@@ -31,20 +31,10 @@ public:
     {
         m_regex.reset();
         SCompileResult result;
-        for (const char f : request.flags) {
-            if (f == 'x') {
-                result.error = "RE2 has no x flag";
-                return result;
-            }
-        }
-        std::string bad = CheckFlagLetters(request.flags, "ims", "RE2", true);
         // RE2's own inline letter U (ungreedy) is the one it has beyond the generic ones.
-        if (bad.empty())
-            bad = CheckFlagLetters(request.nativeFlags, "U", "RE2", false);
-        if (!bad.empty()) {
-            result.error = bad;
+        result.error = CheckRequestFlags(request, "ims", "U", "RE2");
+        if (!result.error.empty())
             return result;
-        }
         std::string pattern;
         if (!Utf16ToUtf8(request.pattern, pattern)) {
             result.error = "the pattern holds a lone surrogate, which has no UTF-8 form";

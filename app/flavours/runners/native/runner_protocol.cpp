@@ -173,6 +173,13 @@ std::string CheckFlagLetters(const std::string& letters, const std::string& know
     return std::string();
 }
 
+std::string CheckRequestFlags(const SRequest& request, const std::string& generic, const std::string& native,
+                              const std::string& engineName)
+{
+    const std::string bad = CheckFlagLetters(request.flags, generic, engineName, true);
+    return bad.empty() ? CheckFlagLetters(request.nativeFlags, native, engineName, false) : bad;
+}
+
 bool ParseRequest(const std::string& line, SRequest& request, std::string& idJson, std::string& error)
 {
     idJson = "null";

@@ -72,6 +72,10 @@ private:
 
 // Checks a request's flag letters against what a flavour knows. Returns an empty string when
 // all are known, else a compile error message naming the first unknown letter.
+// Both sets of a request: the generic letters against `generic`, then the flavour's own option
+// letters against `native`. Empty when all are known, else the message for the first unknown.
+std::string CheckRequestFlags(const SRequest& request, const std::string& generic, const std::string& native,
+                              const std::string& engineName);
 std::string CheckFlagLetters(const std::string& letters, const std::string& known, const std::string& engineName,
                              bool generic);
 

@@ -39,19 +39,10 @@ public:
         m_regex.reset();
         SCompileResult result;
         const std::string engine = "std::regex " + m_grammar;
-        for (const char f : request.flags) {
-            if (f == 's' || f == 'x' || (f == 'm' && m_grammar != "ecmascript")) {
-                result.error = engine + " has no " + f + " flag";
-                return result;
-            }
-        }
-        std::string bad = CheckFlagLetters(request.flags, "im", engine, true);
-        if (bad.empty())
-            bad = CheckFlagLetters(request.nativeFlags, "", engine, false);
-        if (!bad.empty()) {
-            result.error = bad;
+        // multiline exists for the ECMAScript grammar only (C++17).
+        result.error = CheckRequestFlags(request, m_grammar == "ecmascript" ? "im" : "i", "", engine);
+        if (!result.error.empty())
             return result;
-        }
         auto syntax = m_syntax;
         for (const char f : request.flags)
             syntax |= f == 'i' ? std::regex_constants::icase : std::regex_constants::multiline;
