@@ -135,25 +135,46 @@ size_t ReplaceResult::ReplacedLength(int subjectLength) const {
 // Writes what ReplacedLength counts, in the same order (a segment's length is the sum of its
 // pieces' lengths), less any piece without a source.
 size_t ReplaceResult::WriteReplacedText(const unsigned short* subject, int subjectLength, unsigned short* out) const {
-  unsigned short* const begin = out;
-  auto put = [&out](const unsigned short* from, int length) {
-    std::memcpy(out, from, static_cast<size_t>(length) * sizeof *out);
-    out += length;
+  WriteProgress progress;
+  WriteReplacedTextPart(subject, subjectLength, out, progress, static_cast<size_t>(-1));
+  return progress.written;
+}
+
+void ReplaceResult::WriteReplacedTextPart(const unsigned short* subject, int subjectLength, unsigned short* out,
+                                          WriteProgress& progress, size_t budget) const {
+  if (progress.complete) return;
+  budget = std::max<size_t>(budget, 1);  // every call gets on
+  const size_t stopAt = budget > static_cast<size_t>(-1) - progress.written ? static_cast<size_t>(-1)
+                                                                           : progress.written + budget;
+  auto put = [out, &progress](const unsigned short* from, int length) {
+    std::memcpy(out + progress.written, from, static_cast<size_t>(length) * sizeof *out);
+    progress.written += static_cast<size_t>(length);
   };
-  int prevEnd = 0;
-  for (const ReplaceSegment& seg : m_segments) {
-    const int start = seg.match->result.GetStart();
-    if (start > prevEnd) put(subject + prevEnd, start - prevEnd);
+  // Copies the subject from where it is done up to `to`, or as much as the budget leaves;
+  // returns whether it got there.
+  auto copyUpTo = [&](int to) {
+    if (to <= progress.subjectDone) return true;
+    const size_t room = stopAt > progress.written ? stopAt - progress.written : 0;
+    const int length = static_cast<int>(std::min<size_t>(room, static_cast<size_t>(to - progress.subjectDone)));
+    put(subject + progress.subjectDone, length);
+    progress.subjectDone += length;
+    return progress.subjectDone >= to;
+  };
+  for (; progress.segment < m_segments.size(); ++progress.segment) {
+    if (progress.written >= stopAt) return;
+    const ReplaceSegment& seg = m_segments[progress.segment];
+    if (!copyUpTo(seg.match->result.GetStart())) return;
     VisitPieces(seg, [&](const OutputPiece& p) {
       if (p.length <= 0 || p.position < 0) return;
       const unsigned short* from = p.source == OutputPiece::FROM_SUBJECT ? subject : m_program.text.data();
       if (!from) return;
       put(from + p.position, p.length);
     });
-    if (seg.match->result.GetEnd() > prevEnd) prevEnd = seg.match->result.GetEnd();
+    // Overlapping matches: the text after a match resumes at the furthest end seen.
+    progress.subjectDone = std::max(progress.subjectDone, seg.match->result.GetEnd());
   }
-  if (subjectLength > prevEnd) put(subject + prevEnd, subjectLength - prevEnd);
-  return static_cast<size_t>(out - begin);
+  if (!copyUpTo(subjectLength)) return;
+  progress.complete = true;
 }
 
 int ReplaceResult::SegmentOfResult(const MatchHandle& match) const {

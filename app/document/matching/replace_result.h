@@ -184,6 +184,20 @@ class ReplaceResult {
   // (the result box's string), so that a text of tens of megabytes is not built twice.
   size_t ReplacedLength(int subjectLength) const;
   size_t WriteReplacedText(const unsigned short* subject, int subjectLength, unsigned short* out) const;
+  // Where a replaced text written in parts has got to: the next segment, the subject position up
+  // to which the text between the matches is written, and the units written so far.
+  struct WriteProgress {
+    size_t segment = 0;
+    int subjectDone = 0;
+    size_t written = 0;
+    bool complete = false;
+  };
+  // Writes on from `progress` into `out` (which holds ReplacedLength units) until about `budget`
+  // more units are written or the text is complete: a text of tens of megabytes is built over
+  // several events, none holding the window long. A segment's output is written whole; a long
+  // stretch between matches is cut. Calling it until `complete` writes what WriteReplacedText does.
+  void WriteReplacedTextPart(const unsigned short* subject, int subjectLength, unsigned short* out,
+                             WriteProgress& progress, size_t budget) const;
   // The index of the segment whose match is `match` (the same record), or -1. Bisects on the
   // match's start (the segments are in text order).
   int SegmentOfResult(const MatchHandle& match) const;

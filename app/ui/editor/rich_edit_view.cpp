@@ -192,7 +192,7 @@ void CRichEdit2WView::OnUpdate(CDocView* sender, int hint) {}
 // Text
 
 QString CRichEdit2WView::GetBoxText() const {
-  if (m_pendingText) return m_pendingBuilt ? *m_pendingBuilt : m_pendingText();
+  if (m_pendingText) return PendingTextNow();
   // While a fill puts the text in, the document's text is the whole one, not the part shown.
   if (IsFilling()) return m_fillDocText;
   // The placeholder is never part of the text (it is Qt's placeholder, drawn over an empty
@@ -222,7 +222,7 @@ std::vector<unsigned short> CRichEdit2WView::GetBoxTextU16() const {
 }
 
 int CRichEdit2WView::TextLength() const {
-  if (m_pendingText) return static_cast<int>((m_pendingBuilt ? *m_pendingBuilt : m_pendingText()).size());
+  if (m_pendingText) return static_cast<int>(PendingTextNow().size());
   if (IsFilling()) return static_cast<int>(m_fillDocText.size());
   return std::max(0, document()->characterCount() - 1 - static_cast<int>(m_folds.size()));
 }
@@ -308,7 +308,7 @@ void CRichEdit2WView::SetBoxText(const QString& text, bool keepSelection) {
   FillBox(text, HandlesLargeTexts() && !m_bUnfoldedByUser, anchor, position, scroll, keepSelection);
 }
 
-void CRichEdit2WView::SetBoxTextSoon(std::function<QString()> make, bool keepSelection) {
+void CRichEdit2WView::SetBoxTextSoon(TextBuilder build, bool keepSelection) {
   int anchor, position, scroll;
   CurrentPlace(&anchor, &position, &scroll);
   if (IsFilling() && !m_pendingText) {
@@ -318,8 +318,9 @@ void CRichEdit2WView::SetBoxTextSoon(std::function<QString()> make, bool keepSel
   }
   m_fillBoxText.clear();
   m_fillDocText.clear();
-  m_pendingText = std::move(make);
-  m_pendingBuilt.reset();
+  m_pendingText = std::move(build);
+  m_pendingBuilt = QString();
+  m_pendingComplete = false;
   m_fillAnchor = anchor;
   m_fillPosition = position;
   m_fillScroll = scroll;
@@ -330,9 +331,14 @@ void CRichEdit2WView::SetBoxTextSoon(std::function<QString()> make, bool keepSel
   m_fillTimer.start(0, this);
 }
 
-// Three steps, each an event of its own, so that none holds the window for long: the old text
-// goes (emptying a box of a million paragraphs takes a while), the new one is built, the fill
-// starts.
+const QString& CRichEdit2WView::PendingTextNow() const {
+  while (!m_pendingComplete) m_pendingComplete = m_pendingText(m_pendingBuilt);
+  return m_pendingBuilt;
+}
+
+// Steps, each an event of its own, so that none holds the window for long: the old text goes
+// (emptying a box of a million paragraphs takes a while), the new one is built a part at a
+// time, the fill starts.
 void CRichEdit2WView::BuildPendingText() {
   if (!document()->isEmpty()) {
     CQuietChange quiet(this);
@@ -342,13 +348,14 @@ void CRichEdit2WView::BuildPendingText() {
     m_foldsInBox.clear();
     return;
   }
-  if (!m_pendingBuilt) {
-    m_pendingBuilt = m_pendingText();
+  if (!m_pendingComplete) {
+    m_pendingComplete = m_pendingText(m_pendingBuilt);
     return;
   }
-  const QString text = std::move(*m_pendingBuilt);
+  const QString text = std::move(m_pendingBuilt);
   m_pendingText = nullptr;
-  m_pendingBuilt.reset();
+  m_pendingBuilt = QString();
+  m_pendingComplete = false;
   m_fillTimer.stop();
   const bool show = m_fillShowSelection;
   if (text.isEmpty()) m_bUnfoldedByUser = false;
@@ -365,7 +372,8 @@ void CRichEdit2WView::BuildPendingText() {
 void CRichEdit2WView::FillBox(const QString& text, bool fold, int anchor, int position, int scroll,
                               bool keepSelection) {
   m_pendingText = nullptr;
-  m_pendingBuilt.reset();
+  m_pendingBuilt = QString();
+  m_pendingComplete = false;
   if (IsFilling()) {
     m_fillTimer.stop();
     document()->setUndoRedoEnabled(m_fillUndoWasEnabled);

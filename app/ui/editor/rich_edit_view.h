@@ -36,7 +36,6 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -67,11 +66,14 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewComm
   // modified flag). The caret and selection are kept where the new text allows. The control's
   // undo history is emptied, since it described the old text.
   void SetBoxText(const QString& text, bool keepSelection = true);
-  // As SetBoxText with the text that `make` returns, built in an event of its own soon after:
-  // for a text of tens of megabytes, whose building and fill planning would otherwise hold the
-  // window in the same call as the change that asked for it. Until then the box counts as
-  // filling (IsFilling); GetBoxText and TextLength build the text at once when asked.
-  void SetBoxTextSoon(std::function<QString()> make, bool keepSelection = true);
+  // Builds a text a part at a time: each call writes on into `text` (empty at the first call)
+  // and returns true once the text is complete.
+  using TextBuilder = std::function<bool(QString& text)>;
+  // As SetBoxText with the text that `build` makes, built soon after, a part per event: for a
+  // text of tens of megabytes, whose building and fill planning would otherwise hold the window
+  // in the same call as the change that asked for it. Until then the box counts as filling
+  // (IsFilling); GetBoxText and TextLength finish the text at once when asked.
+  void SetBoxTextSoon(TextBuilder build, bool keepSelection = true);
   // Replaces the whole text as an ordinary, undoable edit of the user (opening a file). A
   // text this box folds or fills in chunks is set like SetBoxText and then handed over as an
   // edit; it cannot be undone.
@@ -231,6 +233,8 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewComm
   void CurrentPlace(int* anchor, int* position, int* scroll) const;
   void FillNextChunk();
   void BuildPendingText();
+  // The pending text, finished now.
+  const QString& PendingTextNow() const;
   void FinishFill();
   void SetLocked(bool locked);
   void UpdateFoldNote();
@@ -271,8 +275,10 @@ class CRichEdit2WView : public QPlainTextEdit, public CDocView, public IViewComm
   bool m_fillShowSelection = false;  // a selection set during the fill is shown at its end
   bool m_fillUndoWasEnabled = false;
   // A text set with SetBoxTextSoon and not built yet (the fill timer runs meanwhile).
-  std::function<QString()> m_pendingText;
-  std::optional<QString> m_pendingBuilt;  // what it returned, once it has run
+  TextBuilder m_pendingText;
+  // What it has built so far, and whether that is all of it (finished early by a const reader).
+  mutable QString m_pendingBuilt;
+  mutable bool m_pendingComplete = false;
   QLabel* m_pFoldNote = nullptr;  // owned by the box (a child widget)
   QElapsedTimer m_lastTyped;  // since the last character typed (undo steps)
 };

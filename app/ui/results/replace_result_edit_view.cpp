@@ -1,6 +1,7 @@
 #include "app/ui/results/replace_result_edit_view.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "app/document/core/korvane_doc.h"
 #include "app/ui/frame_services.h"
@@ -52,23 +53,43 @@ void CReplaceResultEditView::Rebuild() {
   // next rebuild, which replaces a pending text before it is built.
   const int subjectLength = static_cast<int>(subject.size());
   const int length = static_cast<int>(rr.ReplacedLength(subjectLength));
-  auto build = [this, &rr, &subject, key, subjectLength, length] {
+  // Built a part per event: writing a replaced text of 50 MB at once held the window for 90 ms.
+  // The string is sized once at the first part and cut to what was written at the last.
+  struct Progress {
+    ReplaceResult::WriteProgress written;
+    bool sized = false;
+  };
+  auto progress = std::make_shared<Progress>();
+  const size_t part = 16 * static_cast<size_t>(FillChunk());
+  auto build = [this, &rr, &subject, key, subjectLength, length, progress, part](QString& text) {
     // A pending text is built after the change that asked for it; should the subject or the
     // result have changed in between without a rebuild, its segments no longer fit the text.
     const RebuildKey now{rr.Version(), subject.data(), subject.size(), (m_pDoc->GetFlags() & RIGHTTOLEFT) != 0};
     if (!(now == key)) {
       m_bBuilt = false;  // the next notification rebuilds
-      return QString();
+      text = QString();
+      return true;
     }
-    QString text(static_cast<qsizetype>(length), Qt::Uninitialized);
-    text.truncate(static_cast<qsizetype>(
-        rr.WriteReplacedText(subject.data(), subjectLength, reinterpret_cast<unsigned short*>(text.data()))));
-    return text;
+    if (!progress->sized) {
+      text = QString(static_cast<qsizetype>(length), Qt::Uninitialized);
+      progress->sized = true;
+    }
+    ReplaceResult::WriteProgress& p = progress->written;
+    rr.WriteReplacedTextPart(subject.data(), subjectLength, reinterpret_cast<unsigned short*>(text.data()), p, part);
+    if (!p.complete) return false;
+    text.truncate(static_cast<qsizetype>(p.written));
+    return true;
   };
-  // A text the box fills in chunks anyway is built in an event of its own, not inside the mode
+  // A text the box fills in chunks anyway is built in events of its own, not inside the mode
   // switch or the search's end that asked for it.
-  if (HandlesLargeTexts() && length > 2 * FillChunk()) SetBoxTextSoon(build, true);
-  else SetBoxText(build(), true);
+  if (HandlesLargeTexts() && length > 2 * FillChunk()) {
+    SetBoxTextSoon(build, true);
+  } else {
+    QString text;
+    while (!build(text)) {
+    }
+    SetBoxText(text, true);
+  }
   // The newest replacement: the last one, or the first when matching right to left.
   const bool rtl = (m_pDoc->GetFlags() & RIGHTTOLEFT) != 0;
   const ReplaceSegment& newest = rtl ? segments.front() : segments.back();

@@ -156,6 +156,17 @@ TEST(ReplaceResult, AgreesWithTheEngine) {
       HostRegexp::ReleaseString(engine);
       ASSERT_EQ(Str(expected), f.Replaced())
           << "/" << pattern << "/ flags " << flags << " on \"" << subject << "\" with \"" << rep << "\"";
+      // Written in parts, as the result box builds a long text, it is the same text.
+      const size_t budget = static_cast<size_t>(pick(4));
+      std::vector<unsigned short> parts(f.result.ReplacedLength(static_cast<int>(f.subject.size())));
+      ReplaceResult::WriteProgress progress;
+      for (int step = 0; !progress.complete && step < 1000; ++step)
+        f.result.WriteReplacedTextPart(f.subject.data(), static_cast<int>(f.subject.size()), parts.data(), progress,
+                                       budget);
+      ASSERT_TRUE(progress.complete) << "/" << pattern << "/ in parts of " << budget;
+      parts.resize(progress.written);
+      ASSERT_EQ(Str(expected), Str(parts)) << "/" << pattern << "/ flags " << flags << " on \"" << subject
+                                            << "\" with \"" << rep << "\" in parts of " << budget;
       // Segment starts increase and each segment's length is the sum of its pieces.
       int prev = -1;
       for (const ReplaceSegment& s : f.result.Segments()) {

@@ -458,6 +458,29 @@ class TextViewsTest : public QObject {
     QTRY_COMPARE(box.GetBoxText(), QStringLiteral("[7]"));
   }
 
+  // A long replaced text is built a part at a time (parts of sixteen chunks) and comes out whole:
+  // the parts meet where they should, and the string is cut to what was written.
+  void largeReplaceResultIsBuiltInParts() {
+    LimitsForTest limits(1000, 1000, 16);
+    DocFixture f;
+    f.doc->SetMode(MODE_REPLACE);
+    QString subject, expected;
+    for (int i = 0; i < 400; ++i) {
+      subject += QStringLiteral("x%1\n").arg(i * 7);
+      expected += QStringLiteral("x<%1>\n").arg(i * 7);
+    }
+    subject += QStringLiteral("tail");
+    expected += QStringLiteral("tail");
+    f.Set(QStringLiteral("\\d+"), subject);
+    f.SetReplaceTo(QStringLiteral("<$&>"));
+    f.FindAll();
+    CReplaceResultEditView box(f.doc.get());
+    QVERIFY(box.IsFilling());
+    QTRY_VERIFY(!box.IsFilling());
+    QCOMPARE(box.GetBoxText(), expected);
+    QCOMPARE(box.toPlainText(), expected);
+  }
+
   void replaceResultSelectionTracesToMatchAndToken_data() {
     QTest::addColumn<int>("position");
     QTest::addColumn<int>("matchStart");
