@@ -154,6 +154,18 @@ int CSplitResultListView::RowHeight() const {
   return std::max(size.height(), fontMetrics().height());
 }
 
+QModelIndex CSplitResultListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+  const int rows = m_pModel->rowCount();
+  const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+  switch (action) {
+    case MoveHome: return rows > 0 ? m_pModel->index(0, column) : QModelIndex();
+    case MoveEnd: return rows > 0 ? m_pModel->index(rows - 1, column) : QModelIndex();
+    case MoveLeft:
+    case MoveRight: return currentIndex();
+    default: return QTableView::moveCursor(action, modifiers);
+  }
+}
+
 void CSplitResultListView::changeEvent(QEvent* event) {
   QTableView::changeEvent(event);
   if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)

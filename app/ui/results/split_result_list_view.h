@@ -73,6 +73,8 @@ class CSplitResultListView : public QTableView, public CDocView, public IViewCom
                    const QList<int>& roles = QList<int>()) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void changeEvent(QEvent* event) override;
+  // Keys move as in a list: Home and End to the first and last row, Left and Right stay on it.
+  QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
  private:
   void Rebuild();

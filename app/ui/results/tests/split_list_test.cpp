@@ -118,6 +118,32 @@ class SplitListTest : public QObject {
     f.doc->RemoveView(&other);
   }
 
+  // The keys move as in a list: Down and Up by a row, Home and End to the first and last
+  // row, Left and Right stay on the row; each move selects the piece in the document.
+  void keysMoveAsInAList() {
+    DocFixture f;
+    CSplitResultListView view(f.doc.get());
+    view.resize(300, 200);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    f.Set(",", "a,bb,ccc,dddd");
+    f.FindAll();
+    view.setFocus();
+    view.setCurrentIndex(view.model()->index(0, 1));
+    const struct {
+      Qt::Key key;
+      int row;
+      int start;
+    } steps[] = {{Qt::Key_Down, 1, 2}, {Qt::Key_End, 3, 9}, {Qt::Key_Left, 3, 9}, {Qt::Key_Up, 2, 5},
+                 {Qt::Key_Right, 2, 5}, {Qt::Key_Home, 0, 0}};
+    for (const auto& step : steps) {
+      QTest::keyClick(&view, step.key);
+      QCOMPARE(view.currentIndex().row(), step.row);
+      QCOMPARE(view.selectionModel()->selectedRows().size(), 1);
+      QCOMPARE(f.doc->GetHighlightStart(), step.start);
+    }
+  }
+
   void resizeFitsTheResultColumn() {
     DocFixture f;
     CSplitResultListView view(f.doc.get());
