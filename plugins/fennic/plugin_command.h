@@ -46,47 +46,50 @@ const CLanguage& CppLanguage();
 const CLanguage& JavaLanguage();
 const CLanguage& VbLanguage();
 
+// A command of one of the four menu kinds: the family implements the notifications, the
+// concrete class gives the menu text and the description.
+class CLanguageCommand : public CPluginCommand {
+ public:
+  virtual QString GetMenuText() const = 0;
+  virtual QString GetDescription() const = 0;
+};
+
+// The families that turn one text into another: the concrete class gives the conversion.
+class CTextCommand : public CLanguageCommand {
+ public:
+  virtual std::u16string Convert(const std::u16string& text) const = 0;
+};
+
 // Menu kind 1: converts the clipboard's text and hands the result back as the selection.
-class CImportClipboardCommand : public CPluginCommand {
+class CImportClipboardCommand : public CTextCommand {
  public:
   void OnInit(CPluginContext& context) override;
   void OnUpdate(CPluginContext& context) override;
   void OnExecute(CPluginContext& context) override;
-  virtual QString GetMenuText() const = 0;
-  virtual QString GetDescription() const = 0;
-  virtual std::u16string Convert(const std::u16string& text) const = 0;
 };
 
 // Menu kind 2: converts the selection in place.
-class CImportSelectedCommand : public CPluginCommand {
+class CImportSelectedCommand : public CTextCommand {
  public:
   void OnInit(CPluginContext& context) override;
   void OnUpdate(CPluginContext& context) override;
   void OnExecute(CPluginContext& context) override;
-  virtual QString GetMenuText() const = 0;
-  virtual QString GetDescription() const = 0;
-  virtual std::u16string Convert(const std::u16string& text) const = 0;
 };
 
 // Menu kind 3: converts the selection (or the whole pattern) and puts it on the clipboard.
-class CExportClipboardCommand : public CPluginCommand {
+class CExportClipboardCommand : public CTextCommand {
  public:
   void OnInit(CPluginContext& context) override;
   void OnUpdate(CPluginContext& context) override;
   void OnExecute(CPluginContext& context) override;
-  virtual QString GetMenuText() const = 0;
-  virtual QString GetDescription() const = 0;
-  virtual std::u16string Convert(const std::u16string& pattern) const = 0;
 };
 
 // Menu kind 4: opens the sample-code window for the three texts and the options.
-class CExportCodeCommand : public CPluginCommand {
+class CExportCodeCommand : public CLanguageCommand {
  public:
   void OnInit(CPluginContext& context) override;
   void OnUpdate(CPluginContext& context) override;
   void OnExecute(CPluginContext& context) override;
-  virtual QString GetMenuText() const = 0;
-  virtual QString GetDescription() const = 0;
   virtual void Convert(const std::u16string& pattern, const std::u16string& text,
                        const std::u16string& replaceTo, int flags) const = 0;
 };
