@@ -14,7 +14,7 @@
 #include <QDialog>
 #include <functional>
 
-#include "app/ui/saved_font.h"
+#include "app/ui/shared/saved_font.h"
 
 class QCheckBox;
 class QLineEdit;

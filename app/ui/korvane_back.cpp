@@ -5,7 +5,7 @@
 #include <QPainter>
 
 #include "app/document/core/korvane_doc.h"
-#include "app/ui/frame_services.h"
+#include "app/ui/shared/frame_services.h"
 #include "app/ui/results/replace_result_edit_view.h"
 #include "app/ui/results/replace_to_edit_view.h"
 #include "app/ui/results/split_result_list_view.h"

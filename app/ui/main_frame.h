@@ -34,7 +34,7 @@
 
 #include "app/document/core/korvane_doc.h"
 #include "app/plugin_host/plugin_manager.h"
-#include "app/ui/frame_services.h"
+#include "app/ui/shared/frame_services.h"
 #include "app/ui/recent_files.h"
 
 class CBreakpointConditionDialog;

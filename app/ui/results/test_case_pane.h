@@ -32,7 +32,7 @@
 
 #include "app/document/core/doc_ui.h"
 #include "app/document/testing/test_cases.h"
-#include "app/ui/frame_services.h"
+#include "app/ui/shared/frame_services.h"
 
 class CKorvaneDoc;
 class CTestCaseEditor;

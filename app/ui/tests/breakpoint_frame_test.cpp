@@ -16,7 +16,7 @@
 #include "app/ui/editor/regex_edit_view.h"
 #include "app/ui/editor/regex_tree_view.h"
 #include "app/ui/main_frame.h"
-#include "app/ui/menu_resources.h"
+#include "app/ui/shared/menu_resources.h"
 #include "korvane_ids.h"
 #include "platform/profile.h"
 #include "platform/shared_counter.h"

@@ -21,7 +21,7 @@
 #include "app/ui/editor/regex_tree_view.h"
 #include "app/ui/korvane_back.h"
 #include "app/ui/main_frame.h"
-#include "app/ui/menu_resources.h"
+#include "app/ui/shared/menu_resources.h"
 #include "app/ui/results/clip_list_view.h"
 #include "app/ui/results/snapshot_tree_view.h"
 #include "app/ui/results/test_case_list.h"

@@ -15,7 +15,7 @@
 #include "app/ui/korvane_app.h"
 #include "app/ui/main_frame.h"
 #include "app/ui/recent_files.h"
-#include "app/ui/saved_font.h"
+#include "app/ui/shared/saved_font.h"
 #include "app/ui/sizing_bar.h"
 #include "korvane_ids.h"
 #include "platform/profile.h"

@@ -33,7 +33,7 @@
 #include "app/ui/editor/view_colours.h"
 #include "app/ui/korvane_back.h"
 #include "app/ui/main_frame.h"
-#include "app/ui/menu_resources.h"
+#include "app/ui/shared/menu_resources.h"
 #include "app/ui/results/test_case_list.h"
 #include "app/ui/results/test_case_pane.h"
 #include "app/ui/results/trace_history_pane.h"

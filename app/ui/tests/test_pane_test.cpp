@@ -26,7 +26,7 @@
 #include "app/document/files/text_clips.h"
 #include "app/ui/korvane_back.h"
 #include "app/ui/main_frame.h"
-#include "app/ui/menu_resources.h"
+#include "app/ui/shared/menu_resources.h"
 #include "app/ui/results/snapshot_test_table.h"
 #include "app/ui/results/test_case_editor.h"
 #include "app/ui/results/test_case_list.h"

@@ -20,7 +20,7 @@
 #include <QWidget>
 
 #include "app/document/core/korvane_doc.h"
-#include "app/ui/menu_resources.h"
+#include "app/ui/shared/menu_resources.h"
 
 // The hint a view gets as its initial update, when it is created after the document already
 // holds something (a mode change, the bars at start) and after New or Open: every bit the
