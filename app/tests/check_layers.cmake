@@ -24,7 +24,7 @@
 # The engine and the public plugin header include no Qt header either. Every include, quoted
 # or in angle brackets, is resolved as the compiler would: a quoted name first beside the
 # including file (`../` included), then, like a bracketed one, in the include folders the
-# targets give (the repository, app/, resources/, engine/). So `#include "ui/main_frame.h"`
+# targets give (the repository, app/, resources/, engine/). So `#include "ui/frame/main_frame.h"`
 # from the document, which the compiler finds through app/, is seen for what it is. A name
 # found nowhere in the repository is outside the project (the standard library, Qt, a test
 # framework), except the generated platform/version.h. Run as

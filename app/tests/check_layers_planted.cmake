@@ -28,11 +28,11 @@ file(WRITE "${tree}/app/document/pattern/element_records.h" "#include \"tarno.h\
 file(WRITE "${tree}/app/document/matching/match_record.h"
      "#include \"app/document/pattern/element_records.h\"\n#include \"../pattern/element_records.h\"\n")
 file(WRITE "${tree}/app/document/matching/tests/match_test.cpp" "#include \"app/document/core/korvane_doc.h\"\n")
-file(WRITE "${tree}/app/ui/main_frame.h" "#include \"app/document/core/korvane_doc.h\"\n#include <QMainWindow>\n")
+file(WRITE "${tree}/app/ui/frame/main_frame.h" "#include \"app/document/core/korvane_doc.h\"\n#include <QMainWindow>\n")
 file(WRITE "${tree}/app/cli/test_command.h"
      "#include \"app/document/core/korvane_doc.h\"\n#include \"platform/profile.h\"\n#include <QString>\n")
 file(WRITE "${tree}/app/cli/test_command.cpp" "#include \"test_command.h\"\n#include \"tarno.h\"\n")
-file(WRITE "${tree}/app/ui/main.cpp" "#include \"app/cli/test_command.h\"\n#include \"ui/main_frame.h\"\n")
+file(WRITE "${tree}/app/ui/main.cpp" "#include \"app/cli/test_command.h\"\n#include \"ui/frame/main_frame.h\"\n")
 file(WRITE "${tree}/app/plugin_host/plugin_manager.h" "#include \"app/document/core/korvane_doc.h\"\n")
 file(WRITE "${tree}/fuzz/harness.h" "#include \"app/document/core/korvane_doc.h\"\n")
 file(WRITE "${tree}/bench/corpus.h" "#include <string>\n")
@@ -57,11 +57,11 @@ endif()
 
 # Each plant: file, content.
 set(plants
-  "app/document/core/plant_full.cpp|#include \"app/ui/main_frame.h\""
-  "app/document/core/plant_short.cpp|#include \"ui/main_frame.h\""
-  "app/document/core/plant_angle.cpp|#include <app/ui/main_frame.h>"
-  "app/document/core/plant_dotdot.cpp|#include \"../../ui/main_frame.h\""
-  "fuzz/plant_fuzz.cpp|#include \"app/ui/main_frame.h\""
+  "app/document/core/plant_full.cpp|#include \"app/ui/frame/main_frame.h\""
+  "app/document/core/plant_short.cpp|#include \"ui/frame/main_frame.h\""
+  "app/document/core/plant_angle.cpp|#include <app/ui/frame/main_frame.h>"
+  "app/document/core/plant_dotdot.cpp|#include \"../../ui/frame/main_frame.h\""
+  "fuzz/plant_fuzz.cpp|#include \"app/ui/frame/main_frame.h\""
   "bench/plant_bench.cpp|#include \"app/document/core/korvane_doc.h\""
   "engine/plant_qt.h|#include <QString>"
   "app/platform/plant_up.h|#include \"document/core/korvane_doc.h\""
@@ -71,7 +71,7 @@ set(plants
   "app/platform/plant_cli.h|#include <app/cli/test_command.h>"
   "engine/plant_cli.h|#include \"app/cli/test_command.h\""
   "app/plugin_host/plant_cli.cpp|#include \"../cli/test_command.h\""
-  "app/cli/plant_ui.cpp|#include \"app/ui/main_frame.h\""
+  "app/cli/plant_ui.cpp|#include \"app/ui/frame/main_frame.h\""
   "app/cli/plant_host.cpp|#include \"plugin_host/plugin_manager.h\""
   "app/document/pattern/plant_up.cpp|#include \"app/document/matching/match_record.h\""
   "app/document/matching/plant_core.h|#include \"../core/korvane_doc.h\""
@@ -81,7 +81,7 @@ set(plants
   "app/flavours/plant_doc.cpp|#include \"document/core/korvane_doc.h\""
   "app/flavours/tests/plant_doc.cpp|#include \"app/document/core/korvane_doc.h\""
   "app/flavours/plant_cli.h|#include \"../cli/test_command.h\""
-  "app/flavours/plant_ui.cpp|#include <app/ui/main_frame.h>"
+  "app/flavours/plant_ui.cpp|#include <app/ui/frame/main_frame.h>"
   "app/platform/plant_flavours.h|#include \"flavours/flavour_pool.h\""
   "engine/plant_flavours.h|#include \"app/flavours/flavour_pool.h\"")
 set(failures "")

@@ -21,16 +21,16 @@
 #include <QToolBar>
 
 #include "app/plugin_host/plugin_manager.h"
-#include "app/ui/command_table.h"
+#include "app/ui/frame/command_table.h"
 #include "app/ui/editor/regex_group_list_view.h"
 #include "app/ui/editor/rich_edit_view.h"
-#include "app/ui/frame_dialogs.h"
-#include "app/ui/korvane_app.h"
-#include "app/ui/korvane_back.h"
-#include "app/ui/main_frame.h"
-#include "app/ui/pane_table.h"
+#include "app/ui/frame/frame_dialogs.h"
+#include "app/ui/frame/korvane_app.h"
+#include "app/ui/frame/korvane_back.h"
+#include "app/ui/frame/main_frame.h"
+#include "app/ui/frame/pane_table.h"
 #include "app/ui/results/trace_history_pane.h"
-#include "app/ui/sizing_bar.h"
+#include "app/ui/frame/sizing_bar.h"
 #include "korvane_ids.h"
 #include "app/ui/tests/private_settings_main.h"
 

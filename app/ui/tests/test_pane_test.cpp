@@ -24,8 +24,8 @@
 #include <QTimer>
 
 #include "app/document/files/text_clips.h"
-#include "app/ui/korvane_back.h"
-#include "app/ui/main_frame.h"
+#include "app/ui/frame/korvane_back.h"
+#include "app/ui/frame/main_frame.h"
 #include "app/ui/shared/menu_resources.h"
 #include "app/ui/results/snapshot_test_table.h"
 #include "app/ui/results/test_case_editor.h"
@@ -33,7 +33,7 @@
 #include "app/ui/results/test_case_pane.h"
 #include "app/ui/results/tests/row_look.h"
 #include "app/ui/results/view_prompts.h"
-#include "app/ui/sizing_bar.h"
+#include "app/ui/frame/sizing_bar.h"
 #include "korvane_ids.h"
 #include "platform/profile.h"
 #include "platform/shared_counter.h"

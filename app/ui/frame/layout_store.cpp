@@ -1,5 +1,5 @@
 // Covered by app/ui/tests/frame_test.cpp.
-#include "app/ui/layout_store.h"
+#include "app/ui/frame/layout_store.h"
 
 #include <cmath>
 

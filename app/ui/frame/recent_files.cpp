@@ -1,5 +1,5 @@
 // Covered by app/ui/tests/frame_test.cpp.
-#include "app/ui/recent_files.h"
+#include "app/ui/frame/recent_files.h"
 
 #include <QDir>
 #include <QFileInfo>

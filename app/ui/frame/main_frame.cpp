@@ -1,5 +1,5 @@
 // Covered by app/ui/tests/frame_test.cpp.
-#include "app/ui/main_frame.h"
+#include "app/ui/frame/main_frame.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -29,17 +29,17 @@
 #include <iterator>
 
 #include "app/document/matching/step_counts.h"
-#include "app/ui/command_table.h"
+#include "app/ui/frame/command_table.h"
 #include "app/ui/editor/item_look.h"
 #include "app/ui/editor/regex_edit_view.h"
-#include "app/ui/fonts_dialog.h"
-#include "app/ui/frame_dialogs.h"
-#include "app/ui/korvane_back.h"
-#include "app/ui/layout_store.h"
-#include "app/ui/pane_table.h"
+#include "app/ui/frame/fonts_dialog.h"
+#include "app/ui/frame/frame_dialogs.h"
+#include "app/ui/frame/korvane_back.h"
+#include "app/ui/frame/layout_store.h"
+#include "app/ui/frame/pane_table.h"
 #include "app/ui/results/test_case_pane.h"
 #include "app/ui/results/trace_stack_list_view.h"
-#include "app/ui/sizing_bar.h"
+#include "app/ui/frame/sizing_bar.h"
 #include "korvane_ids.h"
 #include "platform/profile.h"
 #include "stringtable.h"

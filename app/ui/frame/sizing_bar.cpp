@@ -1,5 +1,5 @@
 // Covered by app/ui/tests/frame_test.cpp.
-#include "app/ui/sizing_bar.h"
+#include "app/ui/frame/sizing_bar.h"
 
 #include <QAbstractScrollArea>
 #include <QMainWindow>

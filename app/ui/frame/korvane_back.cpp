@@ -1,5 +1,5 @@
 // Covered by app/ui/tests/frame_test.cpp.
-#include "app/ui/korvane_back.h"
+#include "app/ui/frame/korvane_back.h"
 
 #include <QMouseEvent>
 #include <QPainter>

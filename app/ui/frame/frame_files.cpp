@@ -4,7 +4,7 @@
 #include <QFileInfo>
 
 #include "app/document/files/workspace_file.h"
-#include "app/ui/main_frame.h"
+#include "app/ui/frame/main_frame.h"
 #include "korvane_ids.h"
 #include "platform/profile.h"
 #include "stringtable.h"

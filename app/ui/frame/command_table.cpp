@@ -1,5 +1,5 @@
 // Covered by app/ui/tests/frame_test.cpp.
-#include "app/ui/command_table.h"
+#include "app/ui/frame/command_table.h"
 
 #include <QString>
 #include <QStringList>

@@ -35,7 +35,7 @@
 #include "app/document/core/korvane_doc.h"
 #include "app/plugin_host/plugin_manager.h"
 #include "app/ui/shared/frame_services.h"
-#include "app/ui/recent_files.h"
+#include "app/ui/frame/recent_files.h"
 
 class CBreakpointConditionDialog;
 class CKorvaneBack;

@@ -1,5 +1,5 @@
 // Covered by app/ui/tests/frame_test.cpp.
-#include "app/ui/fonts_dialog.h"
+#include "app/ui/frame/fonts_dialog.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

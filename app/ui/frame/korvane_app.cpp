@@ -1,5 +1,5 @@
 // Covered by app/ui/tests/frame_test.cpp.
-#include "app/ui/korvane_app.h"
+#include "app/ui/frame/korvane_app.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,7 +16,7 @@
 #include "app/ui/editor/view_colours.h"
 #include "app/document/core/korvane_doc.h"
 #include "app/plugin_host/plugin_manager.h"
-#include "app/ui/main_frame.h"
+#include "app/ui/frame/main_frame.h"
 #include "korvane_ids.h"
 #include "platform/profile.h"
 #include "platform/program_paths.h"

@@ -1,5 +1,5 @@
 // Covered by app/ui/tests/frame_test.cpp.
-#include "app/ui/frame_dialogs.h"
+#include "app/ui/frame/frame_dialogs.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "app/ui/breakpoint_condition_dialog.h"
+#include "app/ui/frame/breakpoint_condition_dialog.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -1,5 +1,5 @@
 // The pane table of the main frame (see pane_table.h).
-#include "app/ui/pane_table.h"
+#include "app/ui/frame/pane_table.h"
 
 #include <algorithm>
 
@@ -7,7 +7,7 @@
 #include "app/ui/editor/diagram_view.h"
 #include "app/ui/editor/regex_group_list_view.h"
 #include "app/ui/editor/regex_tree_view.h"
-#include "app/ui/main_frame.h"
+#include "app/ui/frame/main_frame.h"
 #include "app/ui/results/backtrack_pane.h"
 #include "app/ui/results/clip_list_view.h"
 #include "app/ui/results/explanation_pane.h"
