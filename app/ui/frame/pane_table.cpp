@@ -8,7 +8,7 @@
 #include "app/ui/editor/regex_group_list_view.h"
 #include "app/ui/editor/regex_tree_view.h"
 #include "app/ui/frame/main_frame.h"
-#include "app/ui/results/backtrack_pane.h"
+#include "app/ui/panes/backtrack/backtrack_pane.h"
 #include "app/ui/results/clip_list_view.h"
 #include "app/ui/results/explanation_pane.h"
 #include "app/ui/results/snapshot_tree_view.h"

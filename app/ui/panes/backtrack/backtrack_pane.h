@@ -17,7 +17,7 @@
 // the window grow. Where the pane is wide the chart stands right of the words.
 //
 // The pane only asks and shows what the session took (HINT_BACKTRACK): it never waits for the
-// analysis. Covered by app/ui/results/tests/backtrack_pane_test.cpp.
+// analysis. Covered by app/ui/panes/backtrack/tests/backtrack_pane_test.cpp.
 #ifndef KORVANE_BACKTRACK_PANE_H
 #define KORVANE_BACKTRACK_PANE_H
 

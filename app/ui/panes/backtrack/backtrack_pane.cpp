@@ -1,5 +1,5 @@
 // The Backtracking pane (see backtrack_pane.h).
-#include "app/ui/results/backtrack_pane.h"
+#include "app/ui/panes/backtrack/backtrack_pane.h"
 
 #include <QBoxLayout>
 #include <QEvent>

@@ -12,7 +12,7 @@
 #include <QtTest>
 
 #include "app/document/backtrack/backtrack_session.h"
-#include "app/ui/results/backtrack_pane.h"
+#include "app/ui/panes/backtrack/backtrack_pane.h"
 #include "app/ui/results/tests/doc_fixture.h"
 #include "app/ui/results/tests/row_look.h"
 #include "app/ui/results/tests/view_test_main.h"
