@@ -8,7 +8,7 @@
 // expanded, and at most kChunk children of one parent at a time (a "more" line brings the next
 // ones), so that a pattern of 100,000 alternatives or 250 nested groups stays responsive.
 //
-// Covered by app/ui/results/tests/explanation_pane_test.cpp.
+// Covered by app/ui/panes/explanation/tests/explanation_pane_test.cpp.
 #ifndef KORVANE_EXPLANATION_PANE_H
 #define KORVANE_EXPLANATION_PANE_H
 

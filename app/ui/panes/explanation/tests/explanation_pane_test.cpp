@@ -9,10 +9,10 @@
 #include "app/ui/editor/element_display.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "app/ui/editor/regex_tree_view.h"
-#include "app/ui/results/explanation_pane.h"
-#include "doc_fixture.h"
+#include "app/ui/panes/explanation/explanation_pane.h"
+#include "app/ui/results/tests/doc_fixture.h"
 #include "korvane_ids.h"
-#include "view_test_main.h"
+#include "app/ui/results/tests/view_test_main.h"
 
 class ExplanationPaneTest : public QObject {
   Q_OBJECT

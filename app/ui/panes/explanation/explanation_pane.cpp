@@ -1,5 +1,5 @@
 // CExplanationPane: the lazy outline of the pattern's sentences, in step with the current element.
-#include "app/ui/results/explanation_pane.h"
+#include "app/ui/panes/explanation/explanation_pane.h"
 
 #include <QHeaderView>
 #include <deque>

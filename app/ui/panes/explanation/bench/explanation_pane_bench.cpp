@@ -2,7 +2,7 @@
 // outline (the top levels, at most a few hundred lines) and the window repaints. Aim: under
 // 50 ms for a 2,000-character pattern; a pattern of 100,000 alternatives shows how the lazy
 // outline keeps a huge pattern responsive. Run by hand (not a test):
-//   QT_QPA_PLATFORM=offscreen <build>/app/ui/results/bench/explanation_pane_bench
+//   QT_QPA_PLATFORM=offscreen <build>/app/ui/panes/explanation/bench/explanation_pane_bench
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -10,7 +10,7 @@
 
 #include "app/document/core/korvane_doc.h"
 #include "app/document/core/tests/headless_ui.h"
-#include "app/ui/results/explanation_pane.h"
+#include "app/ui/panes/explanation/explanation_pane.h"
 
 namespace {
 
