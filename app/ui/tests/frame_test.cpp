@@ -29,7 +29,7 @@
 #include "app/ui/frame/korvane_back.h"
 #include "app/ui/frame/main_frame.h"
 #include "app/ui/frame/pane_table.h"
-#include "app/ui/results/trace_history_pane.h"
+#include "app/ui/panes/history/trace_history_pane.h"
 #include "app/ui/frame/sizing_bar.h"
 #include "korvane_ids.h"
 #include "app/ui/tests/private_settings_main.h"

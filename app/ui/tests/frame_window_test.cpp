@@ -36,7 +36,7 @@
 #include "app/ui/shared/menu_resources.h"
 #include "app/ui/results/test_case_list.h"
 #include "app/ui/results/test_case_pane.h"
-#include "app/ui/results/trace_history_pane.h"
+#include "app/ui/panes/history/trace_history_pane.h"
 #include "app/ui/frame/sizing_bar.h"
 #include "korvane_ids.h"
 #include "platform/profile.h"

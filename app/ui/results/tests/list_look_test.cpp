@@ -24,7 +24,7 @@
 #include "app/ui/results/tests/side_fixture.h"
 #include "app/ui/results/tests/view_test_main.h"
 #include "app/ui/results/text_edit_view.h"
-#include "app/ui/results/trace_stack_list_view.h"
+#include "app/ui/panes/history/trace_stack_list_view.h"
 #include "resources/korvane_ids.h"
 
 namespace {

@@ -25,7 +25,7 @@
 #include "app/ui/results/snapshot_tree_view.h"
 #include "app/ui/results/split_result_list_view.h"
 #include "app/ui/results/tests/row_look.h"
-#include "app/ui/results/trace_stack_list_view.h"
+#include "app/ui/panes/history/trace_stack_list_view.h"
 #include "platform/shared_counter.h"
 #include "stringtable.h"
 

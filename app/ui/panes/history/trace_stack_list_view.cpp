@@ -1,4 +1,4 @@
-#include "app/ui/results/trace_stack_list_view.h"
+#include "app/ui/panes/history/trace_stack_list_view.h"
 
 #include <QHeaderView>
 #include <algorithm>

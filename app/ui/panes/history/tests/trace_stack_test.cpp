@@ -2,7 +2,7 @@
 // emptied again when the search ends.
 #include <QtTest>
 
-#include "app/ui/results/trace_stack_list_view.h"
+#include "app/ui/panes/history/trace_stack_list_view.h"
 #include "app/ui/results/tests/doc_fixture.h"
 #include "app/ui/results/tests/view_test_main.h"
 

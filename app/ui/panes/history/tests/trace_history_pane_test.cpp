@@ -6,8 +6,8 @@
 
 #include "app/ui/results/tests/doc_fixture.h"
 #include "app/ui/results/tests/view_test_main.h"
-#include "app/ui/results/trace_history_pane.h"
-#include "app/ui/results/trace_stack_list_view.h"
+#include "app/ui/panes/history/trace_history_pane.h"
+#include "app/ui/panes/history/trace_stack_list_view.h"
 
 namespace {
 QStringList Rows(const CTraceStackListView* list) {

@@ -3,7 +3,7 @@
 // attempt started, the position when it was entered, and whether the attempt is a retry. At any
 // other time it is empty, because the trace stack is only stable while the worker is blocked.
 //
-// Covered by app/ui/results/tests/trace_stack_test.cpp.
+// Covered by app/ui/panes/history/tests/trace_stack_test.cpp.
 #ifndef KORVANE_TRACE_STACK_LIST_VIEW_H
 #define KORVANE_TRACE_STACK_LIST_VIEW_H
 

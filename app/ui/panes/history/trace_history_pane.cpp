@@ -1,4 +1,4 @@
-#include "app/ui/results/trace_history_pane.h"
+#include "app/ui/panes/history/trace_history_pane.h"
 
 #include <QHeaderView>
 #include <QSlider>
@@ -7,7 +7,7 @@
 #include <climits>
 
 #include "app/document/core/korvane_doc.h"
-#include "app/ui/results/trace_stack_list_view.h"
+#include "app/ui/panes/history/trace_stack_list_view.h"
 #include "resources/korvane_ids.h"
 #include "resources/stringtable.h"
 

@@ -3,7 +3,7 @@
 // pause step at or before the place; the slider follows Step, Step Back and Continue. While no
 // traced search is paused the slider is disabled.
 //
-// Covered by app/ui/results/tests/trace_history_pane_test.cpp.
+// Covered by app/ui/panes/history/tests/trace_history_pane_test.cpp.
 #ifndef KORVANE_TRACE_HISTORY_PANE_H
 #define KORVANE_TRACE_HISTORY_PANE_H
 
