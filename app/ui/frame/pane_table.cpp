@@ -9,7 +9,7 @@
 #include "app/ui/editor/regex_tree_view.h"
 #include "app/ui/frame/main_frame.h"
 #include "app/ui/panes/backtrack/backtrack_pane.h"
-#include "app/ui/results/clip_list_view.h"
+#include "app/ui/panes/clips/clip_list_view.h"
 #include "app/ui/panes/explanation/explanation_pane.h"
 #include "app/ui/results/snapshot_tree_view.h"
 #include "app/ui/results/test_case_pane.h"

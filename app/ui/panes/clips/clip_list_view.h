@@ -5,7 +5,7 @@
 // and deleted. Cut is disabled: the list has no cut action, and an enabled command that does
 // nothing, or one that deletes without the question Delete asks, would mislead.
 //
-// Covered by app/ui/results/tests/clip_list_test.cpp and list_look_test.cpp (selected rows).
+// Covered by app/ui/panes/clips/tests/clip_list_test.cpp and list_look_test.cpp (selected rows).
 #ifndef KORVANE_CLIP_LIST_VIEW_H
 #define KORVANE_CLIP_LIST_VIEW_H
 

@@ -1,4 +1,4 @@
-#include "app/ui/results/clip_list_view.h"
+#include "app/ui/panes/clips/clip_list_view.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -6,7 +6,7 @@
 #include <QMimeData>
 #include <QtTest>
 
-#include "app/ui/results/clip_list_view.h"
+#include "app/ui/panes/clips/clip_list_view.h"
 #include "app/ui/results/tests/side_fixture.h"
 #include "app/ui/results/tests/view_test_main.h"
 #include "resources/korvane_ids.h"
