@@ -6,8 +6,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/ui/results/snapshot_tree_view.h"
 #include "app/ui/results/test_case_list.h"
+#include "app/ui/shared/snapshot_caption.h"
 #include "resources/korvane_ids.h"
 #include "resources/stringtable.h"
 
@@ -46,7 +46,7 @@ CSnapshotTestTable::CSnapshotTestTable(const CKorvaneDoc* doc, const CKorvaneDoc
     m_pTable->setItem(0, c, Cell(c < static_cast<int>(current.size()) ? current[c] : TestResult()));
   for (size_t r = 0; r < table.snapshotIds.size(); ++r) {
     const Snapshot* s = doc->LookupSnapshot(table.snapshotIds[r]);
-    rowNames << (s ? CSnapshotTreeView::Caption(*s) : QString());
+    rowNames << (s ? SnapshotCaption(*s) : QString());
     const std::vector<TestResult>* cells = r < table.cells.size() ? &table.cells[r] : nullptr;
     for (int c = 0; c < columns; ++c)
       m_pTable->setItem(static_cast<int>(r) + 1, c,

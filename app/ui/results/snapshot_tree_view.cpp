@@ -7,6 +7,7 @@
 #include "app/document/core/korvane_doc.h"
 #include "app/ui/results/view_busy.h"
 #include "app/ui/results/view_prompts.h"
+#include "app/ui/shared/snapshot_caption.h"
 #include "resources/korvane_ids.h"
 #include "resources/stringtable.h"
 
@@ -37,12 +38,7 @@ void CSnapshotTreeView::OnUpdate(CDocView* sender, int hint) {
   SelectCurrent();
 }
 
-QString CSnapshotTreeView::Caption(const Snapshot& s) {
-  if (!s.name.empty()) return FromU16(s.name);
-  QString pattern = FromU16(s.pattern);
-  if (pattern.size() > kCaptionLength) return pattern.left(kCaptionLength) + CStringTable::Str(IDS_FMT_SNAPSHOT_ELLIPSIS);
-  return pattern;
-}
+QString CSnapshotTreeView::Caption(const Snapshot& s) { return SnapshotCaption(s); }
 
 int CSnapshotTreeView::IdOf(const QTreeWidgetItem* item) { return item ? item->data(0, Qt::UserRole).toInt() : 0; }
 

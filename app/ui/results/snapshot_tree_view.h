@@ -22,7 +22,6 @@ class QMimeData;
 class CSnapshotTreeView : public QTreeWidget, public CDocView, public IViewCommands {
   Q_OBJECT
  public:
-  static constexpr int kCaptionLength = 20;
 
   explicit CSnapshotTreeView(CKorvaneDoc* doc, QWidget* parent = nullptr);
   ~CSnapshotTreeView() override;
@@ -38,6 +37,7 @@ class CSnapshotTreeView : public QTreeWidget, public CDocView, public IViewComma
   // The id of the selected item, or 0.
   int SelectedId() const;
   static int IdOf(const QTreeWidgetItem* item);
+  // The snapshot's caption (SnapshotCaption in shared/snapshot_caption.h).
   static QString Caption(const Snapshot& s);
   QMimeData* DragData(int id) const;
 
