@@ -23,7 +23,7 @@
 #include "app/ui/frame/main_frame.h"
 #include "app/ui/shared/menu_resources.h"
 #include "app/ui/panes/clips/clip_list_view.h"
-#include "app/ui/results/snapshot_tree_view.h"
+#include "app/ui/panes/snapshots/snapshot_tree_view.h"
 #include "app/ui/results/test_case_list.h"
 #include "app/ui/results/test_case_pane.h"
 #include "app/ui/frame/sizing_bar.h"

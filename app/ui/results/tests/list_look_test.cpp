@@ -16,7 +16,7 @@
 #include "app/ui/editor/regex_group_list_view.h"
 #include "app/ui/editor/regex_tree_view.h"
 #include "app/ui/panes/clips/clip_list_view.h"
-#include "app/ui/results/snapshot_tree_view.h"
+#include "app/ui/panes/snapshots/snapshot_tree_view.h"
 #include "app/ui/results/split_result_list_view.h"
 #include "app/document/testing/test_eval.h"
 #include "app/ui/results/test_case_list.h"

@@ -4,7 +4,7 @@
 #include <QMimeData>
 #include <QtTest>
 
-#include "app/ui/results/snapshot_tree_view.h"
+#include "app/ui/panes/snapshots/snapshot_tree_view.h"
 #include "app/ui/results/tests/side_fixture.h"
 #include "app/ui/results/tests/view_test_main.h"
 #include "resources/korvane_ids.h"

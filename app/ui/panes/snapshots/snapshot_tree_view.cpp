@@ -1,4 +1,4 @@
-#include "app/ui/results/snapshot_tree_view.h"
+#include "app/ui/panes/snapshots/snapshot_tree_view.h"
 
 #include <QDrag>
 #include <QMimeData>

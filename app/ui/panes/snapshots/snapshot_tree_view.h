@@ -5,7 +5,7 @@
 // to keep a modified pattern first), rename and delete snapshots; a snapshot's pattern can be
 // dragged out as text.
 //
-// Covered by app/ui/results/tests/snapshot_tree_test.cpp.
+// Covered by app/ui/panes/snapshots/tests/snapshot_tree_test.cpp.
 #ifndef KORVANE_SNAPSHOT_TREE_VIEW_H
 #define KORVANE_SNAPSHOT_TREE_VIEW_H
 
