@@ -25,7 +25,7 @@
 #include "app/ui/frame/main_frame.h"
 #include "app/ui/frame/pane_table.h"
 #include "app/ui/results/replace_to_edit_view.h"
-#include "app/ui/results/test_case_pane.h"
+#include "app/ui/panes/test_cases/test_case_pane.h"
 #include "app/ui/results/text_edit_view.h"
 #include "app/ui/frame/sizing_bar.h"
 #include "korvane_ids.h"

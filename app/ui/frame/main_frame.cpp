@@ -37,7 +37,7 @@
 #include "app/ui/frame/korvane_back.h"
 #include "app/ui/frame/layout_store.h"
 #include "app/ui/frame/pane_table.h"
-#include "app/ui/results/test_case_pane.h"
+#include "app/ui/panes/test_cases/test_case_pane.h"
 #include "app/ui/panes/history/trace_stack_list_view.h"
 #include "app/ui/frame/sizing_bar.h"
 #include "korvane_ids.h"

@@ -12,7 +12,7 @@
 #include "app/ui/panes/clips/clip_list_view.h"
 #include "app/ui/panes/explanation/explanation_pane.h"
 #include "app/ui/panes/snapshots/snapshot_tree_view.h"
-#include "app/ui/results/test_case_pane.h"
+#include "app/ui/panes/test_cases/test_case_pane.h"
 #include "app/ui/panes/history/trace_history_pane.h"
 #include "korvane_ids.h"
 

@@ -19,7 +19,7 @@
 #include "app/ui/panes/snapshots/snapshot_tree_view.h"
 #include "app/ui/results/split_result_list_view.h"
 #include "app/document/testing/test_eval.h"
-#include "app/ui/results/test_case_list.h"
+#include "app/ui/panes/test_cases/test_case_list.h"
 #include "app/ui/results/tests/row_look.h"
 #include "app/ui/results/tests/side_fixture.h"
 #include "app/ui/results/tests/view_test_main.h"

@@ -1,4 +1,4 @@
-#include "app/ui/results/test_case_editor.h"
+#include "app/ui/panes/test_cases/test_case_editor.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "app/ui/results/snapshot_test_table.h"
+#include "app/ui/panes/test_cases/snapshot_test_table.h"
 
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -6,7 +6,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/ui/results/test_case_list.h"
+#include "app/ui/panes/test_cases/test_case_list.h"
 #include "app/ui/shared/snapshot_caption.h"
 #include "resources/korvane_ids.h"
 #include "resources/stringtable.h"

@@ -2,13 +2,13 @@
 // at a time as results come in, then the window repaints. The cost of one result must not grow
 // with the number of rows (a column sized to its contents did: a run of 5,000 tests froze the
 // window for minutes). Run by hand (not a test):
-//   QT_QPA_PLATFORM=offscreen <build>/app/ui/results/bench/test_list_bench
+//   QT_QPA_PLATFORM=offscreen <build>/app/ui/panes/test_cases/bench/test_list_bench
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 
 #include "app/document/testing/test_eval.h"
-#include "app/ui/results/test_case_list.h"
+#include "app/ui/panes/test_cases/test_case_list.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/ui/results/test_case_pane.h"
+#include "app/ui/panes/test_cases/test_case_pane.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,9 +21,9 @@
 
 #include "app/document/core/korvane_doc.h"
 #include "app/document/files/test_io.h"
-#include "app/ui/results/snapshot_test_table.h"
-#include "app/ui/results/test_case_editor.h"
-#include "app/ui/results/test_case_list.h"
+#include "app/ui/panes/test_cases/snapshot_test_table.h"
+#include "app/ui/panes/test_cases/test_case_editor.h"
+#include "app/ui/panes/test_cases/test_case_list.h"
 #include "app/ui/results/view_busy.h"
 #include "app/ui/results/view_prompts.h"
 #include "resources/korvane_ids.h"
