@@ -10,7 +10,7 @@
 #include <QTreeWidget>
 
 #include "app/document/core/korvane_doc.h"
-#include "app/ui/editor/diagram_view.h"
+#include "app/ui/panes/diagram/diagram_view.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "app/ui/editor/regex_tree_view.h"
 #include "app/ui/frame/main_frame.h"

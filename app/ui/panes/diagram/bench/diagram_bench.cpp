@@ -3,7 +3,7 @@
 // bars; goal under 50 ms), the same for 100,000 alternatives and 250 nested groups, and one
 // repaint of a 1200 x 400 view while Trace steps (the step's hint, then a synchronous repaint;
 // goal under 16 ms). Not a test: run it by hand,
-//   build/app/ui/editor/bench/diagram_bench
+//   build/app/ui/panes/diagram/bench/diagram_bench
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -12,7 +12,7 @@
 #include "app/document/diagram/diagram_layout.h"
 #include "app/document/core/korvane_doc.h"
 #include "app/document/core/tests/headless_ui.h"
-#include "app/ui/editor/diagram_view.h"
+#include "app/ui/panes/diagram/diagram_view.h"
 #include "stringtable.h"
 
 namespace {

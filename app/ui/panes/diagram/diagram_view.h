@@ -9,7 +9,7 @@
 // pattern box and the tree follow; a class member's element is its class); a click on a summary
 // box opens it. Ctrl+wheel zooms.
 //
-// Covered by app/ui/editor/tests/diagram_view_test.cpp.
+// Covered by app/ui/panes/diagram/tests/diagram_view_test.cpp.
 #ifndef KORVANE_DIAGRAM_VIEW_H
 #define KORVANE_DIAGRAM_VIEW_H
 

@@ -13,12 +13,12 @@
 
 #include "app/document/core/korvane_doc.h"
 #include "app/platform/profile.h"
-#include "app/ui/editor/diagram_view.h"
+#include "app/ui/panes/diagram/diagram_view.h"
 #include "app/ui/editor/element_display.h"
 #include "app/plugin_host/korvane_plugin.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "app/ui/editor/regex_tree_view.h"
-#include "editor_test_util.h"
+#include "app/ui/editor/tests/editor_test_util.h"
 
 class DiagramViewTest : public QObject {
   Q_OBJECT

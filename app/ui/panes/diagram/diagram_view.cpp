@@ -1,5 +1,5 @@
 // CDiagramPane: buttons, the scrolling canvas, the QPainter canvas, exports.
-#include "app/ui/editor/diagram_view.h"
+#include "app/ui/panes/diagram/diagram_view.h"
 
 #include <QBuffer>
 #include <QFileDialog>
