@@ -305,8 +305,8 @@ void CMainFrame::FillPluginMenus(const QString& folder) {
     if (code != PLUGIN_UNLOAD) ReportPluginFault(cmd);  // an unloading command is gone anyway
   });
   m_pPlugins->LoadPlugins(folder);
-  m_pPlugins->BuildMenus(TopMenu(IDS_MENU_TOOLS), ContextMenu(145), ContextMenu(135), ContextMenu(136),
-                         ContextMenu(144));
+  m_pPlugins->BuildMenus(TopMenu(IDS_MENU_TOOLS), ContextMenu(IDR_CTX_PATTERN), ContextMenu(IDR_CTX_REPLACE),
+                         ContextMenu(IDR_CTX_TREE), ContextMenu(IDR_CTX_TEXT));
 }
 
 void CMainFrame::ReportPluginFault(const PluginCommand& cmd) {

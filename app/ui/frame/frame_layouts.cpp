@@ -54,11 +54,11 @@ void CMainFrame::PlaceBarsByDefault() {
 
 int CMainFrame::DefaultLayoutId(int mode) {
   switch (mode) {
-    case MODE_REPLACE: return 131;
-    case MODE_SPLIT: return 132;
-    case MODE_TRACE: return 133;
-    case MODE_OPTIMIZE: return 134;
-    default: return 130;
+    case MODE_REPLACE: return IDR_LAYOUT_REPLACE;
+    case MODE_SPLIT: return IDR_LAYOUT_SPLIT;
+    case MODE_TRACE: return IDR_LAYOUT_TRACE;
+    case MODE_OPTIMIZE: return IDR_LAYOUT_OPTIMIZE;
+    default: return IDR_LAYOUT_MATCH;
   }
 }
 

@@ -51,6 +51,15 @@ class QMenu;
 class QSplitter;
 class QToolBar;
 
+// The resource ids of the built-in layouts, one per work mode.
+enum BuiltInLayoutId {
+  IDR_LAYOUT_MATCH = 130,
+  IDR_LAYOUT_REPLACE = 131,
+  IDR_LAYOUT_SPLIT = 132,
+  IDR_LAYOUT_TRACE = 133,
+  IDR_LAYOUT_OPTIMIZE = 134
+};
+
 // Bar ids (also the ids of the toolbar and status bar commands that toggle them).
 enum FrameBarId {
   BAR_STRUCTURE = 128,
@@ -105,8 +114,8 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   QMenu* createPopupMenu() override;
   QWidget* Bar(int barId) const;         // any bar by id (status bar included)
   void ResetAllBars();
-  // The built-in layout of a mode (ids 130 Match and none, 131 Replace, 132 Split, 133 Trace,
-  // 134 Optimize). They place the bars alike; Trace mode shows the Stack bar as well.
+  // The built-in layout of a mode (BuiltInLayoutId; Match's also for no mode). They place the
+  // bars alike; Trace mode shows the Stack bar as well.
   void ApplyDefaultLayout(int mode);
   static int DefaultLayoutId(int mode);
   // The mode whose layout is on screen; -1 before the first.

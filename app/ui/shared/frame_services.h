@@ -23,9 +23,15 @@
 #include "app/ui/shared/menu_resources.h"
 
 // The hint a view gets as its initial update, when it is created after the document already
-// holds something (a mode change, the bars at start) and after New or Open: every bit the
-// document defines.
-inline constexpr int kInitialUpdateHint = 0x35F9FFF;
+// holds something (a mode change, the bars at start) and after New or Open: every bit of
+// DocHint but HINT_BACKTRACK, which only the backtracking session sends when it took something.
+inline constexpr int kInitialUpdateHint =
+    HINT_RECOMPILED | HINT_RECOLOR_PATTERN | HINT_CURRENT_ELEMENT | HINT_SUBJECT_REPLACED | HINT_TEXT_HIGHLIGHTS |
+    HINT_RESULTS | HINT_REPLACE_TO_REPLACED | HINT_RECOLOR_REPLACE_TO | HINT_CURRENT_TOKEN | HINT_REPLACE_RESULT |
+    HINT_REPLACE_HIGHLIGHTS | HINT_CURRENT_REPLACEMENT | HINT_SPLIT_ROWS | HINT_PATTERN_REPLACED | HINT_CLIPS |
+    HINT_FONTS | HINT_MODE | HINT_COUNTERS | HINT_SNAPSHOT_TREE | HINT_CURRENT_SNAPSHOT | HINT_TESTS |
+    HINT_TEST_RESULTS;
+static_assert(kInitialUpdateHint == 0x35F9FFF, "the initial update is the bits the views were written for");
 
 class IViewCommands {
  public:
@@ -50,7 +56,7 @@ class CFrameServices {
   virtual QWidget* PatternEditView() const = 0;
   // The message pane of the status bar; an empty text shows "Ready".
   virtual void SetStatusPrompt(const QString& text) = 0;
-  // Shows context menu `templateId` (145, 144, 135, 136, 138, 146 or 151) at a global position
+  // Shows context menu `templateId` (a ContextMenuId of menu_resources.h) at a global position
   // for `view`, which becomes the active view; the chosen command goes through RunCommand.
   virtual void ShowContextMenu(int templateId, QWidget* view, const QPoint& globalPos) = 0;
   // Routes a command as the menus do (view, frame, document).

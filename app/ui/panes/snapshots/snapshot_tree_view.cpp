@@ -130,13 +130,13 @@ void CSnapshotTreeView::SwitchToSelected() {
   // The id is taken first: adding a snapshot rebuilds the tree and moves the selection.
   const int id = SelectedId();
   if (!id) return;
-  int hint = 0x408000;
+  int hint = HINT_PATTERN_REPLACED | HINT_CURRENT_SNAPSHOT;
   if (m_pDoc->PatternDiffersFromCurrent()) {
     int answer = CViewPrompts::Ask(this, CStringTable::Str(IDS_MSG_SNAPSHOT_REGEX_LOST), CViewPrompts::YES_NO_CANCEL);
     if (answer == CViewPrompts::ANSWER_CANCEL) return;
     if (answer == CViewPrompts::ANSWER_YES) {
       if (!m_pDoc->AddSnapshotWithDialog()) return;
-      hint = 0x508000;
+      hint |= HINT_SNAPSHOT_TREE;  // the snapshot just added
     }
   }
   if (!m_pDoc->LookupSnapshot(id)) return;

@@ -47,7 +47,8 @@ void WaitFor(const std::function<bool()>& done) {
 }
 
 // Every hint the views know, but the clips one (that would write the clips file again).
-constexpr int kEveryHint = 0x5F9FFF & ~HINT_CLIPS;
+constexpr int kEveryHint = kInitialUpdateHint & ~(HINT_TESTS | HINT_TEST_RESULTS | HINT_CLIPS);
+static_assert(kEveryHint == (0x5F9FFF & ~HINT_CLIPS));
 
 void SetTexts(CKorvaneDoc* doc, const QString& pattern, const QString& text) {
   std::vector<unsigned short> p = U16(pattern), t = U16(text);
