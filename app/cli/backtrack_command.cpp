@@ -6,6 +6,7 @@
 #include "app/document/backtrack/backtrack_analysis.h"
 #include "app/document/backtrack/backtrack_fixes.h"
 #include "app/document/backtrack/backtrack_text.h"
+#include "app/host_engine.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 
@@ -34,12 +35,12 @@ bool CBacktrackCommand::Parse(const QStringList& arguments, QString* pattern, in
       haveFlags = true;
       for (QChar c : arguments[++i]) {
         switch (c.unicode()) {
-          case 'i': *flags |= 0x08; break;
-          case 's': *flags |= 0x01; break;
-          case 'm': *flags |= 0x02; break;
-          case 'g': *flags |= 0x04; break;
-          case 'r': *flags |= 0x10; break;
-          case 'x': *flags |= 0x20; break;
+          case 'i': *flags |= IGNORECASE; break;
+          case 's': *flags |= SINGLELINE; break;
+          case 'm': *flags |= MULTILINE; break;
+          case 'g': *flags |= GLOBAL; break;
+          case 'r': *flags |= RIGHTTOLEFT; break;
+          case 'x': *flags |= EXTENDED; break;
           default:
             *bad = arguments[i];
             return false;

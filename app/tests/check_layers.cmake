@@ -21,10 +21,19 @@
 # source directly in app/document/ or in a folder that is not in the list is reported, so a new
 # feature folder takes its place in the order before it can be used.
 #
+# The user interface has its folders in one order too, bottom to top (`ui_folders` below):
+# shared/ (what the frame offers the views), editor/, results/, panes/ (one folder per docking
+# pane), frame/. A folder's sources include only their own folder and the folders below it, and a
+# pane's folder never another pane's folder, so a view never reaches the frame or a pane beside
+# it. The tests, benches and tools in a folder (tests/, bench/, tools/) may use any folder, like
+# app/ui/main.cpp and the window's own tests/, tools/ and bench/ directly in app/ui/. A source
+# directly in app/ui/ (but main.cpp), directly in app/ui/panes/ or in a folder that is not in
+# the list is reported.
+#
 # The engine and the public plugin header include no Qt header either. Every include, quoted
 # or in angle brackets, is resolved as the compiler would: a quoted name first beside the
 # including file (`../` included), then, like a bracketed one, in the include folders the
-# targets give (the repository, app/, resources/, engine/). So `#include "ui/main_frame.h"`
+# targets give (the repository, app/, resources/, engine/). So `#include "ui/frame/main_frame.h"`
 # from the document, which the compiler finds through app/, is seen for what it is. A name
 # found nowhere in the repository is outside the project (the standard library, Qt, a test
 # framework), except the generated platform/version.h. Run as
@@ -75,6 +84,28 @@ function(document_folder_of path out)
     set(folder "${CMAKE_MATCH_1}")
   endif()
   set(${out} "${folder}" PARENT_SCOPE)
+endfunction()
+
+# The user interface's folders, bottom to top; panes/ holds one folder per docking pane.
+set(ui_folders shared editor results panes frame)
+
+# The folder of a user-interface source: one of ui_folders (with the pane's name in `out_pane`
+# for panes/<pane>/), "top" for the program's entry and the window's tests, tools and bench, or
+# "?" for a source outside them all.
+function(ui_folder_of path out out_pane)
+  set(folder "?")
+  set(pane "")
+  if(path STREQUAL "app/ui/main.cpp" OR path MATCHES "^app/ui/(tests|tools|bench)/")
+    set(folder top)
+  elseif(path MATCHES "^app/ui/panes/([^/]+)/")
+    set(folder panes)
+    set(pane "${CMAKE_MATCH_1}")
+  elseif(path MATCHES "^app/ui/([^/]+)/" AND CMAKE_MATCH_1 IN_LIST ui_folders
+         AND NOT CMAKE_MATCH_1 STREQUAL "panes")
+    set(folder "${CMAKE_MATCH_1}")
+  endif()
+  set(${out} "${folder}" PARENT_SCOPE)
+  set(${out_pane} "${pane}" PARENT_SCOPE)
 endfunction()
 
 # The include folders the targets give, in the compiler's order after the including file's own.
@@ -156,6 +187,20 @@ foreach(path IN LISTS sources)
     endif()
     list(FIND document_folders "${folder}" folder_rank)
   endif()
+  set(ui_folder "")
+  if(layer STREQUAL "ui")
+    ui_folder_of("${path}" ui_folder ui_pane)
+    if(ui_folder STREQUAL "?")
+      message("${path}: not in a folder of the user interface (ui_folders)")
+      math(EXPR violations "${violations} + 1")
+    endif()
+    list(FIND ui_folders "${ui_folder}" ui_rank)
+  endif()
+  # Tests, benches and tools of a user-interface folder may use any folder.
+  set(ui_free ${in_tests_or_bench})
+  if(path MATCHES "/tools/" OR ui_folder STREQUAL "top" OR ui_folder STREQUAL "?")
+    set(ui_free TRUE)
+  endif()
   file(STRINGS "${SOURCE_DIR}/${path}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
   foreach(line IN LISTS lines)
     if(NOT line MATCHES "include[ \t]*([\"<])([^\">]+)[\">]")
@@ -180,6 +225,19 @@ foreach(path IN LISTS sources)
       list(FIND document_folders "${target_folder}" target_rank)
       if(target_rank GREATER folder_rank OR target_rank LESS 0)
         set(why "document/${folder} may not use document/${target_folder} (${resolved})")
+      endif()
+    elseif(layer STREQUAL "ui" AND target STREQUAL "ui" AND NOT ui_free)
+      ui_folder_of("${resolved}" target_folder target_pane)
+      list(FIND ui_folders "${target_folder}" target_rank)
+      if(target_folder STREQUAL "?")
+        # reported where it stands
+      elseif(target_rank LESS 0)
+        set(why "ui/${ui_folder} may not use the program's entry or the window's tests, tools and bench (${resolved})")
+      elseif(target_rank GREATER ui_rank)
+        set(why "ui/${ui_folder} may not use ui/${target_folder} (${resolved})")
+      elseif(ui_folder STREQUAL "panes" AND target_folder STREQUAL "panes"
+             AND NOT target_pane STREQUAL ui_pane)
+        set(why "the pane ui/panes/${ui_pane} may not use another pane, ui/panes/${target_pane} (${resolved})")
       endif()
     elseif(NOT target STREQUAL "" AND NOT target STREQUAL layer)
       if(target STREQUAL "bench" AND resolved STREQUAL "bench/corpus.h" AND in_tests_or_bench)

@@ -5,7 +5,9 @@
 # reaching up into the user interface or the plugin host, a feature folder of the document
 # reaching up to a folder above it or to the document itself, a source of the document outside
 # its feature folders, the flavours reaching up into the document, the command line or the user
-# interface), it fails and names the planted file.
+# interface, a folder of the user interface reaching up (a view into the frame or a pane, the
+# editor into the results, the shared headers into a view), a pane into another pane, a source of
+# the user interface outside its folders), it fails and names the planted file.
 # Run as
 #   cmake -DCHECK=<check_layers.cmake> -DWORK_DIR=<scratch folder> -P check_layers_planted.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -28,11 +30,25 @@ file(WRITE "${tree}/app/document/pattern/element_records.h" "#include \"tarno.h\
 file(WRITE "${tree}/app/document/matching/match_record.h"
      "#include \"app/document/pattern/element_records.h\"\n#include \"../pattern/element_records.h\"\n")
 file(WRITE "${tree}/app/document/matching/tests/match_test.cpp" "#include \"app/document/core/korvane_doc.h\"\n")
-file(WRITE "${tree}/app/ui/main_frame.h" "#include \"app/document/core/korvane_doc.h\"\n#include <QMainWindow>\n")
+file(WRITE "${tree}/app/ui/frame/main_frame.h" "#include \"app/document/core/korvane_doc.h\"\n#include <QMainWindow>\n")
+# The user interface's folders, each including what it may: a pane its own folder, results,
+# editor and shared; the frame a pane; a pane's test another pane.
+file(WRITE "${tree}/app/ui/shared/frame_services.h" "#include \"app/document/core/korvane_doc.h\"\n")
+file(WRITE "${tree}/app/ui/editor/rich_edit_view.h" "#include \"app/ui/shared/frame_services.h\"\n")
+file(WRITE "${tree}/app/ui/results/text_edit_view.h"
+     "#include \"app/ui/editor/rich_edit_view.h\"\n#include \"../shared/frame_services.h\"\n")
+file(WRITE "${tree}/app/ui/panes/history/trace_history_pane.h" "#include <QWidget>\n")
+file(WRITE "${tree}/app/ui/panes/clips/clip_list_view.h"
+     "#include \"app/ui/results/text_edit_view.h\"\n#include \"ui/editor/rich_edit_view.h\"\n")
+file(WRITE "${tree}/app/ui/panes/clips/clip_list_view.cpp" "#include \"clip_list_view.h\"\n")
+file(WRITE "${tree}/app/ui/panes/clips/tests/clip_test.cpp"
+     "#include \"app/ui/panes/history/trace_history_pane.h\"\n#include \"app/ui/frame/main_frame.h\"\n")
+file(WRITE "${tree}/app/ui/frame/pane_table.cpp"
+     "#include \"main_frame.h\"\n#include \"app/ui/panes/clips/clip_list_view.h\"\n#include \"../panes/history/trace_history_pane.h\"\n")
 file(WRITE "${tree}/app/cli/test_command.h"
      "#include \"app/document/core/korvane_doc.h\"\n#include \"platform/profile.h\"\n#include <QString>\n")
 file(WRITE "${tree}/app/cli/test_command.cpp" "#include \"test_command.h\"\n#include \"tarno.h\"\n")
-file(WRITE "${tree}/app/ui/main.cpp" "#include \"app/cli/test_command.h\"\n#include \"ui/main_frame.h\"\n")
+file(WRITE "${tree}/app/ui/main.cpp" "#include \"app/cli/test_command.h\"\n#include \"ui/frame/main_frame.h\"\n")
 file(WRITE "${tree}/app/plugin_host/plugin_manager.h" "#include \"app/document/core/korvane_doc.h\"\n")
 file(WRITE "${tree}/fuzz/harness.h" "#include \"app/document/core/korvane_doc.h\"\n")
 file(WRITE "${tree}/bench/corpus.h" "#include <string>\n")
@@ -57,21 +73,21 @@ endif()
 
 # Each plant: file, content.
 set(plants
-  "app/document/core/plant_full.cpp|#include \"app/ui/main_frame.h\""
-  "app/document/core/plant_short.cpp|#include \"ui/main_frame.h\""
-  "app/document/core/plant_angle.cpp|#include <app/ui/main_frame.h>"
-  "app/document/core/plant_dotdot.cpp|#include \"../../ui/main_frame.h\""
-  "fuzz/plant_fuzz.cpp|#include \"app/ui/main_frame.h\""
+  "app/document/core/plant_full.cpp|#include \"app/ui/frame/main_frame.h\""
+  "app/document/core/plant_short.cpp|#include \"ui/frame/main_frame.h\""
+  "app/document/core/plant_angle.cpp|#include <app/ui/frame/main_frame.h>"
+  "app/document/core/plant_dotdot.cpp|#include \"../../ui/frame/main_frame.h\""
+  "fuzz/plant_fuzz.cpp|#include \"app/ui/frame/main_frame.h\""
   "bench/plant_bench.cpp|#include \"app/document/core/korvane_doc.h\""
   "engine/plant_qt.h|#include <QString>"
   "app/platform/plant_up.h|#include \"document/core/korvane_doc.h\""
-  "app/ui/plant_cli.cpp|#include \"app/cli/test_command.h\""
+  "app/ui/frame/plant_cli.cpp|#include \"app/cli/test_command.h\""
   "app/ui/results/plant_cli.cpp|#include \"cli/test_command.h\""
   "app/document/core/plant_cli.cpp|#include \"cli/test_command.h\""
   "app/platform/plant_cli.h|#include <app/cli/test_command.h>"
   "engine/plant_cli.h|#include \"app/cli/test_command.h\""
   "app/plugin_host/plant_cli.cpp|#include \"../cli/test_command.h\""
-  "app/cli/plant_ui.cpp|#include \"app/ui/main_frame.h\""
+  "app/cli/plant_ui.cpp|#include \"app/ui/frame/main_frame.h\""
   "app/cli/plant_host.cpp|#include \"plugin_host/plugin_manager.h\""
   "app/document/pattern/plant_up.cpp|#include \"app/document/matching/match_record.h\""
   "app/document/matching/plant_core.h|#include \"../core/korvane_doc.h\""
@@ -81,9 +97,22 @@ set(plants
   "app/flavours/plant_doc.cpp|#include \"document/core/korvane_doc.h\""
   "app/flavours/tests/plant_doc.cpp|#include \"app/document/core/korvane_doc.h\""
   "app/flavours/plant_cli.h|#include \"../cli/test_command.h\""
-  "app/flavours/plant_ui.cpp|#include <app/ui/main_frame.h>"
+  "app/flavours/plant_ui.cpp|#include <app/ui/frame/main_frame.h>"
   "app/platform/plant_flavours.h|#include \"flavours/flavour_pool.h\""
-  "engine/plant_flavours.h|#include \"app/flavours/flavour_pool.h\"")
+  "engine/plant_flavours.h|#include \"app/flavours/flavour_pool.h\""
+  "app/ui/panes/clips/plant_pane.cpp|#include \"app/ui/panes/history/trace_history_pane.h\""
+  "app/ui/panes/history/plant_pane.h|#include \"../clips/clip_list_view.h\""
+  "app/ui/editor/plant_frame.cpp|#include \"ui/frame/main_frame.h\""
+  "app/ui/results/plant_frame.h|#include \"../frame/main_frame.h\""
+  "app/ui/editor/plant_pane.cpp|#include <app/ui/panes/clips/clip_list_view.h>"
+  "app/ui/results/plant_pane.cpp|#include \"app/ui/panes/history/trace_history_pane.h\""
+  "app/ui/editor/plant_results.cpp|#include \"app/ui/results/text_edit_view.h\""
+  "app/ui/shared/plant_view.h|#include \"app/ui/editor/rich_edit_view.h\""
+  "app/ui/results/plant_tests.cpp|#include \"app/ui/panes/clips/tests/clip_test.cpp\""
+  "app/ui/plant_flat.cpp|#include <vector>"
+  "app/ui/panes/plant_flat.h|#include <vector>"
+  "app/ui/views/plant_stray.cpp|#include <vector>"
+  "app/ui/frame/plant_top.cpp|#include \"../main.cpp\"")
 set(failures "")
 foreach(plant IN LISTS plants)
   string(REPLACE "|" ";" parts "${plant}")

@@ -5,7 +5,7 @@
 #include <QTextStream>
 
 #include "app/cli/test_command.h"
-#include "app/ui/korvane_app.h"
+#include "app/ui/frame/korvane_app.h"
 #include "platform/program_paths.h"
 
 namespace {

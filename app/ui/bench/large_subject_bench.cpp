@@ -35,7 +35,7 @@
 #include "app/document/core/korvane_doc.h"
 #include "app/document/files/text_clips.h"
 #include "app/ui/editor/rich_edit_view.h"
-#include "app/ui/main_frame.h"
+#include "app/ui/frame/main_frame.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 

@@ -53,8 +53,9 @@ int RecordBalanceNumber(const ElementRecord* record);
 // pattern box under the mouse.
 QString ElementExplanation(const CKorvaneDoc& doc, const HostElement* element);
 
-// Tells the other views that the document's current element changed: hint 4, then 0x20 when the
-// last result is a match, then 2 when "Only current node" is on.
+// Tells the other views that the document's current element changed: HINT_CURRENT_ELEMENT, then
+// HINT_RESULTS when the last result is a match, then HINT_RECOLOR_PATTERN when "Only current
+// node" is on.
 void AnnounceCurrentElement(CKorvaneDoc* doc, CDocView* sender);
 // What the tree and the group list do when the user selects a node or row: makes its element
 // the document's current one and announces it. An element that is not in the document's current

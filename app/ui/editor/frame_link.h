@@ -6,8 +6,8 @@
 #include <QPoint>
 #include <QWidget>
 
-#include "app/ui/frame_services.h"
-#include "app/ui/saved_font.h"
+#include "app/ui/shared/frame_services.h"
+#include "app/ui/shared/saved_font.h"
 
 // Context menu templates: the pattern box, and the structure tree / group list.
 constexpr int kPatternContextMenu = 145;

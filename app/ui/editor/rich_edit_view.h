@@ -40,7 +40,7 @@
 #include <vector>
 
 #include "app/document/core/doc_ui.h"
-#include "app/ui/frame_services.h"
+#include "app/ui/shared/frame_services.h"
 
 class CKorvaneDoc;
 class CFindReplaceDialog;

@@ -5,9 +5,9 @@
 #include <QTimerEvent>
 
 #include "app/ui/editor/view_colours.h"
-#include "app/ui/frame_services.h"
+#include "app/ui/shared/frame_services.h"
 #include "app/ui/results/save_dispatch.h"
-#include "app/ui/saved_font.h"
+#include "app/ui/shared/saved_font.h"
 #include "resources/korvane_ids.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // CRichEdit2WView: their saved font, the visible window of the text, highlight spans painted as
 // extra selections (never written into the text, so undo and the modified flag stay
 // untouched), the scroll throttle that repaints the window 200 ms after scrolling settles, Save
-// As (32800) with the box's own filter list, and the box's context menu.
+// As (ID_EDIT_SAVE_CONTENT) with the box's own filter list, and the box's context menu.
 //
 // Covered by app/ui/results/tests/text_views_test.cpp.
 #ifndef KORVANE_HIGHLIGHTED_EDIT_VIEW_H

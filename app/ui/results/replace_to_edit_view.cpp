@@ -2,9 +2,9 @@
 
 
 #include "app/document/core/korvane_doc.h"
-#include "app/ui/frame_services.h"
+#include "app/ui/shared/frame_services.h"
 #include "app/ui/results/replace_trace.h"
-#include "app/ui/saved_font.h"
+#include "app/ui/shared/saved_font.h"
 #include "resources/korvane_ids.h"
 #include "resources/stringtable.h"
 

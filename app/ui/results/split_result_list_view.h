@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/document/core/doc_ui.h"
-#include "app/ui/frame_services.h"
+#include "app/ui/shared/frame_services.h"
 #include "app/document/matching/split_pieces.h"
 
 class CKorvaneDoc;
@@ -49,12 +49,12 @@ class CSplitResultListView : public QTableView, public CDocView, public IViewCom
 
   void OnUpdate(CDocView* sender, int hint) override;
 
-  // Save As (32800) is the list's one command.
+  // Save As (ID_EDIT_SAVE_CONTENT) is the list's one command.
   bool HandlesViewCommand(int id) const override;
   CommandState QueryViewCommand(int id) const override;
   bool OnViewCommand(int id) override;
 
-  // Save As (32800): file dialog with filter 296, then the dispatch of SaveTo.
+  // Save As (ID_EDIT_SAVE_CONTENT): file dialog with IDS_FILTER_SAVE_SPLIT_RESULT, then the dispatch of SaveTo.
   void SaveAs();
   // Writes the split result to `path` (a ".rws" name saves the workspace instead); `filter` is
   // the 1-based filter index of the dialog. Returns false when nothing was written.

@@ -22,7 +22,7 @@ class CTextEditView : public CHighlightedEditView {
   bool IsCommandEnabled(int id) const override;
   bool DoCommand(int id) override;
 
-  // Set Start Point (32805): the selection's start, or none when the selection starts at 0 or
+  // Set Start Point (ID_MATCH_SET_START_POINT): the selection's start, or none when the selection starts at 0 or
   // reaches the end of the text.
   void SetStartPointFromSelection();
 

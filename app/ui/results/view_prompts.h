@@ -3,7 +3,7 @@
 // snapshots, and the name dialog ("Input name:"). By default they are message boxes and an
 // input dialog with the program's name as title; tests install answers instead.
 //
-// Covered by app/ui/results/tests/clip_list_test.cpp and snapshot_tree_test.cpp.
+// Covered by app/ui/panes/clips/tests/clip_list_test.cpp and snapshot_tree_test.cpp.
 #ifndef KORVANE_VIEW_PROMPTS_H
 #define KORVANE_VIEW_PROMPTS_H
 

@@ -10,9 +10,9 @@
 
 #include "app/ui/editor/regex_edit_view.h"
 #include "app/ui/editor/regex_tree_view.h"
-#include "app/ui/main_frame.h"
-#include "app/ui/results/backtrack_pane.h"
-#include "app/ui/sizing_bar.h"
+#include "app/ui/frame/main_frame.h"
+#include "app/ui/panes/backtrack/backtrack_pane.h"
+#include "app/ui/frame/sizing_bar.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 #include "platform/profile.h"

@@ -10,11 +10,11 @@
 #include <QTreeWidget>
 
 #include "app/document/core/korvane_doc.h"
-#include "app/ui/editor/diagram_view.h"
+#include "app/ui/panes/diagram/diagram_view.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "app/ui/editor/regex_tree_view.h"
-#include "app/ui/main_frame.h"
-#include "app/ui/sizing_bar.h"
+#include "app/ui/frame/main_frame.h"
+#include "app/ui/frame/sizing_bar.h"
 #include "korvane_ids.h"
 #include "platform/profile.h"
 #include "stringtable.h"

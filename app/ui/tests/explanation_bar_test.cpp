@@ -10,9 +10,9 @@
 #include <QTest>
 
 #include "app/document/files/text_clips.h"
-#include "app/ui/main_frame.h"
-#include "app/ui/results/explanation_pane.h"
-#include "app/ui/sizing_bar.h"
+#include "app/ui/frame/main_frame.h"
+#include "app/ui/panes/explanation/explanation_pane.h"
+#include "app/ui/frame/sizing_bar.h"
 #include "korvane_ids.h"
 #include "platform/profile.h"
 #include "platform/shared_counter.h"

@@ -7,10 +7,10 @@
 #include <QTest>
 #include <QToolBar>
 
-#include "app/ui/korvane_back.h"
-#include "app/ui/layout_store.h"
-#include "app/ui/main_frame.h"
-#include "app/ui/sizing_bar.h"
+#include "app/ui/frame/korvane_back.h"
+#include "app/ui/frame/layout_store.h"
+#include "app/ui/frame/main_frame.h"
+#include "app/ui/frame/sizing_bar.h"
 #include "korvane_ids.h"
 #include "platform/profile.h"
 #include "app/ui/tests/private_settings_main.h"

@@ -11,12 +11,12 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/ui/fonts_dialog.h"
-#include "app/ui/korvane_app.h"
-#include "app/ui/main_frame.h"
-#include "app/ui/recent_files.h"
-#include "app/ui/saved_font.h"
-#include "app/ui/sizing_bar.h"
+#include "app/ui/frame/fonts_dialog.h"
+#include "app/ui/frame/korvane_app.h"
+#include "app/ui/frame/main_frame.h"
+#include "app/ui/frame/recent_files.h"
+#include "app/ui/shared/saved_font.h"
+#include "app/ui/frame/sizing_bar.h"
 #include "korvane_ids.h"
 #include "platform/profile.h"
 #include "stringtable.h"

@@ -11,7 +11,7 @@
 #include <QTest>
 
 #include "app/document/files/workspace_file.h"
-#include "app/ui/main_frame.h"
+#include "app/ui/frame/main_frame.h"
 #include "app/ui/tests/private_settings_main.h"
 #include "korvane_ids.h"
 #include "platform/profile.h"

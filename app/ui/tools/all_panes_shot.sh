@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Pictures of the frame's docking panes, for comparing two builds pixel for pixel after a change
-# to how the frame makes and places its panes (app/ui/pane_table.cpp). Starts the real program
+# to how the frame makes and places its panes (app/ui/frame/pane_table.cpp). Starts the real program
 # under Xvfb with a fresh home and saves into OUTDIR:
 #   default.png     the window as it starts (the built-in layout of Match mode);
 #   view-menu.png   the View menu open (the panes' entries, their order and check marks);

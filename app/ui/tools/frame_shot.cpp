@@ -8,8 +8,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "app/ui/korvane_app.h"
-#include "app/ui/main_frame.h"
+#include "app/ui/frame/korvane_app.h"
+#include "app/ui/frame/main_frame.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 

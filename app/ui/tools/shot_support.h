@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/document/core/korvane_doc.h"
-#include "app/ui/main_frame.h"
+#include "app/ui/frame/main_frame.h"
 
 namespace shots {
 

@@ -12,7 +12,7 @@
 
 #include "app/ui/editor/item_look.h"
 #include "app/ui/editor/view_colours.h"
-#include "app/ui/frame_services.h"
+#include "app/ui/shared/frame_services.h"
 #include "app/ui/results/replace_result_edit_view.h"
 #include "app/ui/results/replace_to_edit_view.h"
 #include "app/ui/results/replace_trace.h"

@@ -13,8 +13,8 @@
 
 #include "app/document/core/korvane_doc.h"
 #include "app/ui/editor/view_colours.h"
-#include "app/ui/korvane_app.h"
-#include "app/ui/main_frame.h"
+#include "app/ui/frame/korvane_app.h"
+#include "app/ui/frame/main_frame.h"
 #include "app/ui/tools/shot_support.h"
 #include "resources/korvane_ids.h"
 

@@ -21,11 +21,11 @@
 #include "app/document/core/tests/headless_ui.h"
 #include "app/ui/editor/regex_group_list_view.h"
 #include "app/ui/editor/regex_tree_view.h"
-#include "app/ui/results/clip_list_view.h"
-#include "app/ui/results/snapshot_tree_view.h"
+#include "app/ui/panes/clips/clip_list_view.h"
+#include "app/ui/panes/snapshots/snapshot_tree_view.h"
 #include "app/ui/results/split_result_list_view.h"
 #include "app/ui/results/tests/row_look.h"
-#include "app/ui/results/trace_stack_list_view.h"
+#include "app/ui/panes/history/trace_stack_list_view.h"
 #include "platform/shared_counter.h"
 #include "stringtable.h"
 
@@ -47,7 +47,8 @@ void WaitFor(const std::function<bool()>& done) {
 }
 
 // Every hint the views know, but the clips one (that would write the clips file again).
-constexpr int kEveryHint = 0x5F9FFF & ~HINT_CLIPS;
+constexpr int kEveryHint = kInitialUpdateHint & ~(HINT_TESTS | HINT_TEST_RESULTS | HINT_CLIPS);
+static_assert(kEveryHint == (0x5F9FFF & ~HINT_CLIPS));
 
 void SetTexts(CKorvaneDoc* doc, const QString& pattern, const QString& text) {
   std::vector<unsigned short> p = U16(pattern), t = U16(text);
