@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/core/test_session.h"
 #include "app/document/debugger/breakpoints.h"
 #include "app/document/files/workspace_file.h"
 #include "korvane_ids.h"
@@ -23,7 +24,7 @@ std::vector<unsigned short> Units(const QString& s) {
 
 int CKorvaneDoc::AddSnapshot(const std::vector<unsigned short>& name) {
   const int id = m_snapshots.Add(m_pattern.pattern, m_pattern.flags, name, static_cast<std::int64_t>(std::time(nullptr)));
-  if (Snapshot* s = m_snapshots.Lookup(id)) s->tests = m_tests;
+  if (Snapshot* s = m_snapshots.Lookup(id)) s->tests = m_testSession->Shared();
   m_bModified = true;
   return id;
 }
@@ -53,8 +54,8 @@ void CKorvaneDoc::SwitchToSnapshot(int id) {
   const std::vector<unsigned short> pattern = s->pattern;  // SetPattern must not read the record
   // The snapshot's tests replace the current ones; the test edit history belongs to the set
   // that is left.
-  m_tests = s->tests ? s->tests : std::make_shared<const TestSet>();
-  ResetTestHistory();
+  m_testSession->Replace(s->tests, m_testSession->TimeLimit());
+  m_testSession->ResetHistory();
   Reset();  // the worker reads the flags: stop it before they change (SetPattern would be late)
   m_pattern.flags = s->flags;
   SetPattern(pattern.data(), static_cast<int>(pattern.size()), true);  // starts the tests' run
@@ -82,9 +83,9 @@ std::string CKorvaneDoc::WorkspaceBytes() const {
   data.pattern = m_pattern.pattern;
   data.subject = m_subject;
   data.replaceTo = m_replaceTo;
-  data.tests = m_tests;
+  data.tests = m_testSession->Shared();
   data.classic = m_bClassic;
-  data.testTimeLimitMs = m_nTestTimeLimitMs;
+  data.testTimeLimitMs = m_testSession->TimeLimit();
   if (m_pStops)
     for (const Breakpoint& b : m_pStops->List()) data.breakpoints.push_back(WorkspaceBreakpoint{b.start, b.end, b.condition, b.value});
   return CWorkspaceFile::Write(data, m_snapshots);
@@ -150,16 +151,17 @@ void CKorvaneDoc::LoadWorkspace(WorkspaceData* data) {
       s->tests = std::move(named);
     }
   m_snapshots.LoadRecords(data->snapshots, data->currentSnapshot);
+  std::shared_ptr<const TestSet> tests = m_testSession->Shared();
   if (data->tests) {
     if (HasUnnamedTests(*data->tests)) {
       auto named = std::make_shared<TestSet>(*data->tests);
       NameUnnamedTests(named.get());
-      m_tests = std::move(named);
+      tests = std::move(named);
     } else {
-      m_tests = data->tests;
+      tests = data->tests;
     }
   }
-  m_nTestTimeLimitMs = ClampTestTimeLimit(data->testTimeLimitMs);
+  m_testSession->Replace(std::move(tests), data->testTimeLimitMs);
   m_bClassic = data->classic;
   m_ctx.m_bClassic = data->classic;
   if (!data->breakpoints.empty()) {
@@ -173,7 +175,7 @@ void CKorvaneDoc::LoadWorkspace(WorkspaceData* data) {
   Reset();
   m_bModified = false;
   StartBackgroundCheck();
-  ScheduleTests();
+  m_testSession->Schedule();
 }
 
 bool CKorvaneDoc::LoadWorkspaceBytes(const unsigned char* bytes, size_t size) {
@@ -189,7 +191,7 @@ void CKorvaneDoc::ReportOpenFailure(const QString& path, const QString& reason) 
   QString text = CStringTable::FormatStrings(CStringTable::Str(IDS_CLI_CANNOT_READ), {QDir::toNativeSeparators(path), reason});
   // Said only when there is work to keep: a fresh window has nothing the user could miss.
   const bool fresh = m_strPathName.isEmpty() && !m_bModified && m_pattern.pattern.empty() && m_subject.empty() &&
-                     m_replaceTo.empty() && m_tests->empty() && m_snapshots.Count() == 0;
+                     m_replaceTo.empty() && m_testSession->All().empty() && m_snapshots.Count() == 0;
   if (!fresh) text += QStringLiteral("\n\n") + CStringTable::Str(IDS_MSG_OPEN_KEPT);
   m_pUi->MessageBox(text, CStringTable::Str(IDS_APP_NAME), IDocumentUi::ICON_WARNING, IDocumentUi::BUTTONS_OK);
 }

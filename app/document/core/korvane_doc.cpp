@@ -1,6 +1,8 @@
 // CKorvaneDoc: state, texts, selections, notifications, the editing token and the command table.
 // Searching is in doc_search.cpp, tracing in doc_trace.cpp.
 #include "app/document/core/korvane_doc.h"
+
+#include "app/document/core/test_session.h"
 #include "app/document/backtrack/backtrack_session.h"
 #include "app/document/debugger/breakpoints.h"
 #include "app/document/matching/split_pieces.h"
@@ -10,12 +12,10 @@
 
 #include "korvane_ids.h"
 
-CKorvaneDoc::CKorvaneDoc(IDocumentUi* ui) : m_pUi(ui), m_tests(std::make_shared<const TestSet>()) {
-  // The runner's worker only posts; the command takes the results on the UI thread.
-  m_testRunner.reset(new CTestRunner([this] {
-    if (m_pUi) m_pUi->PostCommand(CMD_TEST_RESULTS);
-  }));
-  // So does the backtracking session's.
+CKorvaneDoc::CKorvaneDoc(IDocumentUi* ui) : m_pUi(ui) {
+  m_testSession.reset(new CTestSession(*this));
+  // The backtracking session's worker only posts; the command takes what it finished on the UI
+  // thread.
   m_backtrack.reset(new CBacktrackSession([this] {
     if (m_pUi) m_pUi->PostCommand(CMD_BACKTRACK_RESULTS);
   }));
@@ -31,7 +31,7 @@ CKorvaneDoc::CKorvaneDoc(IDocumentUi* ui) : m_pUi(ui), m_tests(std::make_shared<
 }
 
 CKorvaneDoc::~CKorvaneDoc() {
-  m_testRunner.reset();  // abandons a run and ends its worker before anything it reads goes
+  m_testSession->Stop();  // abandons a run and ends its worker before anything it reads goes
   m_backtrack.reset();   // the same for an analysis
   StopBackgroundCheck();
   m_bAbort = true;
@@ -123,7 +123,7 @@ void CKorvaneDoc::SetPattern(const unsigned short* text, int length, bool markMo
   ReparseReplaceTo();
   if (markModified) m_bModified = true;
   StartBackgroundCheck();
-  ScheduleTests();
+  m_testSession->Schedule();
 }
 
 void CKorvaneDoc::TakeRewrittenPattern() {
@@ -144,7 +144,7 @@ void CKorvaneDoc::SetReplaceTo(const unsigned short* text, int length) {
   m_replaceTo.assign(text, text + (text && length > 0 ? length : 0));
   ReparseReplaceTo();
   m_bModified = true;
-  ScheduleTests();
+  m_testSession->Schedule();
 }
 
 std::vector<unsigned short> CKorvaneDoc::GetReplacedText() const {
@@ -500,10 +500,9 @@ void CKorvaneDoc::Clear() {
   DropResults();
   ClearTraceState();
   ClearSnapshots();
-  m_tests = std::make_shared<const TestSet>();
-  m_nTestTimeLimitMs = kDefaultTestTimeLimitMs;  // a setting of the workspace
-  ResetTestHistory();
-  ScheduleTests();
+  m_testSession->Replace(nullptr, kDefaultTestTimeLimitMs);  // the time limit: a setting of the workspace
+  m_testSession->ResetHistory();
+  m_testSession->Schedule();
 }
 
 void CKorvaneDoc::OnNewDocument() {
@@ -539,7 +538,7 @@ void CKorvaneDoc::SetMode(int mode) {
 bool CKorvaneDoc::OnCommand(int id) {
   // Taking test results changes nothing a search reads, so it is done even inside the wait.
   if (id == CMD_TEST_RESULTS) {
-    TakeTestResults();
+    m_testSession->TakeResults();
     return true;
   }
   // So does taking what the backtracking session finished.
@@ -642,7 +641,7 @@ void CKorvaneDoc::ToggleFlag(int bit) {
   Recompile();
   ReparseReplaceTo();
   if (!m_pattern.pattern.empty()) m_bModified = true;
-  ScheduleTests();
+  m_testSession->Schedule();
   Notify(nullptr, HINTS_OPTION_CHANGED);
 }
 

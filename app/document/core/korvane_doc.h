@@ -30,9 +30,6 @@
 #include "app/document/matching/replace_result.h"
 #include "app/document/files/snapshot.h"
 #include "app/document/matching/step_counts.h"
-#include "app/document/testing/test_cases.h"
-#include "app/document/testing/test_eval.h"
-#include "app/document/testing/test_runner.h"
 #include "app/document/debugger/trace_history.h"
 #include "app/document/files/text_clips.h"
 #include "korvane_ids.h"
@@ -200,6 +197,7 @@ struct CommandState {
 
 class CBacktrackSession;
 class CDebugStops;
+class CTestSession;
 struct WorkspaceData;
 
 class CKorvaneDoc {
@@ -475,81 +473,9 @@ class CKorvaneDoc {
   // A message box with the clips' notice (a clips file that cannot be read or written), if any.
   void ShowClipsNotice();
 
-  // --- test cases (doc_tests.cpp) ---
-  // The document owns the current test set; each snapshot keeps the set that was current when
-  // it was taken, and switching to a snapshot switches to its set. Every change of the pattern,
-  // the replace-to text, the options or the tests starts a run on the test runner's worker
-  // (abandoning the one under way); the results come back through the posted command
-  // CMD_TEST_RESULTS and views are told with HINT_TEST_RESULTS. The UI thread never waits on a
-  // run. Test edits set the modified flag, can be undone and redone (UndoTestEdit), and update
-  // all views with HINT_TESTS | HINT_TEST_RESULTS. Indexes out of range are refused (false, -1).
-  const TestSet& GetTests() const { return *m_tests; }
-  std::shared_ptr<const TestSet> GetSharedTests() const { return m_tests; }
-  int GetTestCount() const { return static_cast<int>(m_tests->size()); }
-  // One result per test, in test order; TEST_NOT_RUN while its run is pending.
-  const std::vector<TestResult>& GetTestResults() const { return m_testResults; }
-  TestResult GetTestResult(int index) const;
-  // True while the results are not all in for the current tests and pattern.
-  bool AreTestsPending() const { return !m_bTestsComplete; }
-  // "Tests: N passed, N failed" for the status bar; empty when there are no tests.
-  QString GetTestStatusText() const { return TestStatusText(m_testResults); }
-  // Inserts a test at `at` (-1: at the end); returns its index.
-  int AddTest(const TestCase& test, int at = -1);
-  // A new test at the end with the current subject text, named "Test N", expecting a match with
-  // the workspace's options; returns its index.
-  int AddTestFromSubject();
-  // Inserts copies of the tests at the end (import); returns how many.
-  int AddTests(const TestSet& tests);
-  int DuplicateTest(int index);  // the copy goes right after the test; returns its index
-  bool RenameTest(int index, const TestText& name);  // refuses a blank name
-  bool DeleteTest(int index);
-  bool MoveTest(int from, int to);  // `to` is the index the test has afterwards
-  bool EditTest(int index, const TestCase& test);
-  // Replaces the whole set (undoable); for loading tests from elsewhere.
-  void SetTests(const TestSet& tests);
-  // "Accept current result": fills the test's expectation from what the pattern gives now
-  // (test_eval.h, AcceptResult); the test is changed only when the run gave an answer. Runs on
-  // the calling thread with the per-test time limit. Returns the run's result: TEST_PASS when
-  // the expectation was filled, else TEST_TIMED_OUT or TEST_ERROR with its reason.
-  TestResult AcceptTestResult(int index);
-  // Puts the test's subject into the text box and, when the test has its own options, makes
-  // them the workspace's; updates all views. False for an unknown index.
-  bool LoadTestIntoText(int index);
-  bool CanUndoTestEdit() const { return !m_testUndo.empty(); }
-  bool CanRedoTestEdit() const { return !m_testRedo.empty(); }
-  bool UndoTestEdit();
-  bool RedoTestEdit();
-  // The time limit of each test in a run, in milliseconds: a setting of the workspace, saved
-  // with it (500 by default, kept within 1 ms and an hour). A change marks the document
-  // modified, runs the tests again and updates all views with HINT_TEST_RESULTS.
-  int GetTestTimeLimit() const { return m_nTestTimeLimitMs; }
-  void SetTestTimeLimit(int ms);
-  // Starts a run of the current tests now (every change does this by itself).
-  void RunTests();
-  // "Run tests on all snapshots": the current tests run with each snapshot's pattern and
-  // options (and the current replace-to text). Rows are the snapshots in tree order (parents
-  // before children), columns the tests. `progress`, when given, is called after every row with
-  // the rows done and the total; returning false stops (the table then holds the rows done).
-  struct SnapshotTestTable {
-    std::vector<int> snapshotIds;
-    std::vector<std::vector<TestResult>> cells;  // [row][test]
-  };
-  // Everything such a run reads, copied on the UI thread, so that the run itself can go on a
-  // worker while the document stays free to change.
-  struct SnapshotTestJob {
-    std::vector<int> snapshotIds;
-    std::vector<std::pair<TestText, int>> patterns;  // pattern and options, per row
-    TestText replaceTo;
-    std::shared_ptr<const TestSet> tests;
-    int timeLimitMs = kDefaultTestTimeLimitMs;
-  };
-  SnapshotTestJob PrepareSnapshotTests() const;
-  // Runs a prepared job on any thread. `cancel`, when given and no longer equal to
-  // `generation`, abandons the test in progress at once (its cell is then "not run").
-  static SnapshotTestTable RunSnapshotTests(const SnapshotTestJob& job, const std::function<bool(int, int)>& progress,
-                                            const std::atomic<unsigned>* cancel = nullptr, unsigned generation = 0);
-  // Both of the above on the calling thread.
-  SnapshotTestTable RunTestsOnAllSnapshots(const std::function<bool(int, int)>& progress = nullptr) const;
+  // --- test cases (test_session.h) ---
+  CTestSession& Tests() { return *m_testSession; }
+  const CTestSession& Tests() const { return *m_testSession; }
 
   // --- the wait dialog's side of the protocol (UI thread) ---
   bool WaitDialogOpening();
@@ -559,6 +485,7 @@ class CKorvaneDoc {
 
  private:
   friend struct DocTraceAccess;
+  friend class CTestSession;  // the tests read the pattern, the subject and the snapshots
   enum { JOB_FIND = 1, JOB_FIND_ALL = 2, JOB_FAIL_POINT = 3 };
   // Which search context holds the search under way: both (freshly prepared, nothing found
   // yet), the traced one (m_ctx) or the direct one (m_direct).
@@ -654,12 +581,6 @@ class CKorvaneDoc {
   bool ViewHistory(std::int64_t index);
   void NoteHistoryDrops();
 
-  // Test cases (doc_tests.cpp).
-  void ScheduleTests();
-  void TakeTestResults();
-  // Replaces the test set; `undoable` keeps the old one for UndoTestEdit.
-  void ChangeTests(std::shared_ptr<const TestSet> tests, bool undoable);
-  void ResetTestHistory();
 
   IDocumentUi* m_pUi;
   std::vector<CDocView*> m_views;
@@ -797,16 +718,8 @@ class CKorvaneDoc {
   // Frees dropped results on a thread of its own (DropResults); holds nothing the UI reads.
   DisposalThread m_disposal;
 
-  // Test cases (UI thread only; the runner has its own threading note). The set is shared with
-  // the undo history, snapshots and the runner, and never changed in place.
-  std::shared_ptr<const TestSet> m_tests;
-  std::vector<std::shared_ptr<const TestSet>> m_testUndo;
-  std::vector<std::shared_ptr<const TestSet>> m_testRedo;
-  std::vector<TestResult> m_testResults;
-  bool m_bTestsComplete = true;
-  unsigned m_nTestGeneration = 0;  // the run the shown results belong to
-  int m_nTestTimeLimitMs = kDefaultTestTimeLimitMs;
-  std::unique_ptr<CTestRunner> m_testRunner;
+  // The test cases and their runs (UI thread only; the runner has its own threading note).
+  std::unique_ptr<CTestSession> m_testSession;
 
   // The backtracking session and its worker (its own threading note).
   std::unique_ptr<CBacktrackSession> m_backtrack;

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "app/document/core/test_session.h"
 #include "app/document/files/workspace_file.h"
 #include "app/ui/frame/main_frame.h"
 #include "app/ui/tests/private_settings_main.h"
@@ -132,7 +133,7 @@ class OpenFileTest : public QObject {
     QVERIFY(f.Doc()->IsModified());
     QCOMPARE(f.Doc()->GetPathName(), Path(QStringLiteral("work.rws")));
     QCOMPARE(f.Doc()->GetMode(), 2);
-    QCOMPARE(f.Doc()->GetTestCount(), 1);
+    QCOMPARE(f.Doc()->Tests().Count(), 1);
     QCOMPARE(f.frame.RecentFiles().Files().value(0), QFileInfo(Path(QStringLiteral("work.rws"))).absoluteFilePath());
   }
 

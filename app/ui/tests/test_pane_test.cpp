@@ -37,6 +37,7 @@
 #include "korvane_ids.h"
 #include "platform/profile.h"
 #include "platform/shared_counter.h"
+#include "app/document/core/test_session.h"
 #include "stringtable.h"
 #include "app/ui/tests/private_settings_main.h"
 
@@ -165,7 +166,7 @@ class TestPaneTest : public QObject {
     // The list of all matches is what Accept fills in.
     f.Editor()->KindBox()->setCurrentIndex(f.Editor()->KindBox()->findData(int(EXPECT_MATCH_LIST)));
     f.Pane()->CommitEdit();
-    QCOMPARE(f.Doc()->GetTests()[0].expectation, int(EXPECT_MATCH_LIST));
+    QCOMPARE(f.Doc()->Tests().All()[0].expectation, int(EXPECT_MATCH_LIST));
     f.frame.OnCommand(ID_TEST_ACCEPT);
     QCOMPARE(f.Editor()->ExpectedBox()->toPlainText(), QStringLiteral("5-8\n9-13"));
     QTRY_COMPARE(f.Status(0), int(TEST_PASS));
@@ -253,7 +254,7 @@ class TestPaneTest : public QObject {
     f.frame.OnCommand(ID_TEST_DUPLICATE);
     QCOMPARE(f.List()->topLevelItemCount(), 4);
     QCOMPARE(f.Pane()->SelectedTest(), 1);
-    QCOMPARE(Str(f.Doc()->GetTests()[1].Subject()), QStringLiteral("one"));
+    QCOMPARE(Str(f.Doc()->Tests().All()[1].Subject()), QStringLiteral("one"));
 
     f.nameToGive = QStringLiteral("dates");
     f.frame.OnCommand(ID_TEST_RENAME);
@@ -320,7 +321,7 @@ class TestPaneTest : public QObject {
     emit f.List()->RowMoved(0, 2);
     QCOMPARE(f.Names(), (QStringList{"Test 2", "Test 3", "Test 1"}));
     QCOMPARE(f.Pane()->SelectedTest(), 2);
-    QCOMPARE(Str(f.Doc()->GetTests()[2].Subject()), QStringLiteral("a"));
+    QCOMPARE(Str(f.Doc()->Tests().All()[2].Subject()), QStringLiteral("a"));
   }
 
   // What the editor changes reaches the document (after the pause, or at once when the
@@ -335,8 +336,8 @@ class TestPaneTest : public QObject {
     subject->setFocus();
     subject->selectAll();
     QTest::keyClicks(subject, QStringLiteral("xbz"));
-    QCOMPARE(Str(f.Doc()->GetTests()[1].Subject()), QStringLiteral("xyz"));  // not yet
-    QTRY_COMPARE(Str(f.Doc()->GetTests()[1].Subject()), QStringLiteral("xbz"));
+    QCOMPARE(Str(f.Doc()->Tests().All()[1].Subject()), QStringLiteral("xyz"));  // not yet
+    QTRY_COMPARE(Str(f.Doc()->Tests().All()[1].Subject()), QStringLiteral("xbz"));
     QTRY_COMPARE(f.Status(1), int(TEST_PASS));
     QCOMPARE(subject->toPlainText(), QStringLiteral("xbz"));  // the refill kept the box as typed
 
@@ -346,7 +347,7 @@ class TestPaneTest : public QObject {
     QVERIFY(f.Editor()->OptionBox(0)->isEnabled());
     f.Editor()->OptionBox(0)->setChecked(true);  // IgnoreCase
     f.Pane()->SelectTest(0);                     // moving away writes the edit at once
-    const TestCase& t = f.Doc()->GetTests()[1];
+    const TestCase& t = f.Doc()->Tests().All()[1];
     QCOMPARE(Str(t.Subject()), QStringLiteral("xbzB"));
     QVERIFY(t.ownOptions);
     QCOMPARE(t.flags & IGNORECASE, int(IGNORECASE));
@@ -357,16 +358,16 @@ class TestPaneTest : public QObject {
     f.Editor()->KindBox()->setCurrentIndex(f.Editor()->KindBox()->findData(int(EXPECT_MATCH_LIST)));
     f.Editor()->ExpectedBox()->setPlainText(QStringLiteral("1-x"));
     f.Pane()->CommitEdit();
-    QCOMPARE(f.Doc()->GetTests()[1].expectation, int(EXPECT_MATCH_LIST));
-    QVERIFY(f.Doc()->GetTests()[1].matches.empty());
+    QCOMPARE(f.Doc()->Tests().All()[1].expectation, int(EXPECT_MATCH_LIST));
+    QVERIFY(f.Doc()->Tests().All()[1].matches.empty());
     QCOMPARE(f.Editor()->MarkedLine(), 0);
     QCOMPARE(f.Status(1), int(TEST_ERROR));
     f.Editor()->ExpectedBox()->setPlainText(QStringLiteral("1-2\n3-4\n"));
     f.Pane()->CommitEdit();
     // The box keeps what was typed (the line break after the last match too).
     QCOMPARE(f.Editor()->ExpectedBox()->toPlainText(), QStringLiteral("1-2\n3-4\n"));
-    QCOMPARE(f.Doc()->GetTests()[1].expectation, int(EXPECT_MATCH_LIST));
-    QCOMPARE(f.Doc()->GetTests()[1].matches.size(), size_t(2));
+    QCOMPARE(f.Doc()->Tests().All()[1].expectation, int(EXPECT_MATCH_LIST));
+    QCOMPARE(f.Doc()->Tests().All()[1].matches.size(), size_t(2));
     QTRY_COMPARE(f.Status(1), int(TEST_PASS));  // "b" at 1-2 and "B" at 3-4 with IgnoreCase
   }
 
@@ -384,10 +385,10 @@ class TestPaneTest : public QObject {
     QVERIFY(f.Active());
     f.SetPattern(QStringLiteral("a+"));
     f.AddTests({QStringLiteral("first\nline two"), QStringLiteral("second")});
-    TestCase own = f.Doc()->GetTests()[0];
+    TestCase own = f.Doc()->Tests().All()[0];
     own.ownOptions = true;
     own.flags = MULTILINE;
-    f.Doc()->EditTest(0, own);
+    f.Doc()->Tests().Edit(0, own);
     f.SetSubject(QStringLiteral("something else"));
     f.frame.OnCommand(mode);
     QTreeWidgetItem* item = f.List()->topLevelItem(0);
@@ -468,7 +469,7 @@ class TestPaneTest : public QObject {
     f.Doc()->Notify(nullptr, HINT_SNAPSHOT_TREE | HINT_CURRENT_SNAPSHOT);
     f.AddTests({QStringLiteral("42"), QStringLiteral("abc")});
     QTRY_COMPARE(f.frame.TestsText(), QStringLiteral("Tests: 1 passed, 1 failed"));
-    const CKorvaneDoc::SnapshotTestTable table = f.Doc()->RunTestsOnAllSnapshots();
+    const CTestSession::SnapshotTestTable table = f.Doc()->Tests().RunOnAllSnapshots();
     CSnapshotTestTable dialog(f.Doc(), table);
     QTableWidget* grid = dialog.Table();
     QCOMPARE(grid->rowCount(), 3);
@@ -521,7 +522,7 @@ class TestPaneTest : public QObject {
     QCOMPARE(f.asked.size(), 1);  // lines or whole file
     QCOMPARE(f.List()->topLevelItemCount(), 1 + subjects.size());
     for (int i = 0; i < subjects.size(); ++i) {
-      QCOMPARE(Str(f.Doc()->GetTests()[1 + i].Subject()), subjects[i]);
+      QCOMPARE(Str(f.Doc()->Tests().All()[1 + i].Subject()), subjects[i]);
       QCOMPARE(f.Name(1 + i), QStringLiteral("Test %1").arg(2 + i));  // numbered on from the set
     }
     if (!subjects.isEmpty()) QCOMPARE(f.Pane()->SelectedTest(), 1);
@@ -545,7 +546,7 @@ class TestPaneTest : public QObject {
     f.Doc()->Notify(nullptr, HINT_CLIPS);
     f.frame.OnCommand(ID_TEST_IMPORT_CLIPS);
     QCOMPARE(f.Names(), (QStringList{"Digits", "first line"}));
-    QCOMPARE(Str(f.Doc()->GetTests()[1].Subject()), QStringLiteral("first line\nsecond"));
+    QCOMPARE(Str(f.Doc()->Tests().All()[1].Subject()), QStringLiteral("first line\nsecond"));
     f.Doc()->ClearClips();
     f.Doc()->Notify(nullptr, HINT_CLIPS);
     QVERIFY(!f.frame.QueryCommand(ID_TEST_IMPORT_CLIPS).enabled);
@@ -578,7 +579,7 @@ class TestPaneTest : public QObject {
     f.frame.OnCommand(ID_TEST_EXPORT_CSV);
     QCOMPARE(f.boxes.size(), 1);
     QVERIFY2(f.boxes[0].contains(QStringLiteral("results.csv")), qPrintable(f.boxes[0]));
-    QCOMPARE(f.Doc()->GetTestCount(), 2);
+    QCOMPARE(f.Doc()->Tests().Count(), 2);
   }
 
   // The menu command shows the table as a dialog over the window.
@@ -613,7 +614,7 @@ class TestPaneTest : public QObject {
   void snapshotRunCancelledMidTest() {
     Frame f;
     QVERIFY(f.Active());
-    f.Doc()->SetTestTimeLimit(300000);
+    f.Doc()->Tests().SetTimeLimit(300000);
     // Exponential even with the engine's shortcuts (the back-reference turns them off).
     f.SetPattern(QStringLiteral("(x|x)*\\1y"));
     f.Doc()->AddSnapshot(U16(QStringLiteral("slow")));
@@ -621,7 +622,7 @@ class TestPaneTest : public QObject {
     f.SetPattern(QStringLiteral("x"));
     // A "y" after the x's, so that no scan for a required "y" can answer at once.
     f.AddTests({QString(60, QLatin1Char('x')) + QStringLiteral("-y")});
-    QCOMPARE(int(f.Doc()->GetTests().size()), 1);
+    QCOMPARE(int(f.Doc()->Tests().All().size()), 1);
     bool sawProgress = false;
     int rows = -1;
     QTimer poll;
@@ -652,9 +653,9 @@ class TestPaneTest : public QObject {
       tests[i].name = U16(QStringLiteral("n%1").arg(i));
       tests[i].SetSubject(U16(QString::number(i)));
     }
-    f.Doc()->SetTests(tests);
+    f.Doc()->Tests().Set(tests);
     QCOMPARE(f.List()->topLevelItemCount(), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(!f.Doc()->AreTestsPending(), 120000);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.Doc()->Tests().ArePending(), 120000);
     QTRY_COMPARE(f.frame.TestsText(), QStringLiteral("Tests: 5000 passed, 5000 failed"));
     QCOMPARE(f.Status(9998), int(TEST_PASS));
     QCOMPARE(f.Status(9999), int(TEST_FAIL));
@@ -796,12 +797,12 @@ class TestPaneTest : public QObject {
     QTest::keyClicks(subject, QStringLiteral(" again"));
     // Another test, then back: both edits were kept, only the bad line was not applied.
     f.Pane()->SelectTest(1);
-    const TestCase& t = f.Doc()->GetTests()[0];
+    const TestCase& t = f.Doc()->Tests().All()[0];
     QCOMPARE(Str(t.Subject()), QStringLiteral("call 555-0123 now again"));
     QCOMPARE(t.matches.size(), size_t(2));
     QCOMPARE(f.Status(0), int(TEST_ERROR));
     QVERIFY2(f.Reason(0).contains(QStringLiteral("not applied: line 3")), qPrintable(f.Reason(0)));
-    QTRY_VERIFY(f.Doc()->GetTestResult(0).status == TEST_PASS);  // the run of what was applied...
+    QTRY_VERIFY(f.Doc()->Tests().Result(0).status == TEST_PASS);  // the run of what was applied...
     QCOMPARE(f.Status(0), int(TEST_ERROR));                      // ...is not what the row shows
     QCOMPARE(f.frame.TestsText(), QStringLiteral("Tests: 0 passed, 2 failed"));  // "no digits" fails too
     f.Pane()->SelectTest(0);
@@ -824,7 +825,7 @@ class TestPaneTest : public QObject {
     f.Pane()->CommitEdit();
     QCOMPARE(f.Editor()->MarkedLine(), -1);
     QVERIFY(!f.Editor()->ProblemLabel()->isVisibleTo(f.Editor()));
-    QCOMPARE(f.Doc()->GetTests()[0].matches.size(), size_t(3));
+    QCOMPARE(f.Doc()->Tests().All()[0].matches.size(), size_t(3));
     QTRY_COMPARE(f.Status(0), int(TEST_FAIL));  // "9-10" is not a match of \d+ there
     QVERIFY2(f.Reason(0).contains(QStringLiteral("expected 3 matches, got 2")), qPrintable(f.Reason(0)));
   }
@@ -851,7 +852,7 @@ class TestPaneTest : public QObject {
     // was made for, so coming back shows the test as it is.
     f.Editor()->ExpectedBox()->setPlainText(QStringLiteral("oops"));
     f.Pane()->SelectTest(1);
-    f.Doc()->RenameTest(0, U16(QStringLiteral("renamed")));
+    f.Doc()->Tests().Rename(0, U16(QStringLiteral("renamed")));
     f.Pane()->SelectTest(0);
     QCOMPARE(f.Editor()->ExpectedBox()->toPlainText(), QStringLiteral("0-1\n1-2"));
     QCOMPARE(f.Editor()->MarkedLine(), -1);
@@ -875,10 +876,10 @@ class TestPaneTest : public QObject {
     limit->selectAll();
     QTest::keyClicks(limit, QStringLiteral("1"));
     QTest::keyClick(limit, Qt::Key_Return);
-    QCOMPARE(f.Doc()->GetTestTimeLimit(), 1);
+    QCOMPARE(f.Doc()->Tests().TimeLimit(), 1);
     QVERIFY(f.Doc()->IsModified());
     QTRY_COMPARE(f.Status(0), int(TEST_TIMED_OUT));
-    const TestCase before = f.Doc()->GetTests()[0];
+    const TestCase before = f.Doc()->Tests().All()[0];
     f.asked.clear();
     f.Pane()->SelectTest(0);
     f.frame.OnCommand(ID_TEST_ACCEPT);
@@ -886,18 +887,18 @@ class TestPaneTest : public QObject {
     QVERIFY2(f.asked[0].startsWith(QStringLiteral("Nothing was accepted: the test timed out after 1 ms")),
              qPrintable(f.asked[0]));
     QVERIFY2(f.asked[0].contains(QStringLiteral("Raise the time limit")), qPrintable(f.asked[0]));
-    QVERIFY(f.Doc()->GetTests()[0] == before);
+    QVERIFY(f.Doc()->Tests().All()[0] == before);
 
     // Raised, the run ends and Accept takes its result.
     limit->setValue(kMaxTestTimeLimitMs);
-    QCOMPARE(f.Doc()->GetTestTimeLimit(), kMaxTestTimeLimitMs);
+    QCOMPARE(f.Doc()->Tests().TimeLimit(), kMaxTestTimeLimitMs);
     f.asked.clear();
     f.frame.OnCommand(ID_TEST_ACCEPT);
     QVERIFY2(f.asked.isEmpty(), qPrintable(f.asked.join(QLatin1Char('\n'))));
     QTRY_COMPARE(f.Status(0), int(TEST_PASS));
 
     // The box follows the document: a new one has the default, an opened one its own.
-    f.Doc()->SetTestTimeLimit(2500);
+    f.Doc()->Tests().SetTimeLimit(2500);
     const std::string bytes = f.Doc()->WorkspaceBytes();
     f.Doc()->SetModified(false);
     f.frame.OnCommand(ID_FILE_NEW);

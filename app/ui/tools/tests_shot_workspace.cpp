@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/core/test_session.h"
 #include "stringtable.h"
 
 namespace {
@@ -61,7 +62,7 @@ int main(int argc, char** argv) {
   TestCase pieces = Test("Split at dates", "a2024-01-01b2024-02-02c", EXPECT_SPLIT);
   pieces.pieces = {U16("a"), U16("b"), U16("c")};
   tests.push_back(pieces);
-  doc.SetTests(tests);
+  doc.Tests().Set(tests);
 
   const std::string bytes = doc.WorkspaceBytes();
   QFile out(QString::fromLocal8Bit(argv[1]));

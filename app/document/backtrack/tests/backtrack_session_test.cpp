@@ -14,6 +14,7 @@
 
 #include "app/document/backtrack/backtrack_session.h"
 #include "app/document/core/tests/headless_ui.h"
+#include "app/document/core/test_session.h"
 
 namespace {
 
@@ -231,7 +232,7 @@ TEST(BacktrackSession, ThroughTheDocument) {
   RecordingView view;
   doc.AddView(&view);
   CBacktrackSession& session = doc.Backtrack();
-  session.Request(u"\\d+\\d+x", 0, doc.GetSharedTests(), doc.GetSubjectText());
+  session.Request(u"\\d+\\d+x", 0, doc.Tests().Shared(), doc.GetSubjectText());
   EXPECT_TRUE(doc.GetBacktrackSpans().empty());
   ASSERT_TRUE(ui.PumpUntil([&] { return session.GetPhase() == CBacktrackSession::DONE; }, 120000));
   EXPECT_GE(ui.PostedCount(CMD_BACKTRACK_RESULTS), 2);

@@ -22,6 +22,7 @@
 #include "platform/file_io.h"
 #include "platform/shared_counter.h"
 #include "stringtable.h"
+#include "app/document/core/test_session.h"
 
 namespace {
 
@@ -267,19 +268,19 @@ TEST_F(DocFilesTest, AFileThatCannotBeOpenedLeavesTheDocumentAsItWasAndSaysWhy) 
 // The time limit of each test is a setting of the workspace: saved, loaded, back to its default
 // for a new document, and changing it is a change of the workspace.
 TEST_F(DocFilesTest, TheTestTimeLimitIsSavedWithTheWorkspace) {
-  EXPECT_EQ(kDefaultTestTimeLimitMs, doc->GetTestTimeLimit());
+  EXPECT_EQ(kDefaultTestTimeLimitMs, doc->Tests().TimeLimit());
   doc->SetModified(false);
-  doc->SetTestTimeLimit(4000);
+  doc->Tests().SetTimeLimit(4000);
   EXPECT_TRUE(doc->IsModified());
   const QString path = Path("limit.rws");
   ASSERT_TRUE(doc->OnSaveDocument(path));
   doc->OnNewDocument();
-  EXPECT_EQ(kDefaultTestTimeLimitMs, doc->GetTestTimeLimit());
+  EXPECT_EQ(kDefaultTestTimeLimitMs, doc->Tests().TimeLimit());
   ASSERT_TRUE(doc->OnOpenDocument(path));
-  EXPECT_EQ(4000, doc->GetTestTimeLimit());
+  EXPECT_EQ(4000, doc->Tests().TimeLimit());
   EXPECT_FALSE(doc->IsModified());
-  doc->SetTestTimeLimit(0);
-  EXPECT_EQ(1, doc->GetTestTimeLimit());
+  doc->Tests().SetTimeLimit(0);
+  EXPECT_EQ(1, doc->Tests().TimeLimit());
 }
 
 TEST_F(DocFilesTest, AFailedSaveKeepsThePreviousFileAndTheModifiedFlag) {

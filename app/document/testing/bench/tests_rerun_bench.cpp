@@ -17,6 +17,7 @@
 #include <random>
 
 #include "app/document/core/tests/headless_ui.h"
+#include "app/document/core/test_session.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ void BM_RerunAfterEdit(benchmark::State& state) {
   CKorvaneDoc doc(&ui);
   ui.doc = &doc;
   if (doc.QueryCommand(CMD_LOCATE_FAIL_POINT).checked) doc.OnCommand(CMD_LOCATE_FAIL_POINT);
-  doc.SetTests(MakeTests(tests, bytes));
+  doc.Tests().Set(MakeTests(tests, bytes));
   const TestText patterns[2] = {TestText{'\\', 'd', '{', '4', '}', '-', '\\', 'd', '+'},
                                 TestText{'\\', 'b', '[', 'a', '-', 'z', ']', '+', '@', '\\', 'w', '+'}};
   std::vector<double> editToLast, longest;
@@ -62,12 +63,12 @@ void BM_RerunAfterEdit(benchmark::State& state) {
     doc.SetPattern(p.data(), static_cast<int>(p.size()), true);
     double longestCall = Ms(Clock::now() - start);
     Clock::time_point end = Clock::now();
-    while (doc.AreTestsPending()) {
+    while (doc.Tests().ArePending()) {
       const Clock::time_point before = Clock::now();
       ui.PumpEvents();
       end = Clock::now();
       longestCall = std::max(longestCall, Ms(end - before));
-      if (doc.AreTestsPending()) std::this_thread::sleep_for(std::chrono::microseconds(200));
+      if (doc.Tests().ArePending()) std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     editToLast.push_back(Ms(end - start));
     longest.push_back(longestCall);

@@ -21,6 +21,7 @@
 #include "app/document/backtrack/backtrack_session.h"
 #include "app/document/backtrack/backtrack_text.h"
 #include "app/document/core/korvane_doc.h"
+#include "app/document/core/test_session.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 
@@ -138,7 +139,7 @@ void CBacktrackPane::Request() {
   m_pVerdict->setText(CStringTable::Str(IDS_BT_ANALYSING));
   // The session drops the marks of the last pattern's report, and takes the tests as the
   // document's shared set and of the text box what a fix is compared on.
-  m_pDoc->Backtrack().Request(pattern, m_pDoc->GetFlags(), m_pDoc->GetSharedTests(), m_pDoc->GetSubjectText());
+  m_pDoc->Backtrack().Request(pattern, m_pDoc->GetFlags(), m_pDoc->Tests().Shared(), m_pDoc->GetSubjectText());
 }
 
 void CBacktrackPane::TakeFromSession() {

@@ -10,6 +10,7 @@
 #include "app/ui/shared/snapshot_caption.h"
 #include "resources/korvane_ids.h"
 #include "resources/stringtable.h"
+#include "app/document/core/test_session.h"
 
 namespace {
 QString FromU16(const TestText& v) { return QString(reinterpret_cast<const QChar*>(v.data()), static_cast<int>(v.size())); }
@@ -23,12 +24,12 @@ QTableWidgetItem* Cell(const TestResult& result) {
 }
 }  // namespace
 
-CSnapshotTestTable::CSnapshotTestTable(const CKorvaneDoc* doc, const CKorvaneDoc::SnapshotTestTable& table,
+CSnapshotTestTable::CSnapshotTestTable(const CKorvaneDoc* doc, const CTestSession::SnapshotTestTable& table,
                                        QWidget* parent)
     : QDialog(parent) {
   setWindowTitle(CStringTable::Str(IDS_DLG_SNAPSHOT_TESTS_CAPTION));
   auto* layout = new QVBoxLayout(this);
-  const TestSet& tests = doc->GetTests();
+  const TestSet& tests = doc->Tests().All();
   const int columns = static_cast<int>(tests.size());
   const int rows = 1 + static_cast<int>(table.snapshotIds.size());
   m_pTable = new QTableWidget(rows, columns, this);
@@ -41,7 +42,7 @@ CSnapshotTestTable::CSnapshotTestTable(const CKorvaneDoc* doc, const CKorvaneDoc
 
   // The pattern being edited first, with the results the live run shows.
   QStringList rowNames{CStringTable::Str(IDS_COL_SNAPSHOT_CURRENT)};
-  const std::vector<TestResult>& current = doc->GetTestResults();
+  const std::vector<TestResult>& current = doc->Tests().Results();
   for (int c = 0; c < columns; ++c)
     m_pTable->setItem(0, c, Cell(c < static_cast<int>(current.size()) ? current[c] : TestResult()));
   for (size_t r = 0; r < table.snapshotIds.size(); ++r) {

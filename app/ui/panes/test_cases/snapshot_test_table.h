@@ -11,6 +11,7 @@
 #include <QDialog>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/core/test_session.h"
 
 class QTableWidget;
 
@@ -18,7 +19,7 @@ class CSnapshotTestTable : public QDialog {
   Q_OBJECT
 
  public:
-  CSnapshotTestTable(const CKorvaneDoc* doc, const CKorvaneDoc::SnapshotTestTable& table, QWidget* parent = nullptr);
+  CSnapshotTestTable(const CKorvaneDoc* doc, const CTestSession::SnapshotTestTable& table, QWidget* parent = nullptr);
 
   QTableWidget* Table() const { return m_pTable; }
 

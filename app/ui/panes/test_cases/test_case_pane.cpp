@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/core/test_session.h"
 #include "app/document/files/test_io.h"
 #include "app/ui/panes/test_cases/snapshot_test_table.h"
 #include "app/ui/panes/test_cases/test_case_editor.h"
@@ -73,7 +74,7 @@ CTestCasePane::CTestCasePane(CKorvaneDoc* doc, QWidget* parent) : QWidget(parent
   m_pTimeLimit->setAccelerated(true);
   m_pTimeLimit->setGroupSeparatorShown(true);
   m_pTimeLimit->setKeyboardTracking(false);  // typed digits count once the box is left or Enter
-  m_pTimeLimit->setValue(m_pDoc->GetTestTimeLimit());
+  m_pTimeLimit->setValue(m_pDoc->Tests().TimeLimit());
   m_pTimeLimit->setToolTip(CStringTable::Str(IDS_TEST_TIME_LIMIT_TIP));
   limitLabel->setToolTip(m_pTimeLimit->toolTip());
   limitLabel->setBuddy(m_pTimeLimit);
@@ -107,7 +108,7 @@ CTestCasePane::CTestCasePane(CKorvaneDoc* doc, QWidget* parent) : QWidget(parent
   });
   connect(m_pList, &CTestCaseList::ContextMenuWanted, this, &CTestCasePane::OnContextMenu);
   connect(m_pTimeLimit, QOverload<int>::of(&QSpinBox::valueChanged), this, [this](int ms) {
-    if (!m_nBusy) m_pDoc->SetTestTimeLimit(ms);
+    if (!m_nBusy) m_pDoc->Tests().SetTimeLimit(ms);
   });
   // The editor's change is written when the focus leaves it for anywhere else.
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
@@ -147,8 +148,8 @@ void CTestCasePane::SelectTest(int index) {
 
 void CTestCasePane::Refill(bool tests) {
   CBusyGuard busy(m_nBusy);
-  const TestSet& set = m_pDoc->GetTests();
-  const std::vector<TestResult>& results = m_pDoc->GetTestResults();
+  const TestSet& set = m_pDoc->Tests().All();
+  const std::vector<TestResult>& results = m_pDoc->Tests().Results();
   const int count = static_cast<int>(set.size());
   if (tests) {
     // A test the editor shows that is gone, or was changed by someone else, is shown afresh.
@@ -156,7 +157,7 @@ void CTestCasePane::Refill(bool tests) {
     if (SelectedTest() < 0 && count > 0 && m_nEditedTest >= 0) m_pList->SelectRow(qMin(m_nEditedTest, count - 1));
     ShowSelected();
   }
-  if (m_pTimeLimit->value() != m_pDoc->GetTestTimeLimit()) m_pTimeLimit->setValue(m_pDoc->GetTestTimeLimit());
+  if (m_pTimeLimit->value() != m_pDoc->Tests().TimeLimit()) m_pTimeLimit->setValue(m_pDoc->Tests().TimeLimit());
   if (m_pList->topLevelItemCount() != count) m_pList->SetRowCount(count);
   // A test whose edit was not applied shows that, not a result about what the editor no longer
   // says; the summary counts it as an error too.
@@ -180,14 +181,14 @@ void CTestCasePane::Refill(bool tests) {
 int CTestCasePane::NotAppliedLine(int row) const {
   if (row == m_nEditedTest && m_pEditor->HasTest()) return m_pEditor->MarkedLine();
   const auto it = m_drafts.find(row);
-  const TestSet& set = m_pDoc->GetTests();
+  const TestSet& set = m_pDoc->Tests().All();
   if (it == m_drafts.end() || row >= static_cast<int>(set.size()) || !(set[row] == it->second.test)) return -1;
   return it->second.badLine;
 }
 
 void CTestCasePane::ShowSelected(bool force) {
   const int row = SelectedTest();
-  const TestSet& set = m_pDoc->GetTests();
+  const TestSet& set = m_pDoc->Tests().All();
   const int count = static_cast<int>(set.size());
   const int shown = row >= 0 && row < count ? row : -1;
   if (!force && shown >= 0 && shown == m_nEditedTest && m_pEditor->HasTest() && !m_pEditTimer->isActive()) {
@@ -229,23 +230,23 @@ void CTestCasePane::OnSelectionChanged() {
 void CTestCasePane::CommitEdit() {
   m_pEditTimer->stop();
   const int index = m_nEditedTest;
-  if (index < 0 || index >= m_pDoc->GetTestCount() || !m_pEditor->HasTest()) return;
-  TestCase edited = m_pDoc->GetTests()[index];
+  if (index < 0 || index >= m_pDoc->Tests().Count() || !m_pEditor->HasTest()) return;
+  TestCase edited = m_pDoc->Tests().All()[index];
   // Every field that parses is written; a line of the expected matches that does not is marked
   // where it stands, and the test keeps its matches until it parses.
   int bad = -1;
   m_pEditor->Apply(&edited, &bad);
   const bool markChanged = bad != m_pEditor->MarkedLine();
   m_pEditor->MarkBadLine(bad);
-  if (!(edited == m_pDoc->GetTests()[index]))
-    m_pDoc->EditTest(index, edited);  // refills the list, marks and all
+  if (!(edited == m_pDoc->Tests().All()[index]))
+    m_pDoc->Tests().Edit(index, edited);  // refills the list, marks and all
   else if (markChanged)
     Refill(false);
 }
 
 void CTestCasePane::OnRowMoved(int from, int to) {
   CommitEdit();
-  if (m_pDoc->MoveTest(from, to)) SelectTest(to);
+  if (m_pDoc->Tests().Move(from, to)) SelectTest(to);
 }
 
 void CTestCasePane::OnContextMenu(const QPoint& globalPos) { ShowViewContextMenu(IDR_CTX_TESTS, this, globalPos); }
@@ -280,7 +281,7 @@ CommandState CTestCasePane::QueryViewCommand(int id) const {
   CommandState state;
   state.enabled = false;
   const int row = SelectedTest();
-  const int count = m_pDoc->GetTestCount();
+  const int count = m_pDoc->Tests().Count();
   const bool selected = row >= 0 && row < count;
   if (QWidget* box = FocusedTextBox(); box && id >= ID_EDIT_CLEAR && id <= ID_EDIT_SELECT_ALL) {
     auto* edit = qobject_cast<QPlainTextEdit*>(box);
@@ -300,8 +301,8 @@ CommandState CTestCasePane::QueryViewCommand(int id) const {
     return state;
   }
   switch (id) {
-    case ID_EDIT_UNDO: state.enabled = m_pDoc->CanUndoTestEdit(); break;
-    case ID_EDIT_REDO: state.enabled = m_pDoc->CanRedoTestEdit(); break;
+    case ID_EDIT_UNDO: state.enabled = m_pDoc->Tests().CanUndo(); break;
+    case ID_EDIT_REDO: state.enabled = m_pDoc->Tests().CanRedo(); break;
     case ID_EDIT_CLEAR: state.enabled = selected; break;
     case ID_TEST_ADD:
     case ID_TEST_IMPORT_FILE: state.enabled = true; break;
@@ -340,8 +341,8 @@ bool CTestCasePane::OnViewCommand(int id) {
   // Every command below acts on the tests as the editor shows them.
   CommitEdit();
   switch (id) {
-    case ID_EDIT_UNDO: m_pDoc->UndoTestEdit(); break;
-    case ID_EDIT_REDO: m_pDoc->RedoTestEdit(); break;
+    case ID_EDIT_UNDO: m_pDoc->Tests().Undo(); break;
+    case ID_EDIT_REDO: m_pDoc->Tests().Redo(); break;
     case ID_EDIT_CLEAR:
     case ID_TEST_DELETE: DeleteTest(); break;
     case ID_TEST_ADD: AddTest(); break;
@@ -361,51 +362,51 @@ bool CTestCasePane::OnViewCommand(int id) {
 }
 
 void CTestCasePane::AddTest() {
-  const int index = m_pDoc->AddTestFromSubject();
+  const int index = m_pDoc->Tests().AddFromSubject();
   if (index >= 0) SelectTest(index);
 }
 
 void CTestCasePane::DuplicateTest() {
-  const int index = m_pDoc->DuplicateTest(SelectedTest());
+  const int index = m_pDoc->Tests().Duplicate(SelectedTest());
   if (index >= 0) SelectTest(index);
 }
 
 void CTestCasePane::RenameTest() {
   const int row = SelectedTest();
-  if (row < 0 || row >= m_pDoc->GetTestCount()) return;
-  const QString old = FromU16(m_pDoc->GetTests()[row].name);
+  if (row < 0 || row >= m_pDoc->Tests().Count()) return;
+  const QString old = FromU16(m_pDoc->Tests().All()[row].name);
   QString name = old;
   if (!CViewPrompts::AskName(this, name)) return;
   if (IsBlankTestName(ToU16(name))) {
     CViewPrompts::Tell(this, CStringTable::FormatStrings(CStringTable::Str(IDS_MSG_TEST_NAME_EMPTY), {old}));
     return;
   }
-  m_pDoc->RenameTest(row, ToU16(name));
+  m_pDoc->Tests().Rename(row, ToU16(name));
 }
 
 void CTestCasePane::DeleteTest() {
   const int row = SelectedTest();
-  if (row < 0 || row >= m_pDoc->GetTestCount()) return;
+  if (row < 0 || row >= m_pDoc->Tests().Count()) return;
   const QString question =
-      CStringTable::FormatStrings(CStringTable::Str(IDS_MSG_DELETE_TEST), {FromU16(m_pDoc->GetTests()[row].name)});
+      CStringTable::FormatStrings(CStringTable::Str(IDS_MSG_DELETE_TEST), {FromU16(m_pDoc->Tests().All()[row].name)});
   if (CViewPrompts::Ask(this, question, CViewPrompts::OK_CANCEL) != CViewPrompts::ANSWER_OK) return;
-  if (!m_pDoc->DeleteTest(row)) return;
+  if (!m_pDoc->Tests().Delete(row)) return;
   // The row that took its place is selected, or the new last one.
-  const int count = m_pDoc->GetTestCount();
+  const int count = m_pDoc->Tests().Count();
   SelectTest(count == 0 ? -1 : qMin(row, count - 1));
 }
 
 void CTestCasePane::MoveTest(int delta) {
   const int row = SelectedTest();
-  if (m_pDoc->MoveTest(row, row + delta)) SelectTest(row + delta);
+  if (m_pDoc->Tests().Move(row, row + delta)) SelectTest(row + delta);
 }
 
-void CTestCasePane::LoadTest() { m_pDoc->LoadTestIntoText(SelectedTest()); }
+void CTestCasePane::LoadTest() { m_pDoc->Tests().LoadIntoText(SelectedTest()); }
 
 void CTestCasePane::AcceptResult() {
   const int row = SelectedTest();
   if (row < 0) return;
-  const TestResult result = m_pDoc->AcceptTestResult(row);
+  const TestResult result = m_pDoc->Tests().Accept(row);
   if (result.status != TEST_PASS) {
     // Nothing was accepted: say so, and for a run out of time what to do about it.
     const int id = result.status == TEST_TIMED_OUT ? IDS_MSG_ACCEPT_TIMED_OUT : IDS_MSG_ACCEPT_FAILED;
@@ -430,7 +431,7 @@ void CTestCasePane::ImportFile() {
   if (answer == CViewPrompts::ANSWER_CANCEL) return;
   TestSet tests;
   QString reason;
-  if (!CTestIo::ImportFile(path, answer == CViewPrompts::ANSWER_YES, m_pDoc->GetTestCount() + 1, &tests, &reason)) {
+  if (!CTestIo::ImportFile(path, answer == CViewPrompts::ANSWER_YES, m_pDoc->Tests().Count() + 1, &tests, &reason)) {
     CViewPrompts::Tell(this, CStringTable::FormatStrings(CStringTable::Str(IDS_MSG_IMPORT_FAILED),
                                                          {QDir::toNativeSeparators(path), reason}));
     return;
@@ -447,15 +448,15 @@ void CTestCasePane::AddImported(const TestSet& tests) {
     CViewPrompts::Tell(this, CStringTable::Str(IDS_MSG_IMPORT_NOTHING));
     return;
   }
-  const int first = m_pDoc->GetTestCount();
-  if (m_pDoc->AddTests(tests) > 0) SelectTest(first);
+  const int first = m_pDoc->Tests().Count();
+  if (m_pDoc->Tests().AddAll(tests) > 0) SelectTest(first);
 }
 
 void CTestCasePane::ExportCsv() {
   const QString path = AskPath(true, IDS_FILTER_EXPORT_TESTS);
   if (path.isEmpty()) return;
   QString reason;
-  if (!CTestIo::ExportCsv(path, m_pDoc->GetTests(), m_pDoc->GetTestResults(), &reason))
+  if (!CTestIo::ExportCsv(path, m_pDoc->Tests().All(), m_pDoc->Tests().Results(), &reason))
     m_pDoc->ReportWriteFailure(path, reason);
 }
 
@@ -463,14 +464,14 @@ void CTestCasePane::RunOnAllSnapshots() {
   // The run goes on a thread of its own over a copy of what it reads; this thread keeps
   // painting and answers the Cancel button, which abandons even a test in the middle of its
   // time limit. The thread is joined before anything here goes out of scope.
-  const CKorvaneDoc::SnapshotTestJob job = m_pDoc->PrepareSnapshotTests();
+  const CTestSession::SnapshotTestJob job = m_pDoc->Tests().PrepareSnapshotRun();
   const int total = static_cast<int>(job.snapshotIds.size());
   std::atomic<int> done{0};
   std::atomic<bool> finished{false};
   std::atomic<unsigned> cancel{0};
-  CKorvaneDoc::SnapshotTestTable table;
+  CTestSession::SnapshotTestTable table;
   std::thread worker([&] {
-    table = CKorvaneDoc::RunSnapshotTests(
+    table = CTestSession::RunOnSnapshots(
         job,
         [&](int rows, int) {
           done = rows;
