@@ -449,6 +449,19 @@ inline constexpr int IDS_CLI_BAD_ARGUMENTS = 3330;           // "%s" the argumen
 inline constexpr int IDS_CLI_NO_TESTS = 3331;
 inline constexpr int IDS_REASON_NO_SUCH_FILE = 3332;
 
+// ---- 3500-3519: tests run in other flavours' engines ---------------------------------------
+inline constexpr int IDS_FLAVOUR_TEST_RIGHT_TO_LEFT = 3500;
+inline constexpr int IDS_FLAVOUR_TEST_NOT_INSTALLED = 3501;  // "%s" what is missing
+inline constexpr int IDS_FLAVOUR_TEST_NO_COMPILE = 3502;     // "%s" the engine's message
+inline constexpr int IDS_FLAVOUR_TEST_NO_ANSWER = 3503;
+inline constexpr int IDS_FLAVOUR_TEST_TIMED_OUT = 3504;
+inline constexpr int IDS_FLAVOUR_TEST_UNREPRESENTABLE = 3505;
+inline constexpr int IDS_FLAVOUR_TEST_WHOLE_UNKNOWN = 3506;
+inline constexpr int IDS_FLAVOUR_TEST_TRUNCATED = 3507;
+inline constexpr int IDS_FLAVOUR_TEST_REPLACE = 3508;
+inline constexpr int IDS_CLI_FLAVOUR_SUMMARY = 3509;        // "%s" flavour, "%s" engine, "%s" passed, "%s" failed, "%s" skipped
+inline constexpr int IDS_CLI_FLAVOUR_SKIPPED_WORD = 3510;
+
 // ---- 3600-3799: the Explanation pane and the sentence of every element -------------------
 inline constexpr int IDS_BAR_EXPLANATION = 3600;
 inline constexpr int IDS_EXPLAIN_LIST_PAIR = 3601;

@@ -12,6 +12,9 @@
 #include "app/cli/flavour_command.h"
 #include "app/document/core/korvane_doc.h"
 #include "app/document/files/workspace_file.h"
+#include "app/document/testing/flavour_eval.h"
+#include "app/flavours/flavour_pool.h"
+#include "app/flavours/flavour_table.h"
 #include "korvane_ids.h"
 #include "platform/file_io.h"
 #include "platform/version.h"
@@ -57,7 +60,7 @@ QString OneLine(const QString& s) {
 // The options of a window start; Qt's application object takes its own out of the arguments.
 const char* const kWindowOptions[] = {"--list-menus"};
 // The options the command-line modes read, with or without a value.
-const char* const kModeOptions[] = {"--run-tests", "--snapshot", "--junit", "--help", "--version",
+const char* const kModeOptions[] = {"--run-tests", "--snapshot", "--junit", "--flavour", "--help", "--version",
                                     "--check-backtracking", "--flags", "--flavours", "--subject", "--only",
                                     "--json"};
 // Qt's application options (Qt reads each with one dash or two): a window start hands them on.
@@ -128,6 +131,21 @@ bool CTestCommand::Parse(const QStringList& arguments, Options* out, QString* ba
       out->useSnapshot = true;
     } else if (a == QLatin1String("--junit") && hasValue) {
       out->junit = arguments[++i];
+    } else if (a == QLatin1String("--flavour") && hasValue && out->flavours.isEmpty()) {
+      const QString list = arguments[++i];
+      for (QString name : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        name = name.trimmed();
+        if (!FindFlavour(name)) {
+          *bad = name;
+          return false;
+        }
+        // The tests run in Korvane anyway.
+        if (name != QLatin1String("korvane") && !out->flavours.contains(name)) out->flavours << name;
+      }
+      if (out->flavours.isEmpty() && !list.split(QLatin1Char(','), Qt::SkipEmptyParts).contains(QStringLiteral("korvane"))) {
+        *bad = list;
+        return false;
+      }
     } else {
       *bad = a;
       return false;
@@ -141,48 +159,78 @@ bool CTestCommand::Parse(const QStringList& arguments, Options* out, QString* ba
 }
 
 QByteArray CTestCommand::JUnitXml(const QString& suite, const TestSet& tests, const std::vector<TestResult>& results) {
-  int failures = 0, errors = 0;
-  double total = 0;
-  for (const TestResult& r : results) {
-    if (r.status == TEST_FAIL || r.status == TEST_TIMED_OUT) ++failures;
-    if (r.status == TEST_ERROR || r.status == TEST_NOT_RUN) ++errors;
-    total += r.seconds;
+  return JUnitXml(std::vector<Suite>{Suite{suite, results}}, tests);
+}
+
+QByteArray CTestCommand::JUnitXml(const std::vector<Suite>& suites, const TestSet& tests) {
+  struct Counts {
+    int tests = 0, failures = 0, errors = 0, skipped = 0;
+    double time = 0;
+  };
+  auto count = [](const std::vector<TestResult>& results, bool skips) {
+    Counts c;
+    c.tests = static_cast<int>(results.size());
+    for (const TestResult& r : results) {
+      if (r.status == TEST_FAIL || r.status == TEST_TIMED_OUT) ++c.failures;
+      if (r.status == TEST_ERROR || (r.status == TEST_NOT_RUN && !skips)) ++c.errors;
+      if (r.status == TEST_NOT_RUN && skips) ++c.skipped;
+      c.time += r.seconds;
+    }
+    return c;
+  };
+  Counts all;
+  for (size_t k = 0; k < suites.size(); ++k) {
+    // Korvane's own suite has no skipped tests: a test it did not run is an error there.
+    const Counts c = count(suites[k].results, k > 0);
+    all.tests += c.tests;
+    all.failures += c.failures;
+    all.errors += c.errors;
+    all.time += c.time;
   }
   QByteArray xml;
   QXmlStreamWriter w(&xml);
   w.setAutoFormatting(true);
   w.writeStartDocument();
   w.writeStartElement(QStringLiteral("testsuites"));
-  w.writeAttribute(QStringLiteral("tests"), QString::number(results.size()));
-  w.writeAttribute(QStringLiteral("failures"), QString::number(failures));
-  w.writeAttribute(QStringLiteral("errors"), QString::number(errors));
-  w.writeAttribute(QStringLiteral("time"), QString::number(total, 'f', 3));
-  w.writeStartElement(QStringLiteral("testsuite"));
-  w.writeAttribute(QStringLiteral("name"), XmlSafe(suite));
-  w.writeAttribute(QStringLiteral("tests"), QString::number(results.size()));
-  w.writeAttribute(QStringLiteral("failures"), QString::number(failures));
-  w.writeAttribute(QStringLiteral("errors"), QString::number(errors));
-  w.writeAttribute(QStringLiteral("skipped"), QStringLiteral("0"));
-  w.writeAttribute(QStringLiteral("time"), QString::number(total, 'f', 3));
-  for (size_t i = 0; i < results.size() && i < tests.size(); ++i) {
-    const TestResult& r = results[i];
-    w.writeStartElement(QStringLiteral("testcase"));
-    w.writeAttribute(QStringLiteral("name"), XmlSafe(FromUnits(tests[i].name)));
-    w.writeAttribute(QStringLiteral("classname"), XmlSafe(suite));
-    w.writeAttribute(QStringLiteral("time"), QString::number(r.seconds, 'f', 3));
-    if (r.status != TEST_PASS) {
-      const bool failure = r.status == TEST_FAIL || r.status == TEST_TIMED_OUT;
-      w.writeStartElement(failure ? QStringLiteral("failure") : QStringLiteral("error"));
-      w.writeAttribute(QStringLiteral("message"), XmlSafe(r.reason));
-      w.writeAttribute(QStringLiteral("type"), r.status == TEST_TIMED_OUT ? QStringLiteral("timeout")
-                                               : failure                  ? QStringLiteral("failure")
-                                                                          : QStringLiteral("error"));
-      w.writeCharacters(XmlSafe(r.reason));
+  w.writeAttribute(QStringLiteral("tests"), QString::number(all.tests));
+  w.writeAttribute(QStringLiteral("failures"), QString::number(all.failures));
+  w.writeAttribute(QStringLiteral("errors"), QString::number(all.errors));
+  w.writeAttribute(QStringLiteral("time"), QString::number(all.time, 'f', 3));
+  for (size_t k = 0; k < suites.size(); ++k) {
+    const Suite& suite = suites[k];
+    const bool skips = k > 0;
+    const Counts c = count(suite.results, skips);
+    w.writeStartElement(QStringLiteral("testsuite"));
+    w.writeAttribute(QStringLiteral("name"), XmlSafe(suite.name));
+    w.writeAttribute(QStringLiteral("tests"), QString::number(c.tests));
+    w.writeAttribute(QStringLiteral("failures"), QString::number(c.failures));
+    w.writeAttribute(QStringLiteral("errors"), QString::number(c.errors));
+    w.writeAttribute(QStringLiteral("skipped"), QString::number(c.skipped));
+    w.writeAttribute(QStringLiteral("time"), QString::number(c.time, 'f', 3));
+    for (size_t i = 0; i < suite.results.size() && i < tests.size(); ++i) {
+      const TestResult& r = suite.results[i];
+      w.writeStartElement(QStringLiteral("testcase"));
+      w.writeAttribute(QStringLiteral("name"), XmlSafe(FromUnits(tests[i].name)));
+      w.writeAttribute(QStringLiteral("classname"), XmlSafe(suite.name));
+      w.writeAttribute(QStringLiteral("time"), QString::number(r.seconds, 'f', 3));
+      if (r.status == TEST_NOT_RUN && skips) {
+        w.writeStartElement(QStringLiteral("skipped"));
+        w.writeAttribute(QStringLiteral("message"), XmlSafe(r.reason));
+        w.writeEndElement();
+      } else if (r.status != TEST_PASS) {
+        const bool failure = r.status == TEST_FAIL || r.status == TEST_TIMED_OUT;
+        w.writeStartElement(failure ? QStringLiteral("failure") : QStringLiteral("error"));
+        w.writeAttribute(QStringLiteral("message"), XmlSafe(r.reason));
+        w.writeAttribute(QStringLiteral("type"), r.status == TEST_TIMED_OUT ? QStringLiteral("timeout")
+                                                 : failure                  ? QStringLiteral("failure")
+                                                                            : QStringLiteral("error"));
+        w.writeCharacters(XmlSafe(r.reason));
+        w.writeEndElement();
+      }
       w.writeEndElement();
     }
     w.writeEndElement();
   }
-  w.writeEndElement();
   w.writeEndElement();
   w.writeEndDocument();
   return xml;
@@ -251,8 +299,44 @@ int CTestCommand::RunTests(const Options& o, QTextStream& out, QTextStream& err)
   CountResults(results, &passed, &failed);
   out << Fmt(IDS_CLI_SUMMARY, {QString::number(passed), QString::number(failed)}) << Qt::endl;
 
+  std::vector<Suite> suites{Suite{suite, results}};
+  if (!o.flavours.isEmpty() && !tests->empty()) {
+    // Each flavour asked once per set of options the tests run with; the engines run in processes
+    // of their own, so this thread only waits on them.
+    std::vector<TestResult> skipped;
+    const std::vector<FlavourTestBatch> batches =
+        FlavourTestBatches(pattern, flags, *tests, data.testTimeLimitMs, &skipped);
+    CFlavourPool pool;
+    for (const QString& flavour : o.flavours) {
+      std::vector<TestResult> mine = skipped;
+      QString engine;
+      for (const FlavourTestBatch& batch : batches) {
+        const std::vector<FlavourAnswer> answers = pool.RunBlocking({flavour}, batch.request);
+        const FlavourAnswer& a = answers.front();
+        if (engine.isEmpty() && !a.engine.isEmpty()) engine = a.version.isEmpty() ? a.engine : a.engine + QLatin1Char(' ') + a.version;
+        for (size_t k = 0; k < batch.tests.size(); ++k)
+          mine[batch.tests[k]] = JudgeInFlavour((*tests)[batch.tests[k]], a, static_cast<int>(k));
+      }
+      for (size_t i = 0; i < mine.size(); ++i) {
+        const TestResult& r = mine[i];
+        const QString word = r.status == TEST_NOT_RUN ? Str(IDS_CLI_FLAVOUR_SKIPPED_WORD).toUpper()
+                                                      : words.section(QLatin1Char('\n'), r.status, r.status).toUpper();
+        QString line = word + QLatin1Char('\t') + flavour + QLatin1Char('\t') + OneLine(FromUnits((*tests)[i].name));
+        if (!r.reason.isEmpty()) line += QLatin1Char('\t') + OneLine(r.reason);
+        out << line << Qt::endl;
+      }
+      int p = 0, f = 0, k = 0;
+      CountFlavourResults(mine, &p, &f, &k);
+      out << Fmt(IDS_CLI_FLAVOUR_SUMMARY, {flavour, engine.isEmpty() ? QStringLiteral("-") : engine, QString::number(p),
+                                           QString::number(f), QString::number(k)})
+          << Qt::endl;
+      failed += f;
+      suites.push_back(Suite{suite + QLatin1Char('.') + flavour, std::move(mine)});
+    }
+  }
+
   if (!o.junit.isEmpty()) {
-    const QByteArray xml = JUnitXml(suite, *tests, results);
+    const QByteArray xml = JUnitXml(suites, *tests);
     QString reason;
     if (CFileIo::WriteAll(o.junit, QByteArrayView(xml), &reason) != EFileError::None) {
       err << Fmt(IDS_CLI_JUNIT_FAILED, {o.junit, reason}) << Qt::endl;

@@ -4,11 +4,17 @@
 // refused with the usage. main() asks Wanted() before it creates any application object, and
 // runs these under a QCoreApplication.
 //
-//   korvane --run-tests FILE.rws [--snapshot NAME] [--junit FILE.xml]
+//   korvane --run-tests FILE.rws [--snapshot NAME] [--flavour LIST] [--junit FILE.xml]
 //
-// Exit codes: 0 every test passed (also when there are none), 1 a test failed, timed out or had
-// no answer, 2 the workspace cannot be read, is not a workspace, has no such snapshot, the
-// arguments are wrong, or the JUnit file cannot be written.
+// With --flavour (comma-separated flavour names, as --flavours takes them) the tests also run in
+// each named flavour's engine (flavour_eval.h): one line per test and flavour, a summary line per
+// flavour; what a flavour cannot decide, and every test of a flavour that is not installed, is
+// skipped, never passed. The JUnit file then holds a suite per flavour as well.
+//
+// Exit codes: 0 every test passed (also when there are none) in Korvane and in every flavour
+// asked, skipped ones aside; 1 a test failed, timed out or had no answer; 2 the workspace cannot
+// be read, is not a workspace, has no such snapshot, the arguments are wrong, or the JUnit file
+// cannot be written.
 //
 // Covered by app/cli/tests/test_command_test.cpp.
 #ifndef KORVANE_TEST_COMMAND_H
@@ -42,8 +48,10 @@ class CTestCommand {
     QString snapshot;
     bool useSnapshot = false;
     QString junit;
+    QStringList flavours;  // other engines the tests run in as well
   };
-  // Parses "--run-tests FILE [--snapshot NAME] [--junit FILE]" (arguments[0] is the program).
+  // Parses "--run-tests FILE [--snapshot NAME] [--flavour LIST] [--junit FILE]" (arguments[0] is
+  // the program); an unknown flavour name is a wrong argument.
   // False with the offending argument in `bad` when an option is unknown or lacks its value.
   static bool Parse(const QStringList& arguments, Options* out, QString* bad);
 
@@ -56,8 +64,14 @@ class CTestCommand {
   static int Main(const QStringList& arguments);
 
   // JUnit XML for one suite: the tests' names and results. Characters XML cannot carry are
-  // written as U+FFFD.
+  // written as U+FFFD. A result not run is written as skipped.
+  struct Suite {
+    QString name;
+    std::vector<TestResult> results;  // one per test of the set
+  };
   static QByteArray JUnitXml(const QString& suite, const TestSet& tests, const std::vector<TestResult>& results);
+  // The same with several suites over one test set (Korvane's, then one per flavour).
+  static QByteArray JUnitXml(const std::vector<Suite>& suites, const TestSet& tests);
 };
 
 #endif

@@ -7,10 +7,14 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "app/cli/flavour_command.h"
+#include "app/document/files/workspace_file.h"
+#include "app/host_engine.h"
+#include "platform/file_io.h"
 
 namespace {
 
@@ -120,6 +124,108 @@ TEST_F(FlavoursCli, MatrixIsReadable) {
   EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("\nperl +Fake engine 1.0 +same +same\n")))) << text.toStdString();
   EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("\nruby +- +not installed: no interpreter /no/such/ruby")))) << text.toStdString();
   EXPECT_TRUE(text.contains(QLatin1String("compiles in 1 of 1 flavours, same results in 1"))) << text.toStdString();
+}
+
+TestText U(const std::string& s) { return TestText(s.begin(), s.end()); }
+
+TestCase MakeTest(const std::string& name, const std::string& subject, int expectation) {
+  TestCase t;
+  t.name = U(name);
+  t.SetSubject(U(subject));
+  t.expectation = expectation;
+  return t;
+}
+
+// "--run-tests --flavour": the workspace's tests in the fake (perl: the pattern taken as text) and
+// in a flavour that is not installed (ruby). Korvane reads "a.b" as a pattern, the fake as text,
+// so the fake fails the test on "axb"; a replace test is skipped; a missing engine skips every
+// test and fails none; the JUnit file has a suite per flavour with its skipped tests.
+TEST_F(FlavoursCli, WorkspaceTestsRunInTheFlavoursAsked) {
+  WorkspaceData data;
+  data.pattern = U("a.b");
+  auto tests = std::make_shared<TestSet>();
+  tests->push_back(MakeTest("any letter", "xaxb", EXPECT_MATCH));
+  tests->push_back(MakeTest("the dot itself", "a.b", EXPECT_MATCH));
+  tests->push_back(MakeTest("nothing", "zzz", EXPECT_NO_MATCH));
+  tests->push_back(MakeTest("whole", "a.b", EXPECT_WHOLE));
+  TestCase list = MakeTest("list", "a.b a.b", EXPECT_MATCH_LIST);
+  list.matches = {TestMatch{0, 3, {}}, TestMatch{4, 7, {}}};
+  tests->push_back(list);
+  TestCase replaced = MakeTest("replaced", "a.b", EXPECT_REPLACED);
+  replaced.SetReplaced(U("a.b"));
+  tests->push_back(replaced);
+  data.tests = tests;
+  data.replaceTo = U("$0");
+  const QString rws = m_dir.path() + QStringLiteral("/flavours.rws");
+  const std::string bytes = CWorkspaceFile::Write(data, CSnapshotTree());
+  ASSERT_EQ(CFileIo::WriteAll(rws, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size()))), EFileError::None);
+  const QString junit = m_dir.path() + QStringLiteral("/junit.xml");
+
+  const Outcome both = Korvane({"--run-tests", rws, "--flavour", "perl,ruby", "--junit", junit});
+  const QString text = QString::fromUtf8(both.out);
+  EXPECT_EQ(both.code, 1) << text.toStdString() << both.err.toStdString();
+  const QStringList expected = {
+      "FAILED\tperl\tany letter", "PASSED\tperl\tthe dot itself", "PASSED\tperl\tnothing", "PASSED\tperl\twhole",
+      "PASSED\tperl\tlist",       "SKIPPED\tperl\treplaced",       "SKIPPED\truby\tany letter"};
+  for (const QString& line : expected)
+    EXPECT_TRUE(text.contains(QLatin1Char('\n') + line)) << line.toStdString() << "\n" << text.toStdString();
+  EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("\nperl \\([^)]*\\): 4 passed, 1 failed, 1 skipped\n"))))
+      << text.toStdString();
+  EXPECT_TRUE(text.contains(QLatin1String("\nruby (-): 0 passed, 0 failed, 6 skipped\n"))) << text.toStdString();
+  EXPECT_TRUE(text.contains(QLatin1String("6 passed, 0 failed"))) << text.toStdString();  // Korvane's own
+
+  QFile file(junit);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QString xml = QString::fromUtf8(file.readAll());
+  EXPECT_EQ(xml.count(QLatin1String("<testsuite ")), 3) << xml.toStdString();
+  EXPECT_TRUE(xml.contains(QLatin1String("name=\"flavours.perl\" tests=\"6\" failures=\"1\" errors=\"0\" skipped=\"1\"")))
+      << xml.toStdString();
+  EXPECT_TRUE(xml.contains(QLatin1String("name=\"flavours.ruby\" tests=\"6\" failures=\"0\" errors=\"0\" skipped=\"6\"")))
+      << xml.toStdString();
+
+  // Only the missing engine: nothing failed, so the tests pass.
+  EXPECT_EQ(Korvane({"--run-tests", rws, "--flavour", "ruby"}).code, 0);
+  // An unknown flavour is a wrong argument.
+  EXPECT_EQ(Korvane({"--run-tests", rws, "--flavour", "perl,cobol"}).code, 2);
+  EXPECT_EQ(Korvane({"--run-tests", rws, "--flavour"}).code, 2);
+}
+
+// The same with the real engines of python and node, when they are installed: a batch of several
+// subjects goes to each runner at once and every test is judged from its own subject's answer.
+TEST_F(FlavoursCli, WorkspaceTestsRunInRealEngines) {
+  if (QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty() ||
+      QStandardPaths::findExecutable(QStringLiteral("node")).isEmpty())
+    GTEST_SKIP() << "python3 or node is not installed";
+  WorkspaceData data;
+  data.pattern = U("(\\d+)-(\\d+)?");
+  auto tests = std::make_shared<TestSet>();
+  TestCase list = MakeTest("pairs", "1-2 33- 4-5", EXPECT_MATCH_LIST);
+  list.withGroups = true;
+  // The second match's group 2 takes no part: the empty text, in every engine.
+  list.matches = {TestMatch{0, 3, {U("1"), U("2")}}, TestMatch{4, 7, {U("33"), U("")}}, TestMatch{8, 11, {U("4"), U("5")}}};
+  tests->push_back(list);
+  tests->push_back(MakeTest("none", "abc", EXPECT_NO_MATCH));
+  TestCase split = MakeTest("split", "a1-2b", EXPECT_SPLIT);
+  split.pieces = {U("a"), U("b")};
+  tests->push_back(split);
+  TestCase caseless = MakeTest("own options", "x7-8", EXPECT_MATCH);
+  caseless.ownOptions = true;
+  caseless.flags = IGNORECASE;  // a batch of its own
+  tests->push_back(caseless);
+  data.tests = tests;
+  const QString rws = m_dir.path() + QStringLiteral("/real.rws");
+  const std::string bytes = CWorkspaceFile::Write(data, CSnapshotTree());
+  ASSERT_EQ(CFileIo::WriteAll(rws, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size()))), EFileError::None);
+  QProcess p;
+  p.start(QStringLiteral(KV_KORVANE_PROGRAM), {"--run-tests", rws, "--flavour", "python,js"});
+  ASSERT_TRUE(p.waitForFinished(120000));
+  const QString text = QString::fromUtf8(p.readAllStandardOutput());
+  EXPECT_EQ(p.exitCode(), 0) << text.toStdString();
+  for (const char* flavour : {"python", "js"})
+    for (const char* name : {"pairs", "none", "split", "own options"}) {
+      const QString line = QStringLiteral("\nPASSED\t%1\t%2\n").arg(QLatin1String(flavour), QLatin1String(name));
+      EXPECT_TRUE(text.contains(line)) << line.toStdString() << text.toStdString();
+    }
 }
 
 }  // namespace

@@ -332,7 +332,8 @@ TEST_F(TestCommandTest, AWindowStartRefusesAOneDashOptionQtDidNotTake) {
 TEST_F(TestCommandTest, HelpListsTheCommand) {
   QString out;
   EXPECT_EQ(0, Run({"--help"}, &out));
-  EXPECT_TRUE(out.contains(QStringLiteral("--run-tests FILE.rws [--snapshot NAME] [--junit FILE.xml]"))) << out.toStdString();
+  EXPECT_TRUE(out.contains(QStringLiteral("--run-tests FILE.rws [--snapshot NAME] [--flavour LIST] [--junit FILE.xml]")))
+      << out.toStdString();
   EXPECT_TRUE(out.contains(QStringLiteral("--version"))) << out.toStdString();
   EXPECT_TRUE(out.contains(QStringLiteral("--check-backtracking PATTERN [--flags imsxrg]"))) << out.toStdString();
 }

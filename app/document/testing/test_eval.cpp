@@ -270,6 +270,23 @@ QString ReplacedReason(const TestText& want, const TestText& got) {
   return Fmt(IDS_TEST_REPLACED_DIFFERS, {Num(static_cast<long long>(at)), Snippet(got, from), Snippet(want, from)});
 }
 
+// The reason a test fails when judged as an expectation of `kind` (AcceptResult runs a whole-text
+// test as a match test), or empty on a pass.
+QString JudgeAs(const TestCase& t, int kind, const TestActual& actual) {
+  switch (kind) {
+    case EXPECT_MATCH: return actual.matched ? QString() : Str(IDS_TEST_EXPECTED_MATCH);
+    case EXPECT_NO_MATCH:
+      return actual.matched ? Fmt(IDS_TEST_EXPECTED_NO_MATCH, {Span(actual.firstStart, actual.firstEnd)}) : QString();
+    case EXPECT_WHOLE: return actual.matched ? QString() : Str(IDS_TEST_EXPECTED_WHOLE);
+    case EXPECT_MATCH_LIST:
+      return actual.matches == t.matches ? QString() : MatchListReason(t.matches, actual.matches, t.withGroups);
+    case EXPECT_REPLACED:
+      return actual.replaced == t.Replaced() ? QString() : ReplacedReason(t.Replaced(), actual.replaced);
+    case EXPECT_SPLIT: return actual.pieces == t.pieces ? QString() : PiecesReason(t.pieces, actual.pieces);
+    default: return Str(IDS_TEST_BAD_EXPECTATION);
+  }
+}
+
 // Runs the search the expectation needs; fills `actual` and returns the failure reason (empty
 // on a pass). Throws CMatchBreak, NoAnswer or std::bad_alloc.
 QString Evaluate(const CTestPattern& p, const TestCase& t, int kind, RunGuard* guard, TestActual* actual) {
@@ -285,24 +302,15 @@ QString Evaluate(const CTestPattern& p, const TestCase& t, int kind, RunGuard* g
         actual->firstStart = m.GetStart();
         actual->firstEnd = m.GetEnd();
       }
-      if (kind == EXPECT_MATCH) return actual->matched ? QString() : Str(IDS_TEST_EXPECTED_MATCH);
-      return actual->matched ? Fmt(IDS_TEST_EXPECTED_NO_MATCH, {Span(m.GetStart(), m.GetEnd())}) : QString();
+      break;
     }
-    case EXPECT_WHOLE:
-      actual->matched = s.Whole();
-      return actual->matched ? QString() : Str(IDS_TEST_EXPECTED_WHOLE);
-    case EXPECT_MATCH_LIST:
-      actual->matches = Matches(s, text, t.withGroups);
-      return actual->matches == t.matches ? QString() : MatchListReason(t.matches, actual->matches, t.withGroups);
-    case EXPECT_REPLACED:
-      actual->replaced = Replaced(s, p, text);
-      return actual->replaced == t.Replaced() ? QString() : ReplacedReason(t.Replaced(), actual->replaced);
-    case EXPECT_SPLIT:
-      actual->pieces = Pieces(s, p, text);
-      return actual->pieces == t.pieces ? QString() : PiecesReason(t.pieces, actual->pieces);
-    default:
-      return Str(IDS_TEST_BAD_EXPECTATION);
+    case EXPECT_WHOLE: actual->matched = s.Whole(); break;
+    case EXPECT_MATCH_LIST: actual->matches = Matches(s, text, t.withGroups); break;
+    case EXPECT_REPLACED: actual->replaced = Replaced(s, p, text); break;
+    case EXPECT_SPLIT: actual->pieces = Pieces(s, p, text); break;
+    default: break;
   }
+  return JudgeAs(t, kind, *actual);
 }
 
 TestResult Run(const CTestPattern& p, const TestCase& t, int kind, const TestLimits& limits, TestActual* actual) {
@@ -366,6 +374,8 @@ const CTestPattern* CTestPatterns::For(const TestCase& test) const {
   auto it = m_byFlags.find(test.EffectiveFlags(m_nWorkspaceFlags));
   return it == m_byFlags.end() ? nullptr : it->second.get();
 }
+
+QString JudgeActual(const TestCase& t, const TestActual& actual) { return JudgeAs(t, t.expectation, actual); }
 
 TestResult RunTestCase(const CTestPattern& pattern, const TestCase& test, const TestLimits& limits, TestActual* actual) {
   return Run(pattern, test, test.expectation, limits, actual);

@@ -92,6 +92,12 @@ struct TestActual {
   std::vector<TestText> pieces;       // EXPECT_SPLIT
 };
 
+// Judges what an engine gave for a test's subject against the test's expectation: the reason of
+// a failure (one line), or empty on a pass. Reads what the expectation needs: `matched` and the
+// first match for a match, no match or whole-text test, `matches`, `replaced` or `pieces` for the
+// others. The command line and the flavour checks judge other engines' answers with it.
+QString JudgeActual(const TestCase& test, const TestActual& actual);
+
 // Runs one test; never throws. When `actual` is given it receives what the pattern gave
 // (meaningful for TEST_PASS and TEST_FAIL only). A test whose expectation this program does not
 // know (from a newer program's file) is an error, not a failure: nothing was compared.
