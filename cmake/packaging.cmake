@@ -28,5 +28,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 # Qt's translations of its standard dialogs (Simplified Chinese) and its platform themes.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, qt6-qpa-plugins")
+# The other languages' engines the Flavours pane and --flavours compare a pattern with: each is
+# run in a process of its own when it is installed, and listed as not installed otherwise, so
+# none is required.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS
+    "nodejs, python3, python3-regex, openjdk-17-jre-headless | default-jre-headless, mono-runtime, libmono-system4.0-cil, ruby, php-cli, perl")
 
 include(CPack)
