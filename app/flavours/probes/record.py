@@ -2,13 +2,16 @@
 """Records the probe table's expected results from the real engines.
 
     app/flavours/probes/record.py BUILD/runners [--probes app/flavours/probes/probes.json]
-                                  [--only js,perl] [--timeout-ms 2000]
+                                  [--only js,perl] [--timeout-ms 2000] [--korvane BUILD/bin/korvane]
 
 Starts every runner found in the runners folder (each script runner whose interpreter is
 installed, the native, RE2, Java and .NET runners when they were built), sends each probe's
 pattern, flags and subject, maps the answer to UTF-16 units of the subject and writes it into
 the probe's `expect` under the flavour name the runner's hello gives. Flavours that are not run
 keep the results already in the file, so a machine with fewer engines never erases a column.
+
+With --korvane, Korvane's own column is recorded too, from the program's --flavours --json (a
+subject that a command line cannot carry, one with a lone surrogate or a NUL, is left out of it).
 
 Each expectation is the list of matches (flat arrays: span, then each group, -1,-1 for a group
 that did not take part), or "error" (the pattern does not compile, or the engine failed at run
@@ -202,6 +205,32 @@ def record(runner, probe, timeout_ms):
     return "error"
 
 
+def record_korvane(program, probe, timeout_ms):
+    """Korvane's own answer for the probe, from `korvane --flavours ... --json`; None when the
+    subject cannot be given on a command line."""
+    subject = probe["subject"]
+    if has_lone_surrogate(subject) or "\0" in subject:
+        return None
+    command = [program, "--flavours", probe["pattern"], "--subject", subject, "--only", "korvane", "--json"]
+    if probe["flags"]:
+        command[3:3] = ["--flags", probe["flags"]]
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    done = subprocess.run(command, capture_output=True, timeout=timeout_ms / 1000.0 + 30, env=env)
+    answer = json.loads(done.stdout.decode("utf-8"))[0]
+    status = answer["status"]
+    if status == "timeout":
+        return "timeout"
+    if status == "error":
+        return "error"
+    matches = []
+    for m in answer["matches"]:
+        flat = list(m["span"])
+        for g in m.get("groups", []):
+            flat.extend(g if g is not None else [-1, -1])
+        matches.append(flat)
+    return matches
+
+
 def ordered(expect):
     known = [f for f in FLAVOUR_ORDER if f in expect]
     return {f: expect[f] for f in known + sorted(f for f in expect if f not in FLAVOUR_ORDER)}
@@ -230,6 +259,7 @@ def main():
     parser.add_argument("--probes", default=os.path.join(HERE, "probes.json"))
     parser.add_argument("--only", help="comma-separated flavour names to record")
     parser.add_argument("--timeout-ms", type=int, default=2000)
+    parser.add_argument("--korvane", help="the korvane program, to record Korvane's own column")
     args = parser.parse_args()
 
     with open(args.probes, encoding="utf-8") as f:
@@ -257,6 +287,12 @@ def main():
         for probe in probes:
             probe.setdefault("expect", {})[flavour] = results[probe["name"]]
         recorded.append("%s (%s %s)" % (flavour, runner.hello.get("engine"), runner.hello.get("version")))
+    if args.korvane and (not only or "korvane" in only):
+        for probe in probes:
+            result = record_korvane(args.korvane, probe, args.timeout_ms)
+            if result is not None:
+                probe.setdefault("expect", {})["korvane"] = result
+        recorded.append("korvane")
     write_table(args.probes, probes)
     print("record: %d probes; recorded %s" % (len(probes), ", ".join(recorded) or "nothing"))
     return 0 if recorded else 1
