@@ -74,7 +74,7 @@ function(layer_of_file path out)
 endfunction()
 
 # The document's feature folders, bottom to top.
-set(document_folders pattern matching debugger testing files backtrack diagram core)
+set(document_folders pattern matching debugger testing files backtrack diagram flavours core)
 
 # The feature folder of a document source: one of document_folders, or "?" for a source outside
 # them (directly in app/document/, or in a folder that is not in the list).

@@ -7,6 +7,7 @@
 #include "app/document/core/test_session.h"
 #include "app/document/debugger/breakpoints.h"
 #include "app/document/files/workspace_file.h"
+#include "app/document/flavours/flavour_session.h"
 #include "korvane_ids.h"
 #include "platform/file_io.h"
 #include "stringtable.h"
@@ -88,6 +89,11 @@ std::string CKorvaneDoc::WorkspaceBytes() const {
   data.testTimeLimitMs = m_testSession->TimeLimit();
   if (m_pStops)
     for (const Breakpoint& b : m_pStops->List()) data.breakpoints.push_back(WorkspaceBreakpoint{b.start, b.end, b.condition, b.value});
+  if (!m_flavours->IsDefaultChoice()) {
+    data.hasFlavours = true;
+    for (const QString& name : m_flavours->Chosen())
+      data.flavours.emplace_back(name.utf16(), name.utf16() + name.size());
+  }
   return CWorkspaceFile::Write(data, m_snapshots);
 }
 
@@ -168,6 +174,14 @@ void CKorvaneDoc::LoadWorkspace(WorkspaceData* data) {
     std::vector<Breakpoint> list;
     for (const WorkspaceBreakpoint& b : data->breakpoints) list.push_back(Breakpoint{b.start, b.end, b.condition, b.value});
     DebugStops().SetList(std::move(list));  // bound, and what no element has dropped, by Recompile
+  }
+  if (data->hasFlavours) {
+    QStringList names;
+    for (const std::vector<unsigned short>& n : data->flavours)
+      names << QString::fromUtf16(reinterpret_cast<const char16_t*>(n.data()), static_cast<qsizetype>(n.size()));
+    m_bLoadingFlavours = true;
+    m_flavours->SetChosen(names);
+    m_bLoadingFlavours = false;
   }
   SetMode(data->mode);
   Recompile();

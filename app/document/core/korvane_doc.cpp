@@ -5,12 +5,14 @@
 #include "app/document/core/test_session.h"
 #include "app/document/backtrack/backtrack_session.h"
 #include "app/document/debugger/breakpoints.h"
+#include "app/document/flavours/flavour_session.h"
 #include "app/document/matching/split_pieces.h"
 #include "platform/time_stamps.h"
 
 #include <algorithm>
 
 #include "korvane_ids.h"
+#include "stringtable.h"
 
 CKorvaneDoc::CKorvaneDoc(IDocumentUi* ui) : m_pUi(ui) {
   m_testSession.reset(new CTestSession(*this));
@@ -19,6 +21,26 @@ CKorvaneDoc::CKorvaneDoc(IDocumentUi* ui) : m_pUi(ui) {
   m_backtrack.reset(new CBacktrackSession([this] {
     if (m_pUi) m_pUi->PostCommand(CMD_BACKTRACK_RESULTS);
   }));
+  // The flavour session asks for the document's state only when it is about to make a request.
+  m_flavours.reset(new CFlavourSession);
+  m_flavours->SetSource([this] {
+    CFlavourSession::Input in;
+    in.pattern = QString::fromUtf16(reinterpret_cast<const char16_t*>(m_pattern.pattern.data()),
+                                    static_cast<qsizetype>(m_pattern.pattern.size()));
+    in.flags = CFlavourSession::FlagLetters(m_pattern.flags);
+    in.rowNames << CStringTable::Str(IDS_FLAVOURS_ROW_TEXT);
+    in.subjects << QString::fromUtf16(reinterpret_cast<const char16_t*>(m_subject.data()),
+                                      static_cast<qsizetype>(m_subject.size()));
+    for (const TestCase& t : m_testSession->All()) {
+      in.rowNames << QString::fromUtf16(reinterpret_cast<const char16_t*>(t.name.data()), static_cast<qsizetype>(t.name.size()));
+      in.subjects << QString::fromUtf16(reinterpret_cast<const char16_t*>(t.Subject().data()),
+                                        static_cast<qsizetype>(t.Subject().size()));
+    }
+    return in;
+  });
+  QObject::connect(m_flavours.get(), &CFlavourSession::ChosenChanged, [this] {
+    if (!m_bLoadingFlavours) m_bModified = true;
+  });
   CTickClock::CountsProcessorTicks();  // starts the stretch the tick rate is measured over
   m_ctx.m_pfnTraceHook = &CKorvaneDoc::TraceHookProc;
   m_ctx.m_pUserData = this;
@@ -33,6 +55,7 @@ CKorvaneDoc::CKorvaneDoc(IDocumentUi* ui) : m_pUi(ui) {
 CKorvaneDoc::~CKorvaneDoc() {
   m_testSession->Stop();  // abandons a run and ends its worker before anything it reads goes
   m_backtrack.reset();   // the same for an analysis
+  m_flavours.reset();    // kills its runners before the source it calls goes
   StopBackgroundCheck();
   m_bAbort = true;
   m_bPauseAtStep = false;
@@ -61,6 +84,9 @@ void CKorvaneDoc::RemoveView(CDocView* view) {
 }
 
 void CKorvaneDoc::UpdateAllViews(CDocView* sender, int hint) {
+  // Whatever can change a row of the flavour matrix; the session waits for the edits to pause.
+  if (m_flavours && (hint & (HINT_RECOMPILED | HINT_PATTERN_REPLACED | HINT_SUBJECT_REPLACED | HINT_TESTS)))
+    m_flavours->Changed();
   // A view may add or remove views while it updates (mode changes do); walk a copy.
   std::vector<CDocView*> views = m_views;
   for (CDocView* v : views)
@@ -501,6 +527,11 @@ void CKorvaneDoc::Clear() {
   ClearTraceState();
   ClearSnapshots();
   m_testSession->Replace(nullptr, kDefaultTestTimeLimitMs);  // the time limit: a setting of the workspace
+  if (m_flavours) {
+    m_bLoadingFlavours = true;
+    m_flavours->SetChosen(CFlavourSession::DefaultFlavours());
+    m_bLoadingFlavours = false;
+  }
   m_testSession->ResetHistory();
   m_testSession->Schedule();
 }

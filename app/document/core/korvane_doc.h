@@ -198,6 +198,7 @@ struct CommandState {
 class CBacktrackSession;
 class CDebugStops;
 class CTestSession;
+class CFlavourSession;
 struct WorkspaceData;
 
 class CKorvaneDoc {
@@ -261,6 +262,15 @@ class CKorvaneDoc {
   // Spans of the repeats the backtracking analysis holds responsible, which the pattern box
   // marks: those of the session's newest report; empty from a new request until its report.
   const std::vector<std::pair<int, int>>& GetBacktrackSpans() const;
+  // The flavour session (flavour_session.h): the pattern in other languages' engines, for the
+  // Flavours pane, which makes it active while shown. The document tells it of every edit of
+  // the pattern, the options, the text box and the tests (UpdateAllViews), and hands it those
+  // on request: the text box and every test's text, searched with the workspace's generic
+  // options. Its chosen flavours are saved in the workspace when they are not the default
+  // choice; New and Open reset them to the default or the file's. A change of the choice made
+  // by the user marks the document modified.
+  CFlavourSession& Flavours() { return *m_flavours; }
+  const CFlavourSession& Flavours() const { return *m_flavours; }
 
   // --- editing token: a view handing its edit to the document ---
   bool TakeEditingToken(CDocView* view);
@@ -723,6 +733,8 @@ class CKorvaneDoc {
 
   // The backtracking session and its worker (its own threading note).
   std::unique_ptr<CBacktrackSession> m_backtrack;
+  std::unique_ptr<CFlavourSession> m_flavours;
+  bool m_bLoadingFlavours = false;  // the choice is being set from a file or to the default
 
   // Snapshots, the document's file and the clips (UI thread only).
   CSnapshotTree m_snapshots;

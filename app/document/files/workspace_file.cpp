@@ -27,6 +27,7 @@ class CWriter {
       m_out.push_back(static_cast<char>(c >> 8));
     }
   }
+  void Bytes(const std::string& bytes) { m_out += bytes; }
   std::string Take() { return std::move(m_out); }
 
  private:
@@ -99,6 +100,7 @@ constexpr size_t kMinSnapshotTestsBytes = 2 * 4;
 constexpr size_t kBreakpointBytes = 4 * 4;
 constexpr std::int32_t kBreakpointTag = CWorkspaceFile::kBreakpointTag;
 constexpr std::int32_t kTestSettingsTag = CWorkspaceFile::kTestSettingsTag;
+constexpr std::int32_t kFlavoursTag = CWorkspaceFile::kFlavoursTag;
 
 // The shared texts of the tests, numbered in the order they are first met.
 class CTextTable {
@@ -291,6 +293,16 @@ std::string CWorkspaceFile::Write(const WorkspaceData& data, const CSnapshotTree
     w.Int(4);
     w.Int(ClampTestTimeLimit(data.testTimeLimitMs));
   }
+  // The chosen flavours last: a reader that knows only the sections above stops at this tag.
+  if (data.hasFlavours) {
+    CWriter section;
+    section.Int(static_cast<std::int32_t>(data.flavours.size()));
+    for (const std::vector<unsigned short>& name : data.flavours) section.String(name);
+    const std::string bytes = section.Take();
+    w.Int(kFlavoursTag);
+    w.Int(static_cast<std::int32_t>(bytes.size()));
+    w.Bytes(bytes);
+  }
   return w.Take();
 }
 
@@ -320,6 +332,8 @@ EWorkspaceError ReadFields(CReader& r, WorkspaceData* out) {
   out->snapshots.clear();
   out->tests = std::make_shared<const TestSet>();
   out->breakpoints.clear();
+  out->hasFlavours = false;
+  out->flavours.clear();
   if (out->version < 2) return EWorkspaceError::None;
 
   std::int32_t current, count;
@@ -376,11 +390,12 @@ EWorkspaceError ReadFields(CReader& r, WorkspaceData* out) {
   // the tests is ignored, as it always was (older files may hold stray bytes there).
   std::vector<WorkspaceBreakpoint> breakpoints;
   int timeLimit = kDefaultTestTimeLimitMs;
-  bool breakpointsRead = false, settingsRead = false;
+  bool breakpointsRead = false, settingsRead = false, flavoursRead = false;
+  std::vector<std::vector<unsigned short>> flavours;
   while (r.Left() >= 4) {
     std::int32_t tag = 0;
     KV_READ(r.Int(&tag));
-    if (tag == kBreakpointTag && !breakpointsRead && !settingsRead) {
+    if (tag == kBreakpointTag && !breakpointsRead && !settingsRead && !flavoursRead) {
       breakpointsRead = true;
       std::int32_t n;
       KV_READ(Count(r, kBreakpointBytes, &n));
@@ -396,7 +411,7 @@ EWorkspaceError ReadFields(CReader& r, WorkspaceData* out) {
         if (condition < 0 || condition > 2) condition = 0;
         breakpoints.push_back(WorkspaceBreakpoint{start, end, condition, value});
       }
-    } else if (tag == kTestSettingsTag && !settingsRead) {
+    } else if (tag == kTestSettingsTag && !settingsRead && !flavoursRead) {
       settingsRead = true;
       std::int32_t length;
       KV_READ(Count(r, 1, &length));
@@ -405,6 +420,21 @@ EWorkspaceError ReadFields(CReader& r, WorkspaceData* out) {
       KV_READ(r.Int(&ms));
       timeLimit = ClampTestTimeLimit(ms);
       r.Skip(static_cast<size_t>(length) - 4);  // fields of a later version
+    } else if (tag == kFlavoursTag && !flavoursRead) {
+      flavoursRead = true;
+      std::int32_t length;
+      KV_READ(Count(r, 1, &length));
+      const size_t end = r.Offset() + static_cast<size_t>(length);
+      std::int32_t n;
+      KV_READ(Count(r, 4, &n));
+      for (std::int32_t i = 0; i < n; ++i) {
+        std::vector<unsigned short> name;
+        KV_READ(r.String(&name));
+        flavours.push_back(std::move(name));
+      }
+      // The names must lie inside the section the length announced.
+      if (r.Offset() > end) return r.Fail(EWorkspaceError::BadCount, end);
+      r.Skip(end - r.Offset());  // fields of a later version
     } else {
       break;
     }
@@ -412,6 +442,8 @@ EWorkspaceError ReadFields(CReader& r, WorkspaceData* out) {
   // Only a complete file gives its tests to the workspace and the records.
   out->breakpoints = std::move(breakpoints);
   out->testTimeLimitMs = timeLimit;
+  out->hasFlavours = flavoursRead;
+  out->flavours = std::move(flavours);
   out->tests = std::move(tests);
   for (std::unique_ptr<Snapshot>& s : out->snapshots) {
     auto it = byId.find(s->id);

@@ -26,6 +26,11 @@
 //     the breakpoints, so that a reader that knows only those still finds them first):
 //     int32 tag 0x4D494C54 ("TLIM"), int32 byte count L, L bytes: int32 time limit of each test
 //     in ms (a longer section is read as far as known, the rest skipped).
+//   then, only when the workspace's chosen flavours are not the default choice, the flavours
+//     section (last, so that a reader that knows only the sections before it stops at its tag
+//     and ignores it): int32 tag 0x56414C46 ("FLAV"), int32 byte count L, L bytes: int32 count
+//     N, N strings (the flavour names, such as "python"); a longer section is read as far as
+//     known, the rest skipped.
 //   A string is an int32 count of UTF-16 code units, then the units as UTF-16LE.
 //
 // Writer and reader work on bytes in memory; the document does the file and the messages.
@@ -75,6 +80,11 @@ struct WorkspaceData {
   // How long each test may run (the optional test settings section; the default in older
   // files). Clamped to kMinTestTimeLimitMs..kMaxTestTimeLimitMs when read.
   int testTimeLimitMs = kDefaultTestTimeLimitMs;
+  // The flavours the Flavours pane compares with (the optional flavours section); when the file
+  // has none, `hasFlavours` is false and the document takes its default choice. Names are kept
+  // as written: the document drops the ones it does not know.
+  bool hasFlavours = false;
+  std::vector<std::vector<unsigned short>> flavours;
 };
 
 enum class EWorkspaceError {
@@ -93,6 +103,7 @@ class CWorkspaceFile {
   // The tags of the optional sections after the document options word.
   static constexpr int kBreakpointTag = 0x504B5242;    // "BRKP" as little-endian bytes
   static constexpr int kTestSettingsTag = 0x4D494C54;  // "TLIM"
+  static constexpr int kFlavoursTag = 0x56414C46;      // "FLAV"
 
   // Writes version 3: the fields of `data` except its version and its snapshot list, then the
   // tree's records in the iteration order of its table, then the tests of the workspace and of

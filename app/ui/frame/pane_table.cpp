@@ -14,6 +14,7 @@
 #include "app/ui/panes/snapshots/snapshot_tree_view.h"
 #include "app/ui/panes/test_cases/test_case_pane.h"
 #include "app/ui/panes/history/trace_history_pane.h"
+#include "app/ui/panes/flavours/flavours_pane.h"
 #include "korvane_ids.h"
 
 namespace {
@@ -49,7 +50,8 @@ const std::vector<PaneRegistration>& CPaneTable::All() {
   // Placed in this order: Structure on the left; Group at the bottom across the whole width with
   // Tests right of it, Backtracking a tab there; Snapshot on the right above Text clip, with
   // Stack above them in Trace mode; Explanation right of Tests and Diagram a tab beside Tests,
-  // both until the View menu shows them; the Message bar, which holds nothing, hidden.
+  // both until the View menu shows them, and Flavours a tab there too; the Message bar, which
+  // holds nothing, hidden.
   static const std::vector<PaneRegistration> rows = {
       {BAR_STRUCTURE, IDS_BAR_STRUCTURE, ID_VIEW_STRUCTURE, &Make<CRegexTreeView>, P::DOCK,
        Qt::LeftDockWidgetArea, 0, Qt::Horizontal, kAll},
@@ -69,6 +71,8 @@ const std::vector<PaneRegistration>& CPaneTable::All() {
       {BAR_EXPLANATION, IDS_BAR_EXPLANATION, ID_VIEW_EXPLANATION, &Make<CExplanationPane>, P::SPLIT_AFTER,
        Qt::BottomDockWidgetArea, BAR_TESTS, Qt::Horizontal, kHidden},
       {BAR_DIAGRAM, IDS_BAR_DIAGRAM, ID_VIEW_DIAGRAM, &Make<CDiagramPane>, P::TAB_WITH, Qt::BottomDockWidgetArea,
+       BAR_TESTS, Qt::Horizontal, kHidden},
+      {BAR_FLAVOURS, IDS_BAR_FLAVOURS, ID_VIEW_FLAVOURS, &Make<CFlavoursPane>, P::TAB_WITH, Qt::BottomDockWidgetArea,
        BAR_TESTS, Qt::Horizontal, kHidden},
   };
   return rows;

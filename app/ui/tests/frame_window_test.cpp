@@ -173,7 +173,7 @@ class FrameWindowTest : public QObject {
       if (auto* bar = qobject_cast<CSizingControlBarG*>(dock); bar && bar->View()) bars << bar;  // the Message bar holds none
     for (QToolBar* tool : frame.findChildren<QToolBar*>(QString(), Qt::FindDirectChildrenOnly)) bars << tool;
     bars << frame.statusBar();
-    QCOMPARE(bars.size(), 9 + 4 + 1);
+    QCOMPARE(bars.size(), 10 + 4 + 1);
     for (QWidget* bar : bars) {
       QAction* toggles = nullptr;
       for (QAction* a : view->actions()) {

@@ -477,6 +477,72 @@ TEST(WorkspaceFileSettings, SectionsAfterTheOptionsWordGetDefinedReadings) {
   }
 }
 
+// The chosen flavours: a section of their own after every other, so that a reader that knows
+// only the sections before it stops at its tag as at any unknown one and reads the rest as ever.
+TEST(WorkspaceFileFlavours, TheChosenFlavoursComeLast) {
+  Golden g;
+  g.data.testTimeLimitMs = 5000;
+  const std::string withLimit = CWorkspaceFile::Write(g.data, g.tree);
+  g.data.hasFlavours = true;
+  g.data.flavours = {U("js"), U("re2")};
+  const std::string withFlavours = CWorkspaceFile::Write(g.data, g.tree);
+  // tag, 22 bytes: a count of 2, "js", "re2"
+  EXPECT_EQ(Hex(withLimit) + Hex(Bytes("464C4156 16000000 02000000 02000000 6A00 7300 03000000 7200 6500 3200")),
+            Hex(withFlavours));
+  WorkspaceData d;
+  ASSERT_EQ(EWorkspaceError::None, Read(withFlavours, &d));
+  EXPECT_TRUE(d.hasFlavours);
+  EXPECT_EQ(d.flavours, (std::vector<std::vector<unsigned short>>{U("js"), U("re2")}));
+  EXPECT_EQ(5000, d.testTimeLimitMs);
+  // An empty choice is kept as one; no section at all reads as "not chosen".
+  g.data.flavours.clear();
+  ASSERT_EQ(EWorkspaceError::None, Read(CWorkspaceFile::Write(g.data, g.tree), &d));
+  EXPECT_TRUE(d.hasFlavours);
+  EXPECT_TRUE(d.flavours.empty());
+  ASSERT_EQ(EWorkspaceError::None, Read(withLimit, &d));
+  EXPECT_FALSE(d.hasFlavours);
+}
+
+TEST(WorkspaceFileFlavours, FlavourSectionsGetDefinedReadings) {
+  struct Row {
+    const char* what;
+    const char* hex;  // after the golden file's options word
+    EWorkspaceError error;
+    bool has;
+    size_t names;
+    int limit;
+  } rows[] = {
+      {"one name", "464C4156 0A000000 01000000 01000000 7800", EWorkspaceError::None, true, 1, 500},
+      {"after the limit", "544C494D 04000000 E8030000 464C4156 04000000 00000000", EWorkspaceError::None, true, 0, 1000},
+      {"a longer section of a later version", "464C4156 0C000000 01000000 01000000 7800 2A00 0000",
+       EWorkspaceError::None, true, 1, 500},
+      {"sections before it are not read after it",
+       "464C4156 04000000 00000000 544C494D 04000000 E8030000", EWorkspaceError::None, true, 0, 500},
+      {"a second one is ignored", "464C4156 04000000 00000000 464C4156 0A000000 01000000 01000000 7800",
+       EWorkspaceError::None, true, 0, 500},
+      {"cut after the tag", "464C4156", EWorkspaceError::Truncated, false, 0, 500},
+      {"cut inside a name", "464C4156 0A000000 01000000 01000000 78", EWorkspaceError::Truncated, false, 0, 500},
+      {"a length beyond the file", "464C4156 FF000000 00000000", EWorkspaceError::Truncated, false, 0, 500},
+      {"a negative count", "464C4156 04000000 FFFFFFFF", EWorkspaceError::BadCount, false, 0, 500},
+      {"names past the length", "464C4156 04000000 01000000 01000000 7800", EWorkspaceError::BadCount, false, 0, 500},
+      {"a huge count", "464C4156 08000000 FFFFFF7F 00000000", EWorkspaceError::Truncated, false, 0, 500},
+  };
+  for (const Row& row : rows) {
+    WorkspaceData d;
+    g_largest = 0;
+    g_watch = true;
+    const std::string bytes = Bytes(kGoldenV3Hex) + Bytes(row.hex);
+    const EWorkspaceError e = Read(bytes, &d);
+    g_watch = false;
+    EXPECT_EQ(row.error, e) << row.what;
+    EXPECT_LE(g_largest.load(), 4 * bytes.size() + 64) << row.what;
+    if (row.error != EWorkspaceError::None) continue;
+    EXPECT_EQ(row.has, d.hasFlavours) << row.what;
+    EXPECT_EQ(row.names, d.flavours.size()) << row.what;
+    EXPECT_EQ(row.limit, d.testTimeLimitMs) << row.what;
+  }
+}
+
 TEST(WorkspaceFileSettings, AFailedReadSaysAtWhichByte) {
   struct Row {
     const char* what;

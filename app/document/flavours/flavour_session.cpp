@@ -1,0 +1,221 @@
+// The flavour session (see flavour_session.h).
+#include "app/document/flavours/flavour_session.h"
+
+#include <QTimer>
+
+#include "app/flavours/flavour_table.h"
+#include "app/flavours/korvane_column.h"
+#include "korvane_ids.h"
+#include "stringtable.h"
+
+namespace {
+
+const QString kKorvane = QStringLiteral("korvane");
+
+bool SameInput(const CFlavourSession::Input& a, const CFlavourSession::Input& b) {
+  return a.pattern == b.pattern && a.flags == b.flags && a.rowNames == b.rowNames && a.subjects == b.subjects;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The matrix
+
+FlavourMatrixCell CFlavourMatrix::Cell(int row, int column) const {
+  FlavourMatrixCell out;
+  if (row < 0 || row >= Rows() || column < 0 || column >= Columns()) return out;
+  const FlavourColumn& c = columns[static_cast<size_t>(column)];
+  if (!korvaneAnswered || !c.answered) return out;
+  out.waiting = false;
+  out.cell = CompareWithKorvane(korvane, c.answer, row);
+  return out;
+}
+
+const SubjectAnswer* CFlavourMatrix::KorvaneRow(int row) const {
+  if (!korvaneAnswered || row < 0 || static_cast<size_t>(row) >= korvane.subjects.size()) return nullptr;
+  return &korvane.subjects[static_cast<size_t>(row)];
+}
+
+const SubjectAnswer* CFlavourMatrix::FlavourRow(int row, int column) const {
+  if (column < 0 || column >= Columns()) return nullptr;
+  const FlavourColumn& c = columns[static_cast<size_t>(column)];
+  if (!c.answered || row < 0 || static_cast<size_t>(row) >= c.answer.subjects.size()) return nullptr;
+  return &c.answer.subjects[static_cast<size_t>(row)];
+}
+
+CFlavourMatrix::Counts CFlavourMatrix::Count() const {
+  Counts n;
+  for (int c = 0; c < Columns(); ++c) {
+    const FlavourColumn& col = columns[static_cast<size_t>(c)];
+    if (!col.answered) {
+      ++n.waiting;
+      continue;
+    }
+    switch (col.answer.outcome) {
+      case FlavourOutcome::NotInstalled: ++n.missing; continue;
+      case FlavourOutcome::RunnerFailed: ++n.failed; continue;
+      case FlavourOutcome::CompileError: ++n.ran; continue;
+      case FlavourOutcome::Compiled: break;
+    }
+    ++n.ran;
+    ++n.compiled;
+    if (!korvaneAnswered) {
+      ++n.waiting;
+      continue;
+    }
+    bool same = true;
+    for (int r = 0; r < Rows() && same; ++r) same = CompareWithKorvane(korvane, col.answer, r).status == CellStatus::Same;
+    if (same) ++n.same;
+  }
+  return n;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The session
+
+CFlavourSession::CFlavourSession(QObject* parent) : QObject(parent), m_chosen(DefaultFlavours()) {
+  m_pTimer = new QTimer(this);
+  m_pTimer->setSingleShot(true);
+  connect(m_pTimer, &QTimer::timeout, this, &CFlavourSession::Ask);
+}
+
+CFlavourSession::~CFlavourSession() = default;
+
+CFlavourPool& CFlavourSession::Pool() {
+  if (!m_pool) {
+    m_pool.reset(new CFlavourPool);
+    connect(m_pool.get(), &CFlavourPool::Answered, this, &CFlavourSession::OnAnswered);
+    connect(m_pool.get(), &CFlavourPool::AllAnswered, this, &CFlavourSession::OnAllAnswered);
+  }
+  return *m_pool;
+}
+
+QStringList CFlavourSession::DefaultFlavours() {
+  // In the table's order, as SetChosen keeps a choice.
+  static const QStringList preferred = {"pcre2", "js", "python", "java", "dotnet", "ruby", "perl", "posix-ere", "re2"};
+  // Looking for the interpreters touches the disk: once per process is enough (the choice made
+  // from it is saved with a workspace that differs from it anyway).
+  static const QStringList installed = [] {
+    QStringList out;
+    const QString folder = RunnersFolder();
+    const FlavourSettings settings = FlavourSettings::FromEnvironment();
+    for (const QString& name : preferred) {
+      const FlavourInfo* info = FindFlavour(name);
+      if (info && LaunchFor(*info, folder, settings).notInstalled.isEmpty()) out << name;
+    }
+    return out.isEmpty() ? preferred : out;
+  }();
+  return installed;
+}
+
+QString CFlavourSession::FlagLetters(int optionBits) {
+  QString letters;
+  for (const char* letter : {"i", "m", "s", "x"}) {
+    int bit = 0;
+    if (KorvaneFlagBits(QLatin1String(letter), &bit) && (optionBits & bit)) letters += QLatin1String(letter);
+  }
+  return letters;
+}
+
+void CFlavourSession::SetChosen(const QStringList& flavours) {
+  QStringList chosen;
+  for (const QString& name : FlavourNames())
+    if (name != kKorvane && flavours.contains(name)) chosen << name;
+  if (chosen == m_chosen) return;
+  m_chosen = chosen;
+  emit ChosenChanged();
+  Changed();
+}
+
+void CFlavourSession::SetActive(bool active) {
+  if (active == m_bActive) return;
+  m_bActive = active;
+  if (!active) {
+    m_pTimer->stop();
+    return;
+  }
+  if (m_bStale) RequestNow();
+}
+
+void CFlavourSession::Changed() {
+  m_bStale = true;
+  if (m_bActive) m_pTimer->start(m_nDelayMs);
+}
+
+void CFlavourSession::RequestNow() {
+  m_pTimer->stop();
+  Ask();
+}
+
+void CFlavourSession::Ask() {
+  m_bStale = false;
+  if (!m_source) return;
+  const Input input = m_source();
+  if (m_bAskedOnce && SameInput(input, m_lastInput) && m_chosen == m_lastFlavours) return;
+  m_bAskedOnce = true;
+  m_lastInput = input;
+  m_lastFlavours = m_chosen;
+
+  CFlavourMatrix fresh;
+  fresh.request.pattern = input.pattern;
+  fresh.request.flags = input.flags;
+  fresh.request.subjects = input.subjects;
+  fresh.rowNames = input.rowNames;
+  while (fresh.rowNames.size() < fresh.request.subjects.size()) fresh.rowNames << QString();
+  for (const QString& name : m_chosen) {
+    FlavourColumn c;
+    c.flavour = name;
+    const FlavourInfo* info = FindFlavour(name);
+    c.display = info ? QString::fromLatin1(info->display) : name;
+    auto known = m_known.find(name);
+    if (known != m_known.end()) {
+      c.engine = known->second.first;
+      c.version = known->second.second;
+    }
+    fresh.columns.push_back(std::move(c));
+  }
+  m_matrix = std::move(fresh);
+  QStringList asked = {kKorvane};
+  asked << m_chosen;
+  m_bOpen = true;
+  ++m_nRequestsMade;
+  m_nRequest = Pool().Request(asked, m_matrix.request);
+  emit MatrixChanged();
+}
+
+void CFlavourSession::OnAnswered(quint64 request, const QString& flavour, const FlavourAnswer& answer) {
+  if (request != m_nRequest) return;  // an older request's: the newest wins
+  if (flavour == kKorvane) {
+    m_matrix.korvane = answer;
+    m_matrix.korvaneAnswered = true;
+  } else {
+    for (FlavourColumn& c : m_matrix.columns) {
+      if (c.flavour != flavour) continue;
+      c.answer = answer;
+      c.answered = true;
+      if (!answer.engine.isEmpty()) {
+        c.engine = answer.engine;
+        c.version = answer.version;
+        m_known[flavour] = {answer.engine, answer.version};
+      }
+    }
+  }
+  emit MatrixChanged();
+}
+
+void CFlavourSession::OnAllAnswered(quint64 request) {
+  if (request == m_nRequest) m_bOpen = false;
+}
+
+QString CFlavourSession::Summary() const {
+  if (m_matrix.columns.empty()) return CStringTable::Str(IDS_FLAVOURS_NONE_CHOSEN);
+  const CFlavourMatrix::Counts n = m_matrix.Count();
+  if (n.ran == 0 && n.missing == 0 && n.failed == 0)
+    return CStringTable::FormatStrings(CStringTable::Str(IDS_FLAVOURS_ALL_WAITING), {QString::number(n.waiting)});
+  QString text = CStringTable::FormatStrings(CStringTable::Str(IDS_FLAVOURS_SUMMARY),
+                                             {QString::number(n.compiled), QString::number(n.ran), QString::number(n.same)});
+  if (n.missing) text += CStringTable::FormatStrings(CStringTable::Str(IDS_FLAVOURS_SUMMARY_MISSING), {QString::number(n.missing)});
+  if (n.failed) text += CStringTable::FormatStrings(CStringTable::Str(IDS_FLAVOURS_SUMMARY_FAILED), {QString::number(n.failed)});
+  if (n.waiting) text += CStringTable::FormatStrings(CStringTable::Str(IDS_FLAVOURS_SUMMARY_WAITING), {QString::number(n.waiting)});
+  return text;
+}

@@ -1,0 +1,274 @@
+// The Flavours pane in the real frame, offscreen, its runners fake ones
+// (app/flavours/tests/fake_runner.cpp: a literal find-all, "!" a compile error) and ruby "not
+// installed": hidden at first and a tab beside Tests, the session active only while the pane is
+// shown; the matrix's rows, columns, headers, words and tool tips; a selected cell side by side
+// (the marks in the text, the group table's differing rows); the menu that picks the columns;
+// the cells' colours. Settings live in a temporary folder.
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QTabBar>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QToolButton>
+
+#include "app/document/core/korvane_doc.h"
+#include "app/document/core/test_session.h"
+#include "app/document/flavours/flavour_session.h"
+#include "app/ui/frame/main_frame.h"
+#include "app/ui/panes/flavours/flavour_compare_view.h"
+#include "app/ui/panes/flavours/flavour_matrix_model.h"
+#include "app/ui/panes/flavours/flavours_pane.h"
+#include "app/ui/frame/sizing_bar.h"
+#include "app/ui/tests/private_settings_main.h"
+#include "korvane_ids.h"
+#include "stringtable.h"
+
+namespace {
+
+const int kWaitMs = 60000;  // a cold fake runner on a slow, busy machine
+
+FlavourLaunch FakeFor(const QString& flavour) {
+  FlavourLaunch l;
+  l.flavour = flavour;
+  l.program = QStringLiteral(KV_FAKE_RUNNER);
+  l.runnerFile = l.program;
+  l.arguments << QStringLiteral("utf16") << QStringLiteral("yes") << QStringLiteral("good");
+  if (flavour == QLatin1String("ruby")) l.notInstalled = QStringLiteral("not installed: apt-get install ruby");
+  return l;
+}
+
+std::vector<unsigned short> U16Of(const QString& s) { return std::vector<unsigned short>(s.utf16(), s.utf16() + s.size()); }
+
+void SetTexts(CKorvaneDoc* doc, const QString& pattern, const QString& subject) {
+  const std::vector<unsigned short> p = U16Of(pattern), t = U16Of(subject);
+  doc->SetPattern(p.data(), static_cast<int>(p.size()), true);
+  doc->Notify(nullptr, HINT_RECOLOR_PATTERN | HINT_PATTERN_REPLACED);
+  doc->Notify(nullptr, HINTS_PATTERN_EDITED);
+  doc->SetSubjectText(t.data(), static_cast<int>(t.size()));
+  doc->Notify(nullptr, HINT_RECOLOR_PATTERN | HINT_TEXT_HIGHLIGHTS | HINT_SUBJECT_REPLACED);
+  doc->Notify(nullptr, HINTS_SUBJECT_EDITED);
+}
+
+CFlavoursPane* PaneOf(CMainFrame& frame) { return qobject_cast<CFlavoursPane*>(frame.SizingBar(BAR_FLAVOURS)->View()); }
+
+// The matrix is complete for this pattern.
+bool Settled(CKorvaneDoc* doc, const QString& pattern) {
+  const CFlavourSession& s = doc->Flavours();
+  return s.Matrix().request.pattern == pattern && !s.IsBusy();
+}
+
+}  // namespace
+
+class FlavoursPaneTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() { ClearSettings(); }
+
+  void hiddenAtFirstThenATabBesideTestsAskingOnlyWhileShown() {
+    CMainFrame frame;
+    frame.Doc()->Flavours().Pool().SetLauncher(&FakeFor);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    CSizingControlBarG* bar = frame.SizingBar(BAR_FLAVOURS);
+    QVERIFY(bar);
+    QCOMPARE(bar->windowTitle(), CStringTable::Str(IDS_BAR_FLAVOURS));
+    QVERIFY(PaneOf(frame));
+    QVERIFY(bar->isHidden());
+    CFlavourSession& session = frame.Doc()->Flavours();
+    SetTexts(frame.Doc(), QStringLiteral("an"), QStringLiteral("banana"));
+    QTest::qWait(3 * CFlavourSession::kDelayMs);
+    QVERIFY(!session.IsActive());
+    QCOMPARE(session.RequestsMade(), 0);  // a hidden pane costs nothing
+
+    frame.UpdateCommandUi();
+    QVERIFY(!frame.CommandAction(ID_VIEW_FLAVOURS)->isChecked());
+    frame.OnCommand(ID_VIEW_FLAVOURS);
+    QVERIFY(bar->isVisible());
+    QTRY_VERIFY(session.IsActive());
+    // In front, in the tab group of Tests.
+    QTabBar* tabs = nullptr;
+    for (QTabBar* t : frame.findChildren<QTabBar*>())
+      for (int i = 0; i < t->count(); ++i)
+        if (t->tabText(i) == bar->windowTitle()) tabs = t;
+    QVERIFY(tabs);
+    QCOMPARE(tabs->tabText(tabs->currentIndex()), bar->windowTitle());
+    bool withTests = false;
+    for (int i = 0; i < tabs->count(); ++i) withTests = withTests || tabs->tabText(i) == CStringTable::Str(IDS_BAR_TESTS);
+    QVERIFY(withTests);
+    QTRY_VERIFY_WITH_TIMEOUT(Settled(frame.Doc(), QStringLiteral("an")), kWaitMs);
+    QCOMPARE(session.RequestsMade(), 1);
+    QVERIFY(PaneOf(frame)->SummaryLabel()->text().startsWith(QStringLiteral("compiles in ")));
+
+    // Another tab in front hides the pane: it asks no more.
+    frame.OnCommand(ID_VIEW_TESTS);  // behind the Flavours tab: brought forward
+    QTRY_VERIFY(!session.IsActive());
+    SetTexts(frame.Doc(), QStringLiteral("na"), QStringLiteral("banana"));
+    QTest::qWait(3 * CFlavourSession::kDelayMs);
+    QCOMPARE(session.RequestsMade(), 1);
+    frame.OnCommand(ID_VIEW_FLAVOURS);  // behind another tab: brought forward
+    QTRY_VERIFY(session.IsActive());
+    QTRY_VERIFY_WITH_TIMEOUT(Settled(frame.Doc(), QStringLiteral("na")), kWaitMs);
+    QCOMPARE(session.RequestsMade(), 2);
+  }
+
+  void theMatrixShowsRowsColumnsWordsAndTips_data() {
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("python");   // the word of the text box's row
+    QTest::addColumn<QString>("test");     // the word of the test's row
+    QTest::addColumn<QString>("pythonTip");
+    QTest::addColumn<QString>("summary");
+    QTest::newRow("literal") << "an" << "same" << "same" << "Korvane and this flavour: 1-3  3-5"
+                             << "compiles in 1 of 1 flavours, same results in 1; 1 not installed";
+    QTest::newRow("a class the fake reads as text")
+        << "a." << "differs" << "same" << "Python (re): no match\nKorvane: 1-3  3-5"
+        << "compiles in 1 of 1 flavours, same results in 0; 1 not installed";
+    QTest::newRow("compile error") << "!" << "error" << "error" << "Compile error at 0: nothing to repeat"
+                                   << "compiles in 0 of 1 flavours, same results in 0; 1 not installed";
+  }
+
+  void theMatrixShowsRowsColumnsWordsAndTips() {
+    QFETCH(QString, pattern);
+    QFETCH(QString, python);
+    QFETCH(QString, test);
+    QFETCH(QString, pythonTip);
+    QFETCH(QString, summary);
+    CMainFrame frame;
+    CKorvaneDoc* doc = frame.Doc();
+    doc->Flavours().Pool().SetLauncher(&FakeFor);
+    doc->Flavours().SetChosen({"ruby", "python"});
+    TestCase t;
+    t.name = U16Of(QStringLiteral("Nothing"));
+    t.SetSubject(U16Of(QStringLiteral("xyz")));
+    doc->Tests().Add(t);
+    SetTexts(doc, pattern, QStringLiteral("banana"));
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    frame.OnCommand(ID_VIEW_FLAVOURS);
+    CFlavoursPane* pane = PaneOf(frame);
+    QTRY_VERIFY_WITH_TIMEOUT(Settled(doc, pattern), kWaitMs);
+    CFlavourMatrixModel* model = pane->Model();
+    QCOMPARE(model->rowCount(), 2);
+    QCOMPARE(model->columnCount(), 2);
+    QCOMPARE(model->headerData(0, Qt::Vertical).toString(), QStringLiteral("Text box"));
+    QCOMPARE(model->headerData(1, Qt::Vertical).toString(), QStringLiteral("Nothing"));
+    // The header: the flavour's name over what its runner reported; a missing runtime has none.
+    QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Python (re)\nFake engine\n1.0"));
+    QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Ruby"));
+    QVERIFY(model->headerData(1, Qt::Horizontal, Qt::ToolTipRole).toString().contains(QStringLiteral("apt-get install ruby")));
+    QCOMPARE(model->index(0, 0).data().toString(), python);
+    QCOMPARE(model->index(1, 0).data().toString(), test);
+    QCOMPARE(model->index(0, 0).data(Qt::ToolTipRole).toString(), pythonTip);
+    QCOMPARE(model->index(0, 1).data().toString(), QStringLiteral("not installed"));
+    QCOMPARE(model->index(0, 1).data(Qt::ToolTipRole).toString(), QStringLiteral("not installed: apt-get install ruby"));
+    QVERIFY(model->index(0, 0).data(Qt::BackgroundRole).value<QColor>().isValid());
+    QCOMPARE(pane->SummaryLabel()->text(), summary);
+  }
+
+  void aSelectedCellIsShownSideBySide() {
+    CMainFrame frame;
+    CKorvaneDoc* doc = frame.Doc();
+    doc->Flavours().Pool().SetLauncher(&FakeFor);
+    doc->Flavours().SetChosen({"python"});
+    // Korvane finds "an", "an", "a ", "a." (the dot any character); the fake only "a.".
+    SetTexts(doc, QStringLiteral("a."), QStringLiteral("banana a."));
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    frame.OnCommand(ID_VIEW_FLAVOURS);
+    CFlavoursPane* pane = PaneOf(frame);
+    QTRY_VERIFY_WITH_TIMEOUT(Settled(doc, QStringLiteral("a.")), kWaitMs);
+    CFlavourCompareView* view = pane->CompareView();
+    QCOMPARE(view->GroupTable()->rowCount(), 0);  // nothing selected yet
+    pane->SelectCell(0, 0);
+    QTableWidget* groups = view->GroupTable();
+    QCOMPARE(groups->columnCount(), 3);
+    QCOMPARE(groups->horizontalHeaderItem(1)->text(), QStringLiteral("Korvane"));
+    QCOMPARE(groups->horizontalHeaderItem(2)->text(), QStringLiteral("Python (re)"));
+    QCOMPARE(groups->rowCount(), 4);  // Korvane's four matches, the flavour's one
+    QCOMPARE(groups->item(0, 1)->text(), QStringLiteral("1-3 \u201Can\u201D"));
+    QCOMPARE(groups->item(0, 2)->text(), QStringLiteral("7-9 \u201Ca.\u201D"));
+    QCOMPARE(groups->item(3, 1)->text(), QStringLiteral("7-9 \u201Ca.\u201D"));
+    QCOMPARE(groups->item(3, 2)->text(), QStringLiteral("no match"));
+    QCOMPARE(view->DifferingRows(), (QList<int>{0, 1, 2, 3}));
+    // The text: Korvane's matches shaded, the flavour's underlined; "a." at 7 has both.
+    QTextDocument* text = view->TextView()->document();
+    QCOMPARE(text->toPlainText(), QStringLiteral("banana a."));
+    struct Mark {
+      int at;
+      bool shaded, underlined;
+    };
+    for (const Mark& m : {Mark{0, false, false}, Mark{1, true, false}, Mark{6, true, false}, Mark{7, true, true}}) {
+      QTextCursor c(text);
+      c.setPosition(m.at + 1);  // the format of the character before the cursor
+      QCOMPARE(c.charFormat().background().style() != Qt::NoBrush, m.shaded);
+      QCOMPARE(c.charFormat().fontUnderline(), m.underlined);
+    }
+    // The selection stays on its row and flavour when another flavour's column comes in.
+    doc->Flavours().SetChosen({"js", "python"});
+    QTRY_VERIFY_WITH_TIMEOUT(doc->Flavours().Matrix().Columns() == 2 && !doc->Flavours().IsBusy(), kWaitMs);
+    QCOMPARE(pane->MatrixView()->currentIndex().column(), 1);
+    QCOMPARE(view->GroupTable()->horizontalHeaderItem(2)->text(), QStringLiteral("Python (re)"));
+  }
+
+  void theMenuPicksTheColumnsAndMarksTheDocumentModified() {
+    CMainFrame frame;
+    CKorvaneDoc* doc = frame.Doc();
+    doc->Flavours().Pool().SetLauncher(&FakeFor);
+    doc->Flavours().SetChosen({"python"});
+    doc->SetModified(false);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    frame.OnCommand(ID_VIEW_FLAVOURS);
+    CFlavoursPane* pane = PaneOf(frame);
+    pane->FillChoiceMenu();
+    const QList<QAction*> actions = pane->ChoiceMenu()->actions();
+    QCOMPARE(actions.size(), static_cast<int>(AllFlavours().size()) - 1);  // all but Korvane
+    QAction* python = nullptr;
+    QAction* js = nullptr;
+    for (QAction* a : actions) {
+      if (a->data().toString() == QLatin1String("python")) python = a;
+      if (a->data().toString() == QLatin1String("js")) js = a;
+      QVERIFY(a->isCheckable());
+    }
+    QVERIFY(python && js);
+    QVERIFY(python->isChecked());
+    QVERIFY(!js->isChecked());
+    js->trigger();
+    QCOMPARE(doc->Flavours().Chosen(), (QStringList{"js", "python"}));
+    QVERIFY(doc->IsModified());
+    QTRY_COMPARE(pane->Model()->columnCount(), 2);
+    python->trigger();
+    QCOMPARE(doc->Flavours().Chosen(), QStringList{"js"});
+  }
+
+  void eachStatusHasItsOwnReadableColour() {
+    const CellStatus all[] = {CellStatus::Same, CellStatus::Differs, CellStatus::Error, CellStatus::Timeout,
+                              CellStatus::NotInstalled, CellStatus::Unrepresentable};
+    for (bool dark : {false, true}) {
+      QSet<QRgb> seen;
+      for (CellStatus s : all) {
+        FlavourMatrixCell cell;
+        cell.waiting = false;
+        cell.cell.status = s;
+        const QColor c = CFlavourMatrixModel::CellColour(cell, dark);
+        QVERIFY(c.isValid());
+        seen.insert(c.rgb());
+        // The words are drawn near black (light) or near white (dark): the fill must keep away.
+        QVERIFY2(dark ? c.lightness() < 120 : c.lightness() > 170, qPrintable(CFlavourMatrixModel::CellText(cell)));
+        QVERIFY(!CFlavourMatrixModel::CellText(cell).isEmpty());
+      }
+      QCOMPARE(seen.size(), 6);
+    }
+    FlavourMatrixCell waiting;
+    QCOMPARE(CFlavourMatrixModel::CellText(waiting), QStringLiteral("..."));
+    QVERIFY(!CFlavourMatrixModel::CellColour(waiting, false).isValid());
+  }
+};
+
+int main(int argc, char** argv) { return RunWithPrivateSettings<FlavoursPaneTest>(argc, argv, "flavours-pane"); }
+
+#include "flavours_pane_test.moc"
