@@ -40,7 +40,9 @@ CKorvaneDoc::CKorvaneDoc(IDocumentUi* ui) : m_pUi(ui) {
   });
   QObject::connect(m_flavours.get(), &CFlavourSession::ChosenChanged, [this] {
     if (!m_bLoadingFlavours) m_bModified = true;
+    Notify(nullptr, HINT_RECOLOR_PATTERN);  // the pattern box marks what the chosen flavours read otherwise
   });
+  QObject::connect(m_flavours.get(), &CFlavourSession::ActiveChanged, [this] { Notify(nullptr, HINT_RECOLOR_PATTERN); });
   CTickClock::CountsProcessorTicks();  // starts the stretch the tick rate is measured over
   m_ctx.m_pfnTraceHook = &CKorvaneDoc::TraceHookProc;
   m_ctx.m_pUserData = this;

@@ -130,11 +130,9 @@ void CFlavourSession::SetChosen(const QStringList& flavours) {
 void CFlavourSession::SetActive(bool active) {
   if (active == m_bActive) return;
   m_bActive = active;
-  if (!active) {
-    m_pTimer->stop();
-    return;
-  }
-  if (m_bStale) RequestNow();
+  if (!active) m_pTimer->stop();
+  else if (m_bStale) RequestNow();
+  emit ActiveChanged();
 }
 
 void CFlavourSession::Changed() {

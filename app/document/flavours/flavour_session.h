@@ -142,6 +142,8 @@ class CFlavourSession : public QObject {
   // The matrix changed: a new request (every cell waiting) or an answer.
   void MatrixChanged();
   void ChosenChanged();
+  // The pane was shown or hidden (the pattern box shows the flavours' marks only while it is).
+  void ActiveChanged();
 
  private:
   void Ask();

@@ -16,6 +16,7 @@
 
 #include "app/document/debugger/breakpoints.h"
 #include "app/document/core/korvane_doc.h"
+#include "app/document/flavours/flavour_session.h"
 #include "app/ui/editor/element_display.h"
 #include "app/ui/editor/frame_link.h"
 #include "app/ui/editor/item_look.h"
@@ -281,6 +282,9 @@ QTextCharFormat CRegexEditView::FormatFor(const PatternCharStyle& s, const QPale
   } else if (s.underline == PatternCharStyle::UNDER_BACKTRACK) {
     f.setUnderlineStyle(QTextCharFormat::WaveUnderline);
     f.setUnderlineColor(QColor::fromRgb(kBacktrackUnderline));
+  } else if (s.underline == PatternCharStyle::UNDER_FLAVOUR) {
+    f.setUnderlineStyle(QTextCharFormat::DotLine);
+    f.setUnderlineColor(QColor::fromRgb(kFlavourUnderline));
   } else if (s.underline == PatternCharStyle::UNDER_BREAK) {
     f.setUnderlineStyle(QTextCharFormat::SingleUnderline);
     f.setUnderlineColor(QColor::fromRgb(kBreakUnderline));
@@ -438,6 +442,13 @@ void CRegexEditView::PaintAll() {
         if (styles[i].underline != PatternCharStyle::UNDER_WAVE) styles[i].underline = PatternCharStyle::UNDER_BREAK;
     }
   }
+  // What the chosen flavours read otherwise, while the Flavours pane is shown; every other mark
+  // keeps precedence.
+  for (const FlavourNote& note : ShownFlavourNotes(*m_pDoc)) {
+    const int s = qBound(0, note.start, n), e = qBound(s, note.start + note.length, n);
+    for (int i = s; i < e; ++i)
+      if (styles[i].underline == PatternCharStyle::UNDER_NONE) styles[i].underline = PatternCharStyle::UNDER_FLAVOUR;
+  }
   // What the compiler did not take in.
   int rootEnd = root ? root->offset + root->length : 0;
   if (rootEnd < 0) rootEnd = 0;
@@ -556,7 +567,27 @@ QString CRegexEditView::ToolTipAt(const QPoint& viewportPos) const {
   if (viewportPos.y() < line.top() || viewportPos.y() > line.bottom()) return QString();
   const int length = static_cast<int>(doc->GetPattern().size());
   if (pos < 0 || pos >= length) return QString();
-  return ElementExplanation(*doc, doc->GetRecords().FindInnermost(pos, pos + 1));
+  const QString explanation = ElementExplanation(*doc, doc->GetRecords().FindInnermost(pos, pos + 1));
+  // What the chosen flavours make of the construct under the mouse, above what it means here.
+  QStringList flavours;
+  for (const FlavourNote& note : ShownFlavourNotes(*doc)) {
+    if (pos < note.start || pos >= note.start + note.length) continue;
+    const FlavourNoteRow& row = FlavourNoteRows()[note.row];
+    flavours << QString::fromUtf8(row.construct) + QStringLiteral(": ") +
+                    NoteText(note.row, doc->Flavours().Chosen(), QStringLiteral("; "));
+  }
+  if (flavours.isEmpty()) return explanation;
+  return flavours.join(QLatin1Char('\n')) + (explanation.isEmpty() ? QString() : QStringLiteral("\n\n") + explanation);
+}
+
+std::vector<FlavourNote> ShownFlavourNotes(const CKorvaneDoc& doc) {
+  const CFlavourSession& session = doc.Flavours();
+  if (!session.IsActive() || session.Chosen().isEmpty()) return {};
+  const std::vector<unsigned short>& p = doc.GetPattern();
+  std::vector<FlavourNote> shown;
+  for (const FlavourNote& note : NotesForPattern(std::u16string(p.begin(), p.end()), doc.GetFlags()))
+    if (!NoteText(note.row, session.Chosen()).isEmpty()) shown.push_back(note);
+  return shown;
 }
 
 bool CRegexEditView::viewportEvent(QEvent* event) {

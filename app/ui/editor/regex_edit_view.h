@@ -22,6 +22,7 @@
 #include <QTextCharFormat>
 #include <vector>
 
+#include "app/document/pattern/flavour_notes.h"
 #include "app/ui/editor/rich_edit_view.h"
 
 class CPatternHighlighter;
@@ -31,7 +32,7 @@ struct ElementRecord;
 struct PatternCharStyle {
   enum { AUTO = 0xFFFFFFFFu };
   enum Underline : unsigned char {
-    UNDER_NONE = 0, UNDER_WAVE = 1, UNDER_FAIL = 2, UNDER_BACKTRACK = 3, UNDER_BREAK = 4 };
+    UNDER_NONE = 0, UNDER_WAVE = 1, UNDER_FAIL = 2, UNDER_BACKTRACK = 3, UNDER_BREAK = 4, UNDER_FLAVOUR = 5 };
   QRgb text = AUTO;
   QRgb back = AUTO;
   unsigned char underline = UNDER_NONE;
@@ -102,6 +103,8 @@ class CRegexEditView : public CRichEdit2WView {
   static constexpr QRgb kFailUnderline = 0xFFFF4000u; // ... and an orange-red dash underline
   static constexpr QRgb kErrorUnderline = 0xFFFF0000u;
   static constexpr QRgb kBreakUnderline = 0xFFB00000u;  // a breakpoint: dark red, thick
+  // A construct a chosen flavour reads otherwise (while the Flavours pane is shown): violet dots.
+  static constexpr QRgb kFlavourUnderline = 0xFF8040C0u;
 
  protected:
   void CommitEdit() override;
@@ -131,5 +134,10 @@ class CRegexEditView : public CRichEdit2WView {
   bool m_bCommitting = false;  // this view is handing its text to the document
   bool m_bInitialized = false;
 };
+
+// The constructs of the document's pattern that one of the chosen flavours reads otherwise
+// (flavour_notes.h), while the Flavours pane is shown; none while it is hidden or nothing is
+// chosen.
+std::vector<FlavourNote> ShownFlavourNotes(const CKorvaneDoc& doc);
 
 #endif

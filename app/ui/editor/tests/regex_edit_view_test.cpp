@@ -8,6 +8,8 @@
 #include <memory>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/flavours/flavour_session.h"
+#include "app/flavours/flavour_pool.h"
 #include "app/ui/editor/element_display.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "editor_test_util.h"
@@ -430,6 +432,43 @@ class RegexEditViewTest : public QObject {
     QCOMPARE(ui->Boxes().size(), size_t(1));
     const QString box = QString::fromStdString(ui->Boxes()[0].text);
     QVERIFY2(box.contains(QDir::toNativeSeparators(path)) && box.contains(qt_error_string(ENOSPC)), qPrintable(box));
+  }
+
+  // ---- the flavours' marks -------------------------------------------------------------------
+
+  // While the Flavours pane is shown, a construct that a chosen flavour reads otherwise gets
+  // violet dots and a tool tip line of what each such flavour does; with the pane hidden, or
+  // when no chosen flavour differs there, nothing.
+  void flavourMarksFollowThePaneAndTheChoice() {
+    // Launches that fail at once: the session's requests never reach an engine here.
+    doc->Flavours().Pool().SetLauncher([](const QString& flavour) {
+      FlavourLaunch launch;
+      launch.flavour = flavour;
+      launch.notInstalled = QStringLiteral("not in this test");
+      return launch;
+    });
+    view->show();
+    LoadPattern(doc.get(), QStringLiteral("a\\Zb"));
+    doc->Flavours().SetChosen({QStringLiteral("python"), QStringLiteral("js")});
+    QCOMPARE(Runs(PatternCharStyle::UNDER_FLAVOUR), QString());  // the pane is hidden
+    doc->Flavours().SetActive(true);
+    QCOMPARE(Runs(PatternCharStyle::UNDER_FLAVOUR), QStringLiteral("1-3"));
+    // The tool tip over the backslash: the flavours' line above the element's explanation.
+    QTextCursor c(view->document());
+    c.setPosition(1);
+    const int left = view->cursorRect(c).left();
+    c.setPosition(2);
+    const QRect next = view->cursorRect(c);
+    const QString tip = view->ToolTipAt(QPoint((left + next.left()) / 2, next.center().y()));
+    QVERIFY2(tip.startsWith(QStringLiteral("\\Z: JavaScript: the letter Z; Python: end of text only")), qPrintable(tip));
+    QVERIFY2(tip.contains(QStringLiteral("\n\n")), qPrintable(tip));
+    // PCRE2 reads \Z as Korvane does: no mark.
+    doc->Flavours().SetChosen({QStringLiteral("pcre2")});
+    QCOMPARE(Runs(PatternCharStyle::UNDER_FLAVOUR), QString());
+    doc->Flavours().SetChosen({QStringLiteral("js")});
+    QCOMPARE(Runs(PatternCharStyle::UNDER_FLAVOUR), QStringLiteral("1-3"));
+    doc->Flavours().SetActive(false);
+    QCOMPARE(Runs(PatternCharStyle::UNDER_FLAVOUR), QString());
   }
 };
 
