@@ -9,6 +9,8 @@
 #include <algorithm>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/flavours/flavour_session.h"
+#include "app/ui/editor/regex_edit_view.h"
 #include "app/ui/editor/element_display.h"
 #include "app/ui/editor/view_colours.h"
 #include "app/ui/editor/regex_edit_view.h"
@@ -22,6 +24,7 @@ constexpr int kElementRole = Qt::UserRole + 1;
 constexpr int kBreakRole = Qt::UserRole + 2;  // the caption carries the breakpoint mark
 const QString kBreakMark = QStringLiteral("\u25CF ");
 constexpr int kBacktrackRole = Qt::UserRole + 3;  // the node shows a warning icon
+constexpr int kFlavourRole = Qt::UserRole + 4;    // a chosen flavour reads the node otherwise
 
 bool ByElement(const std::pair<const HostElement*, QTreeWidgetItem*>& a, const HostElement* e) {
   return std::less<const HostElement*>()(a.first, e);
@@ -90,7 +93,10 @@ void CRegexTreeView::OnUpdate(CDocView* sender, int hint) {
   if ((hint & HINT_RECOLOR_PATTERN) && mode == MODE_TRACE)
     if (const TraceStep* step = m_pDoc->PausedTraceStep()) SelectElement(step->element, false);
   // The backtracking pane hands its responsible repeats over with a recolouring of the pattern.
-  if (hint & HINT_RECOLOR_PATTERN) UpdateBacktrackMarks();
+  if (hint & HINT_RECOLOR_PATTERN) {
+    UpdateBacktrackMarks();
+    UpdateFlavourMarks();
+  }
   if (hint & HINT_CURRENT_ELEMENT) {
     UpdateBreakpointMarks();
     SelectElement(m_pDoc->GetCurrentElement(), true);
@@ -117,9 +123,41 @@ void CRegexTreeView::UpdateBacktrackMarks() {
     const bool mark = std::find(spans.begin(), spans.end(), span) != spans.end();
     if (item->data(0, kBacktrackRole).toBool() == mark) continue;
     item->setData(0, kBacktrackRole, mark);
-    item->setIcon(0, mark ? style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
+    ShowMarkIcon(item);
     for (QTreeWidgetItem* up = item->parent(); mark && up; up = up->parent()) up->setExpanded(true);
   }
+}
+
+// The elements holding a construct that a chosen flavour reads otherwise (while the Flavours
+// pane is shown): the innermost element around each construct the pattern box marks.
+std::vector<const HostElement*> CRegexTreeView::FlavourMarkedElements() const {
+  std::vector<const HostElement*> out;
+  for (const FlavourNote& note : ShownFlavourNotes(*m_pDoc))
+    if (const HostElement* e = m_pDoc->GetRecords().FindInnermost(note.start, note.start + note.length)) out.push_back(e);
+  std::sort(out.begin(), out.end(), std::less<const HostElement*>());
+  return out;
+}
+
+void CRegexTreeView::UpdateFlavourMarks() {
+  const std::vector<const HostElement*> marked = FlavourMarkedElements();
+  for (const auto& entry : m_map) {
+    QTreeWidgetItem* item = entry.second;
+    const bool mark = std::binary_search(marked.begin(), marked.end(), entry.first, std::less<const HostElement*>());
+    if (item->data(0, kFlavourRole).toBool() == mark) continue;
+    item->setData(0, kFlavourRole, mark);
+    ShowMarkIcon(item);
+  }
+}
+
+// One icon a node: the backtracking warning before the flavours' note.
+void CRegexTreeView::ShowMarkIcon(QTreeWidgetItem* item) const {
+  if (item->data(0, kBacktrackRole).toBool()) item->setIcon(0, style()->standardIcon(QStyle::SP_MessageBoxWarning));
+  else if (item->data(0, kFlavourRole).toBool()) item->setIcon(0, style()->standardIcon(QStyle::SP_MessageBoxInformation));
+  else item->setIcon(0, QIcon());
+}
+
+bool CRegexTreeView::HasFlavourMark(const QTreeWidgetItem* item) {
+  return item && item->data(0, kFlavourRole).toBool();
 }
 
 bool CRegexTreeView::HasBacktrackMark(const QTreeWidgetItem* item) {
@@ -144,6 +182,7 @@ void CRegexTreeView::Rebuild() {
             [](const auto& a, const auto& b) { return std::less<const HostElement*>()(a.first, b.first); });
   m_bMapSorted = true;
   UpdateBacktrackMarks();
+  UpdateFlavourMarks();
   EndAppend();
   top->setExpanded(true);
   setUpdatesEnabled(true);
@@ -171,8 +210,10 @@ void CRegexTreeView::FillItem(QTreeWidgetItem* item, const ElementRecord* record
       SetItemColor(item, -1, ClrRgb(qRed(heat), qGreen(heat), qBlue(heat)), false);
     }
   }
-  if (item->data(0, kBacktrackRole).toBool()) {  // a reused item: UpdateBacktrackMarks decides anew
+  if (item->data(0, kBacktrackRole).toBool() || item->data(0, kFlavourRole).toBool()) {
+    // A reused item: UpdateBacktrackMarks and UpdateFlavourMarks decide anew.
     item->setData(0, kBacktrackRole, false);
+    item->setData(0, kFlavourRole, false);
     item->setIcon(0, QIcon());
   }
   const bool mark = element && m_pDoc->HasBreakpoint(element->m_nStart, element->m_nEnd);
@@ -262,7 +303,17 @@ void CRegexTreeView::contextMenuEvent(QContextMenuEvent* event) {
 QString CRegexTreeView::ToolTipAt(const QPoint& viewportPos) const {
   if (!m_pDoc) return QString();
   const QTreeWidgetItem* item = itemAt(viewportPos);
-  const QString text = ElementExplanation(*m_pDoc, NodeElement(item));
+  QString text = ElementExplanation(*m_pDoc, NodeElement(item));
+  if (HasFlavourMark(item)) {
+    // What the chosen flavours make of the constructs this node holds innermost.
+    QStringList lines;
+    for (const FlavourNote& note : ShownFlavourNotes(*m_pDoc)) {
+      if (m_pDoc->GetRecords().FindInnermost(note.start, note.start + note.length) != NodeElement(item)) continue;
+      lines << QString::fromUtf8(FlavourNoteRows()[note.row].construct) + QStringLiteral(": ") +
+                   NoteText(note.row, m_pDoc->Flavours().Chosen(), QStringLiteral("; "));
+    }
+    if (!lines.isEmpty()) text = lines.join(QLatin1Char('\n')) + (text.isEmpty() ? QString() : QStringLiteral("\n\n") + text);
+  }
   if (!HasBacktrackMark(item)) return text;
   return CStringTable::Str(IDS_BT_TREE_TIP) + (text.isEmpty() ? QString() : QStringLiteral("\n") + text);
 }

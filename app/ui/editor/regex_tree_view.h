@@ -42,6 +42,11 @@ class CRegexTreeView : public CClrTreeView, public CDocView {
   void UpdateBacktrackMarks();
   // Whether a node carries that mark.
   static bool HasBacktrackMark(const QTreeWidgetItem* item);
+  // The note marks of the nodes holding a construct a chosen flavour reads otherwise, while the
+  // Flavours pane is shown (an information icon, unless the node has the backtracking warning;
+  // the tool tip says what each such flavour does).
+  void UpdateFlavourMarks();
+  static bool HasFlavourMark(const QTreeWidgetItem* item);
   // The tool tip at a point of the viewport: the sentence of the node's element, or empty.
   QString ToolTipAt(const QPoint& viewportPos) const;
 
@@ -52,6 +57,8 @@ class CRegexTreeView : public CClrTreeView, public CDocView {
   bool viewportEvent(QEvent* event) override;
 
  private:
+  std::vector<const HostElement*> FlavourMarkedElements() const;
+  void ShowMarkIcon(QTreeWidgetItem* item) const;
   void OnSelectionChanged();
   void UpdateItem(QTreeWidgetItem* item, const ElementRecord* record, int depth);
   void FillItem(QTreeWidgetItem* item, const ElementRecord* record);

@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/flavours/flavour_session.h"
+#include "app/flavours/flavour_pool.h"
 #include "app/ui/editor/clr_list_ctrl.h"
 #include "app/ui/editor/clr_tree_ctrl.h"
 #include "app/ui/editor/element_display.h"
@@ -322,6 +324,41 @@ class TreeGroupViewTest : public QObject {
     QCOMPARE(text, ClrRgb(3, 0, 0));
     QVERIFY(list.CellColor(2, 0, &text, &back));
     QCOMPARE(back, ClrRgb(0, 0, 3));
+  }
+
+  // While the Flavours pane is shown, the node holding a construct that a chosen flavour reads
+  // otherwise gets the note icon and its tool tip the flavours' line; the backtracking warning
+  // keeps its icon; hidden, no marks.
+  void flavourMarksOnTheNodes() {
+    doc->Flavours().Pool().SetLauncher([](const QString& flavour) {
+      FlavourLaunch launch;
+      launch.flavour = flavour;
+      launch.notInstalled = QStringLiteral("not in this test");
+      return launch;
+    });
+    tree->resize(300, 300);
+    tree->show();
+    LoadPattern(doc.get(), QStringLiteral("(a)\\Z"));
+    doc->Flavours().SetChosen({QStringLiteral("js")});
+    doc->Flavours().SetActive(true);
+    auto marked = [&] {
+      QStringList out;
+      QList<QTreeWidgetItem*> items = tree->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive);
+      for (QTreeWidgetItem* item : items)
+        if (CRegexTreeView::HasFlavourMark(item)) out << item->text(0);
+      return out;
+    };
+    const QStringList shown = marked();
+    QCOMPARE(shown.size(), 1);
+    QTreeWidgetItem* node = tree->findItems(shown[0], Qt::MatchExactly | Qt::MatchRecursive).value(0);
+    QVERIFY(node);
+    QVERIFY(!node->icon(0).isNull());
+    tree->scrollToItem(node);
+    const QString tip = tree->ToolTipAt(tree->visualItemRect(node).center());
+    QVERIFY2(tip.startsWith(QStringLiteral("\\Z: JavaScript: the letter Z")), qPrintable(tip));
+    doc->Flavours().SetActive(false);
+    QVERIFY(marked().isEmpty());
+    QVERIFY(node->icon(0).isNull());
   }
 };
 
