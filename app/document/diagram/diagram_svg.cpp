@@ -13,6 +13,7 @@ DiagramStyle DiagramStyle::Dark() {
   s.terminalStroke = 0x7FA7D6;
   s.markFill = 0x4A3F14;
   s.markStroke = 0xD8B84A;
+  s.flavourNote = 0xB98AE6;
   s.summaryFill = 0x333333;
   s.summaryStroke = 0x9A9A9A;
   s.captureStroke = 0x7BC67E;
@@ -118,6 +119,8 @@ void PaintDiagram(const CDiagramLayout& layout, const DiagramStyle& style, const
     const QRectF r = boxes[i].rect.adjusted(-grow, -grow, grow, grow);
     canvas.Rect(r, 5, -1, colour, 2.5, false);
   };
+  // Under the current and traced outlines, which keep precedence.
+  for (int i : decor.noted) outline(i, style.flavourNote, 1);
   outline(decor.current, style.current, 2);
   if (decor.trace >= 0 && decor.trace < static_cast<int>(boxes.size())) {
     outline(decor.trace, style.trace, 4);

@@ -11,6 +11,7 @@
 #include <QRectF>
 #include <QString>
 #include <functional>
+#include <vector>
 
 #include "app/document/diagram/diagram_layout.h"
 
@@ -39,14 +40,17 @@ struct DiagramStyle {
   unsigned frameFill = 0xFAFAFA;
   unsigned current = 0xF57C00;  // outline of the current element
   unsigned trace = 0xD32F2F;    // outline and marker of the traced element
+  unsigned flavourNote = 0x8040C0;  // outline of a construct another chosen flavour reads otherwise
   static DiagramStyle Dark();
 };
 
 // What the diagram shows on top of the layout: the current element's box, the traced element's
-// box (-1: none) and, when set, a fill per box (return false to keep the shape's own fill).
+// box (-1: none), the boxes other chosen flavours read otherwise and, when set, a fill per box
+// (return false to keep the shape's own fill).
 struct DiagramDecor {
   int current = -1;
   int trace = -1;
+  std::vector<int> noted;
   std::function<bool(int box, unsigned* fill)> heat;
 };
 

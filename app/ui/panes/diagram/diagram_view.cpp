@@ -21,6 +21,7 @@
 #include <cmath>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/flavours/flavour_session.h"
 #include "app/platform/file_io.h"
 #include "app/ui/editor/element_display.h"
 #include "app/ui/editor/regex_edit_view.h"
@@ -147,6 +148,14 @@ class CDiagramCanvas : public QAbstractScrollArea {
         const HostElement* element = m_pPane->m_layout.ElementOf(box);
         const ElementRecord* r = m_pPane->m_pDoc && element ? m_pPane->m_pDoc->GetRecords().Lookup(element) : nullptr;
         tip = b.shape == DIAGRAM_SUMMARY ? b.text : (r ? ElementCaption(r) : QString());
+        // What the chosen flavours make of the constructs this box holds innermost.
+        if (r && m_pPane->m_pDoc) {
+          CKorvaneDoc& doc = *m_pPane->m_pDoc;
+          for (const FlavourNote& note : ShownFlavourNotes(doc))
+            if (doc.GetRecords().FindInnermost(note.start, note.start + note.length) == element)
+              tip += QLatin1Char('\n') + QString::fromUtf8(FlavourNoteRows()[note.row].construct) + QStringLiteral(": ") +
+                     NoteText(note.row, doc.Flavours().Chosen(), QStringLiteral("; "));
+        }
       }
       if (tip.isEmpty())
         QToolTip::hideText();
@@ -291,6 +300,11 @@ void CDiagramPane::UpdateDecor(bool scrollToCurrent) {
         m_decor.trace = m_layout.BoxOf(
             m_pDoc->GetRecords().FindInnermost(step->element->m_nStart, step->element->m_nEnd));
     }
+  }
+  m_decor.noted.clear();
+  for (const FlavourNote& note : ShownFlavourNotes(*m_pDoc)) {
+    const int box = m_layout.BoxOf(m_pDoc->GetRecords().FindInnermost(note.start, note.start + note.length));
+    if (box >= 0) m_decor.noted.push_back(box);
   }
   if (scrollToCurrent) ScrollToBox(m_decor.trace >= 0 ? m_decor.trace : m_decor.current);
   m_pCanvas->viewport()->update();

@@ -36,6 +36,8 @@ class CDiagramPane : public QWidget, public CDocView {
   const CDiagramLayout& Layout() const { return m_layout; }
   int CurrentBox() const { return m_decor.current; }
   int TraceBox() const { return m_decor.trace; }
+  // The boxes of constructs a chosen flavour reads otherwise (while the Flavours pane is shown).
+  const std::vector<int>& NotedBoxes() const { return m_decor.noted; }
   double Zoom() const { return m_zoom; }
   void SetZoom(double zoom);  // clamped to [kMinZoom, kMaxZoom]
   void FitToWidth();

@@ -12,6 +12,8 @@
 #include <set>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/flavours/flavour_session.h"
+#include "app/flavours/flavour_pool.h"
 #include "app/platform/profile.h"
 #include "app/ui/panes/diagram/diagram_view.h"
 #include "app/ui/editor/element_display.h"
@@ -169,6 +171,31 @@ class DiagramViewTest : public QObject {
     QApplication::sendEvent(pane->Viewport(), &help);
     QCOMPARE(QToolTip::text(), QStringLiteral("Named group<year>"));
     QToolTip::hideText();
+  }
+
+  // While the Flavours pane is shown, the box holding a construct a chosen flavour reads
+  // otherwise is outlined and its tool tip says what the flavour does; hidden, nothing.
+  void flavourNotesOutlineTheirBoxes() {
+    doc->Flavours().Pool().SetLauncher([](const QString& flavour) {
+      FlavourLaunch launch;
+      launch.flavour = flavour;
+      launch.notInstalled = QStringLiteral("not in this test");
+      return launch;
+    });
+    LoadPattern(doc.get(), QStringLiteral("ab\\Z"));
+    doc->Flavours().SetChosen({QStringLiteral("js")});
+    QVERIFY(pane->NotedBoxes().empty());
+    doc->Flavours().SetActive(true);
+    QCOMPARE(pane->NotedBoxes().size(), size_t(1));
+    const int box = pane->NotedBoxes()[0];
+    QCOMPARE(pane->Layout().Boxes()[box].record->offset, 2);
+    const QPoint at = pane->BoxCentre(box);
+    QHelpEvent help(QEvent::ToolTip, at, pane->Viewport()->mapToGlobal(at));
+    QApplication::sendEvent(pane->Viewport(), &help);
+    QVERIFY2(QToolTip::text().contains(QStringLiteral("\\Z: JavaScript: the letter Z")), qPrintable(QToolTip::text()));
+    QToolTip::hideText();
+    doc->Flavours().SetActive(false);
+    QVERIFY(pane->NotedBoxes().empty());
   }
 
   void aRecompileRedrawsAndAnEmptyClickChangesNothing() {
