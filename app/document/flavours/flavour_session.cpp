@@ -127,6 +127,12 @@ void CFlavourSession::SetChosen(const QStringList& flavours) {
   Changed();
 }
 
+void CFlavourSession::SetPaneOpen(bool open) {
+  if (open == m_bPaneOpen) return;
+  m_bPaneOpen = open;
+  emit ActiveChanged();
+}
+
 void CFlavourSession::SetActive(bool active) {
   if (active == m_bActive) return;
   m_bActive = active;

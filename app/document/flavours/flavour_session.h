@@ -123,6 +123,11 @@ class CFlavourSession : public QObject {
   // The pane shown (true) or hidden. Showing asks at once when something changed meanwhile.
   void SetActive(bool active);
   bool IsActive() const { return m_bActive; }
+  // The pane open in the window, seen or as a tab behind another: the pattern box, the tree and
+  // the diagram mark what the chosen flavours read otherwise while it is (the marks come from the
+  // knowledge table and need no engine). Emits ActiveChanged when it changes.
+  void SetPaneOpen(bool open);
+  bool IsPaneOpen() const { return m_bPaneOpen; }
   // The document changed: ask after the delay (while shown), else remember to.
   void Changed();
   // Asks now, without the delay, if something changed (also while hidden: tests, pictures).
@@ -142,7 +147,7 @@ class CFlavourSession : public QObject {
   // The matrix changed: a new request (every cell waiting) or an answer.
   void MatrixChanged();
   void ChosenChanged();
-  // The pane was shown or hidden (the pattern box shows the flavours' marks only while it is).
+  // The pane was shown or hidden, or opened or closed (the marks follow IsPaneOpen).
   void ActiveChanged();
 
  private:
@@ -156,6 +161,7 @@ class CFlavourSession : public QObject {
   int m_nDelayMs = kDelayMs;
   QStringList m_chosen;
   bool m_bActive = false;
+  bool m_bPaneOpen = false;
   bool m_bStale = true;      // an edit (or a new choice) came after the last request
   quint64 m_nRequest = 0;    // the pool's number of the newest request
   bool m_bOpen = false;      // its answers are still coming

@@ -582,7 +582,7 @@ QString CRegexEditView::ToolTipAt(const QPoint& viewportPos) const {
 
 std::vector<FlavourNote> ShownFlavourNotes(const CKorvaneDoc& doc) {
   const CFlavourSession& session = doc.Flavours();
-  if (!session.IsActive() || session.Chosen().isEmpty()) return {};
+  if (!session.IsPaneOpen() || session.Chosen().isEmpty()) return {};
   const std::vector<unsigned short>& p = doc.GetPattern();
   std::vector<FlavourNote> shown;
   for (const FlavourNote& note : NotesForPattern(std::u16string(p.begin(), p.end()), doc.GetFlags()))

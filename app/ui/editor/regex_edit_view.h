@@ -136,8 +136,8 @@ class CRegexEditView : public CRichEdit2WView {
 };
 
 // The constructs of the document's pattern that one of the chosen flavours reads otherwise
-// (flavour_notes.h), while the Flavours pane is shown; none while it is hidden or nothing is
-// chosen.
+// (flavour_notes.h), while the Flavours pane is open (seen, or a tab behind another); none
+// while it is closed or nothing is chosen.
 std::vector<FlavourNote> ShownFlavourNotes(const CKorvaneDoc& doc);
 
 #endif

@@ -451,7 +451,7 @@ class RegexEditViewTest : public QObject {
     LoadPattern(doc.get(), QStringLiteral("a\\Zb"));
     doc->Flavours().SetChosen({QStringLiteral("python"), QStringLiteral("js")});
     QCOMPARE(Runs(PatternCharStyle::UNDER_FLAVOUR), QString());  // the pane is hidden
-    doc->Flavours().SetActive(true);
+    doc->Flavours().SetPaneOpen(true);
     QCOMPARE(Runs(PatternCharStyle::UNDER_FLAVOUR), QStringLiteral("1-3"));
     // The tool tip over the backslash: the flavours' line above the element's explanation.
     QTextCursor c(view->document());
@@ -467,7 +467,7 @@ class RegexEditViewTest : public QObject {
     QCOMPARE(Runs(PatternCharStyle::UNDER_FLAVOUR), QString());
     doc->Flavours().SetChosen({QStringLiteral("js")});
     QCOMPARE(Runs(PatternCharStyle::UNDER_FLAVOUR), QStringLiteral("1-3"));
-    doc->Flavours().SetActive(false);
+    doc->Flavours().SetPaneOpen(false);
     QCOMPARE(Runs(PatternCharStyle::UNDER_FLAVOUR), QString());
   }
 };

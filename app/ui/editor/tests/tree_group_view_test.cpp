@@ -340,7 +340,7 @@ class TreeGroupViewTest : public QObject {
     tree->show();
     LoadPattern(doc.get(), QStringLiteral("(a)\\Z"));
     doc->Flavours().SetChosen({QStringLiteral("js")});
-    doc->Flavours().SetActive(true);
+    doc->Flavours().SetPaneOpen(true);
     auto marked = [&] {
       QStringList out;
       QList<QTreeWidgetItem*> items = tree->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive);
@@ -356,7 +356,7 @@ class TreeGroupViewTest : public QObject {
     tree->scrollToItem(node);
     const QString tip = tree->ToolTipAt(tree->visualItemRect(node).center());
     QVERIFY2(tip.startsWith(QStringLiteral("\\Z: JavaScript: the letter Z")), qPrintable(tip));
-    doc->Flavours().SetActive(false);
+    doc->Flavours().SetPaneOpen(false);
     QVERIFY(marked().isEmpty());
     QVERIFY(node->icon(0).isNull());
   }

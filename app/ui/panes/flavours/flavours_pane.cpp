@@ -92,6 +92,7 @@ CFlavoursPane::~CFlavoursPane() {
   // The session belongs to the document, which outlives the pane; without the pane nobody
   // looks at the matrix.
   m_pSession->SetActive(false);
+  m_pSession->SetPaneOpen(false);
 }
 
 void CFlavoursPane::showEvent(QShowEvent* event) {
@@ -116,6 +117,8 @@ void CFlavoursPane::hideEvent(QHideEvent* event) {
 void CFlavoursPane::UpdateActive() {
   const bool seen = isVisible() && (!window()->isVisible() || !visibleRegion().isEmpty());
   m_pSession->SetActive(seen);
+  // Open, seen or not: a tab behind another stays visible to Qt.
+  m_pSession->SetPaneOpen(isVisible());
 }
 
 void CFlavoursPane::changeEvent(QEvent* event) {

@@ -185,7 +185,7 @@ class DiagramViewTest : public QObject {
     LoadPattern(doc.get(), QStringLiteral("ab\\Z"));
     doc->Flavours().SetChosen({QStringLiteral("js")});
     QVERIFY(pane->NotedBoxes().empty());
-    doc->Flavours().SetActive(true);
+    doc->Flavours().SetPaneOpen(true);
     QCOMPARE(pane->NotedBoxes().size(), size_t(1));
     const int box = pane->NotedBoxes()[0];
     QCOMPARE(pane->Layout().Boxes()[box].record->offset, 2);
@@ -194,7 +194,7 @@ class DiagramViewTest : public QObject {
     QApplication::sendEvent(pane->Viewport(), &help);
     QVERIFY2(QToolTip::text().contains(QStringLiteral("\\Z: JavaScript: the letter Z")), qPrintable(QToolTip::text()));
     QToolTip::hideText();
-    doc->Flavours().SetActive(false);
+    doc->Flavours().SetPaneOpen(false);
     QVERIFY(pane->NotedBoxes().empty());
   }
 

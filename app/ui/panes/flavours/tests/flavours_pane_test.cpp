@@ -83,6 +83,7 @@ class FlavoursPaneTest : public QObject {
     SetTexts(frame.Doc(), QStringLiteral("an"), QStringLiteral("banana"));
     QTest::qWait(3 * CFlavourSession::kDelayMs);
     QVERIFY(!session.IsActive());
+    QVERIFY(!session.IsPaneOpen());
     QCOMPARE(session.RequestsMade(), 0);  // a hidden pane costs nothing
 
     frame.UpdateCommandUi();
@@ -90,6 +91,7 @@ class FlavoursPaneTest : public QObject {
     frame.OnCommand(ID_VIEW_FLAVOURS);
     QVERIFY(bar->isVisible());
     QTRY_VERIFY(session.IsActive());
+    QVERIFY(session.IsPaneOpen());
     // In front, in the tab group of Tests.
     QTabBar* tabs = nullptr;
     for (QTabBar* t : frame.findChildren<QTabBar*>())
@@ -104,9 +106,10 @@ class FlavoursPaneTest : public QObject {
     QCOMPARE(session.RequestsMade(), 1);
     QVERIFY(PaneOf(frame)->SummaryLabel()->text().startsWith(QStringLiteral("compiles in ")));
 
-    // Another tab in front hides the pane: it asks no more.
+    // Another tab in front hides the pane: it asks no more, but stays open (the marks stay).
     frame.OnCommand(ID_VIEW_TESTS);  // behind the Flavours tab: brought forward
     QTRY_VERIFY(!session.IsActive());
+    QVERIFY(session.IsPaneOpen());
     SetTexts(frame.Doc(), QStringLiteral("na"), QStringLiteral("banana"));
     QTest::qWait(3 * CFlavourSession::kDelayMs);
     QCOMPARE(session.RequestsMade(), 1);
@@ -114,6 +117,10 @@ class FlavoursPaneTest : public QObject {
     QTRY_VERIFY(session.IsActive());
     QTRY_VERIFY_WITH_TIMEOUT(Settled(frame.Doc(), QStringLiteral("na")), kWaitMs);
     QCOMPARE(session.RequestsMade(), 2);
+    // Closed from the View menu: neither seen nor open.
+    frame.OnCommand(ID_VIEW_FLAVOURS);
+    QTRY_VERIFY(!session.IsPaneOpen());
+    QVERIFY(!session.IsActive());
   }
 
   void theMatrixShowsRowsColumnsWordsAndTips_data() {
