@@ -6,28 +6,11 @@
 #include <string>
 
 #include "app/document/testing/flavour_eval.h"
+#include "app/document/testing/tests/test_case_builders.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 
 namespace {
-
-TestText U(const std::string& s) { return TestText(s.begin(), s.end()); }
-
-TestCase Make(const std::string& subject, int expectation) {
-  TestCase t;
-  t.name = U("t");
-  t.SetSubject(U(subject));
-  t.expectation = expectation;
-  return t;
-}
-
-TestMatch M(int a, int b, std::vector<std::string> groups = {}) {
-  TestMatch m;
-  m.start = a;
-  m.end = b;
-  for (const std::string& g : groups) m.groups.push_back(U(g));
-  return m;
-}
 
 // A compiled answer with one subject holding `matches`.
 FlavourAnswer Answer(std::vector<FlavourMatch> matches, SubjectStatus status = SubjectStatus::Ok,

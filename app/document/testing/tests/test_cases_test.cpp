@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/document/testing/test_eval.h"
+#include "app/document/testing/tests/test_case_builders.h"
 #include "stringtable.h"
 
 namespace {
@@ -15,24 +16,6 @@ namespace {
 // lazy repeat passes over no explored state, and the alternation at the end leaves no required
 // character to rule the text out at once.
 const char kSlowPattern[] = "(?:x|x)*?(?:y|z)";
-
-TestText U(const std::string& s) { return TestText(s.begin(), s.end()); }
-
-TestCase Make(const std::string& subject, int expectation) {
-  TestCase t;
-  t.name = U("t");
-  t.SetSubject(U(subject));
-  t.expectation = expectation;
-  return t;
-}
-
-TestMatch M(int a, int b, std::vector<std::string> groups = {}) {
-  TestMatch m;
-  m.start = a;
-  m.end = b;
-  for (const std::string& g : groups) m.groups.push_back(U(g));
-  return m;
-}
 
 TestResult RunOne(const std::string& pattern, const TestCase& t, int flags = 0, const std::string& replaceTo = "",
                   int limitMs = 5000) {

@@ -9,7 +9,6 @@
 
 #include "app/document/core/korvane_doc.h"
 #include "app/document/flavours/flavour_session.h"
-#include "app/flavours/flavour_pool.h"
 #include "app/ui/editor/element_display.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "editor_test_util.h"
@@ -440,13 +439,6 @@ class RegexEditViewTest : public QObject {
   // violet dots and a tool tip line of what each such flavour does; with the pane hidden, or
   // when no chosen flavour differs there, nothing.
   void flavourMarksFollowThePaneAndTheChoice() {
-    // Launches that fail at once: the session's requests never reach an engine here.
-    doc->Flavours().Pool().SetLauncher([](const QString& flavour) {
-      FlavourLaunch launch;
-      launch.flavour = flavour;
-      launch.notInstalled = QStringLiteral("not in this test");
-      return launch;
-    });
     view->show();
     LoadPattern(doc.get(), QStringLiteral("a\\Zb"));
     doc->Flavours().SetChosen({QStringLiteral("python"), QStringLiteral("js")});

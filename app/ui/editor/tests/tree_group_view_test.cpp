@@ -6,7 +6,6 @@
 
 #include "app/document/core/korvane_doc.h"
 #include "app/document/flavours/flavour_session.h"
-#include "app/flavours/flavour_pool.h"
 #include "app/ui/editor/clr_list_ctrl.h"
 #include "app/ui/editor/clr_tree_ctrl.h"
 #include "app/ui/editor/element_display.h"
@@ -330,12 +329,6 @@ class TreeGroupViewTest : public QObject {
   // otherwise gets the note icon and its tool tip the flavours' line; the backtracking warning
   // keeps its icon; hidden, no marks.
   void flavourMarksOnTheNodes() {
-    doc->Flavours().Pool().SetLauncher([](const QString& flavour) {
-      FlavourLaunch launch;
-      launch.flavour = flavour;
-      launch.notInstalled = QStringLiteral("not in this test");
-      return launch;
-    });
     tree->resize(300, 300);
     tree->show();
     LoadPattern(doc.get(), QStringLiteral("(a)\\Z"));

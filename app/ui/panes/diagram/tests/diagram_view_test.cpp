@@ -13,7 +13,6 @@
 
 #include "app/document/core/korvane_doc.h"
 #include "app/document/flavours/flavour_session.h"
-#include "app/flavours/flavour_pool.h"
 #include "app/platform/profile.h"
 #include "app/ui/panes/diagram/diagram_view.h"
 #include "app/ui/editor/element_display.h"
@@ -176,12 +175,6 @@ class DiagramViewTest : public QObject {
   // While the Flavours pane is shown, the box holding a construct a chosen flavour reads
   // otherwise is outlined and its tool tip says what the flavour does; hidden, nothing.
   void flavourNotesOutlineTheirBoxes() {
-    doc->Flavours().Pool().SetLauncher([](const QString& flavour) {
-      FlavourLaunch launch;
-      launch.flavour = flavour;
-      launch.notInstalled = QStringLiteral("not in this test");
-      return launch;
-    });
     LoadPattern(doc.get(), QStringLiteral("ab\\Z"));
     doc->Flavours().SetChosen({QStringLiteral("js")});
     QVERIFY(pane->NotedBoxes().empty());
