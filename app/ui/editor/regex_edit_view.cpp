@@ -583,11 +583,25 @@ QString CRegexEditView::ToolTipAt(const QPoint& viewportPos) const {
 std::vector<FlavourNote> ShownFlavourNotes(const CKorvaneDoc& doc) {
   const CFlavourSession& session = doc.Flavours();
   if (!session.IsPaneOpen() || session.Chosen().isEmpty()) return {};
+  // The pattern box, the tree and the diagram each ask at every notification (the diagram at
+  // every step of a search): the notes of the newest pattern, options and choice are kept. Keyed
+  // by what they are made of, so any document may ask. UI thread only, as every view.
+  struct Kept {
+    std::vector<unsigned short> pattern;
+    int flags = -1;
+    QStringList chosen;
+    std::vector<FlavourNote> shown;
+  };
+  static Kept kept;
   const std::vector<unsigned short>& p = doc.GetPattern();
-  std::vector<FlavourNote> shown;
+  if (kept.flags == doc.GetFlags() && kept.chosen == session.Chosen() && kept.pattern == p) return kept.shown;
+  kept.shown.clear();
   for (const FlavourNote& note : NotesForPattern(std::u16string(p.begin(), p.end()), doc.GetFlags()))
-    if (!NoteText(note.row, session.Chosen()).isEmpty()) shown.push_back(note);
-  return shown;
+    if (!NoteText(note.row, session.Chosen()).isEmpty()) kept.shown.push_back(note);
+  kept.pattern = p;
+  kept.flags = doc.GetFlags();
+  kept.chosen = session.Chosen();
+  return kept.shown;
 }
 
 bool CRegexEditView::viewportEvent(QEvent* event) {
