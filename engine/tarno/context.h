@@ -7,6 +7,8 @@
 #ifndef TARNO_CONTEXT_H
 #define TARNO_CONTEXT_H
 
+#include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "buffer.h"
@@ -284,6 +286,27 @@ class CMatchContext {
     m_nTick = m_nTickSpan;
     if (m_pfnPoll) m_pfnPoll(this, m_pPollData);
   }
+  // When the poll function throws inside an attempt, the caller may take the attempt back
+  // (TakeBackAttempt) and call Match again: the search then goes on from that attempt's start
+  // with the lists of explored ends that the attempts before it left (the kept lists, below).
+  // Those lists hold only ends that were explored to the end; the broken-off attempt's own
+  // offers are not, so it logs them here (list, position pairs) to take them back.
+  void TakeBackAttempt() {
+    for (int i = m_keptOffers.GetSize() - 2; i >= 0; i -= 2) {
+      std::vector<int>& l = m_lists[static_cast<size_t>(m_keptOffers[i])];
+      const int pos = m_keptOffers[i + 1];
+      // Each list is sorted one way or the other; the newest entries are mostly at its back.
+      const bool descending = l.size() > 1 && l.front() > l.back();
+      std::vector<int>::iterator it =
+          descending ? std::lower_bound(l.begin(), l.end(), pos, std::greater<int>()) : std::lower_bound(l.begin(), l.end(), pos);
+      if (it != l.end() && *it == pos) l.erase(it);
+    }
+    m_keptOffers.Clear();
+    m_nCurrentPos = m_nBeginPos;
+    m_bResumeLists = true;
+  }
+  CBufferT<int> m_keptOffers;
+  bool m_bResumeLists = false;  // the next Match keeps the kept lists as they stand
   PollProc m_pfnPoll = nullptr;
   void* m_pPollData = nullptr;
   int m_nTickSpan = 1 << 30;
@@ -443,6 +466,12 @@ class CMatchContext {
 #endif
   }
   void LeaveNested() { --m_nNesting; }
+  // A call that stands for `levels` nested ones (the untraced host build's weighted elements).
+  void EnterNested(int levels) {
+    m_nNesting += levels - 1;
+    EnterNested();
+  }
+  void LeaveNested(int levels) { m_nNesting -= levels; }
 
   // Resets everything for a new attempt at `pos`, with group 0 opened there.
   void BeginAttempt(int pos) {
@@ -459,6 +488,9 @@ class CMatchContext {
     }
 #endif
     m_nListsUsed = m_nKeptLists;
+#if TARNO_HOST && !TARNO_TRACE
+    m_keptOffers.Clear();
+#endif
     m_nEmptyRetries = 0;
     m_nNesting = 0;
     m_calls.Clear();  // a search cut short leaves its calls behind
@@ -476,8 +508,10 @@ class CMatchContext {
 template <class CHART>
 struct NestingGuard {
   explicit NestingGuard(CMatchContext<CHART>* c) : ctx(c) { ctx->EnterNested(); }
-  ~NestingGuard() { ctx->LeaveNested(); }
+  ~NestingGuard() { ctx->LeaveNested(levels); }
+  NestingGuard(CMatchContext<CHART>* c, int n) : ctx(c), levels(n) { ctx->EnterNested(n); }
   CMatchContext<CHART>* ctx;
+  int levels = 1;
 };
 
 TARNO_NAMESPACE_END

@@ -24,7 +24,9 @@ TARNO_NAMESPACE_BEGIN
 // begin only where words do, " | required
 // \"text\" at N" for the required string (suffix i ignore case, upper-cased; N its distance from
 // the match start, ? when not fixed, "after any" when the part before it may consume anything).
-enum { DUMP_SPANS = 1, DUMP_FILTERS = 2 };
+// DUMP_THROUGH_WRAPPERS prints a host wrapper of a non-capture group whose content is composite
+// as that content, the way the untraced host build links it.
+enum { DUMP_SPANS = 1, DUMP_FILTERS = 2, DUMP_THROUGH_WRAPPERS = 4 };
 
 inline void TarnoDumpChar(std::string& out, unsigned c, bool inClass) {
   static const char kHex[] = "0123456789abcdef";
@@ -61,6 +63,10 @@ void TarnoDumpElement(std::string& out, const CPatternElement<CHART>* e, int opt
   }
   if (depth > 400) {
     out += "...";
+    return;
+  }
+  if ((options & DUMP_THROUGH_WRAPPERS) && TarnoWrapped(e) && TarnoKindNests(TarnoWrapped(e)->m_nKind)) {
+    TarnoDumpElement(out, TarnoWrapped(e), options, depth + 1);
     return;
   }
   auto child = [&](const CPatternElement<CHART>* c) { TarnoDumpElement(out, c, options, depth + 1); };

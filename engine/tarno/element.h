@@ -68,6 +68,25 @@ enum CompileError {
 // The largest repeat maximum; an unbounded repeat's extra count is this minus its minimum.
 static const int TARNO_INFINITE = 2147483647;
 
+// Whether an element of this kind counts its calls' nesting (TARNO_NESTED): the composites.
+inline bool TarnoKindNests(int kind) {
+  switch (kind) {
+    case ELEMENT_ALTERNATIVE:
+    case ELEMENT_ASSERTION:
+    case ELEMENT_DELEGATE:
+    case ELEMENT_GREEDY:
+    case ELEMENT_INDEPENDENT:
+    case ELEMENT_LIST:
+    case ELEMENT_POSSESSIVE:
+    case ELEMENT_RELUCTANT:
+    case ELEMENT_FIXED:
+    case ELEMENT_CONDITIONAL:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Run counter slots (host build).
 enum { COUNT_MATCH_OK = 0, COUNT_MATCH_FAIL = 1, COUNT_RETRY_OK = 2, COUNT_RETRY_FAIL = 3 };
 
@@ -101,6 +120,12 @@ class CPatternElement {
 #if TARNO_HOST
   // Shift between the element's span and the text it stands for; 0 for ordinary compiles.
   int m_nOffset = 0;
+#endif
+#if TARNO_HOST && !TARNO_TRACE
+  // Nesting levels a composite element's call stands for: 1, plus one for each group wrapper
+  // that the untraced build linked past (see CRegexpT::Wrap), so that an attempt overflows at
+  // the same depth as in the traced build.
+  int m_nNestingWeight = 1;
 #endif
   // Filled by the compiler's finishing pass: whether MatchNext can ever succeed.
   bool m_bCanRetry = true;
@@ -167,7 +192,11 @@ class TraceFrame {
 
 // Composite elements count their nesting so that runaway recursion fails the attempt instead of
 // exhausting the call stack.
+#if TARNO_HOST && !TARNO_TRACE
+#define TARNO_NESTED() NestingGuard<CHART> tarno_nesting_(ctx, this->m_nNestingWeight)
+#else
 #define TARNO_NESTED() NestingGuard<CHART> tarno_nesting_(ctx)
+#endif
 
 TARNO_NAMESPACE_END
 

@@ -386,7 +386,15 @@ class CGreedyElement : public CRepeatBase<CHART> {
     std::vector<int>::iterator it = this->m_bRightLeft
                                         ? std::lower_bound(l.begin(), l.end(), pos)
                                         : std::lower_bound(l.begin(), l.end(), pos, std::greater<int>());
-    if (it == l.end() || *it != pos) l.insert(it, pos);
+    if (it == l.end() || *it != pos) {
+      l.insert(it, pos);
+#if TARNO_HOST && !TARNO_TRACE
+      if (list < ctx->m_nKeptLists) {
+        ctx->m_keptOffers.Push(list);
+        ctx->m_keptOffers.Push(pos);
+      }
+#endif
+    }
   }
 };
 

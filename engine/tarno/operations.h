@@ -39,6 +39,9 @@ typename CRegexpT<CHART>::Context* CRegexpT<CHART>::PrepareMatch(const CHART* te
   ctx->m_captureIndex.Fill(-1);
   ctx->m_nListsUsed = 0;
   ctx->m_nKeptLists = 0;
+#if TARNO_HOST && !TARNO_TRACE
+  ctx->m_bResumeLists = false;
+#endif
   ctx->m_nStatus = MATCH_COMPLETE;
   ctx->m_pRequiredOwner = nullptr;
 #ifdef TARNO_WORK_LIMIT
@@ -150,8 +153,15 @@ MatchResult CRegexpT<CHART>::Match(Context* ctx, const Element* root) const {
     ctx->m_captureIndex.Fill(-1);
   }
   const bool filter = !TARNO_TRACE && root == m_pRoot && !m_bStartPointOnly;
-  // The top-level repeats' lists of explored ends serve every attempt of this search.
+  // The top-level repeats' lists of explored ends serve every attempt of this search; a call
+  // that goes on after a broken-off attempt (TakeBackAttempt) keeps those the earlier ones left.
+#if TARNO_HOST && !TARNO_TRACE
+  const bool resume = ctx->m_bResumeLists && root == m_pRoot && ctx->m_nKeptLists == m_nKeptLists;
+  ctx->m_bResumeLists = false;
+  if (!resume) ctx->KeepLists(root == m_pRoot ? m_nKeptLists : 0);
+#else
   ctx->KeepLists(root == m_pRoot ? m_nKeptLists : 0);
+#endif
   while (ctx->m_nCurrentPos != stop) {
     int pos = ctx->m_nCurrentPos;
     if (rtl ? pos < 0 : (pos < 0 || pos > ctx->m_nLength)) break;

@@ -96,7 +96,18 @@ typename CRegexpT<CHART>::Element* CRegexpT<CHART>::Wrap(Element* content, int s
 #if TARNO_HOST
   Element* d = Add(new CDelegateElement<CHART>(content, DELEGATE_NONCAPTURE), start, end);
   TarnoSetError(d, error);
+#if TARNO_TRACE
   return d;
+#else
+  // The untraced build keeps the wrapper in the pool, so that its elements are the traced
+  // build's index for index and span for span, but links a composite content in its place: a
+  // wrapper only passes its calls on, and a search that nobody watches need not pay for the
+  // call. The content's call then stands for the wrapper's level of nesting as well. A leaf
+  // does not count nesting, so it keeps its wrapper.
+  if (!content || !TarnoKindNests(content->m_nKind)) return d;
+  content->m_nNestingWeight += d->m_nNestingWeight;
+  return content;
+#endif
 #else
   (void)start;
   (void)end;

@@ -15,8 +15,10 @@ namespace {
 // so many steps (tens of microseconds of searching).
 const int kDirectPollSteps = 4096;
 // How long a direct search may run on the UI thread before the worker takes it over (2 ms, in the
-// clock's 100-ns units), and how many results Find All collects before it hands them to the list.
+// clock's 100-ns units), how much longer it may go on to end the attempt under way (10 ms), and
+// how many results Find All collects before it hands them to the list.
 const std::int64_t kInlineBudgetUnits = 20000;
+const std::int64_t kInlineGraceUnits = 100000;
 const size_t kResultBatch = 256;
 
 // Thrown by the poll when a direct search on the UI thread has used its budget.
@@ -91,7 +93,17 @@ void CKorvaneDoc::MoveSearchTo(bool traced) {
 
 void CKorvaneDoc::DirectPoll(void* user, int attemptStart, std::uint64_t) {
   CKorvaneDoc* doc = static_cast<CKorvaneDoc*>(user);
-  if (doc->m_bInline && CTimeStamps::Process().Now() >= doc->m_nInlineUntil) throw CInlineBudgetSpent();
+  // The worker takes the search over at the start of an attempt where it can: an attempt
+  // broken off is begun again, and what it had explored is lost.
+  if (doc->m_bInline) {
+    const std::int64_t now = CTimeStamps::Process().Now();
+    if (now >= doc->m_nInlineUntil) {
+      if (doc->m_nInlineAttempt < 0)
+        doc->m_nInlineAttempt = attemptStart;
+      else if (attemptStart != doc->m_nInlineAttempt || now >= doc->m_nInlineLatest)
+        throw CInlineBudgetSpent();
+    }
+  }
   const int length = static_cast<int>(doc->m_subject.size());
   doc->m_nProgressPosition.store((doc->m_pattern.flags & RIGHTTOLEFT) ? length - attemptStart : attemptStart,
                                  std::memory_order_relaxed);
@@ -198,6 +210,8 @@ int CKorvaneDoc::RunJob(int kind, bool pauseAtStep, bool waitForIt) {
   if (waitForIt && !m_bJobTraced && kind != JOB_FAIL_POINT) {
     m_bInline = true;
     m_nInlineUntil = m_nJobStart + kInlineBudgetUnits;
+    m_nInlineLatest = m_nInlineUntil + kInlineGraceUnits;
+    m_nInlineAttempt = -1;
     const bool ended = RunBody();
     m_bInline = false;
     if (ended) {

@@ -666,8 +666,12 @@ class CKorvaneDoc {
   std::uint64_t m_nJobEndTick = 0;
   // A direct search starts on the UI thread (RunJob) until this stamp: m_bInline is set and
   // cleared by the UI thread around that part, and read by the poll on the thread that searches.
+  // Once the stamp has passed, the part ends as soon as a new attempt has begun (the attempt under
+  // way when it passed, m_nInlineAttempt, or -1 before), or at the latest at m_nInlineLatest.
   bool m_bInline = false;
   std::int64_t m_nInlineUntil = 0;
+  std::int64_t m_nInlineLatest = 0;
+  int m_nInlineAttempt = -1;
   std::atomic<bool> m_bAbort{false};         // set by the UI and the check, read by the hook at every entry
   std::atomic<bool> m_bPauseAtStep{false};   // set by the UI and the wait dialog, read by the hook at every exit
   // The worker is blocked in the hook: set by the worker (after it wrote m_traceStep, before it

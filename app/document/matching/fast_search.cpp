@@ -86,8 +86,9 @@ SearchHit CFastSearch::Next() {
   try {
     s.last = s.re->Match(&s.ctx, s.root);
   } catch (...) {
-    // Stopped by the poll function inside an attempt: the next call tries that attempt again.
-    s.ctx.m_nCurrentPos = s.ctx.m_nBeginPos;
+    // Stopped by the poll function inside an attempt: the next call tries that attempt again,
+    // with what the attempts before it learnt.
+    s.ctx.TakeBackAttempt();
     throw;
   }
   hit.count = s.last.m_result.GetSize();
@@ -146,4 +147,5 @@ void CFastSearch::SetPosition(const SearchPosition& p) {
   ctx.m_nMatchBound = p.matchBound;
   ctx.m_nStatus = p.cutShort ? MATCH_NESTING_LIMIT : MATCH_COMPLETE;
   ctx.m_pRequiredOwner = nullptr;  // the filter's memory belongs to where the search stood
+  ctx.m_bResumeLists = false;      // and so do the lists of explored ends
 }
