@@ -422,8 +422,19 @@ void CKorvaneDoc::DirectJobBody() {
     std::lock_guard<std::mutex> lock(m_resultsMutex);
     m_currentResult = newest;
     m_lastResult = newest;
+    const size_t count = m_results.size() + batch.size();
+    if (count > m_results.capacity()) {
+      // Grown by doubling, a list of hundreds of thousands of results would be copied over
+      // and over (and cut to size at the end): room is made at once for what the rest of the
+      // text will likely bring, judged by how far the search has come.
+      const double done = length > 0 ? static_cast<double>(position) / length : 1.0;
+      size_t room = 2 * m_results.capacity();
+      if (done > 0.01 && done < 1.0) room = std::max(room, static_cast<size_t>(std::min(count / done * 1.05, 64.0 * count)));
+      m_results.reserve(std::max(room, count));
+    }
     m_results.insert(m_results.end(), std::make_move_iterator(batch.begin()), std::make_move_iterator(batch.end()));
     batch.clear();
+    ScanCostliestLocked();
     const int index = static_cast<int>(m_results.size());
     m_nLastSequence = 10 * (index - 1);
     m_nProgressCount.store(index, std::memory_order_relaxed);

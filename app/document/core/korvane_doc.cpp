@@ -292,11 +292,18 @@ std::uint64_t CKorvaneDoc::ShownSteps(bool* traced) const {
 
 int CKorvaneDoc::MostExpensiveResult() const {
   std::lock_guard<std::mutex> lock(m_resultsMutex);
-  int best = -1;
-  for (size_t i = 0; i < m_results.size(); ++i)
-    if (m_results[i]->result.IsMatched() && (best < 0 || m_results[i]->steps > m_results[best]->steps))
-      best = static_cast<int>(i);
-  return best;
+  ScanCostliestLocked();
+  return m_costliest.best;
+}
+
+void CKorvaneDoc::ScanCostliestLocked() const {
+  CostliestScan& c = m_costliest;
+  const MatchRecord* first = m_results.empty() ? nullptr : m_results.front().get();
+  if (first != c.first || c.scanned > m_results.size()) c = CostliestScan{first, 0, -1};
+  for (size_t i = c.scanned; i < m_results.size(); ++i)
+    if (m_results[i]->result.IsMatched() && (c.best < 0 || m_results[i]->steps > m_results[c.best]->steps))
+      c.best = static_cast<int>(i);
+  c.scanned = m_results.size();
 }
 
 void CKorvaneDoc::SetReplaceHighlightFromLast() {

@@ -645,6 +645,16 @@ class CKorvaneDoc {
   // m_resultsMutex for readers on the UI thread while a job runs.
   mutable std::mutex m_resultsMutex;
   std::vector<MatchHandle> m_results;
+  // How far MostExpensiveResult has looked through m_results, and what it found: the list only
+  // grows between the drops that begin a search (seen as a different first record), so each
+  // look goes on from the last. Guarded by m_resultsMutex; the worker looks after each batch.
+  struct CostliestScan {
+    const MatchRecord* first = nullptr;
+    size_t scanned = 0;
+    int best = -1;
+  };
+  mutable CostliestScan m_costliest;
+  void ScanCostliestLocked() const;
   MatchStore m_store;  // where Find All's records live: the worker's during a job
   MatchHandle m_currentResult;
   MatchHandle m_lastResult;

@@ -219,6 +219,17 @@ TEST_F(StepCountTest, MostExpensiveResultIsTheFirstOfEquals) {
   Set("x", "abc");
   doc->OnCommand(CMD_FIND_ALL);
   EXPECT_EQ(-1, doc->MostExpensiveResult()) << "the not-matched end is no match";
+  // Find All hands its results over in batches: the costliest is found in a late one, and again
+  // after a search that follows without a reset.
+  for (int mode : {CMD_MODE_MATCH, CMD_MODE_OPTIMIZE}) {
+    doc->OnCommand(mode);
+    Set("b+|a", std::string(700, 'a') + "bbbbbb" + std::string(300, 'a'));
+    doc->OnCommand(CMD_FIND_ALL);
+    EXPECT_EQ(700, doc->MostExpensiveResult()) << mode;
+    Set("b+|a", "abba" + std::string(600, 'a'));
+    doc->OnCommand(CMD_FIND_ALL);
+    EXPECT_EQ(1, doc->MostExpensiveResult()) << mode;
+  }
 }
 
 TEST(StepCountCounter, KeepsAtMostTheLimitOfStartsAndGoesOnCounting) {
