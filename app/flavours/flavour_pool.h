@@ -39,6 +39,7 @@ class CFlavourPool : public QObject {
   ~CFlavourPool() override;
 
   void SetLauncher(Launcher launcher) { m_launcher = std::move(launcher); }
+  const Launcher& GetLauncher() const { return m_launcher; }
   void SetMaxBusy(int n) { m_nMaxBusy = n > 0 ? n : 1; }
   int MaxBusy() const { return m_nMaxBusy; }
   void SetRunnerLimits(const CFlavourRunner::Limits& limits);

@@ -19,7 +19,10 @@
 #include <algorithm>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/core/test_session.h"
+#include "app/document/flavours/difference_search.h"
 #include "app/document/flavours/flavour_session.h"
+#include "app/flavours/flavour_pool.h"
 #include "app/flavours/flavour_table.h"
 #include "app/ui/editor/view_colours.h"
 #include "app/ui/panes/flavours/flavour_compare_view.h"
@@ -47,8 +50,29 @@ CFlavoursPane::CFlavoursPane(CKorvaneDoc* doc, QWidget* parent)
   m_pMenu = new QMenu(m_pChoose);
   m_pChoose->setMenu(m_pMenu);
   connect(m_pMenu, &QMenu::aboutToShow, this, &CFlavoursPane::FillChoiceMenu);
+  m_pFind = new QToolButton(this);
+  m_pFind->setObjectName(QStringLiteral("findDifference"));
+  m_pFind->setText(CStringTable::Str(IDS_FLAVOURS_FIND_DIFFERENCE));
+  m_pFind->setToolTip(CStringTable::Str(IDS_FLAVOURS_FIND_TIP));
+  connect(m_pFind, &QToolButton::clicked, this, &CFlavoursPane::FindDifference);
+  top->addWidget(m_pFind);
   top->addWidget(m_pChoose);
   layout->addLayout(top);
+  auto* found = new QHBoxLayout;
+  m_pFound = new QLabel(this);
+  m_pFound->setObjectName(QStringLiteral("differenceFound"));
+  m_pFound->setWordWrap(true);
+  m_pFound->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  m_pFound->hide();
+  found->addWidget(m_pFound, 1);
+  m_pAddTest = new QToolButton(this);
+  m_pAddTest->setText(CStringTable::Str(IDS_FLAVOURS_ADD_AS_TEST));
+  m_pAddTest->hide();
+  connect(m_pAddTest, &QToolButton::clicked, this, &CFlavoursPane::AddDifferenceAsTest);
+  found->addWidget(m_pAddTest);
+  layout->addLayout(found);
+  m_pDifference = new CDifferenceSearch(this);
+  connect(m_pDifference, &CDifferenceSearch::Finished, this, &CFlavoursPane::OnDifferenceFinished);
 
   m_pSplitter = new QSplitter(Qt::Vertical, this);
   m_pSplitter->setChildrenCollapsible(false);
@@ -81,6 +105,7 @@ CFlavoursPane::CFlavoursPane(CKorvaneDoc* doc, QWidget* parent)
   connect(m_pMatrix->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& now) {
     if (!now.isValid()) return;
     m_nRow = now.row();
+    m_bShowingDifference = false;
     const CFlavourMatrix& m = m_pSession->Matrix();
     m_selectedFlavour = now.column() < m.Columns() ? m.columns[static_cast<size_t>(now.column())].flavour : QString();
     ShowSelectedCell();
@@ -209,7 +234,111 @@ void CFlavoursPane::OnMatrixChanged() {
   ShowSelectedCell();
 }
 
+namespace {
+
+// A text as the difference line shows it: quoted, with line breaks, tabs and the no-break space
+// written out, since they are often what the engines disagree on.
+QString Visible(const QString& text) {
+  QString out;
+  for (QChar c : text.left(200)) {
+    if (c == QLatin1Char('\n')) out += QStringLiteral("\\n");
+    else if (c == QLatin1Char('\r')) out += QStringLiteral("\\r");
+    else if (c == QLatin1Char('\t')) out += QStringLiteral("\\t");
+    else if (c.unicode() == 0x00A0) out += QStringLiteral("\\u00A0");
+    else out += c;
+  }
+  if (text.size() > 200) out += QStringLiteral("...");
+  return QStringLiteral("\u201C") + out + QStringLiteral("\u201D");
+}
+
+QString MatchesOf(const SubjectAnswer& a) {
+  if (a.matches.empty()) return CStringTable::Str(IDS_FLAVOURS_NO_MATCH);
+  QStringList spans;
+  for (const FlavourMatch& m : a.matches) {
+    if (spans.size() == 3) {
+      spans << QStringLiteral("...");
+      break;
+    }
+    if (m.size() >= 2) spans << QStringLiteral("%1-%2").arg(m[0]).arg(m[1]);
+  }
+  return spans.join(QStringLiteral(", "));
+}
+
+}  // namespace
+
+bool CFlavoursPane::IsFindingDifference() const {
+  return m_pDifference->GetState() == CDifferenceSearch::State::Running;
+}
+
+void CFlavoursPane::FindDifference() {
+  const CFlavourMatrix& m = m_pSession->Matrix();
+  if (m.Columns() == 0) {
+    m_pFound->setText(CStringTable::Str(IDS_FLAVOURS_NONE_CHOSEN));
+    m_pFound->show();
+    return;
+  }
+  int column = 0;
+  for (int c = 0; c < m.Columns(); ++c)
+    if (m.columns[static_cast<size_t>(c)].flavour == m_selectedFlavour) column = c;
+  const FlavourColumn& c = m.columns[static_cast<size_t>(column)];
+  m_differenceDisplay = c.display;
+  // The searched state is the session's newest request: what the matrix shows.
+  delete m_pDifferencePool;
+  m_pDifferencePool = new CFlavourPool(this);
+  m_pDifferencePool->SetLauncher(m_pSession->Pool().GetLauncher());  // the same interpreters
+  m_pFind->setEnabled(false);
+  m_pAddTest->hide();
+  m_pFound->setText(CStringTable::FormatStrings(CStringTable::Str(IDS_FLAVOURS_FINDING), {c.display}));
+  m_pFound->show();
+  m_pDifference->Start(m_pDifferencePool, c.flavour, m.request.pattern, m.request.flags, m.request.subjects);
+}
+
+void CFlavoursPane::OnDifferenceFinished() {
+  m_pFind->setEnabled(true);
+  const CDifferenceSearch& d = *m_pDifference;
+  switch (d.GetState()) {
+    case CDifferenceSearch::State::Found:
+      m_pFound->setText(CStringTable::FormatStrings(
+          CStringTable::Str(IDS_FLAVOURS_FOUND),
+          {m_differenceDisplay, Visible(d.Subject()), MatchesOf(d.KorvaneAnswer()), MatchesOf(d.FlavourAnswerRow())}));
+      m_pAddTest->show();
+      m_pCompare->ShowCell(d.FoundMatrix(m_differenceDisplay), 0, 0);
+      m_bShowingDifference = true;
+      break;
+    case CDifferenceSearch::State::NotFound:
+      m_pFound->setText(CStringTable::FormatStrings(CStringTable::Str(IDS_FLAVOURS_NOT_FOUND),
+                                                    {m_differenceDisplay, QString::number(d.Tried())}));
+      break;
+    default:
+      m_pFound->setText(CStringTable::FormatStrings(CStringTable::Str(IDS_FLAVOURS_CANNOT_FIND),
+                                                    {m_differenceDisplay, d.Problem()}));
+      break;
+  }
+  // The runners of the search go; the matrix keeps its own.
+  if (m_pDifferencePool) m_pDifferencePool->deleteLater();
+  m_pDifferencePool = nullptr;
+}
+
+void CFlavoursPane::AddDifferenceAsTest() {
+  const CDifferenceSearch& d = *m_pDifference;
+  if (d.GetState() != CDifferenceSearch::State::Found) return;
+  TestCase t;
+  const QString name = CStringTable::FormatStrings(CStringTable::Str(IDS_FLAVOURS_DIFFERENCE_TEST), {m_differenceDisplay});
+  t.name.assign(name.utf16(), name.utf16() + name.size());
+  t.SetSubject(TestText(d.Subject().utf16(), d.Subject().utf16() + d.Subject().size()));
+  t.flags = m_pDoc->GetFlags();
+  t.expectation = d.KorvaneAnswer().matches.empty() ? EXPECT_NO_MATCH : EXPECT_MATCH;
+  const int index = m_pDoc->Tests().Add(t);
+  m_pAddTest->hide();
+  m_bShowingDifference = false;
+  // The new test is a row of the matrix (the text box is row 0): select it in the flavour's column.
+  m_nRow = index + 1;
+  m_selectedFlavour = d.Flavour();
+  ShowSelectedCell();
+}
+
 void CFlavoursPane::ShowSelectedCell() {
+  if (m_bShowingDifference) return;  // the text found stays until a cell is picked
   const CFlavourMatrix& m = m_pSession->Matrix();
   int column = -1;
   for (int c = 0; c < m.Columns(); ++c)

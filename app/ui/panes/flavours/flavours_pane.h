@@ -16,7 +16,9 @@
 #include <QStringList>
 #include <QWidget>
 
+class CDifferenceSearch;
 class CFlavourCompareView;
+class CFlavourPool;
 class CFlavourMatrixModel;
 class CFlavourSession;
 class CKorvaneDoc;
@@ -44,6 +46,17 @@ class CFlavoursPane : public QWidget {
   CFlavourCompareView* CompareView() const { return m_pCompare; }
   // Selects a cell of the matrix (and shows it side by side).
   void SelectCell(int row, int column);
+  // Find a Difference: a short text on which the selected column's flavour (the first column's
+  // when none is selected) and Korvane differ, looked for in the background with runners of its
+  // own, so that the matrix's are not taken from it. When one is found it is shown side by side
+  // and "Add as Test" makes it a test case (expecting what Korvane finds), which puts it in the
+  // matrix as a row of its own.
+  QToolButton* FindDifferenceButton() const { return m_pFind; }
+  QLabel* DifferenceLabel() const { return m_pFound; }
+  QToolButton* AddAsTestButton() const { return m_pAddTest; }
+  void FindDifference();
+  bool IsFindingDifference() const;
+  void AddDifferenceAsTest();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -59,6 +72,7 @@ class CFlavoursPane : public QWidget {
   // The session works while the pane can be seen: shown, and its tab in front.
   void UpdateActive();
   void FitMatrixHeight();
+  void OnDifferenceFinished();
 
   CKorvaneDoc* m_pDoc;
   CFlavourSession* m_pSession;  // the document's
@@ -70,6 +84,13 @@ class CFlavoursPane : public QWidget {
   QTableView* m_pMatrix = nullptr;
   CFlavourMatrixModel* m_pModel = nullptr;
   CFlavourCompareView* m_pCompare = nullptr;
+  QToolButton* m_pFind = nullptr;
+  QLabel* m_pFound = nullptr;
+  QToolButton* m_pAddTest = nullptr;
+  CFlavourPool* m_pDifferencePool = nullptr;     // owned as a child while a search runs
+  CDifferenceSearch* m_pDifference = nullptr;    // owned as a child
+  QString m_differenceDisplay;                   // the flavour's shown name
+  bool m_bShowingDifference = false;              // the side-by-side view shows the found text
   // The cell last selected, by row and flavour, kept across a reset of the model (a test added,
   // a flavour chosen).
   int m_nRow = -1;

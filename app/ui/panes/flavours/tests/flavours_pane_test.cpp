@@ -221,6 +221,55 @@ class FlavoursPaneTest : public QObject {
     QCOMPARE(view->GroupTable()->horizontalHeaderItem(2)->text(), QStringLiteral("Python (re)"));
   }
 
+  void findADifferenceShowsItAndAddsItAsATest() {
+    CMainFrame frame;
+    CKorvaneDoc* doc = frame.Doc();
+    doc->Flavours().Pool().SetLauncher(&FakeFor);
+    doc->Flavours().SetChosen({"js", "python"});
+    // The fake reads "a." as the two characters; Korvane's dot takes any: "aa" sets them apart,
+    // and no text shorter than two characters does.
+    SetTexts(doc, QStringLiteral("a."), QStringLiteral("banana"));
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    frame.OnCommand(ID_VIEW_FLAVOURS);
+    CFlavoursPane* pane = PaneOf(frame);
+    QTRY_VERIFY_WITH_TIMEOUT(Settled(doc, QStringLiteral("a.")), kWaitMs);
+    pane->SelectCell(0, 1);  // Python's column
+    QVERIFY(pane->AddAsTestButton()->isHidden());
+    pane->FindDifferenceButton()->click();
+    QVERIFY(!pane->FindDifferenceButton()->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!pane->IsFindingDifference(), kWaitMs);
+    QVERIFY(pane->FindDifferenceButton()->isEnabled());
+    const QString line = pane->DifferenceLabel()->text();
+    QVERIFY2(line.startsWith(QStringLiteral("Python (re) differs from Korvane on \u201C")), qPrintable(line));
+    QVERIFY2(line.contains(QStringLiteral("Korvane finds 0-2, it finds no match")), qPrintable(line));
+    // Side by side: the text found, Korvane's match beside the flavour's none.
+    QCOMPARE(pane->CompareView()->TextView()->document()->toPlainText().size(), 2);
+    QCOMPARE(pane->CompareView()->GroupTable()->horizontalHeaderItem(2)->text(), QStringLiteral("Python (re)"));
+    QCOMPARE(pane->CompareView()->DifferingRows(), (QList<int>{0}));
+    // One click makes it a test, expecting what Korvane finds, and a row of the matrix.
+    QVERIFY(!pane->AddAsTestButton()->isHidden());
+    const int before = doc->Tests().Count();
+    pane->AddAsTestButton()->click();
+    QCOMPARE(doc->Tests().Count(), before + 1);
+    const TestCase added = doc->Tests().All()[static_cast<size_t>(before)];
+    QCOMPARE(QString::fromUtf16(added.name.data(), static_cast<qsizetype>(added.name.size())),
+             QStringLiteral("Differs in Python (re)"));
+    QCOMPARE(added.expectation, static_cast<int>(EXPECT_MATCH));
+    QVERIFY(pane->AddAsTestButton()->isHidden());
+    QTRY_VERIFY_WITH_TIMEOUT(doc->Flavours().Matrix().Rows() == before + 2 && !doc->Flavours().IsBusy(), kWaitMs);
+    QCOMPARE(doc->Flavours().Matrix().Cell(before + 1, 1).cell.status, CellStatus::Differs);
+
+    // A pattern both read alike: none is found among the texts tried.
+    SetTexts(doc, QStringLiteral("an"), QStringLiteral("banana"));
+    QTRY_VERIFY_WITH_TIMEOUT(Settled(doc, QStringLiteral("an")), kWaitMs);
+    pane->FindDifferenceButton()->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!pane->IsFindingDifference(), kWaitMs);
+    QVERIFY2(pane->DifferenceLabel()->text().startsWith(QStringLiteral("No difference with Python (re) on the ")),
+             qPrintable(pane->DifferenceLabel()->text()));
+    QVERIFY(pane->AddAsTestButton()->isHidden());
+  }
+
   void theMenuPicksTheColumnsAndMarksTheDocumentModified() {
     CMainFrame frame;
     CKorvaneDoc* doc = frame.Doc();
