@@ -266,6 +266,11 @@ bool CMainFrame::IsBarInFront(QDockWidget* dock) const {
   return dock->isVisible() && !dock->visibleRegion().isEmpty();
 }
 
+void CMainFrame::ShowPane(int barId) {
+  if (CSizingControlBarG* bar = SizingBar(barId))
+    if (!IsBarInFront(bar)) BringBarForward(bar);
+}
+
 void CMainFrame::BringBarForward(QWidget* bar) {
   bar->show();
   // Among tabs sharing its place, its own becomes the current one; the window must lay the

@@ -110,6 +110,9 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
 
   // --- bars and layouts ---
   CSizingControlBarG* SizingBar(int barId) const;
+  // Shows a docking bar in front (its tab raised where it shares a place); one already in front
+  // stays.
+  void ShowPane(int barId);
   QToolBar* ToolBarOf(int barId) const;  // the tool bar or a dialog bar
   // The tool bars' and bars' context menu, always in one order (see main_frame.cpp).
   QMenu* createPopupMenu() override;

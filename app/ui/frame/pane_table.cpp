@@ -32,6 +32,13 @@ QWidget* MakeTests(CMainFrame& frame, CKorvaneDoc* doc, QWidget* bar) {
   return pane;
 }
 
+// A timed-out cell of the Flavours pane leads to the Backtracking pane.
+QWidget* MakeFlavours(CMainFrame& frame, CKorvaneDoc* doc, QWidget* bar) {
+  auto* pane = new CFlavoursPane(doc, bar);
+  QObject::connect(pane, &CFlavoursPane::ShowBacktracking, &frame, [&frame] { frame.ShowPane(BAR_BACKTRACK); });
+  return pane;
+}
+
 // A rewrite the user applies becomes an edit of the pattern box.
 QWidget* MakeBacktrack(CMainFrame& frame, CKorvaneDoc* doc, QWidget* bar) {
   auto* pane = new CBacktrackPane(doc, bar);
@@ -72,7 +79,7 @@ const std::vector<PaneRegistration>& CPaneTable::All() {
        Qt::BottomDockWidgetArea, BAR_TESTS, Qt::Horizontal, kHidden},
       {BAR_DIAGRAM, IDS_BAR_DIAGRAM, ID_VIEW_DIAGRAM, &Make<CDiagramPane>, P::TAB_WITH, Qt::BottomDockWidgetArea,
        BAR_TESTS, Qt::Horizontal, kHidden},
-      {BAR_FLAVOURS, IDS_BAR_FLAVOURS, ID_VIEW_FLAVOURS, &Make<CFlavoursPane>, P::TAB_WITH, Qt::BottomDockWidgetArea,
+      {BAR_FLAVOURS, IDS_BAR_FLAVOURS, ID_VIEW_FLAVOURS, &MakeFlavours, P::TAB_WITH, Qt::BottomDockWidgetArea,
        BAR_TESTS, Qt::Horizontal, kHidden},
   };
   return rows;

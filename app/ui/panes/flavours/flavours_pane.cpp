@@ -110,6 +110,11 @@ CFlavoursPane::CFlavoursPane(CKorvaneDoc* doc, QWidget* parent)
     m_selectedFlavour = now.column() < m.Columns() ? m.columns[static_cast<size_t>(now.column())].flavour : QString();
     ShowSelectedCell();
   });
+  connect(m_pMatrix, &QTableView::activated, this, [this](const QModelIndex& index) {
+    if (m_pSession->Matrix().Cell(index.row(), index.column()).cell.status == CellStatus::Timeout &&
+        !m_pSession->Matrix().Cell(index.row(), index.column()).waiting)
+      emit ShowBacktracking();
+  });
   OnMatrixChanged();
 }
 

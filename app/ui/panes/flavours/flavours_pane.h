@@ -58,6 +58,11 @@ class CFlavoursPane : public QWidget {
   bool IsFindingDifference() const;
   void AddDifferenceAsTest();
 
+ signals:
+  // A timed-out cell was activated (double-click, Enter): the Backtracking pane tells why.
+  void ShowBacktracking();
+
+
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;

@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTableView>
 #include <QTableWidget>
@@ -268,6 +269,38 @@ class FlavoursPaneTest : public QObject {
     QVERIFY2(pane->DifferenceLabel()->text().startsWith(QStringLiteral("No difference with Python (re) on the ")),
              qPrintable(pane->DifferenceLabel()->text()));
     QVERIFY(pane->AddAsTestButton()->isHidden());
+  }
+
+  void aTimedOutCellLeadsToTheBacktrackingPane() {
+    CMainFrame frame;
+    CKorvaneDoc* doc = frame.Doc();
+    // The fake never answers a subject "HANG": the watchdog times it out.
+    doc->Flavours().Pool().SetLauncher([](const QString& flavour) {
+      FlavourLaunch l = FakeFor(flavour);
+      l.arguments = QStringList{QStringLiteral("utf16"), QStringLiteral("yes"), QStringLiteral("hang")};
+      return l;
+    });
+    CFlavourRunner::Limits limits;
+    limits.slackMs = 300;
+    doc->Flavours().Pool().SetRunnerLimits(limits);
+    doc->Flavours().SetChosen({"python"});
+    SetTexts(doc, QStringLiteral("H"), QStringLiteral("HANG"));
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    frame.OnCommand(ID_VIEW_FLAVOURS);
+    CFlavoursPane* pane = PaneOf(frame);
+    QTRY_VERIFY_WITH_TIMEOUT(Settled(doc, QStringLiteral("H")), kWaitMs);
+    QCOMPARE(doc->Flavours().Matrix().Cell(0, 0).cell.status, CellStatus::Timeout);
+    CSizingControlBarG* backtrack = frame.SizingBar(BAR_BACKTRACK);
+    QVERIFY(backtrack->isHidden());
+    QSignalSpy asked(pane, &CFlavoursPane::ShowBacktracking);
+    emit pane->MatrixView()->activated(pane->Model()->index(0, 0));
+    QCOMPARE(asked.count(), 1);
+    QTRY_VERIFY(backtrack->isVisible());
+    // Activated again, the pane in front stays.
+    emit pane->MatrixView()->activated(pane->Model()->index(0, 0));
+    QTest::qWait(50);
+    QVERIFY(backtrack->isVisible());
   }
 
   void theMenuPicksTheColumnsAndMarksTheDocumentModified() {
