@@ -767,3 +767,7 @@ inline constexpr int IDS_FLAVOURS_CANNOT_FIND = 4038;         // "%s" flavour, "
 inline constexpr int IDS_FLAVOURS_ADD_AS_TEST = 4039;
 inline constexpr int IDS_FLAVOURS_DIFFERENCE_TEST = 4040;     // "%s" flavour
 inline constexpr int IDS_FLAVOURS_FIND_TIP = 4041;
+inline constexpr int IDS_FLAVOURS_INTERPRETERS = 4042;
+inline constexpr int IDS_FLAVOURS_INTERPRETER_TITLE = 4043;   // "%s" flavour
+inline constexpr int IDS_FLAVOURS_INTERPRETER_PROMPT = 4044;  // "%s" flavour, "%s" the table's interpreter
+inline constexpr int IDS_FLAVOURS_INTERPRETER_ITEM = 4045;    // "%s" flavour, "%s" interpreter

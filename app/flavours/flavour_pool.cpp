@@ -23,7 +23,7 @@ CFlavourPool::CFlavourPool(QObject* parent) : QObject(parent) {
   m_launcher = [](const QString& flavour) {
     const FlavourInfo* info = FindFlavour(flavour);
     FlavourLaunch l;
-    if (info) l = LaunchFor(*info, RunnersFolder(), FlavourSettings::FromEnvironment());
+    if (info) l = LaunchFor(*info, RunnersFolder(), FlavourSettings::Current());
     return l;
   };
   m_korvaneThread.setMaxThreadCount(1);
@@ -202,6 +202,15 @@ void CFlavourPool::Pump() {
   }
 }
 
+void CFlavourPool::ForgetRunner(const QString& flavour) {
+  auto it = m_slots.find(flavour);
+  if (it == m_slots.end() || !it->second.runner) return;
+  if (it->second.busy)
+    it->second.forget = true;
+  else
+    it->second.runner.reset();
+}
+
 void CFlavourPool::StartJob(const QString& flavour, Slot& slot) {
   slot.pending = false;
   slot.running = slot.waiting;
@@ -248,6 +257,11 @@ void CFlavourPool::OnRunnerFinished(const QString& flavour, quint64 ticket, cons
   // The version the runner reported keys the cache (a restarted runner may be another one).
   const QString version = flavour == kKorvane ? KorvaneEngineVersion() : KnownVersion(flavour);
   Store(version, job.what, job.missing, part);
+  if (slot.forget) {
+    // Not deleted here: the runner is still inside its own signal.
+    slot.forget = false;
+    slot.runner.release()->deleteLater();
+  }
   // The cached subjects and the new ones, back in the request's order.
   FlavourAnswer whole = part;
   whole.subjects = job.cached.subjects;

@@ -54,6 +54,9 @@ class CFlavourPool : public QObject {
   int MostBusy() const { return m_nMostBusy; }  // the highest Busy() seen
   int CacheHits() const { return m_nCacheHits; }
   void ClearCache();
+  // The flavour's runner is started again for its next job (its interpreter setting changed): at
+  // once when it is idle, else when its job ends.
+  void ForgetRunner(const QString& flavour);
   // The runner of a flavour, once it was used (tests look at its process).
   CFlavourRunner* RunnerOf(const QString& flavour) const;
 
@@ -75,6 +78,7 @@ class CFlavourPool : public QObject {
     quint64 ticket = 0;
     bool pending = false;
     Job waiting;
+    bool forget = false;  // drop the runner when its job ends
   };
   struct Compiled {
     FlavourOutcome outcome;

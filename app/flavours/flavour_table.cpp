@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "app/platform/profile.h"
+
 #ifndef KORVANE_BUILD_RUNNERS_DIR
 #define KORVANE_BUILD_RUNNERS_DIR ""
 #endif
@@ -56,6 +58,32 @@ FlavourSettings FlavourSettings::FromEnvironment() {
     key.replace(QLatin1Char('-'), QLatin1Char('_'));
     const QByteArray value = qgetenv(("KORVANE_" + key + "_INTERPRETER").toLatin1().constData());
     if (!value.isEmpty()) s.interpreters.insert(QString::fromLatin1(f.name), QString::fromLocal8Bit(value));
+  }
+  return s;
+}
+
+namespace {
+const QString kInterpretersSection = QStringLiteral("Flavours\\Interpreters");
+}  // namespace
+
+QString FlavourSettings::StoredInterpreter(const QString& flavour) {
+  return CProfile().GetString(kInterpretersSection, flavour, QString()).trimmed();
+}
+
+void FlavourSettings::SetInterpreter(const QString& flavour, const QString& interpreter) {
+  CProfile profile;
+  profile.WriteString(kInterpretersSection, flavour, interpreter.trimmed());
+  profile.Flush();
+}
+
+FlavourSettings FlavourSettings::Current() {
+  FlavourSettings s = FromEnvironment();
+  for (const FlavourInfo& f : AllFlavours()) {
+    if (f.InProcess() || !*f.interpreter) continue;
+    const QString name = QString::fromLatin1(f.name);
+    if (s.interpreters.contains(name)) continue;  // the environment's comes first
+    const QString stored = StoredInterpreter(name);
+    if (!stored.isEmpty()) s.interpreters.insert(name, stored);
   }
   return s;
 }

@@ -45,6 +45,13 @@ struct FlavourSettings {
   // The settings from the environment: KORVANE_<NAME>_INTERPRETER, the name upper-cased with
   // '-' written '_' (KORVANE_PYTHON_REGEX_INTERPRETER).
   static FlavourSettings FromEnvironment();
+  // The user's settings (the per-user store, section "Flavours\Interpreters", one key per
+  // flavour name), each overridden by the environment's where that is set.
+  static FlavourSettings Current();
+  // Stores the user's interpreter of a flavour that runs on one; empty goes back to the table's.
+  static void SetInterpreter(const QString& flavour, const QString& interpreter);
+  // The user's own setting alone (not the environment's), empty when there is none.
+  static QString StoredInterpreter(const QString& flavour);
 };
 
 // Every flavour, korvane first, in the order of the matrix's columns.

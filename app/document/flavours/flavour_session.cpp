@@ -98,7 +98,7 @@ QStringList CFlavourSession::DefaultFlavours() {
   static const QStringList installed = [] {
     QStringList out;
     const QString folder = RunnersFolder();
-    const FlavourSettings settings = FlavourSettings::FromEnvironment();
+    const FlavourSettings settings = FlavourSettings::Current();
     for (const QString& name : preferred) {
       const FlavourInfo* info = FindFlavour(name);
       if (info && LaunchFor(*info, folder, settings).notInstalled.isEmpty()) out << name;
@@ -144,6 +144,13 @@ void CFlavourSession::SetActive(bool active) {
 void CFlavourSession::Changed() {
   m_bStale = true;
   if (m_bActive) m_pTimer->start(m_nDelayMs);
+}
+
+void CFlavourSession::InterpreterChanged(const QString& flavour) {
+  Pool().ForgetRunner(flavour);
+  m_known.erase(flavour);     // the header waits for the new runner's engine and version
+  m_bAskedOnce = false;       // the same input is asked again
+  Changed();
 }
 
 void CFlavourSession::RequestNow() {

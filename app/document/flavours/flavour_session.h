@@ -132,6 +132,9 @@ class CFlavourSession : public QObject {
   void Changed();
   // Asks now, without the delay, if something changed (also while hidden: tests, pictures).
   void RequestNow();
+  // The user pointed a flavour at another interpreter (FlavourSettings::SetInterpreter): its
+  // runner starts again with it, and the matrix is asked again (while shown).
+  void InterpreterChanged(const QString& flavour);
   // Whether a request's answers are still out.
   bool IsBusy() const { return m_nRequest != 0 && m_bOpen; }
   // How many requests went to the pool (tests of the delay and of "nothing changed").

@@ -133,6 +133,37 @@ TEST(FlavourPool, CachedSubjectsAreNotAskedAgain) {
   EXPECT_EQ(pool.CacheHits(), 2);
 }
 
+// A flavour pointed at another interpreter gets a new runner for its next job: at once when
+// idle, after its job when busy (the job's answer still comes, from the old runner).
+TEST(FlavourPool, AForgottenRunnerIsStartedAgain) {
+  CFlavourPool pool;
+  int launches = 0;
+  pool.SetLauncher([&launches](const QString& flavour) {
+    ++launches;
+    return FakeFor(flavour);
+  });
+  ASSERT_EQ(pool.RunBlocking({"fast"}, Ask(QStringLiteral("a"), {"a"}))[0].outcome, FlavourOutcome::Compiled);
+  EXPECT_EQ(launches, 1);
+  pool.ForgetRunner(QStringLiteral("fast"));
+  EXPECT_EQ(pool.RunnerOf(QStringLiteral("fast")), nullptr);
+  ASSERT_EQ(pool.RunBlocking({"fast"}, Ask(QStringLiteral("b"), {"b"}))[0].outcome, FlavourOutcome::Compiled);
+  EXPECT_EQ(launches, 2);
+  // Busy: forgotten when its answer is in.
+  Recorder rec(pool);
+  const quint64 busy = pool.Request({"slow"}, Ask(QStringLiteral("a"), {"a", "aa"}));
+  QElapsedTimer t;
+  t.start();
+  while (!pool.RunnerOf(QStringLiteral("slow")) && t.elapsed() < 60000)
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+  pool.ForgetRunner(QStringLiteral("slow"));
+  rec.WaitFor(busy);
+  const FlavourAnswer& old = rec.answers[std::make_pair(busy, QStringLiteral("slow"))];
+  EXPECT_EQ(old.subjects.size(), 2u);
+  EXPECT_EQ(launches, 3);
+  ASSERT_EQ(pool.RunBlocking({"slow"}, Ask(QStringLiteral("c"), {"c"}))[0].outcome, FlavourOutcome::Compiled);
+  EXPECT_EQ(launches, 4);
+}
+
 TEST(FlavourPool, KorvaneColumnAndUnknownFlavours) {
   CFlavourPool pool;
   pool.SetLauncher(&FakeFor);

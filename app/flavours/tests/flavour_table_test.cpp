@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 #include "app/flavours/flavour_table.h"
@@ -99,6 +100,23 @@ TEST(FlavourTable, InterpreterSettingsFromTheEnvironment) {
   qunsetenv("KORVANE_PYTHON_REGEX_INTERPRETER");
   EXPECT_EQ(s.interpreters.value(QStringLiteral("python-regex")), QStringLiteral("/opt/python3.13"));
   EXPECT_FALSE(s.interpreters.contains(QStringLiteral("python")));
+}
+
+TEST(FlavourTable, InterpreterSettingsOfTheUserUnderTheEnvironment) {
+  QStandardPaths::setTestModeEnabled(true);  // a store of the tests' own
+  FlavourSettings::SetInterpreter(QStringLiteral("ruby"), QStringLiteral("  /opt/ruby3.3/bin/ruby "));
+  FlavourSettings::SetInterpreter(QStringLiteral("perl"), QStringLiteral("perl5.40"));
+  qputenv("KORVANE_PERL_INTERPRETER", "/usr/bin/perl");
+  const FlavourSettings s = FlavourSettings::Current();
+  qunsetenv("KORVANE_PERL_INTERPRETER");
+  EXPECT_EQ(s.interpreters.value(QStringLiteral("ruby")), QStringLiteral("/opt/ruby3.3/bin/ruby"));
+  EXPECT_EQ(s.interpreters.value(QStringLiteral("perl")), QStringLiteral("/usr/bin/perl")) << "the environment first";
+  EXPECT_EQ(FlavourSettings::StoredInterpreter(QStringLiteral("perl")), QStringLiteral("perl5.40"));
+  // Emptied, the table's interpreter is back.
+  FlavourSettings::SetInterpreter(QStringLiteral("ruby"), QString());
+  FlavourSettings::SetInterpreter(QStringLiteral("perl"), QString());
+  EXPECT_FALSE(FlavourSettings::Current().interpreters.contains(QStringLiteral("ruby")));
+  EXPECT_FALSE(FlavourSettings::Current().interpreters.contains(QStringLiteral("perl")));
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <QHideEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QLabel>
 #include <QMenu>
 #include <QSplitter>
@@ -162,7 +164,7 @@ void CFlavoursPane::changeEvent(QEvent* event) {
 void CFlavoursPane::FillChoiceMenu() {
   m_pMenu->clear();
   const QString folder = RunnersFolder();
-  const FlavourSettings settings = FlavourSettings::FromEnvironment();
+  const FlavourSettings settings = FlavourSettings::Current();
   for (const FlavourInfo& info : AllFlavours()) {
     if (info.InProcess()) continue;  // Korvane itself is the reference, always there
     const QString name = QString::fromLatin1(info.name);
@@ -175,6 +177,34 @@ void CFlavoursPane::FillChoiceMenu() {
     a->setData(name);
     connect(a, &QAction::toggled, this, [this, name](bool on) { ToggleFlavour(name, on); });
   }
+  // Each flavour that runs on an interpreter may be pointed at another one (a newer python3, a
+  // java of one's own); the header then shows the engine and version that one reports.
+  QMenu* interpreters = m_pMenu->addMenu(CStringTable::Str(IDS_FLAVOURS_INTERPRETERS));
+  for (const FlavourInfo& info : AllFlavours()) {
+    if (info.InProcess() || !*info.interpreter) continue;
+    const QString name = QString::fromLatin1(info.name);
+    const QString display = QString::fromLatin1(info.display);
+    const QString current = settings.interpreters.value(name, QString::fromLatin1(info.interpreter));
+    QAction* a = interpreters->addAction(
+        CStringTable::FormatStrings(CStringTable::Str(IDS_FLAVOURS_INTERPRETER_ITEM), {display, current}));
+    a->setData(name);
+    connect(a, &QAction::triggered, this, [this, name] { AskInterpreter(name); });
+  }
+}
+
+void CFlavoursPane::AskInterpreter(const QString& flavour) {
+  const FlavourInfo* info = FindFlavour(flavour);
+  if (!info) return;
+  const QString display = QString::fromLatin1(info->display);
+  bool ok = false;
+  const QString program = QInputDialog::getText(
+      this, CStringTable::FormatStrings(CStringTable::Str(IDS_FLAVOURS_INTERPRETER_TITLE), {display}),
+      CStringTable::FormatStrings(CStringTable::Str(IDS_FLAVOURS_INTERPRETER_PROMPT),
+                                  {display, QString::fromLatin1(info->interpreter)}),
+      QLineEdit::Normal, FlavourSettings::StoredInterpreter(flavour), &ok);
+  if (!ok || program.trimmed() == FlavourSettings::StoredInterpreter(flavour)) return;
+  FlavourSettings::SetInterpreter(flavour, program);
+  m_pSession->InterpreterChanged(flavour);
 }
 
 void CFlavoursPane::ToggleFlavour(const QString& flavour, bool on) {

@@ -74,6 +74,8 @@ class CFlavoursPane : public QWidget {
   void OnReshaped();
   void ShowSelectedCell();
   void ToggleFlavour(const QString& flavour, bool on);
+  // Asks for the program that runs a flavour's runner (the Interpreters menu) and applies it.
+  void AskInterpreter(const QString& flavour);
   // The session works while the pane can be seen: shown, and its tab in front.
   void UpdateActive();
   void FitMatrixHeight();

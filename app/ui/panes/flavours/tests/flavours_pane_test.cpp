@@ -314,7 +314,16 @@ class FlavoursPaneTest : public QObject {
     frame.OnCommand(ID_VIEW_FLAVOURS);
     CFlavoursPane* pane = PaneOf(frame);
     pane->FillChoiceMenu();
-    const QList<QAction*> actions = pane->ChoiceMenu()->actions();
+    QList<QAction*> actions = pane->ChoiceMenu()->actions();
+    // Last, the Interpreters menu: each flavour that runs on one, with the program it uses.
+    QMenu* interpreters = actions.last()->menu();
+    QVERIFY(interpreters);
+    QCOMPARE(actions.last()->text(), QStringLiteral("Interpreters"));
+    QStringList programs;
+    for (QAction* a : interpreters->actions()) programs << a->text();
+    QVERIFY2(programs.contains(QStringLiteral("Python (re): python3...")), qPrintable(programs.join(QLatin1Char('|'))));
+    QVERIFY(!programs.join(QLatin1Char('|')).contains(QStringLiteral("PCRE2")));  // a native runner
+    actions.removeLast();
     QCOMPARE(actions.size(), static_cast<int>(AllFlavours().size()) - 1);  // all but Korvane
     QAction* python = nullptr;
     QAction* js = nullptr;
