@@ -771,3 +771,5 @@ inline constexpr int IDS_FLAVOURS_INTERPRETERS = 4042;
 inline constexpr int IDS_FLAVOURS_INTERPRETER_TITLE = 4043;   // "%s" flavour
 inline constexpr int IDS_FLAVOURS_INTERPRETER_PROMPT = 4044;  // "%s" flavour, "%s" the table's interpreter
 inline constexpr int IDS_FLAVOURS_INTERPRETER_ITEM = 4045;    // "%s" flavour, "%s" interpreter
+inline constexpr int IDS_FLAVOURS_STOP_FINDING = 4046;
+inline constexpr int IDS_FLAVOURS_FIND_STOPPED = 4047;        // "%s" flavour

@@ -31,7 +31,9 @@ CFlavourPool::CFlavourPool(QObject* parent) : QObject(parent) {
 }
 
 CFlavourPool::~CFlavourPool() {
-  // Korvane's search has a time limit per subject: waiting for it ends.
+  // Korvane's search looks at the flag with the clock: waiting for it ends within milliseconds,
+  // not after the rest of a request of slow subjects.
+  m_bStopping = true;
   m_korvaneThread.waitForDone();
 }
 
@@ -223,7 +225,7 @@ void CFlavourPool::StartJob(const QString& flavour, Slot& slot) {
   if (flavour == kKorvane) {
     const quint64 request = slot.running.request;
     m_korvaneThread.start([this, request, part] {
-      const FlavourAnswer answer = RunKorvaneColumn(part);
+      const FlavourAnswer answer = RunKorvaneColumn(part, &m_bStopping);
       QMetaObject::invokeMethod(this, [this, request, answer] { OnKorvaneDone(request, answer); }, Qt::QueuedConnection);
     });
     return;

@@ -17,6 +17,7 @@
 #define KORVANE_FLAVOURS_FLAVOUR_POOL_H
 
 #include <QHash>
+#include <atomic>
 #include <QObject>
 #include <QThreadPool>
 #include <functional>
@@ -113,6 +114,7 @@ class CFlavourPool : public QObject {
   QHash<QString, Compiled> m_compiled;
   QHash<QString, SubjectAnswer> m_subjects;
   QThreadPool m_korvaneThread;
+  std::atomic<bool> m_bStopping{false};  // set by the destructor: Korvane's column ends at once
 };
 
 #endif

@@ -21,10 +21,12 @@ const int kPollSteps = 1024;
 
 struct Deadline {
   Clock::time_point at;
+  const std::atomic<bool>* stop = nullptr;
+  bool Passed() const { return (stop && stop->load(std::memory_order_relaxed)) || Clock::now() >= at; }
 };
 
 void PollDeadline(ColumnContext*, void* user) {
-  if (Clock::now() >= static_cast<Deadline*>(user)->at) throw CMatchBreak(CMatchBreak::ABORTED);
+  if (static_cast<Deadline*>(user)->Passed()) throw CMatchBreak(CMatchBreak::ABORTED);
 }
 
 const unsigned short* Units(const QString& s) { return reinterpret_cast<const unsigned short*>(s.utf16()); }
@@ -49,7 +51,7 @@ bool KorvaneFlagBits(const QString& letters, int* bits) {
 QString KorvaneEngineName() { return QStringLiteral("Korvane"); }
 QString KorvaneEngineVersion() { return QStringLiteral(KORVANE_VERSION_TEXT); }
 
-FlavourAnswer RunKorvaneColumn(const FlavourRequest& request) {
+FlavourAnswer RunKorvaneColumn(const FlavourRequest& request, const std::atomic<bool>* stop) {
   FlavourAnswer answer;
   answer.flavour = QStringLiteral("korvane");
   answer.engine = KorvaneEngineName();
@@ -68,7 +70,13 @@ FlavourAnswer RunKorvaneColumn(const FlavourRequest& request) {
   for (const QString& subject : request.subjects) {
     SubjectAnswer a;
     a.status = SubjectStatus::Ok;
+    if (stop && stop->load(std::memory_order_relaxed)) {
+      a.status = SubjectStatus::Timeout;
+      answer.subjects.push_back(std::move(a));
+      continue;
+    }
     Deadline deadline;
+    deadline.stop = stop;
     ColumnContext ctx;
     ctx.SetPoll(&PollDeadline, &deadline, kPollSteps);
     deadline.at = Clock::now() + std::chrono::milliseconds(request.timeoutMs > 0 ? request.timeoutMs : 1);

@@ -15,12 +15,17 @@
 #ifndef KORVANE_FLAVOURS_KORVANE_COLUMN_H
 #define KORVANE_FLAVOURS_KORVANE_COLUMN_H
 
+#include <atomic>
+
 #include "app/flavours/flavour_answer.h"
 
 // The generic flag letters as the engine's option bits; false when a letter is not one of imsx.
 bool KorvaneFlagBits(const QString& letters, int* bits);
 
-FlavourAnswer RunKorvaneColumn(const FlavourRequest& request);
+// `stop`, when given and set, ends the work at the next look at the clock: the subjects not
+// done are answered as timed out (the pool sets it when it goes away, so that it never waits for
+// a whole request of slow subjects).
+FlavourAnswer RunKorvaneColumn(const FlavourRequest& request, const std::atomic<bool>* stop = nullptr);
 
 // What the korvane column's header shows.
 QString KorvaneEngineName();

@@ -115,6 +115,12 @@ void CDifferenceSearch::Start(CFlavourPool* pool, const QString& flavour, const 
   m_nRequest = pool->Request(QStringList{kKorvane, flavour}, request);
 }
 
+void CDifferenceSearch::Cancel() {
+  disconnect(m_answered);
+  disconnect(m_allAnswered);
+  m_state = State::Idle;
+}
+
 void CDifferenceSearch::OnAnswered(quint64 request, const QString& flavour, const FlavourAnswer& answer) {
   if (request != m_nRequest || m_state != State::Running) return;
   if (flavour == kKorvane) {

@@ -39,6 +39,9 @@ class CDifferenceSearch : public QObject {
   // search under way is dropped.
   void Start(CFlavourPool* pool, const QString& flavour, const QString& pattern, const QString& flags,
              const QStringList& seeds);
+  // Stops a search under way: its answers are no longer looked at (the caller lets the pool go);
+  // the state becomes Idle.
+  void Cancel();
   State GetState() const { return m_state; }
   const QString& Flavour() const { return m_flavour; }
   // Found: the subject, and both engines' answers for it.

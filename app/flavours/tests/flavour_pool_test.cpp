@@ -164,6 +164,26 @@ TEST(FlavourPool, AForgottenRunnerIsStartedAgain) {
   EXPECT_EQ(launches, 4);
 }
 
+// A pool that goes away while Korvane's column works through slow subjects (each up to its
+// time limit) stops it at once instead of waiting for the rest of the request.
+TEST(FlavourPool, GoingAwayStopsKorvanesColumn) {
+  FlavourRequest slow = Ask(QStringLiteral("(?:a|aa)*(?:b|c)"), {});
+  for (int i = 0; i < 20; ++i) slow.subjects << QString(10000 + i, QLatin1Char('a'));
+  slow.timeoutMs = 1000;  // 20 s for the whole request
+  QElapsedTimer t;
+  {
+    CFlavourPool pool;
+    pool.Request({"korvane"}, slow);
+    QCoreApplication::processEvents();  // the column starts from the event loop
+    QElapsedTimer started;
+    started.start();
+    while (pool.Busy() == 0 && started.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    ASSERT_EQ(pool.Busy(), 1);
+    t.start();
+  }
+  EXPECT_LT(t.elapsed(), 10000) << "the pool waited for the whole request";
+}
+
 TEST(FlavourPool, KorvaneColumnAndUnknownFlavours) {
   CFlavourPool pool;
   pool.SetLauncher(&FakeFor);

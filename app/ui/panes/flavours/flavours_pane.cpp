@@ -306,6 +306,16 @@ bool CFlavoursPane::IsFindingDifference() const {
 }
 
 void CFlavoursPane::FindDifference() {
+  if (IsFindingDifference()) {
+    // The button reads "Stop" while a search runs: a pathological pattern may time out on
+    // every text tried, which takes a while; its runners go with the pool.
+    m_pDifference->Cancel();
+    m_pDifferencePool->deleteLater();
+    m_pDifferencePool = nullptr;
+    m_pFind->setText(CStringTable::Str(IDS_FLAVOURS_FIND_DIFFERENCE));
+    m_pFound->setText(CStringTable::FormatStrings(CStringTable::Str(IDS_FLAVOURS_FIND_STOPPED), {m_differenceDisplay}));
+    return;
+  }
   const CFlavourMatrix& m = m_pSession->Matrix();
   if (m.Columns() == 0) {
     m_pFound->setText(CStringTable::Str(IDS_FLAVOURS_NONE_CHOSEN));
@@ -321,7 +331,7 @@ void CFlavoursPane::FindDifference() {
   delete m_pDifferencePool;
   m_pDifferencePool = new CFlavourPool(this);
   m_pDifferencePool->SetLauncher(m_pSession->Pool().GetLauncher());  // the same interpreters
-  m_pFind->setEnabled(false);
+  m_pFind->setText(CStringTable::Str(IDS_FLAVOURS_STOP_FINDING));
   m_pAddTest->hide();
   m_pFound->setText(CStringTable::FormatStrings(CStringTable::Str(IDS_FLAVOURS_FINDING), {c.display}));
   m_pFound->show();
@@ -329,7 +339,7 @@ void CFlavoursPane::FindDifference() {
 }
 
 void CFlavoursPane::OnDifferenceFinished() {
-  m_pFind->setEnabled(true);
+  m_pFind->setText(CStringTable::Str(IDS_FLAVOURS_FIND_DIFFERENCE));
   const CDifferenceSearch& d = *m_pDifference;
   switch (d.GetState()) {
     case CDifferenceSearch::State::Found:

@@ -238,9 +238,9 @@ class FlavoursPaneTest : public QObject {
     pane->SelectCell(0, 1);  // Python's column
     QVERIFY(pane->AddAsTestButton()->isHidden());
     pane->FindDifferenceButton()->click();
-    QVERIFY(!pane->FindDifferenceButton()->isEnabled());
+    QCOMPARE(pane->FindDifferenceButton()->text(), QStringLiteral("Stop"));
     QTRY_VERIFY_WITH_TIMEOUT(!pane->IsFindingDifference(), kWaitMs);
-    QVERIFY(pane->FindDifferenceButton()->isEnabled());
+    QCOMPARE(pane->FindDifferenceButton()->text(), QStringLiteral("Find a Difference"));
     const QString line = pane->DifferenceLabel()->text();
     QVERIFY2(line.startsWith(QStringLiteral("Python (re) differs from Korvane on \u201C")), qPrintable(line));
     QVERIFY2(line.contains(QStringLiteral("Korvane finds 0-2, it finds no match")), qPrintable(line));
@@ -268,6 +268,32 @@ class FlavoursPaneTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!pane->IsFindingDifference(), kWaitMs);
     QVERIFY2(pane->DifferenceLabel()->text().startsWith(QStringLiteral("No difference with Python (re) on the ")),
              qPrintable(pane->DifferenceLabel()->text()));
+    QVERIFY(pane->AddAsTestButton()->isHidden());
+  }
+
+  void findADifferenceCanBeStopped() {
+    CMainFrame frame;
+    CKorvaneDoc* doc = frame.Doc();
+    // The fake never answers a text "HANG"; the search's own runner hangs on it until stopped.
+    doc->Flavours().Pool().SetLauncher([](const QString& flavour) {
+      FlavourLaunch l = FakeFor(flavour);
+      l.arguments = QStringList{QStringLiteral("utf16"), QStringLiteral("yes"), QStringLiteral("hang")};
+      return l;
+    });
+    doc->Flavours().SetChosen({"python"});
+    SetTexts(doc, QStringLiteral("A"), QStringLiteral("HANG"));
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    frame.OnCommand(ID_VIEW_FLAVOURS);
+    CFlavoursPane* pane = PaneOf(frame);
+    QTRY_VERIFY_WITH_TIMEOUT(Settled(doc, QStringLiteral("A")), kWaitMs);
+    pane->FindDifferenceButton()->click();
+    QVERIFY(pane->IsFindingDifference());
+    QTest::qWait(100);
+    pane->FindDifferenceButton()->click();  // "Stop"
+    QVERIFY(!pane->IsFindingDifference());
+    QCOMPARE(pane->FindDifferenceButton()->text(), QStringLiteral("Find a Difference"));
+    QCOMPARE(pane->DifferenceLabel()->text(), QStringLiteral("Stopped looking for a difference with Python (re)."));
     QVERIFY(pane->AddAsTestButton()->isHidden());
   }
 
