@@ -42,6 +42,13 @@ FlavourLaunch FakeFor(const QString& flavour) {
   return l;
 }
 
+// The fake that never answers a subject "HANG".
+FlavourLaunch HangingFakeFor(const QString& flavour) {
+  FlavourLaunch l = FakeFor(flavour);
+  l.arguments = QStringList{QStringLiteral("utf16"), QStringLiteral("yes"), QStringLiteral("hang")};
+  return l;
+}
+
 std::vector<unsigned short> U16Of(const QString& s) { return std::vector<unsigned short>(s.utf16(), s.utf16() + s.size()); }
 
 void SetTexts(CKorvaneDoc* doc, const QString& pattern, const QString& subject) {
@@ -275,11 +282,7 @@ class FlavoursPaneTest : public QObject {
     CMainFrame frame;
     CKorvaneDoc* doc = frame.Doc();
     // The fake never answers a text "HANG"; the search's own runner hangs on it until stopped.
-    doc->Flavours().Pool().SetLauncher([](const QString& flavour) {
-      FlavourLaunch l = FakeFor(flavour);
-      l.arguments = QStringList{QStringLiteral("utf16"), QStringLiteral("yes"), QStringLiteral("hang")};
-      return l;
-    });
+    doc->Flavours().Pool().SetLauncher(&HangingFakeFor);
     doc->Flavours().SetChosen({"python"});
     SetTexts(doc, QStringLiteral("A"), QStringLiteral("HANG"));
     frame.show();
@@ -301,11 +304,7 @@ class FlavoursPaneTest : public QObject {
     CMainFrame frame;
     CKorvaneDoc* doc = frame.Doc();
     // The fake never answers a subject "HANG": the watchdog times it out.
-    doc->Flavours().Pool().SetLauncher([](const QString& flavour) {
-      FlavourLaunch l = FakeFor(flavour);
-      l.arguments = QStringList{QStringLiteral("utf16"), QStringLiteral("yes"), QStringLiteral("hang")};
-      return l;
-    });
+    doc->Flavours().Pool().SetLauncher(&HangingFakeFor);
     CFlavourRunner::Limits limits;
     limits.slackMs = 300;
     doc->Flavours().Pool().SetRunnerLimits(limits);
