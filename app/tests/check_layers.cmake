@@ -19,7 +19,11 @@
 # A folder's tests and benches may use any folder of the document (most drive the feature
 # through the document with core/tests/headless_ui.h); they are not part of its library. A
 # source directly in app/document/ or in a folder that is not in the list is reported, so a new
-# feature folder takes its place in the order before it can be used.
+# feature folder takes its place in the order before it can be used. The document's header
+# (core/korvane_doc.h), which every view includes, includes of the document only core/ and the
+# model it is made of (pattern/, matching/): a feature's types are declared there, not defined,
+# and come from the feature's own header where they are used, so that a change to a feature
+# does not rebuild every view.
 #
 # The user interface has its folders in one order too, bottom to top (`ui_folders` below):
 # shared/ (what the frame offers the views), editor/, results/, panes/ (one folder per docking
@@ -75,6 +79,8 @@ endfunction()
 
 # The document's feature folders, bottom to top.
 set(document_folders pattern matching debugger testing files backtrack diagram flavours core)
+set(document_header app/document/core/korvane_doc.h)
+set(document_header_folders core pattern matching)
 
 # The feature folder of a document source: one of document_folders, or "?" for a source outside
 # them (directly in app/document/, or in a folder that is not in the list).
@@ -225,6 +231,8 @@ foreach(path IN LISTS sources)
       list(FIND document_folders "${target_folder}" target_rank)
       if(target_rank GREATER folder_rank OR target_rank LESS 0)
         set(why "document/${folder} may not use document/${target_folder} (${resolved})")
+      elseif(path STREQUAL document_header AND NOT target_folder IN_LIST document_header_folders)
+        set(why "the document's header includes no feature header: declare the type (${resolved})")
       endif()
     elseif(layer STREQUAL "ui" AND target STREQUAL "ui" AND NOT ui_free)
       ui_folder_of("${resolved}" target_folder target_pane)

@@ -5,7 +5,9 @@
 
 #include "app/document/core/korvane_doc.h"
 #include "app/document/core/test_session.h"
-#include "app/document/debugger/breakpoints.h"
+#include "app/document/debugger/debug_session.h"
+#include "app/document/files/snapshot.h"
+#include "app/document/files/text_clips.h"
 #include "app/document/files/workspace_file.h"
 #include "app/document/flavours/flavour_session.h"
 #include "korvane_ids.h"
@@ -24,8 +26,8 @@ std::vector<unsigned short> Units(const QString& s) {
 // Snapshots
 
 int CKorvaneDoc::AddSnapshot(const std::vector<unsigned short>& name) {
-  const int id = m_snapshots.Add(m_pattern.pattern, m_pattern.flags, name, static_cast<std::int64_t>(std::time(nullptr)));
-  if (Snapshot* s = m_snapshots.Lookup(id)) s->tests = m_testSession->Shared();
+  const int id = m_snapshots->Add(m_pattern.pattern, m_pattern.flags, name, static_cast<std::int64_t>(std::time(nullptr)));
+  if (Snapshot* s = m_snapshots->Lookup(id)) s->tests = m_testSession->Shared();
   m_bModified = true;
   return id;
 }
@@ -50,7 +52,7 @@ bool CKorvaneDoc::AddSnapshotWithDialog() {
 }
 
 void CKorvaneDoc::SwitchToSnapshot(int id) {
-  const Snapshot* s = m_snapshots.Lookup(id);
+  const Snapshot* s = m_snapshots->Lookup(id);
   if (!s) return;
   const std::vector<unsigned short> pattern = s->pattern;  // SetPattern must not read the record
   // The snapshot's tests replace the current ones; the test edit history belongs to the set
@@ -60,16 +62,24 @@ void CKorvaneDoc::SwitchToSnapshot(int id) {
   Reset();  // the worker reads the flags: stop it before they change (SetPattern would be late)
   m_pattern.flags = s->flags;
   SetPattern(pattern.data(), static_cast<int>(pattern.size()), true);  // starts the tests' run
-  m_snapshots.SetCurrent(id);
+  m_snapshots->SetCurrent(id);
 }
 
+const Snapshot* CKorvaneDoc::LookupSnapshot(int id) const { return m_snapshots->Lookup(id); }
+
+bool CKorvaneDoc::PatternDiffersFromCurrent() const { return m_snapshots->PatternDiffers(m_pattern.pattern); }
+
+void CKorvaneDoc::ClearSnapshots() { m_snapshots->Clear(); }
+
+int CKorvaneDoc::GetCurrentSnapshot() const { return m_snapshots->Current(); }
+
 void CKorvaneDoc::SetSnapshotName(int id, const std::vector<unsigned short>& name) {
-  m_snapshots.SetName(id, name);
+  m_snapshots->SetName(id, name);
   m_bModified = true;
 }
 
 void CKorvaneDoc::DeleteSnapshot(int id, bool withSubtree) {
-  if (m_snapshots.Delete(id, withSubtree)) m_bModified = true;
+  if (m_snapshots->Delete(id, withSubtree)) m_bModified = true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -87,14 +97,14 @@ std::string CKorvaneDoc::WorkspaceBytes() const {
   data.tests = m_testSession->Shared();
   data.classic = m_bClassic;
   data.testTimeLimitMs = m_testSession->TimeLimit();
-  if (m_pStops)
-    for (const Breakpoint& b : m_pStops->List()) data.breakpoints.push_back(WorkspaceBreakpoint{b.start, b.end, b.condition, b.value});
+  if (const CDebugStops* stops = m_debug->GetStops())
+    for (const Breakpoint& b : stops->List()) data.breakpoints.push_back(WorkspaceBreakpoint{b.start, b.end, b.condition, b.value});
   if (!m_flavours->IsDefaultChoice()) {
     data.hasFlavours = true;
     for (const QString& name : m_flavours->Chosen())
       data.flavours.emplace_back(name.utf16(), name.utf16() + name.size());
   }
-  return CWorkspaceFile::Write(data, m_snapshots);
+  return CWorkspaceFile::Write(data, *m_snapshots);
 }
 
 bool CKorvaneDoc::ParseWorkspace(const unsigned char* bytes, size_t size, WorkspaceData* data, QString* reason) {
@@ -156,7 +166,7 @@ void CKorvaneDoc::LoadWorkspace(WorkspaceData* data) {
       NameUnnamedTests(named.get());
       s->tests = std::move(named);
     }
-  m_snapshots.LoadRecords(data->snapshots, data->currentSnapshot);
+  m_snapshots->LoadRecords(data->snapshots, data->currentSnapshot);
   std::shared_ptr<const TestSet> tests = m_testSession->Shared();
   if (data->tests) {
     if (HasUnnamedTests(*data->tests)) {
@@ -173,7 +183,7 @@ void CKorvaneDoc::LoadWorkspace(WorkspaceData* data) {
   if (!data->breakpoints.empty()) {
     std::vector<Breakpoint> list;
     for (const WorkspaceBreakpoint& b : data->breakpoints) list.push_back(Breakpoint{b.start, b.end, b.condition, b.value});
-    DebugStops().SetList(std::move(list));  // bound, and what no element has dropped, by Recompile
+    m_debug->Stops().SetList(std::move(list));  // bound, and what no element has dropped, by Recompile
   }
   if (data->hasFlavours) {
     QStringList names;
@@ -205,7 +215,7 @@ void CKorvaneDoc::ReportOpenFailure(const QString& path, const QString& reason) 
   QString text = CStringTable::FormatStrings(CStringTable::Str(IDS_CLI_CANNOT_READ), {QDir::toNativeSeparators(path), reason});
   // Said only when there is work to keep: a fresh window has nothing the user could miss.
   const bool fresh = m_strPathName.isEmpty() && !m_bModified && m_pattern.pattern.empty() && m_subject.empty() &&
-                     m_replaceTo.empty() && m_testSession->All().empty() && m_snapshots.Count() == 0;
+                     m_replaceTo.empty() && m_testSession->All().empty() && m_snapshots->Count() == 0;
   if (!fresh) text += QStringLiteral("\n\n") + CStringTable::Str(IDS_MSG_OPEN_KEPT);
   m_pUi->MessageBox(text, CStringTable::Str(IDS_APP_NAME), IDocumentUi::ICON_WARNING, IDocumentUi::BUTTONS_OK);
 }
@@ -246,12 +256,12 @@ void CKorvaneDoc::ReportWriteFailure(const QString& path, const QString& reason)
 // Text clips
 
 void CKorvaneDoc::CheckClipsVersion() {
-  if (m_clips.CheckVersion()) UpdateAllViews(nullptr, HINT_CLIPS);
+  if (m_clips->CheckVersion()) UpdateAllViews(nullptr, HINT_CLIPS);
   ShowClipsNotice();
 }
 
 void CKorvaneDoc::ShowClipsNotice() {
-  const QString notice = m_clips.TakeNotice();
+  const QString notice = m_clips->TakeNotice();
   if (notice.isEmpty() || !m_pUi) return;
   m_pUi->MessageBox(notice, CStringTable::Str(IDS_APP_NAME), IDocumentUi::ICON_WARNING, IDocumentUi::BUTTONS_OK);
 }

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/debugger/debug_session.h"
 #include "korvane_ids.h"
 #include "platform/time_stamps.h"
 #include "stringtable.h"
@@ -128,7 +129,7 @@ void CKorvaneDoc::PrepareFreshSearch() {
   m_nDirectStepsTaken = 0;
   m_store.Clear();  // a new search starts a block of its own
   m_steps.Clear();
-  ClearHistory();
+  m_debug->ClearHistory();
   std::vector<MatchHandle> dropped;
   std::lock_guard<std::mutex> lock(m_resultsMutex);
   dropped.swap(m_results);
@@ -185,9 +186,7 @@ int CKorvaneDoc::RunJob(int kind, bool pauseAtStep, bool waitForIt) {
   m_bStepsTraced = m_bJobTraced;
   m_nJobKind = kind;
   m_bJobIsBackground = !waitForIt;
-  m_bRecordHistory = waitForIt && m_nMode == MODE_TRACE;
-  ArmStops(waitForIt && m_nMode == MODE_TRACE);
-  m_nViewIndex = -1;
+  m_debug->BeginJob(waitForIt && m_nMode == MODE_TRACE, waitForIt && m_nMode == MODE_TRACE);
   // The wait dialog starts from where this search stands: the entries found so far and the end
   // of the last one (its start, counted from the text end, right to left), else nothing.
   {

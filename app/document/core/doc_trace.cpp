@@ -5,6 +5,7 @@
 #include <new>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/debugger/debug_session.h"
 #include "platform/profile.h"
 #include "platform/time_stamps.h"
 
@@ -20,28 +21,6 @@ const int kDefaultRecursionLimit = 5000;
 const int kMaxRecursionLimit = 15000;
 
 std::atomic<int> g_recursionLimit{0};  // 0 until read
-
-bool ConsumesText(int kind) {
-  return kind == ELEMENT_BACKREF || kind == ELEMENT_POSIX || kind == ELEMENT_CHARSET || kind == ELEMENT_STRING;
-}
-
-// The direction flag of a text-consuming element, else the pattern's.
-bool RightToLeft(const HostElement* e, int patternFlags) {
-  switch (e->m_nKind) {
-    case ELEMENT_STRING: return static_cast<const CStringElement<unsigned short>*>(e)->m_bRightLeft;
-    case ELEMENT_CHARSET: return static_cast<const CCharsetElement<unsigned short>*>(e)->m_bRightLeft;
-    case ELEMENT_POSIX: return static_cast<const CPosixElement<unsigned short>*>(e)->m_bRightLeft;
-    case ELEMENT_BACKREF: return static_cast<const CBackrefElement<unsigned short>*>(e)->m_bRightLeft;
-    default: return (patternFlags & RIGHTTOLEFT) != 0;
-  }
-}
-
-// Start of the outermost look-around on the stack, else of the innermost entry.
-int RegionStart(const TraceStackEntry<unsigned short>* stack, int depth) {
-  for (int i = 0; i < depth; ++i)
-    if (stack[i].element->m_nKind == ELEMENT_ASSERTION || i == depth - 1) return stack[i].start;
-  return 0;
-}
 
 bool IsOnStack(const HostElement* e, const TraceStackEntry<unsigned short>* stack, int depth) {
   if (!e) return false;
@@ -139,9 +118,7 @@ int CKorvaneDoc::Rank(const HostElement* e) const {
 }
 
 void CKorvaneDoc::ClearTraceState() {
-  m_traceStep.element = nullptr;
-  m_traceStep.elementEnd = m_traceStep.elementStart;
-  m_traceStep.regionStart = m_traceStep.attemptStart;
+  m_debug->ClearLiveStep();
   m_failPoint = FailPoint();
 }
 
@@ -175,42 +152,23 @@ void CKorvaneDoc::TraceHookProc(int event, HostContext* ctx, const HostElement* 
       doc->m_bStackOverflow = true;
       throw CMatchBreak(CMatchBreak::RECURSION_LIMIT);
     }
-    if (doc->m_bRecordHistory) doc->RecordHistory(TRACE_ENTER, ctx, 0, stack, depth);
-    if (doc->m_bStopsArmed) doc->StopRequested(TRACE_ENTER, ctx, element, 0, stack, depth);
+    CDebugSession& debug = *doc->m_debug;
+    if (debug.Recording()) debug.Record(TRACE_ENTER, ctx, 0, stack, depth);
+    if (debug.StopsArmed()) doc->StopRequested(TRACE_ENTER, ctx, element, 0, stack, depth);
     return;
   }
-  if (doc->m_bRecordHistory) doc->RecordHistory(TRACE_EXIT, ctx, outcome, stack, depth);
-  if (doc->m_bStopsArmed) doc->StopRequested(TRACE_EXIT, ctx, element, outcome, stack, depth);
+  CDebugSession& debug = *doc->m_debug;
+  if (debug.Recording()) debug.Record(TRACE_EXIT, ctx, outcome, stack, depth);
+  if (debug.StopsArmed()) doc->StopRequested(TRACE_EXIT, ctx, element, outcome, stack, depth);
   doc->OnTraceExit(ctx, element, outcome, stack, depth);
-}
-
-// Exits are reported from the trace frame's destructor, so nothing may leave here: a history
-// that runs out of memory is given up (the search goes on untraced by it).
-void CKorvaneDoc::RecordHistory(int event, HostContext* ctx, int outcome, const TraceStackEntry<unsigned short>* stack,
-                                int depth) noexcept {
-  try {
-    m_history.Record(event, ctx, outcome, stack, depth);
-  } catch (...) {
-    m_bRecordHistory = false;
-    m_history.Clear();
-    m_livePauses.clear();
-  }
 }
 
 void CKorvaneDoc::OnTraceExit(HostContext* ctx, const HostElement* element, int outcome,
                               const TraceStackEntry<unsigned short>* stack, int depth) {
-  if (m_bPauseAtStep.load(std::memory_order_relaxed) && ConsumesText(element->m_nKind) && depth > 0) {
-    const TraceStackEntry<unsigned short>& inner = stack[depth - 1];
-    TraceStep t;
-    t.element = element;
-    t.event = TRACE_EXIT;
-    t.attemptStart = ctx->m_captureStack.GetSize() > 1 ? ctx->m_captureStack[1] : ctx->m_nBeginPos;
-    t.regionStart = RegionStart(stack, depth);
-    t.outcome = outcome ? 1 : (inner.retry ? -1 : 0);
-    t.elementStart = inner.start;
-    t.elementEnd = t.outcome == -1 ? inner.entryPos : ctx->m_nCurrentPos;
-    if (t.elementStart == t.elementEnd) t.elementEnd += RightToLeft(element, m_pattern.flags) ? -1 : 1;
-    PauseInHook(t);
+  if (m_bPauseAtStep.load(std::memory_order_relaxed) && ElementConsumesText(element) && depth > 0) {
+    const int attemptStart = ctx->m_captureStack.GetSize() > 1 ? ctx->m_captureStack[1] : ctx->m_nBeginPos;
+    PauseInHook(MakeTraceStep(TRACE_EXIT, element, outcome, attemptStart, ctx->m_nCurrentPos, stack, depth,
+                              m_pattern.flags));
   }
   if (m_nProgressCount.load(std::memory_order_relaxed) == 0) TrackFailPoint(ctx, element, outcome, stack, depth);
 }
@@ -241,11 +199,11 @@ void CKorvaneDoc::TrackFailPoint(HostContext* ctx, const HostElement* element, i
       f.furthestIndex = index;
       f.failElement = element;
       f.failAttemptStart = attemptStart;
-      f.failRegionStart = RegionStart(stack, depth);
+      f.failRegionStart = TraceRegionStart(stack, depth);
       f.elementDelta = element->m_nOffset;
       f.failSpanStart = inner.start + f.elementDelta;
       f.failSpanEnd = ctx->m_nCurrentPos + f.elementDelta;
-      if (f.failSpanEnd == f.failSpanStart) f.failSpanEnd += RightToLeft(element, m_pattern.flags) ? -1 : 1;
+      if (f.failSpanEnd == f.failSpanStart) f.failSpanEnd += ElementRunsRightToLeft(element, m_pattern.flags) ? -1 : 1;
     }
   }
   if (element->m_nKind != ELEMENT_BRACKET) f.previousElement = element;
@@ -255,7 +213,7 @@ void CKorvaneDoc::TrackFailPoint(HostContext* ctx, const HostElement* element, i
 void CKorvaneDoc::PauseInHook(const TraceStep& t) {
   // The time spent paused is the user's, not the search's: the job's clock skips it.
   const std::int64_t pausedAt = CTimeStamps::Process().Now();
-  m_traceStep = t;
+  m_debug->SetLiveStep(t);
   {
     std::lock_guard<std::mutex> lock(m_dialogLock);
     m_bPaused = true;
@@ -273,7 +231,7 @@ void CKorvaneDoc::PauseInHook(const TraceStep& t) {
 // Continue and Step Match (UI thread)
 
 void CKorvaneDoc::Continue() {
-  m_nViewIndex = -1;
+  m_debug->ShowLive();
   m_bPauseAtStep = false;
   m_bAbort = false;
   bool wasMatch = GetCurrentResult()->result.IsMatched() != 0;
@@ -290,10 +248,10 @@ void CKorvaneDoc::Continue() {
 
 void CKorvaneDoc::StepMatch() {
   if (IsJobActive() && !m_backgroundWorker.IsBusy()) {
-    if (m_nViewIndex >= 0 && IsPaused()) {
+    if (m_debug->IsViewingHistory() && IsPaused()) {
       // Forward through the history first; its last step is the live pause.
-      const std::int64_t next = NextPauseStep(m_nViewIndex);
-      if (next < 0 || !ViewHistory(next)) m_nViewIndex = -1;
+      const std::int64_t next = m_debug->NextPauseStep(m_debug->ShownHistoryIndex());
+      if (next < 0 || !ViewHistory(next)) m_debug->ShowLive();
       Notify(nullptr, HINTS_SEARCH_STEP);
       return;
     }

@@ -4,7 +4,10 @@
 
 #include "app/document/core/test_session.h"
 #include "app/document/backtrack/backtrack_session.h"
-#include "app/document/debugger/breakpoints.h"
+#include "app/document/debugger/debug_session.h"
+#include "app/document/files/snapshot.h"
+#include "app/document/files/text_clips.h"
+#include "app/document/pattern/explanation.h"
 #include "app/document/flavours/flavour_session.h"
 #include "app/document/matching/split_pieces.h"
 #include "platform/time_stamps.h"
@@ -14,7 +17,10 @@
 #include "korvane_ids.h"
 #include "stringtable.h"
 
-CKorvaneDoc::CKorvaneDoc(IDocumentUi* ui) : m_pUi(ui) {
+CKorvaneDoc::CKorvaneDoc(IDocumentUi* ui)
+    : m_pUi(ui), m_snapshots(new CSnapshotTree), m_clips(new CTextClips) {
+  m_pattern.explanation = std::make_shared<CExplanation>();
+  m_debug.reset(new CDebugSession(m_pattern.compiled, m_pattern.flags, m_pattern.rank));
   m_testSession.reset(new CTestSession(*this));
   // The backtracking session's worker only posts; the command takes what it finished on the UI
   // thread.
@@ -51,7 +57,7 @@ CKorvaneDoc::CKorvaneDoc(IDocumentUi* ui) : m_pUi(ui) {
   Clear();
   Recompile();
   ReparseReplaceTo();
-  m_clips.Open();
+  m_clips->Open();
 }
 
 CKorvaneDoc::~CKorvaneDoc() {
@@ -64,7 +70,7 @@ CKorvaneDoc::~CKorvaneDoc() {
   ResumeWorker();
   m_matchWorker.Stop();
   m_backgroundWorker.Stop();
-  m_clips.Close();
+  m_clips->Close();
   m_views.clear();
 }
 
@@ -98,7 +104,7 @@ void CKorvaneDoc::UpdateAllViews(CDocView* sender, int hint) {
 void CKorvaneDoc::Notify(CDocView* sender, int hint) {
   // Clip changes are written as they are made; what is still unwritten goes first, so that the
   // views show what the file holds.
-  if (hint & HINT_CLIPS) m_clips.Publish();
+  if (hint & HINT_CLIPS) m_clips->Publish();
   UpdateAllViews(sender, hint);
   if ((hint & HINT_RESULTS) && m_pUi) {
     MatchHandle last = GetLastResult();
@@ -130,9 +136,9 @@ void CKorvaneDoc::Recompile() {
                   end == e->m_nEnd;
   }
   p.records.Build(p.compiled, p.pattern.data(), static_cast<int>(p.pattern.size()));
-  p.explanation.Build(p.records, p.flags);
+  p.explanation->Build(p.records, p.flags);
   RankElements();
-  RebindStops();
+  m_debug->RebindStops();
   UpdateCurrentElementFromSpan();
 }
 
@@ -501,7 +507,7 @@ void CKorvaneDoc::Reset() {
   ClearCounters();
   UpdateCurrentElementFromSpan();
   ClearTraceState();
-  ClearHistory();
+  m_debug->ClearHistory();
 }
 
 void CKorvaneDoc::Clear() {
@@ -513,7 +519,7 @@ void CKorvaneDoc::Clear() {
   m_pEditHolder = m_pEditWaiting = nullptr;
   m_pCurrentElement = nullptr;
   m_nCurrentStart = m_nCurrentEnd = 0;
-  if (m_pStops) m_pStops->Clear();
+  m_debug->ClearStops();
   m_bOnlyCurrentNode = false;
   m_bOnlyStartPoint = false;
   m_bClassic = false;
@@ -729,11 +735,11 @@ CommandState CKorvaneDoc::QueryCommand(int id) const {
     // Enabled while there is anything recorded before the step shown; the command itself finds
     // the pause step to go to.
     case CMD_STEP_BACK:
-      s.enabled = m_nMode == MODE_TRACE && IsPaused() && ShownHistoryIndex() > m_history.First();
+      s.enabled = m_nMode == MODE_TRACE && IsPaused() && m_debug->ShownHistoryIndex() > m_debug->History().First();
       break;
     case CMD_TOGGLE_BREAKPOINT:
       s.enabled = m_pCurrentElement && (!active || IsPaused());
-      s.checked = m_pCurrentElement && HasBreakpoint(m_pCurrentElement->m_nStart, m_pCurrentElement->m_nEnd);
+      s.checked = m_pCurrentElement && m_debug->HasBreakpoint(m_pCurrentElement->m_nStart, m_pCurrentElement->m_nEnd);
       break;
     case CMD_RUN_TO_FAILURE:
     case CMD_RUN_TO_BACKTRACK:

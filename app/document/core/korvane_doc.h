@@ -24,18 +24,16 @@
 
 #include "app/document/core/doc_ui.h"
 #include "app/document/pattern/element_records.h"
-#include "app/document/pattern/explanation.h"
 #include "app/document/matching/fast_search.h"
 #include "app/document/matching/match_record.h"
 #include "app/document/matching/replace_result.h"
-#include "app/document/files/snapshot.h"
 #include "app/document/matching/step_counts.h"
-#include "app/document/debugger/trace_history.h"
-#include "app/document/files/text_clips.h"
 #include "korvane_ids.h"
 #include "platform/disposal_thread.h"
 #include "platform/events.h"
 #include "platform/worker_thread.h"
+
+class CExplanation;
 
 // Update hint bits.
 enum DocHint {
@@ -153,23 +151,13 @@ struct PatternState {
   CFastPattern direct;
   bool sameGraph = false;
   CElementTree records;
-  CExplanation explanation;  // the sentences over `records`, rebuilt with them
+  // The sentences over `records` (explanation.h), rebuilt with them; made with the document.
+  std::shared_ptr<CExplanation> explanation;
   // Rank of each element (by pool index) in the order a match walks the pattern: a composite
   // before its parts, parts in match order. The pool itself holds parts before their composite,
   // so the fail-point tracker, which needs "further along the pattern", uses this rank.
   std::vector<int> rank;
   bool startPointOnly = false;
-};
-
-// Where a traced search is paused.
-struct TraceStep {
-  const HostElement* element = nullptr;  // none when no search is paused
-  int event = 0;
-  int attemptStart = 0;   // where the whole pattern began to match
-  int regionStart = 0;    // start of the outermost look-around on the trace stack, else of the innermost entry
-  int elementStart = 0;
-  int elementEnd = 0;     // end of the shown span (never empty)
-  int outcome = 0;        // 1 success, 0 failure of a first attempt, -1 failure of a retry
 };
 
 // The furthest point a failing search reached. Indexes are the elements' ranks in match order
@@ -196,7 +184,12 @@ struct CommandState {
 };
 
 class CBacktrackSession;
-class CDebugStops;
+class CSnapshotTree;
+class CTextClips;
+struct Snapshot;
+class CDebugSession;
+struct HistoryCapture;
+struct TraceStep;
 class CTestSession;
 class CFlavourSession;
 struct WorkspaceData;
@@ -226,7 +219,7 @@ class CKorvaneDoc {
   int GetFlags() const { return m_pattern.flags; }
   const HostRegexp& GetCompiled() const { return m_pattern.compiled; }
   const CElementTree& GetRecords() const { return m_pattern.records; }
-  const CExplanation& GetExplanation() const { return m_pattern.explanation; }
+  const CExplanation& GetExplanation() const { return *m_pattern.explanation; }
   // After a plugin rewrote the pattern through the element records: takes the rewritten text.
   void TakeRewrittenPattern();
 
@@ -340,12 +333,12 @@ class CKorvaneDoc {
   bool IsJobActive() const { return m_matchWorker.IsBusy() && !m_bJobIsBackground; }
   // The match worker is blocked in the trace hook and stays so until the UI thread lets it go on.
   bool IsPaused() const { return m_bPaused.load(); }
-  // The step a traced search is paused at; null while no search is paused (a running search
-  // rewrites the record at its next pause).
-  // While the user looks at an earlier step of the history, that step.
-  const TraceStep* PausedTraceStep() const { return IsPaused() ? &GetTraceStep() : nullptr; }
+  // The step a traced search is paused at (debug_session.h); null while no search is paused (a
+  // running search rewrites the record at its next pause). While the user looks at an earlier
+  // step of the history, that step.
+  const TraceStep* PausedTraceStep() const;
   // The record itself: only while IsPaused() or no job runs.
-  const TraceStep& GetTraceStep() const { return m_nViewIndex >= 0 ? m_viewStep : m_traceStep; }
+  const TraceStep& GetTraceStep() const;
   // The trace stack as the views show it (outermost first): the live one, or the one of the
   // history step looked at. Only while IsPaused() or no job runs.
   const TraceStackEntry<unsigned short>* ShownTraceStack(int* depth) const;
@@ -353,39 +346,25 @@ class CKorvaneDoc {
   // the history step looked at), else null.
   const std::vector<HistoryCapture>* ShownCaptures() const;
 
-  // --- trace history (doc_history.cpp) ---
-  // A search traced in Trace mode records every event (trace_history.h). While it is paused the
-  // user can step back (Shift+F10) and jump (the slider) through the recorded steps, which the
-  // views show as they were; Step goes forward through them and, past the last one, lets the
-  // search go on. A fresh search, Reset and every edit forget the history.
-  const CTraceHistory& GetHistory() const { return m_history; }
-  bool IsViewingHistory() const { return m_nViewIndex >= 0; }
-  // The event shown: the one looked at, else the last recorded (the live pause); -1 when none.
-  std::int64_t ShownHistoryIndex() const;
-  // The pause steps of the history (exits of text-consuming elements, and the events the search
-  // stopped at for a breakpoint or run-to target) before and after an event, or -1.
-  std::int64_t PreviousPauseStep(std::int64_t index) const;
-  std::int64_t NextPauseStep(std::int64_t index) const;
+  // --- the debugger (debug_session.h; doc_debugger.cpp) ---
+  // A search traced in Trace mode records every event in the debugger's history. While it is
+  // paused the user can step back (Shift+F10) and jump (the slider) through the recorded steps,
+  // which the views show as they were; Step goes forward through them and, past the last one,
+  // lets the search go on. A fresh search, Reset and every edit forget the history. The
+  // debugger also keeps the breakpoints (by pattern span). Read it, and change its breakpoints,
+  // only while no job runs or the job is paused.
+  CDebugSession& Debugger() { return *m_debug; }
+  const CDebugSession& Debugger() const { return *m_debug; }
   // Shows the history's pause step at or before `index` (the slider); past the last recorded
   // event, the live pause. False when there is nothing to show (no paused traced search).
   bool ShowHistoryStep(std::int64_t index);
   bool StepBack();
-  // The history's memory ceiling ("TraceHistoryMB" setting, 256 MB by default).
-  void SetHistoryCeiling(std::size_t bytes) { m_history.SetCeiling(bytes); }
-
-  // --- breakpoints and the run-to commands (doc_breakpoints.cpp) ---
-  // The breakpoints, kept by pattern span; created on first use. Only while no job runs or it
-  // is paused.
-  CDebugStops& DebugStops();
-  const CDebugStops* GetDebugStops() const { return m_pStops.get(); }
   // Sets or clears the breakpoint on the current element; false when there is none.
   bool ToggleBreakpoint();
   // The element Run to Failure and Run to Backtrack aim at: while a traced search is paused, the
   // element of the step shown, unless the user has chosen a current element (caret, tree, group
   // list) at that very step; otherwise the current element. Null when there is none.
   const HostElement* RunToTarget() const;
-  // Whether the element with this span has a breakpoint (marks in the views).
-  bool HasBreakpoint(int spanStart, int spanEnd) const;
   // Only while ShowsFailPoint() or no job runs.
   const FailPoint& GetFailPoint() const { return m_failPoint; }
   // Whether the views should mark the fail point now.
@@ -425,11 +404,12 @@ class CKorvaneDoc {
   void SwitchToSnapshot(int id);
   void SetSnapshotName(int id, const std::vector<unsigned short>& name);
   void DeleteSnapshot(int id, bool withSubtree);
-  const Snapshot* LookupSnapshot(int id) const { return m_snapshots.Lookup(id); }
-  bool PatternDiffersFromCurrent() const { return m_snapshots.PatternDiffers(m_pattern.pattern); }
-  void ClearSnapshots() { m_snapshots.Clear(); }
-  int GetCurrentSnapshot() const { return m_snapshots.Current(); }
-  const CSnapshotTree& GetSnapshots() const { return m_snapshots; }
+  const Snapshot* LookupSnapshot(int id) const;
+  bool PatternDiffersFromCurrent() const;
+  void ClearSnapshots();
+  int GetCurrentSnapshot() const;
+  // The tree (snapshot.h).
+  const CSnapshotTree& GetSnapshots() const { return *m_snapshots; }
 
   // --- workspace files (doc_files.cpp) ---
   // The workspace file's bytes for the document as it is.
@@ -464,18 +444,8 @@ class CKorvaneDoc {
   void SetPathName(const QString& path) { m_strPathName = path; }
 
   // --- text clips (text_clips.h); views change them, then Notify 0x10000 ---
-  CTextClips& GetClips() { return m_clips; }
-  const CTextClips& GetClips() const { return m_clips; }
-  void LoadClips() { m_clips.LoadClips(); }
-  void SaveClips() { m_clips.SaveClips(); }
-  int AddClip(const std::vector<unsigned short>& text, const std::vector<unsigned short>& name) {
-    return m_clips.AddClip(text, name);
-  }
-  int InsertClip(int index, const std::vector<unsigned short>& text, const std::vector<unsigned short>& name) {
-    return m_clips.InsertClip(index, text, name);
-  }
-  void RemoveClip(int index) { m_clips.RemoveClip(index); }
-  void ClearClips() { m_clips.ClearClips(); }
+  CTextClips& GetClips() { return *m_clips; }
+  const CTextClips& GetClips() const { return *m_clips; }
   // Called by the frame when it gets the focus: writes clip changes that are still unwritten,
   // reloads clips that another copy has rewritten and updates all views with 0x10000; then
   // shows the clips' notice, if any.
@@ -510,12 +480,10 @@ class CKorvaneDoc {
   bool StopRequested(int event, HostContext* ctx, const HostElement* element, int outcome,
                      const TraceStackEntry<unsigned short>* stack, int depth);
   void PauseInHook(const TraceStep& t);
-  void ArmStops(bool armed);
   void RunTo(int command);
   bool CanRunTo(int command) const;
   // Notes the pause (if any) at which the user chose the current element (RunToTarget).
   void NoteCurrentElementChosen();
-  void RebindStops();
   void ClearCounters();
   void PrepareFreshSearch();
   const HostElement* MatchRoot() const;
@@ -571,8 +539,6 @@ class CKorvaneDoc {
                             const TraceStackEntry<unsigned short>* stack, int depth, void* user);
   void OnTraceExit(HostContext* ctx, const HostElement* element, int outcome,
                    const TraceStackEntry<unsigned short>* stack, int depth);
-  void RecordHistory(int event, HostContext* ctx, int outcome, const TraceStackEntry<unsigned short>* stack,
-                     int depth) noexcept;
   void TrackFailPoint(HostContext* ctx, const HostElement* element, int outcome,
                       const TraceStackEntry<unsigned short>* stack, int depth);
   void Continue();
@@ -586,8 +552,7 @@ class CKorvaneDoc {
   void RankElements();
   int Rank(const HostElement* e) const;
 
-  // Trace history (doc_history.cpp).
-  void ClearHistory();
+  // The debugger (doc_debugger.cpp).
   bool ViewHistory(std::int64_t index);
   void NoteHistoryDrops();
 
@@ -605,11 +570,6 @@ class CKorvaneDoc {
   float m_fPatternShare = 0.2f;
   float m_fTextShare = 0.5f;
   const HostElement* m_pCurrentElement = nullptr;
-  // The pause at which the current element was last chosen: the history step shown and the
-  // events recorded then; not set when it was chosen while no search was paused.
-  bool m_bChosenWhilePaused = false;
-  std::int64_t m_nChosenAtStep = -1;
-  std::int64_t m_nChosenAtEnd = -1;
   int m_nCurrentStart = 0;
   int m_nCurrentEnd = 0;
   bool m_bOnlyCurrentNode = false;
@@ -684,7 +644,7 @@ class CKorvaneDoc {
   int m_nInlineAttempt = -1;
   std::atomic<bool> m_bAbort{false};         // set by the UI and the check, read by the hook at every entry
   std::atomic<bool> m_bPauseAtStep{false};   // set by the UI and the wait dialog, read by the hook at every exit
-  // The worker is blocked in the hook: set by the worker (after it wrote m_traceStep, before it
+  // The worker is blocked in the hook: set by the worker (after it wrote the debugger's live step, before it
   // signals the paused event), cleared by whoever lets it go on, before the resume event
   // (ResumeWorker). So while the UI sees it set, nothing the worker writes can change.
   std::atomic<bool> m_bPaused{false};
@@ -702,36 +662,19 @@ class CKorvaneDoc {
   std::atomic<int> m_nProgressCount{0};
   std::atomic<int> m_nProgressPosition{0};
 
-  // Trace state. m_traceStep is written by the worker in the hook just before it pauses, and
-  // read by the UI while the worker is paused (PausedTraceStep). m_failPoint is written by the
+  // Trace state. The debugger's live step is written by the worker in the hook just before it
+  // pauses, and read by the UI while the worker is paused (PausedTraceStep). m_failPoint is written by the
   // worker during the first step of a fresh search and by the UI while no job runs; the UI reads
   // it only while no job runs (ShowsFailPoint). The per-element run counters live in the
   // compiled elements; the worker writes them during every job, the UI zeroes them while no job
   // runs, and views read them only through ElementCounters.
-  TraceStep m_traceStep;
   FailPoint m_failPoint;
   // Steps of the current search: counted by the worker in the hook during a job, cleared by the
   // UI with a fresh search (PrepareFreshSearch), read by the UI while no job runs or it is paused.
   CStepCounter m_steps;
-  // The trace history: recorded by the worker in the hook while m_bRecordHistory (written by the
-  // UI before a job), cleared by the UI with a fresh search and on Reset, read by the UI while
-  // the job is paused or no job runs. m_nViewIndex (-1: live) and the view fields are the UI's.
-  CTraceHistory m_history;
-  // History indices of the events the live search paused at for a breakpoint or a run-to
-  // target (entries, and exits that are no step), ascending: Step Back and the slider stop there
-  // too. Written by the worker just before it pauses, read by the UI thread only while paused.
-  std::vector<std::int64_t> m_livePauses;
-  bool m_bRecordHistory = false;
-  std::int64_t m_nViewIndex = -1;
-  TraceStep m_viewStep;
-  std::vector<TraceStackEntry<unsigned short>> m_viewStack;
-  std::vector<HistoryCapture> m_viewCaptures;
-  std::vector<HistoryCapture> m_liveCaptures;
-  std::int64_t m_nNotedDrops = 0;  // dropped steps the status bar has told of
-  // Breakpoints and the pending run-to target: set up by the UI before a job starts or resumes,
-  // read by the worker in the hook while m_bStopsArmed (which the UI writes only then too).
-  std::shared_ptr<CDebugStops> m_pStops;
-  bool m_bStopsArmed = false;
+  // The debugger: the trace history, the history step looked at, the breakpoints and the live
+  // pause's step (its own threading note). Made in the constructor, never null.
+  std::unique_ptr<CDebugSession> m_debug;
   std::atomic<bool> m_bBackgroundPending{false};  // set by the check: a result waits for the UI
   // Set by the check when its search ran out of time; taken by the UI at the check's end, which
   // then clears the fail element (the check's own thread never touches m_failPoint).
@@ -751,9 +694,10 @@ class CKorvaneDoc {
   bool m_bLoadingFlavours = false;  // the choice is being set from a file or to the default
 
   // Snapshots, the document's file and the clips (UI thread only).
-  CSnapshotTree m_snapshots;
+  // Made in the constructor, never null.
+  std::unique_ptr<CSnapshotTree> m_snapshots;
   QString m_strPathName;
-  CTextClips m_clips;
+  std::unique_ptr<CTextClips> m_clips;
 };
 
 #endif

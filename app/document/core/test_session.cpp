@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/files/snapshot.h"
 #include "app/document/testing/test_runner.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
@@ -229,11 +230,11 @@ void CTestSession::TakeResults() {
 CTestSession::SnapshotTestJob CTestSession::PrepareSnapshotRun() const {
   SnapshotTestJob job;
   // Tree order: parents before children, siblings in the order they were attached.
-  std::vector<int> pending(m_doc.m_snapshots.Roots().rbegin(), m_doc.m_snapshots.Roots().rend());
+  std::vector<int> pending(m_doc.m_snapshots->Roots().rbegin(), m_doc.m_snapshots->Roots().rend());
   while (!pending.empty()) {
     const int id = pending.back();
     pending.pop_back();
-    const Snapshot* s = m_doc.m_snapshots.Lookup(id);
+    const Snapshot* s = m_doc.m_snapshots->Lookup(id);
     if (!s) continue;
     job.snapshotIds.push_back(id);
     job.patterns.emplace_back(s->pattern, s->flags);

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/pattern/explanation.h"
 #include "app/ui/editor/frame_link.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "korvane_ids.h"

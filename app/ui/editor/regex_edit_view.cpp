@@ -16,6 +16,7 @@
 
 #include "app/document/debugger/breakpoints.h"
 #include "app/document/core/korvane_doc.h"
+#include "app/document/debugger/debug_session.h"
 #include "app/document/flavours/flavour_session.h"
 #include "app/ui/editor/element_display.h"
 #include "app/ui/editor/frame_link.h"
@@ -434,7 +435,7 @@ void CRegexEditView::PaintAll() {
     }
   }
   // Breakpoints: a dark red underline and bold over the element's span (errors keep their wave).
-  if (const CDebugStops* stops = m_pDoc->GetDebugStops()) {
+  if (const CDebugStops* stops = m_pDoc->Debugger().GetStops()) {
     for (const Breakpoint& b : stops->List()) {
       const int s = qBound(0, b.start, n);
       const int e = qBound(s, b.end, n);

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/debugger/debug_session.h"
 #include "app/ui/editor/element_display.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "korvane_ids.h"

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/debugger/debug_session.h"
 #include "app/document/flavours/flavour_session.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "app/ui/editor/element_display.h"
@@ -107,7 +108,7 @@ void CRegexTreeView::OnUpdate(CDocView* sender, int hint) {
 void CRegexTreeView::UpdateBreakpointMarks() {
   for (const auto& entry : m_map) {
     QTreeWidgetItem* item = entry.second;
-    const bool mark = m_pDoc->HasBreakpoint(entry.first->m_nStart, entry.first->m_nEnd);
+    const bool mark = m_pDoc->Debugger().HasBreakpoint(entry.first->m_nStart, entry.first->m_nEnd);
     if (item->data(0, kBreakRole).toBool() == mark) continue;
     const QString text = item->text(0);
     item->setText(0, mark ? kBreakMark + text : text.mid(kBreakMark.size()));
@@ -216,7 +217,7 @@ void CRegexTreeView::FillItem(QTreeWidgetItem* item, const ElementRecord* record
     item->setData(0, kFlavourRole, false);
     item->setIcon(0, QIcon());
   }
-  const bool mark = element && m_pDoc->HasBreakpoint(element->m_nStart, element->m_nEnd);
+  const bool mark = element && m_pDoc->Debugger().HasBreakpoint(element->m_nStart, element->m_nEnd);
   if (mark) caption.prepend(kBreakMark);
   item->setData(0, kBreakRole, mark);
   if (item->text(0) != caption) item->setText(0, caption);

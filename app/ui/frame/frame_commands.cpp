@@ -14,7 +14,7 @@
 #include <QToolBar>
 #include <QUrl>
 
-#include "app/document/debugger/breakpoints.h"
+#include "app/document/debugger/debug_session.h"
 #include "app/ui/frame/breakpoint_condition_dialog.h"
 #include "app/ui/frame/command_table.h"
 #include "app/ui/editor/regex_edit_view.h"
@@ -347,7 +347,7 @@ const Breakpoint* CMainFrame::CurrentBreakpoint() const {
   if (m_pDoc->IsJobActive() && !m_pDoc->IsPaused()) return nullptr;
   const HostElement* e = m_pDoc->GetCurrentElement();
   if (!e) return nullptr;
-  for (const Breakpoint& b : m_pDoc->DebugStops().List())
+  for (const Breakpoint& b : m_pDoc->Debugger().Stops().List())
     if (b.start == e->m_nStart && b.end == e->m_nEnd) return &b;
   return nullptr;
 }
@@ -359,5 +359,5 @@ void CMainFrame::EditBreakpointCondition() {
   CBreakpointConditionDialog dialog(b->condition, b->value, this);
   const bool accepted = conditionDialogHook ? conditionDialogHook(&dialog) : dialog.exec() == QDialog::Accepted;
   // The list may have changed while the dialog was open (a recompile): the span decides.
-  if (accepted) m_pDoc->DebugStops().SetCondition(start, end, dialog.Condition(), dialog.Value());
+  if (accepted) m_pDoc->Debugger().Stops().SetCondition(start, end, dialog.Condition(), dialog.Value());
 }

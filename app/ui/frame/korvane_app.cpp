@@ -15,6 +15,7 @@
 
 #include "app/ui/editor/view_colours.h"
 #include "app/document/core/korvane_doc.h"
+#include "app/document/files/text_clips.h"
 #include "app/plugin_host/plugin_manager.h"
 #include "app/ui/frame/main_frame.h"
 #include "korvane_ids.h"

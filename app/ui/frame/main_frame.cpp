@@ -32,6 +32,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "app/document/debugger/debug_session.h"
+#include "app/document/files/text_clips.h"
 #include "app/document/matching/step_counts.h"
 #include "app/ui/frame/command_table.h"
 #include "app/ui/editor/item_look.h"
@@ -632,8 +634,8 @@ void CMainFrame::UpdateStepPane() {
   QString text;
   // The history may be read only while the match worker is blocked in the hook.
   if (m_pDoc->GetMode() == MODE_TRACE && m_pDoc->IsJobActive() && m_pDoc->IsPaused()) {
-    const std::int64_t shown = m_pDoc->ShownHistoryIndex();
-    const std::int64_t count = m_pDoc->GetHistory().End();
+    const std::int64_t shown = m_pDoc->Debugger().ShownHistoryIndex();
+    const std::int64_t count = m_pDoc->Debugger().History().End();
     if (shown >= 0 && count > 0)
       text = CStringTable::FormatStrings(CStringTable::Str(IDS_STATUS_TRACE_STEP),
                                          {GroupedCount(static_cast<std::uint64_t>(shown) + 1),

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/debugger/debug_session.h"
 
 namespace highlight {
 

@@ -2,6 +2,7 @@
 
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/debugger/debug_session.h"
 #include "app/ui/shared/frame_services.h"
 #include "app/ui/shared/saved_font.h"
 #include "resources/korvane_ids.h"

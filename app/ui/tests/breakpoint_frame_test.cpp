@@ -11,6 +11,7 @@
 
 #include "app/document/debugger/breakpoints.h"
 #include "app/document/core/korvane_doc.h"
+#include "app/document/debugger/debug_session.h"
 #include "app/document/files/text_clips.h"
 #include "app/ui/frame/breakpoint_condition_dialog.h"
 #include "app/ui/editor/regex_edit_view.h"
@@ -120,7 +121,7 @@ class BreakpointFrameTest : public QObject {
 
     doc->SelectPatternRange(6, 7);  // the caret on c
     Trigger(frame, ID_MATCH_TOGGLE_BREAKPOINT);
-    QVERIFY(doc->HasBreakpoint(6, 7));
+    QVERIFY(doc->Debugger().HasBreakpoint(6, 7));
     QCOMPARE(int(pattern->StyleAt(6).underline), int(PatternCharStyle::UNDER_BREAK));
     QCOMPARE(int(pattern->StyleAt(5).underline), int(PatternCharStyle::UNDER_NONE));
     QCOMPARE(MarkedNodes(tree).size(), 1);
@@ -142,7 +143,7 @@ class BreakpointFrameTest : public QObject {
     // Cleared while paused: the marks go.
     doc->SelectPatternRange(6, 7);
     Trigger(frame, ID_MATCH_TOGGLE_BREAKPOINT);
-    QVERIFY(!doc->HasBreakpoint(6, 7));
+    QVERIFY(!doc->Debugger().HasBreakpoint(6, 7));
     QVERIFY(MarkedNodes(tree).isEmpty());
     QCOMPARE(int(pattern->StyleAt(6).underline), int(PatternCharStyle::UNDER_NONE));
     // Now the attempt from 0 runs to its end (a failure), and the next start is 1.
@@ -198,9 +199,9 @@ class BreakpointFrameTest : public QObject {
       };
       Trigger(frame, ID_MATCH_BREAKPOINT_CONDITION);
       QVERIFY(shownCondition >= 0);
-      QCOMPARE(doc->DebugStops().List().size(), size_t(1));
-      QCOMPARE(doc->DebugStops().List()[0].condition, r.storedCondition);
-      QCOMPARE(doc->DebugStops().List()[0].value, r.storedValue);
+      QCOMPARE(doc->Debugger().Stops().List().size(), size_t(1));
+      QCOMPARE(doc->Debugger().Stops().List()[0].condition, r.storedCondition);
+      QCOMPARE(doc->Debugger().Stops().List()[0].value, r.storedValue);
     }
     // The dialog opens on the condition in force.
     frame.conditionDialogHook = [](CBreakpointConditionDialog* d) {

@@ -214,7 +214,7 @@ class ContextMenuTest : public QObject {
         break;
       case CLIP_SELECTED: {
         auto* clips = qobject_cast<CClipListView*>(barView(BAR_TEXT_CLIP));
-        doc->AddClip(U16(QStringLiteral("\\d+")), {});
+        doc->GetClips().AddClip(U16(QStringLiteral("\\d+")), {});
         doc->Notify(nullptr, HINT_CLIPS);
         clips->SelectClip(0);
         view = clips;
@@ -241,12 +241,12 @@ class ContextMenuTest : public QObject {
       }
       case TESTS_PANE_EMPTY:
         // The clips file outlives a frame: rows before may have left clips in it.
-        doc->ClearClips();
+        doc->GetClips().ClearClips();
         doc->Notify(nullptr, HINT_CLIPS);
         view = frame.TestsPane()->List();
         break;
       case TEST_SELECTED_LAST: {
-        doc->ClearClips();
+        doc->GetClips().ClearClips();
         doc->Notify(nullptr, HINT_CLIPS);
         SetSubject(doc, QStringLiteral("one"));
         frame.OnCommand(ID_TEST_ADD);

@@ -21,6 +21,7 @@
 #include <QToolBar>
 
 #include "app/plugin_host/plugin_manager.h"
+#include "app/document/debugger/debug_session.h"
 #include "app/ui/frame/command_table.h"
 #include "app/ui/editor/regex_group_list_view.h"
 #include "app/ui/editor/rich_edit_view.h"
@@ -484,14 +485,14 @@ void FrameTest::stepBackThroughMenuAndSlider() {
   QVERIFY(back->isEnabled());
   back->trigger();
   back->trigger();
-  QVERIFY(frame.Doc()->IsViewingHistory());
+  QVERIFY(frame.Doc()->Debugger().IsViewingHistory());
   QVERIFY(capturesShown().contains(QStringLiteral("(open since 0)")));
   QVERIFY(pane->Slider()->value() < pane->Slider()->maximum());
   QCOMPARE(frame.Doc()->GetTraceStep().elementStart, 0);
   QCOMPARE(frame.Doc()->GetTraceStep().outcome, 1);
   // The slider's end is the live pause again.
   pane->Slider()->setValue(pane->Slider()->maximum());
-  QVERIFY(!frame.Doc()->IsViewingHistory());
+  QVERIFY(!frame.Doc()->Debugger().IsViewingHistory());
   QVERIFY(capturesShown().contains(QStringLiteral("(open since 1)")));
   QCOMPARE(frame.Doc()->GetTraceStep().elementStart, 1);
   frame.CommandAction(ID_MATCH_FIND)->trigger();

@@ -23,6 +23,7 @@
 #include <QWindow>
 #include <functional>
 
+#include "app/document/debugger/debug_session.h"
 #include "app/document/matching/step_counts.h"
 #include "app/document/testing/test_eval.h"
 #include "app/ui/editor/item_look.h"
@@ -210,7 +211,7 @@ class FrameWindowTest : public QObject {
     QVERIFY(doc->IsPaused());
     auto expected = [doc] {
       return CStringTable::FormatStrings(CStringTable::Str(IDS_STATUS_TRACE_STEP),
-                                         {GroupedCount(doc->ShownHistoryIndex() + 1), GroupedCount(doc->GetHistory().End())});
+                                         {GroupedCount(doc->Debugger().ShownHistoryIndex() + 1), GroupedCount(doc->Debugger().History().End())});
     };
     QVERIFY(!frame.StepText().isEmpty());
     QCOMPARE(frame.StepText(), expected());

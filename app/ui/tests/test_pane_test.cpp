@@ -221,8 +221,8 @@ class TestPaneTest : public QObject {
     Frame f;
     for (int i = 0; i < tests; ++i) f.AddTests({QStringLiteral("subject %1").arg(i)});
     // The clips file outlives the frame: each row starts from none.
-    f.Doc()->ClearClips();
-    if (clips) f.Doc()->AddClip(U16(QStringLiteral("a clip")), {});
+    f.Doc()->GetClips().ClearClips();
+    if (clips) f.Doc()->GetClips().AddClip(U16(QStringLiteral("a clip")), {});
     f.Doc()->Notify(nullptr, HINT_CLIPS);
     f.Pane()->SelectTest(selected);
     QCOMPARE(f.Pane()->SelectedTest(), selected);
@@ -240,7 +240,7 @@ class TestPaneTest : public QObject {
     for (QAction* a : f.frame.TopMenu(IDS_MENU_TESTS)->actions()) menuOrder << CMenuResources::CommandOf(a);
     for (QAction* a : context->actions()) contextOrder << CMenuResources::CommandOf(a);
     QCOMPARE(contextOrder, menuOrder);
-    f.Doc()->ClearClips();
+    f.Doc()->GetClips().ClearClips();
   }
 
   // Commands change the document's set and the list follows, the selection with the test.
@@ -540,14 +540,14 @@ class TestPaneTest : public QObject {
 
   void importFromClips() {
     Frame f;
-    f.Doc()->ClearClips();
-    f.Doc()->AddClip(U16(QStringLiteral("\\d+")), U16(QStringLiteral("Digits")));
-    f.Doc()->AddClip(U16(QStringLiteral("first line\nsecond")), {});
+    f.Doc()->GetClips().ClearClips();
+    f.Doc()->GetClips().AddClip(U16(QStringLiteral("\\d+")), U16(QStringLiteral("Digits")));
+    f.Doc()->GetClips().AddClip(U16(QStringLiteral("first line\nsecond")), {});
     f.Doc()->Notify(nullptr, HINT_CLIPS);
     f.frame.OnCommand(ID_TEST_IMPORT_CLIPS);
     QCOMPARE(f.Names(), (QStringList{"Digits", "first line"}));
     QCOMPARE(Str(f.Doc()->Tests().All()[1].Subject()), QStringLiteral("first line\nsecond"));
-    f.Doc()->ClearClips();
+    f.Doc()->GetClips().ClearClips();
     f.Doc()->Notify(nullptr, HINT_CLIPS);
     QVERIFY(!f.frame.QueryCommand(ID_TEST_IMPORT_CLIPS).enabled);
   }

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "app/document/debugger/breakpoints.h"
+#include "app/document/debugger/debug_session.h"
 #include "app/document/core/tests/headless_ui.h"
 #include "app/document/files/workspace_file.h"
 #include "korvane_ids.h"
@@ -63,7 +63,7 @@ class BreakpointTest : public ::testing::Test {
   void Toggle(int start, int end) {
     ASSERT_NO_FATAL_FAILURE(Select(start, end));
     ASSERT_TRUE(doc->OnCommand(CMD_TOGGLE_BREAKPOINT));
-    ASSERT_TRUE(doc->HasBreakpoint(start, end));
+    ASSERT_TRUE(doc->Debugger().HasBreakpoint(start, end));
   }
   Stop Now() const {
     const TraceStep& t = doc->GetTraceStep();
@@ -99,7 +99,7 @@ TEST_F(BreakpointTest, PlainStopsAtEveryEntryThenTheSearchEnds) {
   // Off again: the whole search runs through.
   doc->OnCommand(CMD_RESET_FIND);
   ASSERT_TRUE(doc->OnCommand(CMD_TOGGLE_BREAKPOINT));
-  EXPECT_FALSE(doc->HasBreakpoint(6, 7));
+  EXPECT_FALSE(doc->Debugger().HasBreakpoint(6, 7));
   EXPECT_TRUE(Run(CMD_FIND).empty());
 }
 
@@ -123,14 +123,14 @@ TEST_F(BreakpointTest, StepBackReturnsToBreakpointStops) {
   ASSERT_FALSE(back.empty());
   EXPECT_EQ(first, back.back()) << "never back at the first stop";
   EXPECT_NE(std::find(back.begin(), back.end(), Stop{6, X, 2, 0}), back.end());
-  EXPECT_TRUE(doc->IsViewingHistory());
+  EXPECT_TRUE(doc->Debugger().IsViewingHistory());
   // Forward again through the same steps to the live pause.
   for (size_t i = back.size() - 1; i-- > 0;) {
     doc->OnCommand(CMD_STEP_MATCH);
     EXPECT_EQ(back[i], Now());
   }
   doc->OnCommand(CMD_STEP_MATCH);
-  EXPECT_FALSE(doc->IsViewingHistory());
+  EXPECT_FALSE(doc->Debugger().IsViewingHistory());
   EXPECT_EQ(second, Now());
   // A step past the live stop (c fails at 1), then back to the stop.
   doc->OnCommand(CMD_STEP_MATCH);
@@ -173,20 +173,20 @@ TEST_F(BreakpointTest, ConditionsOnPositionAndHitCount) {
   ASSERT_NO_FATAL_FAILURE(Toggle(6, 7));
   for (const ConditionCase& c : cases) {
     SCOPED_TRACE(c.name);
-    ASSERT_TRUE(doc->DebugStops().SetCondition(6, 7, c.condition, c.value));
+    ASSERT_TRUE(doc->Debugger().Stops().SetCondition(6, 7, c.condition, c.value));
     doc->OnCommand(CMD_RESET_FIND);
     std::vector<int> starts;
     for (const Stop& s : Run(CMD_FIND)) starts.push_back(s.start);
     EXPECT_EQ(c.starts, starts);
   }
-  EXPECT_FALSE(doc->DebugStops().SetCondition(6, 7, 3, 0)) << "an unknown condition";
-  EXPECT_FALSE(doc->DebugStops().SetCondition(0, 6, BREAK_ON_HIT, 1)) << "no breakpoint there";
+  EXPECT_FALSE(doc->Debugger().Stops().SetCondition(6, 7, 3, 0)) << "an unknown condition";
+  EXPECT_FALSE(doc->Debugger().Stops().SetCondition(0, 6, BREAK_ON_HIT, 1)) << "no breakpoint there";
 }
 
 TEST_F(BreakpointTest, HitsCountAgainFromEachNewSearch) {
   Set("(a|b)*c", "abx");
   ASSERT_NO_FATAL_FAILURE(Toggle(6, 7));
-  ASSERT_TRUE(doc->DebugStops().SetCondition(6, 7, BREAK_ON_HIT, 2));
+  ASSERT_TRUE(doc->Debugger().Stops().SetCondition(6, 7, BREAK_ON_HIT, 2));
   for (int round = 0; round < 2; ++round) {
     EXPECT_EQ((std::vector<Stop>{{6, E, 1, 1}}), Run(CMD_FIND)) << "round " << round;
     doc->OnCommand(CMD_RESET_FIND);
@@ -210,28 +210,28 @@ TEST_F(BreakpointTest, RemovedByARecompileThatLeavesNoElementWithItsSpan) {
   // d takes c's place: the span is still there, so is the breakpoint.
   std::vector<unsigned short> p = U16("(a|b)*d");
   doc->SetPattern(p.data(), static_cast<int>(p.size()), true);
-  EXPECT_TRUE(doc->HasBreakpoint(6, 7));
+  EXPECT_TRUE(doc->Debugger().HasBreakpoint(6, 7));
   EXPECT_EQ(7u, Run(CMD_FIND).size()) << "d is entered where c was";
   doc->OnCommand(CMD_RESET_FIND);
   // Without the star, no element spans 6-7: dropped, and not brought back by the old pattern.
   p = U16("(a|b)c");
   doc->SetPattern(p.data(), static_cast<int>(p.size()), true);
-  EXPECT_FALSE(doc->HasBreakpoint(6, 7));
-  EXPECT_TRUE(doc->DebugStops().List().empty());
+  EXPECT_FALSE(doc->Debugger().HasBreakpoint(6, 7));
+  EXPECT_TRUE(doc->Debugger().Stops().List().empty());
   p = U16("(a|b)*c");
   doc->SetPattern(p.data(), static_cast<int>(p.size()), true);
-  EXPECT_FALSE(doc->HasBreakpoint(6, 7));
+  EXPECT_FALSE(doc->Debugger().HasBreakpoint(6, 7));
   EXPECT_TRUE(Run(CMD_FIND).empty());
   // A pattern that does not compile has no elements to keep a breakpoint on.
   ASSERT_NO_FATAL_FAILURE(Toggle(6, 7));
   p = U16("(a|b*c");
   doc->SetPattern(p.data(), static_cast<int>(p.size()), true);
-  EXPECT_FALSE(doc->HasBreakpoint(6, 7));
+  EXPECT_FALSE(doc->Debugger().HasBreakpoint(6, 7));
 }
 
 TEST_F(BreakpointTest, OnlyAtASpanThatHasAnElement) {
   Set("(a|b)*c", "abx");
-  CDebugStops& stops = doc->DebugStops();
+  CDebugStops& stops = doc->Debugger().Stops();
   EXPECT_FALSE(stops.Toggle(2, 5)) << "no element spans 2-5";
   EXPECT_FALSE(stops.Toggle(-3, 40));
   EXPECT_TRUE(stops.List().empty());
@@ -244,15 +244,15 @@ TEST_F(BreakpointTest, WorkspaceRoundTripKeepsBreakpointsAndConditions) {
   Set("(a|b)*c", "abx");
   ASSERT_NO_FATAL_FAILURE(Toggle(6, 7));
   ASSERT_NO_FATAL_FAILURE(Toggle(1, 2));
-  ASSERT_TRUE(doc->DebugStops().SetCondition(6, 7, BREAK_ON_HIT, 4));
+  ASSERT_TRUE(doc->Debugger().Stops().SetCondition(6, 7, BREAK_ON_HIT, 4));
   const std::string bytes = doc->WorkspaceBytes();
 
   HeadlessUi ui2;
   CKorvaneDoc other(&ui2);
   ui2.doc = &other;
   ASSERT_TRUE(other.LoadWorkspaceBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
-  ASSERT_TRUE(other.GetDebugStops() != nullptr);
-  const std::vector<Breakpoint>& list = other.GetDebugStops()->List();
+  ASSERT_TRUE(other.Debugger().GetStops() != nullptr);
+  const std::vector<Breakpoint>& list = other.Debugger().GetStops()->List();
   ASSERT_EQ(2u, list.size());
   EXPECT_EQ(6, list[0].start);
   EXPECT_EQ(7, list[0].end);
@@ -263,8 +263,8 @@ TEST_F(BreakpointTest, WorkspaceRoundTripKeepsBreakpointsAndConditions) {
   // The loaded breakpoints stop the loaded document's search: the fourth entry into c.
   if (other.IsLocateFailPoint()) other.OnCommand(CMD_LOCATE_FAIL_POINT);
   other.OnCommand(CMD_MODE_TRACE);
-  ASSERT_FALSE(other.DebugStops().Toggle(1, 2));  // off: only c's conditional one is left
-  ASSERT_FALSE(other.HasBreakpoint(1, 2));
+  ASSERT_FALSE(other.Debugger().Stops().Toggle(1, 2));  // off: only c's conditional one is left
+  ASSERT_FALSE(other.Debugger().HasBreakpoint(1, 2));
   other.OnCommand(CMD_FIND);
   ASSERT_TRUE(other.IsPaused());
   EXPECT_EQ(6, other.GetTraceStep().element->m_nStart);
@@ -273,10 +273,10 @@ TEST_F(BreakpointTest, WorkspaceRoundTripKeepsBreakpointsAndConditions) {
 
   // A workspace without breakpoints loads with none (also over a document that had some).
   Set("x", "");
-  doc->DebugStops().Clear();
+  doc->Debugger().Stops().Clear();
   const std::string plain = doc->WorkspaceBytes();
   ASSERT_TRUE(other.LoadWorkspaceBytes(reinterpret_cast<const unsigned char*>(plain.data()), plain.size()));
-  EXPECT_TRUE(other.GetDebugStops() == nullptr || other.GetDebugStops()->List().empty());
+  EXPECT_TRUE(other.Debugger().GetStops() == nullptr || other.Debugger().GetStops()->List().empty());
 }
 
 std::string Le(std::int32_t v) {

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "app/document/core/tests/headless_ui.h"
+#include "app/document/debugger/debug_session.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 
@@ -63,9 +64,9 @@ class HistoryDocTest : public ::testing::Test {
     for (int i = 0; i < count; ++i) {
       doc->OnCommand(CMD_STEP_MATCH);
       ASSERT_TRUE(doc->IsJobActive() && doc->IsPaused()) << "pause " << i;
-      ASSERT_FALSE(doc->IsViewingHistory());
+      ASSERT_FALSE(doc->Debugger().IsViewingHistory());
       shown->push_back(Now());
-      if (index) index->push_back(doc->ShownHistoryIndex());
+      if (index) index->push_back(doc->Debugger().ShownHistoryIndex());
     }
   }
 
@@ -100,21 +101,21 @@ TEST_F(HistoryDocTest, BackToTheFirstPauseAndForwardAgainShowWhatTheLiveRunShowe
     ASSERT_TRUE(doc->QueryCommand(CMD_STEP_BACK).enabled);
     for (int i = c.pauses - 2; i >= 0; --i) {
       doc->OnCommand(CMD_STEP_BACK);
-      ASSERT_TRUE(doc->IsViewingHistory());
+      ASSERT_TRUE(doc->Debugger().IsViewingHistory());
       ASSERT_EQ(live[i], Now()) << "back at pause " << i;
       ASSERT_NE(nullptr, doc->PausedTraceStep());
     }
     // At the first pause there is nothing earlier to show: Step Back stays.
-    const std::int64_t first = doc->ShownHistoryIndex();
+    const std::int64_t first = doc->Debugger().ShownHistoryIndex();
     doc->OnCommand(CMD_STEP_BACK);
-    EXPECT_EQ(first, doc->ShownHistoryIndex());
+    EXPECT_EQ(first, doc->Debugger().ShownHistoryIndex());
     EXPECT_EQ(live[0], Now());
     for (int i = 1; i < c.pauses; ++i) {
       doc->OnCommand(CMD_STEP_MATCH);
       ASSERT_TRUE(doc->IsPaused());
       ASSERT_EQ(live[i], Now()) << "forward at pause " << i;
     }
-    EXPECT_FALSE(doc->IsViewingHistory()) << "the last recorded pause is the live one";
+    EXPECT_FALSE(doc->Debugger().IsViewingHistory()) << "the last recorded pause is the live one";
     doc->OnCommand(CMD_STEP_MATCH);  // past the history: the engine goes on
     ASSERT_TRUE(doc->IsPaused());
     EXPECT_EQ(live[c.pauses], Now());
@@ -140,7 +141,7 @@ TEST_F(HistoryDocTest, JumpEqualsStepping) {
   }
   // Past the end: the live pause.
   ASSERT_TRUE(doc->ShowHistoryStep(index.back() + 1000));
-  EXPECT_FALSE(doc->IsViewingHistory());
+  EXPECT_FALSE(doc->Debugger().IsViewingHistory());
   EXPECT_EQ(live.back(), Now());
 }
 
@@ -151,7 +152,7 @@ TEST_F(HistoryDocTest, ResetOrAnEditWhileLookingBackEndsTheSearchAndForgetsTheHi
     ASSERT_NO_FATAL_FAILURE(StepLive(5, &live, nullptr));
     doc->OnCommand(CMD_STEP_BACK);
     doc->OnCommand(CMD_STEP_BACK);
-    ASSERT_TRUE(doc->IsViewingHistory());
+    ASSERT_TRUE(doc->Debugger().IsViewingHistory());
     if (how == 0) {
       doc->OnCommand(CMD_RESET_FIND);
     } else if (how == 1) {
@@ -162,12 +163,12 @@ TEST_F(HistoryDocTest, ResetOrAnEditWhileLookingBackEndsTheSearchAndForgetsTheHi
       doc->SetPattern(p.data(), static_cast<int>(p.size()), false);
     }
     EXPECT_FALSE(doc->IsJobActive()) << how;
-    EXPECT_FALSE(doc->IsViewingHistory()) << how;
-    EXPECT_TRUE(doc->GetHistory().Empty()) << how;
+    EXPECT_FALSE(doc->Debugger().IsViewingHistory()) << how;
+    EXPECT_TRUE(doc->Debugger().History().Empty()) << how;
     EXPECT_EQ(nullptr, doc->ShownCaptures()) << how;
     EXPECT_FALSE(doc->QueryCommand(CMD_STEP_BACK).enabled) << how;
     doc->OnCommand(CMD_STEP_BACK);  // nothing to show: does nothing
-    EXPECT_FALSE(doc->IsViewingHistory()) << how;
+    EXPECT_FALSE(doc->Debugger().IsViewingHistory()) << how;
   }
 }
 
@@ -176,10 +177,10 @@ TEST_F(HistoryDocTest, ContinueFromAnOldStepRunsOnFromTheLivePause) {
   std::vector<Shown> live;
   ASSERT_NO_FATAL_FAILURE(StepLive(4, &live, nullptr));
   doc->OnCommand(CMD_STEP_BACK);
-  ASSERT_TRUE(doc->IsViewingHistory());
+  ASSERT_TRUE(doc->Debugger().IsViewingHistory());
   doc->OnCommand(CMD_FIND);  // Continue
   EXPECT_FALSE(doc->IsJobActive());
-  EXPECT_FALSE(doc->IsViewingHistory());
+  EXPECT_FALSE(doc->Debugger().IsViewingHistory());
   EXPECT_EQ(0, doc->GetCurrentResult()->result.GetStart());
   EXPECT_EQ(5, doc->GetCurrentResult()->result.GetEnd());
 }
@@ -188,20 +189,20 @@ TEST_F(HistoryDocTest, OnlyTraceModeRecords) {
   doc->OnCommand(CMD_MODE_MATCH);
   Set("(a|b)*c", "ababc");
   doc->OnCommand(CMD_FIND);
-  EXPECT_TRUE(doc->GetHistory().Empty());
+  EXPECT_TRUE(doc->Debugger().History().Empty());
   doc->OnCommand(CMD_MODE_TRACE);
   Set("(a|b)*c", "ababc");
   doc->OnCommand(CMD_FIND);
-  EXPECT_EQ(2 * static_cast<std::int64_t>(doc->GetStepCounter().Total()), doc->GetHistory().End())
+  EXPECT_EQ(2 * static_cast<std::int64_t>(doc->GetStepCounter().Total()), doc->Debugger().History().End())
       << "an entry and an exit per step";
 }
 
 TEST_F(HistoryDocTest, CeilingDropsTheOldestStepsWithANote) {
-  doc->SetHistoryCeiling(0);  // the least ceiling
+  doc->Debugger().SetHistoryCeiling(0);  // the least ceiling
   Set("(a*)(a*)(a*)b", std::string(40, 'a'));
   doc->OnCommand(CMD_FIND);
   EXPECT_FALSE(doc->IsJobActive());
-  const CTraceHistory& h = doc->GetHistory();
+  const CTraceHistory& h = doc->Debugger().History();
   EXPECT_GT(h.Dropped(), 0);
   EXPECT_EQ(2 * static_cast<std::int64_t>(doc->GetStepCounter().Total()), h.End()) << "recording went on";
   ASSERT_EQ(1u, ui.notes.size());

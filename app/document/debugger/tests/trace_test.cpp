@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/document/core/tests/headless_ui.h"
+#include "app/document/debugger/debug_session.h"
 #include "korvane_ids.h"
 #include "stringtable.h"
 

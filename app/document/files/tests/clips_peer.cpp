@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "app/document/core/tests/headless_ui.h"
+#include "app/document/files/text_clips.h"
 #include "platform/shared_counter.h"
 
 namespace {
@@ -77,13 +78,13 @@ int main(int argc, char** argv) {
   }
   const int index = doc.GetClips().List().Find(text);
   if (command == "add") {
-    doc.AddClip(text, U16(argv[5]));
+    doc.GetClips().AddClip(text, U16(argv[5]));
   } else if (command == "rename") {
     if (index < 0) return 3;
     doc.GetClips().SetClipName(index, U16(argv[5]));
   } else if (command == "remove") {
     if (index < 0) return 3;
-    doc.RemoveClip(index);
+    doc.GetClips().RemoveClip(index);
   } else {
     return 2;
   }

@@ -23,6 +23,7 @@
 
 #include "app/document/files/clips_format.h"
 #include "app/document/core/tests/headless_ui.h"
+#include "app/document/files/text_clips.h"
 #include "platform/file_io.h"
 #include "platform/shared_counter.h"
 #include "stringtable.h"
@@ -700,7 +701,7 @@ TEST_F(ClipsProcesses, EachSeesTheOthersChangesThroughTheSharedVersion) {
                 {path, name, QStringLiteral("wait"), QStringLiteral("from test"), QStringLiteral("60000")});
   ASSERT_TRUE(watcher.waitForReadyRead(60000));
   EXPECT_EQ("ready\n", watcher.readLine().toStdString());
-  doc.AddClip(U16("from test"), U16("T"));
+  doc.GetClips().AddClip(U16("from test"), U16("T"));
   doc.Notify(&view, HINT_CLIPS);
   EXPECT_EQ(2, counter.Read());
   ASSERT_TRUE(watcher.waitForFinished(60000));

@@ -19,6 +19,8 @@
 #endif
 
 #include "app/document/core/tests/headless_ui.h"
+#include "app/document/files/snapshot.h"
+#include "app/document/files/text_clips.h"
 #include "platform/file_io.h"
 #include "platform/shared_counter.h"
 #include "stringtable.h"
@@ -388,7 +390,7 @@ TEST_F(DocFilesTest, ASaveFailingAtAnyStepKeepsThePreviousFile) {
 TEST_F(DocFilesTest, ClipsAreWrittenAndAnnouncedAsTheyChangeAndNotReloadedByTheirWriter) {
   EXPECT_EQ(0, doc->GetClips().Count());
   const int before = counter.Read();
-  doc->AddClip(U16("text"), U16("name"));
+  doc->GetClips().AddClip(U16("text"), U16("name"));
   EXPECT_EQ(before + 1, counter.Read());
   doc->Notify(&view, HINT_CLIPS);  // as the views do: nothing left to write
   EXPECT_EQ(before + 1, counter.Read());
@@ -403,7 +405,7 @@ TEST_F(DocFilesTest, ClipsAreWrittenAndAnnouncedAsTheyChangeAndNotReloadedByThei
     HeadlessUi ui2;
     CKorvaneDoc other(&ui2);
     ASSERT_EQ(1, other.GetClips().Count());
-    other.RemoveClip(0);
+    other.GetClips().RemoveClip(0);
     other.Notify(nullptr, HINT_CLIPS);
     EXPECT_FALSE(QFile::exists(Path("test.clips")));  // no clips: the file is deleted
   }
@@ -416,14 +418,14 @@ TEST_F(DocFilesTest, ClipsAreWrittenAndAnnouncedAsTheyChangeAndNotReloadedByThei
 // A clips write that fails is told once, through the notification the views send; the clip
 // stays, and the next version check writes it.
 TEST_F(DocFilesTest, AFailedClipsWriteIsToldOnceAndWrittenLater) {
-  doc->AddClip(U16("old"), U16(""));
+  doc->GetClips().AddClip(U16("old"), U16(""));
   CFileFaultPlan plan;
   plan.failFlush = true;
   plan.error = EIO;
   CFileIo::SetFaultPlan(&plan);
-  doc->AddClip(U16("new"), U16(""));
+  doc->GetClips().AddClip(U16("new"), U16(""));
   doc->Notify(&view, HINT_CLIPS);
-  doc->AddClip(U16("newer"), U16(""));
+  doc->GetClips().AddClip(U16("newer"), U16(""));
   doc->Notify(&view, HINT_CLIPS);
   doc->CheckClipsVersion();
   CFileIo::SetFaultPlan(nullptr);
@@ -461,7 +463,7 @@ TEST_F(DocFilesTest, AClipsFileTooLargeToReadIsKeptAndToldOnce) {
     ASSERT_EQ(1u, ui2.Boxes().size());
     EXPECT_NE(std::string::npos, ui2.Boxes()[0].text.find("larger than 16 MB")) << ui2.Boxes()[0].text;
     EXPECT_NE(std::string::npos, ui2.Boxes()[0].text.find(QDir::toNativeSeparators(big).toStdString()));
-    other.AddClip(U16("added"), U16(""));
+    other.GetClips().AddClip(U16("added"), U16(""));
     other.Notify(nullptr, HINT_CLIPS);
     other.CheckClipsVersion();
     EXPECT_EQ(1u, ui2.Boxes().size());
@@ -476,12 +478,12 @@ TEST_F(DocFilesTest, AClipsFileTooLargeToReadIsKeptAndToldOnce) {
 }
 
 TEST_F(DocFilesTest, ClosingDoesNotWriteBackClipsThatWereOnlyLoaded) {
-  doc->AddClip(U16("mine"), U16(""));
+  doc->GetClips().AddClip(U16("mine"), U16(""));
   doc->Notify(nullptr, HINT_CLIPS);
   {
     HeadlessUi ui2;
     CKorvaneDoc stale(&ui2);  // loads "mine"
-    doc->AddClip(U16("newer"), U16(""));
+    doc->GetClips().AddClip(U16("newer"), U16(""));
     doc->Notify(nullptr, HINT_CLIPS);
   }  // the stale copy closes without having changed anything
   CTextClips check;

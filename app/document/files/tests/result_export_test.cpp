@@ -12,6 +12,7 @@
 #include "app/document/files/result_export.h"
 #include "app/document/core/save_as.h"
 #include "app/document/core/tests/headless_ui.h"
+#include "app/document/files/text_clips.h"
 #include "platform/code_page.h"
 #include "platform/file_io.h"
 #include "platform/shared_counter.h"

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/document/core/tests/headless_ui.h"
+#include "app/document/pattern/explanation.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/debugger/debug_session.h"
 #include "app/document/flavours/flavour_session.h"
 #include "app/ui/editor/element_display.h"
 #include "app/ui/editor/regex_edit_view.h"

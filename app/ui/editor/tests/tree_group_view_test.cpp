@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/debugger/debug_session.h"
 #include "app/document/flavours/flavour_session.h"
 #include "app/ui/editor/clr_list_ctrl.h"
 #include "app/ui/editor/clr_tree_ctrl.h"

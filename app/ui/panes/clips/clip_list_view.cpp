@@ -9,6 +9,7 @@
 #include <QPainter>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/files/text_clips.h"
 #include "app/ui/editor/item_look.h"
 #include "app/ui/results/view_busy.h"
 #include "app/ui/results/view_prompts.h"
@@ -176,7 +177,7 @@ void CClipListView::dropEvent(QDropEvent* event) {
 }
 
 int CClipListView::DropText(const QString& text, int index) {
-  const int at = m_pDoc->InsertClip(index, ToU16(text), {});
+  const int at = m_pDoc->GetClips().InsertClip(index, ToU16(text), {});
   Announce();
   SelectClip(at);
   return at;
@@ -291,7 +292,7 @@ void CClipListView::CopyClip() {
 void CClipListView::PasteClip() {
   const QString text = QApplication::clipboard()->text();
   if (text.isEmpty()) return;
-  const int at = m_pDoc->AddClip(ToU16(text), {});
+  const int at = m_pDoc->GetClips().AddClip(ToU16(text), {});
   Announce();
   SelectClip(at);
   setFocus();
@@ -302,7 +303,7 @@ void CClipListView::DeleteClip() {
   if (index < 0) return;
   if (CViewPrompts::Ask(this, CStringTable::Str(IDS_MSG_DELETE_CLIP), CViewPrompts::YES_NO) != CViewPrompts::ANSWER_YES)
     return;
-  m_pDoc->RemoveClip(index);
+  m_pDoc->GetClips().RemoveClip(index);
   Announce();
 }
 

@@ -21,6 +21,7 @@
 #include <cmath>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/debugger/debug_session.h"
 #include "app/document/flavours/flavour_session.h"
 #include "app/platform/file_io.h"
 #include "app/ui/editor/element_display.h"

@@ -5,6 +5,7 @@
 #include <deque>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/pattern/explanation.h"
 #include "app/ui/editor/element_display.h"
 #include "app/ui/editor/regex_edit_view.h"
 #include "korvane_ids.h"

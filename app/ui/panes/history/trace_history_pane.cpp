@@ -7,6 +7,7 @@
 #include <climits>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/debugger/debug_session.h"
 #include "app/ui/panes/history/trace_stack_list_view.h"
 #include "resources/korvane_ids.h"
 #include "resources/stringtable.h"
@@ -37,7 +38,7 @@ void CTraceHistoryPane::OnUpdate(CDocView*, int) { Refresh(); }
 
 void CTraceHistoryPane::Refresh() {
   const bool paused = m_pDoc->GetMode() == MODE_TRACE && m_pDoc->IsJobActive() && m_pDoc->IsPaused();
-  const CTraceHistory& h = m_pDoc->GetHistory();
+  const CTraceHistory& h = m_pDoc->Debugger().History();
   m_bSetting = true;
   if (!paused || h.Empty()) {
     m_pSlider->setRange(0, 0);
@@ -48,7 +49,7 @@ void CTraceHistoryPane::Refresh() {
     m_nStep = span / INT_MAX + 1;
     m_pSlider->setRange(0, static_cast<int>(span / m_nStep));
     m_pSlider->setPageStep(std::max(1, static_cast<int>(span / m_nStep / 20)));
-    m_pSlider->setValue(static_cast<int>((m_pDoc->ShownHistoryIndex() - m_nFirst) / m_nStep));
+    m_pSlider->setValue(static_cast<int>((m_pDoc->Debugger().ShownHistoryIndex() - m_nFirst) / m_nStep));
     m_pSlider->setEnabled(true);
   }
   m_bSetting = false;

@@ -21,6 +21,8 @@
 
 #include "app/document/core/korvane_doc.h"
 #include "app/document/core/test_session.h"
+#include "app/document/files/snapshot.h"
+#include "app/document/files/text_clips.h"
 #include "app/document/files/test_io.h"
 #include "app/ui/panes/test_cases/snapshot_test_table.h"
 #include "app/ui/panes/test_cases/test_case_editor.h"

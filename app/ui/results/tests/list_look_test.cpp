@@ -61,8 +61,8 @@ struct Views {
     layout->addWidget(elsewhere);
     f.doc->OnCommand(CMD_MODE_OPTIMIZE);
     f.Set(QStringLiteral("(\\w+)(?<sep>,)"), QStringLiteral("alpha,beta,gamma,delta"));
-    f.doc->AddClip(DocFixture::U16Of(QStringLiteral("[0-9]+")), DocFixture::U16Of(QStringLiteral("Number")));
-    f.doc->AddClip(DocFixture::U16Of(QStringLiteral("\\w+@\\w+")), {});
+    f.doc->GetClips().AddClip(DocFixture::U16Of(QStringLiteral("[0-9]+")), DocFixture::U16Of(QStringLiteral("Number")));
+    f.doc->GetClips().AddClip(DocFixture::U16Of(QStringLiteral("\\w+@\\w+")), {});
     f.doc->AddSnapshot(DocFixture::U16Of(QStringLiteral("first try")));
     f.doc->Notify(nullptr, HINT_CLIPS | HINT_SNAPSHOT_TREE | HINT_CURRENT_SNAPSHOT);
     groups->OnInitialUpdate();

@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
+#include "app/document/files/snapshot.h"
+#include "app/document/files/text_clips.h"
 #include "app/ui/results/tests/doc_fixture.h"
 #include "app/ui/results/view_prompts.h"
 #include "platform/shared_counter.h"

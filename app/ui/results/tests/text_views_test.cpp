@@ -16,6 +16,7 @@
 #include "app/ui/results/replace_result_edit_view.h"
 #include "app/ui/results/replace_to_edit_view.h"
 #include "app/ui/results/replace_trace.h"
+#include "app/document/debugger/debug_session.h"
 #include "app/ui/results/tests/doc_fixture.h"
 #include "app/ui/results/tests/view_test_main.h"
 #include "app/ui/results/text_edit_view.h"

@@ -92,9 +92,9 @@ int main(int argc, char** argv) {
     if (d->IsLocateFailPoint()) d->OnCommand(CMD_LOCATE_FAIL_POINT);
   doc.OnCommand(CMD_MODE_OPTIMIZE);
   SetTexts(&doc, QStringLiteral("(\\w+)(?<sep>,)"), QStringLiteral("alpha,beta,gamma,delta,epsilon"));
-  doc.AddClip(U16(QStringLiteral("[0-9]+(\\.[0-9]+)?")), U16(QStringLiteral("Decimal number")));
-  doc.AddClip(U16(QStringLiteral("\\b\\w+@\\w+\\.com\\b")), {});
-  doc.AddClip(U16(QStringLiteral("^\\s*$")), {});
+  doc.GetClips().AddClip(U16(QStringLiteral("[0-9]+(\\.[0-9]+)?")), U16(QStringLiteral("Decimal number")));
+  doc.GetClips().AddClip(U16(QStringLiteral("\\b\\w+@\\w+\\.com\\b")), {});
+  doc.GetClips().AddClip(U16(QStringLiteral("^\\s*$")), {});
   doc.AddSnapshot(U16(QStringLiteral("first try")));
   doc.AddSnapshot({});
   traceDoc.OnCommand(CMD_MODE_TRACE);

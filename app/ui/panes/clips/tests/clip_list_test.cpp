@@ -61,7 +61,7 @@ class ClipListTest : public QObject {
       view.show();
     }
     void Add(const QStringList& texts) {
-      for (const QString& t : texts) f.doc->AddClip(DocFixture::U16Of(t), {});
+      for (const QString& t : texts) f.doc->GetClips().AddClip(DocFixture::U16Of(t), {});
       f.doc->Notify(nullptr, HINT_CLIPS);
     }
   };

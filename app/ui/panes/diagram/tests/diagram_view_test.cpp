@@ -12,6 +12,7 @@
 #include <set>
 
 #include "app/document/core/korvane_doc.h"
+#include "app/document/debugger/debug_session.h"
 #include "app/document/flavours/flavour_session.h"
 #include "app/platform/profile.h"
 #include "app/ui/panes/diagram/diagram_view.h"

@@ -261,7 +261,7 @@ class FlavoursPaneTest : public QObject {
     pane->AddAsTestButton()->click();
     QCOMPARE(doc->Tests().Count(), before + 1);
     const TestCase added = doc->Tests().All()[static_cast<size_t>(before)];
-    QCOMPARE(QString::fromUtf16(added.name.data(), static_cast<qsizetype>(added.name.size())),
+    QCOMPARE(QString::fromUtf16(reinterpret_cast<const char16_t*>(added.name.data()), static_cast<qsizetype>(added.name.size())),
              QStringLiteral("Differs in Python (re)"));
     QCOMPARE(added.expectation, static_cast<int>(EXPECT_MATCH));
     QVERIFY(pane->AddAsTestButton()->isHidden());

@@ -4,6 +4,7 @@
 #include <QSlider>
 #include <QtTest>
 
+#include "app/document/debugger/debug_session.h"
 #include "app/ui/results/tests/doc_fixture.h"
 #include "app/ui/results/tests/view_test_main.h"
 #include "app/ui/panes/history/trace_history_pane.h"
@@ -49,10 +50,10 @@ class TraceHistoryPaneTest : public QObject {
       live.push_back(Rows(pane.StackList()));
       at.push_back(pane.Slider()->value());
     }
-    QCOMPARE(static_cast<std::int64_t>(pane.Slider()->maximum()), f.doc->GetHistory().End() - 1);
+    QCOMPARE(static_cast<std::int64_t>(pane.Slider()->maximum()), f.doc->Debugger().History().End() - 1);
     // Moving the slider to an earlier pause shows it, stack and all.
     pane.Slider()->setValue(at[1]);
-    QVERIFY(f.doc->IsViewingHistory());
+    QVERIFY(f.doc->Debugger().IsViewingHistory());
     QCOMPARE(Rows(pane.StackList()), live[1]);
     QCOMPARE(pane.Slider()->value(), at[1]);
     // Between two pauses the slider snaps back to the earlier one.
@@ -73,7 +74,7 @@ class TraceHistoryPaneTest : public QObject {
     f.doc->OnCommand(CMD_STEP_BACK);
     QCOMPARE(pane.Slider()->value(), at[0]);
     pane.Slider()->setValue(pane.Slider()->maximum());
-    QVERIFY(!f.doc->IsViewingHistory());
+    QVERIFY(!f.doc->Debugger().IsViewingHistory());
     QCOMPARE(Rows(pane.StackList()), live[3]);
     // Reset: nothing to show.
     f.doc->OnCommand(CMD_RESET_FIND);
