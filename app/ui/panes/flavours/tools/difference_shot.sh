@@ -12,6 +12,7 @@ cd "$(dirname "$0")/../../../../.."
 build=${1:-build}
 out=${2:-docs/flavours-difference.png}
 . app/ui/tools/xvfb_session.sh
+. app/ui/panes/flavours/tools/flavours_pane_steps.sh
 shot_needs difference_shot "$build" Xvfb xdotool /usr/bin/convert /usr/bin/import
 xvfb_session 110
 korvane_window "$build"
@@ -26,25 +27,7 @@ xdotool mousemove 640 ${SHOT_TEXT_Y:-330} click 1
 sleep 0.5
 xdotool type --delay 20 '2024'
 sleep 1
-# View > Flavours: the pane comes forward as a tab beside Tests; the runners start (a cold JVM
-# and Mono take a few seconds).
-xdotool key alt+v f
-sleep 1
-# View > Group hides the group list, so that the Flavours pane has the bottom's whole width.
-xdotool key alt+v g
-sleep 1
-# The bottom docks get the lower half of the window: the separator above them dragged up.
-xdotool mousemove 640 ${SHOT_SEPARATOR_Y:-634} mousedown 1
-sleep 0.3
-xdotool mousemove 640 400
-sleep 0.3
-xdotool mousemove 640 ${SHOT_SEPARATOR_TO:-470}
-sleep 0.3
-xdotool mouseup 1
-sleep ${SHOT_WAIT:-12}
-# The Python cell of the text box's row (the third column): selected, it is shown side by side.
-xdotool mousemove ${SHOT_CELL_X:-361} ${SHOT_CELL_Y:-578} click 1
-sleep 1
+show_flavours_pane
 # Find a Difference, beside "Flavours..." at the pane's top right; the search starts runners of
 # its own.
 xdotool mousemove ${SHOT_FIND_X:-1133} ${SHOT_FIND_Y:-507} click 1

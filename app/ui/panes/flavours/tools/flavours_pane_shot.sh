@@ -13,6 +13,7 @@ cd "$(dirname "$0")/../../../../.."
 build=${1:-build}
 out=${2:-docs/flavours-pane.png}
 . app/ui/tools/xvfb_session.sh
+. app/ui/panes/flavours/tools/flavours_pane_steps.sh
 shot_needs flavours_pane_shot "$build" Xvfb xdotool /usr/bin/convert /usr/bin/import
 xvfb_session 110
 korvane_window "$build"
@@ -28,25 +29,7 @@ sleep 0.5
 xdotool type --delay 20 '2024-05'
 xdotool key Return
 sleep 1
-# View > Flavours: the pane comes forward as a tab beside Tests; the runners start (a cold JVM
-# and Mono take a few seconds).
-xdotool key alt+v f
-sleep 1
-# View > Group hides the group list, so that the Flavours pane has the bottom's whole width.
-xdotool key alt+v g
-sleep 1
-# The bottom docks get the lower half of the window: the separator above them dragged up.
-xdotool mousemove 640 ${SHOT_SEPARATOR_Y:-634} mousedown 1
-sleep 0.3
-xdotool mousemove 640 400
-sleep 0.3
-xdotool mousemove 640 ${SHOT_SEPARATOR_TO:-470}
-sleep 0.3
-xdotool mouseup 1
-sleep ${SHOT_WAIT:-12}
-# The Python cell of the text box's row (the third column): selected, it is shown side by side.
-xdotool mousemove ${SHOT_CELL_X:-361} ${SHOT_CELL_Y:-578} click 1
-sleep 1
+show_flavours_pane
 xdotool mousemove 640 120
 sleep 0.5
 geometry=$(xdotool getwindowgeometry --shell "$window")
