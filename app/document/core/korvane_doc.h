@@ -204,8 +204,8 @@ class CKorvaneDoc {
   // --- views and notifications ---
   void AddView(CDocView* view);
   void RemoveView(CDocView* view);
-  // Updates every view but the sender with `hint`, then acts on the results (0x20) and clips
-  // (0x10000) bits.
+  // Updates every view but the sender with `hint`, then acts on the HINT_RESULTS and HINT_CLIPS
+  // bits.
   void Notify(CDocView* sender, int hint);
   void UpdateAllViews(CDocView* sender, int hint);
 
@@ -249,7 +249,7 @@ class CKorvaneDoc {
   // The backtracking session (backtrack_session.h): the analysis of a pattern and the rewrites
   // that fix it, on a worker of its own, asked for by the Backtracking pane. What its worker
   // finishes comes back as CMD_BACKTRACK_RESULTS, which the document takes (also inside the wait
-  // for a job) and tells the views of with HINT_BACKTRACK (and 0x2 when a report came).
+  // for a job) and tells the views of with HINT_BACKTRACK (and HINT_RECOLOR_PATTERN when a report came).
   CBacktrackSession& Backtrack() { return *m_backtrack; }
   const CBacktrackSession& Backtrack() const { return *m_backtrack; }
   // Spans of the repeats the backtracking analysis holds responsible, which the pattern box
@@ -397,7 +397,7 @@ class CKorvaneDoc {
   // the modified flag. Returns the new id.
   int AddSnapshot(const std::vector<unsigned short>& name);
   // The "Add Snapshot" command: asks for a name (prefilled with the local time), then
-  // AddSnapshot and Notify 0x500000. False when the dialog was cancelled.
+  // AddSnapshot and Notify HINT_SNAPSHOT_TREE | HINT_CURRENT_SNAPSHOT. False when the dialog was cancelled.
   bool AddSnapshotWithDialog();
   // Takes the snapshot's flags and pattern (marking the document modified) and makes it
   // current; an unknown id does nothing.
@@ -443,11 +443,11 @@ class CKorvaneDoc {
   const QString& GetPathName() const { return m_strPathName; }
   void SetPathName(const QString& path) { m_strPathName = path; }
 
-  // --- text clips (text_clips.h); views change them, then Notify 0x10000 ---
+  // --- text clips (text_clips.h); views change them, then Notify HINT_CLIPS ---
   CTextClips& GetClips() { return *m_clips; }
   const CTextClips& GetClips() const { return *m_clips; }
   // Called by the frame when it gets the focus: writes clip changes that are still unwritten,
-  // reloads clips that another copy has rewritten and updates all views with 0x10000; then
+  // reloads clips that another copy has rewritten and updates all views with HINT_CLIPS; then
   // shows the clips' notice, if any.
   void CheckClipsVersion();
   // A message box with the clips' notice (a clips file that cannot be read or written), if any.
