@@ -5,6 +5,7 @@
 #include <QThread>
 #include <QTextStream>
 #include <QXmlStreamWriter>
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -300,33 +301,59 @@ int CTestCommand::RunTests(const Options& o, QTextStream& out, QTextStream& err)
   out << Fmt(IDS_CLI_SUMMARY, {QString::number(passed), QString::number(failed)}) << Qt::endl;
 
   std::vector<Suite> suites{Suite{suite, results}};
-  if (!o.flavours.isEmpty() && !tests->empty()) {
-    // Each flavour asked once per set of options the tests run with; the engines run in processes
-    // of their own, so this thread only waits on them.
-    std::vector<TestResult> skipped;
-    const std::vector<FlavourTestBatch> batches =
-        FlavourTestBatches(pattern, flags, *tests, data.testTimeLimitMs, &skipped);
+  // The flavours to run in: those asked for with --flavour, every test in each; then those the
+  // tests name as flavours they must pass in, only the tests that name them.
+  QStringList run = o.flavours;
+  for (const TestCase& t : *tests)
+    for (const TestText& name : t.mustPassIn) {
+      const QString flavour = FromUnits(name);
+      if (flavour != QLatin1String("korvane") && !run.contains(flavour)) run << flavour;
+    }
+  if (!run.isEmpty() && !tests->empty()) {
+    // Each flavour asked once per set of options its tests run with; the engines run in
+    // processes of their own, so this thread only waits on them.
     CFlavourPool pool;
-    for (const QString& flavour : o.flavours) {
-      std::vector<TestResult> mine = skipped;
+    for (const QString& flavour : run) {
+      const bool every = o.flavours.contains(flavour);
+      const TestText unitsName(flavour.utf16(), flavour.utf16() + flavour.size());
+      std::vector<int> asked;  // indexes into the tests
+      TestSet subset;
+      for (size_t i = 0; i < tests->size(); ++i) {
+        const std::vector<TestText>& named = (*tests)[i].mustPassIn;
+        if (every || std::find(named.begin(), named.end(), unitsName) != named.end()) {
+          asked.push_back(static_cast<int>(i));
+          subset.push_back((*tests)[i]);
+        }
+      }
+      std::vector<TestResult> skipped;
+      const std::vector<FlavourTestBatch> batches =
+          FlavourTestBatches(pattern, flags, subset, data.testTimeLimitMs, &skipped);
+      std::vector<TestResult> mine(tests->size(), TestResult());
+      for (TestResult& r : mine) r.reason = Str(IDS_CLI_FLAVOUR_NOT_ASKED);
+      for (size_t k = 0; k < asked.size(); ++k) mine[static_cast<size_t>(asked[k])] = skipped[k];
       QString engine;
       for (const FlavourTestBatch& batch : batches) {
         const std::vector<FlavourAnswer> answers = pool.RunBlocking({flavour}, batch.request);
         const FlavourAnswer& a = answers.front();
         if (engine.isEmpty() && !a.engine.isEmpty()) engine = a.version.isEmpty() ? a.engine : a.engine + QLatin1Char(' ') + a.version;
-        for (size_t k = 0; k < batch.tests.size(); ++k)
-          mine[batch.tests[k]] = JudgeInFlavour((*tests)[batch.tests[k]], a, static_cast<int>(k));
+        for (size_t k = 0; k < batch.tests.size(); ++k) {
+          const int inSubset = batch.tests[k];
+          mine[static_cast<size_t>(asked[static_cast<size_t>(inSubset)])] =
+              JudgeInFlavour(subset[static_cast<size_t>(inSubset)], a, static_cast<int>(k));
+        }
       }
-      for (size_t i = 0; i < mine.size(); ++i) {
-        const TestResult& r = mine[i];
+      std::vector<TestResult> askedResults;
+      for (int i : asked) {
+        const TestResult& r = mine[static_cast<size_t>(i)];
+        askedResults.push_back(r);
         const QString word = r.status == TEST_NOT_RUN ? Str(IDS_CLI_FLAVOUR_SKIPPED_WORD).toUpper()
                                                       : words.section(QLatin1Char('\n'), r.status, r.status).toUpper();
-        QString line = word + QLatin1Char('\t') + flavour + QLatin1Char('\t') + OneLine(FromUnits((*tests)[i].name));
+        QString line = word + QLatin1Char('\t') + flavour + QLatin1Char('\t') + OneLine(FromUnits((*tests)[static_cast<size_t>(i)].name));
         if (!r.reason.isEmpty()) line += QLatin1Char('\t') + OneLine(r.reason);
         out << line << Qt::endl;
       }
       int p = 0, f = 0, k = 0;
-      CountFlavourResults(mine, &p, &f, &k);
+      CountFlavourResults(askedResults, &p, &f, &k);
       out << Fmt(IDS_CLI_FLAVOUR_SUMMARY, {flavour, engine.isEmpty() ? QStringLiteral("-") : engine, QString::number(p),
                                            QString::number(f), QString::number(k)})
           << Qt::endl;

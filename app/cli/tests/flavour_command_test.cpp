@@ -190,6 +190,46 @@ TEST_F(FlavoursCli, WorkspaceTestsRunInTheFlavoursAsked) {
   EXPECT_EQ(Korvane({"--run-tests", rws, "--flavour"}).code, 2);
 }
 
+// A test that names flavours it must pass in runs there without --flavour, alone: a failure
+// there fails the run; the others are not asked (and not reported) in that flavour.
+TEST_F(FlavoursCli, TestsRunInTheFlavoursTheyMustPassIn) {
+  WorkspaceData data;
+  data.pattern = U("a.b");
+  auto tests = std::make_shared<TestSet>();
+  TestCase any = MakeTest("any letter", "xaxb", EXPECT_MATCH);
+  any.mustPassIn = {U("perl")};
+  tests->push_back(any);
+  TestCase dot = MakeTest("the dot itself", "a.b", EXPECT_MATCH);
+  dot.mustPassIn = {U("perl"), U("ruby")};
+  tests->push_back(dot);
+  tests->push_back(MakeTest("nothing", "zzz", EXPECT_NO_MATCH));
+  data.tests = tests;
+  const QString rws = m_dir.path() + QStringLiteral("/own.rws");
+  std::string bytes = CWorkspaceFile::Write(data, CSnapshotTree());
+  ASSERT_EQ(CFileIo::WriteAll(rws, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size()))), EFileError::None);
+
+  const Outcome r = Korvane({"--run-tests", rws});
+  const QString text = QString::fromUtf8(r.out);
+  EXPECT_EQ(r.code, 1) << text.toStdString() << r.err.toStdString();
+  for (const char* line : {"FAILED\tperl\tany letter", "PASSED\tperl\tthe dot itself", "SKIPPED\truby\tthe dot itself"})
+    EXPECT_TRUE(text.contains(QLatin1Char('\n') + QLatin1String(line))) << line << "\n" << text.toStdString();
+  EXPECT_FALSE(text.contains(QLatin1String("perl\tnothing"))) << text.toStdString();
+  EXPECT_FALSE(text.contains(QLatin1String("ruby\tany letter"))) << text.toStdString();
+  EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("\nperl \\([^)]*\\): 1 passed, 1 failed, 0 skipped\n"))))
+      << text.toStdString();
+  EXPECT_TRUE(text.contains(QLatin1String("\nruby (-): 0 passed, 0 failed, 1 skipped\n"))) << text.toStdString();
+
+  // Without the failing test's demand the run passes: "the dot itself" passes in perl, and a
+  // missing engine fails nothing.
+  (*tests)[0].mustPassIn.clear();
+  bytes = CWorkspaceFile::Write(data, CSnapshotTree());
+  ASSERT_EQ(CFileIo::WriteAll(rws, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size()))), EFileError::None);
+  EXPECT_EQ(Korvane({"--run-tests", rws}).code, 0);
+  // --flavour perl asks every test there, the named ones included, once.
+  const Outcome all = Korvane({"--run-tests", rws, "--flavour", "perl"});
+  EXPECT_EQ(QString::fromUtf8(all.out).count(QLatin1String("\tperl\t")), 3) << all.out.toStdString();
+}
+
 // The same with the real engines of python and node, when they are installed: a batch of several
 // subjects goes to each runner at once and every test is judged from its own subject's answer.
 TEST_F(FlavoursCli, WorkspaceTestsRunInRealEngines) {

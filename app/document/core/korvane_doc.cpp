@@ -9,6 +9,7 @@
 #include "app/document/files/text_clips.h"
 #include "app/document/pattern/explanation.h"
 #include "app/document/flavours/flavour_session.h"
+#include "app/document/flavours/flavour_test_check.h"
 #include "app/document/matching/split_pieces.h"
 #include "platform/time_stamps.h"
 
@@ -49,6 +50,18 @@ CKorvaneDoc::CKorvaneDoc(IDocumentUi* ui)
     Notify(nullptr, HINT_RECOLOR_PATTERN);  // the pattern box marks what the chosen flavours read otherwise
   });
   QObject::connect(m_flavours.get(), &CFlavourSession::ActiveChanged, [this] { Notify(nullptr, HINT_RECOLOR_PATTERN); });
+  // The tests that must pass in other flavours are checked there in the background; the Tests
+  // pane marks those that fail there.
+  CFlavourTestCheck& check = m_flavours->TestCheck();
+  check.SetSource([this] {
+    CFlavourTestCheck::Input in;
+    in.pattern = m_pattern.pattern;
+    in.flags = m_pattern.flags;
+    in.tests = m_testSession->Shared();
+    in.timeLimitMs = m_testSession->TimeLimit();
+    return in;
+  });
+  QObject::connect(&check, &CFlavourTestCheck::Checked, [this] { Notify(nullptr, HINT_TEST_RESULTS); });
   CTickClock::CountsProcessorTicks();  // starts the stretch the tick rate is measured over
   m_ctx.m_pfnTraceHook = &CKorvaneDoc::TraceHookProc;
   m_ctx.m_pUserData = this;
@@ -95,6 +108,7 @@ void CKorvaneDoc::UpdateAllViews(CDocView* sender, int hint) {
   // Whatever can change a row of the flavour matrix; the session waits for the edits to pause.
   if (m_flavours && (hint & (HINT_RECOMPILED | HINT_PATTERN_REPLACED | HINT_SUBJECT_REPLACED | HINT_TESTS)))
     m_flavours->Changed();
+  if (m_flavours && (hint & (HINT_RECOMPILED | HINT_PATTERN_REPLACED | HINT_TESTS))) m_flavours->TestCheck().Changed();
   // A view may add or remove views while it updates (mode changes do); walk a copy.
   std::vector<CDocView*> views = m_views;
   for (CDocView* v : views)

@@ -1,6 +1,7 @@
 // Covered by app/document/files/tests/workspace_file_test.cpp and fuzz/workspace_fuzz.cpp.
 #include "app/document/files/workspace_file.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -101,6 +102,7 @@ constexpr size_t kBreakpointBytes = 4 * 4;
 constexpr std::int32_t kBreakpointTag = CWorkspaceFile::kBreakpointTag;
 constexpr std::int32_t kTestSettingsTag = CWorkspaceFile::kTestSettingsTag;
 constexpr std::int32_t kFlavoursTag = CWorkspaceFile::kFlavoursTag;
+constexpr std::int32_t kTestFlavoursTag = CWorkspaceFile::kTestFlavoursTag;
 
 // The shared texts of the tests, numbered in the order they are first met.
 class CTextTable {
@@ -303,6 +305,40 @@ std::string CWorkspaceFile::Write(const WorkspaceData& data, const CSnapshotTree
     w.Int(static_cast<std::int32_t>(bytes.size()));
     w.Bytes(bytes);
   }
+  // The flavours each test must pass in, after the chosen flavours: set by set, only the tests
+  // that name any.
+  {
+    CWriter section;
+    int setCount = 0;
+    auto writeSet = [&](int id, const TestSet& set) {
+      int entries = 0;
+      for (const TestCase& t : set)
+        if (!t.mustPassIn.empty()) ++entries;
+      if (entries == 0) return;
+      ++setCount;
+      section.Int(id);
+      section.Int(entries);
+      for (size_t i = 0; i < set.size(); ++i) {
+        if (set[i].mustPassIn.empty()) continue;
+        section.Int(static_cast<std::int32_t>(i));
+        section.Int(static_cast<std::int32_t>(set[i].mustPassIn.size()));
+        for (const TestText& name : set[i].mustPassIn) section.String(name);
+      }
+    };
+    writeSet(0, current);
+    tree.Table().ForEach([&](Snapshot& s) {
+      if (s.tests) writeSet(s.id, *s.tests);
+    });
+    if (setCount > 0) {
+      CWriter whole;
+      whole.Int(setCount);
+      whole.Bytes(section.Take());
+      const std::string bytes = whole.Take();
+      w.Int(kTestFlavoursTag);
+      w.Int(static_cast<std::int32_t>(bytes.size()));
+      w.Bytes(bytes);
+    }
+  }
   return w.Take();
 }
 
@@ -390,8 +426,10 @@ EWorkspaceError ReadFields(CReader& r, WorkspaceData* out) {
   // the tests is ignored, as it always was (older files may hold stray bytes there).
   std::vector<WorkspaceBreakpoint> breakpoints;
   int timeLimit = kDefaultTestTimeLimitMs;
-  bool breakpointsRead = false, settingsRead = false, flavoursRead = false;
+  bool breakpointsRead = false, settingsRead = false, flavoursRead = false, testFlavoursRead = false;
   std::vector<std::vector<unsigned short>> flavours;
+  // Per set (0 the workspace's), per test index: the flavours the test must pass in.
+  std::map<int, std::map<int, std::vector<TestText>>> mustPassIn;
   while (r.Left() >= 4) {
     std::int32_t tag = 0;
     KV_READ(r.Int(&tag));
@@ -435,6 +473,33 @@ EWorkspaceError ReadFields(CReader& r, WorkspaceData* out) {
       // The names must lie inside the section the length announced.
       if (r.Offset() > end) return r.Fail(EWorkspaceError::BadCount, end);
       r.Skip(end - r.Offset());  // fields of a later version
+    } else if (tag == kTestFlavoursTag && !testFlavoursRead) {
+      testFlavoursRead = true;
+      flavoursRead = true;  // the chosen flavours come before, never after
+      std::int32_t length;
+      KV_READ(Count(r, 1, &length));
+      const size_t end = r.Offset() + static_cast<size_t>(length);
+      std::int32_t setCount;
+      KV_READ(Count(r, 8, &setCount));
+      for (std::int32_t i = 0; i < setCount; ++i) {
+        std::int32_t id, entries;
+        KV_READ(r.Int(&id));
+        KV_READ(Count(r, 8, &entries));
+        for (std::int32_t e = 0; e < entries; ++e) {
+          std::int32_t index, n;
+          KV_READ(r.Int(&index));
+          KV_READ(Count(r, 4, &n));
+          std::vector<TestText> names;
+          for (std::int32_t k = 0; k < n; ++k) {
+            TestText name;
+            KV_READ(r.String(&name));
+            if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
+          }
+          mustPassIn[id][index] = std::move(names);
+        }
+      }
+      if (r.Offset() > end) return r.Fail(EWorkspaceError::BadCount, end);
+      r.Skip(end - r.Offset());  // fields of a later version
     } else {
       break;
     }
@@ -444,6 +509,19 @@ EWorkspaceError ReadFields(CReader& r, WorkspaceData* out) {
   out->testTimeLimitMs = timeLimit;
   out->hasFlavours = flavoursRead;
   out->flavours = std::move(flavours);
+  // The sets are shared and never changed once made: a set named in the test flavours section
+  // is made again with them.
+  auto withFlavours = [&mustPassIn](int id, std::shared_ptr<const TestSet>* set) {
+    auto it = mustPassIn.find(id);
+    if (it == mustPassIn.end() || !*set) return;
+    auto changed = std::make_shared<TestSet>(**set);
+    for (const auto& entry : it->second)
+      if (entry.first >= 0 && static_cast<size_t>(entry.first) < changed->size())
+        (*changed)[static_cast<size_t>(entry.first)].mustPassIn = entry.second;
+    *set = std::move(changed);
+  };
+  withFlavours(0, &tests);
+  for (auto& entry : byId) withFlavours(entry.first, &entry.second);
   out->tests = std::move(tests);
   for (std::unique_ptr<Snapshot>& s : out->snapshots) {
     auto it = byId.find(s->id);

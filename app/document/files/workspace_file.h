@@ -31,6 +31,11 @@
 //     and ignores it): int32 tag 0x56414C46 ("FLAV"), int32 byte count L, L bytes: int32 count
 //     N, N strings (the flavour names, such as "python"); a longer section is read as far as
 //     known, the rest skipped.
+//   then, only when a test must pass in other flavours, the test flavours section (after the
+//     flavours section, for the same reason): int32 tag 0x564C4654 ("TFLV"), int32 byte count L,
+//     L bytes: int32 set count S, S times: int32 set (0 the workspace's tests, else a snapshot
+//     id), int32 entry count E, E times: int32 test index in the set, int32 count N, N strings
+//     (flavour names). An entry for a test or a snapshot the file does not have is ignored.
 //   A string is an int32 count of UTF-16 code units, then the units as UTF-16LE.
 //
 // Writer and reader work on bytes in memory; the document does the file and the messages.
@@ -104,6 +109,7 @@ class CWorkspaceFile {
   static constexpr int kBreakpointTag = 0x504B5242;    // "BRKP" as little-endian bytes
   static constexpr int kTestSettingsTag = 0x4D494C54;  // "TLIM"
   static constexpr int kFlavoursTag = 0x56414C46;      // "FLAV"
+  static constexpr int kTestFlavoursTag = 0x564C4654;  // "TFLV"
 
   // Writes version 3: the fields of `data` except its version and its snapshot list, then the
   // tree's records in the iteration order of its table, then the tests of the workspace and of

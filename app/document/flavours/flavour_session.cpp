@@ -1,5 +1,6 @@
 // The flavour session (see flavour_session.h).
 #include "app/document/flavours/flavour_session.h"
+#include "app/document/flavours/flavour_test_check.h"
 
 #include <QTimer>
 
@@ -81,6 +82,11 @@ CFlavourSession::CFlavourSession(QObject* parent) : QObject(parent), m_chosen(De
 
 CFlavourSession::~CFlavourSession() = default;
 
+CFlavourTestCheck& CFlavourSession::TestCheck() {
+  if (!m_testCheck) m_testCheck.reset(new CFlavourTestCheck(&Pool()));
+  return *m_testCheck;
+}
+
 CFlavourPool& CFlavourSession::Pool() {
   if (!m_pool) {
     m_pool.reset(new CFlavourPool);
@@ -148,6 +154,7 @@ void CFlavourSession::Changed() {
 
 void CFlavourSession::InterpreterChanged(const QString& flavour) {
   Pool().ForgetRunner(flavour);
+  if (m_testCheck) m_testCheck->InterpreterChanged(flavour);
   m_known.erase(flavour);     // the header waits for the new runner's engine and version
   m_bAskedOnce = false;       // the same input is asked again
   Changed();

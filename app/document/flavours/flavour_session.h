@@ -38,6 +38,7 @@
 #include "app/flavours/flavour_pool.h"
 
 class QTimer;
+class CFlavourTestCheck;
 
 // One column of the matrix: a chosen flavour and, once it came, its answer for every row.
 struct FlavourColumn {
@@ -105,6 +106,9 @@ class CFlavourSession : public QObject {
   void SetSource(Source source) { m_source = std::move(source); }
   // The pool, made on first use (tests give it a launcher of fake runners).
   CFlavourPool& Pool();
+  // The check of the tests in the flavours they must pass in (flavour_test_check.h), made on
+  // first use; its runners start with the pool's launcher.
+  CFlavourTestCheck& TestCheck();
   void SetDelay(int ms) { m_nDelayMs = ms < 0 ? 0 : ms; }
 
   // The flavours chosen by default: those of a preferred set (PCRE2, JavaScript, Python, Java,
@@ -160,6 +164,7 @@ class CFlavourSession : public QObject {
 
   Source m_source;
   std::unique_ptr<CFlavourPool> m_pool;
+  std::unique_ptr<CFlavourTestCheck> m_testCheck;  // goes before the pool whose launcher it took
   QTimer* m_pTimer = nullptr;  // owned as a child
   int m_nDelayMs = kDelayMs;
   QStringList m_chosen;

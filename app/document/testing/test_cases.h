@@ -54,6 +54,9 @@ struct TestCase {
   bool withGroups = false;  // EXPECT_MATCH_LIST: compare every group's capture too
   std::vector<TestMatch> matches;  // EXPECT_MATCH_LIST
   std::vector<TestText> pieces;    // EXPECT_SPLIT
+  // The other languages' engines the test must pass in as well, by flavour name ("python",
+  // "js", as the command line names them), in the order chosen; Korvane is always implied.
+  std::vector<TestText> mustPassIn;
 
   TestCase() : m_subject(Empty()), m_replaced(Empty()) {}
 
@@ -75,7 +78,7 @@ struct TestCase {
   bool operator==(const TestCase& o) const {
     return name == o.name && ownOptions == o.ownOptions && (!ownOptions || flags == o.flags) &&
            expectation == o.expectation && withGroups == o.withGroups && matches == o.matches &&
-           pieces == o.pieces && Subject() == o.Subject() && Replaced() == o.Replaced();
+           pieces == o.pieces && mustPassIn == o.mustPassIn && Subject() == o.Subject() && Replaced() == o.Replaced();
   }
   bool operator!=(const TestCase& o) const { return !(*this == o); }
 

@@ -22,8 +22,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include "app/document/files/text_clips.h"
+#include "app/document/flavours/flavour_session.h"
+#include "app/document/flavours/flavour_test_check.h"
+#include "app/flavours/flavour_pool.h"
 #include "app/ui/frame/korvane_back.h"
 #include "app/ui/frame/main_frame.h"
 #include "app/ui/shared/menu_resources.h"
@@ -909,6 +913,56 @@ class TestPaneTest : public QObject {
   }
 
   // A test keeps a name: Rename to nothing is refused with a word.
+  // A test that must pass in another flavour: the list marks it while it passes here and fails
+  // there (the fake runner searches the pattern as literal text, so "a." does not find "ab"),
+  // and the editor's menu takes the flavour away again.
+  void failsInAFlavourItMustPassIn() {
+    Frame f;
+    QVERIFY(f.Active());
+    f.Doc()->Flavours().Pool().SetLauncher([](const QString& flavour) {
+      FlavourLaunch l;
+      l.flavour = flavour;
+      l.program = QStringLiteral(KV_FAKE_RUNNER);
+      l.runnerFile = l.program;
+      l.arguments << QStringLiteral("utf16") << QStringLiteral("yes") << QStringLiteral("good");
+      return l;
+    });
+    f.Doc()->Flavours().TestCheck().SetDelay(0);
+    f.SetPattern(QStringLiteral("a."));
+    TestCase test;
+    test.name = U16(QStringLiteral("dot"));
+    test.SetSubject(U16(QStringLiteral("ab")));
+    test.expectation = EXPECT_MATCH;
+    test.mustPassIn = {U16(QStringLiteral("python"))};
+    TestCase plain = test;
+    plain.name = U16(QStringLiteral("plain"));
+    plain.mustPassIn.clear();
+    f.Doc()->Tests().Set({test, plain});
+    QTRY_COMPARE(f.Status(0), int(TEST_PASS));
+    QTRY_VERIFY2(f.Reason(0).startsWith(QStringLiteral("Fails in Python (re): ")), qPrintable(f.Reason(0)));
+    QTreeWidgetItem* row = f.List()->topLevelItem(0);
+    QVERIFY(!row->icon(CTestCaseList::COL_NAME).isNull());
+    QCOMPARE(row->toolTip(CTestCaseList::COL_NAME), f.Reason(0));
+    QCOMPARE(f.Status(1), int(TEST_PASS));
+    QVERIFY(f.Reason(1).isEmpty());
+    QVERIFY(f.List()->topLevelItem(1)->icon(CTestCaseList::COL_NAME).isNull());
+
+    // The editor shows the choice; unticking Python saves the test without it, and the mark goes.
+    f.List()->SelectRow(0);
+    QToolButton* button = f.Editor()->MustPassInButton();
+    QCOMPARE(button->text(), QStringLiteral("Python (re)"));
+    QAction* python = nullptr;
+    for (QAction* a : button->menu()->actions())
+      if (a->data().toString() == QLatin1String("python")) python = a;
+    QVERIFY(python && python->isChecked());
+    python->setChecked(false);
+    QCOMPARE(button->text(), QStringLiteral("Korvane only"));
+    f.Pane()->CommitEdit();
+    QVERIFY(f.Doc()->Tests().All()[0].mustPassIn.empty());
+    QTRY_VERIFY(f.Reason(0).isEmpty());
+    QVERIFY(f.List()->topLevelItem(0)->icon(CTestCaseList::COL_NAME).isNull());
+  }
+
   void renameToNothingIsRefused() {
     Frame f;
     f.AddTests({QStringLiteral("a")});

@@ -1,6 +1,7 @@
 // tests_shot_workspace: writes the workspace that app/ui/tools/tests_pane_shot.sh opens for the
 // README's picture of the Tests pane: a date pattern with a replace-to text and tests of every
-// kind, most passing, two failing (a two-digit year, a list of matches that misses one).
+// kind, most passing, two failing (a two-digit year, a list of matches that misses one), and one
+// that must pass in Python and JavaScript as well and fails in Python.
 //   tests_shot_workspace OUTPUT.rws
 #include <QCoreApplication>
 #include <QFile>
@@ -62,6 +63,11 @@ int main(int argc, char** argv) {
   TestCase pieces = Test("Split at dates", "a2024-01-01b2024-02-02c", EXPECT_SPLIT);
   pieces.pieces = {U16("a"), U16("b"), U16("c")};
   tests.push_back(pieces);
+  // Digits of another script are no date here, and must not be in Python or JavaScript either:
+  // Python's \d takes them, so the list marks the test.
+  TestCase arabic = Test("Arabic-Indic digits", "\u0662\u0660\u0662\u0664-\u0660\u0663-\u0661\u0665", EXPECT_NO_MATCH);
+  arabic.mustPassIn = {U16("python"), U16("js")};
+  tests.push_back(arabic);
   doc.Tests().Set(tests);
 
   const std::string bytes = doc.WorkspaceBytes();

@@ -543,6 +543,95 @@ TEST(WorkspaceFileFlavours, FlavourSectionsGetDefinedReadings) {
   }
 }
 
+TEST(WorkspaceFileFlavours, TestFlavoursRoundTripInTheirOwnSectionLast) {
+  size_t start = 0;
+  const std::string plain = WorkspaceWithTests(&start);
+  WorkspaceData d;
+  ASSERT_EQ(EWorkspaceError::None, Read(plain, &d));
+  for (const TestCase& t : *d.tests) EXPECT_TRUE(t.mustPassIn.empty());
+  auto tests = std::make_shared<TestSet>(*d.tests);
+  (*tests)[2].mustPassIn = {U("python"), U("js")};
+  d.tests = tests;
+  auto kept = std::make_shared<TestSet>(*d.snapshots[0]->tests);
+  (*kept)[0].mustPassIn = {U("re2")};
+  d.snapshots[0]->tests = kept;
+  d.hasFlavours = true;
+  d.flavours = {U("js")};
+  CSnapshotTree tree;
+  tree.LoadRecords(d.snapshots, d.currentSnapshot);
+  const std::string bytes = CWorkspaceFile::Write(d, tree);
+  // The chosen flavours' section, then the tests': two sets (the workspace's, snapshot 1), one
+  // entry each.
+  const std::string tail = Hex(Bytes("54464C56 46000000 02000000"
+                                     " 00000000 01000000 02000000 02000000 06000000 7000 7900 7400 6800 6F00 6E00"
+                                     " 02000000 6A00 7300"
+                                     " 01000000 01000000 00000000 01000000 03000000 7200 6500 3200"));
+  ASSERT_GT(Hex(bytes).size(), tail.size());
+  EXPECT_EQ(tail, Hex(bytes).substr(Hex(bytes).size() - tail.size()));
+  WorkspaceData back;
+  ASSERT_EQ(EWorkspaceError::None, Read(bytes, &back));
+  EXPECT_EQ((std::vector<TestText>{U("python"), U("js")}), (*back.tests)[2].mustPassIn);
+  EXPECT_TRUE((*back.tests)[0].mustPassIn.empty());
+  EXPECT_EQ((std::vector<TestText>{U("re2")}), (*back.snapshots[0]->tests)[0].mustPassIn);
+  EXPECT_TRUE(back.hasFlavours);
+  CSnapshotTree backTree;
+  backTree.LoadRecords(back.snapshots, back.currentSnapshot);
+  EXPECT_EQ(Hex(bytes), Hex(CWorkspaceFile::Write(back, backTree)));
+}
+
+TEST(WorkspaceFileFlavours, TestFlavourSectionsGetDefinedReadings) {
+  struct Row {
+    const char* what;
+    const char* hex;  // after the options word of the workspace with tests
+    EWorkspaceError error;
+    int test;         // the test of the workspace's set that must name "x" (-1: none)
+    size_t snapshotNames;  // names of the snapshot's first test
+  } rows[] = {
+      {"one name", "54464C56 1A000000 01000000 00000000 01000000 01000000 01000000 01000000 7800",
+       EWorkspaceError::None, 1, 0},
+      {"a snapshot's test", "54464C56 1A000000 01000000 01000000 01000000 00000000 01000000 01000000 7800",
+       EWorkspaceError::None, -1, 1},
+      {"a test the set does not have", "54464C56 1A000000 01000000 00000000 01000000 07000000 01000000 01000000 7800",
+       EWorkspaceError::None, -1, 0},
+      {"a snapshot the file does not have", "54464C56 1A000000 01000000 09000000 01000000 00000000 01000000 01000000 7800",
+       EWorkspaceError::None, -1, 0},
+      {"a name twice and an empty one",
+       "54464C56 24000000 01000000 00000000 01000000 00000000 03000000 01000000 7800 00000000 01000000 7800",
+       EWorkspaceError::None, 0, 0},
+      {"after the chosen flavours",
+       "464C4156 04000000 00000000 54464C56 1A000000 01000000 00000000 01000000 02000000 01000000 01000000 7800",
+       EWorkspaceError::None, 2, 0},
+      {"the chosen flavours after it are not read",
+       "54464C56 04000000 00000000 464C4156 0A000000 01000000 01000000 7800", EWorkspaceError::None, -1, 0},
+      {"cut after the tag", "54464C56", EWorkspaceError::Truncated, -1, 0},
+      {"cut inside a name", "54464C56 1A000000 01000000 00000000 01000000 01000000 01000000 01000000 78",
+       EWorkspaceError::Truncated, -1, 0},
+      {"a negative entry count", "54464C56 0C000000 01000000 00000000 FFFFFFFF", EWorkspaceError::BadCount, -1, 0},
+      {"a huge name count", "54464C56 14000000 01000000 00000000 01000000 00000000 FFFFFF7F",
+       EWorkspaceError::Truncated, -1, 0},
+      {"names past the length", "54464C56 04000000 01000000 00000000 01000000 01000000 01000000 01000000 7800",
+       EWorkspaceError::BadCount, -1, 0},
+  };
+  size_t start = 0;
+  const std::string base = WorkspaceWithTests(&start);
+  for (const Row& row : rows) {
+    WorkspaceData d;
+    g_largest = 0;
+    g_watch = true;
+    const std::string bytes = base + Bytes(row.hex);
+    const EWorkspaceError e = Read(bytes, &d);
+    g_watch = false;
+    EXPECT_EQ(row.error, e) << row.what;
+    EXPECT_LE(g_largest.load(), 4 * bytes.size() + 64) << row.what;
+    if (row.error != EWorkspaceError::None) continue;
+    for (size_t i = 0; i < d.tests->size(); ++i)
+      EXPECT_EQ(static_cast<int>(i) == row.test ? std::vector<TestText>{U("x")} : std::vector<TestText>{},
+                (*d.tests)[i].mustPassIn)
+          << row.what << ", test " << i;
+    EXPECT_EQ(row.snapshotNames, (*d.snapshots[0]->tests)[0].mustPassIn.size()) << row.what;
+  }
+}
+
 TEST(WorkspaceFileSettings, AFailedReadSaysAtWhichByte) {
   struct Row {
     const char* what;

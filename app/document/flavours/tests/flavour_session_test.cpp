@@ -15,6 +15,7 @@
 #include "app/document/core/test_session.h"
 #include "app/document/files/workspace_file.h"
 #include "app/document/flavours/flavour_session.h"
+#include "app/document/flavours/flavour_test_check.h"
 #include "app/flavours/korvane_column.h"
 #include "stringtable.h"
 
@@ -386,3 +387,98 @@ TEST_F(FlavourDocTest, TheChoiceIsSavedInTheWorkspaceAndReadBack) {
 }
 
 }  // namespace
+
+// ---- Tests in the flavours they must pass in ------------------------------------------------
+// The fake runner searches the pattern as literal text: "a." finds "a." but not "ab", where
+// Korvane's dot matches.
+
+namespace {
+
+TestCase MatchTest(const std::string& subject, int expectation, std::vector<std::string> flavours) {
+  TestCase t;
+  t.name = U16(subject);
+  t.SetSubject(U16(subject));
+  t.expectation = expectation;
+  for (const std::string& f : flavours) t.mustPassIn.push_back(U16(f));
+  return t;
+}
+
+}  // namespace
+
+class FlavourTestCheckTest : public FlavourDocTest {
+ protected:
+  void SetUp() override {
+    FlavourDocTest::SetUp();
+    doc->Flavours().TestCheck().SetDelay(0);
+  }
+  // Waits until a check of the current tests has every answer.
+  bool Checked() {
+    const CFlavourTestCheck& c = doc->Flavours().TestCheck();
+    return WaitFor([&] { return c.CheckedSet() == doc->Tests().Shared() && !c.IsPending(); });
+  }
+  static std::vector<int> Statuses(const std::vector<CFlavourTestCheck::Verdict>& verdicts) {
+    std::vector<int> out;
+    for (const CFlavourTestCheck::Verdict& v : verdicts) out.push_back(v.result.status);
+    return out;
+  }
+};
+
+TEST_F(FlavourTestCheckTest, EachTestIsJudgedInTheFlavoursItNames) {
+  SetPattern("a.");
+  TestCase rtl = MatchTest("ab", EXPECT_MATCH, {"python"});
+  rtl.ownOptions = true;
+  rtl.flags = RIGHTTOLEFT;
+  doc->Tests().Set({MatchTest("ab", EXPECT_MATCH, {"python"}), MatchTest("a.", EXPECT_MATCH, {"python"}),
+                    MatchTest("ab", EXPECT_MATCH, {}), MatchTest("zz", EXPECT_NO_MATCH, {"python", "js"}),
+                    MatchTest("xab", EXPECT_MATCH, {"js"}), rtl});
+  ASSERT_TRUE(Checked());
+  const CFlavourTestCheck& c = doc->Flavours().TestCheck();
+  // Korvane passes every one of them; the literal engine finds no "a." in "ab".
+  ASSERT_NE(nullptr, c.FirstFailure(0));
+  EXPECT_EQ(QStringLiteral("python"), c.FirstFailure(0)->flavour);
+  EXPECT_EQ(TEST_FAIL, c.FirstFailure(0)->result.status);
+  EXPECT_FALSE(c.FirstFailure(0)->result.reason.isEmpty());
+  EXPECT_EQ(std::vector<int>{TEST_PASS}, Statuses(c.VerdictsOf(1)));
+  EXPECT_TRUE(c.VerdictsOf(2).empty());
+  EXPECT_EQ((std::vector<int>{TEST_PASS, TEST_PASS}), Statuses(c.VerdictsOf(3)));
+  EXPECT_EQ(std::vector<int>{TEST_FAIL}, Statuses(c.VerdictsOf(4)));
+  // Right to left is no search another engine can make: skipped, never passed or failed.
+  ASSERT_EQ(1u, c.VerdictsOf(5).size());
+  EXPECT_EQ(TEST_NOT_RUN, c.VerdictsOf(5)[0].result.status);
+  EXPECT_FALSE(c.VerdictsOf(5)[0].result.reason.isEmpty());
+  EXPECT_EQ(nullptr, c.FirstFailure(5));
+  EXPECT_TRUE(c.VerdictsOf(99).empty());
+
+  // A new pattern is checked again: now the literal engine finds "ab" where it is.
+  SetPattern("ab");
+  ASSERT_TRUE(WaitFor([&] { return !c.IsPending() && c.VerdictsOf(0).size() == 1 &&
+                                   c.VerdictsOf(0)[0].result.status == TEST_PASS; }));
+  EXPECT_EQ(nullptr, c.FirstFailure(0));
+  EXPECT_EQ(nullptr, c.FirstFailure(4));
+}
+
+TEST_F(FlavourTestCheckTest, TestsThatNameNoFlavourAskNoEngine) {
+  SetPattern("a.");
+  doc->Tests().Set({MatchTest("ab", EXPECT_MATCH, {})});
+  ASSERT_TRUE(Checked());
+  const CFlavourTestCheck& c = doc->Flavours().TestCheck();
+  EXPECT_TRUE(c.VerdictsOf(0).empty());
+  EXPECT_FALSE(c.IsPending());
+  // The matrix's pool was never asked either (the pane is hidden).
+  EXPECT_EQ(0, doc->Flavours().RequestsMade());
+}
+
+TEST_F(FlavourTestCheckTest, TheFlavoursATestNamesAreSavedWithTheWorkspace) {
+  SetPattern("a.");
+  doc->Tests().Set({MatchTest("ab", EXPECT_MATCH, {"python", "re2"})});
+  const std::string bytes = doc->WorkspaceBytes();
+  CKorvaneDoc other(&ui);
+  WorkspaceData data;
+  QString reason;
+  ASSERT_TRUE(CKorvaneDoc::ParseWorkspace(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), &data,
+                                          &reason))
+      << reason.toStdString();
+  other.LoadWorkspace(&data);
+  ASSERT_EQ(1, other.Tests().Count());
+  EXPECT_EQ((std::vector<TestText>{U16("python"), U16("re2")}), other.Tests().All()[0].mustPassIn);
+}

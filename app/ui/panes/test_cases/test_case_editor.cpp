@@ -5,10 +5,14 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTextBlock>
+#include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "app/flavours/flavour_table.h"
 #include "app/host_engine.h"
 #include "app/ui/editor/view_colours.h"
 #include "app/ui/results/view_busy.h"
@@ -92,7 +96,32 @@ CTestCaseEditor::CTestCaseEditor(QWidget* parent) : QWidget(parent) {
   m_pExpected->setObjectName(QStringLiteral("test-expected"));
   m_pExpected->setLineWrapMode(QPlainTextEdit::NoWrap);
   m_pExpectedLabel->setBuddy(m_pExpected);
-  layout->addWidget(m_pExpectedLabel);
+  // The flavours the test must pass in as well, on the line of the expected text's label (no
+  // height of its own: the pane often sits in a low dock): a checkable menu.
+  auto* flavoursLabel = new QLabel(CStringTable::Str(IDS_TEST_MUST_PASS_IN), this);
+  m_pMustPassIn = new QToolButton(this);
+  m_pMustPassIn->setObjectName(QStringLiteral("test-must-pass-in"));
+  m_pMustPassIn->setPopupMode(QToolButton::InstantPopup);
+  m_pMustPassIn->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  auto* menu = new QMenu(m_pMustPassIn);
+  for (const FlavourInfo& info : AllFlavours()) {
+    if (info.InProcess()) continue;  // Korvane itself
+    QAction* action = menu->addAction(QString::fromUtf8(info.display));
+    action->setCheckable(true);
+    action->setData(QString::fromUtf8(info.name));
+    connect(action, &QAction::toggled, this, [this] {
+      ShowChosenFlavours();
+      OnFieldChanged();
+    });
+  }
+  m_pMustPassIn->setMenu(menu);
+  flavoursLabel->setBuddy(m_pMustPassIn);
+  auto* expectedLine = new QHBoxLayout;
+  expectedLine->addWidget(m_pExpectedLabel);
+  expectedLine->addStretch(1);
+  expectedLine->addWidget(flavoursLabel);
+  expectedLine->addWidget(m_pMustPassIn);
+  layout->addLayout(expectedLine);
   layout->addWidget(m_pExpected, 1);
   m_pProblem = new QLabel(this);
   m_pProblem->setObjectName(QStringLiteral("test-expected-problem"));
@@ -131,6 +160,8 @@ void CTestCaseEditor::Show(const TestCase* test) {
     for (QCheckBox* box : m_options) box->setChecked(false);
     m_pKind->setCurrentIndex(0);
     m_pWithGroups->setChecked(false);
+    for (QAction* action : m_pMustPassIn->menu()->actions()) action->setChecked(false);
+    ShowChosenFlavours();
     UpdateEnabled();
     return;
   }
@@ -150,6 +181,10 @@ void CTestCaseEditor::Show(const TestCase* test) {
   m_pKind->setCurrentIndex(index < 0 ? 0 : index);
   m_bKeepKind = index < 0;
   m_pWithGroups->setChecked(test->withGroups);
+  for (QAction* action : m_pMustPassIn->menu()->actions())
+    action->setChecked(std::find(test->mustPassIn.begin(), test->mustPassIn.end(),
+                                 ToU16(action->data().toString())) != test->mustPassIn.end());
+  ShowChosenFlavours();
   QString expected;
   switch (test->expectation) {
     case EXPECT_MATCH_LIST: expected = FormatMatches(test->matches, test->withGroups); break;
@@ -168,6 +203,7 @@ void CTestCaseEditor::UpdateEnabled() {
   m_pKind->setEnabled(m_bHasTest);
   const int kind = m_pKind->currentData().toInt();
   m_pWithGroups->setEnabled(m_bHasTest && kind == EXPECT_MATCH_LIST);
+  m_pMustPassIn->setEnabled(m_bHasTest);
   // The expected box stays in place for every kind (greyed when the kind needs no text), so
   // that the pane does not jump when another test is selected.
   const bool text = KindHasText(kind);
@@ -214,6 +250,33 @@ void CTestCaseEditor::RestoreExpected(const QString& text) {
   if (m_pExpected->toPlainText() != text) m_pExpected->setPlainText(text);
 }
 
+std::vector<TestText> CTestCaseEditor::ChosenFlavours() const {
+  std::vector<TestText> out;
+  for (QAction* action : m_pMustPassIn->menu()->actions())
+    if (action->isChecked()) out.push_back(ToU16(action->data().toString()));
+  return out;
+}
+
+void CTestCaseEditor::ShowChosenFlavours() {
+  QStringList names;
+  for (QAction* action : m_pMustPassIn->menu()->actions())
+    if (action->isChecked()) names << action->text();
+  // One flavour by its full name; several by their languages ("JavaScript, Python"), cut short
+  // on the button when long. The tool tip names every flavour in full.
+  QString text = names.isEmpty() ? CStringTable::Str(IDS_TEST_KORVANE_ONLY) : names.join(QStringLiteral(", "));
+  if (names.size() > 1) {
+    QStringList languages;
+    for (const QString& name : names) {
+      const QString language = name.section(QStringLiteral(" ("), 0, 0);
+      if (!languages.contains(language)) languages << language;
+    }
+    text = languages.join(QStringLiteral(", "));
+  }
+  m_pMustPassIn->setText(m_pMustPassIn->fontMetrics().elidedText(text, Qt::ElideRight, 22 * fontMetrics().averageCharWidth()));
+  const QString tip = CStringTable::Str(IDS_TEST_MUST_PASS_IN_TIP);
+  m_pMustPassIn->setToolTip(names.size() > 1 ? names.join(QStringLiteral(", ")) + QStringLiteral("\n\n") + tip : tip);
+}
+
 bool CTestCaseEditor::Apply(TestCase* test, int* badLine) const {
   if (badLine) *badLine = -1;
   if (!m_bHasTest) return false;
@@ -236,6 +299,7 @@ bool CTestCaseEditor::Apply(TestCase* test, int* badLine) const {
     if (subject != test->Subject()) test->SetSubject(std::move(subject));
   }
   test->ownOptions = m_pOwnOptions->isChecked();
+  test->mustPassIn = ChosenFlavours();
   int flags = 0;
   for (int i = 0; i < kOptionCount; ++i)
     if (m_options[i]->isChecked()) flags |= OptionFlag(i);

@@ -30,6 +30,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
+class QToolButton;
 
 class CTestCaseEditor : public QWidget {
   Q_OBJECT
@@ -74,6 +75,9 @@ class CTestCaseEditor : public QWidget {
   QCheckBox* OwnOptionsBox() const { return m_pOwnOptions; }
   QCheckBox* OptionBox(int index) const { return m_options[index]; }
   QCheckBox* WithGroupsBox() const { return m_pWithGroups; }
+  // "Must pass in": a menu of every other flavour, the test's chosen ones checked; its text
+  // names them ("Korvane only" without any).
+  QToolButton* MustPassInButton() const { return m_pMustPassIn; }
   QLabel* ProblemLabel() const { return m_pProblem; }
   static constexpr int kOptionCount = 6;
   static int OptionFlag(int index);
@@ -85,6 +89,9 @@ class CTestCaseEditor : public QWidget {
  private:
   void UpdateEnabled();
   void OnFieldChanged();
+  // The chosen flavours' names from the menu, in table order, and the button's text for them.
+  std::vector<TestText> ChosenFlavours() const;
+  void ShowChosenFlavours();
 
   QLabel* m_pSubjectLabel = nullptr;
   QPlainTextEdit* m_pSubject = nullptr;
@@ -92,6 +99,7 @@ class CTestCaseEditor : public QWidget {
   QCheckBox* m_options[kOptionCount] = {};
   QComboBox* m_pKind = nullptr;
   QCheckBox* m_pWithGroups = nullptr;
+  QToolButton* m_pMustPassIn = nullptr;  // its menu's actions carry the flavour names as data
   QLabel* m_pExpectedLabel = nullptr;
   QPlainTextEdit* m_pExpected = nullptr;
   QLabel* m_pProblem = nullptr;  // what is wrong with the marked line; hidden without one

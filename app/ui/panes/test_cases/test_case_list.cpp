@@ -94,6 +94,36 @@ QIcon CTestCaseList::Mark(int status, bool dark) {
   return icon;
 }
 
+QIcon CTestCaseList::FlavourMark() {
+  static QIcon icon;
+  if (icon.isNull()) {
+    const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    for (int size : {16, 20, 24, 32}) {
+      QPixmap pixmap(QSize(size, size) * ratio);
+      pixmap.setDevicePixelRatio(ratio);
+      pixmap.fill(Qt::transparent);
+      QPainter p(&pixmap);
+      p.setRenderHint(QPainter::Antialiasing);
+      const qreal s = size;
+      // An amber triangle with a dark rim and a dark exclamation mark: readable on light and
+      // dark bases and on the selection alike.
+      QPainterPath triangle;
+      triangle.moveTo(s * 0.5, s * 0.08);
+      triangle.lineTo(s * 0.95, s * 0.9);
+      triangle.lineTo(s * 0.05, s * 0.9);
+      triangle.closeSubpath();
+      p.setPen(QPen(QColor(0x6b, 0x3d, 0x00), 1));
+      p.setBrush(QColor(0xf2, 0xa9, 0x00));
+      p.drawPath(triangle);
+      p.setPen(QPen(QColor(0x30, 0x1c, 0x00), s / 8.0, Qt::SolidLine, Qt::RoundCap));
+      p.drawLine(QPointF(s * 0.5, s * 0.36), QPointF(s * 0.5, s * 0.6));
+      p.drawPoint(QPointF(s * 0.5, s * 0.76));
+      icon.addPixmap(pixmap);
+    }
+  }
+  return icon;
+}
+
 QString CTestCaseList::MarkText(int status) {
   switch (status) {
     case TEST_PASS: return CStringTable::Str(IDS_MARK_PASSED);
@@ -174,7 +204,8 @@ void CTestCaseList::SetRowCount(int count) {
   }
 }
 
-void CTestCaseList::SetRow(int row, int status, const QString& name, const QString& reason) {
+void CTestCaseList::SetRow(int row, int status, const QString& name, const QString& reason,
+                           const QString& flavourNote) {
   QTreeWidgetItem* item = topLevelItem(row);
   if (!item) return;
   const QString word = MarkText(status);
@@ -184,9 +215,16 @@ void CTestCaseList::SetRow(int row, int status, const QString& name, const QStri
     item->setText(COL_MARK, word);
   }
   if (item->text(COL_NAME) != name) item->setText(COL_NAME, name);
-  if (item->text(COL_REASON) != reason) {
-    item->setText(COL_REASON, reason);
-    item->setToolTip(COL_REASON, reason);
+  const bool flagged = !flavourNote.isEmpty();
+  if (item->data(COL_NAME, Qt::UserRole).toBool() != flagged) {
+    item->setData(COL_NAME, Qt::UserRole, flagged);
+    item->setIcon(COL_NAME, flagged ? FlavourMark() : QIcon());
+  }
+  if (item->toolTip(COL_NAME) != flavourNote) item->setToolTip(COL_NAME, flavourNote);
+  const QString shown = flagged && reason.isEmpty() ? flavourNote : reason;
+  if (item->text(COL_REASON) != shown) {
+    item->setText(COL_REASON, shown);
+    item->setToolTip(COL_REASON, shown);
   }
 }
 

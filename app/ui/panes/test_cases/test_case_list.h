@@ -7,7 +7,9 @@
 //
 // The marks are drawn, not loaded: a filled circle in the status's colour with a white sign,
 // readable on light and dark bases and on the selection colour alike. In a dark palette the
-// red and purple circles are lighter, so that they stand out from the dark base too.
+// red and purple circles are lighter, so that they stand out from the dark base too. A test
+// that passes here but fails in a flavour it must pass in gets a second mark before its name,
+// an amber triangle, and the flavour's reason in the reason column.
 //
 // Covered by app/ui/tests/test_pane_test.cpp.
 #ifndef KORVANE_TEST_CASE_LIST_H
@@ -28,13 +30,18 @@ class CTestCaseList : public QTreeWidget {
   // Makes the list `count` rows long, reusing the rows it has.
   void SetRowCount(int count);
   // Fills one row: a status (ETestStatus), the test's name and the reason (one line).
-  void SetRow(int row, int status, const QString& name, const QString& reason);
+  // `flavourNote`, when not empty, says that the test fails in a flavour it must pass in: the
+  // name gets the flavour mark and the note stands in the reason column.
+  void SetRow(int row, int status, const QString& name, const QString& reason,
+              const QString& flavourNote = QString());
   int SelectedRow() const;
   void SelectRow(int row);
 
   // The mark of a status (for a list in a dark palette: `dark`), and its word (the mark's tool
   // tip and the cell's text).
   static QIcon Mark(int status, bool dark = false);
+  // The mark of a test that fails in a flavour it must pass in.
+  static QIcon FlavourMark();
   static QString MarkText(int status);
   // The row a test dropped at (`row`, before the row, or the row count for the end) comes to
   // after it left `from`; -1 when it stays where it is.

@@ -24,6 +24,9 @@
 #include "app/document/files/snapshot.h"
 #include "app/document/files/text_clips.h"
 #include "app/document/files/test_io.h"
+#include "app/document/flavours/flavour_session.h"
+#include "app/document/flavours/flavour_test_check.h"
+#include "app/flavours/flavour_table.h"
 #include "app/ui/panes/test_cases/snapshot_test_table.h"
 #include "app/ui/panes/test_cases/test_case_editor.h"
 #include "app/ui/panes/test_cases/test_case_list.h"
@@ -171,13 +174,25 @@ void CTestCasePane::Refill(bool tests) {
       shown[i].status = TEST_ERROR;
       shown[i].reason = CStringTable::FormatStrings(CStringTable::Str(IDS_TEST_NOT_APPLIED), {QString::number(bad + 1)});
     }
-    m_pList->SetRow(i, shown[i].status, FromU16(set[i].name), OneLine(shown[i].reason));
+    m_pList->SetRow(i, shown[i].status, FromU16(set[i].name), OneLine(shown[i].reason), FlavourNote(i, shown[i]));
   }
   const QString summary = TestStatusText(shown);
   if (summary != m_summary) {
     m_summary = summary;
     emit SummaryChanged(m_summary);
   }
+}
+
+QString CTestCasePane::FlavourNote(int row, const TestResult& shown) const {
+  if (shown.status != TEST_PASS) return QString();
+  const CFlavourTestCheck& check = m_pDoc->Flavours().TestCheck();
+  if (check.CheckedSet() != m_pDoc->Tests().Shared()) return QString();
+  const CFlavourTestCheck::Verdict* failure = check.FirstFailure(row);
+  if (!failure) return QString();
+  const FlavourInfo* info = FindFlavour(failure->flavour);
+  return CStringTable::FormatStrings(CStringTable::Str(IDS_TEST_FAILS_IN_FLAVOUR),
+                                     {info ? QString::fromUtf8(info->display) : failure->flavour,
+                                      OneLine(failure->result.reason)});
 }
 
 int CTestCasePane::NotAppliedLine(int row) const {

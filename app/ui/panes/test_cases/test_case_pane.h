@@ -34,6 +34,7 @@
 #include "app/document/testing/test_cases.h"
 #include "app/ui/shared/frame_services.h"
 
+struct TestResult;
 class CKorvaneDoc;
 class CTestCaseEditor;
 class CTestCaseList;
@@ -86,6 +87,9 @@ class CTestCasePane : public QWidget, public CDocView, public IViewCommands {
   void ShowSelected(bool force = false);
   // The line of the expected matches that keeps test `row` from being applied, or -1.
   int NotAppliedLine(int row) const;
+  // "Fails in Python (re): ..." for a test that passes here and fails in a flavour it must pass
+  // in (by the newest check of the current tests), else empty.
+  QString FlavourNote(int row, const TestResult& shown) const;
   void OnSelectionChanged();
   void OnRowMoved(int from, int to);
   void OnContextMenu(const QPoint& globalPos);
