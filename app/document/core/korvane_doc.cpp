@@ -38,7 +38,10 @@ CKorvaneDoc::CKorvaneDoc(IDocumentUi* ui)
     in.rowNames << CStringTable::Str(IDS_FLAVOURS_ROW_TEXT);
     in.subjects << QString::fromUtf16(reinterpret_cast<const char16_t*>(m_subject.data()),
                                       static_cast<qsizetype>(m_subject.size()));
+    in.rowFlags << QString();
     for (const TestCase& t : m_testSession->All()) {
+      // A test with options of its own runs with them in every engine, as it does here.
+      in.rowFlags << (t.ownOptions ? CFlavourSession::FlagLetters(t.flags) : QString());
       in.rowNames << QString::fromUtf16(reinterpret_cast<const char16_t*>(t.name.data()), static_cast<qsizetype>(t.name.size()));
       in.subjects << QString::fromUtf16(reinterpret_cast<const char16_t*>(t.Subject().data()),
                                         static_cast<qsizetype>(t.Subject().size()));

@@ -259,7 +259,7 @@ class CKorvaneDoc {
   // Flavours pane, which makes it active while shown. The document tells it of every edit of
   // the pattern, the options, the text box and the tests (UpdateAllViews), and hands it those
   // on request: the text box and every test's text, searched with the workspace's generic
-  // options. Its chosen flavours are saved in the workspace when they are not the default
+  // options (i, m, s, x), a test with options of its own with its own. Its chosen flavours are saved in the workspace when they are not the default
   // choice; New and Open reset them to the default or the file's. A change of the choice made
   // by the user marks the document modified.
   CFlavourSession& Flavours() { return *m_flavours; }

@@ -14,7 +14,39 @@ namespace {
 const QString kKorvane = QStringLiteral("korvane");
 
 bool SameInput(const CFlavourSession::Input& a, const CFlavourSession::Input& b) {
-  return a.pattern == b.pattern && a.flags == b.flags && a.rowNames == b.rowNames && a.subjects == b.subjects;
+  return a.pattern == b.pattern && a.flags == b.flags && a.rowNames == b.rowNames && a.subjects == b.subjects &&
+         a.rowFlags == b.rowFlags;
+}
+
+// One answer for all the matrix's rows from the answers to its parts. A part whose pattern did
+// not compile (its options make it another pattern) leaves its rows failed with the engine's
+// message, as long as another part compiled; the column's engine, groups and outcome are those
+// of the first part that compiled (else of the first part).
+FlavourAnswer PutTogether(const std::vector<FlavourAnswer>& parts, const std::vector<std::vector<int>>& rows, int rowCount) {
+  size_t lead = 0;
+  for (size_t p = 0; p < parts.size(); ++p)
+    if (parts[p].outcome == FlavourOutcome::Compiled) {
+      lead = p;
+      break;
+    }
+  FlavourAnswer out = parts[lead];
+  for (const FlavourAnswer& p : parts)
+    if (out.engine.isEmpty() && !p.engine.isEmpty()) {
+      out.engine = p.engine;
+      out.version = p.version;
+    }
+  out.subjects.assign(static_cast<size_t>(rowCount), SubjectAnswer());
+  for (size_t p = 0; p < parts.size() && p < rows.size(); ++p)
+    for (size_t k = 0; k < rows[p].size(); ++k) {
+      SubjectAnswer& cell = out.subjects[static_cast<size_t>(rows[p][k])];
+      if (parts[p].outcome == FlavourOutcome::Compiled && k < parts[p].subjects.size()) {
+        cell = parts[p].subjects[k];
+      } else {
+        cell.status = SubjectStatus::Failed;
+        cell.error = parts[p].error;
+      }
+    }
+  return out;
 }
 
 }  // namespace
@@ -193,16 +225,68 @@ void CFlavourSession::Ask() {
     fresh.columns.push_back(std::move(c));
   }
   m_matrix = std::move(fresh);
-  QStringList asked = {kKorvane};
-  asked << m_chosen;
+  // The parts: the rows with the workspace's options first, then one per other set of options,
+  // in the order of their first row.
+  m_parts.clear();
+  m_partAnswers.clear();
+  std::vector<QString> partFlags;
+  for (int row = 0; row < m_matrix.Rows(); ++row) {
+    const QString own = row < input.rowFlags.size() ? input.rowFlags[row] : QString();
+    const QString flags = own.isEmpty() ? input.flags : own;
+    size_t p = 0;
+    if (m_parts.empty()) {
+      // The first part is the workspace's options, even when only tests of their own come.
+      m_parts.emplace_back();
+      partFlags.push_back(input.flags);
+    }
+    while (p < partFlags.size() && partFlags[p] != flags) ++p;
+    if (p == partFlags.size()) {
+      m_parts.emplace_back();
+      partFlags.push_back(flags);
+    }
+    Part& part = m_parts[p];
+    part.rows.push_back(row);
+    part.request.subjects << m_matrix.request.subjects[row];
+  }
+  for (size_t p = 0; p < m_parts.size(); ++p) {
+    FlavourRequest& r = m_parts[p].request;
+    r.pattern = m_matrix.request.pattern;
+    r.flags = partFlags[p];
+    r.timeoutMs = m_matrix.request.timeoutMs;
+    r.maxMatches = m_matrix.request.maxMatches;
+  }
+  m_nPart = 0;
   m_bOpen = true;
   ++m_nRequestsMade;
-  m_nRequest = Pool().Request(asked, m_matrix.request);
+  AskPart();
   emit MatrixChanged();
+}
+
+void CFlavourSession::AskPart() {
+  QStringList asked = {kKorvane};
+  asked << m_chosen;
+  // A matrix without rows is asked once, for the columns' compile results.
+  const FlavourRequest& request = m_parts.empty() ? m_matrix.request : m_parts[m_nPart].request;
+  m_nRequest = Pool().Request(asked, request);
 }
 
 void CFlavourSession::OnAnswered(quint64 request, const QString& flavour, const FlavourAnswer& answer) {
   if (request != m_nRequest) return;  // an older request's: the newest wins
+  if (m_parts.size() <= 1) {
+    TakeAnswer(flavour, answer);
+    return;
+  }
+  std::vector<FlavourAnswer>& parts = m_partAnswers[flavour];
+  if (parts.size() != m_nPart) return;  // a part this flavour was not asked (cannot happen)
+  parts.push_back(answer);
+  if (!answer.engine.isEmpty() && flavour != kKorvane) m_known[flavour] = {answer.engine, answer.version};
+  if (parts.size() < m_parts.size()) return;
+  std::vector<std::vector<int>> rows;
+  for (const Part& p : m_parts) rows.push_back(p.rows);
+  TakeAnswer(flavour, PutTogether(parts, rows, m_matrix.Rows()));
+}
+
+void CFlavourSession::TakeAnswer(const QString& flavour, const FlavourAnswer& answer) {
   if (flavour == kKorvane) {
     m_matrix.korvane = answer;
     m_matrix.korvaneAnswered = true;
@@ -222,7 +306,13 @@ void CFlavourSession::OnAnswered(quint64 request, const QString& flavour, const 
 }
 
 void CFlavourSession::OnAllAnswered(quint64 request) {
-  if (request == m_nRequest) m_bOpen = false;
+  if (request != m_nRequest) return;
+  if (m_nPart + 1 < m_parts.size()) {
+    ++m_nPart;
+    AskPart();
+    return;
+  }
+  m_bOpen = false;
 }
 
 QString CFlavourSession::Summary() const {

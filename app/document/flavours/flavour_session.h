@@ -97,6 +97,9 @@ class CFlavourSession : public QObject {
     QString flags;        // Korvane's generic letters (i, m, s, x)
     QStringList rowNames;  // one per subject
     QStringList subjects;  // the text box, then every test's text
+    // Per subject, the letters of the options it runs with when they are its own (a test with
+    // its own options), else empty: it runs with `flags`. May be shorter than `subjects`.
+    QStringList rowFlags;
   };
   using Source = std::function<Input()>;
 
@@ -159,8 +162,11 @@ class CFlavourSession : public QObject {
 
  private:
   void Ask();
+  void AskPart();
   void OnAnswered(quint64 request, const QString& flavour, const FlavourAnswer& answer);
   void OnAllAnswered(quint64 request);
+  // A flavour's (or Korvane's) answer once every part has answered it.
+  void TakeAnswer(const QString& flavour, const FlavourAnswer& answer);
 
   Source m_source;
   std::unique_ptr<CFlavourPool> m_pool;
@@ -181,6 +187,17 @@ class CFlavourSession : public QObject {
   // still waiting.
   std::map<QString, std::pair<QString, QString>> m_known;
   CFlavourMatrix m_matrix;
+  // Rows that run with other options than the workspace's are asked in parts, one request per
+  // set of options, one after the other (the pool keeps only the newest waiting request of a
+  // flavour); the first part holds the rows with the workspace's options. The answers of the
+  // parts are put together into one answer per column, row by row.
+  struct Part {
+    std::vector<int> rows;  // matrix rows, in the order of the part's subjects
+    FlavourRequest request;
+  };
+  std::vector<Part> m_parts;
+  size_t m_nPart = 0;  // the part asked now
+  std::map<QString, std::vector<FlavourAnswer>> m_partAnswers;  // per flavour, the parts' answers so far
 };
 
 #endif

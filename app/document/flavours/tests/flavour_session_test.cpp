@@ -354,6 +354,54 @@ TEST_F(FlavourDocTest, EditsOfPatternOptionsTextAndTestsAsk) {
   EXPECT_STREQ(Status(s.Matrix().Cell(1, 0)), "same");
 }
 
+// A test with options of its own is asked with them, in a part of its own after the rows with
+// the workspace's options, and the parts come together row by row. Korvane honours "i"; the
+// fake runner searches case-sensitively whatever it is told, so only a row asked with "i"
+// differs.
+TEST_F(FlavourDocTest, TestsWithOptionsOfTheirOwnAreAskedWithThem) {
+  CFlavourSession& s = doc->Flavours();
+  s.SetChosen({"python", "ruby"});
+  s.SetActive(true);
+  ASSERT_TRUE(Settle(1));
+  SetPattern("ab");
+  SetSubject("AB ab");
+  TestCase plain;
+  plain.name = U16("plain");
+  plain.SetSubject(U16("AB"));
+  TestCase caseless = plain;
+  caseless.name = U16("caseless");
+  caseless.ownOptions = true;
+  caseless.flags = IGNORECASE;
+  TestCase caselessToo = caseless;
+  caselessToo.name = U16("caseless too");
+  caselessToo.SetSubject(U16("xAbx"));
+  TestCase multi = plain;
+  multi.name = U16("multiline");
+  multi.ownOptions = true;
+  multi.flags = MULTILINE;
+  doc->Tests().Set({plain, caseless, multi, caselessToo});
+  ASSERT_TRUE(WaitFor([&] { return s.RequestsMade() >= 2 && !s.IsBusy() && s.Matrix().Rows() == 5; }));
+  const CFlavourMatrix& m = s.Matrix();
+  EXPECT_STREQ(Status(m.Cell(0, 0)), "same");     // the text box: "ab" found by both
+  EXPECT_STREQ(Status(m.Cell(1, 0)), "same");     // "AB" without options: neither finds it
+  EXPECT_STREQ(Status(m.Cell(2, 0)), "differs");  // with "i": Korvane finds "AB", the fake does not
+  EXPECT_STREQ(Status(m.Cell(3, 0)), "same");     // with "m": nothing changes for "ab"
+  EXPECT_STREQ(Status(m.Cell(4, 0)), "differs");
+  ASSERT_NE(nullptr, m.KorvaneRow(2));
+  EXPECT_EQ(1u, m.KorvaneRow(2)->matches.size());
+  ASSERT_NE(nullptr, m.KorvaneRow(4));
+  ASSERT_EQ(1u, m.KorvaneRow(4)->matches.size());
+  ASSERT_FALSE(m.KorvaneRow(4)->matches[0].empty());
+  EXPECT_EQ(1, m.KorvaneRow(4)->matches[0][0]);  // the row's own subject, not another part's
+  // A flavour that is not installed says so in every row, whatever the part.
+  for (int row = 0; row < 5; ++row) EXPECT_STREQ(Status(m.Cell(row, 1)), "not-installed") << row;
+  EXPECT_EQ(m.request.flags, QString());  // the matrix's own options stay the workspace's
+  const CFlavourMatrix::Counts n = m.Count();
+  EXPECT_EQ(n.compiled, 1);
+  EXPECT_EQ(n.same, 0);
+  EXPECT_EQ(n.missing, 1);
+}
+
 TEST_F(FlavourDocTest, TheChoiceIsSavedInTheWorkspaceAndReadBack) {
   CFlavourSession& s = doc->Flavours();
   // The default choice writes no section: the file is what it was before flavours existed.
