@@ -34,6 +34,8 @@ const std::vector<FlavourInfo>& AllFlavours() {
       {"cpp-grep", "C++ std::regex grep", "", "korvane-runner-native", "cpp-grep", "libstdc++6"},
       {"cpp-egrep", "C++ std::regex egrep", "", "korvane-runner-native", "cpp-egrep", "libstdc++6"},
       {"re2", "RE2", "", "korvane-runner-re2", "", "libre2-dev"},
+      // Built only where ICU's development files were at build time.
+      {"icu", "ICU (uregex)", "", "korvane-runner-icu", "", "libicu-dev"},
   };
   return table;
 }

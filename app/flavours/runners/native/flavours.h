@@ -13,5 +13,7 @@ std::unique_ptr<CFlavour> MakePcre2Flavour();
 std::unique_ptr<CFlavour> MakePosixFlavour(bool extended);
 // `grammar`: ecmascript, basic, extended, awk, grep or egrep; nullptr for any other name.
 std::unique_ptr<CFlavour> MakeStdRegexFlavour(const std::string& grammar);
+// ICU's uregex (icu_flavour.cpp, in korvane-runner-icu only).
+std::unique_ptr<CFlavour> MakeIcuFlavour();
 
 }  // namespace korvane_runner

@@ -163,6 +163,7 @@ const std::vector<SRunnerSpec>& Runners()
         {"cpp-grep", nullptr, {"korvane-runner-native", "cpp-grep"}, "codepoint", true, true, false, false, false, false, ""},
         {"cpp-egrep", nullptr, {"korvane-runner-native", "cpp-egrep"}, "codepoint", true, false, false, false, false, false, ""},
         {"re2", nullptr, {"korvane-runner-re2"}, "utf8", false, false, true, false, true, false, ""},
+        {"icu", nullptr, {"korvane-runner-icu"}, "utf16", true, false, false, false, true, true, "^(a+)+$"},
         // Java memoizes (a+)+ since 9, so its catastrophe needs a pattern it cannot cut short.
         {"java", "java", {"KorvaneRunner.class"}, "utf16", true, false, false, true, true, true, "(.*a){25}"},
         {"dotnet", "mono", {"KorvaneRunner.exe"}, "utf16", true, false, false, true, true, true, "^(a+)+$"},
@@ -520,6 +521,23 @@ TEST_P(RunnerTest, FlagsReachTheEngine)
     EXPECT_EQ(Run(u"^b", {u"a\nb"}, ""), std::vector<std::string>{"[]"});
 }
 
+// ICU lists no names; its runner reads them from the pattern: a look-behind, a class and a
+// quoted run that hold "(?<" are no groups.
+class IcuRunnerTest : public RunnerTest {};
+
+TEST_P(IcuRunnerTest, NamesOnlyRealGroups)
+{
+    const std::vector<CJsonValue> lines = Ask(Request(4, u"(?<=x)[(?<c>]\\Q(?<q>\\E(?<n>y)(?<m>z)", {u"xyz"}));
+    ASSERT_EQ(lines.size(), 3u);
+    ASSERT_NE(lines[0].Find("names"), nullptr);
+    const CJsonValue& names = *lines[0].Find("names");
+    ASSERT_EQ(names.items.size(), 2u);
+    EXPECT_EQ(names.items[0].items[0].text, u"n");
+    EXPECT_EQ(names.items[0].items[1].numberText, "1");
+    EXPECT_EQ(names.items[1].items[0].text, u"m");
+    EXPECT_EQ(names.items[1].items[1].numberText, "2");
+}
+
 TEST_P(RunnerTest, ExitsAtEndOfInput)
 {
     EXPECT_EQ(Run(u"a", {u"a"}), std::vector<std::string>{"[[0,1]]"});
@@ -556,6 +574,16 @@ TEST_P(TimedRunnerTest, CatastrophicMatchTimesOut)
     EXPECT_EQ(Text(lines[2].Find("status")), "ok");
 }
 
+// The icu runner alone, for what only it does.
+std::vector<SRunnerSpec> IcuRunners()
+{
+    std::vector<SRunnerSpec> out;
+    for (const SRunnerSpec& spec : Runners())
+        if (std::string(spec.flavour) == "icu")
+            out.push_back(spec);
+    return out;
+}
+
 std::vector<SRunnerSpec> TimedRunners()
 {
     std::vector<SRunnerSpec> timed;
@@ -576,5 +604,6 @@ std::string FlavourName(const ::testing::TestParamInfo<SRunnerSpec>& info)
 
 INSTANTIATE_TEST_SUITE_P(Runners, RunnerTest, ::testing::ValuesIn(Runners()), FlavourName);
 INSTANTIATE_TEST_SUITE_P(Runners, TimedRunnerTest, ::testing::ValuesIn(TimedRunners()), FlavourName);
+INSTANTIATE_TEST_SUITE_P(Runners, IcuRunnerTest, ::testing::ValuesIn(IcuRunners()), FlavourName);
 
 }  // namespace
