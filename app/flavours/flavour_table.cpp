@@ -34,8 +34,9 @@ const std::vector<FlavourInfo>& AllFlavours() {
       {"cpp-grep", "C++ std::regex grep", "", "korvane-runner-native", "cpp-grep", "libstdc++6"},
       {"cpp-egrep", "C++ std::regex egrep", "", "korvane-runner-native", "cpp-egrep", "libstdc++6"},
       {"re2", "RE2", "", "korvane-runner-re2", "", "libre2-dev"},
-      // Built only where ICU's development files were at build time.
+      // Built only where the engine's development files were at build time.
       {"icu", "ICU (uregex)", "", "korvane-runner-icu", "", "libicu-dev"},
+      {"boost", "Boost.Regex", "", "korvane-runner-boost", "", "libboost-regex-dev"},
   };
   return table;
 }

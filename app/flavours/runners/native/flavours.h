@@ -15,5 +15,7 @@ std::unique_ptr<CFlavour> MakePosixFlavour(bool extended);
 std::unique_ptr<CFlavour> MakeStdRegexFlavour(const std::string& grammar);
 // ICU's uregex (icu_flavour.cpp, in korvane-runner-icu only).
 std::unique_ptr<CFlavour> MakeIcuFlavour();
+// Boost.Regex's wregex, Perl syntax (boost_flavour.cpp, in korvane-runner-boost only).
+std::unique_ptr<CFlavour> MakeBoostFlavour();
 
 }  // namespace korvane_runner

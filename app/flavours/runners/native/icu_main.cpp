@@ -5,12 +5,11 @@
 
 #include <cstdio>
 
-int main(int argc, char** argv)
+int main(int argc, char**)
 {
     if (argc > 1) {
         std::fprintf(stderr, "usage: korvane-runner-icu\n");
         return 2;
     }
-    (void)argv;
     return korvane_runner::RunRunner(*korvane_runner::MakeIcuFlavour());
 }

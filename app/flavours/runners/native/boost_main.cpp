@@ -1,0 +1,15 @@
+// boost_main.cpp: korvane-runner-boost, the runner of the boost flavour (Boost.Regex). A program
+// of its own, built only where Boost.Regex's development files are, so that Korvane finds it
+// missing (and says which package to install) rather than failing to start it.
+#include "flavours.h"
+
+#include <cstdio>
+
+int main(int argc, char**)
+{
+    if (argc > 1) {
+        std::fprintf(stderr, "usage: korvane-runner-boost\n");
+        return 2;
+    }
+    return korvane_runner::RunRunner(*korvane_runner::MakeBoostFlavour());
+}
