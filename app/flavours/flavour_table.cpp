@@ -37,6 +37,7 @@ const std::vector<FlavourInfo>& AllFlavours() {
       // Built only where the engine's development files were at build time.
       {"icu", "ICU (uregex)", "", "korvane-runner-icu", "", "libicu-dev"},
       {"boost", "Boost.Regex", "", "korvane-runner-boost", "", "libboost-regex-dev"},
+      {"oniguruma", "Oniguruma", "", "korvane-runner-onig", "", "libonig-dev"},
   };
   return table;
 }

@@ -15,7 +15,7 @@ TEST(FlavourTable, HoldsEveryFlavourOnceKorvaneFirst) {
   const QStringList want = {"korvane",   "pcre2",     "php",           "js",        "python",       "python-regex",
                             "java",      "dotnet",    "ruby",          "perl",      "posix-ere",    "posix-bre",
                             "cpp-ecmascript", "cpp-basic", "cpp-extended", "cpp-awk", "cpp-grep",   "cpp-egrep", "re2",
-                            "icu",       "boost"};
+                            "icu",       "boost",     "oniguruma"};
   const QStringList names = FlavourNames();
   EXPECT_EQ(names, want);
   EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), names.size());

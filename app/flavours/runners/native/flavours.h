@@ -17,5 +17,7 @@ std::unique_ptr<CFlavour> MakeStdRegexFlavour(const std::string& grammar);
 std::unique_ptr<CFlavour> MakeIcuFlavour();
 // Boost.Regex's wregex, Perl syntax (boost_flavour.cpp, in korvane-runner-boost only).
 std::unique_ptr<CFlavour> MakeBoostFlavour();
+// Oniguruma in its own syntax (onig_flavour.cpp, in korvane-runner-onig only).
+std::unique_ptr<CFlavour> MakeOnigFlavour();
 
 }  // namespace korvane_runner

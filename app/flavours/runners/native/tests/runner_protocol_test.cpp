@@ -165,6 +165,9 @@ const std::vector<SRunnerSpec>& Runners()
         {"re2", nullptr, {"korvane-runner-re2"}, "utf8", false, false, true, false, true, false, ""},
         {"icu", nullptr, {"korvane-runner-icu"}, "utf16", true, false, false, false, true, true, "^(a+)+$"},
         {"boost", nullptr, {"korvane-runner-boost"}, "codepoint", true, false, false, false, true, false, ""},
+        // With a named group, Oniguruma's plain groups do not capture: the shared check of names
+        // does not fit it (its own is below).
+        {"oniguruma", nullptr, {"korvane-runner-onig"}, "utf16", false, false, false, false, false, true, "^(a+)+$"},
         // Java memoizes (a+)+ since 9, so its catastrophe needs a pattern it cannot cut short.
         {"java", "java", {"KorvaneRunner.class"}, "utf16", true, false, false, true, true, true, "(.*a){25}"},
         {"dotnet", "mono", {"KorvaneRunner.exe"}, "utf16", true, false, false, true, true, true, "^(a+)+$"},
@@ -518,6 +521,21 @@ TEST_P(RunnerTest, FlagsReachTheEngine)
     EXPECT_EQ(Run(u"A", {u"xa"}, "i"), std::vector<std::string>{"[[1,2]]"});
     if (flavour.rfind("cpp", 0) == 0 && flavour != "cpp-ecmascript")
         return;
+    if (flavour == "oniguruma") {
+        // ^ is a line start always there; its own multiline option is the dot's, the generic s.
+        EXPECT_EQ(Run(u"^b", {u"a\nb"}, ""), std::vector<std::string>{"[[2,3]]"});
+        EXPECT_EQ(Run(u"a.b", {u"a\nb"}, "s"), std::vector<std::string>{"[[0,3]]"});
+        EXPECT_EQ(Run(u"a.b", {u"a\nb"}, ""), std::vector<std::string>{"[]"});
+        // With a named group the plain groups do not capture.
+        const std::vector<CJsonValue> lines = Ask(Request(2, u"(x)(?<year>\\d+)", {u"x2024"}));
+        ASSERT_EQ(lines.size(), 3u);
+        EXPECT_EQ(lines[0].Find("groups")->numberText, "1");
+        ASSERT_EQ(lines[0].Find("names")->items.size(), 1u);
+        EXPECT_EQ(lines[0].Find("names")->items[0].items[0].text, u"year");
+        EXPECT_EQ(lines[0].Find("names")->items[0].items[1].numberText, "1");
+        EXPECT_EQ(Matches(lines[1]), "[[0,5,1,5]]");
+        return;
+    }
     EXPECT_EQ(Run(u"^b", {u"a\nb"}, "m"), std::vector<std::string>{"[[2,3]]"});
     EXPECT_EQ(Run(u"^b", {u"a\nb"}, ""), std::vector<std::string>{"[]"});
 }
