@@ -38,6 +38,8 @@ const std::vector<FlavourInfo>& AllFlavours() {
       {"icu", "ICU (uregex)", "", "korvane-runner-icu", "", "libicu-dev"},
       {"boost", "Boost.Regex", "", "korvane-runner-boost", "", "libboost-regex-dev"},
       {"oniguruma", "Oniguruma", "", "korvane-runner-onig", "", "libonig-dev"},
+      // `go run runner.go`: compiled on the first start, then taken from go's build cache.
+      {"go", "Go (regexp)", "go", "runner.go", "", "golang-go"},
   };
   return table;
 }
@@ -152,6 +154,8 @@ FlavourLaunch LaunchFor(const FlavourInfo& info, const QString& runnersFolder, c
   }
   if (l.flavour == QLatin1String("java"))
     l.arguments << QStringLiteral("-cp") << folder << QStringLiteral("KorvaneRunner");
+  else if (l.flavour == QLatin1String("go"))
+    l.arguments << QStringLiteral("run") << l.runnerFile;
   else
     l.arguments << l.runnerFile;
   l.arguments << extra;
