@@ -294,6 +294,11 @@ const std::vector<const char*>& FlavourNoteFlavours() {
   return names;
 }
 
+const std::vector<const char*>& FlavourNotesUndescribed() {
+  static const std::vector<const char*> names = {"icu", "boost", "oniguruma", "go"};
+  return names;
+}
+
 QString FlavourNoteDisplayName(const QString& flavour) {
   for (const DisplayName& d : kDisplayNames)
     if (flavour == QLatin1String(d.flavour)) return QString::fromUtf8(d.display);

@@ -35,7 +35,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 # The column order of the table; flavours not listed follow in name order.
 FLAVOUR_ORDER = ["korvane", "pcre2", "php", "js", "python", "python-regex", "java", "dotnet", "ruby",
                  "perl", "posix-ere", "posix-bre", "cpp-ecmascript", "cpp-basic", "cpp-extended",
-                 "cpp-awk", "cpp-grep", "cpp-egrep", "re2"]
+                 "cpp-awk", "cpp-grep", "cpp-egrep", "re2", "icu", "boost", "oniguruma", "go"]
 NATIVE_FLAVOURS = ["pcre2", "posix-ere", "posix-bre", "cpp-ecmascript", "cpp-basic", "cpp-extended",
                    "cpp-awk", "cpp-grep", "cpp-egrep"]
 
@@ -67,9 +67,17 @@ def runner_commands(folder):
     native = os.path.join(folder, "korvane-runner-native")
     if os.access(native, os.X_OK):
         found.extend((f, [native, f]) for f in NATIVE_FLAVOURS)
-    re2 = os.path.join(folder, "korvane-runner-re2")
-    if os.access(re2, os.X_OK):
-        found.append(("re2", [re2]))
+    for flavour, program in (("re2", "korvane-runner-re2"), ("icu", "korvane-runner-icu"),
+                             ("boost", "korvane-runner-boost"), ("oniguruma", "korvane-runner-onig")):
+        path = os.path.join(folder, program)
+        if os.access(path, os.X_OK):
+            found.append((flavour, [path]))
+    if os.path.exists(os.path.join(folder, "runner.go")):
+        go = shutil.which("go")
+        if go:
+            found.append(("go", [go, "run", os.path.join(folder, "runner.go")]))
+        else:
+            print("record: go: not installed, skipped", file=sys.stderr)
     if os.path.exists(os.path.join(folder, "KorvaneRunner.class")):
         java = shutil.which("java")
         if java:

@@ -90,8 +90,14 @@ std::string Disagreement(const std::string& flavour, const Probe& p, const Flavo
   const std::string header = flavour + " (" + a.engine.toStdString() + " " + a.version.toStdString() + ")";
   if (a.outcome == FlavourOutcome::RunnerFailed) return header + ": runner failed: " + a.error.toStdString();
   const QString word = p.expect.toString();
-  if (word == QLatin1String("error"))
-    return a.outcome == FlavourOutcome::CompileError ? std::string() : header + ": compiled, the table says error";
+  // "error": the pattern does not compile, or the engine gave up on the subject at run time
+  // (Boost.Regex's bound on a catastrophic match).
+  if (word == QLatin1String("error")) {
+    if (a.outcome == FlavourOutcome::CompileError) return std::string();
+    if (a.outcome == FlavourOutcome::Compiled && a.subjects.size() == 1 && a.subjects[0].status == SubjectStatus::Error)
+      return std::string();
+    return header + ": compiled and ran, the table says error";
+  }
   if (a.outcome != FlavourOutcome::Compiled) return header + ": does not compile: " + a.error.toStdString();
   if (a.subjects.size() != 1) return header + ": no answer for the subject";
   const SubjectAnswer& s = a.subjects[0];
