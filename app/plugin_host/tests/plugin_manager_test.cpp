@@ -607,7 +607,7 @@ TEST_F(PluginManagerTest, ARewrittenPatternIsTakenRecompiledAndMarksTheDocumentM
   EXPECT_EQ(11, RootHandle(doc->GetRecords()).GetElementType());
   EXPECT_EQ(7, RootHandle(doc->GetRecords()).GetLength());
   EXPECT_FALSE(doc->GetRecords().IsModified());
-  EXPECT_EQ((std::vector<int>{HINT_PATTERN_REPLACED, HINT_RECOLOR_PATTERN, 0x12B1}), spy.hints);
+  EXPECT_EQ((std::vector<int>{HINT_PATTERN_REPLACED, HINT_RECOLOR_PATTERN, HINTS_PATTERN_EDITED}), spy.hints);
   EXPECT_EQ(0, box.replacements);  // no replacement was given
 }
 
@@ -651,7 +651,7 @@ TEST_F(PluginManagerTest, ThrowingCommandsAreContainedAndTakenOutOfService) {
   EXPECT_FALSE(doc->GetRecords().IsModified());
   EXPECT_EQ(6, RootHandle(doc->GetRecords()).GetLength());
   EXPECT_FALSE(doc->IsModified());
-  EXPECT_EQ((std::vector<int>{HINT_RECOLOR_PATTERN, 0x12B1}), spy.hints);
+  EXPECT_EQ((std::vector<int>{HINT_RECOLOR_PATTERN, HINTS_PATTERN_EDITED}), spy.hints);
   EXPECT_TRUE(m.ExecuteCommand(40002));
   EXPECT_EQ(1, Count("throwing:execute:2"));
   m.PrepareMenu(&menus.tools);

@@ -67,7 +67,7 @@ void SetPattern(CKorvaneDoc* doc, const QString& pattern) {
 void SetSubject(CKorvaneDoc* doc, const QString& text) {
   const auto t = U16(text);
   doc->SetSubjectText(t.data(), static_cast<int>(t.size()));
-  doc->Notify(nullptr, HINT_SUBJECT_REPLACED | 0x81228);
+  doc->Notify(nullptr, HINTS_SUBJECT_EDITED);
 }
 
 // Opens the view's context menu from the keyboard and returns the enable state of every command

@@ -99,7 +99,7 @@ struct Frame {
   void SetSubject(const QString& text) {
     const TestText t = U16(text);
     Doc()->SetSubjectText(t.data(), static_cast<int>(t.size()));
-    Doc()->Notify(nullptr, HINT_SUBJECT_REPLACED | 0x81228);
+    Doc()->Notify(nullptr, HINTS_SUBJECT_EDITED);
   }
   void SetPattern(const QString& text) {
     const TestText p = U16(text);

@@ -75,7 +75,9 @@ TEST(BacktrackSession, ReportThenFixes) {
     EXPECT_EQ(row.verdict, s.session.TakenReport().verdict);
     EXPECT_EQ(row.spans, s.session.ResponsibleSpans());
     EXPECT_EQ(row.fixes ? generation : 0u, s.session.FixesGeneration());
-    if (row.fixes) EXPECT_FALSE(s.session.TakenFixes().empty());
+    if (row.fixes) {
+      EXPECT_FALSE(s.session.TakenFixes().empty());
+    }
     // One notification for the report, one more for the rewrites.
     EXPECT_TRUE(s.Settle([&] { return !s.session.IsBusy(); }));
     EXPECT_EQ(row.fixes ? 2 : 1, s.notified.load());

@@ -67,7 +67,7 @@ TEST_F(DocTest, FindStepsThroughTheMatchesThenSaysFinished) {
   EXPECT_EQ(1, doc->GetResultCount());
   EXPECT_EQ(0, doc->LastResultSequence());
   EXPECT_GE(doc->GetLastResult()->elapsed, 0.0);
-  EXPECT_EQ(0x81E32, view.Union());
+  EXPECT_EQ(HINTS_SEARCH_RESULTS, view.Union());
   EXPECT_TRUE(ui.Boxes().empty());
   EXPECT_EQ(1, ui.positionIndex);
 
@@ -297,7 +297,9 @@ TEST_F(DocTest, SelectingInTheReplaceResultShowsItsResult) {
     doc->SelectReplaceResultRange(c.start, c.end);
     EXPECT_EQ(c.sequence, doc->LastResultSequence()) << c.flags << " " << c.start;
     EXPECT_EQ(c.matched, doc->GetLastResult()->result.IsMatched() != 0) << c.flags << " " << c.start;
-    if (c.matched) EXPECT_EQ(doc->GetResult(c.sequence / 10), doc->GetLastResult());
+    if (c.matched) {
+      EXPECT_EQ(doc->GetResult(c.sequence / 10), doc->GetLastResult());
+    }
     doc->SetMode(MODE_MATCH);
   }
 }
@@ -446,7 +448,7 @@ TEST_F(DocTest, ResetFindClearsResults) {
   doc->OnCommand(CMD_RESET_FIND);
   EXPECT_EQ(0, doc->GetResultCount());
   EXPECT_FALSE(doc->GetCurrentResult()->result.IsMatched());
-  EXPECT_EQ(0x81E32, view.Union());
+  EXPECT_EQ(HINTS_SEARCH_RESULTS, view.Union());
   EXPECT_FALSE(doc->QueryCommand(CMD_RESET_FIND).enabled);
 }
 

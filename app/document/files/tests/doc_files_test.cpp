@@ -104,7 +104,7 @@ TEST_F(DocFilesTest, TheCommandAsksForANamePrefilledWithTheTime) {
   EXPECT_EQ(U16("mine"), s->name);
   EXPECT_EQ(U16("a+"), s->pattern);
   EXPECT_TRUE(doc->IsModified());
-  EXPECT_EQ(std::vector<int>{0x500000}, view.hints);
+  EXPECT_EQ(std::vector<int>{HINT_SNAPSHOT_TREE | HINT_CURRENT_SNAPSHOT}, view.hints);
 }
 
 TEST_F(DocFilesTest, SwitchingLoadsPatternAndFlagsAndNewSnapshotsBranchFromIt) {

@@ -231,11 +231,14 @@ TEST_F(DocResultsMemoryTest, ClearingTheResultsLetsGoOfEveryRecord) {
     std::vector<std::weak_ptr<MatchRecord>> watched = Watch();
     ASSERT_GT(watched.size(), static_cast<size_t>(MatchStore::kRecordsPerBlock));
     ASSERT_EQ(static_cast<int>(watched.size()), Alive(watched));
-    if (c.mode == MODE_REPLACE) ASSERT_FALSE(doc->GetReplaceResult().Segments().empty());
+    if (c.mode == MODE_REPLACE) {
+      ASSERT_FALSE(doc->GetReplaceResult().Segments().empty());
+    }
     c.clear();
     EXPECT_EQ(0, Alive(watched));
-    if (c.mode == MODE_REPLACE && std::string(c.name) != "Find All again")
+    if (c.mode == MODE_REPLACE && std::string(c.name) != "Find All again") {
       EXPECT_TRUE(doc->GetReplaceResult().Segments().empty());
+    }
   }
 }
 

@@ -413,7 +413,9 @@ TEST_F(DocTestsTest, APreparedSnapshotRunReadsItsOwnCopyAndCancelsMidTest) {
   runner.join();
   EXPECT_LE(table.cells.size(), 1u);
   EXPECT_EQ(table.cells.size(), table.snapshotIds.size());
-  if (!table.snapshotIds.empty()) EXPECT_EQ(s1, table.snapshotIds[0]);
+  if (!table.snapshotIds.empty()) {
+    EXPECT_EQ(s1, table.snapshotIds[0]);
+  }
 }
 
 // No test goes without a name: a blank name is refused by Rename, and tests that come without

@@ -82,8 +82,8 @@ class RegexEditViewTest : public QObject {
     WaitForCommit();
     QCOMPARE(PatternText(doc.get()), QStringLiteral("a(b)c"));
     QCOMPARE(recorder.Count(HINT_RECOMPILED), 1);
-    // The recompile is announced with the documented hints: 2, then 0x12B1.
-    auto it = std::find(recorder.hints.begin(), recorder.hints.end(), 0x12B1);
+    // The recompile is announced with the documented hints: HINT_RECOLOR_PATTERN, then HINTS_PATTERN_EDITED.
+    auto it = std::find(recorder.hints.begin(), recorder.hints.end(), HINTS_PATTERN_EDITED);
     QVERIFY(it != recorder.hints.end() && it != recorder.hints.begin());
     QCOMPARE(*(it - 1), int(HINT_RECOLOR_PATTERN));
     // No second hand-over later on.

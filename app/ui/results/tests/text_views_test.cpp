@@ -274,7 +274,7 @@ class TextViewsTest : public QObject {
                      static_cast<int>(f.doc->GetSubjectText().size())),
              QStringLiteral("hello"));
     int edits = 0;
-    for (int h : other.hints) edits += h == 0x81228;
+    for (int h : other.hints) edits += h == HINTS_SUBJECT_EDITED;
     QCOMPARE(edits, 1);
     f.doc->RemoveView(&other);
   }
