@@ -55,10 +55,6 @@ const std::vector<FlavourNoteRow>& FlavourNoteRows();
 int FindFlavourNoteRow(const char* id);
 // Every flavour a line may name, in the matrix's column order (korvane excluded).
 const std::vector<const char*>& FlavourNoteFlavours();
-// The flavours the probe table records that the table here does not describe yet (the optional
-// engines: icu, boost, oniguruma, go): the matrix compares them, the marks and tool tips say
-// nothing of them, which is not a claim that they read the pattern as Korvane does.
-const std::vector<const char*>& FlavourNotesUndescribed();
 // How the tool tip names a flavour ("Python", "C++ std::regex awk"); the name itself when unknown.
 QString FlavourNoteDisplayName(const QString& flavour);
 // Splits a blank-separated list of the table.
