@@ -961,6 +961,24 @@ class TestPaneTest : public QObject {
     QVERIFY(f.Doc()->Tests().All()[0].mustPassIn.empty());
     QTRY_VERIFY(f.Reason(0).isEmpty());
     QVERIFY(f.List()->topLevelItem(0)->icon(CTestCaseList::COL_NAME).isNull());
+
+    // Clicks in the open menu tick one flavour after another; the menu stays open for the next.
+    QMenu* menu = button->menu();
+    menu->popup(button->mapToGlobal(QPoint(0, button->height())));
+    QTRY_VERIFY(menu->isVisible());
+    QStringList ticked;
+    for (QAction* a : menu->actions()) {
+      const QString name = a->data().toString();
+      if (name != QLatin1String("java") && name != QLatin1String("re2")) continue;
+      QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(a).center());
+      QVERIFY(a->isChecked());
+      QVERIFY(menu->isVisible());
+      ticked << name;
+    }
+    QCOMPARE(ticked, QStringList({QStringLiteral("java"), QStringLiteral("re2")}));
+    menu->hide();
+    f.Pane()->CommitEdit();
+    QCOMPARE(f.Doc()->Tests().All()[0].mustPassIn, (std::vector<TestText>{U16(QStringLiteral("java")), U16(QStringLiteral("re2"))}));
   }
 
   void renameToNothingIsRefused() {

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QToolButton>
@@ -114,6 +115,9 @@ CTestCaseEditor::CTestCaseEditor(QWidget* parent) : QWidget(parent) {
       OnFieldChanged();
     });
   }
+  // A click ticks or unticks a flavour and leaves the menu open, so that several are chosen in
+  // one go; Escape or a click outside closes it.
+  menu->installEventFilter(this);
   m_pMustPassIn->setMenu(menu);
   flavoursLabel->setBuddy(m_pMustPassIn);
   auto* expectedLine = new QHBoxLayout;
@@ -248,6 +252,18 @@ void CTestCaseEditor::MarkBadLine(int line) {
 void CTestCaseEditor::RestoreExpected(const QString& text) {
   CBusyGuard busy(m_nBusy);
   if (m_pExpected->toPlainText() != text) m_pExpected->setPlainText(text);
+}
+
+bool CTestCaseEditor::eventFilter(QObject* watched, QEvent* event) {
+  if (m_pMustPassIn && watched == m_pMustPassIn->menu() && event->type() == QEvent::MouseButtonRelease) {
+    auto* menu = m_pMustPassIn->menu();
+    QAction* action = menu->actionAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+    if (action && action->isCheckable() && action->isEnabled()) {
+      action->toggle();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 std::vector<TestText> CTestCaseEditor::ChosenFlavours() const {

@@ -86,6 +86,10 @@ class CTestCaseEditor : public QWidget {
   // The user changed a field.
   void Edited();
 
+ protected:
+  // Keeps the "Must pass in" menu open while its flavours are ticked.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void UpdateEnabled();
   void OnFieldChanged();
