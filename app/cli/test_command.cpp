@@ -26,10 +26,6 @@ namespace {
 
 QString Str(int id) { return CStringTable::Str(id); }
 QString Fmt(int id, const QStringList& args) { return CStringTable::FormatStrings(Str(id), args); }
-QString FromUnits(const TestText& t) {
-  return QString(reinterpret_cast<const QChar*>(t.data()), static_cast<qsizetype>(t.size()));
-}
-
 // Text XML 1.0 can carry: no control characters but tab and line breaks, no lone surrogates,
 // no U+FFFE / U+FFFF.
 QString XmlSafe(const QString& s) {

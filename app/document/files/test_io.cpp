@@ -12,10 +12,6 @@
 namespace {
 
 TestText Units(QStringView s) { return TestText(s.utf16(), s.utf16() + s.size()); }
-QString FromUnits(const TestText& t) {
-  return QString(reinterpret_cast<const QChar*>(t.data()), static_cast<qsizetype>(t.size()));
-}
-
 TestCase NewTest(QStringView subject, int number) {
   TestCase t;
   t.name = Units(CStringTable::FormatStrings(CStringTable::Str(IDS_TEST_NEW_NAME), {QString::number(number)}));

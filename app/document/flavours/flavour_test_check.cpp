@@ -8,10 +8,6 @@
 
 namespace {
 
-QString Name(const TestText& name) {
-  return QString::fromUtf16(reinterpret_cast<const char16_t*>(name.data()), static_cast<qsizetype>(name.size()));
-}
-
 const std::vector<CFlavourTestCheck::Verdict>& NoVerdicts() {
   static const std::vector<CFlavourTestCheck::Verdict> none;
   return none;
@@ -80,7 +76,7 @@ void CFlavourTestCheck::CheckNow() {
   std::vector<std::vector<int>> namedBy;
   for (size_t i = 0; i < tests.size(); ++i)
     for (const TestText& raw : tests[i].mustPassIn) {
-      const QString flavour = Name(raw);
+      const QString flavour = FromUnits(raw);
       auto it = std::find(flavours.begin(), flavours.end(), flavour);
       if (it == flavours.end()) {
         flavours.push_back(flavour);

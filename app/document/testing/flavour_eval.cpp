@@ -13,10 +13,6 @@ namespace {
 QString Str(int id) { return CStringTable::Str(id); }
 QString Fmt(int id, const QStringList& args) { return CStringTable::FormatStrings(Str(id), args); }
 
-QString FromUnits(const TestText& t) {
-  return QString(reinterpret_cast<const QChar*>(t.data()), static_cast<qsizetype>(t.size()));
-}
-
 TestText Slice(const TestText& text, int start, int end) {
   if (start < 0 || end < start || end > static_cast<int>(text.size())) return TestText();
   return TestText(text.begin() + start, text.begin() + end);

@@ -98,6 +98,11 @@ struct TestActual {
 // others. The command line and the flavour checks judge other engines' answers with it.
 QString JudgeActual(const TestCase& test, const TestActual& actual);
 
+// A test's text (name, subject, flavour name) as a QString.
+inline QString FromUnits(const TestText& t) {
+  return QString(reinterpret_cast<const QChar*>(t.data()), static_cast<qsizetype>(t.size()));
+}
+
 // Runs one test; never throws. When `actual` is given it receives what the pattern gave
 // (meaningful for TEST_PASS and TEST_FAIL only). A test whose expectation this program does not
 // know (from a newer program's file) is an error, not a failure: nothing was compared.

@@ -115,7 +115,9 @@ TEST(FlavourEval, EachExpectationIsJudgedFromTheFindAll) {
   for (const JudgeCase& c : cases) {
     const TestResult r = JudgeInFlavour(c.test, c.answer, 0);
     EXPECT_EQ(r.status, c.status) << c.name << ": " << r.reason.toStdString();
-    if (c.reasonId) EXPECT_EQ(r.reason, CStringTable::Str(c.reasonId)) << c.name;
+    if (c.reasonId) {
+      EXPECT_EQ(r.reason, CStringTable::Str(c.reasonId)) << c.name;
+    }
     EXPECT_EQ(r.reason.isEmpty(), c.status == TEST_PASS) << c.name << ": " << r.reason.toStdString();
   }
   EXPECT_TRUE(JudgeInFlavour(Make("a", EXPECT_NO_MATCH), missing, 0).reason.contains(QStringLiteral("install python3")));

@@ -5,7 +5,8 @@
 #include <boost/version.hpp>
 
 #include "flavours.h"
-#include "runner_json.h"
+#include "pattern_names.h"
+#include "wide_find_all.h"
 
 #include <optional>
 #include <string>
@@ -13,85 +14,6 @@
 namespace korvane_runner {
 
 namespace {
-
-static_assert(sizeof(wchar_t) == 4, "code point offsets need a 32-bit wchar_t");
-
-std::wstring ToWide(const std::u16string& text)
-{
-    const std::u32string points = Utf16ToCodePoints(text);
-    return std::wstring(points.begin(), points.end());
-}
-
-// The named groups of a Perl-syntax pattern and their numbers, read from the pattern: Boost.Regex
-// has no public call that lists them. Every "(" that captures counts, in pattern order: a bare
-// one and the named forms (?<n>...), (?P<n>...) and (?'n'...); escapes, classes, quoted runs
-// and (?#...) comments are stepped over, and under x so are # comments.
-std::vector<std::pair<std::u16string, int>> NamedGroups(const std::u16string& p, bool extended)
-{
-    std::vector<std::pair<std::u16string, int>> names;
-    int number = 0;
-    int classDepth = 0;
-    for (size_t i = 0; i < p.size(); ++i) {
-        const char16_t c = p[i];
-        if (c == u'\\') {
-            if (i + 1 < p.size() && p[i + 1] == u'Q') {
-                const size_t end = p.find(u"\\E", i + 2);
-                if (end == std::u16string::npos)
-                    break;
-                i = end + 1;
-            } else {
-                ++i;
-            }
-        } else if (classDepth > 0) {
-            if (c == u'[')
-                ++classDepth;
-            else if (c == u']')
-                --classDepth;
-        } else if (c == u'[') {
-            ++classDepth;
-            if (i + 1 < p.size() && p[i + 1] == u'^')
-                ++i;
-            if (i + 1 < p.size() && p[i + 1] == u']')
-                ++i;  // a ] first in a class is a character
-        } else if (extended && c == u'#') {
-            const size_t end = p.find(u'\n', i);
-            if (end == std::u16string::npos)
-                break;
-            i = end;
-        } else if (c == u'(') {
-            if (p.compare(i, 3, u"(?#") == 0) {
-                const size_t end = p.find(u')', i);
-                if (end == std::u16string::npos)
-                    break;
-                i = end;
-                continue;
-            }
-            if (i + 1 >= p.size() || p[i + 1] != u'?') {
-                ++number;
-                continue;
-            }
-            size_t nameStart = std::u16string::npos;
-            char16_t close = u'>';
-            if (p.compare(i, 3, u"(?<") == 0 && i + 3 < p.size() && p[i + 3] != u'=' && p[i + 3] != u'!')
-                nameStart = i + 3;
-            else if (p.compare(i, 4, u"(?P<") == 0)
-                nameStart = i + 4;
-            else if (p.compare(i, 3, u"(?'") == 0) {
-                nameStart = i + 3;
-                close = u'\'';
-            }
-            if (nameStart == std::u16string::npos)
-                continue;
-            const size_t end = p.find(close, nameStart);
-            if (end == std::u16string::npos)
-                break;
-            ++number;
-            names.emplace_back(p.substr(nameStart, end - nameStart), number);
-            i = end;
-        }
-    }
-    return names;
-}
 
 class CBoostFlavour final : public CFlavour {
 public:
@@ -123,7 +45,7 @@ public:
                 syntax = (syntax & ~rc::no_mod_s) | rc::mod_s;
         }
         try {
-            m_regex.emplace(ToWide(request.pattern), syntax);
+            m_regex.emplace(Utf16ToWide(request.pattern), syntax);
         } catch (const boost::regex_error& e) {
             result.error = e.what();
             // The position is in code points of the pattern; the protocol's is in UTF-16 units.
@@ -142,50 +64,14 @@ public:
         }
         result.compiled = true;
         result.groups = static_cast<int>(m_regex->mark_count());
-        result.names = NamedGroups(request.pattern, request.flags.find('x') != std::string::npos);
+        // Boost.Regex has no public call that lists its names: they are read from the pattern.
+        result.names = ScanNamedGroups(request.pattern, request.flags.find('x') != std::string::npos);
         return result;
     }
 
-    SSubjectResult Run(const std::u16string& subject16, const SRequest& request) override
+    SSubjectResult Run(const std::u16string& subject, const SRequest& request) override
     {
-        SSubjectResult result;
-        const std::wstring subject = ToWide(subject16);
-        const CDeadline deadline(request.timeoutMs);
-        try {
-            const boost::wsregex_iterator end;
-            for (boost::wsregex_iterator it(subject.begin(), subject.end(), *m_regex); it != end; ++it) {
-                if (static_cast<long long>(result.matches.size()) >= request.maxMatches) {
-                    result.truncated = true;
-                    break;
-                }
-                const boost::wsmatch& m = *it;
-                std::vector<long long> match;
-                for (size_t g = 0; g < m.size(); ++g) {
-                    if (m[g].matched) {
-                        match.push_back(m.position(g));
-                        match.push_back(m.position(g) + m.length(g));
-                    } else {
-                        match.push_back(-1);
-                        match.push_back(-1);
-                    }
-                }
-                result.matches.push_back(std::move(match));
-                if (deadline.Passed()) {
-                    result.matches.clear();
-                    result.truncated = false;
-                    result.status = SSubjectResult::EStatus::Timeout;
-                    return result;
-                }
-            }
-        } catch (const std::exception& e) {
-            // Boost.Regex gives up on a match whose states outgrow its bound ("the complexity of
-            // matching the regular expression exceeded predefined bounds").
-            result.matches.clear();
-            result.truncated = false;
-            result.status = SSubjectResult::EStatus::Error;
-            result.error = e.what();
-        }
-        return result;
+        return WideFindAll<boost::wsregex_iterator>(subject, *m_regex, request);
     }
 
 private:

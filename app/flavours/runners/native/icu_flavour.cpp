@@ -5,6 +5,7 @@
 #include <unicode/uversion.h>
 
 #include "flavours.h"
+#include "pattern_names.h"
 #include "runner_json.h"
 
 #include <memory>
@@ -14,40 +15,6 @@ namespace korvane_runner {
 namespace {
 
 struct SRegexClose { void operator()(URegularExpression* r) const { uregex_close(r); } };
-
-// The names of the pattern's named groups, (?<name>...), in pattern order. ICU has no call that
-// lists them; its own uregex_groupNumberFromName gives each one's number. Escapes, classes and
-// quoted runs are stepped over so that a "(?<" inside them is not taken for a group.
-std::vector<std::u16string> NamedGroups(const std::u16string& p)
-{
-    std::vector<std::u16string> names;
-    int classDepth = 0;
-    for (size_t i = 0; i < p.size(); ++i) {
-        const char16_t c = p[i];
-        if (c == u'\\') {
-            if (i + 1 < p.size() && p[i + 1] == u'Q') {
-                const size_t end = p.find(u"\\E", i + 2);
-                if (end == std::u16string::npos)
-                    break;
-                i = end + 1;
-            } else {
-                ++i;
-            }
-        } else if (c == u'[') {
-            ++classDepth;
-        } else if (c == u']' && classDepth > 0) {
-            --classDepth;
-        } else if (classDepth == 0 && c == u'(' && p.compare(i, 3, u"(?<") == 0 && i + 3 < p.size() &&
-                   p[i + 3] != u'=' && p[i + 3] != u'!') {
-            const size_t end = p.find(u'>', i + 3);
-            if (end == std::u16string::npos)
-                break;
-            names.push_back(p.substr(i + 3, end - i - 3));
-            i = end;
-        }
-    }
-    return names;
-}
 
 class CIcuFlavour final : public CFlavour {
 public:
@@ -90,7 +57,9 @@ public:
         status = U_ZERO_ERROR;
         result.compiled = true;
         result.groups = uregex_groupCount(regex, &status);
-        for (const std::u16string& name : NamedGroups(request.pattern)) {
+        // ICU has no call that lists the names: they are read from the pattern, and ICU numbers them.
+        for (const auto& named : ScanNamedGroups(request.pattern, request.flags.find('x') != std::string::npos)) {
+            const std::u16string& name = named.first;
             status = U_ZERO_ERROR;
             const int32_t number = uregex_groupNumberFromName(regex, reinterpret_cast<const UChar*>(name.data()),
                                                              static_cast<int32_t>(name.size()), &status);

@@ -2,7 +2,7 @@
 // its six grammars. wchar_t is 32 bits here, so offsets are code points. Covered by
 // app/flavours/runners/native/tests/runner_protocol_test.cpp.
 #include "flavours.h"
-#include "runner_json.h"
+#include "wide_find_all.h"
 
 #include <optional>
 #include <regex>
@@ -11,14 +11,6 @@
 namespace korvane_runner {
 
 namespace {
-
-static_assert(sizeof(wchar_t) == 4, "code point offsets need a 32-bit wchar_t");
-
-std::wstring ToWide(const std::u16string& text)
-{
-    const std::u32string points = Utf16ToCodePoints(text);
-    return std::wstring(points.begin(), points.end());
-}
 
 class CStdRegexFlavour final : public CFlavour {
 public:
@@ -47,7 +39,7 @@ public:
         for (const char f : request.flags)
             syntax |= f == 'i' ? std::regex_constants::icase : std::regex_constants::multiline;
         try {
-            m_regex.emplace(ToWide(request.pattern), syntax);
+            m_regex.emplace(Utf16ToWide(request.pattern), syntax);
         } catch (const std::regex_error& e) {
             result.error = e.what();
             return result;
@@ -60,42 +52,9 @@ public:
         return result;
     }
 
-    SSubjectResult Run(const std::u16string& subject16, const SRequest& request) override
+    SSubjectResult Run(const std::u16string& subject, const SRequest& request) override
     {
-        SSubjectResult result;
-        const std::wstring subject = ToWide(subject16);
-        const CDeadline deadline(request.timeoutMs);
-        try {
-            const std::wsregex_iterator end;
-            for (std::wsregex_iterator it(subject.begin(), subject.end(), *m_regex); it != end; ++it) {
-                if (static_cast<long long>(result.matches.size()) >= request.maxMatches) {
-                    result.truncated = true;
-                    break;
-                }
-                const std::wsmatch& m = *it;
-                std::vector<long long> match;
-                for (size_t g = 0; g < m.size(); ++g) {
-                    if (m[g].matched) {
-                        match.push_back(m.position(g));
-                        match.push_back(m.position(g) + m.length(g));
-                    } else {
-                        match.push_back(-1);
-                        match.push_back(-1);
-                    }
-                }
-                result.matches.push_back(std::move(match));
-                if (deadline.Passed()) {
-                    result.matches.clear();
-                    result.status = SSubjectResult::EStatus::Timeout;
-                    return result;
-                }
-            }
-        } catch (const std::exception& e) {
-            result.matches.clear();
-            result.status = SSubjectResult::EStatus::Error;
-            result.error = e.what();
-        }
-        return result;
+        return WideFindAll<std::wsregex_iterator>(subject, *m_regex, request);
     }
 
 private:
