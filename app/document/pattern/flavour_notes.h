@@ -39,13 +39,22 @@ bool FlavourClaimOfLetter(char letter, FlavourClaim* claim);
 struct FlavourNoteLine {
   const char* flavours;  // one or more flavour names, blank-separated ("cpp-basic cpp-grep")
   const char* claims;    // one letter per probe of the row, in the row's order ("MN=")
-  const char* text;      // what each of these flavours does, as the tool tip shows it
+  int text;              // string id: what each of these flavours does, as the tool tip shows it
+};
+
+// How the tool tip names a construct: its syntax, shown as it is in every language ("\\Z",
+// "(?P<name>...)"), or a string id when it is told in words ("a group name used twice").
+struct FlavourNoteConstruct {
+  FlavourNoteConstruct(const char* syntax) : syntax(syntax) {}  // NOLINT: the table's shorthand
+  FlavourNoteConstruct(int words) : words(words) {}             // NOLINT: the table's shorthand
+  const char* syntax = nullptr;
+  int words = 0;
 };
 
 struct FlavourNoteRow {
-  const char* id;         // stable key ("backslash-Z")
-  const char* construct;  // as the tool tip shows it ("\\Z")
-  const char* probes;     // probe names in probes.json, blank-separated
+  const char* id;                  // stable key ("backslash-Z")
+  FlavourNoteConstruct construct;  // as the tool tip names it
+  const char* probes;              // probe names in probes.json, blank-separated
   std::vector<FlavourNoteLine> lines;
 };
 
@@ -80,5 +89,11 @@ QString FlavourNoteLineFor(int row, const QString& flavour);
 // The tool tip of a row: one line per flavour of `flavours` (in that order; every flavour of the
 // table when empty) that differs, joined by `separator`. Empty when none differs.
 QString NoteText(int row, const QStringList& flavours, const QString& separator = QStringLiteral("\n"));
+// How the tool tip names the construct of a row, in the user's language; empty for a bad row.
+QString NoteConstructText(int row);
+// One line for a tool tip that lists several constructs: the construct, then the lines of the
+// flavours of `flavours` that differ, in a row ("\\Z: Python: end of text only; RE2: error").
+// Empty when none differs.
+QString NoteSummary(int row, const QStringList& flavours);
 
 #endif

@@ -573,9 +573,7 @@ QString CRegexEditView::ToolTipAt(const QPoint& viewportPos) const {
   QStringList flavours;
   for (const FlavourNote& note : ShownFlavourNotes(*doc)) {
     if (pos < note.start || pos >= note.start + note.length) continue;
-    const FlavourNoteRow& row = FlavourNoteRows()[note.row];
-    flavours << QString::fromUtf8(row.construct) + QStringLiteral(": ") +
-                    NoteText(note.row, doc->Flavours().Chosen(), QStringLiteral("; "));
+    flavours << NoteSummary(note.row, doc->Flavours().Chosen());
   }
   if (flavours.isEmpty()) return explanation;
   return flavours.join(QLatin1Char('\n')) + (explanation.isEmpty() ? QString() : QStringLiteral("\n\n") + explanation);

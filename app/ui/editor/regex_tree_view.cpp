@@ -310,8 +310,7 @@ QString CRegexTreeView::ToolTipAt(const QPoint& viewportPos) const {
     QStringList lines;
     for (const FlavourNote& note : ShownFlavourNotes(*m_pDoc)) {
       if (m_pDoc->GetRecords().FindInnermost(note.start, note.start + note.length) != NodeElement(item)) continue;
-      lines << QString::fromUtf8(FlavourNoteRows()[note.row].construct) + QStringLiteral(": ") +
-                   NoteText(note.row, m_pDoc->Flavours().Chosen(), QStringLiteral("; "));
+      lines << NoteSummary(note.row, m_pDoc->Flavours().Chosen());
     }
     if (!lines.isEmpty()) text = lines.join(QLatin1Char('\n')) + (text.isEmpty() ? QString() : QStringLiteral("\n\n") + text);
   }

@@ -800,7 +800,9 @@ TEST(ExplainEscapes, EveryEscapeGetsTheCompilersReading) {
         if (element) {
           // An element of its own (an anchor, a class, a back-reference): its sentence says what.
           EXPECT_FALSE(sentence.contains(unknown)) << sentence.toStdString();
-          if (inClass) EXPECT_TRUE(sentence.contains(x.Short(element))) << sentence.toStdString();
+          if (inClass) {
+            EXPECT_TRUE(sentence.contains(x.Short(element))) << sentence.toStdString();
+          }
           EXPECT_NE(x.Sentence(element), CStringTable::Str(IDS_EXPLAIN_EMPTY)) << "no reading";
         } else if (held.size() == 1 && held[0] == c) {
           const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -884,8 +886,9 @@ TEST(ExplainKinds, EveryKindHasItsOwnText) {
       const QString text = x.Sentence(found);
       EXPECT_FALSE(text.isEmpty()) << kind;
       EXPECT_NE(text, generic) << kind;
-      if (kind != ELEMENT_EMPTY)
+      if (kind != ELEMENT_EMPTY) {
         EXPECT_NE(text, CStringTable::Str(IDS_EXPLAIN_EMPTY)) << "kind " << kind << " explained as empty";
+      }
       EXPECT_FALSE(text.contains(QStringLiteral("%1")) || text.contains(QStringLiteral("%2"))) << text.toStdString();
     }
   }

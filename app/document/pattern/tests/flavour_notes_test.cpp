@@ -20,6 +20,7 @@
 
 #include "app/document/pattern/flavour_notes.h"
 #include "app/host_engine.h"
+#include "resources/stringtable.h"
 
 namespace {
 
@@ -98,7 +99,9 @@ QStringList CheckRow(const FlavourNoteRow& row, const ProbeTable& table, int* ch
 
   QMap<QString, const FlavourNoteLine*> lineOf;
   for (const FlavourNoteLine& line : row.lines) {
-    if (!line.text || !*line.text) problems << id + QStringLiteral(": a line without text");
+    for (int language : {CStringTable::kEnglish, CStringTable::kSimplifiedChinese})
+      if (CStringTable(language).Entries(language).value(line.text).isEmpty())
+        problems << id + QStringLiteral(": line text %1 missing in table %2").arg(line.text).arg(language);
     if (static_cast<int>(std::strlen(line.claims)) != probes.size())
       problems << id + QStringLiteral(": claims \"%1\" for %2 probes").arg(QString::fromUtf8(line.claims)).arg(probes.size());
     for (const QString& f : FlavourNoteWords(line.flavours)) {
@@ -223,7 +226,7 @@ TEST(FlavourNotesTable, CheckCatchesAWrongClaim) {
       if (lined.contains(QString::fromLatin1(f))) continue;
       std::string same(FlavourNoteWords(original.probes).size(), '=');
       FlavourNoteRow extra = original;
-      extra.lines.push_back(FlavourNoteLine{f, same.c_str(), "no difference"});
+      extra.lines.push_back(FlavourNoteLine{f, same.c_str(), original.lines.front().text});
       EXPECT_FALSE(CheckRow(extra, Probes(), &checked).isEmpty()) << original.id << ": idle line for " << f;
       break;
     }
@@ -376,6 +379,7 @@ TEST(FlavourNotesDetector, EmptyAndHugePatterns) {
 }
 
 TEST(FlavourNotesText, OneLinePerDifferingFlavour) {
+  CStringTable::SetCurrent(CStringTable::kEnglish);
   const int z = FindFlavourNoteRow("backslash-Z");
   ASSERT_GE(z, 0);
   EXPECT_EQ(NoteText(z, {QStringLiteral("python"), QStringLiteral("js"), QStringLiteral("re2")}, QStringLiteral("; ")),
@@ -391,6 +395,32 @@ TEST(FlavourNotesText, OneLinePerDifferingFlavour) {
   QStringList all = NoteText(z, {}).split(QLatin1Char('\n'));
   EXPECT_EQ(all.size(), 2 + 4 + 7);  // Python twice, the letter Z four times, errors in seven
   EXPECT_TRUE(all.contains(QStringLiteral("C++ std::regex awk: error")));
+}
+
+// A construct told in words is in both tables; the tip's summary line reads in the user's language.
+TEST(FlavourNotesText, SummaryInBothLanguages) {
+  const int z = FindFlavourNoteRow("backslash-Z"), k = FindFlavourNoteRow("fold-k");
+  ASSERT_GE(z, 0);
+  ASSERT_GE(k, 0);
+  const QStringList chosen{QStringLiteral("python"), QStringLiteral("java"), QStringLiteral("re2")};
+  for (const FlavourNoteRow& row : FlavourNoteRows()) {
+    if (row.construct.syntax) continue;
+    for (int language : {CStringTable::kEnglish, CStringTable::kSimplifiedChinese})
+      EXPECT_FALSE(CStringTable(language).Entries(language).value(row.construct.words).isEmpty()) << row.id << " " << language;
+  }
+
+  CStringTable::SetCurrent(CStringTable::kEnglish);
+  EXPECT_EQ(NoteSummary(z, chosen), QStringLiteral("\\Z: Python: end of text only; RE2: error"));
+  EXPECT_EQ(NoteSummary(k, chosen), QStringLiteral("k under ignore-case: Python: also matches the Kelvin sign \u212A (U+212A); "
+                                            "RE2: also matches the Kelvin sign \u212A (U+212A)"));
+  EXPECT_EQ(NoteSummary(z, {QStringLiteral("java")}), QString());
+  EXPECT_EQ(NoteConstructText(-1), QString());
+
+  CStringTable::SetCurrent(CStringTable::kSimplifiedChinese);
+  EXPECT_EQ(NoteSummary(z, chosen), QString::fromUtf8("\\Z\xEF\xBC\x9APython\xEF\xBC\x9A\xE4\xBB\x85\xE5\x8C\xB9\xE9\x85\x8D"
+                                                     "\xE6\x96\x87\xE6\x9C\xAC\xE6\x9C\xAB\xE5\xB0\xBE\xEF\xBC\x9BRE2\xEF\xBC\x9A\xE9\x94\x99\xE8\xAF\xAF"));
+  EXPECT_TRUE(NoteConstructText(k).startsWith(QString::fromUtf8("\xE5\xBF\xBD\xE7\x95\xA5")));  // "ignore" in Chinese
+  CStringTable::SetCurrent(CStringTable::kEnglish);
 }
 
 }  // namespace

@@ -154,8 +154,7 @@ class CDiagramCanvas : public QAbstractScrollArea {
           CKorvaneDoc& doc = *m_pPane->m_pDoc;
           for (const FlavourNote& note : ShownFlavourNotes(doc))
             if (doc.GetRecords().FindInnermost(note.start, note.start + note.length) == element)
-              tip += QLatin1Char('\n') + QString::fromUtf8(FlavourNoteRows()[note.row].construct) + QStringLiteral(": ") +
-                     NoteText(note.row, doc.Flavours().Chosen(), QStringLiteral("; "));
+              tip += QLatin1Char('\n') + NoteSummary(note.row, doc.Flavours().Chosen());
         }
       }
       if (tip.isEmpty())
