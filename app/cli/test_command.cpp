@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/cli/backtrack_command.h"
+#include "app/cli/convert_command.h"
 #include "app/cli/flavour_command.h"
 #include "app/document/core/korvane_doc.h"
 #include "app/document/files/workspace_file.h"
@@ -59,7 +60,7 @@ const char* const kWindowOptions[] = {"--list-menus"};
 // The options the command-line modes read, with or without a value.
 const char* const kModeOptions[] = {"--run-tests", "--snapshot", "--junit", "--flavour", "--help", "--version",
                                     "--check-backtracking", "--flags", "--flavours", "--subject", "--only",
-                                    "--json"};
+                                    "--json", "--convert", "--to"};
 // Qt's application options (Qt reads each with one dash or two): a window start hands them on.
 const char* const kQtOptions[] = {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
                                   "qwindowicon", "qwindowtitle", "reverse", "session", "style", "stylesheet",
@@ -94,6 +95,7 @@ int CTestCommand::Wanted(int argc, char** argv) {
     if (std::strcmp(a, "--run-tests") == 0) return RUN_TESTS;
     if (std::strcmp(a, "--check-backtracking") == 0) return CHECK_BACKTRACKING;
     if (std::strcmp(a, "--flavours") == 0) return FLAVOURS;
+    if (std::strcmp(a, "--convert") == 0) return CONVERT;
     if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) return HELP;
     if (std::strcmp(a, "--version") == 0) version = true;
     if (IsUnknownLongOption(a)) unknown = true;
@@ -381,6 +383,7 @@ int CTestCommand::Main(const QStringList& arguments) {
   }
   if (CBacktrackCommand::Wanted(arguments)) return CBacktrackCommand::Main(arguments, out, err);
   if (CFlavourCommand::Wanted(arguments)) return CFlavourCommand::Main(arguments, out, err);
+  if (CConvertCommand::Wanted(arguments)) return CConvertCommand::Main(arguments, out, err);
   if (!arguments.contains(QLatin1String("--run-tests"))) {
     if (arguments.contains(QLatin1String("--version"))) {
       out << "korvane " << QStringLiteral(KORVANE_VERSION_TEXT) << Qt::endl;

@@ -30,7 +30,8 @@ class QTextStream;
 
 class CTestCommand {
  public:
-  enum { NONE = 0, RUN_TESTS = 1, HELP = 2, VERSION = 3, BAD_OPTION = 4, CHECK_BACKTRACKING = 5, FLAVOURS = 6 };
+  enum { NONE = 0, RUN_TESTS = 1, HELP = 2, VERSION = 3, BAD_OPTION = 4, CHECK_BACKTRACKING = 5, FLAVOURS = 6,
+         CONVERT = 7 };
   enum { EXIT_PASSED = 0, EXIT_FAILED = 1, EXIT_UNREADABLE = 2 };
 
   // Which mode the raw arguments ask for (NONE: start the window as usual). A "--" option that
