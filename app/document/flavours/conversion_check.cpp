@@ -30,7 +30,9 @@ void CutAtFirstEmpty(FlavourAnswer* korvane, FlavourAnswer* target, std::vector<
         keep = m;
         break;
       }
-    const bool shortened = keep < ours.size() || (i < target->subjects.size() && keep < target->subjects[i].matches.size());
+    // Without an empty match in Korvane's list there is nothing to cut: the lists must agree
+    // whole (a target that finds more, or an empty match, differs).
+    const bool shortened = keep < ours.size();
     cut->push_back(shortened);
     if (!shortened) continue;
     ours.resize(keep);
