@@ -891,3 +891,19 @@ inline constexpr int IDS_CONVERT_UNSET_REF = 4321;             // "%s" flavour
 inline constexpr int IDS_CONVERT_BEHIND_CONTENT = 4322;        // "%s" flavour
 inline constexpr int IDS_CONVERT_BEHIND_CAPTURES = 4323;       // "%s" flavour
 inline constexpr int IDS_CONVERT_CAPTURES_LEAK = 4324;         // "%s" flavour
+
+// Convert to flavour: the dialog and the Flavours pane's entries (4330-4349).
+inline constexpr int IDS_CONVERT_BUTTON = 4330;
+inline constexpr int IDS_CONVERT_BUTTON_TIP = 4331;
+inline constexpr int IDS_CONVERT_TITLE = 4332;
+inline constexpr int IDS_CONVERT_TO = 4333;
+inline constexpr int IDS_CONVERT_MENU = 4334;                  // "%s" flavour
+inline constexpr int IDS_CONVERT_CHECKING = 4335;              // "%s" flavour
+inline constexpr int IDS_CONVERT_SAME = 4336;                  // "%s" count, "%s" of, "%s" engine
+inline constexpr int IDS_CONVERT_DIFFERS = 4337;               // "%s" count, "%s" of, "%s" row names
+inline constexpr int IDS_CONVERT_TARGET_ERROR = 4338;          // "%s" flavour, "%s" its message
+inline constexpr int IDS_CONVERT_REFUSED = 4339;               // "%s" flavour
+inline constexpr int IDS_CONVERT_GROUP_MAP = 4340;             // "%s" Korvane's number, "%s" the target's
+inline constexpr int IDS_CONVERT_UP_TO_EMPTY = 4341;           // "%s" count, "%s" flavour
+inline constexpr int IDS_CONVERT_OWN_OPTIONS = 4342;           // "%s" count
+inline constexpr int IDS_CONVERT_COPY = 4343;

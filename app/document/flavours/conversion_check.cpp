@@ -80,3 +80,43 @@ ConversionCheck CheckConversion(CFlavourPool* pool, const QString& pattern, cons
   const FlavourAnswer target = pool->RunBlocking({conversion.flavour}, theirs).at(0);
   return CompareConversion(korvane, InKorvaneNumbering(target, conversion.groupMap, korvane.groups));
 }
+
+void CConversionRun::Start(CFlavourPool* pool, const QString& pattern, const QString& flags,
+                           const FlavourConversion& conversion, const QStringList& subjects) {
+  Stop();
+  m_conversion = conversion;
+  m_bHaveKorvane = m_bHaveTarget = false;
+  m_bRunning = true;
+  m_answered = connect(pool, &CFlavourPool::Answered, this, &CConversionRun::OnAnswered);
+  FlavourRequest ours;
+  ours.pattern = pattern;
+  ours.flags = flags;
+  ours.subjects = subjects;
+  FlavourRequest theirs = ours;
+  theirs.pattern = conversion.pattern;
+  theirs.flags = conversion.flags;
+  m_nKorvane = pool->Request({QStringLiteral("korvane")}, ours);
+  m_nTarget = pool->Request({conversion.flavour}, theirs);
+}
+
+void CConversionRun::Stop() {
+  disconnect(m_answered);
+  m_bRunning = false;
+}
+
+void CConversionRun::OnAnswered(quint64 request, const QString& flavour, const FlavourAnswer& answer) {
+  (void)flavour;
+  if (!m_bRunning) return;
+  if (request == m_nKorvane) {
+    m_korvane = answer;
+    m_bHaveKorvane = true;
+  } else if (request == m_nTarget) {
+    m_target = answer;
+    m_bHaveTarget = true;
+  } else {
+    return;
+  }
+  if (!m_bHaveKorvane || !m_bHaveTarget) return;
+  Stop();
+  emit Finished(CompareConversion(m_korvane, InKorvaneNumbering(m_target, m_conversion.groupMap, m_korvane.groups)));
+}

@@ -12,6 +12,8 @@
 #ifndef KORVANE_CONVERSION_CHECK_H
 #define KORVANE_CONVERSION_CHECK_H
 
+#include <QMetaObject>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -48,5 +50,31 @@ ConversionCheck CompareConversion(const FlavourAnswer& korvane, const FlavourAns
 // over `subjects`, and compares. Blocks its caller (a local event loop) until both answered.
 ConversionCheck CheckConversion(CFlavourPool* pool, const QString& pattern, const QString& flags,
                                 const FlavourConversion& conversion, const QStringList& subjects);
+
+// The same check without blocking: two requests to the pool (Korvane on the pattern, the target
+// on the conversion), then Finished once both answered. Starting again drops a check under way.
+class CConversionRun : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit CConversionRun(QObject* parent = nullptr) : QObject(parent) {}
+  // `pool` must outlive the run (or the run be stopped first).
+  void Start(CFlavourPool* pool, const QString& pattern, const QString& flags, const FlavourConversion& conversion,
+             const QStringList& subjects);
+  void Stop();
+  bool IsRunning() const { return m_bRunning; }
+
+ signals:
+  void Finished(const ConversionCheck& check);
+
+ private:
+  void OnAnswered(quint64 request, const QString& flavour, const FlavourAnswer& answer);
+
+  QMetaObject::Connection m_answered;
+  FlavourConversion m_conversion;
+  quint64 m_nKorvane = 0, m_nTarget = 0;
+  bool m_bHaveKorvane = false, m_bHaveTarget = false, m_bRunning = false;
+  FlavourAnswer m_korvane, m_target;
+};
 
 #endif

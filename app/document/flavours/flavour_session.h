@@ -107,6 +107,8 @@ class CFlavourSession : public QObject {
   ~CFlavourSession() override;
 
   void SetSource(Source source) { m_source = std::move(source); }
+  // The document's state now, as a request would take it.
+  Input CurrentInput() const { return m_source ? m_source() : Input(); }
   // The pool, made on first use (tests give it a launcher of fake runners).
   CFlavourPool& Pool();
   // The check of the tests in the flavours they must pass in (flavour_test_check.h), made on

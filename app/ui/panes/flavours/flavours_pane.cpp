@@ -24,9 +24,11 @@
 #include "app/document/core/test_session.h"
 #include "app/document/flavours/difference_search.h"
 #include "app/document/flavours/flavour_session.h"
+#include "app/document/pattern/flavour_convert.h"
 #include "app/flavours/flavour_pool.h"
 #include "app/flavours/flavour_table.h"
 #include "app/ui/editor/view_colours.h"
+#include "app/ui/panes/flavours/convert_dialog.h"
 #include "app/ui/panes/flavours/flavour_compare_view.h"
 #include "app/ui/panes/flavours/flavour_matrix_model.h"
 #include "korvane_ids.h"
@@ -58,6 +60,12 @@ CFlavoursPane::CFlavoursPane(CKorvaneDoc* doc, QWidget* parent)
   m_pFind->setToolTip(CStringTable::Str(IDS_FLAVOURS_FIND_TIP));
   connect(m_pFind, &QToolButton::clicked, this, &CFlavoursPane::FindDifference);
   top->addWidget(m_pFind);
+  m_pConvert = new QToolButton(this);
+  m_pConvert->setObjectName(QStringLiteral("convert"));
+  m_pConvert->setText(CStringTable::Str(IDS_CONVERT_BUTTON));
+  m_pConvert->setToolTip(CStringTable::Str(IDS_CONVERT_BUTTON_TIP));
+  connect(m_pConvert, &QToolButton::clicked, this, [this] { OpenConvert(); });
+  top->addWidget(m_pConvert);
   top->addWidget(m_pChoose);
   layout->addLayout(top);
   auto* found = new QHBoxLayout;
@@ -85,6 +93,8 @@ CFlavoursPane::CFlavoursPane(CKorvaneDoc* doc, QWidget* parent)
   m_pMatrix->setModel(m_pModel);
   m_pMatrix->setSelectionMode(QAbstractItemView::SingleSelection);
   m_pMatrix->setSelectionBehavior(QAbstractItemView::SelectItems);
+  m_pMatrix->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(m_pMatrix, &QWidget::customContextMenuRequested, this, &CFlavoursPane::ShowMatrixMenu);
   m_pMatrix->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_pMatrix->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
   m_pMatrix->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
@@ -300,6 +310,32 @@ QString MatchesOf(const SubjectAnswer& a) {
 }
 
 }  // namespace
+
+CConvertDialog* CFlavoursPane::OpenConvert(const QString& flavour) {
+  QString target = flavour;
+  if (target.isEmpty() && IsConvertibleFlavour(m_selectedFlavour)) target = m_selectedFlavour;
+  const CFlavourMatrix& m = m_pSession->Matrix();
+  for (int c = 0; target.isEmpty() && c < m.Columns(); ++c)
+    if (IsConvertibleFlavour(m.columns[static_cast<size_t>(c)].flavour)) target = m.columns[static_cast<size_t>(c)].flavour;
+  auto* dialog = new CConvertDialog(m_pDoc, target, window());
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->show();
+  return dialog;
+}
+
+void CFlavoursPane::ShowMatrixMenu(const QPoint& at) {
+  const QModelIndex index = m_pMatrix->indexAt(at);
+  const CFlavourMatrix& m = m_pSession->Matrix();
+  const int column = index.isValid() ? index.column() : m_pMatrix->horizontalHeader()->logicalIndexAt(at.x());
+  if (column < 0 || column >= m.Columns()) return;
+  const FlavourColumn& c = m.columns[static_cast<size_t>(column)];
+  if (!IsConvertibleFlavour(c.flavour)) return;
+  QMenu menu(this);
+  const QString flavour = c.flavour;
+  menu.addAction(CStringTable::FormatStrings(CStringTable::Str(IDS_CONVERT_MENU), {c.display}), this,
+                 [this, flavour] { OpenConvert(flavour); });
+  menu.exec(m_pMatrix->viewport()->mapToGlobal(at));
+}
 
 bool CFlavoursPane::IsFindingDifference() const {
   return m_pDifference->GetState() == CDifferenceSearch::State::Running;

@@ -16,6 +16,7 @@
 #include <QStringList>
 #include <QWidget>
 
+class CConvertDialog;
 class CDifferenceSearch;
 class CFlavourCompareView;
 class CFlavourPool;
@@ -57,6 +58,10 @@ class CFlavoursPane : public QWidget {
   void FindDifference();
   bool IsFindingDifference() const;
   void AddDifferenceAsTest();
+  // Convert to Flavour for the selected column's flavour (the first convertible column's when
+  // none is selected), or for `flavour` when given: a dialog of its own, which it returns.
+  QToolButton* ConvertButton() const { return m_pConvert; }
+  CConvertDialog* OpenConvert(const QString& flavour = QString());
 
  signals:
   // A timed-out cell was activated (double-click, Enter): the Backtracking pane tells why.
@@ -80,6 +85,7 @@ class CFlavoursPane : public QWidget {
   void UpdateActive();
   void FitMatrixHeight();
   void OnDifferenceFinished();
+  void ShowMatrixMenu(const QPoint& at);
 
   CKorvaneDoc* m_pDoc;
   CFlavourSession* m_pSession;  // the document's
@@ -92,6 +98,7 @@ class CFlavoursPane : public QWidget {
   CFlavourMatrixModel* m_pModel = nullptr;
   CFlavourCompareView* m_pCompare = nullptr;
   QToolButton* m_pFind = nullptr;
+  QToolButton* m_pConvert = nullptr;
   QLabel* m_pFound = nullptr;
   QToolButton* m_pAddTest = nullptr;
   CFlavourPool* m_pDifferencePool = nullptr;     // owned as a child while a search runs

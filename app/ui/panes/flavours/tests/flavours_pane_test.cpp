@@ -4,7 +4,12 @@
 // shown; the matrix's rows, columns, headers, words and tool tips; a selected cell side by side
 // (the marks in the text, the group table's differing rows); the menu that picks the columns;
 // the cells' colours. Settings live in a temporary folder.
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
@@ -20,6 +25,7 @@
 #include "app/document/core/test_session.h"
 #include "app/document/flavours/flavour_session.h"
 #include "app/ui/frame/main_frame.h"
+#include "app/ui/panes/flavours/convert_dialog.h"
 #include "app/ui/panes/flavours/flavour_compare_view.h"
 #include "app/ui/panes/flavours/flavour_matrix_model.h"
 #include "app/ui/panes/flavours/flavours_pane.h"
@@ -182,6 +188,54 @@ class FlavoursPaneTest : public QObject {
     QCOMPARE(model->index(0, 1).data(Qt::ToolTipRole).toString(), QStringLiteral("not installed: apt-get install ruby"));
     QVERIFY(model->index(0, 0).data(Qt::BackgroundRole).value<QColor>().isValid());
     QCOMPARE(pane->SummaryLabel()->text(), summary);
+  }
+
+  // Convert: offered only once the target's engine (here the fake, a literal search) finds what
+  // Korvane finds on every text; a difference or a construct with no equivalent is shown, and
+  // Copy stays off.
+  void convertOffersOnlyWhatTheCheckFoundTheSame() {
+    CMainFrame frame;
+    CKorvaneDoc* doc = frame.Doc();
+    doc->Flavours().Pool().SetLauncher(&FakeFor);
+    doc->Flavours().SetChosen({"ruby", "js"});
+    SetTexts(doc, QStringLiteral("an"), QStringLiteral("banana"));
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    frame.OnCommand(ID_VIEW_FLAVOURS);
+    CFlavoursPane* pane = PaneOf(frame);
+    QTRY_VERIFY_WITH_TIMEOUT(Settled(doc, QStringLiteral("an")), kWaitMs);
+    QCOMPARE(pane->ConvertButton()->text(), CStringTable::Str(IDS_CONVERT_BUTTON));
+
+    // No column selected: the first column's flavour (the matrix's order is the table's).
+    CConvertDialog* dialog = pane->OpenConvert();
+    QCOMPARE(dialog->FlavourBox()->currentData().toString(), QStringLiteral("js"));
+    QCOMPARE(dialog->PatternEdit()->text(), QStringLiteral("an"));
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog->IsChecking(), kWaitMs);
+    QVERIFY2(dialog->StatusLabel()->text().startsWith(QStringLiteral("Same results on 1 of 1 texts")),
+             qPrintable(dialog->StatusLabel()->text()));
+    QVERIFY(dialog->CopyButton()->isEnabled());
+    dialog->CopyButton()->click();
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("an"));
+    dialog->close();
+
+    // \d is \d in JavaScript, which the fake reads as the letters: not the same, not offered.
+    SetTexts(doc, QStringLiteral("a\\d"), QStringLiteral("a1"));
+    dialog = pane->OpenConvert(QStringLiteral("js"));
+    QCOMPARE(dialog->PatternEdit()->text(), QStringLiteral("a\\d"));
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog->IsChecking(), kWaitMs);
+    QVERIFY2(dialog->StatusLabel()->text().startsWith(QStringLiteral("Not the same on 1 of 1 texts: Text box")),
+             qPrintable(dialog->StatusLabel()->text()));
+    QVERIFY(!dialog->CopyButton()->isEnabled());
+
+    // No equivalent: the reason, nothing to copy, nothing checked.
+    SetTexts(doc, QStringLiteral("(?<=a+)b"), QStringLiteral("ab"));
+    dialog->FlavourBox()->setCurrentIndex(dialog->FlavourBox()->findData(QStringLiteral("python")));
+    QVERIFY(dialog->PatternEdit()->text().isEmpty());
+    QVERIFY2(dialog->StatusLabel()->text().contains(QStringLiteral("Python needs a look-behind of one fixed length")),
+             qPrintable(dialog->StatusLabel()->text()));
+    QVERIFY(!dialog->IsChecking());
+    QVERIFY(!dialog->CopyButton()->isEnabled());
+    dialog->close();
   }
 
   void aSelectedCellIsShownSideBySide() {
