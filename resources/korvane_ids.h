@@ -891,6 +891,7 @@ inline constexpr int IDS_CONVERT_UNSET_REF = 4321;             // "%s" flavour
 inline constexpr int IDS_CONVERT_BEHIND_CONTENT = 4322;        // "%s" flavour
 inline constexpr int IDS_CONVERT_BEHIND_CAPTURES = 4323;       // "%s" flavour
 inline constexpr int IDS_CONVERT_CAPTURES_LEAK = 4324;         // "%s" flavour
+inline constexpr int IDS_CONVERT_TOO_LARGE = 4325;             // "%s" flavour
 
 // Convert to flavour: the dialog and the Flavours pane's entries (4330-4349).
 inline constexpr int IDS_CONVERT_BUTTON = 4330;

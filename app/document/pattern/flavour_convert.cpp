@@ -228,6 +228,7 @@ bool IsDigitCode(unsigned c) { return c >= '0' && c <= '9'; }
 // Korvane's own classes, read from the engine.
 struct KorvaneSets {
   Intervals digit, word, space, notLF;
+  Intervals notDigit, notWord, notSpace;
 };
 
 const KorvaneSets& Sets() {
@@ -248,6 +249,9 @@ const KorvaneSets& Sets() {
         break;
       }
     s.notLF = IntervalsOf([](unsigned c) { return c != '\n'; });
+    s.notDigit = Complement(s.digit);
+    s.notWord = Complement(s.word);
+    s.notSpace = Complement(s.space);
     return s;
   }();
   return sets;
@@ -425,15 +429,11 @@ bool Mandatory(const ElementRecord* node, const ElementRecord* ancestor) {
   return true;
 }
 
-bool IsAncestor(const ElementRecord* a, const ElementRecord* of) {
-  for (const ElementRecord* r = of; r; r = r->parent)
-    if (r == a) return true;
-  return false;
-}
-
 const ElementRecord* CommonAncestor(const ElementRecord* a, const ElementRecord* b) {
+  std::set<const ElementRecord*> above;
+  for (const ElementRecord* r = b; r; r = r->parent) above.insert(r);
   for (const ElementRecord* r = a; r; r = r->parent)
-    if (IsAncestor(r, b)) return r;
+    if (above.count(r)) return r;
   return nullptr;
 }
 
@@ -467,9 +467,21 @@ class CConverter {
  public:
   CConverter(const Dialect& d, const CElementTree& tree) : m_d(d), m_tree(tree) {}
 
+  // Every class is written from the set of units it holds, a pass over the 16-bit codes each;
+  // a pattern of more classes than this is refused rather than keep the caller waiting.
+  static const int kMaxClasses = 500;
+
   FlavourConversion Run(const QString& flavour) {
     FlavourConversion out;
     out.flavour = flavour;
+    int classes = 0;
+    for (const ElementRecord* r : m_tree.OffsetList())
+      if (r->type == ELEMENT_CHARSET || r->type == ELEMENT_POSIX) ++classes;
+    if (classes > kMaxClasses) {
+      Refuse(Source(m_tree.Root()), IDS_CONVERT_TOO_LARGE);
+      out.refused = m_refused;
+      return out;
+    }
     NumberGroups();
     const ElementRecord* root = m_tree.Root();
     if (root && root->type == ELEMENT_LIST && static_cast<const CListElement<U16>*>(root->element)->m_bRightLeft)
@@ -520,8 +532,9 @@ class CConverter {
 
   // The target's number of each of Korvane's groups, and the names used.
   void NumberGroups() {
-    std::vector<const ElementRecord*> groups;
+    std::vector<const ElementRecord*>& groups = m_groups;
     Collect(m_tree.Root(), &groups);
+    for (const ElementRecord* g : groups) m_byNumber.emplace(OpenOf(g)->m_nGroup, g);
     int most = 0;
     bool named = false, unnamed = false;
     std::set<QString> names;
@@ -553,7 +566,20 @@ class CConverter {
     for (const ElementRecord* c : r->children) Collect(c, out);
   }
 
+  // The records stop below a depth of 4096 (element_records.cpp): deeper than this the tree may
+  // not hold the whole pattern, so nothing is written from it.
+  static const int kMaxDepth = 3000;
+
   Piece Write(const ElementRecord* r) {
+    struct Level {
+      int& depth;
+      explicit Level(int& d) : depth(d) { ++depth; }
+      ~Level() { --depth; }
+    } level(m_nDepth);
+    if (m_nDepth > kMaxDepth) {
+      Refuse(Source(m_tree.Root()), IDS_CONVERT_TOO_LARGE);
+      return Piece();
+    }
     switch (r->type) {
       case ELEMENT_LIST: {
         Piece out;
@@ -869,15 +895,15 @@ class CConverter {
       out.atom = out.single = out.text.startsWith(QLatin1Char('['));
     } else if (set == k.digit) {
       out.text = m_d.asciiDigit ? QStringLiteral("\\d") : QStringLiteral("[0-9]");
-    } else if (set == Complement(k.digit)) {
+    } else if (set == k.notDigit) {
       out.text = m_d.asciiDigit ? QStringLiteral("\\D") : QStringLiteral("[^0-9]");
     } else if (set == k.word) {
       out.text = m_d.asciiWord ? QStringLiteral("\\w") : QStringLiteral("[0-9A-Z_a-z]");
-    } else if (set == Complement(k.word)) {
+    } else if (set == k.notWord) {
       out.text = m_d.asciiWord ? QStringLiteral("\\W") : QStringLiteral("[^0-9A-Z_a-z]");
     } else if (m_d.space && set == k.space && CharsOf(m_d.space) == k.space) {
       out.text = QStringLiteral("\\s");
-    } else if (m_d.space && set == Complement(k.space) && CharsOf(m_d.space) == k.space) {
+    } else if (m_d.space && set == k.notSpace && CharsOf(m_d.space) == k.space) {
       out.text = QStringLiteral("\\S");
     } else if (set == k.notLF) {
       out.text = m_d.dotIsNotLF ? QStringLiteral(".") : QStringLiteral("[^\\n]");
@@ -982,10 +1008,9 @@ class CConverter {
 
   // Whether group k has surely been set, and is not being set, where `ref` reads it.
   bool SurelySet(int k, const ElementRecord* ref) const {
-    std::vector<const ElementRecord*> groups;
-    Collect(m_tree.Root(), &groups);
-    for (const ElementRecord* g : groups) {
-      if (OpenOf(g)->m_nGroup != k) continue;
+    const auto range = m_byNumber.equal_range(k);
+    for (auto it = range.first; it != range.second; ++it) {
+      const ElementRecord* g = it->second;
       if (g->offset + g->length > ref->offset) continue;
       const ElementRecord* common = CommonAncestor(g, ref);
       // In two branches of one alternation the group is never set where the reference is.
@@ -996,18 +1021,18 @@ class CConverter {
   }
 
   QString GroupName(int k) const {
-    std::vector<const ElementRecord*> groups;
-    Collect(m_tree.Root(), &groups);
-    for (const ElementRecord* g : groups)
-      if (OpenOf(g)->m_nGroup == k && m_d.namedGroup) return NameOf(g);
-    return QString();
+    const auto it = m_byNumber.find(k);
+    return it != m_byNumber.end() && m_d.namedGroup ? NameOf(it->second) : QString();
   }
 
   const Dialect& m_d;
   const CElementTree& m_tree;
   QStringList m_refused;
   std::vector<int> m_map;
+  std::vector<const ElementRecord*> m_groups;             // the capture groups, in pattern order
+  std::multimap<int, const ElementRecord*> m_byNumber;  // the same by Korvane's number
   bool m_anyNamed = false;
+  int m_nDepth = 0;  // of Write's recursion
 };
 
 }  // namespace

@@ -115,6 +115,30 @@ TEST(FlavourConvert, MatchesReadInKorvanesNumbering) {
   EXPECT_TRUE(ToKorvaneGroups({}, map).empty());
 }
 
+// A pattern of too many classes is refused at once rather than keep the window waiting; one just
+// under the bound converts.
+TEST(FlavourConvert, HugePatternsAreRefusedNotWaitedFor) {
+  CStringTable::SetCurrent(CStringTable::kEnglish);
+  std::u16string many;
+  for (int i = 0; i < 501; ++i) many += u"[ab]";
+  const FlavourConversion refused = ConvertToFlavour(many, 0, QStringLiteral("pcre2"));
+  ASSERT_FALSE(refused.Converted());
+  EXPECT_TRUE(refused.refused.first().contains(QStringLiteral("this large"))) << qPrintable(refused.refused.first());
+  const FlavourConversion converted = ConvertToFlavour(many.substr(4), 0, QStringLiteral("pcre2"));
+  ASSERT_TRUE(converted.Converted());
+  EXPECT_EQ(converted.pattern.size(), 500 * 4);
+  // Groups nested as deep as the compiler reads them, each referred to: converted, renumbered
+  // through the map, in one pass.
+  std::u16string deep;
+  for (int i = 0; i < 200; ++i) deep += u"(";
+  deep += u"x";
+  for (int i = 0; i < 200; ++i) deep += u")";
+  for (int i = 0; i < 200; ++i) deep += u"\\1";
+  const FlavourConversion nested = ConvertToFlavour(deep, 0, QStringLiteral("js"));
+  ASSERT_TRUE(nested.Converted()) << qPrintable(nested.refused.join(QStringLiteral("; ")));
+  EXPECT_EQ(nested.groupMap.size(), 201u);
+}
+
 // Every flavour the table names converts the plain pattern unchanged, so the list and the
 // dialects cannot drift apart.
 TEST(FlavourConvert, EveryListedFlavourConverts) {
