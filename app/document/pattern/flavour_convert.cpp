@@ -331,6 +331,32 @@ QString ClassBody(const Intervals& set, const Dialect& d) {
   return out;
 }
 
+// ---- Repeats ----------------------------------------------------------------------------------
+
+// The bounds of a repeat record (max -1 when unbounded) and its kind.
+struct RepeatBounds {
+  long long min = 0, max = 0;
+  bool lazy = false, possessive = false;
+};
+
+RepeatBounds BoundsOf(const ElementRecord* r) {
+  RepeatBounds b;
+  if (r->type == ELEMENT_FIXED) {
+    b.min = b.max = static_cast<const CFixedRepeatElement<U16>*>(r->element)->m_nCount;
+  } else if (r->type == ELEMENT_RELUCTANT) {
+    const auto* e = static_cast<const CReluctantElement<U16>*>(r->element);
+    b.min = e->m_nMin;
+    b.max = e->m_nExtra == TARNO_INFINITE - e->m_nMin ? -1 : static_cast<long long>(e->m_nMin) + e->m_nExtra;
+    b.lazy = true;
+  } else {
+    const auto* e = static_cast<const CGreedyElement<U16>*>(r->element);
+    b.min = e->m_nMin;
+    b.max = e->Unbounded() ? -1 : static_cast<long long>(e->m_nMin) + e->m_nExtra;
+    b.possessive = r->type == ELEMENT_POSSESSIVE;
+  }
+  return b;
+}
+
 // ---- Widths, for look-behind ----------------------------------------------------------------
 
 struct Width {
@@ -376,18 +402,8 @@ Width WidthOf(const ElementRecord* r) {
     case ELEMENT_POSSESSIVE:
     case ELEMENT_RELUCTANT:
     case ELEMENT_FIXED: {
-      long long min = 0, max = 0;
-      if (r->type == ELEMENT_FIXED) {
-        min = max = static_cast<const CFixedRepeatElement<U16>*>(r->element)->m_nCount;
-      } else if (r->type == ELEMENT_RELUCTANT) {
-        const auto* e = static_cast<const CReluctantElement<U16>*>(r->element);
-        min = e->m_nMin;
-        max = e->m_nExtra == TARNO_INFINITE - e->m_nMin ? -1 : static_cast<long long>(e->m_nMin) + e->m_nExtra;
-      } else {
-        const auto* e = static_cast<const CGreedyElement<U16>*>(r->element);
-        min = e->m_nMin;
-        max = e->Unbounded() ? -1 : static_cast<long long>(e->m_nMin) + e->m_nExtra;
-      }
+      const RepeatBounds b = BoundsOf(r);
+      const long long min = b.min, max = b.max;
       const Width k = r->children.empty() ? Width() : WidthOf(r->children[0]);
       w.min = std::min(min * k.min, 1LL << 40);
       w.max = (max < 0 || k.max < 0) ? (k.max == 0 ? 0 : -1) : std::min(max * k.max, 1LL << 40);
@@ -415,10 +431,8 @@ bool Mandatory(const ElementRecord* node, const ElementRecord* ancestor) {
         break;
       case ELEMENT_GREEDY:
       case ELEMENT_POSSESSIVE:
-        if (static_cast<const CGreedyElement<U16>*>(r->element)->m_nMin < 1) return false;
-        break;
       case ELEMENT_RELUCTANT:
-        if (static_cast<const CReluctantElement<U16>*>(r->element)->m_nMin < 1) return false;
+        if (BoundsOf(r).min < 1) return false;
         break;
       case ELEMENT_ASSERTION:
         if (!static_cast<const CAssertionElement<U16>*>(r->element)->m_bPositive) return false;
@@ -439,15 +453,12 @@ const ElementRecord* CommonAncestor(const ElementRecord* a, const ElementRecord*
 
 bool IsRepeatOfMany(const ElementRecord* r) {
   switch (r->type) {
-    case ELEMENT_FIXED: return static_cast<const CFixedRepeatElement<U16>*>(r->element)->m_nCount > 1;
+    case ELEMENT_FIXED:
     case ELEMENT_GREEDY:
-    case ELEMENT_POSSESSIVE: {
-      const auto* e = static_cast<const CGreedyElement<U16>*>(r->element);
-      return e->Unbounded() || e->m_nExtra + e->m_nMin > 1;
-    }
+    case ELEMENT_POSSESSIVE:
     case ELEMENT_RELUCTANT: {
-      const auto* e = static_cast<const CReluctantElement<U16>*>(r->element);
-      return e->m_nExtra == TARNO_INFINITE - e->m_nMin || e->m_nExtra + e->m_nMin > 1;
+      const RepeatBounds b = BoundsOf(r);
+      return b.max < 0 || b.max > 1;
     }
     default: return false;
   }
@@ -793,21 +804,9 @@ class CConverter {
   }
 
   Piece Repeat(const ElementRecord* r) {
-    long long min = 0, max = 0;
-    bool lazy = false, possessive = false;
-    if (r->type == ELEMENT_FIXED) {
-      min = max = static_cast<const CFixedRepeatElement<U16>*>(r->element)->m_nCount;
-    } else if (r->type == ELEMENT_RELUCTANT) {
-      const auto* e = static_cast<const CReluctantElement<U16>*>(r->element);
-      min = e->m_nMin;
-      max = e->m_nExtra == TARNO_INFINITE - e->m_nMin ? -1 : static_cast<long long>(e->m_nMin) + e->m_nExtra;
-      lazy = true;
-    } else {
-      const auto* e = static_cast<const CGreedyElement<U16>*>(r->element);
-      min = e->m_nMin;
-      max = e->Unbounded() ? -1 : static_cast<long long>(e->m_nMin) + e->m_nExtra;
-      possessive = r->type == ELEMENT_POSSESSIVE;
-    }
+    const RepeatBounds b = BoundsOf(r);
+    const long long min = b.min, max = b.max;
+    const bool lazy = b.lazy, possessive = b.possessive;
     if (m_d.maxRepeat > 0 && (min > m_d.maxRepeat || max > m_d.maxRepeat))
       Refuse(Source(r), IDS_CONVERT_REPEAT_LIMIT, QString::number(m_d.maxRepeat));
     Piece inner = r->children.empty() ? Piece() : Write(r->children[0]);
