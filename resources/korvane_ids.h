@@ -908,3 +908,5 @@ inline constexpr int IDS_CONVERT_GROUP_MAP = 4340;             // "%s" Korvane's
 inline constexpr int IDS_CONVERT_UP_TO_EMPTY = 4341;           // "%s" count, "%s" flavour
 inline constexpr int IDS_CONVERT_OWN_OPTIONS = 4342;           // "%s" count
 inline constexpr int IDS_CONVERT_COPY = 4343;
+inline constexpr int ID_TOOLS_CONVERT = 32888;                // Tools > Convert to Flavour...
+inline constexpr int IDS_MENU_TOOLS_CONVERT = 4344;

@@ -15,6 +15,8 @@
 #include <QUrl>
 
 #include "app/document/debugger/debug_session.h"
+#include "app/document/flavours/flavour_session.h"
+#include "app/document/pattern/flavour_convert.h"
 #include "app/ui/frame/breakpoint_condition_dialog.h"
 #include "app/ui/frame/command_table.h"
 #include "app/ui/editor/regex_edit_view.h"
@@ -25,6 +27,7 @@
 #include "app/ui/frame/main_frame.h"
 #include "app/ui/frame/pane_table.h"
 #include "app/ui/results/replace_to_edit_view.h"
+#include "app/ui/panes/flavours/convert_dialog.h"
 #include "app/ui/panes/test_cases/test_case_pane.h"
 #include "app/ui/results/text_edit_view.h"
 #include "app/ui/frame/sizing_bar.h"
@@ -209,6 +212,7 @@ void CMainFrame::OnCommand(int id) {
           case ID_NEXT_PANE: SwitchPane(true); break;
           case ID_PREV_PANE: SwitchPane(false); break;
           case ID_MATCH_BREAKPOINT_CONDITION: EditBreakpointCondition(); break;
+          case ID_TOOLS_CONVERT: OpenConvertDialog(); break;
           default: ToggleBar(id); break;
         }
         break;
@@ -350,6 +354,17 @@ const Breakpoint* CMainFrame::CurrentBreakpoint() const {
   for (const Breakpoint& b : m_pDoc->Debugger().Stops().List())
     if (b.start == e->m_nStart && b.end == e->m_nEnd) return &b;
   return nullptr;
+}
+
+CConvertDialog* CMainFrame::OpenConvertDialog() {
+  QString flavour = QStringLiteral("python");
+  const QStringList chosen = m_pDoc->Flavours().Chosen();
+  for (auto it = chosen.crbegin(); it != chosen.crend(); ++it)
+    if (IsConvertibleFlavour(*it)) flavour = *it;
+  auto* dialog = new CConvertDialog(m_pDoc.get(), flavour, this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->show();
+  return dialog;
 }
 
 void CMainFrame::EditBreakpointCondition() {

@@ -354,6 +354,8 @@ void CMainFrame::CreateMenus() {
   CMenuResources::AddPluginSubmenu(tools, IDS_MENU_TOOLS_EXPORT_CODE, CMenuResources::kPluginMenuExportCode);
   tools->addSeparator();
   CMenuResources::AddPluginSubmenu(tools, IDS_MENU_TOOLS_OPTIMIZE, CMenuResources::kPluginMenuOptimize);
+  tools->addSeparator();
+  add(tools, ID_TOOLS_CONVERT);
 
   QMenu* tests = top(IDS_MENU_TESTS);
   for (int id : CMenuResources::TestsMenuItems()) {

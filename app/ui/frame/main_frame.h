@@ -80,6 +80,7 @@ enum FrameBarId {
   BAR_STATUS = 59393
 };
 
+class CConvertDialog;
 class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices, public IPluginFrame {
   Q_OBJECT
 
@@ -93,6 +94,9 @@ class CMainFrame : public QMainWindow, public IDocumentUi, public CFrameServices
   // Routes a command: plugin commands to the plugin host, view commands to the active view,
   // frame and application commands here, the rest to the document.
   void OnCommand(int id);
+  // Tools > Convert to Flavour: the dialog for the first of the chosen flavours that converts
+  // (Python when none does), shown without blocking. Returns it for the tests.
+  CConvertDialog* OpenConvertDialog();
   // Enable state, check mark and changed text of a command, as the menus show it.
   CommandState QueryCommand(int id) const;
   // Brings every menu item, tool-bar button and dialog-bar control up to date.

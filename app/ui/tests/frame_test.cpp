@@ -600,9 +600,12 @@ void FrameTest::submenuGreying() {
   CMainFrame frame;
   QMenu* tools = frame.TopMenu(IDS_MENU_TOOLS);
   frame.PrepareMenu(tools);
-  QCOMPARE(tools->actions().size(), 7);
+  // The plugins' five submenus, then Convert to Flavour, a command of its own (always enabled).
+  QCOMPARE(tools->actions().size(), 9);
+  QCOMPARE(tools->actions().last(), frame.CommandAction(ID_TOOLS_CONVERT));
+  QVERIFY(frame.CommandAction(ID_TOOLS_CONVERT)->isEnabled());
   for (QAction* a : tools->actions()) {
-    if (a->isSeparator()) continue;
+    if (a->isSeparator() || a == frame.CommandAction(ID_TOOLS_CONVERT)) continue;
     QVERIFY(a->menu());
     QVERIFY2(!a->isEnabled(), qPrintable(a->text()));
   }
@@ -678,8 +681,10 @@ void FrameTest::standardPluginFillsTheMenus() {
 void FrameTest::describeFrameListsMenusPluginsAndClips() {
   CMainFrame frame;
   const QStringList before = CKorvaneApp::DescribeFrame(frame);
-  // This test program has no plugin beside it: the Tools submenus are empty.
-  QVERIFY(before.filter(QRegularExpression(QStringLiteral("^menu: Tools > "))).isEmpty());
+  // This test program has no plugin beside it: the Tools submenus are empty, and the menu holds
+  // only its own Convert to Flavour.
+  QCOMPARE(before.filter(QRegularExpression(QStringLiteral("^menu: Tools > "))),
+           QStringList{QStringLiteral("menu: Tools > Convert to Flavour...")});
   QVERIFY(before.filter(QStringLiteral("plugin-library: ")).isEmpty());
 
   frame.FillPluginMenus(QStringLiteral(FENNIC_MODULE_DIR));
@@ -687,7 +692,7 @@ void FrameTest::describeFrameListsMenusPluginsAndClips() {
   // Captions lose their '&' marks and shortcut texts; submenus are followed.
   QVERIFY2(lines.contains(QStringLiteral("menu: Tools > Import From Clipboard > C++ string")), qPrintable(lines.join('\n')));
   QVERIFY(lines.contains(QStringLiteral("menu: Tools > Optimize Pattern > Group > Convert to capture group")));
-  QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^menu: Tools > "))).size(), 17);
+  QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^menu: Tools > "))).size(), 18);
   QVERIFY(lines.contains(QStringLiteral("menu: File > Open...")));
   QVERIFY(lines.filter(QRegularExpression(QStringLiteral("^menu: .*(&|\\t)"))).isEmpty());
   const QString fennic = QFileInfo(QStringLiteral(FENNIC_MODULE_DIR "/fennic.so")).canonicalFilePath();

@@ -236,6 +236,19 @@ class FlavoursPaneTest : public QObject {
     QVERIFY(!dialog->IsChecking());
     QVERIFY(!dialog->CopyButton()->isEnabled());
     dialog->close();
+
+    // The same dialog from Tools > Convert to Flavour..., the menu's last item.
+    QMenu* tools = frame.TopMenu(IDS_MENU_TOOLS);
+    QCOMPARE(tools->actions().last(), frame.CommandAction(ID_TOOLS_CONVERT));
+    QCOMPARE(frame.CommandAction(ID_TOOLS_CONVERT)->text(), QStringLiteral("&Convert to Flavour..."));
+    QTRY_VERIFY(frame.findChildren<CConvertDialog*>().isEmpty());  // closed ones are gone
+    frame.OnCommand(ID_TOOLS_CONVERT);
+    const QList<CConvertDialog*> opened = frame.findChildren<CConvertDialog*>();
+    QCOMPARE(opened.size(), 1);
+    // The first chosen flavour that converts (the choice is kept in the table's order).
+    QCOMPARE(opened.first()->FlavourBox()->currentData().toString(), QStringLiteral("js"));
+    QCOMPARE(opened.first()->PatternEdit()->text(), QStringLiteral("(?<=a+)b"));
+    opened.first()->close();
   }
 
   void aSelectedCellIsShownSideBySide() {
