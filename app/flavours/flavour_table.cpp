@@ -161,3 +161,8 @@ FlavourLaunch LaunchFor(const FlavourInfo& info, const QString& runnersFolder, c
   l.arguments << extra;
   return l;
 }
+
+bool FlavourInstalled(const QString& name) {
+  const FlavourInfo* info = FindFlavour(name);
+  return info && LaunchFor(*info, RunnersFolder(), FlavourSettings::FromEnvironment()).notInstalled.isEmpty();
+}

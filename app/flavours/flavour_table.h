@@ -66,5 +66,8 @@ QString RunnersFolder();
 // How to start the runner of `info` from `runnersFolder`; `notInstalled` says why it cannot be
 // started when its interpreter or executable is missing.
 FlavourLaunch LaunchFor(const FlavourInfo& info, const QString& runnersFolder, const FlavourSettings& settings);
+// Whether the flavour is known and its runner can be started from the runners folder with the
+// environment's interpreter settings (the tests that need a real engine skip without it).
+bool FlavourInstalled(const QString& name);
 
 #endif

@@ -32,10 +32,7 @@ Outcome Korvane(const QStringList& args) {
   return r;
 }
 
-bool Installed(const char* name) {
-  const FlavourInfo* info = FindFlavour(QString::fromLatin1(name));
-  return info && LaunchFor(*info, RunnersFolder(), FlavourSettings::FromEnvironment()).notInstalled.isEmpty();
-}
+bool Installed(const char* name) { return FlavourInstalled(QString::fromLatin1(name)); }
 
 TEST(ConvertCli, WrongArgumentsExitTwo) {
   const QStringList cases[] = {

@@ -67,17 +67,32 @@ ConversionCheck CompareConversion(const FlavourAnswer& korvaneAnswer, const Flav
   return check;
 }
 
+namespace {
+
+// Korvane's request (the pattern as written) and the target's (the conversion), on the same subjects.
+struct CheckRequests {
+  FlavourRequest ours, theirs;
+};
+
+CheckRequests RequestsFor(const QString& pattern, const QString& flags, const FlavourConversion& conversion,
+                          const QStringList& subjects) {
+  CheckRequests r;
+  r.ours.pattern = pattern;
+  r.ours.flags = flags;
+  r.ours.subjects = subjects;
+  r.theirs = r.ours;
+  r.theirs.pattern = conversion.pattern;
+  r.theirs.flags = conversion.flags;
+  return r;
+}
+
+}  // namespace
+
 ConversionCheck CheckConversion(CFlavourPool* pool, const QString& pattern, const QString& flags,
                                 const FlavourConversion& conversion, const QStringList& subjects) {
-  FlavourRequest ours;
-  ours.pattern = pattern;
-  ours.flags = flags;
-  ours.subjects = subjects;
-  const FlavourAnswer korvane = pool->RunBlocking({QStringLiteral("korvane")}, ours).at(0);
-  FlavourRequest theirs = ours;
-  theirs.pattern = conversion.pattern;
-  theirs.flags = conversion.flags;
-  const FlavourAnswer target = pool->RunBlocking({conversion.flavour}, theirs).at(0);
+  const CheckRequests r = RequestsFor(pattern, flags, conversion, subjects);
+  const FlavourAnswer korvane = pool->RunBlocking({QStringLiteral("korvane")}, r.ours).at(0);
+  const FlavourAnswer target = pool->RunBlocking({conversion.flavour}, r.theirs).at(0);
   return CompareConversion(korvane, InKorvaneNumbering(target, conversion.groupMap, korvane.groups));
 }
 
@@ -88,15 +103,9 @@ void CConversionRun::Start(CFlavourPool* pool, const QString& pattern, const QSt
   m_bHaveKorvane = m_bHaveTarget = false;
   m_bRunning = true;
   m_answered = connect(pool, &CFlavourPool::Answered, this, &CConversionRun::OnAnswered);
-  FlavourRequest ours;
-  ours.pattern = pattern;
-  ours.flags = flags;
-  ours.subjects = subjects;
-  FlavourRequest theirs = ours;
-  theirs.pattern = conversion.pattern;
-  theirs.flags = conversion.flags;
-  m_nKorvane = pool->Request({QStringLiteral("korvane")}, ours);
-  m_nTarget = pool->Request({conversion.flavour}, theirs);
+  const CheckRequests r = RequestsFor(pattern, flags, conversion, subjects);
+  m_nKorvane = pool->Request({QStringLiteral("korvane")}, r.ours);
+  m_nTarget = pool->Request({conversion.flavour}, r.theirs);
 }
 
 void CConversionRun::Stop() {

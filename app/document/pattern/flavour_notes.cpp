@@ -321,7 +321,10 @@ QString FlavourNoteLineFor(int row, const QString& flavour) {
   return QString();
 }
 
-QString NoteText(int row, const QStringList& flavours, const QString& separator) {
+namespace {
+
+// The lines of the flavours of `flavours` (every flavour of the table when empty) that differ.
+QStringList NoteLines(int row, const QStringList& flavours) {
   QStringList wanted = flavours;
   if (wanted.isEmpty())
     for (const char* f : FlavourNoteFlavours()) wanted << QString::fromLatin1(f);
@@ -330,7 +333,13 @@ QString NoteText(int row, const QStringList& flavours, const QString& separator)
     QString line = FlavourNoteLineFor(row, f);
     if (!line.isEmpty()) lines << line;
   }
-  return lines.join(separator);
+  return lines;
+}
+
+}  // namespace
+
+QString NoteText(int row, const QStringList& flavours, const QString& separator) {
+  return NoteLines(row, flavours).join(separator);
 }
 
 QString NoteConstructText(int row) {
@@ -343,7 +352,7 @@ QString NoteConstructText(int row) {
 QString NoteSummary(int row, const QStringList& flavours) {
   const QString join = CStringTable::Str(IDS_FLAVOUR_NOTE_JOIN);
   QString lines;
-  for (const QString& line : NoteText(row, flavours).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+  for (const QString& line : NoteLines(row, flavours))
     lines = lines.isEmpty() ? line : CStringTable::FormatStrings(join, {lines, line});
   if (lines.isEmpty()) return QString();
   return CStringTable::FormatStrings(CStringTable::Str(IDS_FLAVOUR_NOTE_LINE), {NoteConstructText(row), lines});

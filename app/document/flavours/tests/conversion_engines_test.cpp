@@ -23,11 +23,6 @@
 
 namespace {
 
-bool Installed(const QString& name) {
-  const FlavourInfo* info = FindFlavour(name);
-  return info && LaunchFor(*info, RunnersFolder(), FlavourSettings::FromEnvironment()).notInstalled.isEmpty();
-}
-
 QString Letters(int bits) {
   QString s;
   if (bits & IGNORECASE) s += QLatin1Char('i');
@@ -72,7 +67,7 @@ TEST(ConvertInEngines, RandomPatternsGiveKorvanesMatches) {
   int ran = 0;
   QStringList failures;
   for (const QString& flavour : ConvertibleFlavours()) {
-    if (!Installed(flavour)) {
+    if (!FlavourInstalled(flavour)) {
       std::printf("%-15s not installed: skipped\n", qPrintable(flavour));
       continue;
     }

@@ -12,10 +12,7 @@
 
 namespace {
 
-bool Installed(const char* name) {
-  const FlavourInfo* info = FindFlavour(QString::fromLatin1(name));
-  return info && LaunchFor(*info, RunnersFolder(), FlavourSettings::FromEnvironment()).notInstalled.isEmpty();
-}
+bool Installed(const char* name) { return FlavourInstalled(QString::fromLatin1(name)); }
 
 void Search(CDifferenceSearch& search, CFlavourPool& pool, const char* flavour, const char* pattern, const QStringList& seeds) {
   search.Start(&pool, QString::fromLatin1(flavour), QString::fromUtf8(pattern), QString(), seeds);

@@ -11,10 +11,7 @@
 
 namespace {
 
-bool Installed(const char* name) {
-  const FlavourInfo* info = FindFlavour(QString::fromLatin1(name));
-  return info && LaunchFor(*info, RunnersFolder(), FlavourSettings::FromEnvironment()).notInstalled.isEmpty();
-}
+bool Installed(const char* name) { return FlavourInstalled(QString::fromLatin1(name)); }
 
 struct EngineRow {
   const char* name;
